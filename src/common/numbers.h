@@ -1,0 +1,41 @@
+#pragma once
+// Reading numbers from text and writing them back, always with "." as the
+// decimal point whatever the locale.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ziv {
+
+// The numeric value at the start of a text: leading blanks skipped, blanks,
+// tabs and line feeds inside ignored, optional sign, digits with one ".",
+// exponent with E or D; "&H"/"&O" give hexadecimal/octal whole numbers.
+// Reading stops at the first character that cannot continue; no number is 0.
+double NumberFromText(std::string_view text);
+
+// Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4).
+double RoundHalfEven(double value);
+
+// NumberFromText rounded half-to-even; nothing when it does not fit 32 bits.
+std::optional<std::int32_t> WholeNumberFromText(std::string_view text);
+
+// Same, clamped into [lo, hi]; used where a small whole number is needed and a
+// damaged text must not overflow (window state, instrument index).
+std::int32_t WholeNumberClamped(std::string_view text, std::int32_t lo, std::int32_t hi);
+
+// Grid cells: "12.5", "0.25", "10", "1E-05"; up to 15 significant digits.
+std::string GeneralDecimalText(double value);
+
+// The editor's files: one blank before zero and positive values, a minus for
+// negative ones, no "0" before the point ("-350", " 615", " .5"); 7 significant
+// digits, as a single-precision value is written.
+std::string SignColumnText(double value);
+
+// The communication test's display: no zero before the point (".5"), no blanks.
+std::string CompactDecimalText(double value);
+
+// Decimal text of a whole number, no blanks or padding ("3", "-12").
+std::string DecimalText(long long value);
+
+}  // namespace ziv

@@ -1,0 +1,190 @@
+#include "common/text_file.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ziv {
+namespace {
+
+std::function<int(WriteStep, const std::string&)>& FaultHook() {
+    static std::function<int(WriteStep, const std::string&)> hook;
+    return hook;
+}
+
+int InjectedFault(WriteStep step, const std::string& path) {
+    auto& hook = FaultHook();
+    return hook ? hook(step, path) : 0;
+}
+
+struct Iconv {
+    iconv_t cd;
+    Iconv(const char* to, const char* from) : cd(iconv_open(to, from)) {}
+    ~Iconv() {
+        if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    }
+};
+
+// Converts, calling onBad at each sequence iconv refuses; onBad returns false to give up.
+bool Convert(const char* to, const char* from, std::string_view in, std::string& out,
+             const std::function<bool(std::string&)>& onBad) {
+    Iconv conv(to, from);
+    if (conv.cd == reinterpret_cast<iconv_t>(-1)) return false;
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char buf[4096];
+    while (srcLeft > 0) {
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
+        size_t r = iconv(conv.cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf, dst - buf);
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            if (!onBad(out)) return false;
+            // Skip one byte of a bad or truncated sequence and go on.
+            ++src;
+            --srcLeft;
+            iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    return true;
+}
+
+std::string ErrorText(const std::string& path, const char* what, int err) {
+    return "ファイル \"" + path + "\" を書き込めません（" + what + ": " + std::strerror(err) + "）。";
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+std::optional<std::string> ToCp932(std::string_view utf8) {
+    std::string out;
+    if (!Convert("CP932", "UTF-8", utf8, out, [](std::string&) { return false; })) return std::nullopt;
+    return out;
+}
+
+std::string FromCp932(std::string_view bytes) {
+    std::string out;
+    Convert("UTF-8", "CP932", bytes, out, [](std::string& o) {
+        o += "\xEF\xBF\xBD";
+        return true;
+    });
+    return out;
+}
+
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' || text[i] == '\n') {
+            lines.emplace_back(text.substr(start, i - start));
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (n == 0) break;
+        data.append(buf, static_cast<size_t>(n));
+        if (data.size() > limit) {
+            ::close(fd);
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return data;
+}
+
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
+    auto bytes = ReadWholeFile(path);
+    if (!bytes) return std::nullopt;
+    return SplitLines(FromCp932(*bytes));
+}
+
+WriteResult WriteTextFile(const std::string& path, std::string_view utf8) {
+    auto bytes = ToCp932(utf8);
+    if (!bytes)
+        return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
+    return WriteFileAtomic(path, *bytes);
+}
+
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    std::string folder = FolderOf(path);
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    std::string temp = folder + "/." + name + ".ziv-tmp-XXXXXX";
+    int err = InjectedFault(WriteStep::Open, path);
+    int fd = -1;
+    if (!err) {
+        fd = mkostemp(temp.data(), O_CLOEXEC);
+        if (fd < 0) err = errno;
+    }
+    if (err) return {false, ErrorText(path, "作成", err)};
+    auto fail = [&](const char* what, int e) {
+        if (fd >= 0) ::close(fd);
+        ::unlink(temp.c_str());
+        return WriteResult{false, ErrorText(path, what, e)};
+    };
+    fchmod(fd, 0644);
+    size_t done = 0;
+    while (done < bytes.size()) {
+        if ((err = InjectedFault(WriteStep::Write, path))) return fail("書き込み", err);
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail("書き込み", errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if ((err = InjectedFault(WriteStep::Sync, path))) return fail("同期", err);
+    if (::fsync(fd) != 0) return fail("同期", errno);
+    if (::close(fd) != 0) {
+        fd = -1;
+        return fail("クローズ", errno);
+    }
+    fd = -1;
+    if ((err = InjectedFault(WriteStep::Rename, path))) return fail("置き換え", err);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail("置き換え", errno);
+    // The new name must survive a power loss too: sync the folder entry.
+    if ((err = InjectedFault(WriteStep::SyncFolder, path)))
+        return {false, ErrorText(path, "フォルダ同期", err)};
+    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+    return {};
+}
+
+void SetWriteFaultHook(std::function<int(WriteStep, const std::string&)> hook) {
+    FaultHook() = std::move(hook);
+}
+
+}  // namespace ziv

@@ -1,0 +1,47 @@
+#pragma once
+// Text files of the system: Shift_JIS (code page 932) on disk with CR LF line
+// ends, UTF-8 in memory. Every write is whole and atomic.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ziv {
+
+struct WriteResult {
+    bool ok = true;
+    std::string error;  // what went wrong, in words the operator can pass on
+    explicit operator bool() const { return ok; }
+};
+
+// UTF-8 -> CP932; nothing when some character has no CP932 form.
+std::optional<std::string> ToCp932(std::string_view utf8);
+// CP932 -> UTF-8; bytes that are not valid CP932 become U+FFFD.
+std::string FromCp932(std::string_view bytes);
+
+// Splits text into lines at CR LF, LF or a lone CR; a last line without a line
+// end still counts, an empty text has no lines.
+std::vector<std::string> SplitLines(std::string_view text);
+
+// Reads a CP932 text file into UTF-8 lines; nothing when the file is missing
+// or cannot be read.
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
+
+// Writes UTF-8 text as the whole CP932 content of a file (nothing is added).
+WriteResult WriteTextFile(const std::string& path, std::string_view utf8);
+
+// Writes bytes as the whole content of a file: a temporary file in the same
+// folder, flushed and synced, renamed over the target, then the folder synced.
+// A crash leaves the old file or the new one, never a part.
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes);
+
+// Reads a whole file; nothing when it is missing, unreadable or larger than limit.
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 256u << 20);
+
+// Test seam: called before each step of an atomic write; a non-zero result is
+// taken as the errno of that step failing.
+enum class WriteStep { Open, Write, Sync, Rename, SyncFolder };
+void SetWriteFaultHook(std::function<int(WriteStep, const std::string& path)> hook);
+
+}  // namespace ziv

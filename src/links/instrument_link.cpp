@@ -1,0 +1,98 @@
+#include "links/instrument_link.h"
+
+#include "common/numbers.h"
+#include "platform/paths.h"
+
+namespace ziv {
+
+std::string& InstrumentLink::Field(int n) {
+    return const_cast<std::string&>(static_cast<const InstrumentLink*>(this)->Field(n));
+}
+
+const std::string& InstrumentLink::Field(int n) const {
+    const std::string* fields[kFieldCount] = {&PortNumber, &BaudRate,  &Parity,      &DataBits,   &StopBits,
+                                              &DataCommand, &PcTerminator, &DeviceTerminator, &DataStart,
+                                              &DataLength, &DisplayName, &InputName,  &Handshake};
+    return *fields[n];
+}
+
+InstrumentLink DefaultInstrumentLink() {
+    return {"1", "4800", "N", "8", "2", "1", "1", "1", "5", "8", "マイクロ", "M", "2"};
+}
+
+InstrumentLinks LoadInstrumentLinks(const std::string& path) {
+    InstrumentLinks links{};
+    auto lines = ReadTextLines(path);
+    if (!lines) return links;
+    // Lines past the 130th belong to no key and are left unread.
+    size_t count = std::min<size_t>(lines->size(), links.size() * InstrumentLink::kFieldCount);
+    for (size_t n = 0; n < count; ++n)
+        links[n / InstrumentLink::kFieldCount].Field(n % InstrumentLink::kFieldCount) = (*lines)[n];
+    return links;
+}
+
+WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links) {
+    std::string text;
+    for (const auto& link : links)
+        for (int f = 0; f < InstrumentLink::kFieldCount; ++f) text += link.Field(f) + "\r\n";
+    return WriteTextFile(path, text);
+}
+
+WriteResult WriteDefaultLinks(const std::string& path) {
+    InstrumentLinks links;
+    links.fill(DefaultInstrumentLink());
+    return SaveInstrumentLinks(path, links);
+}
+
+std::string LoadProductFolder(const std::string& path) {
+    std::string last;
+    if (auto lines = ReadTextLines(path))
+        for (const auto& line : *lines)
+            if (!line.empty()) last = line;
+    return last;
+}
+
+WriteResult SaveProductFolder(const std::string& path, const std::string& folder) {
+    return WriteTextFile(path, folder + "\r\n");
+}
+
+std::string SerialSettingsText(const InstrumentLink& link) {
+    return link.BaudRate + "," + link.Parity + "," + link.DataBits + "," + link.StopBits;
+}
+
+std::optional<std::string> TerminatorChars(std::string_view code) {
+    if (code == "1") return std::string("\r");
+    if (code == "2") return std::string("\n");
+    if (code == "3") return std::string("\r\n");
+    return std::nullopt;
+}
+
+std::optional<std::string> CommandText(const InstrumentLink& link) {
+    auto end = TerminatorChars(link.PcTerminator);
+    if (!end) return std::nullopt;
+    return link.DataCommand + *end;
+}
+
+bool ReplyComplete(std::string_view received, const InstrumentLink& link) {
+    auto end = TerminatorChars(link.DeviceTerminator);
+    return end && received.find(*end) != std::string_view::npos;
+}
+
+std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link) {
+    auto start = WholeNumberFromText(link.DataStart);
+    auto length = WholeNumberFromText(link.DataLength);
+    if (!start || !length || *start < 1 || *length < 0) return std::nullopt;
+    size_t from = static_cast<size_t>(*start) - 1;
+    if (from >= received.size()) return std::string();
+    return std::string(received.substr(from, static_cast<size_t>(*length)));
+}
+
+std::string LinksFilePath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "RS232C.dat");
+}
+
+std::string ProductFolderFilePath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "ProductDir.dat");
+}
+
+}  // namespace ziv

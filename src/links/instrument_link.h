@@ -1,0 +1,52 @@
+#pragma once
+// The instrument bound to each function key F1..F10, its settings file
+// RS232C.dat, the product folder file ProductDir.dat, and the pure rules that
+// turn a record into what the serial line and the instrument need.
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/text_file.h"
+
+namespace ziv {
+
+struct InstrumentLink {
+    std::string PortNumber, BaudRate, Parity, DataBits, StopBits, DataCommand, PcTerminator,
+        DeviceTerminator, DataStart, DataLength, DisplayName, InputName, Handshake;
+
+    static constexpr int kFieldCount = 13;
+    // Field n (0..12) in file order.
+    std::string& Field(int n);
+    const std::string& Field(int n) const;
+    bool operator==(const InstrumentLink&) const = default;
+};
+
+using InstrumentLinks = std::array<InstrumentLink, 10>;
+
+InstrumentLink DefaultInstrumentLink();
+
+InstrumentLinks LoadInstrumentLinks(const std::string& path);
+WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links);
+WriteResult WriteDefaultLinks(const std::string& path);
+
+// The last non-empty line; empty text when there is none or no file.
+std::string LoadProductFolder(const std::string& path);
+WriteResult SaveProductFolder(const std::string& path, const std::string& folder);
+
+// "4800,N,8,2"
+std::string SerialSettingsText(const InstrumentLink& link);
+// "1" CR, "2" LF, "3" CR LF; nothing for any other code.
+std::optional<std::string> TerminatorChars(std::string_view code);
+// DataCommand followed by the PC terminator; nothing when there is no request.
+std::optional<std::string> CommandText(const InstrumentLink& link);
+bool ReplyComplete(std::string_view received, const InstrumentLink& link);
+// The value text cut from the whole reply; nothing when DataStart is below 1,
+// DataLength negative, or either beyond 32 bits.
+std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link);
+
+// Paths of the two files below the installation root.
+std::string LinksFilePath(const std::string& savePath);
+std::string ProductFolderFilePath(const std::string& savePath);
+
+}  // namespace ziv

@@ -1,0 +1,59 @@
+#include "platform/paths.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace ziv {
+
+std::string InstallationRoot() {
+    if (const char* root = std::getenv("ZIV_ROOT"); root && *root) return root;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return JoinPath(data, "ZIV");
+    const char* home = std::getenv("HOME");
+    return JoinPath(JoinPath(JoinPath(home ? home : ".", ".local"), "share"), "ZIV");
+}
+
+std::string DefaultProductFolder() {
+    const char* home = std::getenv("HOME");
+    return home && *home ? home : "/";
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder + kPathSeparator + name;
+}
+
+bool PathExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::exists(path, ec);
+}
+
+bool IsFolder(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_directory(path, ec);
+}
+
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(path, ec);
+}
+
+bool MakeFolder(const std::string& path) {
+    std::error_code ec;
+    if (IsFolder(path)) return true;
+    fs::create_directory(path, ec);
+    return IsFolder(path);
+}
+
+bool MakeFolders(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return IsFolder(path);
+}
+
+bool RemoveFile(const std::string& path) {
+    std::error_code ec;
+    return fs::remove(path, ec);
+}
+
+}  // namespace ziv
