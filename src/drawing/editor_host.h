@@ -1,0 +1,25 @@
+#pragma once
+// What the drawing editor needs of the measurement window. The measurement
+// window implements it; editor tests use a fake.
+#include <string>
+
+namespace ziv {
+
+class EditorHost {
+public:
+    virtual ~EditorHost() = default;
+    virtual int MachineNumber() const = 0;
+    // Current row (point number) of the grid of machine m.
+    virtual int CurrentRow(int machine) const = 0;
+    // Product folder of the machine shown; the point table is saved there.
+    virtual std::string EPath() const = 0;
+    virtual bool AppEnd() const = 0;
+    // Sets the editor's DrawSavePath to the product folder of the machine shown + "/Data.jpg".
+    virtual void ReturenName() = 0;
+    // Gives the keyboard focus back to the grid of the machine shown.
+    virtual void FocusGrid() = 0;
+    // Disabled while a point is designated.
+    virtual void SetMeasurementWindowEnabled(bool enabled) = 0;
+};
+
+}  // namespace ziv

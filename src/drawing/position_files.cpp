@@ -1,0 +1,37 @@
+#include "drawing/position_files.h"
+
+#include "common/numbers.h"
+#include "platform/paths.h"
+
+namespace ziv {
+
+std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path) {
+    auto lines = ReadTextLines(path);
+    if (!lines) return std::nullopt;
+    std::optional<WindowPlacement> last;
+    for (size_t i = 0; i + 2 < lines->size(); i += 3) {
+        WindowPlacement p;
+        p.Top = NumberFromText((*lines)[i]);
+        p.Left = NumberFromText((*lines)[i + 1]);
+        p.State = WholeNumberClamped((*lines)[i + 2], -32768, 32767);
+        last = p;
+    }
+    return last;
+}
+
+WriteResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement) {
+    int state = placement.State == 1 ? 0 : placement.State;
+    std::string text = SignColumnText(placement.Top) + "\r\n" + SignColumnText(placement.Left) + "\r\n" +
+                       SignColumnText(state) + "\r\n";
+    return WriteTextFile(path, text);
+}
+
+std::string EditorPlacementPath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "DrawPos.dat");
+}
+
+std::string MeasurementPlacementPath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "DrawPosMain.dat");
+}
+
+}  // namespace ziv

@@ -1,0 +1,27 @@
+#pragma once
+// DrawPos.dat and DrawPosMain.dat: a window's Top, Left (twips) and state
+// (0 normal, 2 maximised) as three sign-column lines.
+#include <optional>
+#include <string>
+
+#include "common/text_file.h"
+
+namespace ziv {
+
+struct WindowPlacement {
+    double Top = 0;
+    double Left = 0;
+    int State = 0;
+    bool operator==(const WindowPlacement&) const = default;
+};
+
+// The last complete triple of the file; nothing when the file is missing or
+// holds no complete triple.
+std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path);
+// Writes the three lines; a minimised state (1) is stored as 0.
+WriteResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement);
+
+std::string EditorPlacementPath(const std::string& savePath);      // Config/DrawPos.dat
+std::string MeasurementPlacementPath(const std::string& savePath); // Config/DrawPosMain.dat
+
+}  // namespace ziv

@@ -1,0 +1,55 @@
+#pragma once
+// The serial port as the measurement window and the settings window use it:
+// exactly what the original serial control offered, over QSerialPort.
+#include <QObject>
+#include <QString>
+#include <memory>
+#include <string>
+
+class QSerialPort;
+
+namespace ziv {
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    // Port number n names the device of line n of <root>/Config/ComPorts.dat,
+    // or /dev/ttyS<n-1> when that line is empty or missing. Set while closed.
+    void setCommPort(int number);
+    // "4800,N,8,2": baud, parity letter (E M N O S), data bits, stop bits (1, 1.5, 2).
+    void setSettings(const std::string& settingsText);
+    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
+    void setHandshaking(int mode);
+    void setNullDiscard(bool discard);
+    void setRThreshold(int threshold);
+    void setSThreshold(int threshold);
+    void clearInBuffer();
+    void clearOutBuffer();
+
+    // Opens with the settings above; false (with a reason) when the device is
+    // missing, in use, or refuses the settings.
+    bool open(QString* error = nullptr);
+    bool isOpen() const;
+    void close();
+
+    // Sends UTF-8 text as CP932 bytes; false when it cannot be written.
+    bool output(const std::string& text);
+    // All waiting input as UTF-8 text (NUL bytes dropped when discarding is on;
+    // a lead byte split from its trail byte waits for the next call).
+    std::string input();
+    // Kind of the current notification: 2 = characters received.
+    int commEvent() const;
+
+signals:
+    // Raised on the UI thread when characters have arrived (MSComm1_OnComm).
+    void onComm();
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+}  // namespace ziv
