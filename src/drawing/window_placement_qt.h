@@ -1,0 +1,20 @@
+#pragma once
+// Moves a window to a remembered place and reads its place back, in the
+// twips that DrawPos.dat and DrawPosMain.dat hold (15 twips to a pixel).
+#include "drawing/position_files.h"
+
+class QWidget;
+
+namespace ziv {
+
+constexpr int kTwipsPerPixel = 15;
+
+// Top/Left become the window's outer position; state 2 maximises it, any
+// other state leaves it normal.
+void ApplyPlacement(QWidget* window, const WindowPlacement& placement);
+
+// Remembers the window's state (minimised stored as 0), makes the window
+// normal and reads Top/Left of the restored window.
+WindowPlacement TakePlacement(QWidget* window);
+
+}  // namespace ziv
