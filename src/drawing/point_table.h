@@ -1,0 +1,50 @@
+#pragma once
+// Where each measurement point lies on the product's drawing (overview twips)
+// and which instrument measures it, one table per machine slot, and the
+// product's Data.dat that keeps it.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "common/text_file.h"
+
+namespace ziv {
+
+constexpr int kPointEntries = 201;  // entries 0..200; points 1..100 are used
+constexpr int kFirstPoint = 1;
+constexpr int kLastPoint = 100;
+constexpr int kMachineSlots = 101;  // slots 0..100
+constexpr int kPointTableLines = kPointEntries * 3;
+
+struct PointTable {
+    std::array<float, kPointEntries> PosX{};
+    std::array<float, kPointEntries> PosY{};
+    std::array<std::int16_t, kPointEntries> InstrumentIndex{};
+
+    // A point with X or Y at 0 is unplaced and never drawn.
+    bool IsPlaced(int entry) const;
+    void Clear();
+    bool operator==(const PointTable&) const = default;
+};
+
+using PointTables = std::array<PointTable, kMachineSlots>;
+// 1 when the slot's table came from a file or was created by a save.
+using PointsLoadedFlags = std::array<std::int16_t, kPointEntries>;
+
+bool IsPointNumber(int row);
+bool IsMachineSlot(int machine);
+
+// Reads Data.dat into table. False when the file is missing or unreadable;
+// the table is then left as it was. Records are read in order until the
+// lines run out or the table is full; a trailing record with fewer than three
+// lines is not read, and entries beyond the records read keep their values.
+bool ReadPointTable(const std::string& path, PointTable& table);
+
+// 603 lines in the sign-column form, CR LF after each, nothing more.
+std::string PointTableText(const PointTable& table);
+WriteResult SavePointTable(const std::string& path, const PointTable& table);
+
+std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
+std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg
+
+}  // namespace ziv
