@@ -23,6 +23,11 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + kPathSeparator + name;
 }
 
+std::string LastPathComponent(const std::string& path) {
+    auto pos = path.find_last_of(kPathSeparator);
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
 bool PathExists(const std::string& path) {
     std::error_code ec;
     return !path.empty() && fs::exists(path, ec);

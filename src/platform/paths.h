@@ -17,6 +17,10 @@ std::string DefaultProductFolder();
 // folder + separator + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The part after the last separator; the whole text when there is none, empty
+// when the path ends with one.
+std::string LastPathComponent(const std::string& path);
+
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 bool IsFile(const std::string& path);

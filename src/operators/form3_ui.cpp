@@ -1,0 +1,125 @@
+#include "operators/form3_ui.h"
+
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "platform/file_dialog_qt.h"
+#include "platform/message_box_qt.h"
+#include "platform/paths.h"
+#include "platform/ui_font_qt.h"
+
+namespace ziv {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+Form3::Form3(QWidget* parent) : QWidget(parent) {
+    setObjectName("Form3");
+    setWindowTitle("ZIV");
+    setFont(UiFont());
+    auto* frame = new QGroupBox(QString::fromUtf8("ユーザー選択"), this);
+    list1_ = new QListWidget(frame);
+    list1_->setObjectName("List1");
+    list1_->setMinimumSize(260, 300);
+    auto* buttons = new QVBoxLayout;
+    const char* captions[] = {"決定", "終了", "新規作成", "新規登録", "削除", "設定"};
+    const char* names[] = {"Command1", "Command2", "Command3", "Command5", "Command4", "Command6"};
+    void (Form3::*handlers[])() = {&Form3::Command1_Click, &Form3::Command2_Click, &Form3::Command3_Click,
+                                &Form3::Command5_Click, &Form3::Command4_Click, &Form3::Command6_Click};
+    for (int i = 0; i < 6; ++i) {
+        auto* button = new QPushButton(QString::fromUtf8(captions[i]), frame);
+        button->setObjectName(names[i]);
+        button->setMinimumHeight(40);
+        connect(button, &QPushButton::clicked, this, handlers[i]);
+        buttons->addWidget(button);
+    }
+    buttons->addStretch();
+    auto* inner = new QHBoxLayout(frame);
+    inner->addWidget(list1_, 1);
+    inner->addLayout(buttons);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(frame);
+}
+
+bool Form3::Form_Load() {
+    SavePath = InstallationRoot();
+    if (!instance_.Acquire(SavePath)) {
+        ShowWarning(this, QString::fromUtf8("既にプログラムは起動しています。"));
+        return false;
+    }
+    std::string config = JoinPath(SavePath, "Config");
+    if (!MakeFolders(config))
+        ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
+    lists_ = LoadOperatorLists(SavePath);
+    list1_->clear();
+    for (const auto& name : lists_.Names) list1_->addItem(Q(name));
+    return true;
+}
+
+void Form3::Command1_Click() {
+    int i = list1_->currentRow();
+    if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
+    if (i >= static_cast<int>(lists_.Folders.size())) {
+        // Path.dat shorter than Users.dat: there is no folder to work in.
+        ShowWarning(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));
+        return;
+    }
+    UserName = lists_.Names[i];
+    UserDIR = lists_.Folders[i];
+    setEnabled(false);
+    hide();
+    emit Decided();
+}
+
+void Form3::Command2_Click() { close(); }
+
+void Form3::Command3_Click() {
+    auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー作成"));
+    if (!chosen) return;
+    std::string folder = chosen->FullPath.toStdString();
+    if (!MakeFolder(folder)) {
+        ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(chosen->FullPath));
+        return;
+    }
+    AddOperator(chosen->Name.toStdString(), folder);
+}
+
+void Form3::Command5_Click() {
+    auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー登録"));
+    if (!chosen) return;
+    std::string folder = RegisteredOperatorFolder(chosen->FullPath.toStdString(), chosen->Name.toStdString());
+    AddOperator(LastPathComponent(folder), folder);
+}
+
+void Form3::Command4_Click() {
+    int i = list1_->currentRow();
+    if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
+    lists_.Names.erase(lists_.Names.begin() + i);
+    if (i < static_cast<int>(lists_.Folders.size())) lists_.Folders.erase(lists_.Folders.begin() + i);
+    delete list1_->takeItem(i);
+    SaveLists();
+}
+
+void Form3::Command6_Click() {
+    hide();
+    emit SettingsRequested();
+}
+
+void Form3::AddOperator(const std::string& name, const std::string& folder) {
+    // Pair the new name with its own folder even when Path.dat was short.
+    lists_.Folders.resize(lists_.Names.size());
+    lists_.Names.push_back(name);
+    lists_.Folders.push_back(folder);
+    list1_->addItem(Q(name));
+    SaveLists();
+}
+
+void Form3::SaveLists() {
+    if (auto r = SaveOperatorLists(SavePath, lists_); !r) ShowWarning(this, Q(r.error));
+}
+
+}  // namespace ziv

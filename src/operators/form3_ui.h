@@ -1,0 +1,53 @@
+#pragma once
+// The operator selection window: the first window of a run.
+#include <QWidget>
+#include <string>
+
+#include "operators/operator_lists.h"
+#include "platform/single_instance_qt.h"
+
+class QListWidget;
+class QPushButton;
+
+namespace ziv {
+
+class Form3 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form3(QWidget* parent = nullptr);
+
+    // Refuses a second instance (message shown, false returned: end the
+    // program), fixes SavePath, creates Config and loads the operator lists.
+    bool Form_Load();
+
+    std::string SavePath;
+    std::string UserDIR;
+    std::string UserName;
+
+    const OperatorLists& Operators() const { return lists_; }
+    QListWidget* List1() const { return list1_; }
+
+public slots:
+    void Command1_Click();  // 決定
+    void Command2_Click();  // 終了
+    void Command3_Click();  // 新規作成
+    void Command4_Click();  // 削除
+    void Command5_Click();  // 新規登録
+    void Command6_Click();  // 設定
+
+signals:
+    // 決定: the operator is chosen; the measurement window takes over.
+    void Decided();
+    // 設定: the settings window is to be shown (this window is hidden).
+    void SettingsRequested();
+
+private:
+    void AddOperator(const std::string& name, const std::string& folder);
+    void SaveLists();
+
+    OperatorLists lists_;
+    QListWidget* list1_;
+    SingleInstance instance_;
+};
+
+}  // namespace ziv

@@ -1,0 +1,69 @@
+#include "operators/operator_lists.h"
+
+#include "platform/paths.h"
+
+namespace ziv {
+namespace {
+
+std::vector<std::string> NonEmptyLines(const std::string& path) {
+    std::vector<std::string> out;
+    if (auto lines = ReadTextLines(path))
+        for (auto& line : *lines)
+            if (!line.empty()) out.push_back(std::move(line));
+    return out;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count && i < lines.size(); ++i) text += lines[i] + "\r\n";
+    return text;
+}
+
+char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameIgnoringCase(const std::string& text, size_t at, const std::string& pattern) {
+    for (size_t k = 0; k < pattern.size(); ++k)
+        if (FoldAscii(text[at + k]) != FoldAscii(pattern[k])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::string UsersFilePath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "Users.dat");
+}
+
+std::string PathsFilePath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "Path.dat");
+}
+
+OperatorLists LoadOperatorLists(const std::string& savePath) {
+    OperatorLists lists;
+    if (!IsFile(UsersFilePath(savePath))) return lists;
+    lists.Names = NonEmptyLines(UsersFilePath(savePath));
+    lists.Folders = NonEmptyLines(PathsFilePath(savePath));
+    return lists;
+}
+
+WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
+    if (auto r = WriteTextFile(UsersFilePath(savePath), JoinLines(lists.Names, lists.Names.size())); !r)
+        return r;
+    return WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
+}
+
+std::string RegisteredOperatorFolder(const std::string& chosenPath, const std::string& chosenName) {
+    std::string pattern = chosenName + kPathSeparator;
+    std::string out;
+    size_t i = 0;
+    while (i < chosenPath.size()) {
+        if (!chosenName.empty() && i + pattern.size() <= chosenPath.size() &&
+            SameIgnoringCase(chosenPath, i, pattern)) {
+            i += pattern.size();
+        } else {
+            out += chosenPath[i++];
+        }
+    }
+    return out;
+}
+
+}  // namespace ziv

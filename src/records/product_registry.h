@@ -1,0 +1,34 @@
+#pragma once
+// Which product folder is registered for each machine: the operator's
+// Directory.dat, one line per machine number.
+#include <array>
+#include <optional>
+#include <string>
+
+#include "common/text_file.h"
+
+namespace ziv {
+
+constexpr int kMaxMachineNumber = 47;
+constexpr int kMachineCount = kMaxMachineNumber + 1;
+constexpr int kGridMaxNumber = 100;
+
+using ProductPathList = std::array<std::string, kMachineCount>;
+
+// The product name is the folder's last path component.
+std::string GetProductName(const std::string& path);
+
+std::string DirectoryFilePath(const std::string& userDir);
+
+// The first 48 lines; missing lines are machines without a product. Nothing
+// when the file does not exist.
+std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
+// Exactly 48 lines, each ended by CR LF.
+WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths);
+
+// <product>/<product name>.jpg
+std::string ProductDrawingPath(const std::string& productPath, const std::string& productName);
+// <product>/Data.dat
+std::string PointTablePath(const std::string& productPath);
+
+}  // namespace ziv

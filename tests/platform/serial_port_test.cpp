@@ -1,0 +1,221 @@
+#include <QTest>
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "platform/serial_port_qt.h"
+#include "pty_instrument.h"
+#include "temp_root.h"
+
+using ziv::SerialPort;
+
+namespace {
+
+constexpr int kWait = 20000;  // generous: a loaded machine may be slow, a working one never waits this long
+
+struct Arrival {
+    int kind;
+    std::string text;
+};
+
+// A port bound to a fresh pseudo-terminal through ComPorts.dat, recording each
+// notification with what input() gave at that moment.
+struct PortOnPty {
+    TempRoot root;
+    PtyInstrument instrument;
+    SerialPort port;
+    std::vector<Arrival> arrivals;
+
+    explicit PortOnPty(int portNumber = 3) {
+        BindPort(root, portNumber, instrument.devicePath());
+        port.setCommPort(portNumber);
+        port.setSettings("4800,N,8,2");
+        port.setHandshaking(2);
+        port.setNullDiscard(true);
+        port.setRThreshold(1);
+        port.setSThreshold(0);
+        QObject::connect(&port, &SerialPort::onComm, [this] {
+            arrivals.push_back({port.commEvent(), port.input()});
+        });
+    }
+    bool waitForArrivals(size_t n) {
+        return QTest::qWaitFor([&] { return arrivals.size() >= n; }, kWait);
+    }
+};
+
+}  // namespace
+
+TEST(SerialPort, OpensTheDeviceNamedByComPortsAndSendsCp932Bytes) {
+    PortOnPty p;
+    ASSERT_TRUE(p.instrument.ok());
+    QString error;
+    ASSERT_TRUE(p.port.open(&error)) << error.toStdString();
+    EXPECT_TRUE(p.port.isOpen());
+    ASSERT_TRUE(p.port.output("1\r"));
+    ASSERT_TRUE(p.port.output("計測ｱ\r\n"));
+    ASSERT_TRUE(p.instrument.waitForReceived("\n", kWait));
+    EXPECT_EQ(p.instrument.received(), "1\r\x8c\x76\x91\xaa\xb1\r\n");
+    p.port.close();
+    EXPECT_FALSE(p.port.isOpen());
+    EXPECT_FALSE(p.port.output("1\r"));
+}
+
+TEST(SerialPort, AppliesTheLineSettingsToTheDevice) {
+    PortOnPty p;
+    p.port.setSettings("9600,E,7,1");
+    p.port.setHandshaking(3);
+    ASSERT_TRUE(p.port.open());
+    termios tio = p.instrument.lineSettings();
+    EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS7));
+    EXPECT_TRUE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & PARODD);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
+    EXPECT_TRUE(tio.c_iflag & IXON);
+    EXPECT_TRUE(tio.c_iflag & IXOFF);
+    p.port.close();
+
+    p.port.setSettings("4800,N,8,2");
+    p.port.setHandshaking(0);
+    QString error;
+    ASSERT_TRUE(p.port.open(&error)) << error.toStdString();
+    tio = p.instrument.lineSettings();
+    EXPECT_EQ(cfgetospeed(&tio), speed_t(B4800));
+    EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS8));
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_TRUE(tio.c_cflag & CSTOPB);
+    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
+    EXPECT_FALSE(tio.c_iflag & IXON);
+}
+
+TEST(SerialPort, EachArrivalGivesOneReceiveNotificationWithItsCharacters) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    ASSERT_TRUE(p.instrument.write("01A+01"));
+    ASSERT_TRUE(p.waitForArrivals(1));
+    ASSERT_TRUE(p.instrument.write("2.345\r"));
+    ASSERT_TRUE(p.waitForArrivals(2));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(p.arrivals.size(), 2u);
+    EXPECT_EQ(p.arrivals[0].kind, 2);
+    EXPECT_EQ(p.arrivals[0].text, "01A+01");
+    EXPECT_EQ(p.arrivals[1].kind, 2);
+    EXPECT_EQ(p.arrivals[1].text, "2.345\r");
+}
+
+TEST(SerialPort, NulBytesAreDroppedOnlyWhenDiscardingIsOn) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    // NUL bytes alone are no arrival: the first notification brings the next real characters.
+    ASSERT_TRUE(p.instrument.write(std::string("\0\0\0", 3)));
+    ASSERT_TRUE(p.instrument.write(std::string("01\0A+\0\r", 7)));
+    ASSERT_TRUE(p.waitForArrivals(1));
+    EXPECT_EQ(p.arrivals[0].text, "01A+\r");
+    p.port.close();
+
+    p.port.setNullDiscard(false);
+    p.arrivals.clear();
+    ASSERT_TRUE(p.port.open());
+    ASSERT_TRUE(p.instrument.write(std::string("7\0\r", 3)));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        std::string all;
+        for (const auto& a : p.arrivals) all += a.text;
+        return all == std::string("7\0\r", 3);
+    }, kWait));
+}
+
+TEST(SerialPort, DoubleByteCharacterSplitAcrossArrivalsStaysWhole) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    // 計 whole, then the lead byte of 測 alone.
+    ASSERT_TRUE(p.instrument.write("\x8c\x76\x91"));
+    ASSERT_TRUE(p.waitForArrivals(1));
+    EXPECT_EQ(p.arrivals[0].text, "計");
+    ASSERT_TRUE(p.instrument.write("\xaa\xb1\r"));
+    ASSERT_TRUE(p.waitForArrivals(2));
+    EXPECT_EQ(p.arrivals[1].text, "測ｱ\r");
+}
+
+TEST(SerialPort, ALeadByteFollowedByACarriageReturnDoesNotSwallowIt) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    ASSERT_TRUE(p.instrument.write("\x91"));
+    ASSERT_TRUE(p.waitForArrivals(1));
+    ASSERT_TRUE(p.instrument.write("\r"));
+    ASSERT_TRUE(p.waitForArrivals(2));
+    EXPECT_EQ(p.arrivals[0].text + p.arrivals[1].text, "\xEF\xBF\xBD\r");
+}
+
+TEST(SerialPort, BytesWaitingBeforeTheOpeningAreNotTakenAsReply) {
+    PortOnPty p;
+    ASSERT_TRUE(p.instrument.write("late reply\r"));
+    ASSERT_TRUE(p.port.open());
+    ASSERT_TRUE(p.instrument.write("fresh\r"));
+    ASSERT_TRUE(p.waitForArrivals(1));
+    EXPECT_EQ(p.arrivals[0].text, "fresh\r");
+}
+
+TEST(SerialPort, MissingDeviceFailsToOpenAtOnce) {
+    TempRoot root;
+    BindPort(root, 1, root / "no-such-device");
+    SerialPort port;
+    port.setCommPort(1);
+    port.setSettings("4800,N,8,2");
+    QString error;
+    EXPECT_FALSE(port.open(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST(SerialPort, SettingsTheDeviceRefusesFailTheOpeningWithAReason) {
+    PortOnPty p;
+    const std::pair<int, const char*> bad[] = {{3, "4800,N,4,2"}, {3, "4800,N,8,1.5"}, {3, "4800,Q,8,2"},
+                                               {3, "fast,N,8,2"}, {3, ""},           {0, "4800,N,8,2"},
+                                               {256, "4800,N,8,2"}};
+    for (auto [number, settings] : bad) {
+        p.port.setCommPort(number);
+        p.port.setSettings(settings);
+        QString error;
+        EXPECT_FALSE(p.port.open(&error)) << number << " " << settings;
+        EXPECT_FALSE(error.isEmpty()) << settings;
+        EXPECT_FALSE(p.port.isOpen());
+    }
+    p.port.setCommPort(3);
+    p.port.setSettings("4800,N,8,2");
+    p.port.setHandshaking(4);
+    EXPECT_FALSE(p.port.open());
+    p.port.setHandshaking(2);
+    EXPECT_TRUE(p.port.open());
+}
+
+TEST(SerialPort, AnOpenPortCannotBeOpenedAgainUntilClosed) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    QString error;
+    EXPECT_FALSE(p.port.open(&error));
+    EXPECT_TRUE(p.port.isOpen());  // the failed second opening leaves the first alone
+    SerialPort other;
+    other.setCommPort(3);
+    other.setSettings("4800,N,8,2");
+    EXPECT_FALSE(other.open());  // in use
+    p.port.close();
+    EXPECT_TRUE(other.open());
+}
+
+TEST(SerialPort, TextWithoutCp932FormIsNotSentAndThePortStaysOpen) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    EXPECT_FALSE(p.port.output("1\xF0\x9F\x98\x80\r"));
+    EXPECT_TRUE(p.port.isOpen());
+    ASSERT_TRUE(p.port.output("2\r"));
+    ASSERT_TRUE(p.instrument.waitForReceived("\r", kWait));
+    EXPECT_EQ(p.instrument.received(), "2\r");
+}
+
+TEST(SerialPort, ADeviceThatHangsUpClosesThePort) {
+    PortOnPty p;
+    ASSERT_TRUE(p.port.open());
+    p.instrument.closeMaster();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !p.port.isOpen(); }, kWait));
+    EXPECT_TRUE(p.arrivals.empty());
+}
