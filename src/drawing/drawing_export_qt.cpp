@@ -1,0 +1,51 @@
+#include "drawing/drawing_export_qt.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
+#include <algorithm>
+
+#include "common/text_file.h"
+#include "drawing/drawing_views_qt.h"
+#include "drawing/view_geometry.h"
+
+namespace ziv {
+
+int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality) {
+    if (pict.isNull()) return kJpegEmptyPicture;
+    quality = std::clamp(quality, 0, 100);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(quality);
+    if (!writer.write(pict)) return kJpegEncodeFailed;
+    buffer.close();
+    if (!WriteFileAtomic(filename, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
+        return kJpegWriteFailed;
+    return kJpegWritten;
+}
+
+std::vector<int> PlacedPoints(const PointTable& table) {
+    std::vector<int> points;
+    for (int n = kFirstPoint; n <= kLastPoint; ++n)
+        if (table.IsPlaced(n)) points.push_back(n);
+    return points;
+}
+
+QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table) {
+    QImage canvas(drawing.size(), QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    if (drawing.isNull()) return canvas;
+    QPainter painter(&canvas);
+    painter.drawImage(0, 0, drawing);
+    DrawingSize size{drawing.width() * 15.0, drawing.height() * 15.0};
+    OverviewSize overview = OverviewSizeFor(size);
+    for (int n : PlacedPoints(table)) {
+        TwipPoint at = DrawingTwipsFor(size, overview, table.PosX[n], table.PosY[n]);
+        PaintMarker(painter, QPointF(at.X / 15.0, at.Y / 15.0), n, QColor(255, 0, 0), Qt::black, 3);
+    }
+    return canvas;
+}
+
+}  // namespace ziv

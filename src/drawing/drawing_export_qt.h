@@ -1,0 +1,29 @@
+#pragma once
+// The inspection drawing: the product drawing at its own pixel size with every
+// placed point marked by a numbered disc, written as a JPEG file.
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "drawing/point_table.h"
+
+namespace ziv {
+
+// Results of SavePictureJpeg.
+constexpr int kJpegWritten = 0;
+constexpr int kJpegEmptyPicture = 13;
+constexpr int kJpegEncodeFailed = 1;
+constexpr int kJpegWriteFailed = 7;
+
+// Encodes the picture at the quality (above 100 taken as 100, below 0 as 0)
+// in memory, then replaces the file whole: a failed write leaves the old file.
+int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality);
+
+// Points 1..100 that are placed, in number order.
+std::vector<int> PlacedPoints(const PointTable& table);
+
+// A copy of the drawing with a red disc (black rim, white number) at every
+// placed point; discs beyond the edge are clipped.
+QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table);
+
+}  // namespace ziv

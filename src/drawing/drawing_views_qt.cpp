@@ -1,0 +1,167 @@
+#include "drawing/drawing_views_qt.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <cmath>
+
+#include "drawing/view_geometry.h"
+
+namespace ziv {
+
+namespace {
+
+constexpr double kTwipsPerPixel = 15.0;
+constexpr double kMarkRadiusPixels = kMarkRadiusTwips / kTwipsPerPixel;
+// Circles far outside any box are not drawn: their coordinates could exceed
+// what the painter handles, and they would not be seen anyway.
+constexpr double kFarAway = 1e6;
+
+int VbButton(Qt::MouseButtons buttons) {
+    int code = 0;
+    if (buttons & Qt::LeftButton) code |= 1;
+    if (buttons & Qt::RightButton) code |= 2;
+    if (buttons & Qt::MiddleButton) code |= 4;
+    return code;
+}
+
+int VbShift(Qt::KeyboardModifiers modifiers) {
+    int code = 0;
+    if (modifiers & Qt::ShiftModifier) code |= 1;
+    if (modifiers & Qt::ControlModifier) code |= 2;
+    if (modifiers & Qt::AltModifier) code |= 4;
+    return code;
+}
+
+bool Reasonable(QPointF p) { return std::fabs(p.x()) < kFarAway && std::fabs(p.y()) < kFarAway; }
+
+}  // namespace
+
+QFont MarkerFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic")});
+    font.setPixelSize(24);
+    font.setBold(true);
+    return font;
+}
+
+QColor BlankViewColour() { return QColor(192, 192, 192); }
+
+void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fill, const QColor& outline,
+                 double outlineWidth) {
+    if (!Reasonable(centre)) return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(QPen(outline, outlineWidth));
+    painter.setBrush(fill);
+    painter.drawEllipse(centre, kMarkRadiusPixels, kMarkRadiusPixels);
+    // The number's text box is centred on the disc, as wide as the text needs.
+    painter.setFont(MarkerFont());
+    painter.setPen(Qt::white);
+    QString text = QString::number(number);
+    QFontMetricsF metrics(painter.font());
+    QSizeF box(metrics.horizontalAdvance(text), metrics.height());
+    painter.drawText(QRectF(centre - QPointF(box.width() / 2, box.height() / 2), box), Qt::AlignCenter, text);
+    painter.restore();
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    QPointF p = event->position() * kTwipsPerPixel;
+    emit MouseDown(VbButton(event->button()), VbShift(event->modifiers()), p.x(), p.y());
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event) {
+    QPointF p = event->position() * kTwipsPerPixel;
+    emit MouseMove(VbButton(event->buttons()), VbShift(event->modifiers()), p.x(), p.y());
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    QPointF p = event->position() * kTwipsPerPixel;
+    emit MouseUp(VbButton(event->button()), VbShift(event->modifiers()), p.x(), p.y());
+}
+
+void OverviewBox::ShowDrawing(const QImage& drawing) {
+    source_ = drawing;
+    showing_ = true;
+    RefreshScaled();
+    update();
+}
+
+void OverviewBox::Clear() {
+    source_ = QImage();
+    scaled_ = QImage();
+    scaledFrom_ = 0;
+    showing_ = false;
+    circles_.clear();
+    update();
+}
+
+void OverviewBox::ClearCircles() {
+    circles_.clear();
+    update();
+}
+
+void OverviewBox::AddCircle(const OverviewCircle& circle) {
+    circles_.push_back(circle);
+    update();
+}
+
+void OverviewBox::RefreshScaled() {
+    if (source_.isNull() || width() <= 0 || height() <= 0) {
+        scaled_ = QImage();
+        return;
+    }
+    if (scaledFrom_ == source_.cacheKey() && scaled_.size() == size()) return;
+    scaled_ = source_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                  .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    scaledFrom_ = source_.cacheKey();
+}
+
+void OverviewBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), BlankViewColour());
+    if (!showing_) return;
+    RefreshScaled();
+    if (!scaled_.isNull()) {
+        QRect part = event->rect().intersected(scaled_.rect());
+        painter.drawImage(part, scaled_, part);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setBrush(Qt::NoBrush);
+    for (const OverviewCircle& c : circles_) {
+        QPointF centre = c.CentreTwips / kTwipsPerPixel;
+        if (!Reasonable(centre)) continue;
+        painter.setPen(QPen(c.Colour, 2));
+        double r = c.RadiusTwips / kTwipsPerPixel;
+        painter.drawEllipse(centre, r, r);
+    }
+}
+
+void DetailBox::Show(const QImage& drawing, int viewX, int viewY, std::vector<DetailDisc> discs) {
+    drawing_ = drawing;
+    viewX_ = viewX;
+    viewY_ = viewY;
+    discs_ = std::move(discs);
+    update();
+}
+
+void DetailBox::Clear() {
+    drawing_ = QImage();
+    discs_.clear();
+    update();
+}
+
+void DetailBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), BlankViewColour());
+    if (drawing_.isNull()) return;
+    // Whole pixels keep the drawing 1:1 and sharp.
+    QPoint origin(-static_cast<int>(std::lround(viewX_ / kTwipsPerPixel)),
+                  -static_cast<int>(std::lround(viewY_ / kTwipsPerPixel)));
+    QRect target = QRect(origin, drawing_.size()).intersected(event->rect());
+    if (!target.isEmpty()) painter.drawImage(target, drawing_, target.translated(-origin));
+    for (const DetailDisc& disc : discs_)
+        PaintMarker(painter, disc.CentreTwips / kTwipsPerPixel, disc.Number, disc.Fill, Qt::black, 1);
+}
+
+}  // namespace ziv

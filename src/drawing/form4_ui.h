@@ -1,0 +1,146 @@
+#pragma once
+// The drawing and measurement-point editor beside the measurement window:
+// shows the product drawing of the machine shown, marks the current point,
+// lets the user designate where each point lies and which instrument measures
+// it, and exports the marked drawing.
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <string>
+
+#include "drawing/editor_host.h"
+#include "drawing/point_table.h"
+#include "drawing/position_files.h"
+#include "drawing/view_geometry.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+
+namespace ziv {
+
+class OverviewBox;
+class DetailBox;
+
+constexpr int kDrawingSlots = 100;  // Picture2(0..99)
+
+class Form4 : public QWidget {
+    Q_OBJECT
+public:
+    Form4(EditorHost* host, const std::string& savePath, QWidget* parent = nullptr);
+    ~Form4() override;
+
+    // Form_Load: reads RS232C.dat display names, fills Combo1, applies DrawPos.dat, timer.
+    // Returns false after showing "通信設定が行われていません。" when RS232C.dat is missing
+    // (the caller then ends the program).
+    bool Load();
+    void LoadPosDat(const std::string& path);  // into slot MachineNumber
+    void DelCur();
+    void MNChanged();
+    void Command4_Click();  // zoom toggle
+    bool IsZoomButtonEnabled() const;
+    // Picture2(m): load the drawing image for machine slot m at its natural size;
+    // false when the file cannot be read as an image (slot stays empty).
+    bool LoadDrawing(int machine, const std::string& imagePath);
+    bool HasDrawing(int machine) const;
+    std::string DrawSavePath;  // set by EditorHost::ReturenName()
+    // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
+    // made normal, Top/Left in twips as read afterwards.
+    WindowPlacement TakePlacementForShutdown();
+
+    // Handlers, named after their controls.
+    void Command1_Click();  // 測定箇所指定
+    void Command2_Click();  // OK
+    void Command3_Click();  // Cancel
+    void Command5_Click();  // Reset
+    void Timer1_Timer();
+    void Form_KeyUp(int key);
+    void Picture1_MouseDown(int button, int shift, double x, double y);
+    void Picture1_MouseMove(int button, int shift, double x, double y);
+    void Picture1_MouseUp(int button, int shift, double x, double y);
+    void Picture3_MouseDown(int button, int shift, double x, double y);
+    void Picture3_MouseMove(int button, int shift, double x, double y);
+    void Picture3_MouseUp(int button, int shift, double x, double y);
+
+    void ExportInspectionDrawing();  // Space
+    void ShowAllPoints();            // Shift
+    static int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality);
+
+    // What the views and the point tables hold, for the measurement window and tests.
+    const PointTable& Table(int machine) const;
+    bool PointsLoaded(int machine) const;
+    const QImage& Drawing(int machine) const;
+    ViewOrigin View() const { return {ViewX, ViewY}; }
+    ViewSize DetailViewSize() const { return {ViewWidth, ViewHeight}; }
+    bool IsZoomed() const { return Zoomed != 0; }
+    bool InDesignMode() const { return DesignMode != 0; }
+    TwipPoint Pending() const { return {static_cast<double>(PendingX), static_cast<double>(PendingY)}; }
+    std::int32_t OverviewRadius() const { return OverviewMarkRadius_; }
+
+    // Controls under their designer names.
+    OverviewBox* const Picture1;
+    DetailBox* const Picture3;
+    QLabel* const Label1;
+    QLabel* const Label2;
+    QPushButton* const Command1;
+    QPushButton* const Command2;
+    QPushButton* const Command3;
+    QPushButton* const Command4;
+    QPushButton* const Command5;
+    QComboBox* const Combo1;
+    QTimer* const Timer1;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildControls();
+    void Form_Resize();
+    int Machine() const;
+    int CurrentPoint() const;  // the grid's current row when it is a point (1..100), else 0
+    bool MachineHasDrawing() const;
+    bool CurrentPointShown() const;
+    DrawingSize CurrentDrawingSize() const;
+    void PlaceDetail(bool withViewSize);
+    void DetailRefresh();
+    void PlaceBottomRow();
+    void SetOverviewBoxForNoDrawing();
+    void DrawOverview();
+    void CenterDetail(double x, double y);
+    void DrawDetail();
+    void OverviewPointer(double x, double y);
+    void AddOverviewCircle(double x, double y, const QColor& colour);
+    void MarkAllPlacedPoints();
+    void LeaveDesignMode();
+    void SaveDesignatedTable();
+    bool HandlePreviewKey(QEvent* event);
+
+    EditorHost* host_;
+    std::string savePath_;
+    PointTables PointTables_{};
+    PointsLoadedFlags PointsLoaded_{};
+    std::array<QImage, kDrawingSlots> Picture2;
+    std::array<std::string, kInstrumentListSize> instrumentTexts_;
+
+    std::int32_t ViewX = 0;
+    std::int32_t ViewY = 0;
+    std::int32_t ViewWidth = 200;
+    std::int32_t ViewHeight = 600;
+    std::int16_t Zoomed = 0;
+    std::int16_t DesignMode = 0;
+    std::int32_t PendingX = 0;
+    std::int32_t PendingY = 0;
+    std::int16_t OverviewHeld = 0;
+    std::int16_t MoveTick = 0;
+    std::int16_t LoadDone = 0;
+    std::int16_t Dragging = 0;
+    std::int32_t DragLastX = 0;
+    std::int32_t DragLastY = 0;
+    std::int32_t OverviewMarkRadius_ = 0;
+};
+
+}  // namespace ziv
