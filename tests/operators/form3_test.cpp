@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "common/text_file.h"
+#include "operators/form3_ui.h"
+#include "platform/file_dialog_qt.h"
+#include "platform/message_box_qt.h"
+#include "temp_root.h"
+
+using namespace ziv;
+
+namespace {
+
+struct Form3Fixture : ::testing::Test {
+    TempRoot root;
+    std::vector<ShownMessage> messages;
+    std::optional<ChosenFile> answer;
+    QString askedTitle;
+
+    void SetUp() override {
+        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
+        SetSaveFileDialogSink([this](const QString& title) {
+            askedTitle = title;
+            return answer;
+        });
+    }
+    void TearDown() override {
+        SetMessageSink(nullptr);
+        SetSaveFileDialogSink(nullptr);
+    }
+    void Click(Form3& form, const char* name) {
+        QTest::mouseClick(form.findChild<QPushButton*>(name), Qt::LeftButton);
+    }
+    std::string Users() { return FromCp932(ReadBytes(root / "Config/Users.dat")); }
+    std::string Paths() { return FromCp932(ReadBytes(root / "Config/Path.dat")); }
+};
+
+}  // namespace
+
+TEST_F(Form3Fixture, FirstStartCreatesConfigAndWritesNothingElse) {
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    EXPECT_EQ(form.SavePath, root.path());
+    EXPECT_TRUE(std::filesystem::is_directory(root / "Config"));
+    EXPECT_FALSE(FileExists(root / "Config/Users.dat"));
+    EXPECT_EQ(form.List1()->count(), 0);
+    QStringList captions;
+    for (auto* b : form.findChildren<QPushButton*>()) captions << b->text();
+    for (const char* c : {"決定", "終了", "新規作成", "新規登録", "削除", "設定"})
+        EXPECT_TRUE(captions.contains(QString::fromUtf8(c))) << c;
+}
+
+TEST_F(Form3Fixture, SecondInstanceIsRefusedUntilTheFirstEnds) {
+    Form3 first;
+    ASSERT_TRUE(first.Form_Load());
+    {
+        Form3 second;
+        EXPECT_FALSE(second.Form_Load());
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].text, QString::fromUtf8("既にプログラムは起動しています。"));
+        EXPECT_EQ(messages[0].title, QString::fromUtf8("ZIV - 警告"));
+        EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+    }
+}
+
+TEST_F(Form3Fixture, CreateRegisterDeleteKeepBothFilesInStep) {
+    std::string base = root / "検査";
+    std::filesystem::create_directories(base + "/佐藤");
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+
+    answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
+    Click(form, "Command3");
+    EXPECT_EQ(askedTitle, QString::fromUtf8("ユーザー作成"));
+    EXPECT_TRUE(std::filesystem::is_directory(base + "/山田"));
+    EXPECT_EQ(Users(), "山田\r\n");
+    EXPECT_EQ(Paths(), base + "/山田\r\n");
+
+    // Typed inside the folder: the repeated last part is stripped.
+    answer = ChosenFile{QString::fromStdString(base + "/佐藤/佐藤"), QString::fromUtf8("佐藤")};
+    Click(form, "Command5");
+    EXPECT_EQ(askedTitle, QString::fromUtf8("ユーザー登録"));
+    answer = ChosenFile{QString::fromStdString(base + "/鈴木"), QString::fromUtf8("鈴木")};
+    Click(form, "Command5");
+    EXPECT_FALSE(std::filesystem::exists(base + "/鈴木"));  // registering creates nothing
+    EXPECT_EQ(Users(), "山田\r\n佐藤\r\n鈴木\r\n");
+    EXPECT_EQ(Paths(), base + "/山田\r\n" + base + "/佐藤\r\n" + base + "/鈴木\r\n");
+
+    answer.reset();  // a cancelled dialog changes nothing
+    Click(form, "Command3");
+    EXPECT_EQ(form.List1()->count(), 3);
+
+    form.List1()->setCurrentRow(1);
+    Click(form, "Command4");
+    EXPECT_EQ(Users(), "山田\r\n鈴木\r\n");
+    EXPECT_EQ(Paths(), base + "/山田\r\n" + base + "/鈴木\r\n");
+    EXPECT_TRUE(std::filesystem::is_directory(base + "/佐藤"));
+
+    form.List1()->setCurrentRow(0);
+    Click(form, "Command4");
+    form.List1()->setCurrentRow(0);
+    Click(form, "Command4");
+    EXPECT_EQ(ReadBytes(root / "Config/Users.dat"), "");
+    EXPECT_EQ(ReadBytes(root / "Config/Path.dat"), "");
+}
+
+TEST_F(Form3Fixture, DecideNeedsASelectionAndHandsOverTheOperator) {
+    WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n\r\n佐藤\r\n"));
+    WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n\r\n/a/佐藤\r\n"));
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    form.show();
+    QSignalSpy decided(&form, &Form3::Decided);
+    form.List1()->setCurrentRow(-1);
+    Click(form, "Command1");
+    EXPECT_EQ(decided.count(), 0);
+    form.List1()->setCurrentRow(1);
+    Click(form, "Command1");
+    EXPECT_EQ(decided.count(), 1);
+    EXPECT_EQ(form.UserName, "佐藤");
+    EXPECT_EQ(form.UserDIR, "/a/佐藤");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_FALSE(form.isEnabled());
+}
+
+TEST_F(Form3Fixture, SettingsHidesTheWindow) {
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    form.show();
+    QSignalSpy settings(&form, &Form3::SettingsRequested);
+    Click(form, "Command6");
+    EXPECT_EQ(settings.count(), 1);
+    EXPECT_FALSE(form.isVisible());
+}
