@@ -35,7 +35,9 @@ public:
     bool isOpen() const;
     void close();
 
-    // Sends UTF-8 text as CP932 bytes; false when it cannot be written.
+    // Sends UTF-8 text as CP932 bytes; false when it cannot be written (port
+    // not open, text without a CP932 form, write error). The port stays open
+    // after a failed write: the caller closes it, or the next open() fails.
     bool output(const std::string& text);
     // All waiting input as UTF-8 text (NUL bytes dropped when discarding is on;
     // a lead byte split from its trail byte waits for the next call).

@@ -1,0 +1,224 @@
+#include "platform/serial_port_qt.h"
+
+#include <QSerialPort>
+
+#include "common/text_file.h"
+#include "platform/paths.h"
+#include "platform/serial_devices.h"
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
+namespace ziv {
+
+namespace {
+
+constexpr int kReceiveEvent = 2;
+// What QSerialPort may hold before it leaves further bytes in the driver:
+// a caller that stops taking input never makes the process grow.
+constexpr qint64 kReadBufferLimit = 64 * 1024;
+
+bool IsCp932LeadByte(unsigned char byte) { return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC); }
+
+// Length of the bytes that form whole characters; a lead byte at the very end
+// waits for its trail byte.
+size_t WholeCharactersLength(const QByteArray& bytes) {
+    size_t i = 0;
+    const size_t size = size_t(bytes.size());
+    while (i < size) {
+        if (IsCp932LeadByte(static_cast<unsigned char>(bytes[qsizetype(i)]))) {
+            if (i + 1 == size) return i;
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return size;
+}
+
+QSerialPort::Parity QtParity(SerialParity parity) {
+    switch (parity) {
+        case SerialParity::Even: return QSerialPort::EvenParity;
+        case SerialParity::Odd: return QSerialPort::OddParity;
+        case SerialParity::Mark: return QSerialPort::MarkParity;
+        case SerialParity::Space: return QSerialPort::SpaceParity;
+        case SerialParity::None: break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits QtStopBits(SerialStopBits stop) {
+    switch (stop) {
+        case SerialStopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+        case SerialStopBits::Two: return QSerialPort::TwoStop;
+        case SerialStopBits::One: break;
+    }
+    return QSerialPort::OneStop;
+}
+
+QSerialPort::FlowControl QtFlowControl(SerialFlowControl flow) {
+    switch (flow) {
+        case SerialFlowControl::XonXoff: return QSerialPort::SoftwareControl;
+        case SerialFlowControl::RtsCts:
+        case SerialFlowControl::RtsCtsXonXoff: return QSerialPort::HardwareControl;
+        case SerialFlowControl::None: break;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+}  // namespace
+
+struct SerialPort::Impl {
+    QSerialPort port;
+    int commPort = 1;
+    std::string settings = "9600,N,8,1";
+    int handshaking = 0;
+    bool nullDiscard = false;
+    int rThreshold = 0;
+    int sThreshold = 0;
+    int event = 0;
+    // At most one CP932 lead byte whose trail byte has not arrived yet.
+    QByteArray heldLead;
+
+    bool fail(QString* error, const QString& reason) {
+        if (error) *error = reason;
+        if (port.isOpen()) port.close();
+        return false;
+    }
+    bool applyLine(const SerialLineSettings& line, SerialFlowControl flow, QString* error);
+    qint64 waitingCharacters();
+};
+
+bool SerialPort::Impl::applyLine(const SerialLineSettings& line, SerialFlowControl flow, QString* error) {
+    if (!port.setBaudRate(line.baudRate))
+        return fail(error, QStringLiteral("この機器はボーレート %1 を使えません。").arg(line.baudRate));
+    if (!port.setParity(QtParity(line.parity))) return fail(error, QStringLiteral("この機器はこのパリティーを使えません。"));
+    if (!port.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)))
+        return fail(error, QStringLiteral("この機器はデータ長 %1 を使えません。").arg(line.dataBits));
+    if (!port.setStopBits(QtStopBits(line.stopBits)))
+        return fail(error, QStringLiteral("この機器はこのストップビットを使えません。"));
+    if (!port.setFlowControl(QtFlowControl(flow)))
+        return fail(error, QStringLiteral("この機器はこのハンドシェイクを使えません。"));
+#ifdef Q_OS_UNIX
+    // QSerialPort offers one kind of flow control at a time; the line takes both.
+    if (flow == SerialFlowControl::RtsCtsXonXoff) {
+        termios tio{};
+        int fd = int(port.handle());
+        if (tcgetattr(fd, &tio) != 0) return fail(error, QStringLiteral("ハンドシェイクを設定できません。"));
+        tio.c_iflag |= IXON | IXOFF;
+        if (tcsetattr(fd, TCSANOW, &tio) != 0) return fail(error, QStringLiteral("ハンドシェイクを設定できません。"));
+    }
+#endif
+    return true;
+}
+
+// Characters that count for a notification: NUL bytes that are discarded never do.
+qint64 SerialPort::Impl::waitingCharacters() {
+    qint64 available = port.bytesAvailable();
+    if (!nullDiscard || available == 0) return available;
+    QByteArray waiting = port.peek(available);
+    return available - waiting.count('\0');
+}
+
+SerialPort::SerialPort(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {
+    d->port.setReadBufferSize(kReadBufferLimit);
+    connect(&d->port, &QSerialPort::readyRead, this, [this] {
+        qint64 waiting = d->waitingCharacters();
+        if (waiting == 0 && d->nullDiscard) {
+            d->port.readAll();  // nothing but NUL bytes: they never reach the caller
+            return;
+        }
+        if (d->rThreshold < 1 || waiting < d->rThreshold) return;
+        d->event = kReceiveEvent;
+        emit onComm();
+    });
+    // A device that goes away (a hung-up pseudo-terminal, an unplugged adapter)
+    // keeps reporting read errors; closing it stops them, and the caller's
+    // time-out then reports the missing reply.
+    connect(&d->port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if ((error == QSerialPort::ReadError || error == QSerialPort::ResourceError) && d->port.isOpen())
+            d->port.close();
+    });
+}
+
+SerialPort::~SerialPort() = default;
+
+void SerialPort::setCommPort(int number) {
+    if (!d->port.isOpen()) d->commPort = number;
+}
+
+void SerialPort::setSettings(const std::string& settingsText) { d->settings = settingsText; }
+
+void SerialPort::setHandshaking(int mode) { d->handshaking = mode; }
+
+void SerialPort::setNullDiscard(bool discard) { d->nullDiscard = discard; }
+
+void SerialPort::setRThreshold(int threshold) { d->rThreshold = threshold; }
+
+void SerialPort::setSThreshold(int threshold) { d->sThreshold = threshold; }
+
+void SerialPort::clearInBuffer() {
+    d->heldLead.clear();
+    if (d->port.isOpen()) d->port.clear(QSerialPort::Input);
+}
+
+void SerialPort::clearOutBuffer() {
+    if (d->port.isOpen()) d->port.clear(QSerialPort::Output);
+}
+
+bool SerialPort::open(QString* error) {
+    if (d->port.isOpen()) {
+        if (error) *error = QStringLiteral("ポートは既に開いています。");
+        return false;
+    }
+    std::string reason;
+    auto device = SerialDevicePath(InstallationRoot(), d->commPort, &reason);
+    auto line = ParseSerialSettings(d->settings, &reason);
+    auto flow = FlowControlFromMode(d->handshaking, &reason);
+    if (!device || !line || !flow) {
+        if (error) *error = QString::fromStdString(reason);
+        return false;
+    }
+    d->port.setPortName(QString::fromStdString(*device));
+    if (!d->port.open(QIODevice::ReadWrite))
+        return d->fail(error, QStringLiteral("%1 を開けません: %2").arg(d->port.portName(), d->port.errorString()));
+    if (!d->applyLine(*line, *flow, error)) return false;
+    // Whatever the device held before this opening belongs to no request of ours.
+    d->port.clear(QSerialPort::AllDirections);
+    d->heldLead.clear();
+    d->event = 0;
+    return true;
+}
+
+bool SerialPort::isOpen() const { return d->port.isOpen(); }
+
+void SerialPort::close() {
+    if (d->port.isOpen()) d->port.close();
+    d->heldLead.clear();
+}
+
+bool SerialPort::output(const std::string& text) {
+    if (!d->port.isOpen()) return false;
+    auto bytes = ToCp932(text);
+    if (!bytes) return false;
+    if (bytes->empty()) return true;
+    d->port.clearError();
+    if (d->port.write(bytes->data(), qint64(bytes->size())) != qint64(bytes->size())) return false;
+    d->port.flush();
+    return d->port.isOpen() && d->port.error() == QSerialPort::NoError;
+}
+
+std::string SerialPort::input() {
+    if (!d->port.isOpen()) return {};
+    QByteArray bytes = d->heldLead + d->port.readAll();
+    d->heldLead.clear();
+    if (d->nullDiscard) bytes.replace(QByteArray(1, '\0'), QByteArray());
+    size_t whole = WholeCharactersLength(bytes);
+    d->heldLead = bytes.mid(qsizetype(whole));
+    return FromCp932(std::string_view(bytes.constData(), whole));
+}
+
+int SerialPort::commEvent() const { return d->event; }
+
+}  // namespace ziv
