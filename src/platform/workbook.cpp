@@ -1,0 +1,469 @@
+#include "platform/workbook.h"
+
+#include <gsf/gsf.h>
+#include <iconv.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+
+#include "common/numbers.h"
+#include "platform/workbook_formats.h"
+
+namespace ziv {
+namespace {
+
+using namespace workbook_limits;
+
+void InitGsf() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        // A damaged file is reported through the engine's own error; libgsf's
+        // warnings about it would only clutter the operator's terminal.
+        g_log_set_handler("libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL),
+                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+    });
+}
+
+struct GObjectRef {
+    gpointer object = nullptr;
+    explicit GObjectRef(gpointer o = nullptr) : object(o) {}
+    ~GObjectRef() {
+        if (object) g_object_unref(object);
+    }
+    GObjectRef(const GObjectRef&) = delete;
+    GObjectRef& operator=(const GObjectRef&) = delete;
+};
+
+// Optional sign, digits with at most one point (at least one digit in all),
+// optional exponent: what the operator may type as a number and nothing else.
+bool IsDecimalNumberText(std::string_view text) {
+    size_t i = 0;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (digits == 0) return false;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        size_t exponentDigits = 0;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++exponentDigits;
+        if (exponentDigits == 0) return false;
+    }
+    return i == text.size();
+}
+
+std::optional<double> DecimalValue(std::string_view text) {
+    if (!IsDecimalNumberText(text)) return std::nullopt;
+    bool negative = text[0] == '-';
+    if (text[0] == '+' || text[0] == '-') text.remove_prefix(1);
+    double value = 0;
+    auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (res.ec != std::errc() || !std::isfinite(value)) return std::nullopt;
+    return negative ? -value : value;
+}
+
+// Cuts a text after the last whole character that fits in maxUnits UTF-16 units.
+std::string LimitUtf16Units(std::string text, size_t maxUnits) {
+    size_t units = 0;
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end) {
+        gunichar c = g_utf8_get_char(p);
+        size_t need = c >= 0x10000 ? 2 : 1;
+        if (units + need > maxUnits) {
+            text.resize(static_cast<size_t>(p - text.c_str()));
+            break;
+        }
+        units += need;
+        p = g_utf8_next_char(p);
+    }
+    return text;
+}
+
+std::string ValidUtf8(std::string_view text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
+    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
+    std::string out(valid);
+    g_free(valid);
+    return out;
+}
+
+bool StartsWith(std::string_view bytes, std::string_view prefix) {
+    return bytes.size() >= prefix.size() && bytes.substr(0, prefix.size()) == prefix;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return g_ascii_tolower(x) == g_ascii_tolower(y);
+           });
+}
+
+GsfInput* ChildNoCase(GsfInfile* folder, std::string_view name) {
+    int count = gsf_infile_num_children(folder);
+    for (int i = 0; i < count; ++i) {
+        const char* childName = gsf_infile_name_by_index(folder, i);
+        if (childName && EqualNoCase(childName, name)) return gsf_infile_child_by_index(folder, i);
+    }
+    return nullptr;
+}
+
+std::optional<std::string> ReadInput(GsfInput* input, size_t limit) {
+    gsf_off_t size = gsf_input_size(input);
+    if (size < 0 || static_cast<unsigned long long>(size) > limit) return std::nullopt;
+    std::string bytes(static_cast<size_t>(size), '\0');
+    size_t done = 0;
+    while (done < bytes.size()) {
+        size_t chunk = std::min<size_t>(bytes.size() - done, 1u << 20);
+        if (!gsf_input_read(input, chunk, reinterpret_cast<guint8*>(bytes.data() + done))) return std::nullopt;
+        done += chunk;
+    }
+    return bytes;
+}
+
+std::optional<Workbook> Fail(std::string* error, std::string reason) {
+    if (error) *error = std::move(reason);
+    return std::nullopt;
+}
+
+// BIFF5 keeps its records in a stream named "Book", BIFF8 in "Workbook".
+std::optional<Workbook> OpenCompound(GsfInfile* ole, std::string* error) {
+    GObjectRef stream(ChildNoCase(ole, "Workbook"));
+    if (!stream.object) stream.object = ChildNoCase(ole, "Book");
+    if (!stream.object) {
+        GObjectRef encrypted(ChildNoCase(ole, "EncryptedPackage"));
+        if (encrypted.object) return Fail(error, workbook_errors::kEncrypted);
+        return Fail(error, workbook_errors::kUnknownFormat);
+    }
+    if (GSF_IS_INFILE(stream.object) && gsf_infile_num_children(GSF_INFILE(stream.object)) >= 0)
+        return Fail(error, workbook_errors::kUnknownFormat);
+    auto bytes = ReadInput(GSF_INPUT(stream.object), kMaxPartBytes);
+    if (!bytes) return Fail(error, std::string(workbook_errors::kDamaged) + " (ストリームを読めません)");
+    WorkbookReader reader(kBiffRows, kBiffColumns);
+    std::string reason;
+    if (!ReadBiffStream(*bytes, reader, &reason)) return Fail(error, reason);
+    return reader.Finish();
+}
+
+std::optional<Workbook> OpenZip(GsfInfile* zip, std::string* error) {
+    WorkbookReader reader(kXlsxRows, kXlsxColumns);
+    std::string reason;
+    if (!ReadXlsxPackage(zip, reader, &reason)) return Fail(error, reason);
+    return reader.Finish();
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+const char* IconvName(int codepage) {
+    switch (codepage) {
+    case 932: return "CP932";
+    case 10000:
+    case 32768: return "MACINTOSH";
+    case 367:
+    case 1252:
+    case 32769: return "CP1252";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+// ---- shared helpers -------------------------------------------------------
+
+// Hand-written because glib refuses a whole text for one lone surrogate.
+std::string Utf16ToUtf8(std::u16string_view units) {
+    std::string out;
+    out.reserve(units.size());
+    for (size_t i = 0; i < units.size(); ++i) {
+        char32_t c = units[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::string valid = ValidUtf8(utf8);
+    glong written = 0;
+    gunichar2* units = g_utf8_to_utf16(valid.data(), static_cast<glong>(valid.size()), nullptr, &written, nullptr);
+    if (!units) return {};
+    std::u16string out(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(written));
+    g_free(units);
+    return out;
+}
+
+std::string CodepageToUtf8(std::string_view bytes, int codepage) {
+    const char* name = IconvName(codepage);
+    std::string fallbackName = "CP" + std::to_string(codepage);
+    iconv_t cd = iconv_open("UTF-8", name ? name : fallbackName.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "CP1252");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return ValidUtf8(bytes);
+    std::string out;
+    std::string input(bytes);
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, static_cast<size_t>(outPtr - buffer));
+        if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+            // An undefined or cut-off byte: one replacement character, go on after it.
+            AppendUtf8(out, 0xFFFD);
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path, size_t limit) {
+    GsfInfile* folder = container;
+    GObjectRef holder;  // keeps the current sub-folder alive
+    while (!path.empty()) {
+        size_t slash = path.find('/');
+        std::string_view name = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (name.empty() || name == ".") continue;
+        GsfInput* child = ChildNoCase(folder, name);
+        if (!child) return std::nullopt;
+        if (path.empty()) {
+            GObjectRef member(child);
+            if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) > 0) return std::nullopt;
+            return ReadInput(child, limit);
+        }
+        if (!GSF_IS_INFILE(child)) {
+            g_object_unref(child);
+            return std::nullopt;
+        }
+        if (holder.object) g_object_unref(holder.object);
+        holder.object = child;
+        folder = GSF_INFILE(child);
+    }
+    return std::nullopt;
+}
+
+// ---- WorkbookReader ---------------------------------------------------------
+
+WorkbookReader::WorkbookReader(int maxRows, int maxColumns) : maxRows_(maxRows), maxColumns_(maxColumns) {}
+
+std::optional<int> WorkbookReader::AddSheet(std::string name) {
+    if (book_.sheets_.size() >= static_cast<size_t>(kMaxSheets)) return std::nullopt;
+    book_.sheets_.push_back({std::move(name), {}});
+    return static_cast<int>(book_.sheets_.size()) - 1;
+}
+
+bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell cell) {
+    if (sheet < 0 || static_cast<size_t>(sheet) >= book_.sheets_.size()) return true;
+    if (row < 1 || row > maxRows_ || column < 1 || column > maxColumns_) return true;
+    auto& cells = book_.sheets_[static_cast<size_t>(sheet)].cells;
+    auto key = std::make_pair(static_cast<int>(row), static_cast<int>(column));
+    auto found = cells.find(key);
+    if (found != cells.end()) {
+        textBytes_ -= found->second.text.size();
+        --cells_;
+    }
+    if (cells_ + 1 > kMaxCells || textBytes_ + cell.text.size() > kMaxTextBytes) return false;
+    ++cells_;
+    textBytes_ += cell.text.size();
+    cells[key] = std::move(cell);
+    return true;
+}
+
+bool WorkbookReader::AddNumber(int sheet, long row, long column, double value) {
+    Workbook::Cell cell;
+    cell.kind = Workbook::Cell::Kind::Number;
+    cell.number = value;
+    return Add(sheet, row, column, std::move(cell));
+}
+
+bool WorkbookReader::AddText(int sheet, long row, long column, std::string text) {
+    if (text.empty()) return true;
+    Workbook::Cell cell;
+    cell.kind = Workbook::Cell::Kind::Text;
+    cell.text = std::move(text);
+    return Add(sheet, row, column, std::move(cell));
+}
+
+bool WorkbookReader::AddBoolean(int sheet, long row, long column, bool value) {
+    Workbook::Cell cell;
+    cell.kind = Workbook::Cell::Kind::Boolean;
+    cell.boolean = value;
+    return Add(sheet, row, column, std::move(cell));
+}
+
+bool WorkbookReader::AddError(int sheet, long row, long column, std::string text) {
+    if (text.empty()) return true;
+    Workbook::Cell cell;
+    cell.kind = Workbook::Cell::Kind::Error;
+    cell.text = std::move(text);
+    return Add(sheet, row, column, std::move(cell));
+}
+
+Workbook WorkbookReader::Finish() {
+    // A workbook always has two sheets to write to, whatever the file held.
+    while (book_.sheets_.size() < 2)
+        book_.sheets_.push_back({"Sheet" + std::to_string(book_.sheets_.size() + 1), {}});
+    return std::move(book_);
+}
+
+// ---- Workbook ---------------------------------------------------------------
+
+Workbook Workbook::New(int sheets) {
+    Workbook book;
+    int count = std::clamp(sheets, 2, 255);
+    for (int i = 1; i <= count; ++i) book.sheets_.push_back({"Sheet" + std::to_string(i), {}});
+    return book;
+}
+
+std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return Fail(error, "ファイル \"" + path + "\" がありません。");
+    auto bytes = ReadWholeFile(path, kMaxPartBytes);
+    if (!bytes) return Fail(error, "ファイル \"" + path + "\" を読めません (読み取りできないか大きすぎます)。");
+    std::string reason;
+    auto book = OpenFromMemory(*bytes, &reason);
+    if (!book) return Fail(error, "ファイル \"" + path + "\": " + reason + "。");
+    return book;
+}
+
+std::optional<Workbook> Workbook::OpenFromMemory(std::string_view bytes, std::string* error) {
+    InitGsf();
+    if (bytes.empty()) return Fail(error, "ファイルが空です");
+    static constexpr std::string_view kOle2{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8};
+    bool ole = StartsWith(bytes, kOle2);
+    bool zip = StartsWith(bytes, "PK\x03\x04");
+    if (!ole && !zip) {
+        // BIFF2 to BIFF4 files are bare record streams beginning with a BOF.
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x09 &&
+            (bytes[1] == 0x00 || bytes[1] == 0x02 || bytes[1] == 0x04))
+            return Fail(error, "古い Excel 形式 (Excel 4.0 以前) のブックは読めません");
+        return Fail(error, workbook_errors::kUnknownFormat);
+    }
+    GObjectRef input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
+                                          static_cast<gsf_off_t>(bytes.size()), FALSE));
+    if (!input.object) return Fail(error, workbook_errors::kDamaged);
+    GError* gerr = nullptr;
+    GObjectRef container(ole ? gsf_infile_msole_new(GSF_INPUT(input.object), &gerr)
+                             : gsf_infile_zip_new(GSF_INPUT(input.object), &gerr));
+    if (gerr) g_error_free(gerr);
+    if (!container.object) return Fail(error, std::string(workbook_errors::kDamaged) + " (入れ物を開けません)");
+    return ole ? OpenCompound(GSF_INFILE(container.object), error) : OpenZip(GSF_INFILE(container.object), error);
+}
+
+int Workbook::SheetCount() const { return static_cast<int>(sheets_.size()); }
+
+std::string Workbook::SheetName(int sheet) const {
+    if (sheet < 1 || sheet > SheetCount()) return {};
+    return sheets_[static_cast<size_t>(sheet - 1)].name;
+}
+
+namespace {
+template <typename Cell>
+std::string TextOf(const Cell& cell) {
+    switch (cell.kind) {
+    case Cell::Kind::Number: return GeneralDecimalText(cell.number);
+    case Cell::Kind::Boolean: return cell.boolean ? "TRUE" : "FALSE";
+    case Cell::Kind::Text:
+    case Cell::Kind::Error: return cell.text;
+    }
+    return {};
+}
+}  // namespace
+
+std::string Workbook::CellText(int sheet, int row, int column) const {
+    if (sheet < 1 || sheet > SheetCount()) return {};
+    const auto& cells = sheets_[static_cast<size_t>(sheet - 1)].cells;
+    auto found = cells.find({row, column});
+    return found == cells.end() ? std::string() : TextOf(found->second);
+}
+
+void Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
+    if (sheet < 1 || sheet > SheetCount()) return;
+    // Only what an .xls sheet can hold is taken: anything else would be lost at the next save.
+    if (row < 1 || row > kBiffRows || column < 1 || column > kBiffColumns) return;
+    auto& cells = sheets_[static_cast<size_t>(sheet - 1)].cells;
+    if (text.empty()) {
+        cells.erase({row, column});
+        return;
+    }
+    Cell cell;
+    if (auto value = DecimalValue(text)) {
+        cell.kind = Cell::Kind::Number;
+        cell.number = *value;
+    } else {
+        cell.kind = Cell::Kind::Text;
+        cell.text = LimitUtf16Units(ValidUtf8(text), kMaxStringUnits);
+    }
+    cells[{row, column}] = std::move(cell);
+}
+
+std::vector<std::pair<std::pair<int, int>, std::string>> Workbook::Cells(int sheet) const {
+    std::vector<std::pair<std::pair<int, int>, std::string>> out;
+    if (sheet < 1 || sheet > SheetCount()) return out;
+    for (const auto& [position, cell] : sheets_[static_cast<size_t>(sheet - 1)].cells) {
+        std::string text = TextOf(cell);
+        if (!text.empty()) out.emplace_back(position, std::move(text));
+    }
+    return out;
+}
+
+std::string Workbook::ToBytes() const {
+    InitGsf();
+    auto bytes = WorkbookWriter::CompoundFile(WorkbookWriter::Biff8Stream(*this));
+    return bytes ? *bytes : std::string();
+}
+
+WriteResult Workbook::SaveAs(const std::string& path) const {
+    for (const auto& sheet : sheets_) {
+        if (!sheet.cells.empty() && (sheet.cells.rbegin()->first.first > kBiffRows ||
+                                     std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const auto& c) {
+                                         return c.first.second > kBiffColumns;
+                                     })))
+            return {false, "ブック \"" + path + "\" には .xls に収まらない位置のセルがあるため保存できません。"};
+    }
+    std::string bytes = ToBytes();
+    if (bytes.empty()) return {false, "ブック \"" + path + "\" を組み立てられませんでした。"};
+    return WriteFileAtomic(path, bytes);
+}
+
+}  // namespace ziv
