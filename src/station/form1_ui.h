@@ -1,0 +1,204 @@
+#pragma once
+// The measurement window: one grid per machine, the instrument reading, the
+// entries and their judgement, the product panel, the working date, and the
+// operator record written when it closes.
+#include <QWidget>
+#include <array>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "drawing/editor_host.h"
+#include "links/instrument_link.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "records/product_registry.h"
+
+class QCalendarWidget;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+namespace ziv {
+
+class FlexGrid;
+class FolderList;
+class Form4;
+class SerialPort;
+
+// Who signed in, handed over by the operator window.
+struct SignedInOperator {
+    std::string SavePath;
+    std::string UserDIR;
+    std::string UserName;
+};
+
+class Form1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form1(const SignedInOperator& op, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Start-up; false after a message when the program must end.
+    bool Form_Load();
+    // Shut-down: operator record, window positions, workbooks closed, AppEnd.
+    void Form_Unload();
+
+    // Public variables.
+    int MachineNumber = 0;
+    static constexpr int GridMaxNumber = kGridMaxNumber;
+    static constexpr int MaxMachineNumber = kMaxMachineNumber;
+    int AppEnd = 0;
+    std::string EPath;
+
+    std::string GetProductName(const std::string& path) const { return ziv::GetProductName(path); }
+    void ReturenName();
+
+    // Procedures of the window.
+    void AdvanceToEmptyPoint();
+    void JudgeCurrentRow();
+    void CalcCorrection();
+    bool SaveDayBook();
+    void LoadDayBook();
+    void WriteRejection();
+    void ShowMachine(int n);
+    void SelectInstrument(int n);
+    void RequestReading();
+    bool SendRequest(const std::string& text);
+    void AcceptReading(const std::string& valueText);
+
+    // State that tests and the other windows look at.
+    FlexGrid* Grid(int m) const { return grids_[m]; }
+    const std::string& ProductPath(int m) const { return productPaths_[m]; }
+    const std::string& ProductName(int m) const { return productNames_[m]; }
+    int SavedCount() const { return savedCount_; }
+    int LoadedPointCount() const { return loadedPointCount_; }
+    int ReadingPending() const { return readingPending_; }
+    int MeasuringMode() const { return measuringMode_; }
+    int CurrentKey() const { return currentKey_; }
+    const std::string& ReplyBuffer() const { return replyBuffer_; }
+    const std::string& OperatorLog() const { return operatorLog_; }
+    const WorkDate& WorkingDate() const { return workDate_; }
+    const std::string& ProductFolder() const { return productFolder_; }
+    bool DayBookOpen(int m) const { return dayBooks_[m].has_value(); }
+    Form4* Editor();
+    SerialPort* Port() const { return port_; }
+    QTimer* Timer1() const { return timer1_; }
+
+public slots:
+    void Command1_Click();  // 開始
+    void Command3_Click();  // 手動数値入力 入力
+    void Command4_Click();  // 手動文字入力 入力
+    void Command5_Click();  // 検索
+    void Command6_Click();  // 日付 選択
+    void Command7_Click();  // 製品名 選択
+    void Command8_Click();  // 登録
+    void Command2_Click();  // 登録解除
+    void Command9_Click();  // キャンセル
+    void Check1_Click();
+    void Check2_Click();
+    void Check3_Click();
+    void Text1_Change();
+    void MSFlexGrid1_RowColChange(int m);
+    void MonthView1_DateClick(int year, int month, int day);
+    void Dir1_Change(const QString& path);
+    void MSComm1_OnComm();
+    void Timer1_Timer();
+    void Form_KeyUp(int key);
+    void Form_KeyPress(const QString& character);
+
+signals:
+    // The run is over: the program ends.
+    void Ended();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // What the drawing editor sees of this window.
+    class EditorLink : public EditorHost {
+    public:
+        explicit EditorLink(Form1& form) : f(form) {}
+        int MachineNumber() const override { return f.MachineNumber; }
+        int CurrentRow(int machine) const override;
+        std::string EPath() const override { return f.EPath; }
+        bool AppEnd() const override { return f.AppEnd != 0; }
+        void ReturenName() override { f.ReturenName(); }
+        void FocusGrid() override { f.FocusGrid(); }
+        void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
+
+    private:
+        Form1& f;
+    };
+
+    void FocusGrid();
+    void BuildControls();
+    QGroupBox* BuildGrids();
+    void SetUpGrid(FlexGrid* grid);
+    void ReadOperatorProducts();
+    void CreateLogFolders();
+    void LoadDrawingFor(int m);
+    void PassFailEntry(const std::string& text);
+    void EndMeasuringMode();
+    void ResetGrid(int m);
+    void ReadMaster(int m);
+    bool EnsureDayBook(int m, const std::string& path);
+    void SaveDirectory();
+    void EndReading();
+    void ClosePortIfOpen();
+    QString Cell(int row, int col) const;
+    void SetCell(int row, int col, const QString& text);
+    int CurrentGridRow() const;
+    bool ProductRegistered() const { return !productPaths_[MachineNumber].empty(); }
+    void Warn(const std::string& text);
+
+    SignedInOperator op_;
+    InstrumentLinks links_{};
+    int currentKey_ = 1;
+    int readingPending_ = 0;
+    int timeoutTicks_ = 0;
+    std::string replyBuffer_;
+    std::string currentInputName_;
+    int measuringMode_ = 0;
+    std::string productFolder_;
+    ProductPathList productPaths_{};
+    ProductPathList productNames_{};
+    WorkDate workDate_;
+    std::array<std::optional<Workbook>, kMachineCount> dayBooks_{};
+    std::array<std::map<int, std::string>, kMachineCount> unsavedRows_{};  // row -> input name
+    int savedCount_ = 0;
+    int loadedPointCount_ = 0;
+    std::string operatorLog_;
+    int startHour_ = 0, startMinute_ = 0;
+    std::string chargeText_;
+    bool loaded_ = false;
+    bool unloaded_ = false;
+
+    std::array<FlexGrid*, kMachineCount> grids_{};
+    std::array<QGroupBox*, kMachineCount> frame2_{};
+    EditorLink editorLink_{*this};
+    std::unique_ptr<Form4> editor_;
+    SerialPort* port_ = nullptr;
+    QTimer* timer1_ = nullptr;
+
+public:
+    // Controls, by their designer names.
+    QGroupBox *Frame1 = nullptr, *Frame3 = nullptr, *Frame4 = nullptr, *Frame5 = nullptr, *Frame6 = nullptr,
+              *Frame7 = nullptr, *Frame8 = nullptr, *Frame9 = nullptr;
+    QLineEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr, *Text4 = nullptr, *Text5 = nullptr,
+              *Text6 = nullptr, *Text7 = nullptr, *Text8 = nullptr;
+    QCheckBox *Check1 = nullptr, *Check2 = nullptr, *Check3 = nullptr;
+    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
+                *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
+                *Command9 = nullptr;
+    QLabel* Label1 = nullptr;
+    QCalendarWidget* MonthView1 = nullptr;
+    FolderList* Dir1 = nullptr;
+};
+
+}  // namespace ziv

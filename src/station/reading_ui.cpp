@@ -1,0 +1,115 @@
+// One instrument reading: select, request, collect the reply, cut the value,
+// enter it; or time out.
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "common/numbers.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/message_box_qt.h"
+#include "platform/serial_port_qt.h"
+#include "station/form1_ui.h"
+#include "station/judgement.h"
+
+namespace ziv {
+
+namespace {
+const char* const kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
+const char* const kTimeoutMessage = "通信エラーが発生しました。ＣＯＭポートの設定及び機器を確認して下さい。";
+const char* const kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
+// An instrument that never sends its terminator must not fill the memory.
+constexpr size_t kReplyLimit = 64 * 1024;
+}  // namespace
+
+void Form1::ClosePortIfOpen() {
+    if (port_->isOpen()) port_->close();
+}
+
+void Form1::SelectInstrument(int n) {
+    if (n < 1 || n > static_cast<int>(links_.size())) return;
+    const InstrumentLink& link = links_[n - 1];
+    currentKey_ = n;
+    // Settings are applied to a closed port; one left open by a failed write is closed here.
+    ClosePortIfOpen();
+    port_->setHandshaking(WholeNumberClamped(link.Handshake, -1, 99));
+    port_->setSettings(SerialSettingsText(link));
+    port_->setRThreshold(1);
+    port_->setSThreshold(0);
+    port_->setCommPort(WholeNumberClamped(link.PortNumber, -1, 32767));
+    Text2->setText(QString::fromStdString(link.DisplayName));
+}
+
+void Form1::RequestReading() {
+    if (readingPending_ != 0 || measuringMode_ != 1 || !ProductRegistered()) return;
+    auto request = CommandText(links_[currentKey_ - 1]);
+    if (!request) return;
+    SendRequest(*request);
+}
+
+bool Form1::SendRequest(const std::string& text) {
+    replyBuffer_.clear();
+    ClosePortIfOpen();
+    port_->clearInBuffer();
+    port_->clearOutBuffer();
+    if (!port_->open() || (port_->clearInBuffer(), !port_->output(text))) {
+        ClosePortIfOpen();
+        ShowWarning(this, QString::fromUtf8(kPortMessage));
+        return false;
+    }
+    Label1->setText(QString::fromUtf8("通信中"));
+    timeoutTicks_ = 0;
+    timer1_->start(1000);
+    readingPending_ = 1;
+    return true;
+}
+
+void Form1::MSComm1_OnComm() {
+    if (port_->commEvent() != 2) return;
+    std::string received = port_->input();
+    // Characters after a finished or timed-out request belong to no reading.
+    if (readingPending_ != 1) return;
+    if (replyBuffer_.size() < kReplyLimit) replyBuffer_ += received.substr(0, kReplyLimit - replyBuffer_.size());
+    const InstrumentLink& link = links_[currentKey_ - 1];
+    if (!ReplyComplete(replyBuffer_, link)) return;
+    ClosePortIfOpen();
+    auto value = CutReply(replyBuffer_, link);
+    if (!value) {
+        EndReading();
+        ShowWarning(this, QString::fromUtf8(kCutMessage));
+        return;
+    }
+    replyBuffer_ = *value;
+    AcceptReading(*value);
+}
+
+void Form1::AcceptReading(const std::string& valueText) {
+    // No tick may end this reading while its value is being saved.
+    timer1_->stop();
+    currentInputName_ = links_[currentKey_ - 1].InputName;
+    grids_[MachineNumber]->SetTextMatrix(grids_[MachineNumber]->Row(), 1,
+                                         QString::fromStdString(MagnitudeText(valueText)));
+    JudgeCurrentRow();
+    CalcCorrection();
+    SaveDayBook();
+    AdvanceToEmptyPoint();
+    EndReading();
+}
+
+void Form1::EndReading() {
+    timer1_->stop();
+    ClosePortIfOpen();
+    if (readingPending_ == 1) Label1->setText(QString::fromUtf8("測定可能"));
+    readingPending_ = 0;
+}
+
+void Form1::Timer1_Timer() {
+    if (readingPending_ != 1) {
+        timer1_->stop();
+        return;
+    }
+    if (++timeoutTicks_ <= 5) return;
+    EndReading();
+    ShowWarning(this, QString::fromUtf8(kTimeoutMessage));
+}
+
+}  // namespace ziv

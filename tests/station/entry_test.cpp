@@ -1,0 +1,196 @@
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <filesystem>
+
+#include "common/text_file.h"
+#include "platform/flex_grid_qt.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+namespace fs = std::filesystem;
+
+namespace {
+
+class Entry : public StationFixture {
+protected:
+    std::string product;
+    std::unique_ptr<Form1> form;
+
+    void OpenWith(const std::vector<MasterPoint>& points, int machine = 0, const std::string& name = "A-100") {
+        product = MakeProduct(name, points);
+        Register({{machine, product}});
+        form = Open();
+        ASSERT_TRUE(form);
+    }
+    void Enter(const char* number) {
+        form->Text4->setText(number);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+    }
+    std::vector<std::string> Rejections() {
+        std::vector<std::string> names;
+        for (auto& e : fs::directory_iterator(productRoot + "/ＺＩＶログ/不合格記録")) names.push_back(e.path().filename());
+        return names;
+    }
+};
+
+const MasterPoint kPoint{"10", "0.02", "-0.01", "10"};
+
+}  // namespace
+
+TEST_F(Entry, JudgementTableThroughTheNumberPanel) {
+    OpenWith({kPoint, kPoint, kPoint, kPoint});
+    form->Check1->setChecked(false);
+    struct { const char* value; const char* judgement; } table[] = {
+        {"10.02", "不"}, {"10.019", "合"}, {"9.99", "合"}, {"9.989", "不"}};
+    for (auto& row : table) {
+        Enter(row.value);
+        EXPECT_EQ(Cell(*form, 1, 1), row.value);
+        EXPECT_EQ(Cell(*form, 1, 2), row.judgement) << row.value;
+    }
+    EXPECT_EQ(Cell(*form, 1, 7), "0.011");  // correction of the last value
+    EXPECT_EQ(Rejections().size(), 2u);
+}
+
+TEST_F(Entry, FailKeyOnAPointWithATarget) {
+    OpenWith({kPoint, kPoint});
+    Enter("10.005");
+    ASSERT_EQ(Cell(*form, 1, 7), "-0.005");
+    form->Grid(0)->SetRow(1);
+    Key(*form, Qt::Key_F11);
+    EXPECT_EQ(Cell(*form, 1, 1), "NG");
+    EXPECT_EQ(Cell(*form, 1, 2), "不");
+    EXPECT_EQ(Cell(*form, 1, 7), "");
+    EXPECT_EQ(form->Grid(0)->Row(), 2);
+    auto names = Rejections();
+    ASSERT_EQ(names.size(), 1u);
+    QDate d = QDate::currentDate();
+    std::string date = std::to_string(d.year()) + "年" + std::to_string(d.month()) + "月" + std::to_string(d.day()) + "日";
+    EXPECT_EQ(names[0], date + "_検査員1_0号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［NG］.txt");
+    EXPECT_EQ(ReadBytes(productRoot + "/ＺＩＶログ/不合格記録/" + names[0]),
+              *ToCp932(date + "\r\n検査員1\r\n0号機\r\nA-100\r\n規格［10］\r\n上限［0.02］\r\n下限［-0.01］\r\n実測値［NG］"));
+    Key(*form, Qt::Key_F12);
+    EXPECT_EQ(Cell(*form, 2, 1), "OK");
+    EXPECT_EQ(Cell(*form, 2, 2), "合");
+}
+
+TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
+    OpenWith({kPoint}, 1);  // machine 0 stays empty
+    Key(*form, Qt::Key_F11);
+    Key(*form, Qt::Key_F12);
+    Enter("10");
+    form->Text6->setText("x");
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    for (int c = 1; c <= 7; ++c) EXPECT_EQ(Cell(*form, 1, c), "") << c;
+    EXPECT_EQ(form->SavedCount(), 0);
+}
+
+TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndCheck2KeepsTheNumber) {
+    OpenWith({kPoint, kPoint});
+    form->Text4->setFocus();
+    QTest::keyClicks(form->Text4, "-1a0.5");
+    EXPECT_EQ(form->Text4->text().toStdString(), "10.5");
+    form->Check2->setChecked(false);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    EXPECT_EQ(form->Text4->text().toStdString(), "10.5");
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.5");
+    EXPECT_EQ(Cell(*form, 2, 1), "10.5");
+    form->Check2->setChecked(true);
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    EXPECT_TRUE(form->Text4->text().isEmpty());
+}
+
+TEST_F(Entry, EmptyTextClearsValueJudgementAndCorrection) {
+    OpenWith({kPoint});
+    Enter("10.05");
+    form->Grid(0)->SetRow(1);
+    form->Text6->setText("");
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    EXPECT_EQ(Cell(*form, 1, 2), "");
+    EXPECT_EQ(Cell(*form, 1, 7), "");
+    form->Text6->setText(QString::fromUtf8("傷あり"));
+    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    EXPECT_EQ(Cell(*form, 1, 1), "傷あり");
+    EXPECT_EQ(Cell(*form, 1, 2), "");
+}
+
+TEST_F(Entry, MeasuringModeControlsAndKeys) {
+    std::string b = MakeProduct("B", {kPoint});
+    OpenWith({kPoint});
+    Register({{0, product}, {1, b}});
+    form.reset();
+    form = Open();
+    ASSERT_TRUE(form);
+    // Outside measuring mode: Esc and q do nothing.
+    Key(*form, Qt::Key_Escape);
+    Type(*form, "q");
+    Type(*form, "w");
+    EXPECT_EQ(form->MachineNumber, 0);
+    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    EXPECT_EQ(form->MeasuringMode(), 1);
+    EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
+    for (QWidget* w : {static_cast<QWidget*>(form->Command1), static_cast<QWidget*>(form->Command3),
+                       static_cast<QWidget*>(form->Check1), static_cast<QWidget*>(form->Frame6),
+                       static_cast<QWidget*>(form->Frame8)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    Type(*form, "W");
+    EXPECT_EQ(form->MachineNumber, 0);
+    Type(*form, "w");
+    EXPECT_EQ(form->MachineNumber, 1);
+    EXPECT_EQ(form->Text3->text().toStdString(), "1号機");
+    EXPECT_EQ(form->Text5->text().toStdString(), "B");
+    Type(*form, "q");
+    EXPECT_EQ(form->MachineNumber, 0);
+    Key(*form, Qt::Key_F3);
+    EXPECT_EQ(form->CurrentKey(), 3);
+    Key(*form, Qt::Key_Escape);
+    EXPECT_EQ(form->MeasuringMode(), 0);
+    EXPECT_TRUE(form->Command1->isEnabled());
+    EXPECT_TRUE(form->Command5->isEnabled());
+    EXPECT_TRUE(form->Label1->text().isEmpty());
+}
+
+TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
+    OpenWith({kPoint, kPoint, kPoint});
+    Enter("10");
+    Enter("10");
+    EXPECT_EQ(form->Grid(0)->Row(), 3);
+    form->Grid(0)->SetRow(1);
+    EXPECT_EQ(form->Text1->text().toStdString(), " 1");
+    QTest::mouseClick(form->Command5, Qt::LeftButton);
+    EXPECT_EQ(form->Grid(0)->Row(), 3);
+    form->Check1->click();
+    EXPECT_FALSE(form->Command5->isEnabled());
+    form->Grid(0)->SetRow(1);
+    Enter("10.001");
+    EXPECT_EQ(form->Grid(0)->Row(), 1);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.001");
+}
+
+TEST_F(Entry, RejectionsWithUnderscoreSlashAndRepeats) {
+    OpenWith({{"10/A", "0.02", "-0.01", ""}, {"10/A", "0.02", "-0.01", ""}}, 0, "A_1");
+    Enter("11");
+    Enter("11");  // the same record again replaces the file
+    auto names = Rejections();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_NE(names[0].find("規格［10／A］"), std::string::npos);
+    std::string content = FromCp932(ReadBytes(productRoot + "/ＺＩＶログ/不合格記録/" + names[0]));
+    EXPECT_NE(content.find("規格［10/A］"), std::string::npos);
+    EXPECT_NE(names[0].find("_A_1_規格"), std::string::npos);
+    EXPECT_NE(content.find("0号機\r\nA\r\n1\r\n規格"), std::string::npos);
+}
+
+TEST_F(Entry, RejectionThatCannotBeWrittenIsReportedAndTheJudgementStands) {
+    OpenWith({kPoint});
+    fs::remove_all(productRoot + "/ＺＩＶログ");
+    Enter("11");
+    EXPECT_EQ(Cell(*form, 1, 2), "不");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
+    EXPECT_NE(messages[0].text.toStdString().find("不合格記録"), std::string::npos);
+    EXPECT_EQ(form->SavedCount(), 1);
+}

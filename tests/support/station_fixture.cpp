@@ -1,0 +1,88 @@
+#include "station_fixture.h"
+
+#include <QKeyEvent>
+#include <filesystem>
+
+#include "common/text_file.h"
+#include "links/instrument_link.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/workbook.h"
+#include "records/product_registry.h"
+
+using namespace ziv;
+
+void StationFixture::SetUp() {
+    SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
+    std::filesystem::create_directories(root / "Config");
+    productRoot = root / "製品";
+    userDir = root / "users/検査員1";
+    std::filesystem::create_directories(productRoot);
+    std::filesystem::create_directories(userDir);
+    ASSERT_TRUE(WriteDefaultLinks(LinksFilePath(root.path())));
+    ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), productRoot));
+}
+
+void StationFixture::TearDown() { SetMessageSink(nullptr); }
+
+std::string StationFixture::MakeProduct(const std::string& name, const std::vector<MasterPoint>& points) {
+    std::string folder = productRoot + "/" + name;
+    std::filesystem::create_directories(folder);
+    Workbook master = Workbook::New();
+    for (size_t i = 0; i < points.size(); ++i) {
+        int r = static_cast<int>(i) + 1;
+        master.SetCell(1, r, 1, points[i].Nominal);
+        master.SetCell(1, r, 2, points[i].Upper);
+        master.SetCell(1, r, 3, points[i].Lower);
+        master.SetCell(1, r, 4, points[i].Target);
+    }
+    EXPECT_TRUE(master.SaveAs(folder + "/data.xls"));
+    return folder;
+}
+
+void StationFixture::Register(const std::vector<std::pair<int, std::string>>& machines) {
+    ProductPathList paths{};
+    for (auto& [m, folder] : machines) paths[m] = folder;
+    ASSERT_TRUE(SaveDirectoryFile(DirectoryFilePath(userDir), paths));
+}
+
+std::unique_ptr<Form1> StationFixture::Open() {
+    auto form = std::make_unique<Form1>(SignedInOperator{root.path(), userDir, userName});
+    if (!form->Form_Load()) return nullptr;
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    return form;
+}
+
+void StationFixture::Key(Form1& form, int key, const QString& text) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target || target->window() != &form) target = &form;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+}
+
+void StationFixture::Type(Form1& form, const QString& character) {
+    Key(form, character.isEmpty() ? 0 : QKeySequence(character)[0].key(), character);
+}
+
+std::string StationFixture::Cell(Form1& form, int row, int col) {
+    return form.Grid(form.MachineNumber)->TextMatrix(row, col).toStdString();
+}
+
+std::vector<std::string> StationFixture::Messages() const {
+    std::vector<std::string> out;
+    for (auto& m : messages) out.push_back(m.text.toStdString());
+    return out;
+}
+
+std::vector<std::string> StationFixture::Dump(const std::string& path) {
+    std::vector<std::string> out;
+    auto book = Workbook::Open(path);
+    if (!book) return out;
+    for (int s = 1; s <= book->SheetCount(); ++s)
+        for (auto& [at, text] : book->Cells(s))
+            out.push_back(std::to_string(s) + "," + std::to_string(at.first) + "," + std::to_string(at.second) + "=" +
+                          text);
+    return out;
+}

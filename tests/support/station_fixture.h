@@ -1,0 +1,45 @@
+#pragma once
+// A measurement window on a fresh installation root, with products made on disk.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/message_box_qt.h"
+#include "station/form1_ui.h"
+#include "temp_root.h"
+
+struct MasterPoint {
+    std::string Nominal, Upper, Lower, Target;
+};
+
+class StationFixture : public ::testing::Test {
+protected:
+    TempRoot root;
+    std::vector<ziv::ShownMessage> messages;
+    std::string productRoot;  // the product folder setting
+    std::string userDir;
+    std::string userName = "検査員1";
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // A product folder with a master data.xls holding the given points.
+    std::string MakeProduct(const std::string& name, const std::vector<MasterPoint>& points);
+    // Directory.dat with the given product folders on the given machines.
+    void Register(const std::vector<std::pair<int, std::string>>& machines);
+    // Starts the measurement window; nothing when its start-up refused.
+    std::unique_ptr<ziv::Form1> Open();
+
+    // Sends a key press and release as the operator would.
+    static void Key(ziv::Form1& form, int key, const QString& text = QString());
+    static void Type(ziv::Form1& form, const QString& character);
+    // Cell text of the grid of the machine shown.
+    static std::string Cell(ziv::Form1& form, int row, int col);
+    std::vector<std::string> Messages() const;
+    // Every non-empty cell of a workbook as "sheet,row,col=text" lines.
+    static std::vector<std::string> Dump(const std::string& path);
+};
