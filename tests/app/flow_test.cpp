@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/window_flow_ui.h"
+#include "common/text_file.h"
+#include "drawing/form4_ui.h"
+#include "links/form2_ui.h"
+#include "links/instrument_link.h"
+#include "operators/form3_ui.h"
+#include "platform/message_box_qt.h"
+#include "station/form1_ui.h"
+#include "temp_root.h"
+
+using namespace ziv;
+
+namespace {
+template <typename T>
+T* Visible() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) return t;
+    return nullptr;
+}
+}  // namespace
+
+// A new installation: the settings window must be visited once, then an
+// operator signs in and the measurement window with the editor opens.
+TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
+    TempRoot root;
+    std::vector<ShownMessage> messages;
+    SetMessageSink([&](const ShownMessage& m) { messages.push_back(m); });
+    WriteBytes(root / "Config/Users.dat", *ToCp932("検査員1\r\n"));
+    WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
+    WriteBytes(root / "op1/.keep", "");
+
+    WindowFlow flow;
+    ASSERT_TRUE(flow.Start());
+    Form3* form3 = flow.OperatorWindow();
+    EXPECT_TRUE(form3->isVisible());
+
+    QTest::mouseClick(form3->findChild<QPushButton*>("Command6"), Qt::LeftButton);
+    EXPECT_FALSE(form3->isVisible());
+    Form2* form2 = Visible<Form2>();
+    ASSERT_NE(form2, nullptr);
+    EXPECT_TRUE(FileExists(LinksFilePath(root.path())));
+    EXPECT_TRUE(FileExists(ProductFolderFilePath(root.path())));
+    form2->close();
+    EXPECT_TRUE(form3->isVisible());
+
+    // The product folder must exist for the log folders: point it at the root.
+    ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), root.path()));
+    form3->List1()->setCurrentRow(0);
+    QSignalSpy finished(&flow, &WindowFlow::Finished);
+    QTest::mouseClick(form3->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    Form1* form1 = flow.MeasurementWindow();
+    ASSERT_NE(form1, nullptr);
+    EXPECT_TRUE(form1->isVisible());
+    EXPECT_TRUE(form1->Editor()->isVisible());
+    // The editor refuses to close while the run goes on.
+    form1->Editor()->close();
+    EXPECT_TRUE(form1->Editor()->isVisible());
+    form1->close();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(form1->Editor()->isVisible());
+    EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
+    SetMessageSink(nullptr);
+}
+
+TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
+    TempRoot root;
+    std::vector<ShownMessage> messages;
+    SetMessageSink([&](const ShownMessage& m) { messages.push_back(m); });
+    WriteBytes(root / "Config/Users.dat", *ToCp932("検査員1\r\n"));
+    WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
+    WindowFlow flow;
+    ASSERT_TRUE(flow.Start());
+    QSignalSpy finished(&flow, &WindowFlow::Finished);
+    flow.OperatorWindow()->List1()->setCurrentRow(0);
+    flow.OperatorWindow()->Command1_Click();
+    EXPECT_EQ(finished.count(), 1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text.toStdString(), "通信設定が行われていません。");
+    SetMessageSink(nullptr);
+}
