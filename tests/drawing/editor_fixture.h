@@ -1,0 +1,148 @@
+#pragma once
+// A drawing editor on a fresh installation root, with a fake measurement
+// window and every message box recorded instead of shown.
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/text_file.h"
+#include "drawing/editor_host.h"
+#include "drawing/form4_ui.h"
+#include "drawing/point_table.h"
+#include "links/instrument_link.h"
+#include "platform/message_box_qt.h"
+#include "platform/paths.h"
+#include "temp_root.h"
+
+namespace ziv::testing {
+
+class FakeHost : public EditorHost {
+public:
+    int machine = 0;
+    std::map<int, int> rows;  // machine -> current grid row
+    std::string productFolder;
+    bool appEnd = false;
+    Form4* editor = nullptr;
+    int focusCount = 0;
+    int returenNameCount = 0;
+    bool measurementEnabled = true;
+
+    int MachineNumber() const override { return machine; }
+    int CurrentRow(int m) const override {
+        auto it = rows.find(m);
+        return it == rows.end() ? 1 : it->second;
+    }
+    std::string EPath() const override { return productFolder; }
+    bool AppEnd() const override { return appEnd; }
+    void ReturenName() override {
+        ++returenNameCount;
+        if (editor) editor->DrawSavePath = JoinPath(productFolder, "Data.jpg");
+    }
+    void FocusGrid() override { ++focusCount; }
+    void SetMeasurementWindowEnabled(bool enabled) override { measurementEnabled = enabled; }
+};
+
+// A drawing with lines, a frame and some text, mostly white like a real one.
+inline QImage MakeDrawing(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setPen(QPen(Qt::black, 3));
+    p.drawRect(10, 10, width - 20, height - 20);
+    p.setPen(QPen(Qt::black, 2));
+    p.drawLine(width / 4, height / 4, width * 3 / 4, height / 4);
+    p.drawLine(width / 4, height / 4, width / 4, height * 3 / 4);
+    p.drawEllipse(QPoint(width / 2, height / 2), width / 8, height / 8);
+    QFont font;
+    font.setFamilies({QStringLiteral("IPAGothic")});
+    font.setPixelSize(std::max(12, height / 30));
+    p.setFont(font);
+    p.drawText(QRect(20, height - 60, width - 40, 40), Qt::AlignRight, QStringLiteral("部品図 A-A 断面 φ12 H7"));
+    return image;
+}
+
+inline std::string SaveDrawing(const std::string& path, int width, int height) {
+    MakeFolders(path.substr(0, path.find_last_of('/')));
+    MakeDrawing(width, height).save(QString::fromStdString(path), "JPEG", 95);
+    return path;
+}
+
+class EditorTest : public ::testing::Test {
+protected:
+    TempRoot root;
+    FakeHost host;
+    std::vector<ShownMessage> messages;
+    std::unique_ptr<Form4> form;
+
+    void SetUp() override {
+        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
+        MakeFolders(root / "Config");
+        InstrumentLinks links;
+        links.fill(DefaultInstrumentLink());
+        links[0].DisplayName = "デジマチック";
+        ASSERT_TRUE(SaveInstrumentLinks(LinksFilePath(root.path()), links));
+        host.productFolder = root / "製品A";
+        MakeFolders(host.productFolder);
+    }
+
+    void TearDown() override {
+        form.reset();
+        SetMessageSink(nullptr);
+        SetWriteFaultHook(nullptr);
+    }
+
+    Form4& Editor() {
+        if (!form) {
+            form = std::make_unique<Form4>(&host, root.path());
+            host.editor = form.get();
+            EXPECT_TRUE(form->Load());
+            form->Timer1->stop();  // ticks are driven by hand
+        }
+        return *form;
+    }
+
+    // Registers a drawing for the machine shown and loads its Data.dat.
+    void ShowProduct(int width, int height) {
+        std::string drawing = SaveDrawing(host.productFolder + "/製品A.jpg", width, height);
+        Editor();
+        ASSERT_TRUE(form->LoadDrawing(host.machine, drawing));
+        form->LoadPosDat(PointTableFilePath(host.productFolder));
+        form->MNChanged();
+    }
+
+    // Writes a Data.dat holding the given placed points (number, x, y, instrument).
+    struct Placed {
+        int number;
+        float x, y;
+        int instrument;
+    };
+    void WritePoints(const std::vector<Placed>& points) {
+        PointTable table;
+        for (const Placed& p : points) {
+            table.PosX[p.number] = p.x;
+            table.PosY[p.number] = p.y;
+            table.InstrumentIndex[p.number] = static_cast<std::int16_t>(p.instrument);
+        }
+        ASSERT_TRUE(SavePointTable(PointTableFilePath(host.productFolder), table));
+    }
+
+    std::vector<QString> Texts() const {
+        std::vector<QString> texts;
+        for (const auto& m : messages) texts.push_back(m.text);
+        return texts;
+    }
+};
+
+// Red dominates: the disc's fill, allowing for JPEG's blur.
+inline bool IsReddish(QColor c) { return c.red() > 180 && c.green() < 90 && c.blue() < 90; }
+inline bool IsBluish(QColor c) { return c.blue() > 150 && c.red() < 110 && c.green() < 110; }
+inline bool IsMagentaish(QColor c) { return c.red() > 180 && c.blue() > 180 && c.green() < 90; }
+
+}  // namespace ziv::testing
