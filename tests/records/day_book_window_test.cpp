@@ -1,0 +1,278 @@
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <cstdio>
+#include <filesystem>
+
+#include "common/text_file.h"
+#include "drawing/form4_ui.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/folder_list_qt.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DayBooks : public StationFixture {
+protected:
+    std::unique_ptr<Form1> form;
+    std::string product;
+
+    std::vector<MasterPoint> Points(int n) {
+        std::vector<MasterPoint> points;
+        for (int i = 1; i <= n; ++i)
+            points.push_back({std::to_string(10 * i), "0.02", "-0.01", i % 2 ? std::to_string(10 * i) : ""});
+        return points;
+    }
+    void Start(int points = 3) {
+        product = MakeProduct("A-100", Points(points));
+        Register({{0, product}});
+        form = Open();
+        ASSERT_TRUE(form);
+    }
+    std::string TodayBook(int machine = 0, const std::string& folder = "") {
+        QDate d = QDate::currentDate();
+        return DayBookPath(folder.empty() ? product : folder, userName, "A-100", machine,
+                           {std::to_string(d.year()), std::to_string(d.month()), std::to_string(d.day())});
+    }
+    void Enter(const char* number) {
+        form->Text4->setText(number);
+        form->Command3_Click();
+    }
+    // Reads a workbook the way other programs and scripts do: through ziv-workbook.
+    std::vector<std::string> DumpWithTool(const std::string& path) {
+        std::string command = std::string("\"") + ZIV_BINARY_DIR + "/tools/ziv-workbook/ziv-workbook\" dump \"" + path + "\"";
+        std::vector<std::string> lines;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return lines;
+        char buf[4096];
+        while (fgets(buf, sizeof buf, pipe)) {
+            std::string line(buf);
+            if (!line.empty() && line.back() == '\n') line.pop_back();
+            lines.push_back(line);
+        }
+        pclose(pipe);
+        return lines;
+    }
+};
+
+}  // namespace
+
+TEST_F(DayBooks, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
+    Start();
+    EXPECT_FALSE(fs::exists(product + "/data"));
+    form->Grid(0)->SetRow(2);
+    form->AcceptReading("+020.005\r");
+    std::string path = TodayBook();
+    ASSERT_TRUE(FileExists(path));
+    std::vector<std::string> expected = {
+        "1\t1\t1\t10", "1\t1\t2\t0.02", "1\t1\t3\t-0.01",
+        "1\t2\t1\t20", "1\t2\t2\t0.02", "1\t2\t3\t-0.01", "1\t2\t4\tM", "1\t2\t5\t20.005", "1\t2\t6\t合",
+        "1\t3\t1\t30", "1\t3\t2\t0.02", "1\t3\t3\t-0.01",
+        "2\t1\t1\t10", "2\t3\t1\t30"};
+    EXPECT_EQ(DumpWithTool(path), expected);
+    EXPECT_EQ(form->SavedCount(), 1);
+}
+
+TEST_F(DayBooks, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
+    Start();
+    form->Check1->setChecked(false);
+    Enter("10.03");  // row 1: fails, correction -0.03
+    form->Grid(0)->SetRow(3);
+    Enter("30.001");
+    form->Grid(0)->SetRow(1);
+    Enter("10.001");
+    auto book = Workbook::Open(TodayBook());
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 1, 5), "10.001");
+    EXPECT_EQ(book->CellText(1, 1, 6), "合");
+    EXPECT_EQ(book->CellText(2, 1, 2), "-0.001");
+    EXPECT_EQ(book->CellText(1, 3, 5), "30.001");
+    EXPECT_EQ(book->CellText(1, 1, 1), "10");
+    form->close();
+    form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.001");
+    EXPECT_EQ(Cell(*form, 1, 2), "合");
+    EXPECT_EQ(Cell(*form, 1, 7), "-0.001");
+    EXPECT_EQ(Cell(*form, 3, 1), "30.001");
+    EXPECT_EQ(form->Grid(0)->Row(), 2);  // the first point without a value
+}
+
+TEST_F(DayBooks, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
+    Start();
+    Enter("10");
+    form->close();
+    MakeProduct("A-100", {{"11", "0.5", "-0.5", "11"}});
+    form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Cell(*form, 1, 3), "11");
+    EXPECT_EQ(Cell(*form, 2, 3), "");
+    auto book = Workbook::Open(TodayBook());
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 1, 1), "10");
+    EXPECT_EQ(book->CellText(1, 2, 1), "20");
+}
+
+TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
+    Start();
+    Enter("10");
+    form->Command6_Click();
+    EXPECT_TRUE(form->MonthView1->isVisible());
+    EXPECT_EQ(form->MonthView1->selectedDate(), QDate::currentDate());
+    EXPECT_FALSE(form->Command1->isEnabled());
+    form->MonthView1_DateClick(2025, 1, 5);
+    EXPECT_FALSE(form->MonthView1->isVisible());
+    EXPECT_TRUE(form->Command1->isEnabled());
+    EXPECT_EQ(form->Text7->text().toStdString(), "2025/1/5");
+    EXPECT_EQ(Cell(*form, 1, 1), "");  // nothing measured on that date yet
+    EXPECT_EQ(Cell(*form, 1, 3), "10");
+    Enter("10.01");
+    std::string dated = product + "/data/検査員1_A-100_0号機_2025年1月5日.xls";
+    ASSERT_TRUE(FileExists(dated));
+    EXPECT_EQ(Workbook::Open(dated)->CellText(1, 1, 5), "10.01");
+    // A rejection carries the chosen date.
+    Enter("99");
+    bool found = false;
+    for (auto& e : fs::directory_iterator(productRoot + "/ＺＩＶログ/不合格記録"))
+        found |= e.path().filename().string().rfind("2025年1月5日_", 0) == 0;
+    EXPECT_TRUE(found);
+}
+
+TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
+    product = MakeProduct("A-100", Points(2));
+    Register({{0, product}, {1, product}});
+    form = Open();
+    ASSERT_TRUE(form);
+    Enter("10");
+    form->Command1_Click();
+    Type(*form, "w");
+    ASSERT_EQ(form->MachineNumber, 1);
+    EXPECT_EQ(form->Text3->text().toStdString(), "1号機");
+    EXPECT_EQ(form->Text5->text().toStdString(), "A-100");
+    EXPECT_EQ(form->EPath, product);
+    form->AcceptReading("20");
+    EXPECT_TRUE(FileExists(TodayBook(0)));
+    EXPECT_TRUE(FileExists(TodayBook(1)));
+    EXPECT_EQ(Workbook::Open(TodayBook(1))->CellText(1, 1, 5), "20");
+    EXPECT_EQ(Workbook::Open(TodayBook(0))->CellText(1, 1, 5), "10");
+}
+
+TEST_F(DayBooks, RegisterAndUnregisterRewriteDirectoryFile) {
+    std::string a = MakeProduct("A-100", Points(2));
+    std::string b = MakeProduct("B-200", Points(1));
+    Register({{0, a}, {7, b}});
+    form = Open();
+    ASSERT_TRUE(form);
+    form->Command7_Click();
+    EXPECT_TRUE(form->Frame9->isVisible());
+    EXPECT_FALSE(form->Command6->isEnabled());
+    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(b)));
+    EXPECT_EQ(form->Text8->text().toStdString(), b);
+    form->Command8_Click();
+    EXPECT_FALSE(form->Frame9->isVisible());
+    EXPECT_EQ(form->Text5->text().toStdString(), "B-200");
+    EXPECT_EQ(Cell(*form, 1, 3), "10");
+    EXPECT_EQ(Cell(*form, 2, 3), "");
+    auto lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
+    ASSERT_EQ(lines.size(), 48u);
+    EXPECT_EQ(lines[0], b);
+    EXPECT_EQ(lines[7], b);
+    std::string bytes = ReadBytes(userDir + "/Directory.dat");
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+
+    Enter("10");
+    EXPECT_TRUE(form->DayBookOpen(0));
+    form->Command7_Click();
+    form->Command2_Click();
+    EXPECT_FALSE(form->DayBookOpen(0));
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    EXPECT_EQ(Cell(*form, 1, 3), "");
+    EXPECT_EQ(Cell(*form, 1, 0), "1");
+    EXPECT_EQ(form->Text5->text().toStdString(), "");
+    lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
+    ASSERT_EQ(lines.size(), 48u);
+    EXPECT_EQ(lines[0], "");
+    EXPECT_EQ(lines[7], b);
+    // Cancel changes nothing.
+    std::string before = ReadBytes(userDir + "/Directory.dat");
+    form->Command7_Click();
+    form->Command9_Click();
+    EXPECT_EQ(ReadBytes(userDir + "/Directory.dat"), before);
+    EXPECT_TRUE(form->Command7->isEnabled());
+}
+
+TEST_F(DayBooks, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
+    Start();
+    Enter("10");  // row 1 saved
+    std::string path = TodayBook();
+    std::string saved = ReadBytes(path);
+    SetWriteFaultHook([&](WriteStep step, const std::string& target) {
+        return step == WriteStep::Write && target == path ? ENOSPC : 0;
+    });
+    Enter("20.005");  // row 2: the disk is full
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
+    EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos);
+    EXPECT_NE(messages[0].text.toStdString().find("保存されていません"), std::string::npos);
+    EXPECT_EQ(Cell(*form, 2, 1), "20.005");
+    EXPECT_EQ(form->SavedCount(), 1);
+    EXPECT_EQ(ReadBytes(path), saved);
+    for (auto& e : fs::directory_iterator(product + "/data")) EXPECT_EQ(e.path(), path);  // no temporary left
+    SetWriteFaultHook(nullptr);
+    Enter("30");  // row 3 saves, and row 2 with it
+    auto book = Workbook::Open(path);
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 1, 5), "10");
+    EXPECT_EQ(book->CellText(1, 2, 5), "20.005");
+    EXPECT_EQ(book->CellText(1, 3, 5), "30");
+    EXPECT_EQ(form->SavedCount(), 2);
+}
+
+TEST_F(DayBooks, WorkbookMadeByAnotherProgramIsOpenedNotOverwritten) {
+    Start();
+    fs::create_directories(product + "/data");
+    Workbook other = Workbook::New();
+    other.SetCell(1, 3, 5, "29.99");
+    ASSERT_TRUE(other.SaveAs(TodayBook()));
+    Enter("10");
+    auto book = Workbook::Open(TodayBook());
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 3, 5), "29.99");
+    EXPECT_EQ(book->CellText(1, 1, 5), "10");
+}
+
+TEST_F(DayBooks, UnreadableMasterOrWorkbookIsReportedWithoutCrash) {
+    product = productRoot + "/A-100";
+    fs::create_directories(product + "/data");
+    WriteBytes(product + "/data.xls", "this is not a workbook");
+    Register({{0, product}});
+    WriteBytes(TodayBook(), std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + std::string(100, '\0'));
+    std::string damaged = ReadBytes(TodayBook());
+    form = Open();
+    ASSERT_TRUE(form);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_NE(messages[0].text.toStdString().find(TodayBook()), std::string::npos);
+    EXPECT_NE(messages[1].text.toStdString().find(product + "/data.xls"), std::string::npos);
+    EXPECT_EQ(Cell(*form, 1, 3), "");
+    // Entering a value must not replace the damaged day workbook.
+    Enter("1");
+    EXPECT_EQ(ReadBytes(TodayBook()), damaged);
+    EXPECT_EQ(form->SavedCount(), 0);
+}
+
+TEST_F(DayBooks, ShortDirectoryFileMeansMachinesWithoutProduct) {
+    product = MakeProduct("A-100", Points(1));
+    WriteBytes(userDir + "/Directory.dat", *ToCp932("\r\n" + product + "\r\n"));
+    form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(form->ProductPath(1), product);
+    EXPECT_EQ(form->ProductPath(47), "");
+    EXPECT_NE(form->OperatorLog().find("1号機 A-100\r\n\r\n1台担当"), std::string::npos);
+}
