@@ -1,6 +1,7 @@
 #include "platform/serial_port_qt.h"
 
 #include <QSerialPort>
+#include <optional>
 
 #include "common/text_file.h"
 #include "platform/paths.h"
@@ -72,6 +73,7 @@ QSerialPort::FlowControl QtFlowControl(SerialFlowControl flow) {
 struct SerialPort::Impl {
     QSerialPort port;
     int commPort = 1;
+    std::optional<std::string> deviceRoot;
     std::string settings = "9600,N,8,1";
     int handshaking = 0;
     bool nullDiscard = false;
@@ -148,6 +150,8 @@ void SerialPort::setCommPort(int number) {
     if (!d->port.isOpen()) d->commPort = number;
 }
 
+void SerialPort::setDeviceRoot(const std::string& root) { d->deviceRoot = root; }
+
 void SerialPort::setSettings(const std::string& settingsText) { d->settings = settingsText; }
 
 void SerialPort::setHandshaking(int mode) { d->handshaking = mode; }
@@ -173,7 +177,7 @@ bool SerialPort::open(QString* error) {
         return false;
     }
     std::string reason;
-    auto device = SerialDevicePath(InstallationRoot(), d->commPort, &reason);
+    auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->commPort, &reason);
     auto line = ParseSerialSettings(d->settings, &reason);
     auto flow = FlowControlFromMode(d->handshaking, &reason);
     if (!device || !line || !flow) {

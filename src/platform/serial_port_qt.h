@@ -19,6 +19,9 @@ public:
     // Port number n names the device of line n of <root>/Config/ComPorts.dat,
     // or /dev/ttyS<n-1> when that line is empty or missing. Set while closed.
     void setCommPort(int number);
+    // The root whose Config/ComPorts.dat names the devices; the installation
+    // root until set.
+    void setDeviceRoot(const std::string& root);
     // "4800,N,8,2": baud, parity letter (E M N O S), data bits, stop bits (1, 1.5, 2).
     void setSettings(const std::string& settingsText);
     // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.

@@ -1,0 +1,78 @@
+#include "platform/folder_list_qt.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace ziv {
+
+namespace {
+
+QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+bool IsListableFolder(const QString& path) {
+    QFileInfo info(path);
+    return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+}  // namespace
+
+FolderList::FolderList(QWidget* parent)
+    : QWidget(parent),
+      model_(new QFileSystemModel(this)),
+      view_(new QListView(this)),
+      up_(new QToolButton(this)),
+      current_(new QLabel(this)) {
+    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    model_->setReadOnly(true);
+    view_->setModel(model_);
+    view_->setObjectName("Dir1List");
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    up_->setObjectName("Dir1Up");
+    up_->setText("..");
+    up_->setToolTip("上のフォルダへ");
+    up_->setAccessibleName("上のフォルダへ");
+    current_->setObjectName("Dir1Path");
+    current_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(up_);
+    top->addWidget(current_, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(top);
+    layout->addWidget(view_, 1);
+
+    connect(up_, &QToolButton::clicked, this, &FolderList::goUp);
+    // Double-click and Enter both activate an entry.
+    connect(view_, &QListView::activated, this, &FolderList::openEntry);
+    setPath(QDir::homePath());
+}
+
+bool FolderList::setPath(const QString& path) {
+    if (!IsListableFolder(path)) return false;
+    QString target = CleanAbsolute(path);
+    if (target == path_) return true;
+    path_ = target;
+    view_->setRootIndex(model_->setRootPath(path_));
+    current_->setText(QDir::toNativeSeparators(path_));
+    up_->setEnabled(!QDir(path_).isRoot());
+    emit pathChanged(path_);
+    return true;
+}
+
+void FolderList::goUp() {
+    QDir folder(path_);
+    if (folder.cdUp()) setPath(folder.absolutePath());
+}
+
+void FolderList::openEntry(const QModelIndex& index) {
+    if (index.isValid()) setPath(model_->filePath(index));
+}
+
+}  // namespace ziv

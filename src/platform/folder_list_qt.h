@@ -1,0 +1,45 @@
+#pragma once
+// The folder list Dir1: the folders of one path, opened by double-click or
+// Enter, with a button to go up. Used by the settings window and by the
+// measurement window's product panel.
+#include <QString>
+#include <QWidget>
+
+class QFileSystemModel;
+class QLabel;
+class QListView;
+class QModelIndex;
+class QToolButton;
+
+namespace ziv {
+
+class FolderList : public QWidget {
+    Q_OBJECT
+public:
+    // Starts at the user's home folder.
+    explicit FolderList(QWidget* parent = nullptr);
+
+    // The folder shown, absolute and without a trailing separator.
+    QString path() const { return path_; }
+    // Moves to an existing folder that can be listed; false, and nothing moves,
+    // for anything else. pathChanged is emitted when the folder really changes.
+    bool setPath(const QString& path);
+
+public slots:
+    // To the parent folder; nothing at the top.
+    void goUp();
+
+signals:
+    void pathChanged(const QString& path);
+
+private:
+    void openEntry(const QModelIndex& index);
+
+    QString path_;
+    QFileSystemModel* model_;
+    QListView* view_;
+    QToolButton* up_;
+    QLabel* current_;
+};
+
+}  // namespace ziv

@@ -1,0 +1,234 @@
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "form2_support.h"
+#include "platform/serial_port_qt.h"
+#include "pty_instrument.h"
+
+using ziv::Form2;
+
+namespace {
+
+constexpr int kWait = 20000;
+
+const QString kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
+const QString kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
+
+// The settings window on a fresh root whose port 1 (the default record's) is a pseudo-terminal.
+struct CommTest : Form2Test {
+    PtyInstrument instrument;
+    Form2 form{bind()};
+    ziv::SerialPort* port = form.findChild<ziv::SerialPort*>("MSComm1");
+    QTimer* timer = form.findChild<QTimer*>("Timer1");
+
+    const std::string& bind() {
+        BindPort(root, 1, instrument.devicePath());
+        return root.path();
+    }
+    void startTest() { QTest::mouseClick(Button(form, "Command3"), Qt::LeftButton); }
+    bool waitForMessage() {
+        return QTest::qWaitFor([&] { return !messages.empty(); }, kWait);
+    }
+    // After any end of a test: idle again.
+    void expectIdle() {
+        EXPECT_TRUE(form.isEnabled());
+        EXPECT_FALSE(port->isOpen());
+        EXPECT_FALSE(timer->isActive());
+        EXPECT_FALSE(form.testWaiting());
+    }
+};
+
+QString SuccessText(const QString& received, const QString& reading) {
+    return "［取得データ］\r\n" + received + "\r\n\r\n［整形したデータ］\r\n" + reading;
+}
+
+}  // namespace
+
+TEST(Form2Comm, ReplyInOnePieceEndsWithSuccessMessage) {
+    CommTest t;
+    ASSERT_TRUE(t.instrument.ok());
+    t.instrument.answerWith("01A+012.345\r");
+    t.startTest();
+    EXPECT_FALSE(t.form.isEnabled());
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.instrument.received(), "1\r");
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].title, "通信成功");
+    EXPECT_EQ(t.messages[0].icon, ziv::MessageIcon::Information);
+    EXPECT_EQ(t.messages[0].text, SuccessText("01A+012.345\r", "12.345"));
+    t.expectIdle();
+}
+
+TEST(Form2Comm, ReplyInPiecesGivesTheSameResult) {
+    CommTest t;
+    t.startTest();
+    ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
+    ASSERT_TRUE(t.instrument.write("01A+0"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return t.form.replyBuffer() == "01A+0"; }, kWait));
+    EXPECT_TRUE(t.messages.empty());
+    EXPECT_FALSE(t.form.isEnabled());
+    ASSERT_TRUE(t.instrument.write("12.345\r"));
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].text, SuccessText("01A+012.345\r", "12.345"));
+    t.expectIdle();
+}
+
+TEST(Form2Comm, NulBytesAreDroppedAndCharactersAfterTheTerminatorShown) {
+    CommTest t;
+    t.instrument.answerWith(std::string("01A+0\0" "00.500\rXY", 15));
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].text, SuccessText("01A+000.500\rXY", ".5"));
+}
+
+TEST(Form2Comm, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
+    CommTest t;
+    List(t.form, "Combo1")->setCurrentIndex(3);  // F4, port 1 like every default record
+    Box(t.form, "Text3")->setText("Q?");
+    List(t.form, "Combo6")->setCurrentIndex(2);  // CR LF after the request
+    List(t.form, "Combo8")->setCurrentIndex(1);  // reply ends at LF
+    Box(t.form, "Text4")->setText("1");
+    Box(t.form, "Text5")->setText("6");
+    t.instrument.answerWith("-0.250\r\n", "\n");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.instrument.received(), "Q?\r\n");
+    EXPECT_EQ(t.messages[0].text, SuccessText("-0.250\r\n", ".25"));
+    EXPECT_EQ(ReadBytes(t.linksFile()).find("Q?"), std::string::npos);  // nothing saved
+}
+
+TEST(Form2Comm, DataStartZeroGivesTheCutFailureMessage) {
+    CommTest t;
+    Box(t.form, "Text4")->setText("0");
+    t.instrument.answerWith("01A+012.345\r");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, kCutMessage);
+    EXPECT_EQ(t.messages[0].title, "ZIV - 警告");
+    EXPECT_EQ(t.messages[0].icon, ziv::MessageIcon::Critical);
+    t.expectIdle();
+}
+
+TEST(Form2Comm, AReadingTooLargeToHoldGivesTheCutFailureMessage) {
+    CommTest t;
+    Box(t.form, "Text4")->setText("1");
+    t.instrument.answerWith("9E999\r");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].text, kCutMessage);
+}
+
+TEST(Form2Comm, NoReplyTimesOutOnTheSecondTickAndASecondTestStartsAtOnce) {
+    CommTest t;
+    t.startTest();
+    ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
+    EXPECT_TRUE(t.timer->isActive());
+    EXPECT_EQ(t.timer->interval(), 1000);
+    t.form.Timer1_Timer();
+    EXPECT_TRUE(t.messages.empty());
+    EXPECT_FALSE(t.form.isEnabled());
+    EXPECT_TRUE(t.port->isOpen());
+    t.form.Timer1_Timer();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
+    EXPECT_EQ(t.messages[0].title, "ZIV - 警告");
+    t.expectIdle();
+
+    t.messages.clear();
+    t.instrument.clearReceived();
+    t.instrument.answerWith("01A+012.345\r");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.instrument.received(), "1\r");
+    EXPECT_EQ(t.messages[0].title, "通信成功");
+}
+
+TEST(Form2Comm, TheRunningTimerEndsASilentTest) {
+    CommTest t;
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
+    EXPECT_EQ(t.form.testTicks(), 2);
+    t.expectIdle();
+}
+
+TEST(Form2Comm, APortWithNoDeviceGivesThePortMessageAtOnce) {
+    CommTest t;
+    BindPort(t.root, 1, t.root / "no-device");
+    t.startTest();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    EXPECT_EQ(t.messages[0].icon, ziv::MessageIcon::Critical);
+    t.expectIdle();
+}
+
+TEST(Form2Comm, SettingsTheLineCannotTakeGiveThePortMessage) {
+    CommTest t;
+    List(t.form, "Combo4")->setCurrentIndex(0);  // 4 data bits
+    t.startTest();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    t.expectIdle();
+    EXPECT_EQ(t.instrument.received(), "");
+}
+
+TEST(Form2Comm, ARequestThatCannotBeSentClosesThePortForTheNextTest) {
+    CommTest t;
+    Box(t.form, "Text3")->setText(QString::fromUtf8("\xF0\x9F\x98\x80"));  // no CP932 form
+    t.startTest();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    t.expectIdle();
+
+    t.messages.clear();
+    Box(t.form, "Text3")->setText("1");
+    t.instrument.answerWith("01A+012.345\r");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].title, "通信成功");
+}
+
+TEST(Form2Comm, WithoutAPcTerminatorNothingIsSentAndTheTestTimesOut) {
+    CommTest t;
+    const std::string f1 = "1\r\n4800\r\nN\r\n8\r\n2\r\n1\r\n7\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
+    WriteBytes(t.linksFile(), f1);
+    Form2 form(t.root.path());
+    QTest::mouseClick(Button(form, "Command3"), Qt::LeftButton);
+    EXPECT_TRUE(t.messages.empty());
+    EXPECT_FALSE(form.isEnabled());
+    form.Timer1_Timer();
+    form.Timer1_Timer();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
+    EXPECT_EQ(t.instrument.received(), "");
+}
+
+TEST(Form2Comm, TheWindowDoesNotCloseWhileATestWaits) {
+    CommTest t;
+    QSignalSpy closed(&t.form, &Form2::closed);
+    t.form.show();
+    t.startTest();
+    EXPECT_FALSE(t.form.close());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_TRUE(t.port->isOpen());
+    t.form.Timer1_Timer();
+    t.form.Timer1_Timer();
+    EXPECT_TRUE(t.form.close());
+    EXPECT_EQ(closed.count(), 1);
+}
+
+TEST(Form2Comm, AnInstrumentThatHangsUpEndsInTheTimeOut) {
+    CommTest t;
+    t.startTest();
+    ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
+    t.instrument.closeMaster();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !t.port->isOpen(); }, kWait));
+    t.form.Timer1_Timer();
+    t.form.Timer1_Timer();
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
+    t.expectIdle();
+}
