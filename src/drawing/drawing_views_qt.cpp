@@ -56,9 +56,14 @@ void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fi
     painter.setBrush(fill);
     painter.drawEllipse(centre, kMarkRadiusPixels, kMarkRadiusPixels);
     // The number's text box is centred on the disc, as wide as the text needs.
-    painter.setFont(MarkerFont());
-    painter.setPen(Qt::white);
+    QFont font = MarkerFont();
     QString text = QString::number(number);
+    // Three digits are narrowed to stay inside the rim, where white stays readable.
+    double room = 2 * kMarkRadiusPixels - 2 * outlineWidth - 2;
+    double natural = QFontMetricsF(font).horizontalAdvance(text);
+    if (natural > room) font.setStretch(std::max(60, static_cast<int>(100 * room / natural)));
+    painter.setFont(font);
+    painter.setPen(Qt::white);
     QFontMetricsF metrics(painter.font());
     QSizeF box(metrics.horizontalAdvance(text), metrics.height());
     painter.drawText(QRectF(centre - QPointF(box.width() / 2, box.height() / 2), box), Qt::AlignCenter, text);

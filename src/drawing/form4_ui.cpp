@@ -197,6 +197,10 @@ DrawingSize Form4::CurrentDrawingSize() const {
 
 bool Form4::LoadDrawing(int machine, const std::string& imagePath) {
     if (machine < 0 || machine >= kDrawingSlots) return false;
+    // Drawings scanned at A1/A0 size exceed Qt's default 128 MB decoding limit.
+    constexpr int kDrawingAllocationLimitMb = 2048;
+    if (QImageReader::allocationLimit() < kDrawingAllocationLimitMb)
+        QImageReader::setAllocationLimit(kDrawingAllocationLimitMb);
     QImageReader reader(Utf8(imagePath));
     reader.setAutoTransform(false);
     QImage image = reader.read();

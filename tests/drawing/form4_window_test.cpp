@@ -211,3 +211,14 @@ TEST_F(EditorTest, MachinesKeepTheirOwnDrawingsAndTables) {
     EXPECT_TRUE(editor.Command1->isEnabled());
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
 }
+
+TEST_F(EditorTest, LargeScannedDrawingLoads) {
+    // 7000 x 5000 pixels decode to 140 MB, above Qt's default reading limit.
+    QImage big(7000, 5000, QImage::Format_Grayscale8);
+    big.fill(255);
+    ASSERT_TRUE(big.save(QString::fromStdString(root / "big.jpg"), "JPEG", 50));
+    big = QImage();
+    Form4& editor = Editor();
+    ASSERT_TRUE(editor.LoadDrawing(0, root / "big.jpg"));
+    EXPECT_EQ(editor.Drawing(0).size(), QSize(7000, 5000));
+}
