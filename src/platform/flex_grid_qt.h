@@ -30,6 +30,10 @@ public:
     int TopRow() const;
     void SetTopRow(int row);
 
+    // Typing never jumps to a matching row: letters and the space bar are the
+    // measurement window's keys.
+    void keyboardSearch(const QString&) override {}
+
 signals:
     // The current cell changed (by the user or by SetRow).
     void RowColChange();

@@ -1,0 +1,234 @@
+#include <QCheckBox>
+#include <functional>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+#include "common/text_file.h"
+#include "links/instrument_link.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/workbook.h"
+#include "pty_instrument.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+
+namespace {
+
+const char* const kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
+const char* const kTimeoutMessage = "通信エラーが発生しました。ＣＯＭポートの設定及び機器を確認して下さい。";
+
+class Reading : public StationFixture {
+protected:
+    PtyInstrument instrument;
+    std::unique_ptr<Form1> form;
+    InstrumentLinks links{};
+
+    void SetUp() override {
+        StationFixture::SetUp();
+        ASSERT_TRUE(instrument.ok());
+        BindPort(root, 1, instrument.devicePath());
+        links.fill(DefaultInstrumentLink());
+    }
+    void Start() {
+        ASSERT_TRUE(SaveInstrumentLinks(LinksFilePath(root.path()), links));
+        Register({{0, MakeProduct("A-100", {{"12.3", "0.1", "-0.1", "12.3"}, {"12.3", "0.1", "-0.1", ""}})}});
+        form = Open();
+        ASSERT_TRUE(form);
+        form->Command1_Click();
+    }
+    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms) return false;
+            QTest::qWait(5);
+        }
+        return true;
+    }
+    void Request() {
+        instrument.clearReceived();
+        Key(*form, Qt::Key_Space);
+        ASSERT_EQ(form->ReadingPending(), 1);
+        ASSERT_TRUE(instrument.waitForReceived("1\r"));
+    }
+    void Send(const std::string& bytes) {
+        ASSERT_TRUE(instrument.write(bytes));
+    }
+    bool WaitIdle() {
+        return WaitUntil([&] { return form->ReadingPending() == 0; });
+    }
+    void TimeOut() {
+        for (int i = 0; i < 6; ++i) form->Timer1_Timer();
+    }
+};
+
+}  // namespace
+
+TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
+    Start();
+    Request();
+    EXPECT_EQ(form->Label1->text().toStdString(), "通信中");
+    EXPECT_TRUE(form->Timer1()->isActive());
+    Send("01A+01");
+    ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer() == "01A+01"; }));
+    EXPECT_EQ(form->ReadingPending(), 1);
+    Send("2.345\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 1, 1), "12.345");
+    EXPECT_EQ(Cell(*form, 1, 2), "合");
+    EXPECT_EQ(Cell(*form, 1, 7), "-0.045");
+    EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
+    EXPECT_FALSE(form->Timer1()->isActive());
+    EXPECT_EQ(form->Grid(0)->Row(), 2);
+    EXPECT_TRUE(messages.empty());
+    auto book = Workbook::Open(form->ProductPath(0) + "/data/" + userName + "_A-100_0号機_" +
+                               form->WorkingDate().Year + "年" + form->WorkingDate().Month + "月" +
+                               form->WorkingDate().Day + "日.xls");
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 1, 4), "M");
+    EXPECT_EQ(book->CellText(1, 1, 5), "12.345");
+}
+
+TEST_F(Reading, CarriageReturnAloneDoesNotCompleteACrLfReply) {
+    links[0].DeviceTerminator = "3";
+    Start();
+    Request();
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer().size() == 12; }));
+    EXPECT_EQ(form->ReadingPending(), 1);
+    Send("\n");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 1, 1), "12.345");
+}
+
+TEST_F(Reading, CutReachesCharactersAfterTheTerminatorAndBeyondTheEnd) {
+    links[0].DataStart = "10";
+    links[0].DataLength = "5";
+    links[1] = links[0];
+    links[1].DataStart = "40";
+    Start();
+    Request();
+    Send("01A+012.345\r99");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(form->ReplyBuffer(), "45\r99");
+    EXPECT_EQ(Cell(*form, 1, 1), "45");
+    Key(*form, Qt::Key_F2);
+    Request();
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 2, 1), "0");
+    EXPECT_EQ(Cell(*form, 2, 2), "不");
+}
+
+TEST_F(Reading, NoReplyTimesOutOnTheSixthTickAndTheNextRequestStartsClean) {
+    Start();
+    Request();
+    for (int i = 0; i < 5; ++i) form->Timer1_Timer();
+    EXPECT_EQ(form->ReadingPending(), 1);
+    EXPECT_TRUE(messages.empty());
+    form->Timer1_Timer();
+    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    // A reply that comes too late must not become the next value.
+    Send("01A+099.999\r");
+    QTest::qWait(50);
+    Request();
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 1, 1), "12.345");
+}
+
+TEST_F(Reading, KeysWaitWhileAReadingIsPending) {
+    Start();
+    Request();
+    Key(*form, Qt::Key_F3);
+    Key(*form, Qt::Key_F11);
+    Key(*form, Qt::Key_Escape);
+    Type(*form, "w");
+    EXPECT_EQ(form->CurrentKey(), 1);
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    EXPECT_EQ(form->MeasuringMode(), 1);
+    EXPECT_EQ(form->MachineNumber, 0);
+    Key(*form, Qt::Key_Space);  // no second request while one waits
+    QTest::qWait(20);
+    EXPECT_EQ(instrument.received(), "1\r");
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitIdle());
+    Key(*form, Qt::Key_F3);
+    EXPECT_EQ(form->CurrentKey(), 3);
+}
+
+TEST_F(Reading, SpaceDoesNothingBeforeStartOrWithoutProduct) {
+    Start();
+    Key(*form, Qt::Key_Escape);
+    Key(*form, Qt::Key_Space);
+    EXPECT_EQ(form->ReadingPending(), 0);
+    form->Command1_Click();
+    form->ShowMachine(2);
+    Key(*form, Qt::Key_Space);
+    EXPECT_EQ(form->ReadingPending(), 0);
+    QTest::qWait(20);
+    EXPECT_EQ(instrument.received(), "");
+}
+
+TEST_F(Reading, MissingDeviceAndRefusedSettingsGiveThePortMessage) {
+    links[1].PortNumber = "7";  // nothing behind /dev/ttyS6 or the ComPorts.dat line
+    links[2].DataBits = "4";
+    links[3].PortNumber = "";
+    Start();
+    WriteBytes(root / "Config/ComPorts.dat", instrument.devicePath() + "\r\n\r\n\r\n\r\n\r\n\r\n/dev/ziv-no-such-port\r\n");
+    for (int key : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4}) {
+        messages.clear();
+        Key(*form, key);
+        Key(*form, Qt::Key_Space);
+        EXPECT_EQ(Messages(), std::vector<std::string>{kPortMessage}) << key;
+        EXPECT_EQ(form->ReadingPending(), 0);
+        EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
+    }
+}
+
+TEST_F(Reading, CutFailureIsReportedAndNothingIsEntered) {
+    links[0].DataStart = "0";
+    Start();
+    Request();
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.toStdString().find("「データ開始位置」"), std::string::npos);
+    EXPECT_FALSE(form->Timer1()->isActive());
+}
+
+TEST_F(Reading, FloodWithoutTerminatorIsCappedAndEndsByTimeOut) {
+    Start();
+    Request();
+    std::string flood(2000, 'A');
+    for (int i = 0; i < 40; ++i) {
+        Send(flood);
+        QTest::qWait(2);
+        size_t expected = std::min<size_t>((i + 1) * flood.size(), 64 * 1024);
+        ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer().size() >= expected; }));
+    }
+    EXPECT_EQ(form->ReplyBuffer().size(), 64u * 1024);
+    Send("\r");
+    QTest::qWait(50);
+    EXPECT_EQ(form->ReadingPending(), 1);
+    TimeOut();
+    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
+}
+
+TEST_F(Reading, DeviceGoneInTheMiddleOfAReading) {
+    Start();
+    Request();
+    Send("01A+0");
+    instrument.closeMaster();
+    QTest::qWait(50);
+    TimeOut();
+    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
+}
