@@ -98,6 +98,8 @@ QString NearestExistingFolder(const QString& path) {
 }  // namespace
 
 Form2::Form2(const std::string& savePath, QWidget* parent) : QWidget(parent), savePath_(savePath) {
+    // A window of its own even when given a parent.
+    setWindowFlag(Qt::Window);
     setWindowTitle("ZIV");
     setFont(UiFont(font()));
     buildControls();
@@ -279,8 +281,8 @@ void Form2::Combo1_Click() {
     InstrumentLink* link = selectedLink();
     if (!link) return;
     Frame2->setTitle(Combo1->currentText());
-    // Copies first: every control set below writes its value back into the record.
-    const InstrumentLink shown = *link;
+    // Every control set below writes the same value back into the record.
+    const InstrumentLink& shown = *link;
     showCode(Combo7, kPortNumbers, shown.PortNumber);
     showCode(Combo2, kBaudRates, shown.BaudRate);
     showCode(Combo3, kParities, shown.Parity);
