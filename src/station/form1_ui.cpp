@@ -33,7 +33,6 @@ namespace {
 QString U(const char* text) { return QString::fromUtf8(text); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-const char* const kHeaders[8] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
 const int kWidths[8] = {1000, 1900, 1000, 1900, 1900, 1900, 1900, 1900};
 
 QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
