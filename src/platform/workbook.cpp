@@ -23,8 +23,11 @@ void InitGsf() {
         gsf_init();
         // A damaged file is reported through the engine's own error; libgsf's
         // warnings about it would only clutter the operator's terminal.
-        g_log_set_handler("libgsf", static_cast<GLogLevelFlags>(G_LOG_LEVEL_MASK | G_LOG_FLAG_FATAL),
-                          [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
+        for (const char* domain : {"libgsf", "libgsf:msole", "libgsf:zip", "libgsf:open_pkg"})
+            g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL |
+                                                                  G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO |
+                                                                  G_LOG_LEVEL_DEBUG),
+                              [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     });
 }
 
@@ -92,14 +95,6 @@ std::string LimitUtf16Units(std::string text, size_t maxUnits) {
         p = g_utf8_next_char(p);
     }
     return text;
-}
-
-std::string ValidUtf8(std::string_view text) {
-    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
-    gchar* valid = g_utf8_make_valid(text.data(), static_cast<gssize>(text.size()));
-    std::string out(valid);
-    g_free(valid);
-    return out;
 }
 
 bool StartsWith(std::string_view bytes, std::string_view prefix) {
@@ -217,13 +212,36 @@ std::string Utf16ToUtf8(std::u16string_view units) {
     return out;
 }
 
+// Hand-written because glib's converters end a text at a NUL byte, which a
+// damaged file can leave inside a string; bad sequences give U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8) {
-    std::string valid = ValidUtf8(utf8);
-    glong written = 0;
-    gunichar2* units = g_utf8_to_utf16(valid.data(), static_cast<glong>(valid.size()), nullptr, &written, nullptr);
-    if (!units) return {};
-    std::u16string out(reinterpret_cast<const char16_t*>(units), static_cast<size_t>(written));
-    g_free(units);
+    std::u16string out;
+    out.reserve(utf8.size());
+    size_t i = 0;
+    while (i < utf8.size()) {
+        unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F : lead & 0x07;
+        bool ok = length > 0 && i + length <= utf8.size();
+        for (size_t k = 1; ok && k < length; ++k) {
+            unsigned char next = static_cast<unsigned char>(utf8[i + k]);
+            ok = (next & 0xC0) == 0x80;
+            c = (c << 6) | (next & 0x3F);
+        }
+        static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (!ok || c < kSmallest[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out += u'\uFFFD';
+            ++i;
+            continue;
+        }
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += length;
+    }
     return out;
 }
 
@@ -232,7 +250,11 @@ std::string CodepageToUtf8(std::string_view bytes, int codepage) {
     std::string fallbackName = "CP" + std::to_string(codepage);
     iconv_t cd = iconv_open("UTF-8", name ? name : fallbackName.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) cd = iconv_open("UTF-8", "CP1252");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return ValidUtf8(bytes);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        std::u16string latin1;
+        for (char b : bytes) latin1 += static_cast<char16_t>(static_cast<unsigned char>(b));
+        return Utf16ToUtf8(latin1);
+    }
     std::string out;
     std::string input(bytes);
     char* in = input.data();
@@ -280,6 +302,13 @@ std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string
     }
     return std::nullopt;
 }
+
+namespace {
+std::string ValidUtf8(std::string_view text) {
+    if (g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return std::string(text);
+    return Utf16ToUtf8(Utf8ToUtf16(text));
+}
+}  // namespace
 
 // ---- WorkbookReader ---------------------------------------------------------
 

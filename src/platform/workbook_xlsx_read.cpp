@@ -3,6 +3,7 @@
 // streaming reader walks each part, so a large sheet is never held as a tree.
 #include <libxml/xmlreader.h>
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 #include <vector>
@@ -144,13 +145,13 @@ bool ReadElementText(XmlReader& xml, std::string_view element, std::string& out)
     return false;
 }
 
-// "AB12" -> column 28, row 12. Letters only ("AB") gives row 0.
+// "AB12" -> column 28, row 12. Letters only ("AB") gives row 0. A column
+// beyond the sheet's grid reads as the first one past it.
 bool ParseReference(std::string_view ref, long& row, long& column) {
     size_t i = 0;
     column = 0;
     while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
-        column = column * 26 + ((ref[i] | 0x20) - 'a' + 1);
-        if (column > workbook_limits::kXlsxColumns) return false;
+        column = std::min<long>(column * 26 + ((ref[i] | 0x20) - 'a' + 1), workbook_limits::kXlsxColumns + 1);
         ++i;
     }
     if (i == 0) return false;

@@ -158,6 +158,9 @@ int Make(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // libgsf reports some damage as glib warnings; the tool's own message says it once.
+    g_log_set_handler(nullptr, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_CRITICAL),
+                      [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << kHelp;

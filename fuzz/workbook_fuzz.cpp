@@ -1,0 +1,48 @@
+// libFuzzer target: any bytes given to the workbook reader must give a
+// workbook or an error, never a crash, a hang or a read outside the input.
+// What is read must also survive a save and a second read unchanged.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "platform/workbook.h"
+
+namespace {
+
+constexpr size_t kRoundTripCells = 4000;
+
+void CheckRoundTrip(const ziv::Workbook& book) {
+    size_t cells = 0;
+    for (int s = 1; s <= book.SheetCount(); ++s) cells += book.Cells(s).size();
+    if (cells > kRoundTripCells) return;
+    std::string error;
+    auto again = ziv::Workbook::OpenFromMemory(book.ToBytes(), &error);
+    if (!again || again->SheetCount() != book.SheetCount()) abort();
+    for (int s = 1; s <= book.SheetCount(); ++s) {
+        for (const auto& [position, text] : book.Cells(s)) {
+            auto [row, column] = position;
+            // The .xls grid and string length are smaller than those of .xlsx.
+            if (row > 65536 || column > 256 || text.size() > 32767) continue;
+            if (again->CellText(s, row, column) != text) abort();
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string error;
+    auto book = ziv::Workbook::OpenFromMemory(std::string_view(reinterpret_cast<const char*>(data), size), &error);
+    if (!book) {
+        if (error.empty()) abort();  // a failure must always say why
+        return 0;
+    }
+    for (int s = 1; s <= book->SheetCount(); ++s) {
+        (void)book->SheetName(s);
+        for (const auto& cell : book->Cells(s))
+            if (cell.second.empty()) abort();
+    }
+    CheckRoundTrip(*book);
+    return 0;
+}

@@ -1,0 +1,186 @@
+// The engine against other programs: python xlrd reads what the engine
+// writes; the engine reads what xlwt, openpyxl, Excel and LibreOffice wrote.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/text_file.h"
+#include "platform/workbook.h"
+#include "temp_root.h"
+#include "workbook_bytes.h"
+
+using namespace wbtest;
+using ziv::Workbook;
+
+namespace {
+
+const std::string kSamples = std::string(ZIV_SHARED_TESTDATA) + "/xls-peer/";
+const std::string kMasters = std::string(ZIV_SHARED_TESTDATA) + "/masters/";
+
+bool HaveModule(const char* module) {
+    return Run(Python() + " -c 'import " + module + "' 2>/dev/null") == 0;
+}
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\') out += "\\\\";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
+// The engine's view in the helper script's format. The helper lists the
+// sheets a file holds; the engine never has fewer than two.
+std::string EngineDump(const Workbook& book, int sheets) {
+    std::string out = "sheets";
+    for (int s = 1; s <= sheets; ++s) out += "\t" + book.SheetName(s);
+    out += "\n";
+    for (int s = 1; s <= sheets; ++s)
+        for (const auto& [position, text] : book.Cells(s))
+            out += std::to_string(s) + "\t" + std::to_string(position.first) + "\t" +
+                   std::to_string(position.second) + "\t" + Escape(text) + "\n";
+    return out;
+}
+
+std::string PeerDump(const std::string& command, const std::string& path) {
+    std::string out;
+    EXPECT_EQ(Run(Python() + " " + PeerScript() + " " + command + " '" + path + "'", &out), 0) << path;
+    return out;
+}
+
+int SheetsListed(const std::string& dump) {
+    std::string first = dump.substr(0, dump.find('\n'));
+    return static_cast<int>(std::count(first.begin(), first.end(), '\t'));
+}
+
+}  // namespace
+
+TEST(WorkbookPeers, XlrdReadsEngineFilesIdentically) {
+    if (!HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlrd is missing (Debian package python3-xlrd)";
+    TempRoot root;
+    Workbook book = DayWorkbook();
+    book.SetCell(3, 1, 1, "タブ\tと改行\nと\\");
+    book.SetCell(3, 2, 1, "0.30000000000000004");
+    book.SetCell(3, 3, 1, "-1.5e-9");
+    book.SetCell(3, 4, 1, std::string(9000, 'x') + "長");
+    for (int r = 5; r < 1200; ++r) book.SetCell(3, r, 2, "文字列 " + std::to_string(r));
+    ASSERT_TRUE(book.SaveAs(root / "day.xls"));
+    std::string peer = PeerDump("dump", root / "day.xls");
+    EXPECT_EQ(peer, EngineDump(book, 3));
+}
+
+TEST(WorkbookPeers, EngineReadsXlwtFilesAsXlrdDoes) {
+    if (!HaveModule("xlwt") || !HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlwt and xlrd is missing";
+    TempRoot root;
+    std::string path = root / "xlwt.xls";
+    ASSERT_EQ(wbtest::Run(Python() + " " + PeerScript() + " xlwt '" + path + "'"), 0);
+    std::string error;
+    auto book = Workbook::Open(path, &error);
+    ASSERT_TRUE(book) << error;
+    std::string peer = PeerDump("dump", path);
+    EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer);
+    // The cases the helper writes, spelled out.
+    EXPECT_EQ(book->SheetName(1), "測定値");
+    EXPECT_EQ(book->CellText(1, 2, 1), "合");
+    EXPECT_EQ(book->CellText(1, 3, 1), "ｶﾅ 漢字 ひらがな");
+    EXPECT_EQ(book->CellText(1, 4, 1), "TRUE");
+    EXPECT_EQ(book->CellText(1, 5, 1), "#DIV/0!");
+    EXPECT_EQ(book->CellText(1, 7, 1), "0.3");
+    EXPECT_EQ(book->CellText(2, 10, 4), "二枚目");
+}
+
+TEST(WorkbookPeers, EngineReadsOpenpyxlWorkbooksUnderAnXlsName) {
+    if (!HaveModule("openpyxl")) GTEST_SKIP() << "python3 with openpyxl is missing";
+    TempRoot root;
+    std::string path = root / "data.xls";
+    ASSERT_EQ(wbtest::Run(Python() + " " + PeerScript() + " openpyxl '" + path + "'"), 0);
+    std::string error;
+    auto book = Workbook::Open(path, &error);
+    ASSERT_TRUE(book) << error;
+    std::string peer = PeerDump("xlsxdump", path);
+    EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer);
+    EXPECT_EQ(book->CellText(1, 1, 1), "12.55");
+    EXPECT_EQ(book->CellText(1, 2, 2), "line\nbreak");
+}
+
+TEST(WorkbookSamples, ReadAsXlrdReadsThem) {
+    if (!HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlrd is missing";
+    for (const char* name : {"Formate.xls", "formula_test_names.xls", "formula_test_sjmachin.xls", "issue20.xls",
+                             "namesdemo.xls", "profiles.xls", "ragged.xls", "xf_class.xls", "picture_in_cell.xls"}) {
+        std::string error;
+        auto book = Workbook::Open(kSamples + name, &error);
+        ASSERT_TRUE(book) << name << ": " << error;
+        std::string peer = PeerDump("dump", kSamples + name);
+        EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer) << name;
+    }
+}
+
+TEST(WorkbookSamples, KnownCells) {
+    auto formate = Workbook::Open(kSamples + "Formate.xls");
+    ASSERT_TRUE(formate);
+    EXPECT_EQ(formate->SheetCount(), 4);
+    EXPECT_EQ(formate->SheetName(2), "ÖÄÜ");
+    EXPECT_EQ(formate->CellText(1, 2, 1), "Äcker");
+    EXPECT_EQ(formate->CellText(1, 9, 2), "1000.3");
+    EXPECT_EQ(formate->CellText(2, 1, 1), "-100");
+
+    auto formulas = Workbook::Open(kSamples + "formula_test_sjmachin.xls");
+    ASSERT_TRUE(formulas);
+    EXPECT_EQ(formulas->CellText(1, 2, 2), "МОСКВА Москва");
+    EXPECT_EQ(formulas->CellText(1, 3, 2), "0.142857142857143");
+    EXPECT_EQ(formulas->CellText(1, 4, 2), "ABCDEF");
+    EXPECT_EQ(formulas->CellText(1, 5, 2), "");
+    EXPECT_EQ(formulas->CellText(1, 6, 2), "TRUE");
+    EXPECT_EQ(formulas->CellText(1, 7, 2), "#DIV/0!");
+    EXPECT_EQ(formulas->CellText(1, 8, 2), "МОСКВА Москва");
+
+    auto names = Workbook::Open(kSamples + "namesdemo.xls");
+    ASSERT_TRUE(names);
+    EXPECT_EQ(names->SheetName(4), "Seamus O'Reilly");
+    EXPECT_EQ(names->CellText(3, 4, 14), "9876");
+
+    auto invalid = Workbook::Open(kSamples + "invalid_formula.xls");
+    ASSERT_TRUE(invalid) << "formulas are never parsed, only their results read";
+    EXPECT_EQ(invalid->CellText(1, 1, 1), "#REF!");
+
+    auto xlsx = Workbook::Open(kSamples + "sample.xlsx");
+    ASSERT_TRUE(xlsx);
+    EXPECT_EQ(xlsx->SheetName(1), "Sheet1");
+    EXPECT_TRUE(xlsx->Cells(1).empty());
+}
+
+TEST(WorkbookSamples, UnreadableOnesFailCleanly) {
+    std::string error;
+    EXPECT_FALSE(Workbook::Open(kSamples + "biff4_no_format_no_window2.xls", &error));
+    EXPECT_NE(error.find("古い"), std::string::npos) << error;
+    // Its compound file uses one sector twice; libgsf follows the chains
+    // anyway. Either way is sound as long as it ends with a workbook or a reason.
+    error.clear();
+    auto corrupted = Workbook::Open(kSamples + "corrupted_error.xls", &error);
+    if (corrupted)
+        EXPECT_EQ(corrupted->CellText(1, 1, 1), "ПРАЙС-ЛИСТ");
+    else
+        EXPECT_FALSE(error.empty());
+}
+
+TEST(WorkbookMasters, BothMastersGiveTheExpectedGrid) {
+    auto lines = ziv::SplitLines(ReadBytes(kMasters + "expected-grid.tsv"));
+    ASSERT_EQ(lines.size(), 101u);
+    for (const char* name : {"data.xls", "data-xlsx-content.xls"}) {
+        std::string error;
+        auto book = Workbook::Open(kMasters + name, &error);
+        ASSERT_TRUE(book) << name << ": " << error;
+        EXPECT_EQ(book->SheetName(1), "寸法表");
+        EXPECT_EQ(book->SheetName(2), "メモ");
+        for (int r = 1; r <= 100; ++r) {
+            std::string got = std::to_string(r);
+            for (int c = 1; c <= 4; ++c) got += "\t" + book->CellText(1, r, c);
+            EXPECT_EQ(got, lines[static_cast<size_t>(r)]) << name << " row " << r;
+        }
+    }
+}
