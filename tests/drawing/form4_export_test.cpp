@@ -217,13 +217,3 @@ TEST(SavePictureJpegTest, QualityAboveOneHundredIsOneHundred) {
     EXPECT_LT(ReadBytes(root / "30.jpg").size(), ReadBytes(root / "100.jpg").size());
 }
 
-TEST(InspectionDrawing, KeepsTheDrawingsPixelSize) {
-    PointTable table;
-    table.PosX[1] = 100;
-    table.PosY[1] = 100;
-    for (QSize size : {QSize(7, 5), QSize(2400, 1200), QSize(500, 1501)}) {
-        QImage canvas = RenderInspectionDrawing(MakeDrawing(size.width(), size.height()), table);
-        EXPECT_EQ(canvas.size(), size);
-    }
-    EXPECT_EQ(PlacedPoints(table), std::vector<int>{1});
-}
