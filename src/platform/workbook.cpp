@@ -117,9 +117,13 @@ GsfInput* ChildNoCase(GsfInfile* folder, std::string_view name) {
     return nullptr;
 }
 
-std::optional<std::string> ReadInput(GsfInput* input, size_t limit) {
+std::optional<std::string> ReadInput(GsfInput* input, size_t limit, bool* tooLarge = nullptr) {
     gsf_off_t size = gsf_input_size(input);
-    if (size < 0 || static_cast<unsigned long long>(size) > limit) return std::nullopt;
+    if (size < 0) return std::nullopt;
+    if (static_cast<unsigned long long>(size) > limit) {
+        if (tooLarge) *tooLarge = true;
+        return std::nullopt;
+    }
     std::string bytes(static_cast<size_t>(size), '\0');
     size_t done = 0;
     while (done < bytes.size()) {
@@ -277,7 +281,8 @@ std::string CodepageToUtf8(std::string_view bytes, int codepage) {
     return out;
 }
 
-std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path, size_t limit) {
+std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path, size_t limit,
+                                               bool* tooLarge) {
     GsfInfile* folder = container;
     GObjectRef holder;  // keeps the current sub-folder alive
     while (!path.empty()) {
@@ -290,7 +295,7 @@ std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string
         if (path.empty()) {
             GObjectRef member(child);
             if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) > 0) return std::nullopt;
-            return ReadInput(child, limit);
+            return ReadInput(child, limit, tooLarge);
         }
         if (!GSF_IS_INFILE(child)) {
             g_object_unref(child);

@@ -74,10 +74,11 @@ bool ReadBiffStream(std::string_view stream, WorkbookReader& out, std::string* e
 // reason in *error.
 bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, std::string* error);
 
-// Reads a whole member of a container; nothing when it is larger than limit
-// or cannot be read.
+// Reads a whole member of a container; nothing when it is missing, cannot be
+// read or is larger than limit (then *tooLarge is set).
 std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path,
-                                               size_t limit = workbook_limits::kMaxPartBytes);
+                                               size_t limit = workbook_limits::kMaxPartBytes,
+                                               bool* tooLarge = nullptr);
 
 // Text conversions. UTF-16 with lone surrogates (left by some programs) reads
 // as U+FFFD instead of failing.

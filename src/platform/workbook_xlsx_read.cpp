@@ -197,16 +197,36 @@ bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
+// Parts of the package, read within one budget for the whole workbook: a
+// small zip must not inflate to gigabytes, nor one part be read a thousand times.
+class Parts {
+public:
+    explicit Parts(GsfInfile* zip) : zip_(zip) {}
+    std::optional<std::string> Read(const std::string& path) {
+        bool tooLarge = false;
+        auto bytes = ReadContainerMember(zip_, path, budget_, &tooLarge);
+        exhausted_ = exhausted_ || tooLarge;
+        if (bytes) budget_ -= bytes->size();
+        return bytes;
+    }
+    bool Exhausted() const { return exhausted_; }
+
+private:
+    GsfInfile* zip_;
+    size_t budget_ = 2 * workbook_limits::kMaxPartBytes;
+    bool exhausted_ = false;
+};
+
 struct Relationship {
     std::string type;
     std::string target;
 };
 
-std::map<std::string, Relationship> ReadRelationships(GsfInfile* zip, const std::string& part) {
+std::map<std::string, Relationship> ReadRelationships(Parts& parts, const std::string& part) {
     std::map<std::string, Relationship> out;
     std::string folder = FolderOf(part);
     std::string name = folder.empty() ? part : part.substr(folder.size() + 1);
-    auto bytes = ReadContainerMember(zip, (folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels");
+    auto bytes = parts.Read((folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels");
     if (!bytes) return out;
     XmlReader xml(*bytes);
     if (!xml.reader) return out;
@@ -220,7 +240,7 @@ std::map<std::string, Relationship> ReadRelationships(GsfInfile* zip, const std:
 
 class XlsxReader {
 public:
-    XlsxReader(GsfInfile* zip, WorkbookReader& out) : zip_(zip), out_(out) {}
+    XlsxReader(GsfInfile* zip, WorkbookReader& out) : parts_(zip), out_(out) {}
 
     bool Read(std::string* error) {
         if (!ReadBook()) return Fail(error);
@@ -236,6 +256,7 @@ public:
 private:
     bool Fail(std::string* error, std::string reason = {}) {
         if (!reason.empty()) failure_ = std::move(reason);
+        if (parts_.Exhausted()) failure_ = workbook_errors::kTooLarge;
         if (error) *error = failure_.empty() ? std::string(kDamaged) : failure_;
         return false;
     }
@@ -248,15 +269,15 @@ private:
     // in tab order, with the parts their relationships point at.
     bool ReadBook() {
         bookPart_ = "xl/workbook.xml";
-        for (const auto& [id, rel] : ReadRelationships(zip_, "")) {
+        for (const auto& [id, rel] : ReadRelationships(parts_, "")) {
             if (EndsWith(rel.type, "/officeDocument")) bookPart_ = rel.target;
         }
-        auto bytes = ReadContainerMember(zip_, bookPart_);
+        auto bytes = parts_.Read(bookPart_);
         if (!bytes) {
             failure_ = workbook_errors::kUnknownFormat;
             return false;
         }
-        bookRels_ = ReadRelationships(zip_, bookPart_);
+        bookRels_ = ReadRelationships(parts_, bookPart_);
         XmlReader xml(*bytes);
         if (!xml.reader) return Damaged("workbook.xml");
         int index = 0;
@@ -283,7 +304,7 @@ private:
         std::string part = FolderOf(bookPart_) + "/sharedStrings.xml";
         for (const auto& [id, rel] : bookRels_)
             if (EndsWith(rel.type, "/sharedStrings")) part = rel.target;
-        auto bytes = ReadContainerMember(zip_, part);
+        auto bytes = parts_.Read(part);
         if (!bytes) return true;  // a workbook without strings has no such part
         XmlReader xml(*bytes);
         if (!xml.reader) return Damaged("sharedStrings.xml");
@@ -316,7 +337,7 @@ private:
     };
 
     bool ReadSheet(const std::string& part, int sheet) {
-        auto bytes = ReadContainerMember(zip_, part);
+        auto bytes = parts_.Read(part);
         if (!bytes) return Damaged(part + " がありません");
         XmlReader xml(*bytes);
         if (!xml.reader) return Damaged(part);
@@ -394,7 +415,7 @@ private:
         return kept;
     }
 
-    GsfInfile* zip_;
+    Parts parts_;
     WorkbookReader& out_;
     std::string bookPart_;
     std::map<std::string, Relationship> bookRels_;
