@@ -74,6 +74,31 @@ TEST(WorkbookPeers, XlrdReadsEngineFilesIdentically) {
     EXPECT_EQ(peer, EngineDump(book, 3));
 }
 
+TEST(WorkbookPeers, LibreOfficeReadsEngineFiles) {
+    // LibreOffice converts the engine's .xls to .xlsx; the engine reads that back.
+    if (!FileExists("/usr/bin/soffice")) GTEST_SKIP() << "LibreOffice is missing (Debian package libreoffice-calc-nogui)";
+    TempRoot root;
+    Workbook book = DayWorkbook();
+    book.SetCell(3, 2, 2, std::string(9000, 'y') + "終");
+    book.SetCell(3, 3, 3, "タブ\tあり");
+    ASSERT_TRUE(book.SaveAs(root / "day.xls"));
+    std::string out;
+    ASSERT_EQ(wbtest::Run("cd '" + root.path() + "' && timeout 100 /usr/bin/soffice -env:UserInstallation=file://" +
+                              root.path() + "/profile --headless --convert-to xlsx --outdir '" + root.path() +
+                              "/out' day.xls 2>&1",
+                          &out),
+              0)
+        << out;
+    std::string error;
+    auto converted = Workbook::Open(root / "out/day.xlsx", &error);
+    ASSERT_TRUE(converted) << error << "\n" << out;
+    ASSERT_EQ(converted->SheetCount(), 3);
+    for (int s = 1; s <= 3; ++s) {
+        EXPECT_EQ(converted->SheetName(s), book.SheetName(s));
+        EXPECT_EQ(converted->Cells(s), book.Cells(s)) << "sheet " << s;
+    }
+}
+
 TEST(WorkbookPeers, EngineReadsXlwtFilesAsXlrdDoes) {
     if (!HaveModule("xlwt") || !HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlwt and xlrd is missing";
     TempRoot root;
