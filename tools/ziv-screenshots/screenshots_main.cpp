@@ -1,0 +1,153 @@
+// ziv-screenshots OUTDIR: opens the four windows of ZIV offscreen on the demo
+// installation that ZIV_ROOT names, measures a few points, exports the
+// inspection drawing, and writes the pictures of the README into OUTDIR.
+// ziv-screenshots --icon FILE SIZE: paints the program's icon.
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QPainter>
+#include <QListWidget>
+#include <QTimer>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "demo_products.h"
+#include "drawing/form4_ui.h"
+#include "links/form2_ui.h"
+#include "operators/form3_ui.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/message_box_qt.h"
+#include "platform/paths.h"
+#include "platform/ui_font_qt.h"
+#include "station/form1_ui.h"
+
+namespace {
+
+// Points measured before the pictures are taken: enough to show passes, a
+// failure and the input position further down the list.
+constexpr int kPointsMeasured = 9;
+
+void Settle(int ms = 150) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool Save(const QImage& image, const QString& folder, const char* name) {
+    QString path = QDir(folder).filePath(QString::fromUtf8(name));
+    if (image.isNull() || !image.save(path, "PNG")) {
+        std::cerr << "ziv-screenshots: cannot write " << path.toStdString() << "\n";
+        return false;
+    }
+    std::cout << path.toStdString() << "\n";
+    return true;
+}
+
+// A caliper over a passed check, on the blue of the window frames.
+QImage PaintIcon(int size) {
+    QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter p(&icon);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(31, 78, 121));
+    p.drawRoundedRect(QRectF(8, 8, 240, 240), 44, 44);
+    p.setBrush(QColor(236, 240, 244));
+    p.drawRect(QRectF(30, 58, 196, 30));                                    // beam
+    p.drawPolygon(QPolygonF({{30, 58}, {62, 58}, {62, 170}, {46, 196}, {30, 170}}));  // fixed jaw
+    p.drawPolygon(QPolygonF({{132, 58}, {164, 58}, {164, 170}, {148, 196}, {132, 170}}));  // slider
+    p.setPen(QPen(QColor(31, 78, 121), 3));
+    for (int k = 0; k < 9; ++k) {
+        double x = 74 + k * 16;
+        if (x > 126 && x < 170) continue;
+        p.drawLine(QPointF(x, 60), QPointF(x, k % 2 ? 72 : 80));
+    }
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(46, 160, 67));
+    p.drawEllipse(QPointF(188, 176), 46, 46);
+    p.setPen(QPen(Qt::white, 13, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(QPolygonF({{166, 176}, {182, 194}, {212, 158}}));
+    return icon;
+}
+
+QImage Shot(QWidget& window) {
+    window.show();
+    window.raise();
+    Settle();
+    return window.grab().toImage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool icon = argc == 4 && std::string(argv[1]) == "--icon";
+    if (argc != 2 && !icon) {
+        std::cerr << "usage: ZIV_ROOT=<demo root> ziv-screenshots OUTDIR\n"
+                     "       ziv-screenshots --icon FILE.png SIZE\n";
+        return 2;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (icon) {
+        QFileInfo file(QString::fromLocal8Bit(argv[2]));
+        return Save(PaintIcon(std::atoi(argv[3])), file.absolutePath(), file.fileName().toUtf8().constData()) ? 0 : 1;
+    }
+    app.setApplicationName("ZIV");
+    app.setFont(ziv::UiFont());
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+    std::vector<QString> shown;
+    ziv::SetMessageSink([&](const ziv::ShownMessage& m) { shown.push_back(m.text); });
+
+    ziv::Form3 form3;
+    if (!form3.Form_Load() || form3.Operators().Names.empty()) {
+        std::cerr << "ziv-screenshots: ZIV_ROOT holds no demo installation (run scripts/demo-prepare)\n";
+        return 1;
+    }
+    form3.List1()->setCurrentRow(0);
+    form3.resize(380, 330);
+    bool ok = Save(Shot(form3), out, "form3-operators.png");
+    form3.hide();
+
+    {
+        ziv::Form2 form2(form3.SavePath);
+        form2.resize(760, 720);
+        ok = Save(Shot(form2), out, "form2-settings.png") && ok;
+        form2.hide();
+    }
+
+    const auto& lists = form3.Operators();
+    ziv::Form1 form1({form3.SavePath, lists.Folders[0], lists.Names[0]});
+    if (!form1.Form_Load()) {
+        std::cerr << "ziv-screenshots: the measurement window did not start\n";
+        return 1;
+    }
+    form1.resize(1440, 860);
+    form1.show();
+    form1.Command1_Click();
+    const auto& points = ziv::demo::DemoProducts()[0].Points;
+    for (int i = 0; i < kPointsMeasured; ++i) form1.AcceptReading(points[i].Reading);
+    // The grid keeps the row before the input position on top; the picture
+    // shows the list from its first point, as an operator scrolls it.
+    Settle();
+    form1.Grid(0)->SetTopRow(1);
+    ok = Save(Shot(form1), out, "form1-measurement.png") && ok;
+
+    ziv::Form4* editor = form1.Editor();
+    editor->resize(1010, 680);
+    editor->MNChanged();
+    ok = Save(Shot(*editor), out, "form4-drawing-editor.png") && ok;
+
+    editor->ExportInspectionDrawing();
+    QImage exported(QString::fromStdString(ziv::JoinPath(form1.ProductPath(0), "Data.jpg")));
+    ok = Save(exported.scaledToWidth(1200, Qt::SmoothTransformation), out, "inspection-drawing.png") && ok;
+
+    for (const QString& text : shown) std::cerr << "message: " << text.toStdString() << "\n";
+    form1.close();
+    return ok ? 0 : 1;
+}
