@@ -1,9 +1,13 @@
 #include "common/text_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,6 +66,38 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+constexpr char kTempMarker[] = ".ziv-tmp-";
+constexpr size_t kTempSuffixLength = 6;  // the XXXXXX of mkostemp
+
+// The temporary must fit wherever the target's name fits: the start of a long
+// name stands for it, cut between characters.
+std::string TempStem(const std::string& name) {
+    constexpr size_t kRoom = NAME_MAX - 1 - (sizeof kTempMarker - 1) - kTempSuffixLength;
+    size_t end = std::min(name.size(), kRoom);
+    while (end > 0 && end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    return "." + name.substr(0, end) + kTempMarker;
+}
+
+// A writer that was killed leaves its temporary behind. A live writer holds a
+// lock on its temporary, so only those of dead writers are removed here.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+    const std::string prefix = TempStem(name);
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    while (const dirent* entry = ::readdir(dir)) {
+        std::string_view found(entry->d_name);
+        if (found.size() != prefix.size() + kTempSuffixLength || found.substr(0, prefix.size()) != prefix) continue;
+        std::string leftover = folder + "/" + std::string(found);
+        int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(leftover.c_str());
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -139,12 +175,14 @@ WriteResult WriteTextFile(const std::string& path, std::string_view utf8) {
 WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
     std::string folder = FolderOf(path);
     std::string name = path.substr(path.find_last_of('/') + 1);
-    std::string temp = folder + "/." + name + ".ziv-tmp-XXXXXX";
+    std::string temp = folder + "/" + TempStem(name) + "XXXXXX";
     int err = InjectedFault(WriteStep::Open, path);
     int fd = -1;
     if (!err) {
+        RemoveStaleTemporaries(folder, name);
         fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) err = errno;
+        else ::flock(fd, LOCK_EX | LOCK_NB);  // marks the temporary as in use until it is closed
     }
     if (err) return {false, ErrorText(path, "作成", err)};
     auto fail = [&](const char* what, int e) {
