@@ -14,7 +14,7 @@ set(CPACK_PACKAGE_NAME ziv)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "ZIV")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Shop-floor dimensional inspection recorder")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "ZIV reads hand gauges and instruments over RS-232C serial lines, judges each value against\n"
     "the product master's nominal size and tolerances, and keeps one .xls workbook per operator,\n"
     "product, machine and day. A drawing editor marks the measurement points on the product\n"
