@@ -1,0 +1,404 @@
+// Writes of the measurement window that fail: the disk is full, the device
+// reports an error, access is refused, the process may not make a file that
+// large. Each time the file on disk stays as it was, the operator is told which
+// file could not be written, and the window goes on working.
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <sys/resource.h>
+
+#include "common/text_file.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/folder_list_qt.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "records/product_registry.h"
+#include "station/operator_record.h"
+#include "station/rejection.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Fault {
+    WriteStep step;
+    int err;
+};
+
+// Every step of a write that can fail, with the errors a full, broken or
+// refusing disk gives.
+const Fault kFaults[] = {{WriteStep::Open, EACCES}, {WriteStep::Write, ENOSPC}, {WriteStep::Sync, EIO},
+                         {WriteStep::Rename, ENOSPC}, {WriteStep::Write, EIO},  {WriteStep::Rename, EACCES}};
+
+std::string Describe(const Fault& f) {
+    const char* steps[] = {"open", "write", "sync", "rename", "sync folder"};
+    return std::string(steps[static_cast<int>(f.step)]) + "/" + std::strerror(f.err);
+}
+
+// Makes the n-th step of the given kind fail for files whose path holds `part`.
+class FailingWrite {
+public:
+    FailingWrite(Fault fault, std::string part, int nth = 1) : fault_(fault), part_(std::move(part)), nth_(nth) {
+        SetWriteFaultHook([this](WriteStep step, const std::string& path) {
+            if (step != fault_.step || path.find(part_) == std::string::npos) return 0;
+            if (++calls_ != nth_) return 0;
+            ++hits_;
+            return fault_.err;
+        });
+    }
+    ~FailingWrite() { SetWriteFaultHook(nullptr); }
+    int hits() const { return hits_; }
+
+private:
+    Fault fault_;
+    std::string part_;
+    int nth_;
+    int calls_ = 0;
+    int hits_ = 0;
+};
+
+std::vector<std::string> TemporariesIn(const std::string& folder) {
+    std::vector<std::string> found;
+    if (!fs::exists(folder)) return found;
+    for (auto& e : fs::recursive_directory_iterator(folder))
+        if (e.path().filename().string().find(".ziv-tmp-") != std::string::npos) found.push_back(e.path());
+    return found;
+}
+
+class StationWrites : public StationFixture {
+protected:
+    std::unique_ptr<Form1> form;
+    std::string product;
+
+    void TearDown() override {
+        SetWriteFaultHook(nullptr);
+        form.reset();
+        StationFixture::TearDown();
+    }
+    std::vector<MasterPoint> Points(int n) {
+        std::vector<MasterPoint> points;
+        for (int i = 1; i <= n; ++i) points.push_back({std::to_string(10 * i), "0.02", "-0.01", std::to_string(10 * i)});
+        return points;
+    }
+    void Start(int points = 20) {
+        product = MakeProduct("A-100", Points(points));
+        Register({{0, product}});
+        form = Open();
+        ASSERT_TRUE(form);
+    }
+    std::string Book(int machine = 0) {
+        return DayBookPath(form->ProductPath(machine), userName, form->ProductName(machine), machine,
+                           form->WorkingDate());
+    }
+    void Enter(const std::string& number) {
+        form->Text4->setText(QString::fromStdString(number));
+        form->Command3_Click();
+    }
+    // Exactly one box: the error box, naming the file and the reason.
+    void ExpectWarningNaming(const std::string& path, int err, const std::string& context) {
+        ASSERT_EQ(messages.size(), 1u) << context;
+        EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告") << context;
+        EXPECT_EQ(messages[0].icon, MessageIcon::Critical) << context;
+        EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos)
+            << context << ": " << messages[0].text.toStdString();
+        EXPECT_NE(messages[0].text.toStdString().find(std::strerror(err)), std::string::npos)
+            << context << ": " << messages[0].text.toStdString();
+    }
+    // The day workbook of the machine shown holds what its grid holds, row by row.
+    void ExpectBookHoldsGrid(const std::string& context) {
+        auto book = Workbook::Open(Book(form->MachineNumber));
+        ASSERT_TRUE(book) << context;
+        FlexGrid* grid = form->Grid(form->MachineNumber);
+        for (int r = 1; r <= Form1::GridMaxNumber; ++r) {
+            MeasuredRow row = ReadDayBookRow(*book, r);
+            EXPECT_EQ(row.Value, grid->TextMatrix(r, 1).toStdString()) << context << ", row " << r;
+            EXPECT_EQ(row.Judgement, grid->TextMatrix(r, 2).toStdString()) << context << ", row " << r;
+            EXPECT_EQ(row.Correction, grid->TextMatrix(r, 7).toStdString()) << context << ", row " << r;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(StationWrites, DayWorkbookKeepsItsLastSaveAndTheNextSaveWritesEveryRowTheGridHolds) {
+    Start();
+    Enter("10");
+    const std::string path = Book();
+    int value = 2;
+    for (const Fault& fault : kFaults) {
+        std::string context = Describe(fault);
+        const std::string before = ReadBytes(path);
+        const int saved = form->SavedCount();
+        // Two entries in a row fail, then the disk works again.
+        for (int failing = 0; failing < 2; ++failing, ++value) {
+            messages.clear();
+            int row = form->Grid(0)->Row();
+            FailingWrite f(fault, path);
+            Enter(std::to_string(10 * value) + ".005");
+            EXPECT_EQ(f.hits(), 1) << context;
+            ExpectWarningNaming(path, fault.err, context);
+            EXPECT_EQ(ReadBytes(path), before) << context;
+            EXPECT_EQ(Cell(*form, row, 1), std::to_string(10 * value) + ".005") << context;
+            EXPECT_EQ(form->Grid(0)->Row(), row + 1) << context << ": the input position moves on";
+            EXPECT_EQ(form->SavedCount(), saved) << context;
+        }
+        EXPECT_EQ(TemporariesIn(product + "/data"), std::vector<std::string>{}) << context;
+        messages.clear();
+        Enter(std::to_string(10 * value++));
+        EXPECT_TRUE(messages.empty()) << context;
+        EXPECT_EQ(form->SavedCount(), saved + 1) << context;
+        ExpectBookHoldsGrid(context);
+    }
+}
+
+TEST_F(StationWrites, DayWorkbookFolderThatCannotBeMadeLosesNoRow) {
+    Start();
+    // A file where the folder should be: the folder cannot be made, as on a
+    // read-only or broken file system.
+    WriteBytes(product + "/data", "not a folder");
+    Enter("10");
+    Enter("20");
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
+    EXPECT_NE(messages[0].text.toStdString().find(product + "/data"), std::string::npos);
+    EXPECT_EQ(form->SavedCount(), 0);
+    fs::remove(product + "/data");
+    messages.clear();
+    Enter("30");
+    EXPECT_TRUE(messages.empty());
+    ExpectBookHoldsGrid("after the folder could be made");
+    EXPECT_EQ(Workbook::Open(Book())->CellText(1, 1, 5), "10");
+    EXPECT_EQ(Workbook::Open(Book())->CellText(1, 2, 5), "20");
+}
+
+TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
+    // Past the limit the kernel would kill the process with SIGXFSZ; ignored,
+    // the write fails with EFBIG as on a full quota.
+    std::signal(SIGXFSZ, SIG_IGN);
+    std::string other = MakeProduct("B-200", Points(3));
+    Start();
+    Enter("10");
+    const std::string path = Book();
+    const std::string before = ReadBytes(path);
+    const std::string directory = DirectoryFilePath(userDir);
+    const std::string directoryBefore = ReadBytes(directory);
+    ASSERT_GT(directoryBefore.size(), 64u);
+    rlimit previous{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit small = previous;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    Enter("20.005");
+    ExpectWarningNaming(path, EFBIG, "day workbook");
+    messages.clear();
+    form->ShowMachine(5);
+    form->Command7_Click();
+    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(other)));
+    form->Command8_Click();
+    ExpectWarningNaming(directory, EFBIG, "Directory.dat");
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
+
+    EXPECT_EQ(ReadBytes(path), before);
+    EXPECT_EQ(ReadBytes(directory), directoryBefore);
+    EXPECT_EQ(TemporariesIn(product + "/data"), std::vector<std::string>{});
+    EXPECT_EQ(TemporariesIn(userDir), std::vector<std::string>{});
+    messages.clear();
+    form->ShowMachine(0);
+    Enter("30");
+    EXPECT_TRUE(messages.empty());
+    ExpectBookHoldsGrid("after the limit");
+    EXPECT_EQ(Cell(*form, 2, 1), "20.005");
+}
+
+TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsStillSaved) {
+    Start();
+    form->Check1->setChecked(false);
+    int n = 0;
+    for (const Fault& fault : kFaults) {
+        std::string context = Describe(fault);
+        std::string value = "99." + std::to_string(++n);
+        RejectionFacts facts{form->WorkingDate().Year, form->WorkingDate().Month, form->WorkingDate().Day, userName,
+                             0, "A-100", "10", "0.02", "-0.01", value};
+        std::string path = RejectionFolder(productRoot) + "/" + RejectionFileName(RejectionRecord(facts));
+        WriteBytes(path, "an earlier record " + value);
+        messages.clear();
+        form->Grid(0)->SetRow(1);
+        {
+            FailingWrite f(fault, "不合格記録");
+            Enter(value);
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(path, fault.err, context);
+        EXPECT_EQ(ReadBytes(path), "an earlier record " + value) << context;
+        EXPECT_EQ(Cell(*form, 1, 2), "不") << context;
+        auto book = Workbook::Open(Book());
+        ASSERT_TRUE(book) << context;
+        EXPECT_EQ(book->CellText(1, 1, 5), value) << context << ": the value must not wait for its rejection";
+        EXPECT_EQ(TemporariesIn(RejectionFolder(productRoot)), std::vector<std::string>{}) << context;
+
+        messages.clear();
+        Enter(value);
+        EXPECT_TRUE(messages.empty()) << context;
+        EXPECT_EQ(ReadBytes(path), *ToCp932(RejectionContent(RejectionRecord(facts)))) << context;
+    }
+}
+
+TEST_F(StationWrites, RejectionWithTheLongestFileNameIsWritten) {
+    // A long product folder name makes the record longer than a file name may
+    // be: the name is cut to 255 bytes and the file must still be written.
+    std::string name(120, 'P');
+    for (int i = 0; i < 20; ++i) name += "品";
+    product = MakeProduct(name, Points(1));
+    Register({{0, product}});
+    form = Open();
+    ASSERT_TRUE(form);
+    Enter("99");
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    std::vector<std::string> written;
+    for (auto& e : fs::directory_iterator(RejectionFolder(productRoot))) written.push_back(e.path().filename());
+    ASSERT_EQ(written.size(), 1u);
+    EXPECT_LE(written[0].size(), 255u);
+    EXPECT_GT(written[0].size(), 250u);
+    EXPECT_NE(FromCp932(ReadBytes(RejectionFolder(productRoot) + "/" + written[0])).find("実測値［99］"),
+              std::string::npos);
+}
+
+TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoesOn) {
+    product = MakeProduct("A-100", Points(3));
+    Register({{0, product}});
+    const std::string latest = OperatorRecordFolder(productRoot) + "/" + userName + ".txt";
+    const std::string dated = OperatorRecordFolder(productRoot) + "/" + userName + "/";
+    int n = 0;
+    for (const Fault& fault : kFaults) {
+        // Alternately the dated record (written first) and the latest-run copy fail.
+        bool failDated = n++ % 2 == 0;
+        std::string context = Describe(fault) + (failDated ? " dated" : " latest");
+        form = Open();
+        ASSERT_TRUE(form);
+        Enter("10");
+        WriteBytes(latest, "the record of an earlier run");
+        WriteBytes(root / "Config/DrawPos.dat", "1\r\n2\r\n0\r\n3\r\n4\r\n0\r\n");
+        WriteBytes(root / "Config/DrawPosMain.dat", "1\r\n2\r\n0\r\n3\r\n4\r\n0\r\n");
+        fs::remove_all(dated);
+        messages.clear();
+        QSignalSpy ended(form.get(), &Form1::Ended);
+        {
+            FailingWrite f(fault, failDated ? dated : latest);
+            form->close();
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(failDated ? dated : latest, fault.err, context);
+        EXPECT_EQ(ReadBytes(latest), "the record of an earlier run") << context;
+        std::vector<std::string> records;
+        for (auto& e : fs::directory_iterator(dated)) records.push_back(e.path().filename());
+        EXPECT_EQ(records.size(), failDated ? 0u : 1u) << context;
+        // The rest of the shut-down still happens.
+        EXPECT_EQ(ended.count(), 1) << context;
+        EXPECT_EQ(form->AppEnd, 1) << context;
+        EXPECT_EQ(SplitLines(ReadBytes(root / "Config/DrawPos.dat")).size(), 3u) << context;
+        EXPECT_EQ(SplitLines(ReadBytes(root / "Config/DrawPosMain.dat")).size(), 3u) << context;
+        form.reset();
+    }
+    // A run whose disk works writes both.
+    form = Open();
+    ASSERT_TRUE(form);
+    Enter("10");
+    messages.clear();
+    form->close();
+    EXPECT_TRUE(messages.empty());
+    EXPECT_NE(FromCp932(ReadBytes(latest)).find("箇所測定"), std::string::npos);
+}
+
+TEST_F(StationWrites, WindowPositionFilesThatCannotBeWrittenKeepTheirContent) {
+    Start(3);
+    form.reset();
+    const std::string earlier = "1\r\n2\r\n0\r\n3\r\n4\r\n0\r\n";
+    int n = 0;
+    for (const Fault& fault : kFaults) {
+        std::string name = n++ % 2 == 0 ? "DrawPos.dat" : "DrawPosMain.dat";
+        std::string other = name == "DrawPos.dat" ? "DrawPosMain.dat" : "DrawPos.dat";
+        std::string context = Describe(fault) + " " + name;
+        WriteBytes(root / ("Config/" + name), earlier);
+        WriteBytes(root / ("Config/" + other), earlier);
+        form = Open();
+        ASSERT_TRUE(form);
+        messages.clear();
+        QSignalSpy ended(form.get(), &Form1::Ended);
+        {
+            FailingWrite f(fault, "/Config/" + name);
+            form->close();
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(root / ("Config/" + name), fault.err, context);
+        EXPECT_EQ(ReadBytes(root / ("Config/" + name)), earlier) << context;
+        EXPECT_EQ(SplitLines(ReadBytes(root / ("Config/" + other))).size(), 3u) << context;
+        EXPECT_EQ(ended.count(), 1) << context;
+        EXPECT_EQ(TemporariesIn(root / "Config"), std::vector<std::string>{}) << context;
+        form.reset();
+    }
+}
+
+TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextSaveWritesTheWholeList) {
+    std::string a = MakeProduct("A-100", Points(3));
+    std::string b = MakeProduct("B-200", Points(2));
+    Register({{0, a}});
+    form = Open();
+    ASSERT_TRUE(form);
+    const std::string path = DirectoryFilePath(userDir);
+    int machine = 0;
+    for (const Fault& fault : kFaults) {
+        std::string context = Describe(fault);
+        const std::string before = ReadBytes(path);
+        form->ShowMachine(++machine);
+        messages.clear();
+        {
+            FailingWrite f(fault, "Directory.dat");
+            form->Command7_Click();
+            ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(b)));
+            form->Command8_Click();
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(path, fault.err, context);
+        EXPECT_EQ(ReadBytes(path), before) << context;
+        // The window goes on with the product registered.
+        EXPECT_FALSE(form->Frame9->isVisible()) << context;
+        EXPECT_TRUE(form->Command7->isEnabled()) << context;
+        EXPECT_EQ(form->Text5->text().toStdString(), "B-200") << context;
+        EXPECT_EQ(Cell(*form, 1, 3), "10") << context;
+        messages.clear();
+        Enter("10");
+        EXPECT_TRUE(messages.empty()) << context;
+        EXPECT_TRUE(FileExists(Book(machine))) << context;
+    }
+    // Unregistering fails as well, then a save that works writes every machine's product.
+    messages.clear();
+    {
+        FailingWrite f({WriteStep::Rename, EIO}, "Directory.dat");
+        form->ShowMachine(1);
+        form->Command7_Click();
+        form->Command2_Click();
+    }
+    ExpectWarningNaming(path, EIO, "unregister");
+    EXPECT_EQ(form->Text5->text().toStdString(), "");
+    EXPECT_EQ(Cell(*form, 1, 3), "");
+    messages.clear();
+    form->ShowMachine(2);
+    form->Command7_Click();
+    form->Command2_Click();
+    EXPECT_TRUE(messages.empty());
+    auto stored = LoadDirectoryFile(path);
+    ASSERT_TRUE(stored);
+    for (int m = 0; m <= Form1::MaxMachineNumber; ++m) EXPECT_EQ((*stored)[m], form->ProductPath(m)) << m;
+    EXPECT_EQ((*stored)[0], a);
+    EXPECT_EQ((*stored)[1], "");
+    EXPECT_EQ((*stored)[3], b);
+}
