@@ -367,9 +367,11 @@ void Form2::Command1_Click() {
         ShowWarning(this, kFolderMessage);
         return;
     }
-    if (!SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString()) ||
-        !SaveInstrumentLinks(LinksFilePath(savePath_), InstrumentLinks_)) {
-        ShowWarning(this, kFolderMessage);
+    // The message names the file that could not be written and why.
+    WriteResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
+    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), InstrumentLinks_);
+    if (!written) {
+        ShowWarning(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(written.error));
         return;
     }
     close();

@@ -46,9 +46,17 @@ OperatorLists LoadOperatorLists(const std::string& savePath) {
 }
 
 WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
-    if (auto r = WriteTextFile(UsersFilePath(savePath), JoinLines(lists.Names, lists.Names.size())); !r)
-        return r;
-    return WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
+    const std::string users = UsersFilePath(savePath);
+    // Names and folders pair by line: when Path.dat cannot follow, Users.dat
+    // goes back to what it was, or every later name would get another's folder.
+    std::optional<std::string> previous = ReadWholeFile(users);
+    if (auto r = WriteTextFile(users, JoinLines(lists.Names, lists.Names.size())); !r) return r;
+    WriteResult r = WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
+    if (!r) {
+        if (previous) WriteFileAtomic(users, *previous);
+        else RemoveFile(users);
+    }
+    return r;
 }
 
 std::string RegisteredOperatorFolder(const std::string& chosenPath, const std::string& chosenName) {

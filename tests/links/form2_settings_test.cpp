@@ -144,7 +144,8 @@ TEST(Form2Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
     QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
     ziv::SetWriteFaultHook(nullptr);
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].text, "製品フォルダの設定が正しくありません。");
+    EXPECT_TRUE(t.messages[0].text.startsWith("製品フォルダの設定が正しくありません。\n"));
+    EXPECT_TRUE(t.messages[0].text.contains(QString::fromStdString(t.folderFile())));
     EXPECT_EQ(closed.count(), 0);
     EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
 }

@@ -1,10 +1,13 @@
-// Writes of the measurement window that fail: the disk is full, the device
-// reports an error, access is refused, the process may not make a file that
-// large. Each time the file on disk stays as it was, the operator is told which
-// file could not be written, and the window goes on working.
+// Writes of the windows that fail: the disk is full, the device reports an
+// error, access is refused, the process may not make a file that large. Each
+// time the file on disk stays as it was, the operator is told which file could
+// not be written, and the window goes on working.
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <csignal>
@@ -14,8 +17,16 @@
 #include <sys/resource.h>
 
 #include "common/text_file.h"
+#include "drawing/form4_ui.h"
+#include "drawing/point_table.h"
+#include "links/form2_ui.h"
+#include "links/instrument_link.h"
+#include "operators/form3_ui.h"
+#include "operators/operator_lists.h"
+#include "platform/file_dialog_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
+#include "platform/paths.h"
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
@@ -73,6 +84,19 @@ std::vector<std::string> TemporariesIn(const std::string& folder) {
     return found;
 }
 
+// Exactly one box: the error box, naming the file and (err != 0) the reason.
+void ExpectOneWarningNaming(const std::vector<ShownMessage>& messages, const std::string& path, int err,
+                            const std::string& context) {
+    ASSERT_EQ(messages.size(), 1u) << context;
+    EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告") << context;
+    EXPECT_EQ(messages[0].icon, MessageIcon::Critical) << context;
+    EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos)
+        << context << ": " << messages[0].text.toStdString();
+    if (err != 0)
+        EXPECT_NE(messages[0].text.toStdString().find(std::strerror(err)), std::string::npos)
+            << context << ": " << messages[0].text.toStdString();
+}
+
 class StationWrites : public StationFixture {
 protected:
     std::unique_ptr<Form1> form;
@@ -102,15 +126,8 @@ protected:
         form->Text4->setText(QString::fromStdString(number));
         form->Command3_Click();
     }
-    // Exactly one box: the error box, naming the file and the reason.
     void ExpectWarningNaming(const std::string& path, int err, const std::string& context) {
-        ASSERT_EQ(messages.size(), 1u) << context;
-        EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告") << context;
-        EXPECT_EQ(messages[0].icon, MessageIcon::Critical) << context;
-        EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos)
-            << context << ": " << messages[0].text.toStdString();
-        EXPECT_NE(messages[0].text.toStdString().find(std::strerror(err)), std::string::npos)
-            << context << ": " << messages[0].text.toStdString();
+        ExpectOneWarningNaming(messages, path, err, context);
     }
     // The day workbook of the machine shown holds what its grid holds, row by row.
     void ExpectBookHoldsGrid(const std::string& context) {
@@ -401,4 +418,244 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
     EXPECT_EQ((*stored)[0], a);
     EXPECT_EQ((*stored)[1], "");
     EXPECT_EQ((*stored)[3], b);
+}
+
+// ---- the drawing editor beside the measurement window ----------------------------
+
+namespace {
+
+class EditorWrites : public StationWrites {
+protected:
+    Form4* editor = nullptr;
+    std::string table;
+    std::string exported;
+
+    void StartWithDrawing() {
+        product = MakeProduct("A-100", Points(5));
+        QImage drawing(600, 400, QImage::Format_RGB32);
+        drawing.fill(Qt::white);
+        QPainter(&drawing).drawRect(20, 20, 560, 360);
+        ASSERT_TRUE(drawing.save(QString::fromStdString(product + "/A-100.jpg"), "JPEG"));
+        table = PointTableFilePath(product);
+        exported = ExportFilePath(product);
+        PointTable points;
+        points.PosX[2] = 1500;
+        points.PosY[2] = 900;
+        ASSERT_TRUE(SavePointTable(table, points));
+        Register({{0, product}});
+        form = Open();
+        ASSERT_TRUE(form);
+        editor = form->Editor();
+        ASSERT_TRUE(editor->HasDrawing(0));
+        ASSERT_TRUE(editor->PointsLoaded(0));
+    }
+    void Designate(int row, double x, double y) {
+        form->Grid(0)->SetRow(row);
+        editor->Command1_Click();
+        ASSERT_TRUE(editor->InDesignMode());
+        editor->Picture1_MouseDown(1, 0, x, y);
+        editor->Picture1_MouseUp(1, 0, x, y);
+        editor->Command2_Click();
+    }
+};
+
+}  // namespace
+
+TEST_F(EditorWrites, PointTableThatCannotBeSavedKeepsItsContentAndTheNextOkSavesEveryDesignation) {
+    StartWithDrawing();
+    int row = 1;
+    for (const Fault& fault : kFaults) {
+        std::string context = Describe(fault);
+        const std::string before = ReadBytes(table);
+        messages.clear();
+        {
+            FailingWrite f(fault, "Data.dat");
+            Designate(row, 100.0 * row, 200);
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(table, fault.err, context);
+        EXPECT_EQ(ReadBytes(table), before) << context;
+        // Back to the normal state, the designation kept in memory.
+        EXPECT_FALSE(editor->InDesignMode()) << context;
+        EXPECT_TRUE(form->isEnabled()) << context;
+        EXPECT_EQ(editor->Table(0).PosX[row], 100.0f * row) << context;
+        messages.clear();
+        Designate(row + 1, 100.0 * row + 50, 300);
+        EXPECT_TRUE(messages.empty()) << context;
+        PointTable stored;
+        ASSERT_TRUE(ReadPointTable(table, stored)) << context;
+        EXPECT_EQ(stored, editor->Table(0)) << context;
+        EXPECT_EQ(stored.PosX[row], 100.0f * row) << context;
+        row += 2;
+    }
+}
+
+TEST_F(EditorWrites, ExportThatCannotBeWrittenKeepsTheEarlierDrawingAndTheNextExportWorks) {
+    StartWithDrawing();
+    for (const Fault& fault : kFaults) {
+        std::string context = Describe(fault);
+        WriteBytes(exported, "the drawing of an earlier export");
+        messages.clear();
+        {
+            FailingWrite f(fault, "Data.jpg");
+            editor->ExportInspectionDrawing();
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectWarningNaming(exported, 0, context);
+        EXPECT_EQ(ReadBytes(exported), "the drawing of an earlier export") << context;
+        EXPECT_EQ(TemporariesIn(product), std::vector<std::string>{}) << context;
+        messages.clear();
+        editor->ExportInspectionDrawing();
+        ASSERT_EQ(messages.size(), 1u) << context;
+        EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 情報") << context;
+        EXPECT_EQ(QImage(QString::fromStdString(exported)).size(), QSize(600, 400)) << context;
+    }
+}
+
+// ---- the settings window -------------------------------------------------------------
+
+namespace {
+
+class SettingsWrites : public ::testing::Test {
+protected:
+    TempRoot root;
+    std::vector<ShownMessage> messages;
+
+    void SetUp() override {
+        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
+        ASSERT_TRUE(MakeFolders(root / "Config"));
+        ASSERT_TRUE(WriteDefaultLinks(LinksFilePath(root.path())));
+        ASSERT_TRUE(MakeFolders(root / "p0"));
+        ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), root / "p0"));
+    }
+    void TearDown() override {
+        SetWriteFaultHook(nullptr);
+        SetMessageSink(nullptr);
+    }
+    static void Edit(Form2& form, const char* box, const std::string& text) {
+        form.findChild<QLineEdit*>(box)->setText(QString::fromStdString(text));
+    }
+};
+
+}  // namespace
+
+TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
+    const std::string folderFile = ProductFolderFilePath(root.path());
+    const std::string linksFile = LinksFilePath(root.path());
+    int n = 0;
+    for (const Fault& fault : kFaults) {
+        // ProductDir.dat is written first, RS232C.dat second.
+        bool failLinks = n++ % 2 == 1;
+        const std::string& failing = failLinks ? linksFile : folderFile;
+        std::string context = Describe(fault) + (failLinks ? " RS232C.dat" : " ProductDir.dat");
+        std::string folder = root / ("p" + std::to_string(n));
+        ASSERT_TRUE(MakeFolders(folder));
+        const std::string before = ReadBytes(failing);
+        Form2 form(root.path());
+        form.show();
+        QSignalSpy closed(&form, &Form2::closed);
+        Edit(form, "Text6", folder);
+        Edit(form, "Text1", "機器" + std::to_string(n));
+        messages.clear();
+        {
+            FailingWrite f(fault, failLinks ? "RS232C.dat" : "ProductDir.dat");
+            form.Command1_Click();
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectOneWarningNaming(messages, failing, fault.err, context);
+        EXPECT_TRUE(messages[0].text.startsWith(QString::fromUtf8("製品フォルダの設定が正しくありません。"))) << context;
+        EXPECT_EQ(ReadBytes(failing), before) << context;
+        EXPECT_EQ(closed.count(), 0) << context;
+        EXPECT_TRUE(form.isVisible()) << context;
+        EXPECT_EQ(TemporariesIn(root / "Config"), std::vector<std::string>{}) << context;
+        // The same "OK" once the disk works again writes both and closes.
+        messages.clear();
+        form.Command1_Click();
+        EXPECT_TRUE(messages.empty()) << context;
+        EXPECT_EQ(closed.count(), 1) << context;
+        EXPECT_EQ(LoadProductFolder(folderFile), folder) << context;
+        EXPECT_EQ(LoadInstrumentLinks(linksFile)[0].DisplayName, "機器" + std::to_string(n)) << context;
+    }
+}
+
+// ---- the operator window ----------------------------------------------------------
+
+namespace {
+
+class OperatorWrites : public ::testing::Test {
+protected:
+    TempRoot root;
+    std::vector<ShownMessage> messages;
+    int made = 0;
+
+    void SetUp() override {
+        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
+        SetSaveFileDialogSink([this](const QString&) {
+            std::string name = "検査員" + std::to_string(++made);
+            return std::optional<ChosenFile>(
+                ChosenFile{QString::fromStdString(root / ("ops/" + name)), QString::fromStdString(name)});
+        });
+        ASSERT_TRUE(MakeFolders(root / "ops"));
+    }
+    void TearDown() override {
+        SetWriteFaultHook(nullptr);
+        SetSaveFileDialogSink(nullptr);
+        SetMessageSink(nullptr);
+    }
+    // Every stored name has its own folder beside it.
+    void ExpectNamesPairedWithTheirFolders(const std::string& context) {
+        OperatorLists stored = LoadOperatorLists(root.path());
+        ASSERT_EQ(stored.Names.size(), stored.Folders.size()) << context;
+        for (size_t i = 0; i < stored.Names.size(); ++i)
+            EXPECT_EQ(stored.Folders[i], root / ("ops/" + stored.Names[i])) << context << ", line " << i;
+    }
+};
+
+}  // namespace
+
+TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    for (int i = 0; i < 4; ++i) form.Command3_Click();
+    ASSERT_TRUE(messages.empty());
+    const std::string users = UsersFilePath(root.path());
+    const std::string paths = PathsFilePath(root.path());
+    int n = 0;
+    for (const Fault& fault : kFaults) {
+        // Users.dat is written first, Path.dat second; adding and deleting take turns.
+        bool failPaths = n % 2 == 0;
+        bool deleting = (n / 2) % 2 == 1;
+        ++n;
+        std::string context = Describe(fault) + (deleting ? " delete, " : " add, ") + (failPaths ? "Path.dat" : "Users.dat");
+        const std::string usersBefore = ReadBytes(users);
+        const std::string pathsBefore = ReadBytes(paths);
+        messages.clear();
+        {
+            FailingWrite f(fault, failPaths ? "Path.dat" : "Users.dat");
+            if (deleting) {
+                form.List1()->setCurrentRow(1);
+                form.Command4_Click();
+            } else {
+                form.Command3_Click();
+            }
+            EXPECT_EQ(f.hits(), 1) << context;
+        }
+        ExpectOneWarningNaming(messages, failPaths ? paths : users, fault.err, context);
+        EXPECT_EQ(ReadBytes(users), usersBefore) << context;
+        EXPECT_EQ(ReadBytes(paths), pathsBefore) << context;
+        ExpectNamesPairedWithTheirFolders(context);
+        // The next change that can be written stores the window's whole list.
+        messages.clear();
+        form.Command3_Click();
+        EXPECT_TRUE(messages.empty()) << context;
+        ExpectNamesPairedWithTheirFolders(context);
+        EXPECT_EQ(LoadOperatorLists(root.path()).Names.size(), static_cast<size_t>(form.List1()->count())) << context;
+    }
+    // Deciding takes the chosen name's own folder.
+    QSignalSpy decided(&form, &Form3::Decided);
+    form.List1()->setCurrentRow(2);
+    std::string chosen = form.List1()->currentItem()->text().toStdString();
+    form.Command1_Click();
+    ASSERT_EQ(decided.count(), 1);
+    EXPECT_EQ(form.UserDIR, root / ("ops/" + chosen));
 }
