@@ -7,7 +7,7 @@
 
 namespace wbtest {
 
-std::string BiffStream(const std::vector<SheetSpec>& sheets, const std::string& globalsExtra, unsigned version,
+std::string BiffStream(const std::vector<SheetRecords>& sheets, const std::string& globalsExtra, unsigned version,
                        const std::vector<size_t>& streamOrder, unsigned codepage) {
     bool biff8 = version == 0x0600;
     if (codepage == 0) codepage = biff8 ? 1200 : 1252;

@@ -55,12 +55,12 @@ inline std::string Cell(unsigned row, unsigned column) { return U16(row) + U16(c
 // A BIFF8 workbook stream: globals (optionally with extra records before the
 // sheets) and the given sheet bodies (records between BOF and EOF), with
 // BOUNDSHEET offsets filled in; sheets may be placed in any stream order.
-struct SheetSpec {
+struct SheetRecords {
     std::string name;     // bytes as stored: Latin-1 for BIFF8 here, code page bytes for BIFF5
     std::string records;
     unsigned kind = 0;    // BOUNDSHEET sheet type: 0 worksheet, 2 chart
 };
-std::string BiffStream(const std::vector<SheetSpec>& sheets, const std::string& globalsExtra = {},
+std::string BiffStream(const std::vector<SheetRecords>& sheets, const std::string& globalsExtra = {},
                        unsigned version = 0x0600, const std::vector<size_t>& streamOrder = {},
                        unsigned codepage = 0);
 

@@ -116,7 +116,7 @@ TEST(WorkbookReadBiff8, FormulasGiveTheirCachedResults) {
 }
 
 TEST(WorkbookReadBiff8, SheetsFollowBoundSheetOrderNotStreamOrder) {
-    std::vector<SheetSpec> sheets = {{"first", Record(0x0203, Cell(0, 0) + F64(1))},
+    std::vector<SheetRecords> sheets = {{"first", Record(0x0203, Cell(0, 0) + F64(1))},
                                      {"chart", Record(0x0203, Cell(0, 0) + F64(99)), 2},
                                      {"second", Record(0x0203, Cell(0, 0) + F64(2))},
                                      {"third", Record(0x0203, Cell(0, 0) + F64(3))}};
