@@ -27,13 +27,7 @@ void Form1::MonthView1_DateClick(int year, int month, int day) {
     workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
     Text7->setText(QString::fromStdString(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
     int shown = MachineNumber;
-    for (int m = 0; m <= MaxMachineNumber; ++m) {
-        MachineNumber = m;
-        LoadDayBook();
-        grids_[m]->SetRow(1);
-        grids_[m]->SetTopRow(1);
-        AdvanceToEmptyPoint();
-    }
+    ReloadEveryMachine();
     MachineNumber = shown;
     Text1->setText(QString::number(grids_[MachineNumber]->Row()));
     setEnabled(true);

@@ -252,13 +252,7 @@ bool Form1::Form_Load() {
     // 9: the operator's products and the opening of the operator record.
     ReadOperatorProducts();
     // 11: every machine's day workbook and master.
-    for (int m = 0; m <= MaxMachineNumber; ++m) {
-        MachineNumber = m;
-        LoadDayBook();
-        grids_[m]->SetRow(1);
-        grids_[m]->SetTopRow(1);
-        AdvanceToEmptyPoint();
-    }
+    ReloadEveryMachine();
     // 12
     MachineNumber = 0;
     Text5->setText(Q(productNames_[0]));
@@ -275,6 +269,18 @@ bool Form1::Form_Load() {
         ApplyPlacement(this, *placement);
     loaded_ = true;
     return true;
+}
+
+// Loads every machine's day workbook and master in turn and puts each grid
+// on its first empty point; MachineNumber is left on the last machine.
+void Form1::ReloadEveryMachine() {
+    for (int m = 0; m <= MaxMachineNumber; ++m) {
+        MachineNumber = m;
+        LoadDayBook();
+        grids_[m]->SetRow(1);
+        grids_[m]->SetTopRow(1);
+        AdvanceToEmptyPoint();
+    }
 }
 
 void Form1::ReadOperatorProducts() {

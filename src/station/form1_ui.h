@@ -141,6 +141,7 @@ private:
     QGroupBox* BuildGrids();
     void SetUpGrid(FlexGrid* grid);
     void ReadOperatorProducts();
+    void ReloadEveryMachine();
     void CreateLogFolders();
     void LoadDrawingFor(int m);
     void PassFailEntry(const std::string& text);
