@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
 
     editor->ExportInspectionDrawing();
     QImage exported(QString::fromStdString(ziv::JoinPath(form1.ProductPath(0), "Data.jpg")));
-    ok = Save(exported.scaledToWidth(1200, Qt::SmoothTransformation), out, "inspection-drawing.png") && ok;
+    ok = Save(exported.scaledToWidth(1200, Qt::SmoothTransformation), out, "exported-drawing.png") && ok;
 
     for (const QString& text : shown) std::cerr << "message: " << text.toStdString() << "\n";
     form1.close();
