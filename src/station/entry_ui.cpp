@@ -17,6 +17,9 @@ namespace ziv {
 
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+// QLineEdit::clear() keeps what was typed as undo steps, more of them with
+// every value of a shift; setText empties the box and drops them.
+void Empty(QLineEdit* box) { box->setText(QString()); }
 }  // namespace
 
 void Form1::Form_KeyUp(int key) {
@@ -60,8 +63,8 @@ void Form1::Command1_Click() {
         w->setEnabled(false);
     MonthView1->hide();
     Frame9->hide();
-    Text4->clear();
-    Text6->clear();
+    Empty(Text4);
+    Empty(Text6);
     for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame5, Frame6, Frame7, Frame8}) w->setEnabled(false);
     measuringMode_ = 1;
     FocusGrid();
@@ -112,7 +115,7 @@ void Form1::Command3_Click() {
     CalcCorrection();
     SaveDayBook();
     AdvanceToEmptyPoint();
-    if (Check2->isChecked()) Text4->clear();
+    if (Check2->isChecked()) Empty(Text4);
     FocusGrid();
 }
 
@@ -125,7 +128,7 @@ void Form1::Command4_Click() {
     if (!Cell(r, 6).isEmpty()) SetCell(r, 7, QString());
     SaveDayBook();
     AdvanceToEmptyPoint();
-    if (Check3->isChecked()) Text6->clear();
+    if (Check3->isChecked()) Empty(Text6);
     FocusGrid();
 }
 
