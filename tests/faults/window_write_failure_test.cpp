@@ -309,7 +309,8 @@ TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoes
         messages.clear();
         QSignalSpy ended(form.get(), &Form1::Ended);
         {
-            FailingWrite f(fault, failDated ? dated : latest);
+            // The dated record is the first file written there, the latest-run copy the second.
+            FailingWrite f(fault, "/測定者記録/", failDated ? 1 : 2);
             form->close();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -558,7 +559,7 @@ TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
         Edit(form, "Text1", "機器" + std::to_string(n));
         messages.clear();
         {
-            FailingWrite f(fault, failLinks ? "RS232C.dat" : "ProductDir.dat");
+            FailingWrite f(fault, "/Config/", failLinks ? 2 : 1);
             form.Command1_Click();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -631,7 +632,7 @@ TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
         const std::string pathsBefore = ReadBytes(paths);
         messages.clear();
         {
-            FailingWrite f(fault, failPaths ? "Path.dat" : "Users.dat");
+            FailingWrite f(fault, "/Config/", failPaths ? 2 : 1);
             if (deleting) {
                 form.List1()->setCurrentRow(1);
                 form.Command4_Click();
