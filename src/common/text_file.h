@@ -33,7 +33,8 @@ WriteResult WriteTextFile(const std::string& path, std::string_view utf8);
 
 // Writes bytes as the whole content of a file: a temporary file in the same
 // folder, flushed and synced, renamed over the target, then the folder synced.
-// A crash leaves the old file or the new one, never a part.
+// A crash leaves the old file or the new one, never a part; the temporaries a
+// killed writer left of the same file are removed by the next write.
 WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // Reads a whole file; nothing when it is missing, unreadable or larger than limit.
