@@ -541,18 +541,21 @@ void Form4::MarkAllPlacedPoints() {
     for (int n : PlacedPoints(t)) AddOverviewCircle(t.PosX[n], t.PosY[n], kBlue);
 }
 
+// Both the export and the display of all points need the drawing and its
+// point table; the operator is told which one is missing.
+bool Form4::CanMarkPoints() {
+    const char* missing = !MachineHasDrawing()        ? "画像が保存読み込まれていません。"
+                          : !PointsLoaded(Machine()) ? "測定指定箇所データが作成されていません。"
+                                                     : nullptr;
+    if (!missing) return true;
+    ShowWarning(this, QString::fromUtf8(missing));
+    host_->FocusGrid();
+    return false;
+}
+
 void Form4::ExportInspectionDrawing() {
     if (DesignMode) return;
-    if (!MachineHasDrawing()) {
-        ShowWarning(this, QStringLiteral("画像が保存読み込まれていません。"));
-        host_->FocusGrid();
-        return;
-    }
-    if (!PointsLoaded(Machine())) {
-        ShowWarning(this, QStringLiteral("測定指定箇所データが作成されていません。"));
-        host_->FocusGrid();
-        return;
-    }
+    if (!CanMarkPoints()) return;
     QImage canvas = RenderInspectionDrawing(Drawing(Machine()), PointTables_[Machine()]);
     MarkAllPlacedPoints();
     DrawSavePath.clear();
@@ -571,16 +574,7 @@ void Form4::ExportInspectionDrawing() {
 
 void Form4::ShowAllPoints() {
     if (DesignMode) return;
-    if (!MachineHasDrawing()) {
-        ShowWarning(this, QStringLiteral("画像が保存読み込まれていません。"));
-        host_->FocusGrid();
-        return;
-    }
-    if (!PointsLoaded(Machine())) {
-        ShowWarning(this, QStringLiteral("測定指定箇所データが作成されていません。"));
-        host_->FocusGrid();
-        return;
-    }
+    if (!CanMarkPoints()) return;
     MarkAllPlacedPoints();
     ShowInformation(this, QStringLiteral("全測定指定箇所を表示しました。"));
     host_->FocusGrid();

@@ -115,6 +115,7 @@ private:
     void OverviewPointer(double x, double y);
     void AddOverviewCircle(double x, double y, const QColor& colour);
     void MarkAllPlacedPoints();
+    bool CanMarkPoints();
     void LeaveDesignMode();
     void SaveDesignatedTable();
     bool HandlePreviewKey(QEvent* event);
