@@ -55,6 +55,12 @@ QCheckBox* Tick(const char* caption, const char* name, QWidget* parent) {
     return c;
 }
 
+// Lays the frame's controls side by side.
+void InRow(QGroupBox* frame, std::initializer_list<QWidget*> controls) {
+    auto* row = new QHBoxLayout(frame);
+    for (QWidget* control : controls) row->addWidget(control);
+}
+
 QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     auto* f = new QGroupBox(U(caption), parent);
     f->setObjectName(name);
@@ -95,53 +101,39 @@ void Form1::BuildControls() {
     Check1 = Tick("自動", "Check1", Frame1);
     Command5 = Button("検索", "Command5", Frame1);
     Command1 = Button("開始", "Command1", Frame1);
-    auto* l1 = new QHBoxLayout(Frame1);
-    l1->addWidget(Text1);
-    l1->addWidget(Check1);
-    l1->addWidget(Command5);
-    l1->addWidget(Command1);
+    InRow(Frame1, {Text1, Check1, Command5, Command1});
 
     Frame3 = Frame("測定器", "Frame3", this);
     Text2 = Box("Text2", Frame3, true);
     Text2->setText(U("マイクロ1"));
-    (new QHBoxLayout(Frame3))->addWidget(Text2);
+    InRow(Frame3, {Text2});
 
     Frame4 = Frame("機械番号", "Frame4", this);
     Text3 = Box("Text3", Frame4, true);
     Text3->setText(U("0号機"));
-    (new QHBoxLayout(Frame4))->addWidget(Text3);
+    InRow(Frame4, {Text3});
 
     Frame5 = Frame("製品名", "Frame5", this);
     Text5 = Box("Text5", Frame5, true);
     Command7 = Button("選択", "Command7", Frame5);
-    auto* l5 = new QHBoxLayout(Frame5);
-    l5->addWidget(Text5);
-    l5->addWidget(Command7);
+    InRow(Frame5, {Text5, Command7});
 
     Frame6 = Frame("手動数値入力", "Frame6", this);
     Text4 = Box("Text4", Frame6, false);
     Command3 = Button("入力", "Command3", Frame6);
     Check2 = Tick("削除", "Check2", Frame6);
-    auto* l6 = new QHBoxLayout(Frame6);
-    l6->addWidget(Text4);
-    l6->addWidget(Command3);
-    l6->addWidget(Check2);
+    InRow(Frame6, {Text4, Command3, Check2});
 
     Frame7 = Frame("手動文字入力", "Frame7", this);
     Text6 = Box("Text6", Frame7, false);
     Command4 = Button("入力", "Command4", Frame7);
     Check3 = Tick("削除", "Check3", Frame7);
-    auto* l7 = new QHBoxLayout(Frame7);
-    l7->addWidget(Text6);
-    l7->addWidget(Command4);
-    l7->addWidget(Check3);
+    InRow(Frame7, {Text6, Command4, Check3});
 
     Frame8 = Frame("日付", "Frame8", this);
     Text7 = Box("Text7", Frame8, true);
     Command6 = Button("選択", "Command6", Frame8);
-    auto* l8 = new QHBoxLayout(Frame8);
-    l8->addWidget(Text7);
-    l8->addWidget(Command6);
+    InRow(Frame8, {Text7, Command6});
     MonthView1 = new QCalendarWidget(this);
     MonthView1->setObjectName("MonthView1");
     MonthView1->hide();
