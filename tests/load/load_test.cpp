@@ -103,15 +103,6 @@ protected:
         ASSERT_TRUE(form->Check2->isChecked());
     }
 
-    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms) return false;
-            QTest::qWait(1);
-        }
-        return true;
-    }
 
     // Typed into the number box, entered with the button.
     void Type(const std::string& number) {

@@ -38,15 +38,6 @@ protected:
         ASSERT_TRUE(form);
         form->Command1_Click();
     }
-    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms) return false;
-            QTest::qWait(5);
-        }
-        return true;
-    }
     void Request() {
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);

@@ -1,5 +1,6 @@
 #include "station_fixture.h"
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <filesystem>
 
@@ -74,6 +75,16 @@ std::vector<std::string> StationFixture::Messages() const {
     std::vector<std::string> out;
     for (auto& m : messages) out.push_back(m.text.toStdString());
     return out;
+}
+
+bool StationFixture::WaitUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        QTest::qWait(1);
+    }
+    return true;
 }
 
 std::vector<std::string> StationFixture::Dump(const std::string& path) {

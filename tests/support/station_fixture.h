@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,8 @@ protected:
     // Cell text of the grid of the machine shown.
     static std::string Cell(ziv::Form1& form, int row, int col);
     std::vector<std::string> Messages() const;
+    // Runs the event loop until done() holds; false after ms milliseconds.
+    static bool WaitUntil(const std::function<bool()>& done, int ms = 20000);
     // Every non-empty cell of a workbook as "sheet,row,col=text" lines.
     static std::vector<std::string> Dump(const std::string& path);
 };
