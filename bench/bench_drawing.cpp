@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+#include "bench_qt_main.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -168,11 +170,6 @@ BENCHMARK(BM_ExportInspectionDrawing)->Unit(benchmark::kMillisecond)->Repetition
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    shared.reset();
+    ziv::RunBenchmarksWithApplication(argc, argv, [] { shared.reset(); });
     return 0;
 }

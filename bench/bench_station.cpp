@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
 
+#include "bench_qt_main.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
@@ -142,10 +144,6 @@ BENCHMARK(BM_StartUpWith48FullMachines)->Unit(benchmark::kMillisecond)->Iteratio
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    ziv::RunBenchmarksWithApplication(argc, argv);
     return 0;
 }

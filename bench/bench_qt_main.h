@@ -1,0 +1,20 @@
+#pragma once
+// The window benchmarks need a QApplication, offscreen, around the benchmark run.
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+namespace ziv {
+
+// `beforeQuit` releases what the benchmarks kept, while the application still lives.
+inline void RunBenchmarksWithApplication(int argc, char** argv, const std::function<void()>& beforeQuit = {}) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (beforeQuit) beforeQuit();
+}
+
+}  // namespace ziv
