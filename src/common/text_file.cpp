@@ -131,38 +131,84 @@ std::vector<std::string> SplitLines(std::string_view text) {
     return lines;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+namespace {
+
+std::function<int(const std::string&)>& ReadHook() {
+    static std::function<int(const std::string&)> hook;
+    return hook;
+}
+
+// The whole file, or the errno that stopped it (EFBIG when it exceeds limit,
+// EISDIR for anything that is not a regular file).
+int ReadWhole(const std::string& path, size_t limit, std::string& data) {
+    if (auto& hook = ReadHook())
+        if (int injected = hook(path)) return injected;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return errno;
     struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string data;
+    int err = 0;
+    if (fstat(fd, &st) != 0) err = errno;
+    else if (!S_ISREG(st.st_mode)) err = EISDIR;
+    else if (static_cast<size_t>(st.st_size) > limit) err = EFBIG;
     char buf[65536];
-    for (;;) {
+    while (!err) {
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        data.append(buf, static_cast<size_t>(n));
-        if (data.size() > limit) {
-            ::close(fd);
-            return std::nullopt;
+            err = errno;
+        } else if (n == 0) {
+            break;
+        } else {
+            data.append(buf, static_cast<size_t>(n));
+            if (data.size() > limit) err = EFBIG;
         }
     }
     ::close(fd);
+    if (err) data.clear();
+    return err;
+}
+
+bool MeansMissing(int err) { return err == ENOENT || err == ENOTDIR; }
+
+}  // namespace
+
+bool FitsOneLine(std::string_view text) { return text.find_first_of("\r\n") == std::string_view::npos; }
+
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) {
+    std::string data;
+    if (ReadWhole(path, limit, data) != 0) return std::nullopt;
     return data;
 }
 
+constexpr size_t kTextFileLimit = 256u << 20;
+
+TextRead ReadTextFile(const std::string& path) {
+    TextRead result;
+    std::string bytes;
+    int err = ReadWhole(path, kTextFileLimit, bytes);
+    if (err == 0) {
+        result.status = ReadStatus::Read;
+        result.lines = SplitLines(FromCp932(bytes));
+    } else if (MeansMissing(err)) {
+        result.status = ReadStatus::Missing;
+    } else {
+        result.status = ReadStatus::Unreadable;
+        result.error = err == EISDIR ? "ファイルではありません"
+                       : err == EFBIG ? "大きすぎます"
+                                      : std::strerror(err);
+    }
+    return result;
+}
+
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
-    auto bytes = ReadWholeFile(path);
-    if (!bytes) return std::nullopt;
-    return SplitLines(FromCp932(*bytes));
+    TextRead r = ReadTextFile(path);
+    if (!r.read()) return std::nullopt;
+    return std::move(r.lines);
+}
+
+std::string UnreadableFileMessage(const std::string& path, const std::string& why) {
+    return "ファイル \"" + path + "\" を読み込めません（" + why +
+           "）。内容を失わないよう、このファイルは書き換えません。";
 }
 
 WriteResult WriteTextFile(const std::string& path, std::string_view utf8) {
@@ -224,5 +270,7 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
 void SetWriteFaultHook(std::function<int(WriteStep, const std::string&)> hook) {
     FaultHook() = std::move(hook);
 }
+
+void SetReadFaultHook(std::function<int(const std::string&)> hook) { ReadHook() = std::move(hook); }
 
 }  // namespace ziv

@@ -23,10 +23,30 @@ std::string FromCp932(std::string_view bytes);
 // Splits text into lines at CR LF, LF or a lone CR; a last line without a line
 // end still counts, an empty text has no lines.
 std::vector<std::string> SplitLines(std::string_view text);
+// A text that reads back as the one line it was written as: no CR, no LF.
+bool FitsOneLine(std::string_view text);
 
-// Reads a CP932 text file into UTF-8 lines; nothing when the file is missing
-// or cannot be read.
+// What reading a text file gave. A file that exists but cannot be read (no
+// permission, a folder of that name, too large, a read error) is not missing:
+// whatever holds it must not be written over as if it were new.
+enum class ReadStatus { Missing, Unreadable, Read };
+struct TextRead {
+    ReadStatus status = ReadStatus::Missing;
+    std::vector<std::string> lines;  // UTF-8, only when read
+    std::string error;               // why it could not be read, for the operator
+    bool read() const { return status == ReadStatus::Read; }
+    bool unreadable() const { return status == ReadStatus::Unreadable; }
+};
+
+// Reads a CP932 text file into UTF-8 lines, telling a missing file from one
+// that cannot be read.
+TextRead ReadTextFile(const std::string& path);
+
+// The lines of ReadTextFile; nothing when the file is missing or cannot be read.
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
+
+// The message for a file that exists but cannot be read, naming it.
+std::string UnreadableFileMessage(const std::string& path, const std::string& why);
 
 // Writes UTF-8 text as the whole CP932 content of a file (nothing is added).
 WriteResult WriteTextFile(const std::string& path, std::string_view utf8);
@@ -44,5 +64,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit =
 // taken as the errno of that step failing.
 enum class WriteStep { Open, Write, Sync, Rename, SyncFolder };
 void SetWriteFaultHook(std::function<int(WriteStep, const std::string& path)> hook);
+// Test seam: called before a file is opened for reading; a non-zero result is
+// taken as the errno of the open failing.
+void SetReadFaultHook(std::function<int(const std::string& path)> hook);
 
 }  // namespace ziv

@@ -217,11 +217,17 @@ bool Form4::LoadDrawing(int machine, const std::string& imagePath) {
 void Form4::LoadPosDat(const std::string& path) {
     int m = Machine();
     if (!IsMachineSlot(m)) return;
-    if (ReadPointTable(path, PointTables_[m])) {
+    std::string error;
+    if (ReadPointTableFile(path, PointTables_[m], &error) == ReadStatus::Read) {
         PointsLoaded_[m] = 1;
+        unreadablePointFiles_.erase(path);
     } else {
         PointTables_[m].Clear();
         PointsLoaded_[m] = 0;
+        if (!error.empty()) {
+            unreadablePointFiles_.insert(path);
+            ShowWarning(this, Utf8(error));
+        }
     }
 }
 
@@ -502,6 +508,8 @@ void Form4::SaveDesignatedTable() {
     WriteResult result;
     if (folder.empty())
         result = {false, "製品フォルダが指定されていません。"};
+    else if (unreadablePointFiles_.count(path))
+        result = {false, "このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。"};
     else
         result = SavePointTable(path, PointTables_[Machine()]);
     if (!result)

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QWidget>
 #include <array>
+#include <set>
 #include <string>
 
 #include "drawing/editor_host.h"
@@ -124,6 +125,9 @@ private:
     std::string savePath_;
     PointTables PointTables_{};
     PointsLoadedFlags PointsLoaded_{};
+    // Data.dat files that existed but could not be read this run: the tables
+    // in memory do not hold their points, so "OK" never writes them over.
+    std::set<std::string> unreadablePointFiles_;
     std::array<QImage, kDrawingSlots> Picture2;
     std::array<std::string, kInstrumentListSize> instrumentTexts_;
 

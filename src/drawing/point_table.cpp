@@ -36,16 +36,22 @@ bool IsPointNumber(int row) { return row >= kFirstPoint && row <= kLastPoint; }
 
 bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots; }
 
-bool ReadPointTable(const std::string& path, PointTable& table) {
-    auto lines = ReadTextLines(path);
-    if (!lines) return false;
-    size_t records = std::min<size_t>(lines->size() / 3, kPointEntries);
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error) {
+    TextRead text = ReadTextFile(path);
+    if (text.unreadable() && error) *error = UnreadableFileMessage(path, text.error);
+    if (!text.read()) return text.status;
+    const auto& lines = text.lines;
+    size_t records = std::min<size_t>(lines.size() / 3, kPointEntries);
     for (size_t i = 0; i < records; ++i) {
-        table.PosX[i] = PositionFromLine((*lines)[3 * i]);
-        table.PosY[i] = PositionFromLine((*lines)[3 * i + 1]);
-        table.InstrumentIndex[i] = IndexFromLine((*lines)[3 * i + 2]);
+        table.PosX[i] = PositionFromLine(lines[3 * i]);
+        table.PosY[i] = PositionFromLine(lines[3 * i + 1]);
+        table.InstrumentIndex[i] = IndexFromLine(lines[3 * i + 2]);
     }
-    return true;
+    return ReadStatus::Read;
+}
+
+bool ReadPointTable(const std::string& path, PointTable& table) {
+    return ReadPointTableFile(path, table) == ReadStatus::Read;
 }
 
 std::string PointTableText(const PointTable& table) {
@@ -60,6 +66,8 @@ std::string PointTableText(const PointTable& table) {
 }
 
 WriteResult SavePointTable(const std::string& path, const PointTable& table) {
+    if (TextRead current = ReadTextFile(path); current.unreadable())
+        return {false, UnreadableFileMessage(path, current.error)};
     return WriteTextFile(path, PointTableText(table));
 }
 

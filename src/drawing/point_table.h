@@ -39,9 +39,14 @@ bool IsMachineSlot(int machine);
 // lines run out or the table is full; a trailing record with fewer than three
 // lines is not read, and entries beyond the records read keep their values.
 bool ReadPointTable(const std::string& path, PointTable& table);
+// The same, telling a missing file from one that exists but cannot be read
+// (error then holds the message naming it); the table changes only when read.
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error = nullptr);
 
 // 603 lines in the sign-column form, CR LF after each, nothing more.
 std::string PointTableText(const PointTable& table);
+// Refused, with nothing written, when the file exists but cannot be read: the
+// points it holds would be lost.
 WriteResult SavePointTable(const std::string& path, const PointTable& table);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat

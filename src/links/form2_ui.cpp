@@ -258,15 +258,21 @@ void Form2::moveFolderListTo(const QString& text) {
 
 void Form2::loadLinks() {
     const std::string file = LinksFilePath(savePath_);
-    if (!IsFile(file)) {
+    LinksRead read = ReadInstrumentLinks(file);
+    if (read.status == ReadStatus::Missing) {
         MakeFolders(JoinPath(savePath_, "Config"));
         if (auto written = WriteDefaultLinks(file); !written) {
             ShowWarning(this, QString::fromStdString(written.error));
             InstrumentLinks_.fill(DefaultInstrumentLink());
             return;
         }
+        read = ReadInstrumentLinks(file);
     }
-    InstrumentLinks_ = LoadInstrumentLinks(file);
+    if (read.status == ReadStatus::Unreadable) {
+        linksUnreadable_ = read.error;
+        ShowWarning(this, QString::fromStdString(read.error));
+    }
+    InstrumentLinks_ = read.links;
 }
 
 // ---- Showing and editing a record ----------------------------------------------
@@ -314,7 +320,21 @@ void Form2::storeCode(QComboBox* combo, const CodeList& list, std::string Instru
     link->*field = list[size_t(pos)].second;
 }
 
+// Every box is stored as one line of a file: a pasted or set text keeps only
+// what comes before its first line break. True when the box was changed (its
+// handler then runs again with the cut text).
+bool Form2::cutAtLineBreak(QLineEdit* box) {
+    const QString text = box->text();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < text.size() && at < 0; ++i)
+        if (text[i] == QChar('\r') || text[i] == QChar('\n')) at = i;
+    if (at < 0) return false;
+    box->setText(text.left(at));
+    return true;
+}
+
 void Form2::storeText(QLineEdit* box, std::string InstrumentLink::*field) {
+    if (cutAtLineBreak(box)) return;
     if (InstrumentLink* link = selectedLink()) link->*field = box->text().toStdString();
 }
 
@@ -336,6 +356,7 @@ void Form2::Text5_Change() { storeText(Text5, &InstrumentLink::DataLength); }
 // ---- Product folder: the path box and the folder list follow each other ---------
 
 void Form2::Text6_Change() {
+    if (cutAtLineBreak(Text6)) return;
     if (SkipTextChange) {
         SkipTextChange = 0;
         return;
@@ -362,6 +383,10 @@ void Form2::Dir1_Change() {
 // ---- Closing -------------------------------------------------------------------
 
 void Form2::Command1_Click() {
+    if (!linksUnreadable_.empty()) {
+        ShowWarning(this, QString::fromStdString(linksUnreadable_));
+        return;
+    }
     const QString text = Text6->text();
     if (text.isEmpty() || !QFileInfo(text).isDir()) {
         ShowWarning(this, kFolderMessage);

@@ -77,11 +77,15 @@ private:
     void loadProductFolder();
     void moveFolderListTo(const QString& text);
     void loadLinks();
+    bool cutAtLineBreak(QLineEdit* box);
     void endTest();
     void finishTest(bool success, const QString& text);
 
     std::string savePath_;
     InstrumentLinks InstrumentLinks_{};
+    // Set when RS232C.dat exists but could not be read: the table shown is not
+    // the file's, so "OK" must not write it over.
+    std::string linksUnreadable_;
     std::string ReplyBuffer;
     int TestTicks = 0;
     int SkipDirChange = 0;

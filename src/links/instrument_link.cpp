@@ -20,21 +20,32 @@ InstrumentLink DefaultInstrumentLink() {
     return {"1", "4800", "N", "8", "2", "1", "1", "1", "5", "8", "マイクロ", "M", "2"};
 }
 
-InstrumentLinks LoadInstrumentLinks(const std::string& path) {
-    InstrumentLinks links{};
-    auto lines = ReadTextLines(path);
-    if (!lines) return links;
+LinksRead ReadInstrumentLinks(const std::string& path) {
+    TextRead text = ReadTextFile(path);
+    LinksRead result;
+    result.status = text.status;
+    if (text.unreadable()) result.error = UnreadableFileMessage(path, text.error);
     // Lines past the 130th belong to no key and are left unread.
-    size_t count = std::min<size_t>(lines->size(), links.size() * InstrumentLink::kFieldCount);
+    size_t count = std::min<size_t>(text.lines.size(), result.links.size() * InstrumentLink::kFieldCount);
     for (size_t n = 0; n < count; ++n)
-        links[n / InstrumentLink::kFieldCount].Field(n % InstrumentLink::kFieldCount) = (*lines)[n];
-    return links;
+        result.links[n / InstrumentLink::kFieldCount].Field(n % InstrumentLink::kFieldCount) = text.lines[n];
+    return result;
 }
+
+InstrumentLinks LoadInstrumentLinks(const std::string& path) { return ReadInstrumentLinks(path).links; }
 
 WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links) {
     std::string text;
-    for (const auto& link : links)
-        for (int f = 0; f < InstrumentLink::kFieldCount; ++f) text += link.Field(f) + "\r\n";
+    for (size_t key = 0; key < links.size(); ++key)
+        for (int f = 0; f < InstrumentLink::kFieldCount; ++f) {
+            const std::string& field = links[key].Field(f);
+            if (!FitsOneLine(field))
+                return {false, "F" + std::to_string(key + 1) + "キーの設定に改行が含まれているため、\"" + path +
+                                   "\" に書き込めません。"};
+            text += field + "\r\n";
+        }
+    if (TextRead current = ReadTextFile(path); current.unreadable())
+        return {false, UnreadableFileMessage(path, current.error)};
     return WriteTextFile(path, text);
 }
 

@@ -26,7 +26,18 @@ using InstrumentLinks = std::array<InstrumentLink, 10>;
 
 InstrumentLink DefaultInstrumentLink();
 
+struct LinksRead {
+    ReadStatus status = ReadStatus::Missing;
+    InstrumentLinks links{};  // only when read
+    std::string error;        // the message naming the file, when it cannot be read
+};
+
+// RS232C.dat, telling a missing file from one that exists but cannot be read.
+LinksRead ReadInstrumentLinks(const std::string& path);
+// The table of ReadInstrumentLinks; empty fields when the file is missing or unreadable.
 InstrumentLinks LoadInstrumentLinks(const std::string& path);
+// Refused, with nothing written, when a field holds a line break (every later
+// field of every key would shift) or when the file exists but cannot be read.
 WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links);
 WriteResult WriteDefaultLinks(const std::string& path);
 

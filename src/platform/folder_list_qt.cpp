@@ -2,10 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QFileSystemModel>
+#include <QFileSystemWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -24,12 +25,11 @@ bool IsListableFolder(const QString& path) {
 
 FolderList::FolderList(QWidget* parent)
     : QWidget(parent),
-      model_(new QFileSystemModel(this)),
+      model_(new QStringListModel(this)),
+      watcher_(new QFileSystemWatcher(this)),
       view_(new QListView(this)),
       up_(new QToolButton(this)),
       current_(new QLabel(this)) {
-    model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-    model_->setReadOnly(true);
     view_->setModel(model_);
     view_->setObjectName("Dir1List");
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -51,6 +51,8 @@ FolderList::FolderList(QWidget* parent)
     connect(up_, &QToolButton::clicked, this, &FolderList::goUp);
     // Double-click and Enter both activate an entry.
     connect(view_, &QListView::activated, this, &FolderList::openEntry);
+    // Folders made or removed while the list shows them appear and go.
+    connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &FolderList::refresh);
     setPath(QDir::homePath());
 }
 
@@ -58,8 +60,10 @@ bool FolderList::setPath(const QString& path) {
     if (!IsListableFolder(path)) return false;
     QString target = CleanAbsolute(path);
     if (target == path_) return true;
+    if (!path_.isEmpty()) watcher_->removePath(path_);
     path_ = target;
-    view_->setRootIndex(model_->setRootPath(path_));
+    watcher_->addPath(path_);
+    refresh();
     current_->setText(QDir::toNativeSeparators(path_));
     up_->setEnabled(!QDir(path_).isRoot());
     emit pathChanged(path_);
@@ -71,8 +75,14 @@ void FolderList::goUp() {
     if (folder.cdUp()) setPath(folder.absolutePath());
 }
 
+void FolderList::refresh() {
+    QStringList names = QDir(path_).entryList(QDir::AllDirs | QDir::NoDotAndDotDot,
+                                              QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    if (names != model_->stringList()) model_->setStringList(names);
+}
+
 void FolderList::openEntry(const QModelIndex& index) {
-    if (index.isValid()) setPath(model_->filePath(index));
+    if (index.isValid()) setPath(QDir(path_).filePath(index.data().toString()));
 }
 
 }  // namespace ziv

@@ -5,10 +5,11 @@
 #include <QString>
 #include <QWidget>
 
-class QFileSystemModel;
+class QFileSystemWatcher;
 class QLabel;
 class QListView;
 class QModelIndex;
+class QStringListModel;
 class QToolButton;
 
 namespace ziv {
@@ -34,9 +35,14 @@ signals:
 
 private:
     void openEntry(const QModelIndex& index);
+    void refresh();
 
     QString path_;
-    QFileSystemModel* model_;
+    // A flat list of the folder's subfolders: the view's accessible children
+    // are the model's top-level rows, so every folder must be one of them
+    // (under a file-system model rooted deeper only its first row is exposed).
+    QStringListModel* model_;
+    QFileSystemWatcher* watcher_;
     QListView* view_;
     QToolButton* up_;
     QLabel* current_;

@@ -29,9 +29,23 @@ void Form1::Command7_Click() {
 
 void Form1::Dir1_Change(const QString& path) { Text8->setText(path); }
 
+// Directory.dat is rewritten whole by every change; a change that cannot be
+// written as it stands is refused before anything in memory moves.
+static const char* const kUnreadableDirectory =
+    "を読み込めなかったため、製品の登録を変更できません。ファイルを確認してから起動し直して下さい。";
+
 void Form1::Command8_Click() {
     int m = MachineNumber;
-    productPaths_[m] = Dir1->path().toStdString();
+    std::string chosen = Dir1->path().toStdString();
+    if (directoryUnreadable_) {
+        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
+        return;
+    }
+    if (!FitsOneLine(chosen)) {
+        Warn("フォルダ名に改行が含まれているため、登録できません。\n\"" + chosen + "\"");
+        return;
+    }
+    productPaths_[m] = chosen;
     productNames_[m] = GetProductName(productPaths_[m]);
     Text5->setText(Q(productNames_[m]));
     SaveDirectory();
@@ -55,6 +69,10 @@ void Form1::Command8_Click() {
 
 void Form1::Command2_Click() {
     int m = MachineNumber;
+    if (directoryUnreadable_) {
+        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
+        return;
+    }
     productPaths_[m].clear();
     productNames_[m].clear();
     Text5->clear();

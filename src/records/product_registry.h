@@ -20,10 +20,20 @@ std::string GetProductName(const std::string& path);
 
 std::string DirectoryFilePath(const std::string& userDir);
 
-// The first 48 lines; missing lines are machines without a product. Nothing
-// when the file does not exist.
+struct DirectoryRead {
+    ReadStatus status = ReadStatus::Missing;
+    ProductPathList paths{};  // only when read
+    std::string error;        // the message naming the file, when it cannot be read
+};
+
+// The first 48 lines; missing lines are machines without a product. A file
+// that exists but cannot be read is reported as such, never as missing.
+DirectoryRead ReadDirectoryFile(const std::string& path);
+// The paths of ReadDirectoryFile; nothing when the file is missing or unreadable.
 std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
-// Exactly 48 lines, each ended by CR LF.
+// Exactly 48 lines, each ended by CR LF. Refused, with nothing written, when a
+// path holds a line break (every later machine would shift) or when the file
+// exists but cannot be read (its registrations would be lost).
 WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths);
 
 // <product>/<product name>.jpg

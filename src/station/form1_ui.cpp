@@ -220,11 +220,16 @@ void Form1::SetUpGrid(FlexGrid* grid) {
 bool Form1::Form_Load() {
     // 1-2: instrument links and the port prepared for F1.
     std::string linksPath = LinksFilePath(op_.SavePath);
-    if (!IsFile(linksPath)) {
+    LinksRead linksRead = ReadInstrumentLinks(linksPath);
+    if (linksRead.status == ReadStatus::Missing) {
         ShowWarning(this, U("通信設定が行われていません。"));
         return false;
     }
-    links_ = LoadInstrumentLinks(linksPath);
+    if (linksRead.status == ReadStatus::Unreadable) {
+        Warn(linksRead.error);
+        return false;
+    }
+    links_ = linksRead.links;
     port_->setNullDiscard(true);
     SelectInstrument(1);
     readingPending_ = 0;
@@ -281,9 +286,13 @@ void Form1::ReadOperatorProducts() {
     startMinute_ = now.minute();
     std::string dirFile = DirectoryFilePath(op_.UserDIR);
     std::vector<ChargedMachine> charged;
-    if (auto paths = LoadDirectoryFile(dirFile)) {
+    DirectoryRead directory = ReadDirectoryFile(dirFile);
+    directoryUnreadable_ = directory.status == ReadStatus::Unreadable;
+    if (directoryUnreadable_) {
+        Warn(directory.error);
+    } else if (directory.status == ReadStatus::Read) {
         for (int k = 0; k <= MaxMachineNumber; ++k) {
-            productPaths_[k] = (*paths)[k];
+            productPaths_[k] = directory.paths[k];
             if (productPaths_[k].empty()) continue;
             productNames_[k] = GetProductName(productPaths_[k]);
             charged.push_back({k, productNames_[k]});

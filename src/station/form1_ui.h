@@ -179,6 +179,9 @@ private:
     std::string chargeText_;
     bool loaded_ = false;
     bool unloaded_ = false;
+    // Directory.dat existed but could not be read at start-up: the products in
+    // memory are not the operator's, so the file is never rewritten this run.
+    bool directoryUnreadable_ = false;
 
     std::array<FlexGrid*, kMachineCount> grids_{};
     std::array<QGroupBox*, kMachineCount> frame2_{};

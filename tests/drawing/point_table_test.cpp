@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "common/text_file.h"
 #include "drawing/point_table.h"
+#include "editor_fixture.h"
 #include "temp_root.h"
 
 using namespace ziv;
+using ziv::testing::EditorTest;
 
 namespace {
 
@@ -154,4 +157,36 @@ TEST(PointTable, PlacedNeedsBothCoordinates) {
 TEST(PointTable, PathsEndInTheProductFolder) {
     EXPECT_EQ(PointTableFilePath("/p/製品A"), "/p/製品A/Data.dat");
     EXPECT_EQ(ExportFilePath("/p/製品A"), "/p/製品A/Data.jpg");
+}
+
+// A Data.dat that exists but cannot be read holds the product's designated
+// points: the editor says so, and "OK" after a new designation keeps the
+// designation in memory instead of writing a table of one point over it.
+TEST_F(EditorTest, UnreadablePointTableIsReportedAndNeverWrittenOver) {
+    std::string path = PointTableFilePath(host.productFolder);
+    WritePoints({{1, 6000, 3000, 3}, {2, 7000, 2000, 4}});
+    const auto size = (std::uintmax_t(256) << 20) + 1;  // beyond what is read; sparse
+    std::filesystem::resize_file(path, size);
+
+    ShowProduct(1200, 600);
+    ASSERT_FALSE(Texts().empty());
+    EXPECT_NE(Texts().back().toStdString().find(path), std::string::npos);
+    EXPECT_EQ(messages.back().title, "ZIV - 警告");
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+
+    messages.clear();
+    Form4& editor = *form;
+    editor.Command1_Click();
+    editor.Picture1_MouseDown(1, 0, 2000, 1000);
+    editor.Picture1_MouseUp(1, 0, 2000, 1000);
+    editor.Command2_Click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title, "ZIV - 警告");
+    EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos);
+    EXPECT_EQ(std::filesystem::file_size(path), size);
+    EXPECT_EQ(editor.Table(host.machine).PosX[1], 2000);  // the designation is kept
+
+    // The writer itself refuses too.
+    EXPECT_FALSE(SavePointTable(path, editor.Table(host.machine)));
+    EXPECT_EQ(std::filesystem::file_size(path), size);
 }

@@ -1,5 +1,8 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "form2_support.h"
@@ -244,4 +247,70 @@ TEST(Form2Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
     form.show();
     form.close();
     EXPECT_EQ(closed.count(), 1);
+}
+
+namespace {
+
+bool WarnedAbout(const Form2Test& t, const std::string& part) {
+    for (const auto& m : t.messages)
+        if (m.title == "ZIV - 警告" && m.text.toStdString().find(part) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+// RS232C.dat that exists but cannot be read holds the user's settings: the
+// window says so and "OK" never writes the empty table shown over it.
+TEST(Form2Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
+    Form2Test t;
+    WriteBytes(t.linksFile(), DefaultFileBytes());
+    const auto size = (std::uintmax_t(256) << 20) + 1;  // beyond what is read; sparse
+    std::filesystem::resize_file(t.linksFile(), size);
+    const std::string products = t.folder("製品");
+    Form2 form(t.root.path());
+    QSignalSpy closed(&form, &Form2::closed);
+    EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
+
+    t.messages.clear();
+    Box(form, "Text6")->setText(QString::fromStdString(products));
+    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(std::filesystem::file_size(t.linksFile()), size);
+}
+
+// A request text copied with its line end, pasted or set into a one-line box,
+// must not add lines to RS232C.dat and shift every later field.
+TEST(Form2Settings, LineBreaksNeverReachTheLinksFile) {
+    Form2Test t;
+    const std::string products = t.folder("製品");
+    Form2 form(t.root.path());
+    form.show();
+    QSignalSpy closed(&form, &Form2::closed);
+
+    QLineEdit* command = Box(form, "Text3");
+    command->selectAll();
+    QGuiApplication::clipboard()->setText("R\r\n");
+    command->paste();
+    EXPECT_EQ(command->text(), "R");
+    Box(form, "Text1")->setText("ノギス\r\n2");
+    EXPECT_EQ(Box(form, "Text1")->text(), "ノギス");
+    Box(form, "Text6")->setText(QString::fromStdString(products + "\n"));
+    EXPECT_EQ(Box(form, "Text6")->text().toStdString(), products);
+
+    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    EXPECT_EQ(closed.count(), 1);
+    std::vector<std::string> lines = FileLines(t.linksFile());
+    ASSERT_EQ(lines.size(), 130u);
+    EXPECT_EQ(lines[5], "R");
+    EXPECT_EQ(lines[10], "ノギス");
+    EXPECT_EQ(lines[12], "2");
+    EXPECT_EQ(FileLines(t.folderFile()), std::vector<std::string>{products});
+
+    // The writer refuses a broken field whoever hands it one.
+    ziv::InstrumentLinks links = form.instrumentLinks();
+    links[4].InputName = "M\nN";
+    const std::string before = ReadBytes(t.linksFile());
+    EXPECT_FALSE(ziv::SaveInstrumentLinks(t.linksFile(), links));
+    EXPECT_EQ(ReadBytes(t.linksFile()), before);
 }

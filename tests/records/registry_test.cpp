@@ -1,11 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QGroupBox>
+#include <QListView>
+#include <filesystem>
+
 #include "common/text_file.h"
+#include "links/instrument_link.h"
+#include "platform/folder_list_qt.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "station_fixture.h"
 #include "temp_root.h"
 
 using namespace ziv;
+
+constexpr std::uintmax_t kUnreadableSize = (std::uintmax_t(256) << 20) + 1;
 
 TEST(ProductRegistry, ProductNameIsTheLastComponent) {
     EXPECT_EQ(GetProductName("/製品/A-100"), "A-100");
@@ -39,4 +49,120 @@ TEST(DayBook, NameFollowsOperatorProductMachineAndDate) {
     EXPECT_EQ(DayBookPath("/製品/A-100", "op1", "A-100", 3, {"2024", "3", "7"}),
               "/製品/A-100/data/op1_A-100_3号機_2024年3月7日.xls");
     EXPECT_EQ(DayBookPath("/p/B", "検査員1", "B", 0, {"2025", "1", "5"}), "/p/B/data/検査員1_B_0号機_2025年1月5日.xls");
+}
+
+namespace {
+
+// A file that exists but cannot be read: larger than any reader takes (sparse,
+// so it costs no disk). Permissions would not do: the tests run as root.
+void MakeUnreadable(const std::string& path) {
+    WriteBytes(path, "/製品/A-100\r\n");
+    std::filesystem::resize_file(path, kUnreadableSize);
+}
+
+}  // namespace
+
+TEST(ProductRegistry, DirectoryFileIsNeverWrittenOverWhenUnreadableOrWithABrokenLine) {
+    TempRoot root;
+    std::string path = DirectoryFilePath(root.path());
+    MakeUnreadable(path);
+    EXPECT_EQ(ReadDirectoryFile(path).status, ReadStatus::Unreadable);
+    ProductPathList paths{};
+    paths[3] = "/製品/B";
+    WriteResult refused = SaveDirectoryFile(path, paths);
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.error.find(path), std::string::npos) << refused.error;
+    EXPECT_EQ(std::filesystem::file_size(path), kUnreadableSize);
+
+    std::filesystem::remove(path);
+    ASSERT_TRUE(SaveDirectoryFile(path, paths));
+    std::string before = ReadBytes(path);
+    paths[1] = "/製品/C\r\nD";
+    EXPECT_FALSE(SaveDirectoryFile(path, paths));
+    EXPECT_EQ(ReadBytes(path), before);
+}
+
+namespace {
+
+class RegistryWindow : public StationFixture {
+protected:
+    std::string DirectoryFile() { return DirectoryFilePath(userDir); }
+    bool Warned(const std::string& part) {
+        for (const auto& m : messages)
+            if (m.title == QString::fromUtf8("ZIV - 警告") && m.text.toStdString().find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(RegistryWindow, UnreadableDirectoryFileIsReportedAndKeptThroughRegisterAndUnregister) {
+    std::string product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}});
+    MakeUnreadable(DirectoryFile());
+    auto form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(Warned(DirectoryFile()));
+    EXPECT_EQ(std::filesystem::file_size(DirectoryFile()), kUnreadableSize);
+
+    messages.clear();
+    form->Command7_Click();
+    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(product)));
+    form->Command8_Click();
+    EXPECT_TRUE(Warned(DirectoryFile()));
+    EXPECT_EQ(form->ProductPath(0), "");
+    EXPECT_TRUE(form->Frame9->isVisibleTo(form.get()));  // the panel stays for another choice
+    messages.clear();
+    form->Command2_Click();
+    EXPECT_TRUE(Warned(DirectoryFile()));
+    EXPECT_EQ(std::filesystem::file_size(DirectoryFile()), kUnreadableSize);
+}
+
+TEST_F(RegistryWindow, FolderNameWithALineBreakIsRefusedAtRegister) {
+    std::string good = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}});
+    std::string broken = productRoot + "/B\r\n200";
+    std::filesystem::create_directories(broken);
+    Register({{0, good}});
+    std::string before = ReadBytes(DirectoryFile());
+    auto form = Open();
+    ASSERT_TRUE(form);
+    form->Command7_Click();
+    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(broken)));
+    form->Command8_Click();
+    EXPECT_TRUE(Warned("改行"));
+    EXPECT_EQ(form->ProductPath(0), good);
+    EXPECT_EQ(ReadBytes(DirectoryFile()), before);
+    EXPECT_EQ(ReadTextLines(DirectoryFile())->size(), 48u);
+}
+
+TEST_F(RegistryWindow, UnreadableLinksFileStopsStartUpWithItsName) {
+    std::string links = LinksFilePath(root.path());
+    std::filesystem::remove(links);
+    std::filesystem::create_directories(links);  // a folder where the file should be
+    EXPECT_FALSE(Open());
+    EXPECT_TRUE(Warned("RS232C.dat"));
+}
+
+// Every folder of the product panel's list must be reachable by screen
+// readers and GUI robots, not just the first.
+TEST(ProductFolderList, EveryFolderIsAnAccessibleRow) {
+    TempRoot root;
+    for (const char* name : {"A-100", "B-200", "C-300"}) std::filesystem::create_directories(root / name);
+    QAccessible::setActive(true);
+    FolderList list;
+    list.resize(400, 300);
+    list.show();
+    ASSERT_TRUE(list.setPath(QString::fromStdString(root.path())));
+    auto* view = list.findChild<QListView*>("Dir1List");
+    ASSERT_TRUE(view);
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
+    ASSERT_TRUE(table);
+    QStringList names;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        names.clear();
+        for (int i = 0; i < table->childCount(); ++i)
+            if (QAccessibleInterface* row = table->child(i)) names << row->text(QAccessible::Name);
+        return names.size() >= 3;
+    }, 5000)) << names.join(",").toStdString();
+    EXPECT_EQ(names, (QStringList{"A-100", "B-200", "C-300"}));
 }

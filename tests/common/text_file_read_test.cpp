@@ -1,0 +1,45 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "common/text_file.h"
+#include "temp_root.h"
+
+using namespace ziv;
+
+// Whatever stands where a file is expected, the reader says whether it is
+// missing (the caller may create it) or there but unreadable (the caller must
+// leave it alone), and only a read file yields lines.
+TEST(TextFileRead, MissingIsToldApartFromEveryKindOfUnreadable) {
+    TempRoot root;
+    EXPECT_EQ(ReadTextFile(root / "none.dat").status, ReadStatus::Missing);
+    EXPECT_EQ(ReadTextFile(root / "none/below.dat").status, ReadStatus::Missing);
+    WriteBytes(root / "plain", "x");
+    EXPECT_EQ(ReadTextFile(root / "plain/below.dat").status, ReadStatus::Missing);  // a file stands for the folder
+
+    std::filesystem::create_directories(root / "folder.dat");
+    TextRead folder = ReadTextFile(root / "folder.dat");
+    EXPECT_EQ(folder.status, ReadStatus::Unreadable);
+    EXPECT_TRUE(folder.lines.empty());
+    EXPECT_FALSE(folder.error.empty());
+
+    WriteBytes(root / "huge.dat", "1\r\n");
+    std::filesystem::resize_file(root / "huge.dat", (256u << 20) + 1);  // sparse: no disk used
+    EXPECT_EQ(ReadTextFile(root / "huge.dat").status, ReadStatus::Unreadable);
+
+    WriteBytes(root / "locked.dat", "a\r\nb\r\n");
+    SetReadFaultHook([&](const std::string& path) { return path == root / "locked.dat" ? EACCES : 0; });
+    TextRead locked = ReadTextFile(root / "locked.dat");
+    std::optional<std::vector<std::string>> lockedLines = ReadTextLines(root / "locked.dat");
+    SetReadFaultHook(nullptr);
+    EXPECT_EQ(locked.status, ReadStatus::Unreadable);
+    EXPECT_TRUE(locked.lines.empty());
+    std::string message = UnreadableFileMessage(root / "locked.dat", locked.error);
+    EXPECT_NE(message.find(root / "locked.dat"), std::string::npos) << message;
+    EXPECT_EQ(lockedLines, std::nullopt);
+
+    TextRead read = ReadTextFile(root / "locked.dat");
+    EXPECT_EQ(read.status, ReadStatus::Read);
+    EXPECT_EQ(read.lines, (std::vector<std::string>{"a", "b"}));
+}
