@@ -60,10 +60,15 @@ bool Form3::Form_Load() {
     return true;
 }
 
+int Form3::SelectedRow() const {
+    const QList<QListWidgetItem*> selected = list1_->selectedItems();
+    return selected.isEmpty() ? -1 : list1_->row(selected.first());
+}
+
 void Form3::Command1_Click() {
-    int i = list1_->currentRow();
+    int i = SelectedRow();
     if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
-    if (i >= static_cast<int>(lists_.Folders.size())) {
+    if (i >= static_cast<int>(lists_.Folders.size()) || lists_.Folders[i].empty()) {
         // Path.dat shorter than Users.dat: there is no folder to work in.
         ShowWarning(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));
         return;
@@ -81,6 +86,7 @@ void Form3::Command3_Click() {
     auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー作成"));
     if (!chosen) return;
     std::string folder = chosen->FullPath.toStdString();
+    if (!AcceptableEntry(chosen->Name.toStdString(), folder)) return;
     if (!MakeFolder(folder)) {
         ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(chosen->FullPath));
         return;
@@ -92,11 +98,13 @@ void Form3::Command5_Click() {
     auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー登録"));
     if (!chosen) return;
     std::string folder = RegisteredOperatorFolder(chosen->FullPath.toStdString(), chosen->Name.toStdString());
-    AddOperator(LastPathComponent(folder), folder);
+    std::string name = LastPathComponent(folder);
+    if (!AcceptableEntry(name, folder)) return;
+    AddOperator(name, folder);
 }
 
 void Form3::Command4_Click() {
-    int i = list1_->currentRow();
+    int i = SelectedRow();
     if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
     lists_.Names.erase(lists_.Names.begin() + i);
     if (i < static_cast<int>(lists_.Folders.size())) lists_.Folders.erase(lists_.Folders.begin() + i);
@@ -109,12 +117,23 @@ void Form3::Command6_Click() {
     emit SettingsRequested();
 }
 
+// Each name pairs with the folder on the same line of the other file, so an
+// empty or broken line in either would pair every later operator wrongly.
+bool Form3::AcceptableEntry(const std::string& name, const std::string& folder) {
+    if (IsOperatorEntry(name) && IsOperatorEntry(folder)) return true;
+    ShowWarning(this, QString::fromUtf8("ユーザー名とフォルダは空にできず、改行も含められません。\n\"%1\"")
+                          .arg(Q(folder)));
+    return false;
+}
+
 void Form3::AddOperator(const std::string& name, const std::string& folder) {
-    // Pair the new name with its own folder even when Path.dat was short.
-    lists_.Folders.resize(lists_.Names.size());
-    lists_.Names.push_back(name);
-    lists_.Folders.push_back(folder);
-    list1_->addItem(Q(name));
+    // When Path.dat was short, the names at the end have no folder; the new
+    // operator goes in before them, so that it pairs with its own folder and
+    // no empty line is ever written.
+    size_t at = std::min(lists_.Names.size(), lists_.Folders.size());
+    lists_.Names.insert(lists_.Names.begin() + static_cast<std::ptrdiff_t>(at), name);
+    lists_.Folders.insert(lists_.Folders.begin() + static_cast<std::ptrdiff_t>(at), folder);
+    list1_->insertItem(static_cast<int>(at), Q(name));
     SaveLists();
 }
 

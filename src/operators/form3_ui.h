@@ -43,6 +43,10 @@ signals:
 
 private:
     void AddOperator(const std::string& name, const std::string& folder);
+    // The row the user selected; -1 when none is (the current row alone is
+    // not a choice: the list makes row 0 current on its own).
+    int SelectedRow() const;
+    bool AcceptableEntry(const std::string& name, const std::string& folder);
     void SaveLists();
 
     OperatorLists lists_;

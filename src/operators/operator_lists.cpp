@@ -45,8 +45,16 @@ OperatorLists LoadOperatorLists(const std::string& savePath) {
     return lists;
 }
 
+bool IsOperatorEntry(const std::string& text) { return !text.empty() && FitsOneLine(text); }
+
 WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
     const std::string users = UsersFilePath(savePath);
+    size_t count = lists.Names.size();
+    for (size_t i = 0; i < count; ++i) {
+        if (!IsOperatorEntry(lists.Names[i]) || (i < lists.Folders.size() && !IsOperatorEntry(lists.Folders[i])))
+            return {false, "ユーザー \"" + lists.Names[i] +
+                               "\" の名前かフォルダが空か改行を含むため、Users.dat と Path.dat に書き込めません。"};
+    }
     // Names and folders pair by line: when Path.dat cannot follow, Users.dat
     // goes back to what it was, or every later name would get another's folder.
     std::optional<std::string> previous = ReadWholeFile(users);

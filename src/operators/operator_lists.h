@@ -20,7 +20,12 @@ std::string PathsFilePath(const std::string& savePath);
 // Users.dat exists.
 OperatorLists LoadOperatorLists(const std::string& savePath);
 // Users.dat first, then the first n folders (n = number of names) to Path.dat.
+// Refused, with nothing written, when a name or folder is empty or holds a line
+// break: readers skip empty lines in each file on its own, so such an entry
+// would pair every later name with another operator's folder.
 WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists);
+// A name or folder that can stand on its own line of Users.dat or Path.dat.
+bool IsOperatorEntry(const std::string& text);
 
 // The folder of "新規登録": the chosen path with every occurrence of the chosen
 // name followed by the separator removed, letters compared without case.

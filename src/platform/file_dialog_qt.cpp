@@ -1,7 +1,9 @@
 #include "platform/file_dialog_qt.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 
 namespace ziv {
 namespace {
@@ -9,17 +11,49 @@ std::function<std::optional<ChosenFile>(const QString&)>& Sink() {
     static std::function<std::optional<ChosenFile>(const QString&)> sink;
     return sink;
 }
+
+// A save dialog in which a typed name is the answer even when a folder of that
+// name exists: registering an operator means typing the name of the
+// operator's existing folder, and a plain save dialog would walk into it.
+class NameDialog : public QFileDialog {
+public:
+    NameDialog(QWidget* parent, const QString& title) : QFileDialog(parent, title) {
+        setOption(QFileDialog::DontUseNativeDialog);  // only this dialog lets accept() decide
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite);
+    }
+
+    QString Chosen() const { return chosen_; }
+
+    void accept() override {
+        QString typed;
+        if (auto* edit = findChild<QLineEdit*>("fileNameEdit")) typed = edit->text();
+        // "." and ".." and a name ending in a separator still mean "go there".
+        if (!typed.isEmpty() && typed != "." && typed != ".." && !typed.endsWith('/') &&
+            !typed.endsWith(QDir::separator())) {
+            QString full = QDir::cleanPath(QDir(directory().absolutePath()).absoluteFilePath(typed));
+            if (QFileInfo(full).isDir()) {
+                chosen_ = full;
+                QDialog::accept();
+                return;
+            }
+        }
+        QFileDialog::accept();
+        if (result() == QDialog::Accepted && !selectedFiles().isEmpty()) chosen_ = selectedFiles().first();
+    }
+
+private:
+    QString chosen_;
+};
+
 }  // namespace
 
 std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) {
     if (Sink()) return Sink()(title);
-    QFileDialog dialog(parent, title);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    // Typing the name of an existing folder must select that name, not enter it.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    QString path = dialog.selectedFiles().first();
+    NameDialog dialog(parent, title);
+    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
+    QString path = dialog.Chosen();
     return ChosenFile{path, QFileInfo(path).fileName()};
 }
 

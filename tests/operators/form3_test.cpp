@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -56,9 +57,9 @@ TEST_F(Form3Fixture, FirstStartCreatesConfigAndWritesNothingElse) {
 }
 
 TEST_F(Form3Fixture, SecondInstanceIsRefusedUntilTheFirstEnds) {
-    Form3 first;
-    ASSERT_TRUE(first.Form_Load());
     {
+        Form3 first;
+        ASSERT_TRUE(first.Form_Load());
         Form3 second;
         EXPECT_FALSE(second.Form_Load());
         ASSERT_EQ(messages.size(), 1u);
@@ -66,6 +67,9 @@ TEST_F(Form3Fixture, SecondInstanceIsRefusedUntilTheFirstEnds) {
         EXPECT_EQ(messages[0].title, QString::fromUtf8("ZIV - 警告"));
         EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
     }
+    Form3 afterwards;
+    EXPECT_TRUE(afterwards.Form_Load());
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 TEST_F(Form3Fixture, CreateRegisterDeleteKeepBothFilesInStep) {
@@ -136,4 +140,88 @@ TEST_F(Form3Fixture, SettingsHidesTheWindow) {
     Click(form, "Command6");
     EXPECT_EQ(settings.count(), 1);
     EXPECT_FALSE(form.isVisible());
+}
+
+// Names and folders pair by line, and readers skip empty lines in each file on
+// its own: an empty line written into Path.dat would give every later name
+// another operator's folder after the next start.
+TEST_F(Form3Fixture, ShortPathFileIsNeverPaddedWithEmptyLines) {
+    WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n佐藤\r\n鈴木\r\n"));
+    WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n/a/佐藤\r\n"));
+    std::string base = root / "検査";
+    std::filesystem::create_directories(base);
+    {
+        Form3 form;
+        ASSERT_TRUE(form.Form_Load());
+        answer = ChosenFile{QString::fromStdString(base + "/田中"), QString::fromUtf8("田中")};
+        Click(form, "Command3");
+        EXPECT_EQ(Paths().find("\r\n\r\n"), std::string::npos) << Paths();
+        form.List1()->setCurrentRow(3);  // 鈴木 has no folder
+        Click(form, "Command1");
+        EXPECT_TRUE(form.UserDIR.empty());
+        ASSERT_FALSE(messages.empty());
+        EXPECT_EQ(messages.back().title, QString::fromUtf8("ZIV - 警告"));
+    }
+    Form3 again;  // after a restart every name still has its own folder
+    ASSERT_TRUE(again.Form_Load());
+    const OperatorLists& lists = again.Operators();
+    ASSERT_EQ(lists.Folders.size(), 3u);
+    for (size_t i = 0; i < lists.Folders.size(); ++i)
+        EXPECT_EQ(lists.Folders[i].substr(lists.Folders[i].rfind('/') + 1), lists.Names[i]) << i;
+}
+
+TEST_F(Form3Fixture, EmptyOrBrokenNamesAreRefusedAndNothingIsWritten) {
+    std::string base = root / "検査";
+    std::filesystem::create_directories(base + "/山田");
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
+    Click(form, "Command5");
+    const std::string users = Users(), paths = Paths();
+
+    for (auto [path, name] : {std::pair<std::string, std::string>{base + "/佐\r\n藤", "佐\r\n藤"},
+                              {base + "/鈴木\n", "鈴木\n"},
+                              {base + "/", ""}}) {
+        messages.clear();
+        answer = ChosenFile{QString::fromStdString(path), QString::fromStdString(name)};
+        Click(form, "Command5");
+        Click(form, "Command3");
+        EXPECT_EQ(messages.size(), 2u) << name;
+        EXPECT_EQ(Users(), users);
+        EXPECT_EQ(Paths(), paths);
+    }
+    EXPECT_FALSE(std::filesystem::exists(base + "/佐\r\n藤"));
+    EXPECT_EQ(form.List1()->count(), 1);
+    // The writer refuses on its own as well.
+    OperatorLists broken = form.Operators();
+    broken.Names.push_back("");
+    broken.Folders.push_back(base + "/x");
+    EXPECT_FALSE(SaveOperatorLists(root.path(), broken));
+    EXPECT_EQ(Users(), users);
+}
+
+// The list makes its first row current when the window opens, without the
+// user choosing it; only a selected operator may be deleted or chosen.
+TEST_F(Form3Fixture, DeleteAndDecideActOnlyOnASelectedOperator) {
+    WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n佐藤\r\n"));
+    WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n/a/佐藤\r\n"));
+    Form3 form;
+    ASSERT_TRUE(form.Form_Load());
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.List1()->setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(form.List1()->selectedItems().isEmpty());
+    QSignalSpy decided(&form, &Form3::Decided);
+    Click(form, "Command4");
+    Click(form, "Command1");
+    EXPECT_EQ(form.List1()->count(), 2);
+    EXPECT_EQ(Users(), "山田\r\n佐藤\r\n");
+    EXPECT_EQ(decided.count(), 0);
+    EXPECT_TRUE(form.UserName.empty());
+
+    QTest::mouseClick(form.List1()->viewport(), Qt::LeftButton, {},
+                      form.List1()->visualItemRect(form.List1()->item(1)).center());
+    Click(form, "Command4");
+    EXPECT_EQ(Users(), "山田\r\n");
 }
