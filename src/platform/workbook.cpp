@@ -281,8 +281,7 @@ std::string CodepageToUtf8(std::string_view bytes, int codepage) {
     return out;
 }
 
-std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path, size_t limit,
-                                               bool* tooLarge) {
+GsfInput* OpenContainerMember(GsfInfile* container, std::string_view path) {
     GsfInfile* folder = container;
     GObjectRef holder;  // keeps the current sub-folder alive
     while (!path.empty()) {
@@ -291,21 +290,23 @@ std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string
         path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
         if (name.empty() || name == ".") continue;
         GsfInput* child = ChildNoCase(folder, name);
-        if (!child) return std::nullopt;
+        if (!child) return nullptr;
         if (path.empty()) {
-            GObjectRef member(child);
-            if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) > 0) return std::nullopt;
-            return ReadInput(child, limit, tooLarge);
+            if (GSF_IS_INFILE(child) && gsf_infile_num_children(GSF_INFILE(child)) > 0) {
+                g_object_unref(child);
+                return nullptr;
+            }
+            return child;
         }
         if (!GSF_IS_INFILE(child)) {
             g_object_unref(child);
-            return std::nullopt;
+            return nullptr;
         }
         if (holder.object) g_object_unref(holder.object);
         holder.object = child;
         folder = GSF_INFILE(child);
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 namespace {
@@ -325,19 +326,33 @@ std::optional<int> WorkbookReader::AddSheet(std::string name) {
     return static_cast<int>(book_.sheets_.size()) - 1;
 }
 
+bool WorkbookReader::InGrid(long row, long column) const {
+    return row >= 1 && row <= maxRows_ && column >= 1 && column <= maxColumns_;
+}
+
+bool WorkbookReader::ChargeEntry(size_t bytes) {
+    if (entries_ >= kMaxEntries || bytes > kMaxStoredBytes || bytes_ + bytes + kEntryCost > kMaxStoredBytes)
+        return false;
+    ++entries_;
+    bytes_ += bytes + kEntryCost;
+    return true;
+}
+
 bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell cell) {
     if (sheet < 0 || static_cast<size_t>(sheet) >= book_.sheets_.size()) return true;
-    if (row < 1 || row > maxRows_ || column < 1 || column > maxColumns_) return true;
+    if (!InGrid(row, column)) return true;
     auto& cells = book_.sheets_[static_cast<size_t>(sheet)].cells;
     auto key = std::make_pair(static_cast<int>(row), static_cast<int>(column));
     auto found = cells.find(key);
     if (found != cells.end()) {
-        textBytes_ -= found->second.text.size();
-        --cells_;
+        bytes_ -= found->second.text.size() + kCellCost;
+        --entries_;
     }
-    if (cells_ + 1 > kMaxCells || textBytes_ + cell.text.size() > kMaxTextBytes) return false;
-    ++cells_;
-    textBytes_ += cell.text.size();
+    if (entries_ >= kMaxEntries || cell.text.size() > kMaxStoredBytes ||
+        bytes_ + cell.text.size() + kCellCost > kMaxStoredBytes)
+        return false;
+    ++entries_;
+    bytes_ += cell.text.size() + kCellCost;
     cells[key] = std::move(cell);
     return true;
 }
