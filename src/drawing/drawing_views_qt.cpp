@@ -17,7 +17,7 @@ constexpr double kMarkRadiusPixels = kMarkRadiusTwips / kTwipsPerPixel;
 // what the painter handles, and they would not be seen anyway.
 constexpr double kFarAway = 1e6;
 
-int VbButton(Qt::MouseButtons buttons) {
+int ButtonCode(Qt::MouseButtons buttons) {
     int code = 0;
     if (buttons & Qt::LeftButton) code |= 1;
     if (buttons & Qt::RightButton) code |= 2;
@@ -25,7 +25,7 @@ int VbButton(Qt::MouseButtons buttons) {
     return code;
 }
 
-int VbShift(Qt::KeyboardModifiers modifiers) {
+int ShiftCode(Qt::KeyboardModifiers modifiers) {
     int code = 0;
     if (modifiers & Qt::ShiftModifier) code |= 1;
     if (modifiers & Qt::ControlModifier) code |= 2;
@@ -72,17 +72,17 @@ void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fi
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
     QPointF p = event->position() * kTwipsPerPixel;
-    emit MouseDown(VbButton(event->button()), VbShift(event->modifiers()), p.x(), p.y());
+    emit MouseDown(ButtonCode(event->button()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
     QPointF p = event->position() * kTwipsPerPixel;
-    emit MouseMove(VbButton(event->buttons()), VbShift(event->modifiers()), p.x(), p.y());
+    emit MouseMove(ButtonCode(event->buttons()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
     QPointF p = event->position() * kTwipsPerPixel;
-    emit MouseUp(VbButton(event->button()), VbShift(event->modifiers()), p.x(), p.y());
+    emit MouseUp(ButtonCode(event->button()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
 void OverviewBox::ShowDrawing(const QImage& drawing) {

@@ -21,7 +21,7 @@ QColor BlankViewColour();
 void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fill, const QColor& outline,
                  double outlineWidth);
 
-// Mouse events of a picture box, in the box's own twips (VB button and shift
+// Mouse events of a picture box, in the box's own twips (button and shift
 // codes: 1 left, 2 right, 4 middle; 1 shift, 2 ctrl, 4 alt).
 class PictureBox : public QWidget {
     Q_OBJECT

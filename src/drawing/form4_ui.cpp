@@ -160,6 +160,9 @@ bool Form4::Load() {
 int Form4::Machine() const { return host_->MachineNumber(); }
 
 int Form4::CurrentPoint() const {
+    // A reading that ends during designation moves the grid on; the point
+    // being designated stays the one "OK" stores.
+    if (DesignMode) return designatedPoint_;
     int m = Machine();
     if (!IsMachineSlot(m)) return 0;
     int row = host_->CurrentRow(m);
@@ -303,6 +306,8 @@ void Form4::Form_Resize() {
 // ---- the measurement window's calls -----------------------------------------
 
 void Form4::MNChanged() {
+    // Leaving designation mode shows whatever point is current by then.
+    if (DesignMode) return;
     int m = Machine();
     if (MachineHasDrawing()) {
         Command1->setEnabled(!Zoomed);
@@ -476,6 +481,7 @@ void Form4::Command1_Click() {
                        static_cast<QWidget*>(Command5), static_cast<QWidget*>(Combo1)})
         w->setVisible(true);
     Picture3->setEnabled(false);
+    designatedPoint_ = r;
     DesignMode = 1;
     DrawOverview();
 }

@@ -137,6 +137,7 @@ private:
     std::int32_t ViewHeight = 600;
     std::int16_t Zoomed = 0;
     std::int16_t DesignMode = 0;
+    int designatedPoint_ = 0;  // the point "測定箇所指定" was pressed on
     std::int32_t PendingX = 0;
     std::int32_t PendingY = 0;
     std::int16_t OverviewHeld = 0;

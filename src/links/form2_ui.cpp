@@ -431,6 +431,7 @@ void Form2::Command3_Click() {
     MSComm1->setSThreshold(0);
     MSComm1->setCommPort(WholeNumberFromText(testLink_.PortNumber).value_or(0));
     ReplyBuffer.clear();
+    replyBytes_ = 0;
     MSComm1->clearInBuffer();
     MSComm1->clearOutBuffer();
     if (!MSComm1->open()) return finishTest(false, kPortMessage);
@@ -445,7 +446,9 @@ void Form2::Command3_Click() {
 
 void Form2::MSComm1_OnComm() {
     if (MSComm1->commEvent() != 2 || !testWaiting_) return;
-    ReplyBuffer += MSComm1->input();
+    size_t taken = 0;
+    ReplyBuffer += MSComm1->input(kReplyByteLimit - replyBytes_, &taken);
+    replyBytes_ += taken;
     if (!ReplyComplete(ReplyBuffer, testLink_)) return;
     endTest();
     auto value = CutReply(ReplyBuffer, testLink_);

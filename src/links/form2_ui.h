@@ -87,6 +87,7 @@ private:
     // the file's, so "OK" must not write it over.
     std::string linksUnreadable_;
     std::string ReplyBuffer;
+    size_t replyBytes_ = 0;  // received bytes behind ReplyBuffer, for the cap
     int TestTicks = 0;
     int SkipDirChange = 0;
     int SkipTextChange = 0;

@@ -89,13 +89,28 @@ bool ReplyComplete(std::string_view received, const InstrumentLink& link) {
     return end && received.find(*end) != std::string_view::npos;
 }
 
+namespace {
+// Byte offset of the character after `count` characters from `from`; a UTF-8
+// character is its lead byte and the continuation bytes after it.
+size_t SkipCharacters(std::string_view text, size_t from, size_t count) {
+    while (from < text.size() && count > 0) {
+        ++from;
+        while (from < text.size() && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) ++from;
+        --count;
+    }
+    return from;
+}
+}  // namespace
+
 std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link) {
     auto start = WholeNumberFromText(link.DataStart);
     auto length = WholeNumberFromText(link.DataLength);
     if (!start || !length || *start < 1 || *length < 0) return std::nullopt;
-    size_t from = static_cast<size_t>(*start) - 1;
-    if (from >= received.size()) return std::string();
-    return std::string(received.substr(from, static_cast<size_t>(*length)));
+    // The instrument counts characters, and one character may take several
+    // bytes here (half-width katakana, a noise byte shown as U+FFFD).
+    size_t from = SkipCharacters(received, 0, static_cast<size_t>(*start) - 1);
+    size_t to = SkipCharacters(received, from, static_cast<size_t>(*length));
+    return std::string(received.substr(from, to - from));
 }
 
 std::string LinksFilePath(const std::string& savePath) {

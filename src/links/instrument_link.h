@@ -51,9 +51,13 @@ std::string SerialSettingsText(const InstrumentLink& link);
 std::optional<std::string> TerminatorChars(std::string_view code);
 // DataCommand followed by the PC terminator; nothing when there is no request.
 std::optional<std::string> CommandText(const InstrumentLink& link);
+// An instrument that never sends its terminator must not fill the memory:
+// a reply keeps at most this many received bytes.
+constexpr size_t kReplyByteLimit = 64 * 1024;
 bool ReplyComplete(std::string_view received, const InstrumentLink& link);
-// The value text cut from the whole reply; nothing when DataStart is below 1,
-// DataLength negative, or either beyond 32 bits.
+// The value text cut from the whole reply (UTF-8, decoded from the line's
+// code page 932), DataStart and DataLength counting characters from 1;
+// nothing when DataStart is below 1, DataLength negative, or either beyond 32 bits.
 std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link);
 
 // Paths of the two files below the installation root.

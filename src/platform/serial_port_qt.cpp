@@ -213,13 +213,20 @@ bool SerialPort::output(const std::string& text) {
     return d->port.isOpen() && d->port.error() == QSerialPort::NoError;
 }
 
-std::string SerialPort::input() {
+std::string SerialPort::input(size_t byteLimit, size_t* bytesTaken) {
+    if (bytesTaken) *bytesTaken = 0;
     if (!d->port.isOpen()) return {};
     QByteArray bytes = d->heldLead + d->port.readAll();
     d->heldLead.clear();
     if (d->nullDiscard) bytes.replace(QByteArray(1, '\0'), QByteArray());
     size_t whole = WholeCharactersLength(bytes);
-    d->heldLead = bytes.mid(qsizetype(whole));
+    if (size_t(bytes.size()) > byteLimit) {
+        // What follows is dropped, so a lead byte cut off here has no trail to wait for.
+        whole = byteLimit;
+    } else {
+        d->heldLead = bytes.mid(qsizetype(whole));
+    }
+    if (bytesTaken) *bytesTaken = whole;
     return FromCp932(std::string_view(bytes.constData(), whole));
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The serial port as the measurement window and the settings window use it:
-// exactly what the original serial control offered, over QSerialPort.
+// the port number, settings text, thresholds and notifications those windows
+// work with, over QSerialPort.
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -43,8 +45,10 @@ public:
     // after a failed write: the caller closes it, or the next open() fails.
     bool output(const std::string& text);
     // All waiting input as UTF-8 text (NUL bytes dropped when discarding is on;
-    // a lead byte split from its trail byte waits for the next call).
-    std::string input();
+    // a lead byte split from its trail byte waits for the next call). Bytes
+    // past byteLimit are dropped; bytesTaken tells how many received bytes the
+    // text stands for, since one byte may become up to three here.
+    std::string input(size_t byteLimit = SIZE_MAX, size_t* bytesTaken = nullptr);
     // Kind of the current notification: 2 = characters received.
     int commEvent() const;
 

@@ -389,8 +389,7 @@ bool WorkbookReader::AddError(int sheet, long row, long column, std::string text
 
 Workbook WorkbookReader::Finish() {
     // A workbook always has two sheets to write to, whatever the file held.
-    while (book_.sheets_.size() < 2)
-        book_.sheets_.push_back({"Sheet" + std::to_string(book_.sheets_.size() + 1), {}});
+    book_.AddSheetsUpTo(2);
     return std::move(book_);
 }
 
@@ -466,14 +465,24 @@ std::string Workbook::CellText(int sheet, int row, int column) const {
     return found == cells.end() ? std::string() : TextOf(found->second);
 }
 
-void Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
-    if (sheet < 1 || sheet > SheetCount()) return;
+void Workbook::AddSheetsUpTo(int count) {
+    for (int n = SheetCount() + 1; SheetCount() < std::min(count, 255); ++n) {
+        // Sheet names are unique within a workbook; a file may already use "SheetN".
+        std::string name = "Sheet" + std::to_string(n);
+        bool taken = false;
+        for (const auto& sheet : sheets_) taken = taken || sheet.name == name;
+        if (!taken) sheets_.push_back({name, {}});
+    }
+}
+
+bool Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
+    if (sheet < 1 || sheet > SheetCount()) return false;
     // Only what an .xls sheet can hold is taken: anything else would be lost at the next save.
-    if (row < 1 || row > kBiffRows || column < 1 || column > kBiffColumns) return;
+    if (row < 1 || row > kBiffRows || column < 1 || column > kBiffColumns) return false;
     auto& cells = sheets_[static_cast<size_t>(sheet - 1)].cells;
     if (text.empty()) {
         cells.erase({row, column});
-        return;
+        return true;
     }
     Cell cell;
     if (auto value = DecimalValue(text)) {
@@ -484,6 +493,7 @@ void Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
         cell.text = LimitUtf16Units(ValidUtf8(text), kMaxStringUnits);
     }
     cells[{row, column}] = std::move(cell);
+    return true;
 }
 
 std::vector<std::pair<std::pair<int, int>, std::string>> Workbook::Cells(int sheet) const {

@@ -1,7 +1,8 @@
 #pragma once
 // The workbook engine: reads .xls (BIFF8, BIFF5) and Office Open XML workbooks
 // (decided by content, not by name) and writes BIFF8 .xls in an OLE2 compound
-// file. Plain C++; stands where the original drove a spreadsheet application.
+// file. Plain C++: the day workbooks and masters are read and written here
+// without any spreadsheet program running.
 #include <map>
 #include <optional>
 #include <string>
@@ -32,8 +33,12 @@ public:
     std::string CellText(int sheet, int row, int column) const;
 
     // A text that reads wholly as a decimal number becomes a number cell, other
-    // text a string cell, empty text no cell. Sheets beyond the last are ignored.
-    void SetCell(int sheet, int row, int column, std::string_view text);
+    // text a string cell, empty text no cell. False, and nothing stored, for a
+    // sheet beyond the last or a cell outside the .xls grid.
+    bool SetCell(int sheet, int row, int column, std::string_view text);
+
+    // Adds empty worksheets at the end until there are `count` of them.
+    void AddSheetsUpTo(int count);
 
     // Every non-empty cell of a sheet, in row then column order.
     std::vector<std::pair<std::pair<int, int>, std::string>> Cells(int sheet) const;

@@ -15,11 +15,14 @@ std::string DayBookPath(const std::string& productPath, const std::string& userN
                                                     date.Year + "年" + date.Month + "月" + date.Day + "日.xls");
 }
 
-void WriteDayBookRow(Workbook& book, int row, const MeasuredRow& measured) {
-    book.SetCell(1, row, 4, measured.InputName);
-    book.SetCell(1, row, 5, measured.Value);
-    book.SetCell(1, row, 6, measured.Judgement);
-    book.SetCell(2, row, 2, measured.Correction);
+bool WriteDayBookRow(Workbook& book, int row, const MeasuredRow& measured) {
+    // A day workbook saved by another program may have a single sheet; the
+    // correction needs the second.
+    book.AddSheetsUpTo(2);
+    bool written = book.SetCell(1, row, 4, measured.InputName);
+    written = book.SetCell(1, row, 5, measured.Value) && written;
+    written = book.SetCell(1, row, 6, measured.Judgement) && written;
+    return book.SetCell(2, row, 2, measured.Correction) && written;
 }
 
 MeasuredRow ReadDayBookRow(const Workbook& book, int row) {

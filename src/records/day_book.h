@@ -41,8 +41,9 @@ Workbook NewDayBook(int rows, MasterOf masterOf) {
     return book;
 }
 
-// First sheet D..F and second sheet B of row r.
-void WriteDayBookRow(Workbook& book, int row, const MeasuredRow& measured);
+// First sheet D..F and second sheet B of row r, adding the second sheet when
+// the book has one only; false when a cell could not be stored.
+bool WriteDayBookRow(Workbook& book, int row, const MeasuredRow& measured);
 // Value (E), judgement (F) and correction (second sheet B) of row r.
 MeasuredRow ReadDayBookRow(const Workbook& book, int row);
 // Master columns A..D of row r of the first sheet.

@@ -100,9 +100,16 @@ bool Form1::SaveDayBook() {
     }
     if (!EnsureDayBook(m, path)) return false;
     Workbook& book = *dayBooks_[m];
+    bool stored = true;
     for (const auto& [r, inputName] : unsavedRows_[m])
-        WriteDayBookRow(book, r, MeasuredRow{inputName, grid->TextMatrix(r, 1).toStdString(),
-                                             grid->TextMatrix(r, 2).toStdString(), grid->TextMatrix(r, 7).toStdString()});
+        stored = WriteDayBookRow(book, r, MeasuredRow{inputName, grid->TextMatrix(r, 1).toStdString(),
+                                                      grid->TextMatrix(r, 2).toStdString(),
+                                                      grid->TextMatrix(r, 7).toStdString()}) &&
+                 stored;
+    if (!stored) {
+        Warn("ブック "" + path + "" の形が違うため、値は保存されていません。");
+        return false;
+    }
     if (auto result = book.SaveAs(path); !result) {
         Warn("ブック \"" + path + "\" に保存できませんでした。値は保存されていません。\n" + result.error);
         return false;

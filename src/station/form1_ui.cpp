@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include "common/numbers.h"
@@ -67,12 +68,23 @@ QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     return f;
 }
 
-// Only digits, "." and backspace reach the number box: values are magnitudes.
-bool Text4Accepts(const QString& typed) {
-    if (typed.size() != 1) return false;
-    QChar c = typed[0];
-    return (c >= '0' && c <= '9') || c == '.' || c == '\b';
-}
+// Only digits and "." ever stand in the number box (values are magnitudes),
+// however the text arrives: typed, committed by the input method, pasted or
+// dropped. A change bringing anything else is refused whole, so no part of a
+// foreign text ("1.5e3", "-2") becomes a different number. The input method's
+// full-width digits and point mean the same and stand as "0"-"9" and ".".
+class MagnitudeValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int&) const override {
+        for (QChar& c : input) {
+            if (c >= QChar(0xFF10) && c <= QChar(0xFF19)) c = QChar(c.unicode() - 0xFF10 + '0');
+            else if (c == QChar(0xFF0E)) c = '.';
+            else if (!((c >= '0' && c <= '9') || c == '.')) return Invalid;
+        }
+        return Acceptable;
+    }
+};
 
 }  // namespace
 
@@ -120,6 +132,7 @@ void Form1::BuildControls() {
 
     Frame6 = Frame("手動数値入力", "Frame6", this);
     Text4 = Box("Text4", Frame6, false);
+    Text4->setValidator(new MagnitudeValidator(Text4));
     Command3 = Button("入力", "Command3", Frame6);
     Check2 = Tick("削除", "Check2", Frame6);
     InRow(Frame6, {Text4, Command3, Check2});
@@ -410,7 +423,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat()) Form_KeyUp(key->key());
     if (event->type() == QEvent::KeyPress && !key->text().isEmpty()) {
         Form_KeyPress(key->text());
-        if (watched == Text4 && !Text4Accepts(key->text())) return true;  // Text4_KeyPress
     }
     return false;
 }

@@ -164,6 +164,7 @@ private:
     int readingPending_ = 0;
     int timeoutTicks_ = 0;
     std::string replyBuffer_;
+    size_t replyBytes_ = 0;  // received bytes behind replyBuffer_, for the cap
     std::string currentInputName_;
     int measuringMode_ = 0;
     std::string productFolder_;

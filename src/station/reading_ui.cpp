@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "common/numbers.h"
+#include "drawing/form4_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/serial_port_qt.h"
@@ -17,8 +18,6 @@ namespace {
 const char* const kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
 const char* const kTimeoutMessage = "通信エラーが発生しました。ＣＯＭポートの設定及び機器を確認して下さい。";
 const char* const kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
-// An instrument that never sends its terminator must not fill the memory.
-constexpr size_t kReplyLimit = 64 * 1024;
 }  // namespace
 
 void Form1::ClosePortIfOpen() {
@@ -41,6 +40,8 @@ void Form1::SelectInstrument(int n) {
 
 void Form1::RequestReading() {
     if (readingPending_ != 0 || measuringMode_ != 1 || !ProductRegistered()) return;
+    // The editor stores a designation on the current point; a reading would move it on.
+    if (editor_ && editor_->InDesignMode()) return;
     auto request = CommandText(links_[currentKey_ - 1]);
     if (!request) return;
     SendRequest(*request);
@@ -48,6 +49,7 @@ void Form1::RequestReading() {
 
 bool Form1::SendRequest(const std::string& text) {
     replyBuffer_.clear();
+    replyBytes_ = 0;
     ClosePortIfOpen();
     port_->clearInBuffer();
     port_->clearOutBuffer();
@@ -65,10 +67,12 @@ bool Form1::SendRequest(const std::string& text) {
 
 void Form1::MSComm1_OnComm() {
     if (port_->commEvent() != 2) return;
-    std::string received = port_->input();
+    size_t taken = 0;
+    std::string received = port_->input(kReplyByteLimit - replyBytes_, &taken);
     // Characters after a finished or timed-out request belong to no reading.
     if (readingPending_ != 1) return;
-    if (replyBuffer_.size() < kReplyLimit) replyBuffer_ += received.substr(0, kReplyLimit - replyBuffer_.size());
+    replyBuffer_ += received;
+    replyBytes_ += taken;
     const InstrumentLink& link = links_[currentKey_ - 1];
     if (!ReplyComplete(replyBuffer_, link)) return;
     ClosePortIfOpen();

@@ -18,11 +18,12 @@ struct RejectionFacts {
 // 2024年3月7日_検査員1_3号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［10.02］
 std::string RejectionRecord(const RejectionFacts& facts);
 
-// The file name for a record: characters no file name can hold on Linux or
-// Windows (/ \ : * ? " < > | and control characters) become their full-width
-// forms, so typed texts can never leave the rejection folder; the name is
-// shortened to what the file system takes.
-std::string RejectionFileName(const std::string& record);
+// The file name: the record, where characters no file name can hold on Linux
+// or Windows (/ \ : * ? " < > | and control characters) become their
+// full-width forms, so typed texts can never leave the rejection folder.
+// Beyond 255 bytes the product and operator names are shortened and a digest
+// of the whole record is added, so different records never share a file.
+std::string RejectionFileName(const RejectionFacts& facts);
 
 // The content: each "_" becomes CR LF, nothing after the last item.
 std::string RejectionContent(const std::string& record);

@@ -107,6 +107,28 @@ TEST_F(EditorTest, OkStoresSavesAndLeavesDesignationMode) {
     EXPECT_TRUE(messages.empty());
 }
 
+// A reading requested before designation may end during it and move the grid on.
+TEST_F(EditorTest, TheGridMovingOnDuringDesignationLeavesTheDesignatedPoint) {
+    WritePoints({{3, 6000, 3000, 3}});
+    ShowProduct(1200, 600);
+    Form4& editor = *form;
+    host.rows[0] = 3;
+    editor.MNChanged();
+    editor.Command1_Click();
+    host.rows[0] = 4;
+    editor.MNChanged();
+    EXPECT_TRUE(editor.InDesignMode());
+    EXPECT_FALSE(editor.Command1->isEnabled());
+    EXPECT_FALSE(editor.IsZoomButtonEnabled());
+    editor.Picture1_MouseDown(1, 0, 2000, 1000);
+    editor.Picture1_MouseUp(1, 0, 2000, 1000);
+    editor.Command2_Click();
+    EXPECT_EQ(editor.Table(0).PosX[3], 2000);
+    EXPECT_EQ(editor.Table(0).PosY[3], 1000);
+    EXPECT_EQ(editor.Table(0).PosX[4], 0);
+    EXPECT_TRUE(editor.Command1->isEnabled());
+}
+
 TEST_F(EditorTest, OkWithoutClickingStoresThePreviousPositionAndTheListsInstrument) {
     WritePoints({{1, 6000, 3000, 3}});
     ShowProduct(1200, 600);

@@ -39,6 +39,9 @@ protected:
         instrument->clearReceived();
         Key(*form, Qt::Key_Space);
         ASSERT_EQ(form->ReadingPending(), 1);
+        // The running timer is pushed far away: every tick counted is the test's own.
+        ASSERT_EQ(form->Timer1()->interval(), 1000);
+        form->Timer1()->start(24 * 3600 * 1000);
         ASSERT_TRUE(instrument->waitForReceived("1\r"));
     }
     void Send(const std::string& bytes) { ASSERT_TRUE(instrument->write(bytes)); }

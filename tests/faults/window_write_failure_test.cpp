@@ -243,9 +243,12 @@ TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsSti
     for (const Fault& fault : kFaults) {
         std::string context = Describe(fault);
         std::string value = "99." + std::to_string(++n);
-        RejectionFacts facts{form->WorkingDate().Year, form->WorkingDate().Month, form->WorkingDate().Day, userName,
-                             0, "A-100", "10", "0.02", "-0.01", value};
-        std::string path = RejectionFolder(productRoot) + "/" + RejectionFileName(RejectionRecord(facts));
+        const WorkDate& d = form->WorkingDate();
+        std::string date = d.Year + "年" + d.Month + "月" + d.Day + "日";
+        std::string path = productRoot + "/ＺＩＶログ/不合格記録/" + date + "_" + userName +
+                           "_0号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［" + value + "］.txt";
+        std::string content = date + "\r\n" + userName + "\r\n0号機\r\nA-100\r\n規格［10］\r\n上限［0.02］\r\n"
+                              "下限［-0.01］\r\n実測値［" + value + "］";
         WriteBytes(path, "an earlier record " + value);
         messages.clear();
         form->Grid(0)->SetRow(1);
@@ -265,7 +268,7 @@ TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsSti
         messages.clear();
         Enter(value);
         EXPECT_TRUE(messages.empty()) << context;
-        EXPECT_EQ(ReadBytes(path), *ToCp932(RejectionContent(RejectionRecord(facts)))) << context;
+        EXPECT_EQ(ReadBytes(path), *ToCp932(content)) << context;
     }
 }
 

@@ -120,3 +120,12 @@ TEST(ReplyRules, CutReplyWorkedExamplesAndFailures) {
     // Extra characters after the terminator are inside the cut when it reaches them.
     EXPECT_EQ(CutReply("01A+012.345\rXY", Link("10", "5")), "45\rXY");
 }
+
+// Replies arrive in code page 932; characters count, not the bytes they take here.
+TEST(ReplyRules, CutReplyCountsCharacters) {
+    EXPECT_EQ(CutReply(FromCp932("\xB1+012.345\r"), Link("2", "8")), "+012.345");
+    EXPECT_EQ(CutReply(FromCp932("\x80\xFF+1.5\r"), Link("3", "4")), "+1.5");
+    EXPECT_EQ(CutReply(FromCp932("\x88\xA4+1.5\r"), Link("2", "2")), "+1");  // one kanji
+    EXPECT_EQ(CutReply(FromCp932("\xB1\xB2\xB3"), Link("2", "1")), "ｲ");
+    EXPECT_EQ(CutReply(FromCp932("\xB1\xB2\xB3"), Link("4", "1")), "");
+}

@@ -38,8 +38,8 @@ protected:
     }
     std::string TodayBook(int machine = 0, const std::string& folder = "") {
         QDate d = QDate::currentDate();
-        return DayBookPath(folder.empty() ? product : folder, userName, "A-100", machine,
-                           {std::to_string(d.year()), std::to_string(d.month()), std::to_string(d.day())});
+        return (folder.empty() ? product : folder) + "/data/" + userName + "_A-100_" + std::to_string(machine) +
+               "号機_" + QString("%1年%2月%3日.xls").arg(d.year()).arg(d.month()).arg(d.day()).toStdString();
     }
     void Enter(const char* number) {
         form->Text4->setText(number);
@@ -125,8 +125,8 @@ TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
     Enter("10");
     form->Command6_Click();
     EXPECT_TRUE(form->MonthView1->isVisible());
-    EXPECT_EQ(form->MonthView1->selectedDate(), QDate::currentDate());
     EXPECT_FALSE(form->Command1->isEnabled());
+    form->MonthView1->setSelectedDate(QDate(2025, 1, 5));  // as the click selects it
     form->MonthView1_DateClick(2025, 1, 5);
     EXPECT_FALSE(form->MonthView1->isVisible());
     EXPECT_TRUE(form->Command1->isEnabled());
@@ -143,6 +143,9 @@ TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
     for (auto& e : fs::directory_iterator(productRoot + "/ＺＩＶログ/不合格記録"))
         found |= e.path().filename().string().rfind("2025年1月5日_", 0) == 0;
     EXPECT_TRUE(found);
+    // Opened again, the calendar shows today, not the working date.
+    form->Command6_Click();
+    EXPECT_EQ(form->MonthView1->selectedDate(), QDate::currentDate());
 }
 
 TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
@@ -246,6 +249,52 @@ TEST_F(DayBooks, WorkbookMadeByAnotherProgramIsOpenedNotOverwritten) {
     ASSERT_TRUE(book);
     EXPECT_EQ(book->CellText(1, 3, 5), "29.99");
     EXPECT_EQ(book->CellText(1, 1, 5), "10");
+}
+
+// Another program saved the day workbook with one sheet, named as the added
+// one would be: the correction goes to a second sheet of its own name, read
+// back by another reader too.
+TEST_F(DayBooks, WorkbookWithOneSheetGetsTheSecondForTheCorrection) {
+    Start();
+    fs::create_directories(product + "/data");
+    std::string write = "import sys, xlwt\nb = xlwt.Workbook()\nb.add_sheet('Sheet2').write(2, 4, 29.99)\n"
+                        "b.save(sys.argv[1])\n";
+    ASSERT_EQ(std::system(("/usr/bin/python3 -c \"" + write + "\" \"" + TodayBook() + "\"").c_str()), 0)
+        << "python3-xlwt is needed";
+    Enter("10.005");
+    EXPECT_TRUE(messages.empty());
+    std::string read = "import sys, xlrd\nb = xlrd.open_workbook(sys.argv[1])\n"
+                       "print(len(set(b.sheet_names())), b.sheet_by_index(0).cell_value(2, 4),"
+                       " b.sheet_by_index(1).cell_value(0, 1))\n";
+    FILE* pipe = popen(("/usr/bin/python3 -c \"" + read + "\" \"" + TodayBook() + "\"").c_str(), "r");
+    ASSERT_TRUE(pipe);
+    char line[256] = {};
+    fgets(line, sizeof line, pipe);
+    pclose(pipe);
+    EXPECT_EQ(std::string(line), "2 29.99 -0.005\n");
+}
+
+// What the operator enters without a gauge reaches the workbook as well.
+TEST_F(DayBooks, PassFailAndTextEntriesAreSaved) {
+    Start(4);
+    Enter("10.005");  // point 1 has a target: a correction is saved
+    form->Grid(0)->SetRow(1);
+    form->Command1_Click();
+    Key(*form, Qt::Key_F11);
+    Key(*form, Qt::Key_F12);
+    Key(*form, Qt::Key_Escape);
+    form->Text6->setText("傷あり");
+    form->Command4_Click();
+    auto book = Workbook::Open(TodayBook());
+    ASSERT_TRUE(book);
+    const char* expected[][3] = {{"NG", "不", ""}, {"OK", "合", ""}, {"傷あり", "", ""}};
+    for (int r = 1; r <= 3; ++r) {
+        EXPECT_EQ(book->CellText(1, r, 4), "") << r;  // no instrument
+        EXPECT_EQ(book->CellText(1, r, 5), expected[r - 1][0]) << r;
+        EXPECT_EQ(book->CellText(1, r, 6), expected[r - 1][1]) << r;
+        EXPECT_EQ(book->CellText(2, r, 2), expected[r - 1][2]) << r;
+    }
+    EXPECT_EQ(form->SavedCount(), 4);
 }
 
 TEST_F(DayBooks, UnreadableMasterOrWorkbookIsReportedWithoutCrash) {

@@ -1,4 +1,7 @@
 #include <QCheckBox>
+#include <QClipboard>
+#include <QInputMethodEvent>
+#include <QMimeData>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +104,53 @@ TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndCheck2KeepsTheNumber) {
     form->Check2->setChecked(true);
     QTest::mouseClick(form->Command3, Qt::LeftButton);
     EXPECT_TRUE(form->Text4->text().isEmpty());
+}
+
+// Text that is not typed key by key: input-method commits, pastes and drops.
+TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
+    OpenWith({kPoint, kPoint, kPoint});
+    QLineEdit* box = form->Text4;
+    form->show();
+    box->setFocus();
+    auto commit = [&](const QString& text) {
+        QInputMethodEvent event;
+        event.setCommitString(text);
+        QApplication::sendEvent(box, &event);
+    };
+    commit("１０．０２");
+    EXPECT_EQ(box->text().toStdString(), "10.02");
+    commit("ｍｍ");
+    EXPECT_EQ(box->text().toStdString(), "10.02");
+    box->setText(QString());
+    for (const char* foreign : {"abc12", "-10.02", "1.5e3", "10.02\n"}) {
+        QApplication::clipboard()->setText(QString::fromUtf8(foreign));
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
+        box->paste();
+        EXPECT_EQ(box->text().toStdString(), "") << foreign;
+    }
+    QApplication::clipboard()->setText("9.995");
+    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(box->text().toStdString(), "9.995");
+    QMimeData dropped;
+    dropped.setText("x1");
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    EXPECT_EQ(box->text().toStdString(), "9.995");
+    // Editing keys keep working.
+    QTest::keyClick(box, Qt::Key_Home);
+    QTest::keyClick(box, Qt::Key_Right);
+    QTest::keyClick(box, Qt::Key_Delete);
+    EXPECT_EQ(box->text().toStdString(), "9995");
+    QTest::keyClick(box, Qt::Key_Backspace);
+    EXPECT_EQ(box->text().toStdString(), "995");
+    QTest::keyClick(box, Qt::Key_Tab);
+    EXPECT_FALSE(box->hasFocus());
+    box->setText("10.02");
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.02");
+    EXPECT_EQ(Cell(*form, 1, 2), "不");
+    EXPECT_EQ(Rejections().size(), 1u);
 }
 
 TEST_F(Entry, EmptyTextClearsValueJudgementAndCorrection) {

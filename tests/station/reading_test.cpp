@@ -1,4 +1,6 @@
 #include <QCheckBox>
+#include <QImage>
+#include <QPushButton>
 #include <functional>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -6,6 +8,7 @@
 #include <QTimer>
 
 #include "common/text_file.h"
+#include "drawing/form4_ui.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/workbook.h"
@@ -31,9 +34,15 @@ protected:
         BindPort(root, 1, instrument.devicePath());
         links.fill(DefaultInstrumentLink());
     }
-    void Start() {
+    void Start(bool withDrawing = false) {
         ASSERT_TRUE(SaveInstrumentLinks(LinksFilePath(root.path()), links));
-        Register({{0, MakeProduct("A-100", {{"12.3", "0.1", "-0.1", "12.3"}, {"12.3", "0.1", "-0.1", ""}})}});
+        std::string product = MakeProduct("A-100", {{"12.3", "0.1", "-0.1", "12.3"}, {"12.3", "0.1", "-0.1", ""}});
+        if (withDrawing) {
+            QImage drawing(600, 400, QImage::Format_RGB32);
+            drawing.fill(Qt::white);
+            ASSERT_TRUE(drawing.save(QString::fromStdString(product + "/A-100.jpg"), "JPEG"));
+        }
+        Register({{0, product}});
         form = Open();
         ASSERT_TRUE(form);
         form->Command1_Click();
@@ -42,6 +51,9 @@ protected:
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);
         ASSERT_EQ(form->ReadingPending(), 1);
+        // The running timer is pushed far away: every tick counted is the test's own.
+        ASSERT_EQ(form->Timer1()->interval(), 1000);
+        form->Timer1()->start(24 * 3600 * 1000);
         ASSERT_TRUE(instrument.waitForReceived("1\r"));
     }
     void Send(const std::string& bytes) {
@@ -193,17 +205,19 @@ TEST_F(Reading, CutFailureIsReportedAndNothingIsEntered) {
     EXPECT_FALSE(form->Timer1()->isActive());
 }
 
+// Half-width katakana: one byte on the line, three in the buffer. The cap
+// counts what the instrument sent.
 TEST_F(Reading, FloodWithoutTerminatorIsCappedAndEndsByTimeOut) {
     Start();
     Request();
-    std::string flood(2000, 'A');
+    std::string flood(2000, '\xB1');
     for (int i = 0; i < 40; ++i) {
         Send(flood);
         QTest::qWait(2);
-        size_t expected = std::min<size_t>((i + 1) * flood.size(), 64 * 1024);
+        size_t expected = 3 * std::min<size_t>((i + 1) * flood.size(), 64 * 1024);
         ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer().size() >= expected; }));
     }
-    EXPECT_EQ(form->ReplyBuffer().size(), 64u * 1024);
+    EXPECT_EQ(form->ReplyBuffer().size(), 3u * 64 * 1024);
     Send("\r");
     QTest::qWait(50);
     EXPECT_EQ(form->ReadingPending(), 1);
@@ -222,4 +236,48 @@ TEST_F(Reading, DeviceGoneInTheMiddleOfAReading) {
     EXPECT_EQ(form->ReadingPending(), 0);
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
+}
+
+// The instrument counts characters: a half-width katakana or a noise byte
+// before the value is one character, whatever it takes in memory.
+TEST_F(Reading, ValueIsCutByCharactersNotBytes) {
+    links[0].DataStart = "2";
+    links[0].DataLength = "8";
+    Start();
+    const std::pair<std::string, std::string> replies[] = {{"\xB1+012.345\r", "12.345"},
+                                                            {"\x80-012.301\r", "12.301"}};
+    int row = 1;
+    for (const auto& [reply, value] : replies) {
+        Request();
+        Send(reply);
+        ASSERT_TRUE(WaitIdle());
+        EXPECT_EQ(Cell(*form, row, 1), value) << row;
+        EXPECT_EQ(Cell(*form, row, 2), "合") << row;
+        ++row;
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+// The operator asked for a reading, then began designating the point in the
+// editor; the value still lands on its point, and "OK" stores the place of
+// the point being designated, not of the one the grid moved on to.
+TEST_F(Reading, AReadingEndingDuringDesignationLeavesTheDesignatedPoint) {
+    Start(true);
+    Request();
+    Form4* editor = form->Editor();
+    editor->Command1_Click();
+    ASSERT_TRUE(editor->InDesignMode());
+    Send("01A+012.345\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Cell(*form, 1, 1), "12.345");
+    EXPECT_EQ(form->Grid(0)->Row(), 2);
+    EXPECT_TRUE(editor->InDesignMode());
+    EXPECT_FALSE(editor->Command1->isEnabled());
+    EXPECT_FALSE(editor->IsZoomButtonEnabled());
+    editor->Picture1_MouseDown(1, 0, 2000, 1000);
+    editor->Picture1_MouseUp(1, 0, 2000, 1000);
+    editor->Command2_Click();
+    EXPECT_EQ(editor->Table(0).PosX[1], 2000);
+    EXPECT_EQ(editor->Table(0).PosX[2], 0);
+    EXPECT_TRUE(form->isEnabled());
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "common/text_file.h"
 #include "platform/paths.h"
@@ -79,7 +80,7 @@ TEST(Rejection, UnderscoreSplitsContentOnlyAndNamesStayInsideTheFolder) {
     facts.ProductName = "../A/B:C*?\"<>|\\";
     std::string record = RejectionRecord(facts);
     EXPECT_NE(record.find("_検査_員_"), std::string::npos);
-    std::string name = RejectionFileName(record);
+    std::string name = RejectionFileName(facts);
     EXPECT_EQ(name.find('/'), std::string::npos);
     EXPECT_EQ(name.find('\\'), std::string::npos);
     EXPECT_NE(name.find("..／A／B：C＊？＂＜＞｜＼"), std::string::npos);
@@ -101,10 +102,38 @@ TEST(Rejection, FailNGRecordAndOverlongNames) {
     facts.Measured = "NG";
     EXPECT_EQ(RejectionRecord(facts).substr(RejectionRecord(facts).size() - std::string("］_実測値［NG］").size()),
               "］_実測値［NG］");
-    facts.ProductName = std::string(300, 'x') + "製品";
-    std::string name = RejectionFileName(RejectionRecord(facts));
-    EXPECT_LE(name.size(), 255u);
-    EXPECT_EQ(name.substr(name.size() - 4), ".txt");
+}
+
+// A long product name must not cost the value or the limits their place in
+// the name: a later, different rejection would replace the earlier one.
+TEST(Rejection, OverlongNamesKeepDifferentRecordsApart) {
+    TempRoot root;
+    MakeFolders(RejectionFolder(root.path()));
+    auto facts = Example();
+    facts.ProductName = std::string(120, 'x') + std::string(40, 'y') + "製品／品番";
+    facts.UserName = std::string(60, 'u');
+    std::vector<RejectionFacts> records(5, facts);
+    records[1].Measured = "10.03";
+    records[2].Upper = "0.03";
+    records[3].ProductName += "B";  // differs only past any cut
+    records[4].UserName += "2";
+    std::set<std::string> names;
+    for (const auto& r : records) {
+        std::string name = RejectionFileName(r);
+        EXPECT_LE(name.size(), 255u);
+        EXPECT_EQ(name.substr(name.size() - 4), ".txt");
+        EXPECT_EQ(name.rfind("2024年3月7日_", 0), 0u) << name;
+        EXPECT_NE(name.find("号機_"), std::string::npos) << name;
+        EXPECT_NE(name.find("_実測値［" + r.Measured + "］"), std::string::npos) << name;
+        EXPECT_NE(name.find("_上限［" + r.Upper + "］"), std::string::npos) << name;
+        names.insert(name);
+        ASSERT_TRUE(WriteRejectionFile(root.path(), r));
+    }
+    EXPECT_EQ(names.size(), records.size());
+    EXPECT_EQ(RejectionFileName(records[0]), RejectionFileName(facts));  // the same record, the same file
+    int files = 0;
+    for (auto& e : std::filesystem::directory_iterator(RejectionFolder(root.path()))) files += e.is_regular_file();
+    EXPECT_EQ(files, 5);
 }
 
 TEST(Rejection, MissingFolderIsReportedWithTheFileName) {
