@@ -225,6 +225,10 @@ private:
         failure_ = workbook_errors::kTooLarge;
         return false;
     }
+    bool OutsideGrid() {
+        failure_ = workbook_errors::kOutsideGrid;
+        return false;
+    }
 
     // ---- globals ----
 
@@ -300,6 +304,7 @@ private:
             uint16_t count;
             std::string text;
             if (!in.U16Value(count) || !ReadUnicodeString(in, count, text)) return Damaged("共有文字列が途中で切れています");
+            if (!out_.ChargeEntry(text.size())) return TooLarge();
             strings_.push_back(std::move(text));
         }
         return true;
@@ -334,7 +339,10 @@ private:
     bool CellRecord(const Record& record, RecordCursor& cursor) {
         std::string_view body = record.body;
         const unsigned char* p = Bytes(body);
-        if (IsCellRecord(record.type)) pendingString_ = false;
+        if (IsCellRecord(record.type)) {
+            pendingString_ = false;
+            if (body.size() >= 4 && !out_.InGrid(Row(p), Column(p))) return OutsideGrid();
+        }
         switch (record.type) {
         case rec::kNumber:
             return body.size() < 14 || Keep(out_.AddNumber(sheet_, Row(p), Column(p), F64(p + 6)));
@@ -373,6 +381,7 @@ private:
         if (body.size() < 6) return true;
         const unsigned char* p = Bytes(body);
         size_t count = (body.size() - 6) / 6;
+        if (count > 0 && !out_.InGrid(Row(p), Column(p) + static_cast<long>(count) - 1)) return OutsideGrid();
         for (size_t i = 0; i < count; ++i) {
             long column = Column(p) + static_cast<long>(i);
             if (!Keep(out_.AddNumber(sheet_, Row(p), column, RkValue(U32(p + 4 + 6 * i + 2))))) return false;

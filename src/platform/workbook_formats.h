@@ -10,6 +10,7 @@
 #include "platform/workbook.h"
 
 typedef struct _GsfInfile GsfInfile;
+typedef struct _GsfInput GsfInput;
 
 namespace ziv {
 
@@ -20,14 +21,26 @@ constexpr int kBiffColumns = 256;
 constexpr int kXlsxRows = 1048576;
 constexpr int kXlsxColumns = 16384;
 // What one opened workbook may hold, so that a hostile file cannot take all
-// memory: cells in all sheets, bytes of cell text, worksheets.
-constexpr size_t kMaxCells = 1000000;
-constexpr size_t kMaxTextBytes = 64u << 20;
+// memory: entries kept while reading (cells in all sheets, shared strings,
+// relationships) together; the bytes they take, each entry charged its text
+// and what the program spends on it besides, so that millions of empty
+// strings cost what they really do; worksheets.
+constexpr size_t kMaxEntries = 1000000;
+constexpr size_t kMaxStoredBytes = 80u << 20;
+constexpr size_t kCellCost = 112;   // a node of a sheet's cell map
+constexpr size_t kEntryCost = 40;   // a string of a table, with its place in the table
 constexpr int kMaxSheets = 1024;
+// One string read from a file, before it is charged as a whole.
+constexpr size_t kMaxTextBytes = 64u << 20;
 // A cell string holds at most this many UTF-16 units.
 constexpr size_t kMaxStringUnits = 32767;
 // Largest part or stream read from a container.
 constexpr size_t kMaxPartBytes = 128u << 20;
+// XML inflated from one zip package in all, and XML nodes walked in all: a
+// small zip may hold gigabytes of XML, and elements that make no entry (empty
+// rows, unknown elements) must not keep the reader busy for minutes either.
+constexpr size_t kMaxXmlBytes = 128u << 20;
+constexpr size_t kMaxXmlNodes = 6000000;
 }  // namespace workbook_limits
 
 // Collects sheets and cells while a file is read; refuses to grow beyond the
@@ -38,12 +51,18 @@ public:
 
     // Index (from 0) of the new sheet; nothing when there are too many.
     std::optional<int> AddSheet(std::string name);
-    // Each returns false when the workbook would grow beyond its limits; a
-    // position outside the sheet's grid or an empty text is skipped (true).
+    // Each returns false when the workbook would grow beyond its limits; an
+    // empty text is skipped (true). The readers refuse positions outside the
+    // grid as damage before they get here; should one come, it is skipped.
     bool AddNumber(int sheet, long row, long column, double value);
     bool AddText(int sheet, long row, long column, std::string text);
     bool AddBoolean(int sheet, long row, long column, bool value);
     bool AddError(int sheet, long row, long column, std::string text);
+    // Whether a position lies in the sheet's grid (rows and columns from 1).
+    bool InGrid(long row, long column) const;
+    // Charges one entry a reader keeps besides the cells (a shared string, a
+    // relationship) with `bytes` of text; false when the budget is spent.
+    bool ChargeEntry(size_t bytes);
 
     Workbook Finish();
 
@@ -54,7 +73,8 @@ private:
     int maxRows_;
     int maxColumns_;
     size_t cells_ = 0;
-    size_t textBytes_ = 0;
+    size_t entries_ = 0;  // cells and other entries
+    size_t bytes_ = 0;    // their text and their cost
 };
 
 // The BIFF8 writer.
@@ -74,11 +94,18 @@ bool ReadBiffStream(std::string_view stream, WorkbookReader& out, std::string* e
 // reason in *error.
 bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, std::string* error);
 
-// Reads a whole member of a container; nothing when it is missing, cannot be
-// read or is larger than limit (then *tooLarge is set).
-std::optional<std::string> ReadContainerMember(GsfInfile* container, std::string_view path,
-                                               size_t limit = workbook_limits::kMaxPartBytes,
-                                               bool* tooLarge = nullptr);
+// A member of a container by its path (names compared without case); the
+// caller owns the reference. Nothing when it is missing or is a folder.
+GsfInput* OpenContainerMember(GsfInfile* container, std::string_view path);
+
+// Error texts shared by the readers.
+namespace workbook_errors {
+inline const char* kDamaged = "ブックが壊れています";
+inline const char* kEncrypted = "ブックが暗号化されています (encrypted)";
+inline const char* kTooLarge = "ブックが大きすぎます (セルまたは文字が多すぎます)";
+inline const char* kUnknownFormat = "Excel のブックではありません";
+inline const char* kOutsideGrid = "ブックが壊れています (シートの範囲外のセル位置があります)";
+}  // namespace workbook_errors
 
 // Text conversions. UTF-16 with lone surrogates (left by some programs) reads
 // as U+FFFD instead of failing.
@@ -87,12 +114,5 @@ std::u16string Utf8ToUtf16(std::string_view utf8);
 // 8-bit text in a Windows code page (BIFF5 strings); undecodable bytes give U+FFFD.
 std::string CodepageToUtf8(std::string_view bytes, int codepage);
 
-// Error texts shared by the readers.
-namespace workbook_errors {
-inline const char* kDamaged = "ブックが壊れています";
-inline const char* kEncrypted = "ブックが暗号化されています (encrypted)";
-inline const char* kTooLarge = "ブックが大きすぎます (セルまたは文字が多すぎます)";
-inline const char* kUnknownFormat = "Excel のブックではありません";
-}  // namespace workbook_errors
 
 }  // namespace ziv

@@ -1,11 +1,14 @@
 // Reader for Office Open XML workbooks (the zip package Excel 2007 and later
 // write), whatever the file is called. libgsf opens the zip, libxml2's
 // streaming reader walks each part, so a large sheet is never held as a tree.
+#include <gsf/gsf.h>
 #include <libxml/xmlreader.h>
 
 #include <algorithm>
 #include <charconv>
 #include <map>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/workbook_formats.h"
@@ -15,22 +18,40 @@ namespace {
 
 using workbook_errors::kDamaged;
 
+// What the parts of one package may cost to walk, shared by all of them.
+struct XmlBudget {
+    size_t bytes = workbook_limits::kMaxXmlBytes;
+    size_t nodes = workbook_limits::kMaxXmlNodes;
+    bool exhausted = false;
+};
+
+// Walks one part as libxml2 asks for its bytes: the zip member is inflated a
+// buffer at a time, so a part of any size never lies in memory whole.
 struct XmlReader {
     xmlTextReaderPtr reader = nullptr;
-    explicit XmlReader(const std::string& bytes) {
+    // Takes over the reference to `input`; nothing to read when it is null.
+    XmlReader(GsfInput* input, XmlBudget& budget) : input_(input), budget_(budget) {
+        if (!input_) return;
         // No network, no entity expansion; a DOCTYPE is refused below.
-        reader = xmlReaderForMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+        reader = xmlReaderForIO(&XmlReader::ReadChunk, nullptr, this, nullptr, nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
         if (reader) xmlTextReaderSetErrorHandler(reader, [](void*, const char*, xmlParserSeverities, xmlTextReaderLocatorPtr) {}, nullptr);
     }
     ~XmlReader() {
         if (reader) xmlFreeTextReader(reader);
+        if (input_) g_object_unref(input_);
     }
     XmlReader(const XmlReader&) = delete;
     XmlReader& operator=(const XmlReader&) = delete;
 
     // Next node; false at the end or on a parse error (`failed` tells which).
     bool Next() {
+        if (budget_.nodes == 0) {
+            budget_.exhausted = true;
+            failed = true;
+            return false;
+        }
+        --budget_.nodes;
         int rc = xmlTextReaderRead(reader);
         if (rc == 1 && xmlTextReaderNodeType(reader) == XML_READER_TYPE_DOCUMENT_TYPE) rc = -1;
         if (rc < 0) failed = true;
@@ -82,6 +103,24 @@ struct XmlReader {
     }
 
     bool failed = false;
+
+private:
+    static int ReadChunk(void* context, char* buffer, int length) {
+        auto* self = static_cast<XmlReader*>(context);
+        gsf_off_t left = gsf_input_remaining(self->input_);
+        if (left <= 0 || length <= 0) return 0;
+        size_t take = static_cast<size_t>(std::min<gsf_off_t>(left, length));
+        if (take > self->budget_.bytes) {
+            self->budget_.exhausted = true;
+            return -1;
+        }
+        if (!gsf_input_read(self->input_, take, reinterpret_cast<guint8*>(buffer))) return -1;
+        self->budget_.bytes -= take;
+        return static_cast<int>(take);
+    }
+
+    GsfInput* input_;
+    XmlBudget& budget_;
 };
 
 // Excel writes characters XML cannot carry as _xHHHH_ (and a literal "_x" as _x005F_).
@@ -145,20 +184,38 @@ bool ReadElementText(XmlReader& xml, std::string_view element, std::string& out)
     return false;
 }
 
-// "AB12" -> column 28, row 12. Letters only ("AB") gives row 0. A column
-// beyond the sheet's grid reads as the first one past it.
+// "AB12" -> column 28, row 12. Letters only ("AB") gives row 0. A row or
+// column beyond what any sheet holds reads as the first one past it, however
+// many digits or letters it has, so no count can overflow.
 bool ParseReference(std::string_view ref, long& row, long& column) {
+    constexpr long kPastRows = workbook_limits::kXlsxRows + 1L;
+    constexpr long kPastColumns = workbook_limits::kXlsxColumns + 1L;
     size_t i = 0;
     column = 0;
     while (i < ref.size() && ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
-        column = std::min<long>(column * 26 + ((ref[i] | 0x20) - 'a' + 1), workbook_limits::kXlsxColumns + 1);
+        column = std::min<long>(column * 26 + ((ref[i] | 0x20) - 'a' + 1), kPastColumns);
         ++i;
     }
     if (i == 0) return false;
     row = 0;
     if (i == ref.size()) return true;
-    auto res = std::from_chars(ref.data() + i, ref.data() + ref.size(), row);
-    return res.ec == std::errc() && res.ptr == ref.data() + ref.size() && row > 0;
+    for (; i < ref.size(); ++i) {
+        if (ref[i] < '0' || ref[i] > '9') return false;
+        row = std::min<long>(row * 10 + (ref[i] - '0'), kPastRows);
+    }
+    return row > 0;
+}
+
+// A row number attribute; nothing when it is not a whole number. Numbers past
+// the grid read as the first row past it.
+std::optional<long> RowAttribute(std::string_view text) {
+    if (text.empty()) return std::nullopt;
+    long row = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        row = std::min<long>(row * 10 + (c - '0'), workbook_limits::kXlsxRows + 1L);
+    }
+    return row;
 }
 
 long WholeAttribute(const std::string& text, long fallback) {
@@ -197,24 +254,22 @@ bool EndsWith(std::string_view text, std::string_view tail) {
     return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
 }
 
-// Parts of the package, read within one budget for the whole workbook: a
+// Parts of the package, walked within one budget for the whole workbook: a
 // small zip must not inflate to gigabytes, nor one part be read a thousand times.
 class Parts {
 public:
     explicit Parts(GsfInfile* zip) : zip_(zip) {}
-    std::optional<std::string> Read(const std::string& path) {
-        bool tooLarge = false;
-        auto bytes = ReadContainerMember(zip_, path, budget_, &tooLarge);
-        exhausted_ = exhausted_ || tooLarge;
-        if (bytes) budget_ -= bytes->size();
-        return bytes;
+    // The part's reader; no reader (null) when the part is missing.
+    std::unique_ptr<XmlReader> Open(const std::string& path) {
+        GsfInput* input = OpenContainerMember(zip_, path);
+        if (!input) return nullptr;
+        return std::make_unique<XmlReader>(input, budget_);
     }
-    bool Exhausted() const { return exhausted_; }
+    bool Exhausted() const { return budget_.exhausted; }
 
 private:
     GsfInfile* zip_;
-    size_t budget_ = 2 * workbook_limits::kMaxPartBytes;
-    bool exhausted_ = false;
+    XmlBudget budget_;
 };
 
 struct Relationship {
@@ -222,20 +277,23 @@ struct Relationship {
     std::string target;
 };
 
-std::map<std::string, Relationship> ReadRelationships(Parts& parts, const std::string& part) {
-    std::map<std::string, Relationship> out;
+// False when the relationships do not fit in the workbook's budget.
+bool ReadRelationships(Parts& parts, WorkbookReader& budget, const std::string& part,
+                       std::map<std::string, Relationship>& out) {
+    out.clear();
     std::string folder = FolderOf(part);
     std::string name = folder.empty() ? part : part.substr(folder.size() + 1);
-    auto bytes = parts.Read((folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels");
-    if (!bytes) return out;
-    XmlReader xml(*bytes);
-    if (!xml.reader) return out;
-    while (xml.Next()) {
-        if (!xml.IsStart("Relationship")) continue;
-        if (xml.Attribute("TargetMode") == "External") continue;
-        out[xml.Attribute("Id")] = {xml.Attribute("Type"), ResolveTarget(folder, xml.Attribute("Target"))};
+    auto xml = parts.Open((folder.empty() ? "" : folder + "/") + "_rels/" + name + ".rels");
+    if (!xml || !xml->reader) return true;
+    while (xml->Next()) {
+        if (!xml->IsStart("Relationship")) continue;
+        if (xml->Attribute("TargetMode") == "External") continue;
+        std::string id = xml->Attribute("Id");
+        Relationship rel{xml->Attribute("Type"), ResolveTarget(folder, xml->Attribute("Target"))};
+        if (!budget.ChargeEntry(id.size() + rel.type.size() + rel.target.size())) return false;
+        out[std::move(id)] = std::move(rel);
     }
-    return out;
+    return !parts.Exhausted();
 }
 
 class XlsxReader {
@@ -264,21 +322,31 @@ private:
         failure_ = std::string(kDamaged) + " (" + detail + ")";
         return false;
     }
+    bool TooLarge() {
+        failure_ = workbook_errors::kTooLarge;
+        return false;
+    }
+    bool OutsideGrid() {
+        failure_ = workbook_errors::kOutsideGrid;
+        return false;
+    }
 
     // The workbook part named by the package relationships, then its sheets
     // in tab order, with the parts their relationships point at.
     bool ReadBook() {
         bookPart_ = "xl/workbook.xml";
-        for (const auto& [id, rel] : ReadRelationships(parts_, "")) {
+        std::map<std::string, Relationship> packageRels;
+        if (!ReadRelationships(parts_, out_, "", packageRels)) return TooLarge();
+        for (const auto& [id, rel] : packageRels) {
             if (EndsWith(rel.type, "/officeDocument")) bookPart_ = rel.target;
         }
-        auto bytes = parts_.Read(bookPart_);
-        if (!bytes) {
+        auto book = parts_.Open(bookPart_);
+        if (!book) {
             failure_ = workbook_errors::kUnknownFormat;
             return false;
         }
-        bookRels_ = ReadRelationships(parts_, bookPart_);
-        XmlReader xml(*bytes);
+        if (!ReadRelationships(parts_, out_, bookPart_, bookRels_)) return TooLarge();
+        XmlReader& xml = *book;
         if (!xml.reader) return Damaged("workbook.xml");
         int index = 0;
         while (xml.Next()) {
@@ -304,24 +372,19 @@ private:
         std::string part = FolderOf(bookPart_) + "/sharedStrings.xml";
         for (const auto& [id, rel] : bookRels_)
             if (EndsWith(rel.type, "/sharedStrings")) part = rel.target;
-        auto bytes = parts_.Read(part);
-        if (!bytes) return true;  // a workbook without strings has no such part
-        XmlReader xml(*bytes);
+        auto strings = parts_.Open(part);
+        if (!strings) return true;  // a workbook without strings has no such part
+        XmlReader& xml = *strings;
         if (!xml.reader) return Damaged("sharedStrings.xml");
-        size_t textBytes = 0;
         while (xml.Next()) {
             if (!xml.IsStart("si")) continue;
             std::string text;
             if (!ReadStringItem(xml, "si", text)) {
                 if (xml.failed) return Damaged("sharedStrings.xml");
-                failure_ = workbook_errors::kTooLarge;
-                return false;
+                return TooLarge();
             }
-            textBytes += text.size();
-            if (textBytes > workbook_limits::kMaxTextBytes) {
-                failure_ = workbook_errors::kTooLarge;
-                return false;
-            }
+            // An empty entry costs as much as any other: millions of them are no smaller.
+            if (!out_.ChargeEntry(text.size())) return TooLarge();
             strings_.push_back(std::move(text));
         }
         return !xml.failed || Damaged("sharedStrings.xml");
@@ -334,21 +397,26 @@ private:
         std::string value;
         std::string inlineText;
         bool hasValue = false;
+        bool outsideGrid = false;
     };
 
     bool ReadSheet(const std::string& part, int sheet) {
-        auto bytes = parts_.Read(part);
-        if (!bytes) return Damaged(part + " がありません");
-        XmlReader xml(*bytes);
+        auto opened = parts_.Open(part);
+        if (!opened) return Damaged(part + " がありません");
+        XmlReader& xml = *opened;
         if (!xml.reader) return Damaged(part);
         long row = 0, column = 0;
         while (xml.Next()) {
             if (xml.IsStart("row")) {
-                row = WholeAttribute(xml.Attribute("r"), row + 1);
+                std::string number = xml.Attribute("r");
+                auto given = RowAttribute(number);
+                if (!number.empty() && !given) return Damaged(part);
+                row = given ? *given : row + 1;
                 column = 0;
+                if (!out_.InGrid(row, 1)) return OutsideGrid();
             } else if (xml.IsStart("c")) {
                 CellData cell;
-                if (!ReadCell(xml, row, column, cell)) return Damaged(part);
+                if (!ReadCell(xml, row, column, cell)) return cell.outsideGrid ? OutsideGrid() : Damaged(part);
                 row = cell.row;
                 column = cell.column;
                 if (cell.hasValue && !StoreCell(sheet, cell)) return false;
@@ -367,6 +435,10 @@ private:
             if (refRow > 0) cell.row = refRow;
         }
         if (cell.row < 1) cell.row = 1;
+        if (!out_.InGrid(cell.row, cell.column)) {
+            cell.outsideGrid = true;
+            return false;
+        }
         cell.type = xml.Attribute("t");
         if (xml.IsEmpty()) return true;
         while (xml.Next()) {

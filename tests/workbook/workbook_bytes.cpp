@@ -2,7 +2,9 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <numeric>
 
 namespace wbtest {
@@ -51,10 +53,14 @@ std::string WrapOle(const std::string& stream, const char* name) {
     return bytes;
 }
 
-std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& parts) {
+std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& parts) { return WrapZip(parts, {}); }
+
+std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& fixedParts, const RepeatedPart& big) {
     gsf_init();
     GsfOutput* memory = gsf_output_memory_new();
     GsfOutfile* zip = gsf_outfile_zip_new(memory, nullptr);
+    auto parts = fixedParts;
+    if (!big.path.empty()) parts.emplace_back(big.path, std::string());
     for (const auto& [path, content] : parts) {
         // Nested folders are children of children in libgsf's zip writer.
         GsfOutfile* folder = zip;
@@ -66,7 +72,21 @@ std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& part
             folder = GSF_OUTFILE(sub);
         }
         GsfOutput* file = gsf_outfile_new_child(folder, path.substr(start).c_str(), FALSE);
-        gsf_output_write(file, content.size(), reinterpret_cast<const guint8*>(content.data()));
+        auto write = [file](const std::string& bytes) {
+            gsf_output_write(file, bytes.size(), reinterpret_cast<const guint8*>(bytes.data()));
+        };
+        write(content);
+        if (path == big.path) {
+            write(big.head);
+            // Many pieces to a write, so that the zip writer is not called millions of times.
+            std::string block;
+            size_t perBlock = std::max<size_t>(1, (1u << 20) / std::max<size_t>(1, big.piece.size()));
+            for (size_t i = 0; i < perBlock; ++i) block += big.piece;
+            size_t left = big.count;
+            for (; left >= perBlock; left -= perBlock) write(block);
+            write(block.substr(0, left * big.piece.size()));
+            write(big.tail);
+        }
         gsf_output_close(file);
         g_object_unref(file);
         for (auto it = opened.rbegin(); it != opened.rend(); ++it) {
@@ -140,6 +160,11 @@ ziv::Workbook DayWorkbook() {
         book.SetCell(2, r, 2, r % 6 ? "-0.005" : "0");
     }
     return book;
+}
+
+std::string SharedTestdata(const std::string& folder) {
+    std::string path = std::string(ZIV_SHARED_TESTDATA) + "/" + folder;
+    return std::filesystem::is_directory(path) ? path + "/" : std::string();
 }
 
 std::string PeerScript() { return std::string(ZIV_SOURCE_DIR) + "/tests/workbook/xl_peer.py"; }

@@ -67,6 +67,17 @@ std::string BiffStream(const std::vector<SheetRecords>& sheets, const std::strin
 // Containers.
 std::string WrapOle(const std::string& stream, const char* name = "Workbook");
 std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& parts);
+// A zip with one more part made of `head`, `count` times `piece` and `tail`,
+// written piece by piece: a part of hundreds of megabytes costs the test no
+// more memory than the zip it gives.
+struct RepeatedPart {
+    std::string path;
+    std::string head;
+    std::string piece;
+    size_t count = 0;
+    std::string tail;
+};
+std::string WrapZip(const std::vector<std::pair<std::string, std::string>>& parts, const RepeatedPart& big);
 // The named stream of a compound file; empty when missing.
 std::string OleStream(const std::string& file, const char* name = "Workbook");
 
@@ -80,6 +91,15 @@ std::vector<Rec> Records(const std::string& stream, size_t from = 0);
 // The day workbook as the measurement window leaves it: 100 points, A-C and
 // second-sheet A from the master, D-F and second-sheet B for measured rows.
 ziv::Workbook DayWorkbook();
+
+// The sample files of another folder next to the project (a clone alone has
+// none): the folder's path ending in "/", or empty text when it is absent.
+std::string SharedTestdata(const std::string& folder);
+#define REQUIRE_SHARED_TESTDATA(var, folder)                                                                  \
+    const std::string var = wbtest::SharedTestdata(folder);                                                    \
+    if (var.empty())                                                                                          \
+    GTEST_SKIP() << "the shared sample files are absent (" << ZIV_SHARED_TESTDATA << "/" << folder            \
+                 << "); a clone alone has none"
 
 // Runs a command through the shell; its exit code, stdout in *out.
 int Run(const std::string& command, std::string* out = nullptr);
