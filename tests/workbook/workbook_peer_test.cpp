@@ -15,8 +15,6 @@ using ziv::Workbook;
 
 namespace {
 
-const std::string kSamples = std::string(ZIV_SHARED_TESTDATA) + "/xls-peer/";
-const std::string kMasters = std::string(ZIV_SHARED_TESTDATA) + "/masters/";
 
 bool HaveModule(const char* module) {
     return Run(Python() + " -c 'import " + module + "' 2>/dev/null") == 0;
@@ -134,6 +132,7 @@ TEST(WorkbookPeers, EngineReadsOpenpyxlWorkbooksUnderAnXlsName) {
 }
 
 TEST(WorkbookSamples, ReadAsXlrdReadsThem) {
+    REQUIRE_SHARED_TESTDATA(kSamples, "xls-peer");
     if (!HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlrd is missing";
     for (const char* name : {"Formate.xls", "formula_test_names.xls", "formula_test_sjmachin.xls", "issue20.xls",
                              "namesdemo.xls", "profiles.xls", "ragged.xls", "xf_class.xls", "picture_in_cell.xls"}) {
@@ -146,6 +145,7 @@ TEST(WorkbookSamples, ReadAsXlrdReadsThem) {
 }
 
 TEST(WorkbookSamples, KnownCells) {
+    REQUIRE_SHARED_TESTDATA(kSamples, "xls-peer");
     auto formate = Workbook::Open(kSamples + "Formate.xls");
     ASSERT_TRUE(formate);
     EXPECT_EQ(formate->SheetCount(), 4);
@@ -180,6 +180,7 @@ TEST(WorkbookSamples, KnownCells) {
 }
 
 TEST(WorkbookSamples, UnreadableOnesFailCleanly) {
+    REQUIRE_SHARED_TESTDATA(kSamples, "xls-peer");
     std::string error;
     EXPECT_FALSE(Workbook::Open(kSamples + "biff4_no_format_no_window2.xls", &error));
     EXPECT_NE(error.find("古い"), std::string::npos) << error;
@@ -194,6 +195,7 @@ TEST(WorkbookSamples, UnreadableOnesFailCleanly) {
 }
 
 TEST(WorkbookMasters, BothMastersGiveTheExpectedGrid) {
+    REQUIRE_SHARED_TESTDATA(kMasters, "masters");
     auto lines = ziv::SplitLines(ReadBytes(kMasters + "expected-grid.tsv"));
     ASSERT_EQ(lines.size(), 101u);
     for (const char* name : {"data.xls", "data-xlsx-content.xls"}) {
