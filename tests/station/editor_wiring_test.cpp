@@ -1,0 +1,102 @@
+// The measurement window drives the drawing editor: the marker follows the
+// input position, Ctrl zooms, registering loads a drawing and unregistering
+// clears it.
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "drawing/drawing_views_qt.h"
+#include "drawing/form4_ui.h"
+#include "drawing/point_table.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/folder_list_qt.h"
+#include "platform/paths.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+
+namespace {
+
+class EditorWiring : public StationFixture {
+protected:
+    std::unique_ptr<Form1> form;
+    std::string product;
+
+    // A product with a drawing and points 1 and 2 placed with instruments 2 and 5.
+    std::string MakeDrawnProduct(const std::string& name) {
+        std::string folder = MakeProduct(name, {{"10", "0.1", "-0.1", ""}, {"20", "0.1", "-0.1", ""}});
+        QImage drawing(900, 600, QImage::Format_RGB32);
+        drawing.fill(Qt::white);
+        EXPECT_TRUE(drawing.save(QString::fromStdString(folder + "/" + name + ".jpg"), "JPEG"));
+        PointTable table;
+        table.PosX[1] = 1500, table.PosY[1] = 1200, table.InstrumentIndex[1] = 2;
+        table.PosX[2] = 6000, table.PosY[2] = 4500, table.InstrumentIndex[2] = 5;
+        EXPECT_TRUE(SavePointTable(PointTableFilePath(folder), table));
+        return folder;
+    }
+    Form4& Start() {
+        product = MakeDrawnProduct("A-100");
+        Register({{0, product}});
+        form = Open();
+        EXPECT_TRUE(form);
+        return *form->Editor();
+    }
+    static QPointF Marker(Form4& editor) {
+        const auto& circles = editor.Picture1->Circles();
+        return circles.empty() ? QPointF(-1, -1) : circles.back().CentreTwips;
+    }
+};
+
+}  // namespace
+
+TEST_F(EditorWiring, TheMarkerFollowsTheInputPosition) {
+    Form4& editor = Start();
+    form->Grid(0)->SetRow(2);
+    EXPECT_EQ(form->Text1->text().trimmed().toStdString(), "2");
+    EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
+    EXPECT_EQ(editor.Label1->text(), editor.Combo1->itemText(5));
+    form->Grid(0)->SetRow(1);
+    EXPECT_EQ(Marker(editor), QPointF(1500, 1200));
+    EXPECT_EQ(editor.Label1->text(), editor.Combo1->itemText(2));
+    // A typed value moves the input position on, and the marker with it.
+    form->Text4->setText("10");
+    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
+}
+
+TEST_F(EditorWiring, CtrlInTheMeasurementWindowZooms) {
+    Form4& editor = Start();
+    ASSERT_FALSE(editor.IsZoomed());
+    Key(*form, Qt::Key_Control);
+    EXPECT_TRUE(editor.IsZoomed());
+    Key(*form, Qt::Key_Control);
+    EXPECT_FALSE(editor.IsZoomed());
+}
+
+TEST_F(EditorWiring, RegisteringLoadsTheDrawingAndUnregisteringClearsIt) {
+    Form4& editor = Start();
+    std::string other = MakeDrawnProduct("B-200");
+    ASSERT_TRUE(editor.HasDrawing(0));
+    form->Command7_Click();
+    form->Command2_Click();
+    EXPECT_FALSE(editor.HasDrawing(0));
+    EXPECT_FALSE(editor.PointsLoaded(0));
+    EXPECT_FALSE(editor.IsZoomButtonEnabled());
+    EXPECT_FALSE(editor.Command1->isEnabled());
+    EXPECT_TRUE(editor.Label1->text().isEmpty());
+
+    form->Command7_Click();
+    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(other)));
+    form->Command8_Click();
+    EXPECT_TRUE(editor.HasDrawing(0));
+    EXPECT_EQ(editor.Drawing(0).size(), QSize(900, 600));
+    EXPECT_TRUE(editor.PointsLoaded(0));
+    EXPECT_TRUE(editor.IsZoomButtonEnabled());
+    EXPECT_EQ(Marker(editor), QPointF(1500, 1200));
+    // The export goes to the product now registered.
+    editor.ExportInspectionDrawing();
+    EXPECT_TRUE(FileExists(other + "/Data.jpg"));
+    EXPECT_FALSE(FileExists(product + "/Data.jpg"));
+}
