@@ -30,8 +30,9 @@ constexpr size_t kMaxStoredBytes = 80u << 20;
 constexpr size_t kCellCost = 112;   // a node of a sheet's cell map
 constexpr size_t kEntryCost = 40;   // a string of a table, with its place in the table
 constexpr int kMaxSheets = 1024;
-// One string read from a file, before it is charged as a whole.
-constexpr size_t kMaxTextBytes = 64u << 20;
+// One string read from a file, before it is charged as a whole: far beyond
+// the 32767 characters a cell holds, far below the budget.
+constexpr size_t kMaxTextBytes = 1u << 20;
 // A cell string holds at most this many UTF-16 units.
 constexpr size_t kMaxStringUnits = 32767;
 // Largest part or stream read from a container.
