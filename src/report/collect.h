@@ -1,0 +1,86 @@
+#pragma once
+// Finding the day workbooks of a product folder and reading them, several at a
+// time, into plain rows. Nothing here writes: the station's files are only read.
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "report/day_book_name.h"
+
+namespace ziv::report {
+
+// Points 1..100 are the rows of a day workbook.
+constexpr int kReportFirstPoint = 1;
+constexpr int kReportLastPoint = 100;
+
+// One point of one day workbook, every text as the workbook holds it; the
+// limits are the book's own (the master may have changed since).
+struct PointRow {
+    int Point = 0;
+    std::string Nominal, Upper, Lower, InputName, Value, Judgement, Correction;
+};
+
+struct DayBookData {
+    std::string Path;
+    DayBookName Name;
+    // Rows holding anything, in point order.
+    std::vector<PointRow> Rows;
+};
+
+struct FoundBook {
+    std::string Path;
+    DayBookName Name;
+};
+
+struct Filter {
+    std::optional<Date> From, To;     // both ends included
+    std::optional<int> Machine;
+    std::optional<std::string> Operator;
+    bool Accepts(const DayBookName& name) const;
+};
+
+struct Listing {
+    std::vector<FoundBook> Books;      // by date, machine, operator
+    std::vector<std::string> Ignored;  // files whose names are not day workbooks of this product
+    std::string Error;                 // the data folder cannot be listed
+};
+
+// The product name is the folder's last component.
+std::string ProductNameOf(const std::string& productDir);
+// The day workbooks of <productDir>/data that the filter accepts.
+Listing ListDayBooks(const std::string& productDir, const Filter& filter);
+
+// Reads one day workbook; nothing, and the engine's reason, when it cannot.
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error);
+// Points with a nominal size in the product master <productDir>/data.xls;
+// nothing when the master is missing or unreadable.
+std::optional<int> MasterPointCount(const std::string& productDir);
+
+struct SkippedBook {
+    std::string Path;
+    std::string Reason;
+};
+
+struct ReadOptions {
+    int Threads = 0;  // 0: one per processor
+    // Called on the calling thread after each book, with books done and total.
+    std::function<void(size_t, size_t)> Progress;
+    const std::atomic<bool>* Cancel = nullptr;
+};
+
+struct ReadSummary {
+    size_t Read = 0;
+    std::vector<SkippedBook> Skipped;
+    bool Cancelled = false;
+};
+
+// Reads the books in parallel and hands each one to `take` on the calling
+// thread in the order of `books`; only a few books are held at any time, so
+// memory stays flat however many there are.
+ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::function<void(const DayBookData&)>& take,
+                         const ReadOptions& options = {});
+
+}  // namespace ziv::report

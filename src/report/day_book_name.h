@@ -1,0 +1,40 @@
+#pragma once
+// What the name of a day workbook says: operator, product, machine and working
+// date, read back from "<operator>_<product>_<m>号機_<y>年<m>月<d>日.xls".
+#include <compare>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ziv::report {
+
+struct Date {
+    int Year = 0, Month = 0, Day = 0;
+    auto operator<=>(const Date&) const = default;
+};
+
+// A real calendar day of years 1000..9999.
+bool IsCalendarDate(const Date& date);
+// "2024-03-07", "2024/3/7" or "2024年3月7日"; nothing for anything else or a
+// day that does not exist.
+std::optional<Date> ParseDate(std::string_view text);
+// "2024-03-07": sorts as text and is read by spreadsheets as a date.
+std::string DateText(const Date& date);
+
+struct DayBookName {
+    std::string Operator;
+    std::string Product;
+    int Machine = 0;
+    Date WorkDate;
+};
+
+// Reads a file name (no folder) from the right, so that operator and product
+// names may hold "_". When the product name is known (the folder the book
+// lies in) it must be the one in the name, and everything before it is the
+// operator; otherwise the operator ends at the first "_". Nothing for a name
+// the station does not write: another extension, a machine outside 0..47, a
+// day that does not exist, leading zeros, an empty operator or product.
+std::optional<DayBookName> ParseDayBookName(std::string_view fileName,
+                                            std::optional<std::string_view> productName = std::nullopt);
+
+}  // namespace ziv::report
