@@ -7,7 +7,7 @@
 namespace ziv {
 
 class Form1;
-class Form3;
+class OperatorWindow;
 
 class WindowFlow : public QObject {
     Q_OBJECT
@@ -17,7 +17,7 @@ public:
 
     // False when the run must end at once (a second instance).
     bool Start();
-    Form3* OperatorWindow() const { return form3_.get(); }
+    OperatorWindow* operatorWindow() const { return operatorWindow_.get(); }
     Form1* MeasurementWindow() const { return form1_.get(); }
 
 signals:
@@ -28,7 +28,7 @@ private:
     void OpenSettings();
     void OpenMeasurement();
 
-    std::unique_ptr<Form3> form3_;
+    std::unique_ptr<OperatorWindow> operatorWindow_;
     std::unique_ptr<Form1> form1_;
 };
 

@@ -11,7 +11,7 @@
 #include "drawing/form4_ui.h"
 #include "links/form2_ui.h"
 #include "links/instrument_link.h"
-#include "operators/form3_ui.h"
+#include "operators/operator_window_ui.h"
 #include "platform/message_box_qt.h"
 #include "station/form1_ui.h"
 #include "temp_root.h"
@@ -39,23 +39,23 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
 
     WindowFlow flow;
     ASSERT_TRUE(flow.Start());
-    Form3* form3 = flow.OperatorWindow();
-    EXPECT_TRUE(form3->isVisible());
+    OperatorWindow* operatorWindow = flow.operatorWindow();
+    EXPECT_TRUE(operatorWindow->isVisible());
 
-    QTest::mouseClick(form3->findChild<QPushButton*>("Command6"), Qt::LeftButton);
-    EXPECT_FALSE(form3->isVisible());
+    QTest::mouseClick(operatorWindow->findChild<QPushButton*>("settingsButton"), Qt::LeftButton);
+    EXPECT_FALSE(operatorWindow->isVisible());
     Form2* form2 = Visible<Form2>();
     ASSERT_NE(form2, nullptr);
     EXPECT_TRUE(FileExists(LinksFilePath(root.path())));
     EXPECT_TRUE(FileExists(ProductFolderFilePath(root.path())));
     form2->close();
-    EXPECT_TRUE(form3->isVisible());
+    EXPECT_TRUE(operatorWindow->isVisible());
 
     // The product folder must exist for the log folders: point it at the root.
     ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), root.path()));
-    form3->List1()->setCurrentRow(0);
+    operatorWindow->operatorList()->setCurrentRow(0);
     QSignalSpy finished(&flow, &WindowFlow::Finished);
-    QTest::mouseClick(form3->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(operatorWindow->findChild<QPushButton*>("decideButton"), Qt::LeftButton);
     Form1* form1 = flow.MeasurementWindow();
     ASSERT_NE(form1, nullptr);
     EXPECT_TRUE(form1->isVisible());
@@ -79,8 +79,8 @@ TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
     WindowFlow flow;
     ASSERT_TRUE(flow.Start());
     QSignalSpy finished(&flow, &WindowFlow::Finished);
-    flow.OperatorWindow()->List1()->setCurrentRow(0);
-    flow.OperatorWindow()->Command1_Click();
+    flow.operatorWindow()->operatorList()->setCurrentRow(0);
+    flow.operatorWindow()->decide();
     EXPECT_EQ(finished.count(), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text.toStdString(), "通信設定が行われていません。");

@@ -21,7 +21,7 @@
 #include "drawing/point_table.h"
 #include "links/form2_ui.h"
 #include "links/instrument_link.h"
-#include "operators/form3_ui.h"
+#include "operators/operator_window_ui.h"
 #include "operators/operator_lists.h"
 #include "platform/file_dialog_qt.h"
 #include "platform/flex_grid_qt.h"
@@ -618,9 +618,9 @@ protected:
 }  // namespace
 
 TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
-    Form3 form;
-    ASSERT_TRUE(form.Form_Load());
-    for (int i = 0; i < 4; ++i) form.Command3_Click();
+    OperatorWindow form;
+    ASSERT_TRUE(form.startUp());
+    for (int i = 0; i < 4; ++i) form.createOperator();
     ASSERT_TRUE(messages.empty());
     const std::string users = UsersFilePath(root.path());
     const std::string paths = PathsFilePath(root.path());
@@ -637,10 +637,10 @@ TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
         {
             FailingWrite f(fault, "/Config/", failPaths ? 2 : 1);
             if (deleting) {
-                form.List1()->setCurrentRow(1);
-                form.Command4_Click();
+                form.operatorList()->setCurrentRow(1);
+                form.deleteOperator();
             } else {
-                form.Command3_Click();
+                form.createOperator();
             }
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -650,16 +650,16 @@ TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
         ExpectNamesPairedWithTheirFolders(context);
         // The next change that can be written stores the window's whole list.
         messages.clear();
-        form.Command3_Click();
+        form.createOperator();
         EXPECT_TRUE(messages.empty()) << context;
         ExpectNamesPairedWithTheirFolders(context);
-        EXPECT_EQ(LoadOperatorLists(root.path()).Names.size(), static_cast<size_t>(form.List1()->count())) << context;
+        EXPECT_EQ(LoadOperatorLists(root.path()).Names.size(), static_cast<size_t>(form.operatorList()->count())) << context;
     }
     // Deciding takes the chosen name's own folder.
-    QSignalSpy decided(&form, &Form3::Decided);
-    form.List1()->setCurrentRow(2);
-    std::string chosen = form.List1()->currentItem()->text().toStdString();
-    form.Command1_Click();
+    QSignalSpy decided(&form, &OperatorWindow::Decided);
+    form.operatorList()->setCurrentRow(2);
+    std::string chosen = form.operatorList()->currentItem()->text().toStdString();
+    form.decide();
     ASSERT_EQ(decided.count(), 1);
     EXPECT_EQ(form.UserDIR, root / ("ops/" + chosen));
 }

@@ -17,7 +17,7 @@
 #include "demo_products.h"
 #include "drawing/form4_ui.h"
 #include "links/form2_ui.h"
-#include "operators/form3_ui.h"
+#include "operators/operator_window_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
@@ -104,25 +104,25 @@ int main(int argc, char** argv) {
     std::vector<QString> shown;
     ziv::SetMessageSink([&](const ziv::ShownMessage& m) { shown.push_back(m.text); });
 
-    ziv::Form3 form3;
-    if (!form3.Form_Load() || form3.Operators().Names.empty()) {
+    ziv::OperatorWindow operatorWindow;
+    if (!operatorWindow.startUp() || operatorWindow.Operators().Names.empty()) {
         std::cerr << "ziv-screenshots: ZIV_ROOT holds no demo installation (run scripts/demo-prepare)\n";
         return 1;
     }
-    form3.List1()->setCurrentRow(0);
-    form3.resize(380, 330);
-    bool ok = Save(Shot(form3), out, "form3-operators.png");
-    form3.hide();
+    operatorWindow.operatorList()->setCurrentRow(0);
+    operatorWindow.resize(380, 330);
+    bool ok = Save(Shot(operatorWindow), out, "form3-operators.png");
+    operatorWindow.hide();
 
     {
-        ziv::Form2 form2(form3.SavePath);
+        ziv::Form2 form2(operatorWindow.SavePath);
         form2.resize(760, 720);
         ok = Save(Shot(form2), out, "form2-settings.png") && ok;
         form2.hide();
     }
 
-    const auto& lists = form3.Operators();
-    ziv::Form1 form1({form3.SavePath, lists.Folders[0], lists.Names[0]});
+    const auto& lists = operatorWindow.Operators();
+    ziv::Form1 form1({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]});
     if (!form1.Form_Load()) {
         std::cerr << "ziv-screenshots: the measurement window did not start\n";
         return 1;

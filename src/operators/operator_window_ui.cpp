@@ -1,4 +1,4 @@
-#include "operators/form3_ui.h"
+#include "operators/operator_window_ui.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -17,19 +17,19 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-Form3::Form3(QWidget* parent) : QWidget(parent) {
-    setObjectName("Form3");
+OperatorWindow::OperatorWindow(QWidget* parent) : QWidget(parent) {
+    setObjectName("OperatorWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
     auto* frame = new QGroupBox(QString::fromUtf8("ユーザー選択"), this);
-    list1_ = new QListWidget(frame);
-    list1_->setObjectName("List1");
-    list1_->setMinimumSize(260, 300);
+    operatorList_ = new QListWidget(frame);
+    operatorList_->setObjectName("operatorList");
+    operatorList_->setMinimumSize(260, 300);
     auto* buttons = new QVBoxLayout;
     const char* captions[] = {"決定", "終了", "新規作成", "新規登録", "削除", "設定"};
-    const char* names[] = {"Command1", "Command2", "Command3", "Command5", "Command4", "Command6"};
-    void (Form3::*handlers[])() = {&Form3::Command1_Click, &Form3::Command2_Click, &Form3::Command3_Click,
-                                &Form3::Command5_Click, &Form3::Command4_Click, &Form3::Command6_Click};
+    const char* names[] = {"decideButton", "exitButton", "createButton", "registerButton", "deleteButton", "settingsButton"};
+    void (OperatorWindow::*handlers[])() = {&OperatorWindow::decide, &OperatorWindow::exitProgram, &OperatorWindow::createOperator,
+                                &OperatorWindow::registerOperator, &OperatorWindow::deleteOperator, &OperatorWindow::openSettings};
     for (int i = 0; i < 6; ++i) {
         auto* button = new QPushButton(QString::fromUtf8(captions[i]), frame);
         button->setObjectName(names[i]);
@@ -39,13 +39,13 @@ Form3::Form3(QWidget* parent) : QWidget(parent) {
     }
     buttons->addStretch();
     auto* inner = new QHBoxLayout(frame);
-    inner->addWidget(list1_, 1);
+    inner->addWidget(operatorList_, 1);
     inner->addLayout(buttons);
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(frame);
 }
 
-bool Form3::Form_Load() {
+bool OperatorWindow::startUp() {
     SavePath = InstallationRoot();
     if (!instance_.Acquire(SavePath)) {
         ShowWarning(this, QString::fromUtf8("既にプログラムは起動しています。"));
@@ -55,17 +55,17 @@ bool Form3::Form_Load() {
     if (!MakeFolders(config))
         ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
     lists_ = LoadOperatorLists(SavePath);
-    list1_->clear();
-    for (const auto& name : lists_.Names) list1_->addItem(Q(name));
+    operatorList_->clear();
+    for (const auto& name : lists_.Names) operatorList_->addItem(Q(name));
     return true;
 }
 
-int Form3::SelectedRow() const {
-    const QList<QListWidgetItem*> selected = list1_->selectedItems();
-    return selected.isEmpty() ? -1 : list1_->row(selected.first());
+int OperatorWindow::SelectedRow() const {
+    const QList<QListWidgetItem*> selected = operatorList_->selectedItems();
+    return selected.isEmpty() ? -1 : operatorList_->row(selected.first());
 }
 
-void Form3::Command1_Click() {
+void OperatorWindow::decide() {
     int i = SelectedRow();
     if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
     if (i >= static_cast<int>(lists_.Folders.size()) || lists_.Folders[i].empty()) {
@@ -80,9 +80,9 @@ void Form3::Command1_Click() {
     emit Decided();
 }
 
-void Form3::Command2_Click() { close(); }
+void OperatorWindow::exitProgram() { close(); }
 
-void Form3::Command3_Click() {
+void OperatorWindow::createOperator() {
     auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー作成"));
     if (!chosen) return;
     std::string folder = chosen->FullPath.toStdString();
@@ -94,7 +94,7 @@ void Form3::Command3_Click() {
     AddOperator(chosen->Name.toStdString(), folder);
 }
 
-void Form3::Command5_Click() {
+void OperatorWindow::registerOperator() {
     auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー登録"));
     if (!chosen) return;
     std::string folder = RegisteredOperatorFolder(chosen->FullPath.toStdString(), chosen->Name.toStdString());
@@ -103,41 +103,41 @@ void Form3::Command5_Click() {
     AddOperator(name, folder);
 }
 
-void Form3::Command4_Click() {
+void OperatorWindow::deleteOperator() {
     int i = SelectedRow();
     if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
     lists_.Names.erase(lists_.Names.begin() + i);
     if (i < static_cast<int>(lists_.Folders.size())) lists_.Folders.erase(lists_.Folders.begin() + i);
-    delete list1_->takeItem(i);
+    delete operatorList_->takeItem(i);
     SaveLists();
 }
 
-void Form3::Command6_Click() {
+void OperatorWindow::openSettings() {
     hide();
     emit SettingsRequested();
 }
 
 // Each name pairs with the folder on the same line of the other file, so an
 // empty or broken line in either would pair every later operator wrongly.
-bool Form3::AcceptableEntry(const std::string& name, const std::string& folder) {
+bool OperatorWindow::AcceptableEntry(const std::string& name, const std::string& folder) {
     if (IsOperatorEntry(name) && IsOperatorEntry(folder)) return true;
     ShowWarning(this, QString::fromUtf8("ユーザー名とフォルダは空にできず、改行も含められません。\n\"%1\"")
                           .arg(Q(folder)));
     return false;
 }
 
-void Form3::AddOperator(const std::string& name, const std::string& folder) {
+void OperatorWindow::AddOperator(const std::string& name, const std::string& folder) {
     // When Path.dat was short, the names at the end have no folder; the new
     // operator goes in before them, so that it pairs with its own folder and
     // no empty line is ever written.
     size_t at = std::min(lists_.Names.size(), lists_.Folders.size());
     lists_.Names.insert(lists_.Names.begin() + static_cast<std::ptrdiff_t>(at), name);
     lists_.Folders.insert(lists_.Folders.begin() + static_cast<std::ptrdiff_t>(at), folder);
-    list1_->insertItem(static_cast<int>(at), Q(name));
+    operatorList_->insertItem(static_cast<int>(at), Q(name));
     SaveLists();
 }
 
-void Form3::SaveLists() {
+void OperatorWindow::SaveLists() {
     if (auto r = SaveOperatorLists(SavePath, lists_); !r) ShowWarning(this, Q(r.error));
 }
 

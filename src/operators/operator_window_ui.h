@@ -11,29 +11,29 @@ class QPushButton;
 
 namespace ziv {
 
-class Form3 : public QWidget {
+class OperatorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form3(QWidget* parent = nullptr);
+    explicit OperatorWindow(QWidget* parent = nullptr);
 
     // Refuses a second instance (message shown, false returned: end the
     // program), fixes SavePath, creates Config and loads the operator lists.
-    bool Form_Load();
+    bool startUp();
 
     std::string SavePath;
     std::string UserDIR;
     std::string UserName;
 
     const OperatorLists& Operators() const { return lists_; }
-    QListWidget* List1() const { return list1_; }
+    QListWidget* operatorList() const { return operatorList_; }
 
 public slots:
-    void Command1_Click();  // 決定
-    void Command2_Click();  // 終了
-    void Command3_Click();  // 新規作成
-    void Command4_Click();  // 削除
-    void Command5_Click();  // 新規登録
-    void Command6_Click();  // 設定
+    void decide();  // 決定
+    void exitProgram();  // 終了
+    void createOperator();  // 新規作成
+    void deleteOperator();  // 削除
+    void registerOperator();  // 新規登録
+    void openSettings();  // 設定
 
 signals:
     // 決定: the operator is chosen; the measurement window takes over.
@@ -50,7 +50,7 @@ private:
     void SaveLists();
 
     OperatorLists lists_;
-    QListWidget* list1_;
+    QListWidget* operatorList_;
     SingleInstance instance_;
 };
 
