@@ -1,0 +1,36 @@
+#pragma once
+// The inspection report (検査成績表) of one day workbook and the capability
+// table (工程能力) as paged documents for the PDF writer and the printer.
+#include <QColor>
+#include <QImage>
+#include <string>
+#include <vector>
+
+#include "report/capability.h"
+#include "report/day_report.h"
+#include "report/report_pages_qt.h"
+
+namespace ziv::report {
+
+QColor VerdictColour(PointVerdict verdict);
+
+// The product drawing at its own pixel size with every placed point's disc
+// painted as the inspection drawing paints it, coloured by the point's
+// verdict in the book; null when the report has no drawing or no positions.
+QImage MarkedDrawing(const DayReport& report);
+
+PagedDocument DayReportDocument(const DayReport& report);
+
+// What the capability was worked out over, for the report's header.
+struct CapabilityScope {
+    std::string ProductDir;
+    Filter Range;
+    size_t BooksRead = 0, BooksSkipped = 0, FilesIgnored = 0;
+};
+PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<PointCapability>& table);
+
+// A row of the capability table wants a look: values out of tolerance, NG
+// entries, or a Cpk below 1.33.
+bool NeedsAttention(const PointCapability& point);
+
+}  // namespace ziv::report

@@ -1,0 +1,185 @@
+#include "report/report_pages_qt.h"
+
+#include <QBuffer>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+
+#include "platform/ui_font_qt.h"
+
+namespace ziv::report {
+
+namespace {
+
+constexpr double kMargin = 36;      // points
+constexpr double kFootRoom = 24;    // the page number below the table
+constexpr double kRowHeight = 15;
+constexpr double kCellPad = 3;
+constexpr int kTableFont = 9;       // in points: the painter works in points
+constexpr double kPictureShare = 0.5;
+
+QFont Font(int points, bool bold = false) {
+    QFont font = UiFont();
+    font.setPixelSize(points);
+    font.setBold(bold);
+    return font;
+}
+
+struct Geometry {
+    double Width = 0, Height = 0;  // the page in points
+    double Left() const { return kMargin; }
+    double Right() const { return Width - kMargin; }
+    double Bottom() const { return Height - kMargin - kFootRoom; }
+};
+
+}  // namespace
+
+bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
+    QPageLayout layout = device.pageLayout();
+    QSizeF page = layout.paintRect(QPageLayout::Point).size();
+    QPainter painter;
+    if (!painter.begin(&device)) return false;
+    // Everything below is laid out in points whatever the device's resolution.
+    painter.setWindow(0, 0, qRound(page.width()), qRound(page.height()));
+    painter.setViewport(0, 0, device.width(), device.height());
+    Geometry g{page.width(), page.height()};
+    const double tableWidth = g.Right() - g.Left();
+
+    std::vector<double> widths;
+    double natural = 0;
+    for (const auto& c : document.Columns) natural += c.Width;
+    for (const auto& c : document.Columns) widths.push_back(natural > 0 ? c.Width * tableWidth / natural : 0);
+
+    // Where the table starts on the first page depends on the header and the
+    // picture; every later page starts at the top margin.
+    double firstTableTop = kMargin + 26 + document.HeaderLines.size() * 14 + 6;
+    QRectF pictureRect;
+    if (!document.Picture.isNull()) {
+        double maxW = tableWidth, maxH = (g.Height - 2 * kMargin) * kPictureShare;
+        QSizeF size = QSizeF(document.Picture.size()).scaled(maxW, maxH, Qt::KeepAspectRatio);
+        pictureRect = QRectF(g.Left() + (maxW - size.width()) / 2, firstTableTop, size.width(), size.height());
+        firstTableTop += size.height() + 6;
+        if (!document.Legend.empty()) firstTableTop += 16;
+        firstTableTop += 4;
+    }
+
+    // Rows per page: the first page has less room than the others.
+    std::vector<size_t> pageStarts{0};
+    {
+        double y = firstTableTop + kRowHeight;
+        for (size_t i = 0; i < document.Rows.size(); ++i) {
+            if (y + kRowHeight > g.Bottom()) {
+                pageStarts.push_back(i);
+                y = kMargin + kRowHeight;
+            }
+            y += kRowHeight;
+        }
+    }
+    const int pages = static_cast<int>(pageStarts.size());
+
+    auto paintTableHeader = [&](double y) {
+        painter.setFont(Font(kTableFont, true));
+        painter.setPen(Qt::black);
+        painter.setBrush(QColor(230, 230, 230));
+        double x = g.Left();
+        for (size_t c = 0; c < document.Columns.size(); ++c) {
+            QRectF cell(x, y, widths[c], kRowHeight);
+            painter.drawRect(cell);
+            painter.drawText(cell, Qt::AlignCenter, document.Columns[c].Title);
+            x += widths[c];
+        }
+    };
+    auto paintRow = [&](const TableRow& row, double y) {
+        double x = g.Left();
+        QFont plain = Font(kTableFont);
+        QFontMetricsF metrics(plain);
+        for (size_t c = 0; c < document.Columns.size(); ++c) {
+            QRectF cell(x, y, widths[c], kRowHeight);
+            painter.setPen(QColor(120, 120, 120));
+            painter.setBrush(row.Marked ? QColor(255, 215, 215) : QColor(Qt::white));
+            painter.drawRect(cell);
+            QString text = c < static_cast<size_t>(row.Cells.size()) ? row.Cells[static_cast<int>(c)] : QString();
+            bool emphasised = row.Marked && static_cast<int>(c) == row.MarkedColumn;
+            painter.setFont(emphasised ? Font(kTableFont, true) : plain);
+            painter.setPen(emphasised ? QColor(200, 0, 0) : QColor(Qt::black));
+            QRectF inner = cell.adjusted(kCellPad, 0, -kCellPad, 0);
+            text = metrics.elidedText(text, Qt::ElideRight, inner.width());
+            painter.drawText(inner, document.Columns[c].Align | Qt::AlignVCenter, text);
+            x += widths[c];
+        }
+    };
+
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0 && !device.newPage()) {
+            painter.end();
+            return false;
+        }
+        double y = kMargin;
+        if (p == 0) {
+            painter.setPen(Qt::black);
+            painter.setFont(Font(18, true));
+            painter.drawText(QRectF(g.Left(), y, tableWidth, 24), Qt::AlignLeft | Qt::AlignVCenter, document.Title);
+            y += 26;
+            painter.setFont(Font(10));
+            for (const QString& line : document.HeaderLines) {
+                painter.drawText(QRectF(g.Left(), y, tableWidth, 14), Qt::AlignLeft | Qt::AlignVCenter, line);
+                y += 14;
+            }
+            if (!document.Picture.isNull()) {
+                // The PDF keeps the picture at about 200 dots per inch of paper.
+                QSize keep = (pictureRect.size() * 200.0 / 72.0).toSize();
+                QImage picture = document.Picture;
+                if (picture.width() > keep.width())
+                    picture = picture.scaled(keep, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+                painter.drawImage(pictureRect, picture);
+                painter.setPen(QColor(160, 160, 160));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(pictureRect);
+                double ly = pictureRect.bottom() + 6;
+                double lx = g.Left();
+                painter.setFont(Font(9));
+                for (const auto& entry : document.Legend) {
+                    painter.setPen(Qt::black);
+                    painter.setBrush(entry.Colour);
+                    painter.drawEllipse(QPointF(lx + 5, ly + 7), 5, 5);
+                    painter.drawText(QRectF(lx + 13, ly, 120, 14), Qt::AlignLeft | Qt::AlignVCenter, entry.Text);
+                    lx += 20 + QFontMetricsF(painter.font()).horizontalAdvance(entry.Text) + 12;
+                }
+            }
+            y = firstTableTop;
+        }
+        paintTableHeader(y);
+        y += kRowHeight;
+        size_t end = p + 1 < pages ? pageStarts[static_cast<size_t>(p) + 1] : document.Rows.size();
+        for (size_t i = pageStarts[static_cast<size_t>(p)]; i < end; ++i) {
+            paintRow(document.Rows[i], y);
+            y += kRowHeight;
+        }
+        painter.setFont(Font(9));
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(g.Left(), g.Height - kMargin - 14, tableWidth, 14), Qt::AlignCenter,
+                         QString("%1 / %2").arg(p + 1).arg(pages));
+    }
+    return painter.end();
+}
+
+WriteResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title) {
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QPdfWriter pdf(&buffer);
+        pdf.setTitle(title);
+        pdf.setCreator(QStringLiteral("ziv-report"));
+        pdf.setResolution(300);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                      document.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                      QMarginsF(0, 0, 0, 0)));
+        if (!PaintDocument(pdf, document)) return {false, "PDF を作れません: " + path};
+    }
+    return WriteFileAtomic(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+}  // namespace ziv::report

@@ -1,0 +1,50 @@
+#pragma once
+// Paged reports on A4 (a PDF writer or a printer): a title, header lines, an
+// optional picture, then a table whose header is repeated on every page, and
+// "n / N" at the foot of each page.
+#include <QColor>
+#include <QImage>
+#include <QPagedPaintDevice>
+#include <QString>
+#include <QStringList>
+#include <string>
+#include <vector>
+
+#include "common/text_file.h"
+
+namespace ziv::report {
+
+struct TableColumn {
+    QString Title;
+    double Width = 40;  // points; scaled together to the printable width
+    Qt::Alignment Align = Qt::AlignRight;
+};
+
+struct TableRow {
+    QStringList Cells;
+    bool Marked = false;  // a failing row: tinted, its marked cell in red
+    int MarkedColumn = -1;
+};
+
+struct LegendEntry {
+    QColor Colour;
+    QString Text;
+};
+
+struct PagedDocument {
+    QString Title;
+    QStringList HeaderLines;
+    QImage Picture;  // may be null
+    std::vector<LegendEntry> Legend;
+    std::vector<TableColumn> Columns;
+    std::vector<TableRow> Rows;
+    bool Landscape = false;
+};
+
+// Paints onto a device whose page size the caller has set to A4; false when
+// the painter could not start on it.
+bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document);
+// Writes the document as a PDF file (fonts embedded), whole and atomic.
+WriteResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title);
+
+}  // namespace ziv::report

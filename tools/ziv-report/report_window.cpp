@@ -1,0 +1,390 @@
+#include "report_window.h"
+
+#include <QBuffer>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QtCharts/QChartView>
+
+#include "common/numbers.h"
+#include "common/text_file.h"
+#include "platform/ui_font_qt.h"
+#include "report/day_report.h"
+#include "report/day_report_qt.h"
+#include "report/report_csv.h"
+#include "report_charts.h"
+
+namespace ziv::report {
+
+struct ReportWindow::Outcome {
+    CapabilityScope Scope;
+    CapabilityBuilder Builder;
+    std::vector<PointCapability> Table;
+    std::vector<SkippedBook> Skipped;
+    std::string Error;
+    bool Cancelled = false;
+};
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+std::string S(const QString& text) { return text.toStdString(); }
+Date FromQDate(const QDate& d) { return {d.year(), d.month(), d.day()}; }
+
+QGroupBox* Frame(const QString& caption, QLayout* layout) {
+    auto* box = new QGroupBox(caption);
+    box->setLayout(layout);
+    return box;
+}
+
+}  // namespace
+
+ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("ZIV 検査成績表・工程能力"));
+    setFont(UiFont(10));
+    auto* central = new QWidget;
+    auto* outer = new QVBoxLayout(central);
+
+    auto* folderRow = new QHBoxLayout;
+    folder_ = new QLineEdit;
+    auto* browse = new QPushButton(QStringLiteral("参照..."));
+    folderRow->addWidget(folder_, 1);
+    folderRow->addWidget(browse);
+    outer->addWidget(Frame(QStringLiteral("製品フォルダ"), folderRow));
+
+    auto* rangeRow = new QHBoxLayout;
+    from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
+    to_ = new QDateEdit(QDate::currentDate());
+    for (auto* edit : {from_, to_}) {
+        edit->setCalendarPopup(true);
+        edit->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
+    }
+    from_->setAccessibleName(QStringLiteral("開始日"));
+    to_->setAccessibleName(QStringLiteral("終了日"));
+    machine_ = new QComboBox;
+    machine_->setAccessibleName(QStringLiteral("号機"));
+    machine_->addItem(QStringLiteral("全て"), -1);
+    for (int m = 0; m <= 47; ++m) machine_->addItem(QStringLiteral("%1号機").arg(m), m);
+    operator_ = new QLineEdit;
+    operator_->setAccessibleName(QStringLiteral("測定者"));
+    operator_->setPlaceholderText(QStringLiteral("全員"));
+    collect_ = new QPushButton(QStringLiteral("集計"));
+    cancel_ = new QPushButton(QStringLiteral("中止"));
+    cancel_->setEnabled(false);
+    progress_ = new QProgressBar;
+    rangeRow->addWidget(new QLabel(QStringLiteral("開始")));
+    rangeRow->addWidget(from_);
+    rangeRow->addWidget(new QLabel(QStringLiteral("終了")));
+    rangeRow->addWidget(to_);
+    rangeRow->addWidget(new QLabel(QStringLiteral("号機")));
+    rangeRow->addWidget(machine_);
+    rangeRow->addWidget(new QLabel(QStringLiteral("測定者")));
+    rangeRow->addWidget(operator_);
+    rangeRow->addWidget(collect_);
+    rangeRow->addWidget(cancel_);
+    rangeRow->addWidget(progress_, 1);
+    outer->addWidget(Frame(QStringLiteral("期間と条件"), rangeRow));
+
+    table_ = new QTableWidget(0, 16);
+    table_->setHorizontalHeaderLabels({QStringLiteral("番号"), QStringLiteral("寸法"), QStringLiteral("上限"),
+                                       QStringLiteral("下限"), QStringLiteral("n"), QStringLiteral("平均"),
+                                       QStringLiteral("標準偏差"), QStringLiteral("最小"), QStringLiteral("最大"),
+                                       QStringLiteral("Cp"), QStringLiteral("Cpk"), QStringLiteral("規格外"),
+                                       QStringLiteral("規格外率"), QStringLiteral("OK"), QStringLiteral("NG"),
+                                       QStringLiteral("その他")});
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    auto* tableLayout = new QVBoxLayout;
+    tableLayout->addWidget(table_);
+    auto* tableButtons = new QHBoxLayout;
+    auto* tableCsv = new QPushButton(QStringLiteral("表をCSVに保存..."));
+    auto* tablePdf = new QPushButton(QStringLiteral("表をPDFに保存..."));
+    tableButtons->addWidget(tableCsv);
+    tableButtons->addWidget(tablePdf);
+    tableButtons->addStretch(1);
+    tableLayout->addLayout(tableButtons);
+
+    runChart_ = new QChartView;
+    histogram_ = new QChartView;
+    for (auto* view : {runChart_, histogram_}) {
+        view->setRenderHint(QPainter::Antialiasing);
+        view->setMinimumSize(420, 260);
+    }
+    auto* chartLayout = new QVBoxLayout;
+    auto addChart = [&](QChartView* view, const QString& name) {
+        chartLayout->addWidget(view, 1);
+        auto* row = new QHBoxLayout;
+        auto* png = new QPushButton(name + QStringLiteral("をPNGに保存..."));
+        auto* pdf = new QPushButton(name + QStringLiteral("をPDFに保存..."));
+        row->addWidget(png);
+        row->addWidget(pdf);
+        row->addStretch(1);
+        chartLayout->addLayout(row);
+        connect(png, &QPushButton::clicked, this, [this, view] { SaveChart(view, false); });
+        connect(pdf, &QPushButton::clicked, this, [this, view] { SaveChart(view, true); });
+    };
+    addChart(runChart_, QStringLiteral("推移"));
+    addChart(histogram_, QStringLiteral("ヒストグラム"));
+
+    auto* split = new QSplitter;
+    auto* left = Frame(QStringLiteral("工程能力"), tableLayout);
+    auto* right = Frame(QStringLiteral("選んだ番号のグラフ"), chartLayout);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 2);
+    outer->addWidget(split, 1);
+
+    auto* dayRow = new QHBoxLayout;
+    auto* dayPdf = new QPushButton(QStringLiteral("検査成績表をPDFに保存..."));
+    auto* dayPrint = new QPushButton(QStringLiteral("検査成績表を印刷..."));
+    dayRow->addWidget(new QLabel(QStringLiteral("日ごとのブック 1 冊から:")));
+    dayRow->addWidget(dayPdf);
+    dayRow->addWidget(dayPrint);
+    dayRow->addStretch(1);
+    outer->addWidget(Frame(QStringLiteral("検査成績表"), dayRow));
+
+    status_ = new QLabel;
+    status_->setWordWrap(true);
+    outer->addWidget(status_);
+    setCentralWidget(central);
+    resize(1400, 860);
+
+    connect(browse, &QPushButton::clicked, this, &ReportWindow::ChooseFolder);
+    connect(collect_, &QPushButton::clicked, this, &ReportWindow::StartCollecting);
+    connect(cancel_, &QPushButton::clicked, this, &ReportWindow::Cancel);
+    connect(table_, &QTableWidget::itemSelectionChanged, this, &ReportWindow::ShowCharts);
+    connect(tableCsv, &QPushButton::clicked, this, &ReportWindow::SaveTableCsv);
+    connect(tablePdf, &QPushButton::clicked, this, &ReportWindow::SaveTablePdf);
+    connect(dayPdf, &QPushButton::clicked, this, [this] { DayReport(false); });
+    connect(dayPrint, &QPushButton::clicked, this, [this] { DayReport(true); });
+}
+
+ReportWindow::~ReportWindow() {
+    cancelFlag_ = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+void ReportWindow::SetProductFolder(const QString& folder) { folder_->setText(folder); }
+
+void ReportWindow::SetRange(const Date& from, const Date& to) {
+    from_->setDate(QDate(from.Year, from.Month, from.Day));
+    to_->setDate(QDate(to.Year, to.Month, to.Day));
+}
+
+void ReportWindow::Warn(const QString& message) {
+    QMessageBox::critical(this, QStringLiteral("ZIV - 警告"), message);
+}
+
+void ReportWindow::ChooseFolder() {
+    QString folder = QFileDialog::getExistingDirectory(this, QStringLiteral("製品フォルダ"), folder_->text());
+    if (!folder.isEmpty()) folder_->setText(folder);
+}
+
+Filter ReportWindow::CurrentFilter() const {
+    Filter filter;
+    filter.From = FromQDate(from_->date());
+    filter.To = FromQDate(to_->date());
+    int machine = machine_->currentData().toInt();
+    if (machine >= 0) filter.Machine = machine;
+    if (!operator_->text().trimmed().isEmpty()) filter.Operator = S(operator_->text().trimmed());
+    return filter;
+}
+
+void ReportWindow::StartCollecting() {
+    if (worker_.joinable()) return;
+    if (from_->date() > to_->date()) {
+        Warn(QStringLiteral("期間の終わりが始まりより前です。"));
+        return;
+    }
+    std::string folder = S(folder_->text());
+    Filter filter = CurrentFilter();
+    cancelFlag_ = false;
+    collect_->setEnabled(false);
+    cancel_->setEnabled(true);
+    progress_->setRange(0, 0);
+    status_->setText(QStringLiteral("集計中..."));
+    // The reading runs beside the window; it reports back through queued calls.
+    worker_ = std::thread([this, folder, filter] {
+        auto outcome = std::make_shared<Outcome>();
+        outcome->Scope.ProductDir = folder;
+        outcome->Scope.Range = filter;
+        Listing listing = ListDayBooks(folder, filter);
+        outcome->Error = listing.Error;
+        outcome->Scope.FilesIgnored = listing.Ignored.size();
+        ReadOptions options;
+        options.Cancel = &cancelFlag_;
+        options.Progress = [this, last = -1](size_t done, size_t total) mutable {
+            int percent = static_cast<int>(done * 100 / total);
+            if (percent == last) return;
+            last = percent;
+            QMetaObject::invokeMethod(this, [this, percent] {
+                progress_->setRange(0, 100);
+                progress_->setValue(percent);
+            }, Qt::QueuedConnection);
+        };
+        ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { outcome->Builder.Add(book); },
+                                           options);
+        outcome->Cancelled = summary.Cancelled;
+        outcome->Scope.BooksRead = summary.Read;
+        outcome->Scope.BooksSkipped = summary.Skipped.size();
+        outcome->Skipped = std::move(summary.Skipped);
+        outcome->Table = outcome->Builder.Result();
+        QMetaObject::invokeMethod(this, [this, outcome] { Finished(outcome); }, Qt::QueuedConnection);
+    });
+}
+
+void ReportWindow::Cancel() { cancelFlag_ = true; }
+
+void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
+    if (worker_.joinable()) worker_.join();
+    collect_->setEnabled(true);
+    cancel_->setEnabled(false);
+    progress_->setRange(0, 100);
+    progress_->setValue(outcome->Cancelled ? 0 : 100);
+    if (!outcome->Error.empty()) {
+        status_->setText(Q(outcome->Error));
+        Warn(Q(outcome->Error));
+        return;
+    }
+    if (outcome->Cancelled) {
+        status_->setText(QStringLiteral("集計を中止しました。"));
+        return;
+    }
+    result_ = outcome;
+    table_->setRowCount(0);
+    table_->setRowCount(static_cast<int>(outcome->Table.size()));
+    for (int r = 0; r < static_cast<int>(outcome->Table.size()); ++r) {
+        const PointCapability& p = outcome->Table[static_cast<size_t>(r)];
+        const Statistics& s = p.Stats;
+        std::optional<double> percent;
+        if (p.OutsideShare) percent = *p.OutsideShare * 100;
+        QStringList cells{QString::number(p.Point), Q(p.Nominal) + (p.LimitsChanged ? "*" : ""), Q(p.Upper),
+                          Q(p.Lower), QString::number(static_cast<qulonglong>(s.N)), Q(FixedText(s.Mean, 4)),
+                          Q(FixedText(s.StdDev, 4)), s.Min ? Q(GeneralDecimalText(*s.Min)) : "—",
+                          s.Max ? Q(GeneralDecimalText(*s.Max)) : "—", Q(FixedText(s.Cp, 2)), Q(FixedText(s.Cpk, 2)),
+                          QString::number(static_cast<qulonglong>(p.Outside)),
+                          percent ? Q(FixedText(percent, 1)) + "%" : "—",
+                          QString::number(static_cast<qulonglong>(p.OkCount)),
+                          QString::number(static_cast<qulonglong>(p.NgCount)), Q(OtherTextsSummary(p))};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment((c == 15 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+            if (NeedsAttention(p)) item->setBackground(QColor(255, 215, 215));
+            table_->setItem(r, c, item);
+        }
+    }
+    table_->resizeColumnsToContents();
+    QString text = QStringLiteral("読んだブック %1 冊、読めなかったブック %2 冊、対象外のファイル %3 件。")
+                       .arg(outcome->Scope.BooksRead)
+                       .arg(outcome->Scope.BooksSkipped)
+                       .arg(outcome->Scope.FilesIgnored);
+    for (size_t i = 0; i < outcome->Skipped.size() && i < 5; ++i)
+        text += QStringLiteral("\n読めない: %1 (%2)").arg(Q(outcome->Skipped[i].Path), Q(outcome->Skipped[i].Reason));
+    status_->setText(text);
+    if (table_->rowCount() > 0) table_->selectRow(0);
+}
+
+void ReportWindow::SelectPoint(int row) { table_->selectRow(row); }
+
+void ReportWindow::ShowCharts() {
+    if (!result_) return;
+    int row = table_->currentRow();
+    if (row < 0 || row >= static_cast<int>(result_->Table.size())) return;
+    const PointCapability& p = result_->Table[static_cast<size_t>(row)];
+    const auto& samples = result_->Builder.Samples(p.Point);
+    QChart* oldRun = runChart_->chart();
+    QChart* oldHist = histogram_->chart();
+    runChart_->setChart(NewRunChart(p.Point, samples, p));
+    histogram_->setChart(NewHistogram(p.Point, samples, p));
+    delete oldRun;
+    delete oldHist;
+}
+
+void ReportWindow::SaveTableCsv() {
+    if (!result_) return;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をCSVに保存"), QString(),
+                                                QStringLiteral("CSV (*.csv)"));
+    if (path.isEmpty()) return;
+    if (WriteResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(w.error));
+}
+
+void ReportWindow::SaveTablePdf() {
+    if (!result_) return;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をPDFに保存"), QString(),
+                                                QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty()) return;
+    WriteResult w =
+        WriteDocumentPdf(CapabilityDocument(result_->Scope, result_->Table), S(path), QStringLiteral("工程能力"));
+    if (!w) Warn(Q(w.error));
+}
+
+void ReportWindow::SaveChart(QChartView* view, bool pdf) {
+    if (!view->chart() || view->chart()->series().isEmpty()) return;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("グラフを保存"), QString(),
+                                                pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("PNG (*.png)"));
+    if (path.isEmpty()) return;
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (pdf) {
+        QPdfWriter writer(&buffer);
+        writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10)));
+        QPainter painter(&writer);
+        view->render(&painter);
+    } else {
+        view->grab().save(&buffer, "PNG");
+    }
+    buffer.close();
+    if (WriteResult w = WriteFileAtomic(S(path), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        !w)
+        Warn(Q(w.error));
+}
+
+void ReportWindow::DayReport(bool print) {
+    QString start = folder_->text().isEmpty() ? QString() : folder_->text() + "/data";
+    QString book = QFileDialog::getOpenFileName(this, QStringLiteral("日ごとのブック"), start,
+                                                QStringLiteral("ブック (*.xls)"));
+    if (book.isEmpty()) return;
+    std::string error;
+    auto report = LoadDayReport(S(book), &error);
+    if (!report) {
+        Warn(QStringLiteral("ブックを読めません。\n%1").arg(Q(error)));
+        return;
+    }
+    PagedDocument document = DayReportDocument(*report);
+    if (print) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        QPrintDialog dialog(&printer, this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        if (!PaintDocument(printer, document)) Warn(QStringLiteral("印刷できません。"));
+        return;
+    }
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("検査成績表をPDFに保存"),
+                                                QFileInfo(book).completeBaseName() + ".pdf",
+                                                QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty()) return;
+    if (WriteResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(w.error));
+}
+
+}  // namespace ziv::report

@@ -1,0 +1,69 @@
+#pragma once
+// The window of ziv-report: a product folder, a range and filters; the
+// capability table; the run chart and the histogram of the selected point; the
+// inspection report of one day workbook.
+#include <QMainWindow>
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "report/capability.h"
+#include "report/collect.h"
+
+class QChartView;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTableWidget;
+
+namespace ziv::report {
+
+class ReportWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit ReportWindow(QWidget* parent = nullptr);
+    ~ReportWindow() override;
+
+    // The same as choosing them in the window (the screenshots set them so).
+    void SetProductFolder(const QString& folder);
+    void SetRange(const Date& from, const Date& to);
+    void StartCollecting();
+    bool IsCollecting() const { return worker_.joinable(); }
+    void SelectPoint(int row);
+
+private:
+    struct Outcome;
+    void ChooseFolder();
+    void Cancel();
+    void Finished(std::shared_ptr<Outcome> outcome);
+    void ShowCharts();
+    void SaveTableCsv();
+    void SaveTablePdf();
+    void SaveChart(QChartView* view, bool pdf);
+    void DayReport(bool print);
+    Filter CurrentFilter() const;
+    void Warn(const QString& message);
+
+    QLineEdit* folder_;
+    QDateEdit* from_;
+    QDateEdit* to_;
+    QComboBox* machine_;
+    QLineEdit* operator_;
+    QPushButton* collect_;
+    QPushButton* cancel_;
+    QProgressBar* progress_;
+    QLabel* status_;
+    QTableWidget* table_;
+    QChartView* runChart_;
+    QChartView* histogram_;
+
+    std::thread worker_;
+    std::atomic<bool> cancelFlag_{false};
+    std::shared_ptr<Outcome> result_;
+};
+
+}  // namespace ziv::report
