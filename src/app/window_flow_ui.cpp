@@ -1,6 +1,6 @@
 #include "app/window_flow_ui.h"
 
-#include "links/form2_ui.h"
+#include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
 #include "station/form1_ui.h"
 
@@ -20,14 +20,14 @@ bool WindowFlow::Start() {
 }
 
 void WindowFlow::OpenSettings() {
-    auto* form2 = new Form2(operatorWindow_->SavePath);
-    form2->setAttribute(Qt::WA_DeleteOnClose);
+    auto* settingsWindow = new SettingsWindow(operatorWindow_->SavePath);
+    settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // However the settings window closes, the operator window comes back.
-    connect(form2, &Form2::closed, operatorWindow_.get(), [this] {
+    connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), [this] {
         operatorWindow_->setEnabled(true);
         operatorWindow_->show();
     });
-    form2->show();
+    settingsWindow->show();
 }
 
 void WindowFlow::OpenMeasurement() {

@@ -31,13 +31,13 @@ FolderList::FolderList(QWidget* parent)
       up_(new QToolButton(this)),
       current_(new QLabel(this)) {
     view_->setModel(model_);
-    view_->setObjectName("Dir1List");
+    view_->setObjectName("folderView");
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    up_->setObjectName("Dir1Up");
+    up_->setObjectName("folderUpButton");
     up_->setText("..");
     up_->setToolTip("上のフォルダへ");
     up_->setAccessibleName("上のフォルダへ");
-    current_->setObjectName("Dir1Path");
+    current_->setObjectName("folderPathLabel");
     current_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* top = new QHBoxLayout;

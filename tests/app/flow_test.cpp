@@ -9,7 +9,7 @@
 #include "app/window_flow_ui.h"
 #include "common/text_file.h"
 #include "drawing/form4_ui.h"
-#include "links/form2_ui.h"
+#include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
 #include "platform/message_box_qt.h"
@@ -44,11 +44,11 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
 
     QTest::mouseClick(operatorWindow->findChild<QPushButton*>("settingsButton"), Qt::LeftButton);
     EXPECT_FALSE(operatorWindow->isVisible());
-    Form2* form2 = Visible<Form2>();
-    ASSERT_NE(form2, nullptr);
+    SettingsWindow* settingsWindow = Visible<SettingsWindow>();
+    ASSERT_NE(settingsWindow, nullptr);
     EXPECT_TRUE(FileExists(LinksFilePath(root.path())));
     EXPECT_TRUE(FileExists(ProductFolderFilePath(root.path())));
-    form2->close();
+    settingsWindow->close();
     EXPECT_TRUE(operatorWindow->isVisible());
 
     // The product folder must exist for the log folders: point it at the root.

@@ -19,7 +19,7 @@
 #include "common/text_file.h"
 #include "drawing/form4_ui.h"
 #include "drawing/point_table.h"
-#include "links/form2_ui.h"
+#include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
 #include "operators/operator_lists.h"
@@ -536,7 +536,7 @@ protected:
         SetWriteFaultHook(nullptr);
         SetMessageSink(nullptr);
     }
-    static void Edit(Form2& form, const char* box, const std::string& text) {
+    static void Edit(SettingsWindow& form, const char* box, const std::string& text) {
         form.findChild<QLineEdit*>(box)->setText(QString::fromStdString(text));
     }
 };
@@ -555,15 +555,15 @@ TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
         std::string folder = root / ("p" + std::to_string(n));
         ASSERT_TRUE(MakeFolders(folder));
         const std::string before = ReadBytes(failing);
-        Form2 form(root.path());
+        SettingsWindow form(root.path());
         form.show();
-        QSignalSpy closed(&form, &Form2::closed);
-        Edit(form, "Text6", folder);
-        Edit(form, "Text1", "機器" + std::to_string(n));
+        QSignalSpy closed(&form, &SettingsWindow::closed);
+        Edit(form, "folderPathBox", folder);
+        Edit(form, "displayNameBox", "機器" + std::to_string(n));
         messages.clear();
         {
             FailingWrite f(fault, "/Config/", failLinks ? 2 : 1);
-            form.Command1_Click();
+            form.saveAndClose();
             EXPECT_EQ(f.hits(), 1) << context;
         }
         ExpectOneWarningNaming(messages, failing, fault.err, context);
@@ -574,7 +574,7 @@ TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
         EXPECT_EQ(TemporariesIn(root / "Config"), std::vector<std::string>{}) << context;
         // The same "OK" once the disk works again writes both and closes.
         messages.clear();
-        form.Command1_Click();
+        form.saveAndClose();
         EXPECT_TRUE(messages.empty()) << context;
         EXPECT_EQ(closed.count(), 1) << context;
         EXPECT_EQ(LoadProductFolder(folderFile), folder) << context;

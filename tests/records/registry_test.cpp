@@ -153,7 +153,7 @@ TEST(ProductFolderList, EveryFolderIsAnAccessibleRow) {
     list.resize(400, 300);
     list.show();
     ASSERT_TRUE(list.setPath(QString::fromStdString(root.path())));
-    auto* view = list.findChild<QListView*>("Dir1List");
+    auto* view = list.findChild<QListView*>("folderView");
     ASSERT_TRUE(view);
     QAccessibleInterface* table = QAccessible::queryAccessibleInterface(view);
     ASSERT_TRUE(table);

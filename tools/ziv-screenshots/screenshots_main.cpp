@@ -16,7 +16,7 @@
 
 #include "demo_products.h"
 #include "drawing/form4_ui.h"
-#include "links/form2_ui.h"
+#include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
@@ -115,10 +115,10 @@ int main(int argc, char** argv) {
     operatorWindow.hide();
 
     {
-        ziv::Form2 form2(operatorWindow.SavePath);
-        form2.resize(760, 720);
-        ok = Save(Shot(form2), out, "form2-settings.png") && ok;
-        form2.hide();
+        ziv::SettingsWindow settingsWindow(operatorWindow.SavePath);
+        settingsWindow.resize(760, 720);
+        ok = Save(Shot(settingsWindow), out, "form2-settings.png") && ok;
+        settingsWindow.hide();
     }
 
     const auto& lists = operatorWindow.Operators();

@@ -3,11 +3,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "form2_support.h"
+#include "settings_support.h"
 #include "platform/serial_port_qt.h"
 #include "pty_instrument.h"
 
-using ziv::Form2;
+using ziv::SettingsWindow;
 
 namespace {
 
@@ -17,11 +17,11 @@ const QString kPortMessage = "ポートが開けません。ＣＯＭポート�
 const QString kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
 
 // The settings window on a fresh root whose port 1 (the default record's) is a pseudo-terminal.
-struct CommTest : Form2Test {
+struct CommTest : SettingsWindowTest {
     PtyInstrument instrument;
-    Form2 form{bind()};
-    ziv::SerialPort* port = form.findChild<ziv::SerialPort*>("MSComm1");
-    QTimer* timer = form.findChild<QTimer*>("Timer1");
+    SettingsWindow form{bind()};
+    ziv::SerialPort* port = form.findChild<ziv::SerialPort*>("port");
+    QTimer* timer = form.findChild<QTimer*>("testTimer");
 
     const std::string& bind() {
         BindPort(root, 1, instrument.devicePath());
@@ -30,7 +30,7 @@ struct CommTest : Form2Test {
     // Unless realTicks, the running timer is pushed far away so that every
     // tick a test counts is one it drives itself.
     void startTest(bool realTicks = false) {
-        QTest::mouseClick(Button(form, "Command3"), Qt::LeftButton);
+        QTest::mouseClick(Button(form, "testButton"), Qt::LeftButton);
         if (realTicks || !timer->isActive()) return;
         EXPECT_EQ(timer->interval(), 1000);
         timer->start(24 * 3600 * 1000);
@@ -53,7 +53,7 @@ QString SuccessText(const QString& received, const QString& reading) {
 
 }  // namespace
 
-TEST(Form2Comm, ReplyInOnePieceEndsWithSuccessMessage) {
+TEST(SettingsCommTest, ReplyInOnePieceEndsWithSuccessMessage) {
     CommTest t;
     ASSERT_TRUE(t.instrument.ok());
     t.instrument.answerWith("01A+012.345\r");
@@ -69,7 +69,7 @@ TEST(Form2Comm, ReplyInOnePieceEndsWithSuccessMessage) {
 }
 
 // The default record cuts from character 5: four half-width katakana are four characters.
-TEST(Form2Comm, HalfWidthKatakanaCountAsOneCharacterEach) {
+TEST(SettingsCommTest, HalfWidthKatakanaCountAsOneCharacterEach) {
     CommTest t;
     t.instrument.answerWith("\xB1\xB2\xB3\xB4+012.345\r");
     t.startTest();
@@ -77,7 +77,7 @@ TEST(Form2Comm, HalfWidthKatakanaCountAsOneCharacterEach) {
     EXPECT_EQ(t.messages[0].text, SuccessText("ｱｲｳｴ+012.345\r", "12.345"));
 }
 
-TEST(Form2Comm, ReplyInPiecesGivesTheSameResult) {
+TEST(SettingsCommTest, ReplyInPiecesGivesTheSameResult) {
     CommTest t;
     t.startTest();
     ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
@@ -91,7 +91,7 @@ TEST(Form2Comm, ReplyInPiecesGivesTheSameResult) {
     t.expectIdle();
 }
 
-TEST(Form2Comm, NulBytesAreDroppedAndCharactersAfterTheTerminatorShown) {
+TEST(SettingsCommTest, NulBytesAreDroppedAndCharactersAfterTheTerminatorShown) {
     CommTest t;
     t.instrument.answerWith(std::string("01A+0\0" "00.500\rXY", 15));
     t.startTest();
@@ -99,14 +99,14 @@ TEST(Form2Comm, NulBytesAreDroppedAndCharactersAfterTheTerminatorShown) {
     EXPECT_EQ(t.messages[0].text, SuccessText("01A+000.500\rXY", ".5"));
 }
 
-TEST(Form2Comm, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
+TEST(SettingsCommTest, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
     CommTest t;
-    List(t.form, "Combo1")->setCurrentIndex(3);  // F4, port 1 like every default record
-    Box(t.form, "Text3")->setText("Q?");
-    List(t.form, "Combo6")->setCurrentIndex(2);  // CR LF after the request
-    List(t.form, "Combo8")->setCurrentIndex(1);  // reply ends at LF
-    Box(t.form, "Text4")->setText("1");
-    Box(t.form, "Text5")->setText("6");
+    List(t.form, "keyList")->setCurrentIndex(3);  // F4, port 1 like every default record
+    Box(t.form, "requestBox")->setText("Q?");
+    List(t.form, "pcTerminatorList")->setCurrentIndex(2);  // CR LF after the request
+    List(t.form, "deviceTerminatorList")->setCurrentIndex(1);  // reply ends at LF
+    Box(t.form, "dataStartBox")->setText("1");
+    Box(t.form, "dataLengthBox")->setText("6");
     t.instrument.answerWith("-0.250\r\n", "\n");
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
@@ -115,9 +115,9 @@ TEST(Form2Comm, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
     EXPECT_EQ(ReadBytes(t.linksFile()).find("Q?"), std::string::npos);  // nothing saved
 }
 
-TEST(Form2Comm, DataStartZeroGivesTheCutFailureMessage) {
+TEST(SettingsCommTest, DataStartZeroGivesTheCutFailureMessage) {
     CommTest t;
-    Box(t.form, "Text4")->setText("0");
+    Box(t.form, "dataStartBox")->setText("0");
     t.instrument.answerWith("01A+012.345\r");
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
@@ -128,25 +128,25 @@ TEST(Form2Comm, DataStartZeroGivesTheCutFailureMessage) {
     t.expectIdle();
 }
 
-TEST(Form2Comm, AReadingTooLargeToHoldGivesTheCutFailureMessage) {
+TEST(SettingsCommTest, AReadingTooLargeToHoldGivesTheCutFailureMessage) {
     CommTest t;
-    Box(t.form, "Text4")->setText("1");
+    Box(t.form, "dataStartBox")->setText("1");
     t.instrument.answerWith("9E999\r");
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
     EXPECT_EQ(t.messages[0].text, kCutMessage);
 }
 
-TEST(Form2Comm, NoReplyTimesOutOnTheSecondTickAndASecondTestStartsAtOnce) {
+TEST(SettingsCommTest, NoReplyTimesOutOnTheSecondTickAndASecondTestStartsAtOnce) {
     CommTest t;
     t.startTest();
     ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
     EXPECT_TRUE(t.timer->isActive());
-    t.form.Timer1_Timer();
+    t.form.onTestTimeout();
     EXPECT_TRUE(t.messages.empty());
     EXPECT_FALSE(t.form.isEnabled());
     EXPECT_TRUE(t.port->isOpen());
-    t.form.Timer1_Timer();
+    t.form.onTestTimeout();
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
     EXPECT_EQ(t.messages[0].title, "ZIV - 警告");
@@ -161,7 +161,7 @@ TEST(Form2Comm, NoReplyTimesOutOnTheSecondTickAndASecondTestStartsAtOnce) {
     EXPECT_EQ(t.messages[0].title, "通信成功");
 }
 
-TEST(Form2Comm, TheRunningTimerEndsASilentTest) {
+TEST(SettingsCommTest, TheRunningTimerEndsASilentTest) {
     CommTest t;
     t.startTest(true);
     ASSERT_TRUE(t.waitForMessage());
@@ -170,7 +170,7 @@ TEST(Form2Comm, TheRunningTimerEndsASilentTest) {
     t.expectIdle();
 }
 
-TEST(Form2Comm, APortWithNoDeviceGivesThePortMessageAtOnce) {
+TEST(SettingsCommTest, APortWithNoDeviceGivesThePortMessageAtOnce) {
     CommTest t;
     BindPort(t.root, 1, t.root / "no-device");
     t.startTest();
@@ -180,9 +180,9 @@ TEST(Form2Comm, APortWithNoDeviceGivesThePortMessageAtOnce) {
     t.expectIdle();
 }
 
-TEST(Form2Comm, SettingsTheLineCannotTakeGiveThePortMessage) {
+TEST(SettingsCommTest, SettingsTheLineCannotTakeGiveThePortMessage) {
     CommTest t;
-    List(t.form, "Combo4")->setCurrentIndex(0);  // 4 data bits
+    List(t.form, "dataBitsList")->setCurrentIndex(0);  // 4 data bits
     t.startTest();
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_EQ(t.messages[0].text, kPortMessage);
@@ -190,59 +190,59 @@ TEST(Form2Comm, SettingsTheLineCannotTakeGiveThePortMessage) {
     EXPECT_EQ(t.instrument.received(), "");
 }
 
-TEST(Form2Comm, ARequestThatCannotBeSentClosesThePortForTheNextTest) {
+TEST(SettingsCommTest, ARequestThatCannotBeSentClosesThePortForTheNextTest) {
     CommTest t;
-    Box(t.form, "Text3")->setText(QString::fromUtf8("\xF0\x9F\x98\x80"));  // no CP932 form
+    Box(t.form, "requestBox")->setText(QString::fromUtf8("\xF0\x9F\x98\x80"));  // no CP932 form
     t.startTest();
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_EQ(t.messages[0].text, kPortMessage);
     t.expectIdle();
 
     t.messages.clear();
-    Box(t.form, "Text3")->setText("1");
+    Box(t.form, "requestBox")->setText("1");
     t.instrument.answerWith("01A+012.345\r");
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
     EXPECT_EQ(t.messages[0].title, "通信成功");
 }
 
-TEST(Form2Comm, WithoutAPcTerminatorNothingIsSentAndTheTestTimesOut) {
+TEST(SettingsCommTest, WithoutAPcTerminatorNothingIsSentAndTheTestTimesOut) {
     CommTest t;
     const std::string f1 = "1\r\n4800\r\nN\r\n8\r\n2\r\n1\r\n7\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
     WriteBytes(t.linksFile(), f1);
-    Form2 form(t.root.path());
-    QTest::mouseClick(Button(form, "Command3"), Qt::LeftButton);
+    SettingsWindow form(t.root.path());
+    QTest::mouseClick(Button(form, "testButton"), Qt::LeftButton);
     EXPECT_TRUE(t.messages.empty());
     EXPECT_FALSE(form.isEnabled());
-    form.Timer1_Timer();
-    form.Timer1_Timer();
+    form.onTestTimeout();
+    form.onTestTimeout();
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
     EXPECT_EQ(t.instrument.received(), "");
 }
 
-TEST(Form2Comm, TheWindowDoesNotCloseWhileATestWaits) {
+TEST(SettingsCommTest, TheWindowDoesNotCloseWhileATestWaits) {
     CommTest t;
-    QSignalSpy closed(&t.form, &Form2::closed);
+    QSignalSpy closed(&t.form, &SettingsWindow::closed);
     t.form.show();
     t.startTest();
     EXPECT_FALSE(t.form.close());
     EXPECT_EQ(closed.count(), 0);
     EXPECT_TRUE(t.port->isOpen());
-    t.form.Timer1_Timer();
-    t.form.Timer1_Timer();
+    t.form.onTestTimeout();
+    t.form.onTestTimeout();
     EXPECT_TRUE(t.form.close());
     EXPECT_EQ(closed.count(), 1);
 }
 
-TEST(Form2Comm, AnInstrumentThatHangsUpEndsInTheTimeOut) {
+TEST(SettingsCommTest, AnInstrumentThatHangsUpEndsInTheTimeOut) {
     CommTest t;
     t.startTest();
     ASSERT_TRUE(t.instrument.waitForReceived("1\r", kWait));
     t.instrument.closeMaster();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !t.port->isOpen(); }, kWait));
-    t.form.Timer1_Timer();
-    t.form.Timer1_Timer();
+    t.form.onTestTimeout();
+    t.form.onTestTimeout();
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_EQ(t.messages[0].text, "通信エラーが発生しました。");
     t.expectIdle();

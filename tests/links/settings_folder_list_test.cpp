@@ -73,7 +73,7 @@ TEST(FolderList, UserOpensFoldersByEnterDoubleClickAndTheUpButton) {
     list.show();
     ASSERT_TRUE(list.setPath(Q(root / "a")));
     QSignalSpy changed(&list, &FolderList::pathChanged);
-    auto* view = list.findChild<QListView*>("Dir1List");
+    auto* view = list.findChild<QListView*>("folderView");
     ASSERT_TRUE(view);
 
     QModelIndex c = WaitForEntry(view, "c");
@@ -91,7 +91,7 @@ TEST(FolderList, UserOpensFoldersByEnterDoubleClickAndTheUpButton) {
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].toString().toStdString(), root / "a/c");
 
-    QTest::mouseClick(list.findChild<QToolButton*>("Dir1Up"), Qt::LeftButton);
+    QTest::mouseClick(list.findChild<QToolButton*>("folderUpButton"), Qt::LeftButton);
     EXPECT_EQ(list.path().toStdString(), root / "a");
     EXPECT_EQ(changed.count(), 2);
 
@@ -110,5 +110,5 @@ TEST(FolderList, UpStopsAtTheTop) {
     list.goUp();
     EXPECT_EQ(list.path(), "/");
     EXPECT_EQ(changed.count(), 0);
-    EXPECT_FALSE(list.findChild<QToolButton*>("Dir1Up")->isEnabled());
+    EXPECT_FALSE(list.findChild<QToolButton*>("folderUpButton")->isEnabled());
 }

@@ -22,41 +22,41 @@ namespace ziv {
 class FolderList;
 class SerialPort;
 
-class Form2 : public QWidget {
+class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form2(const std::string& savePath, QWidget* parent = nullptr);
-    ~Form2() override;
+    explicit SettingsWindow(const std::string& savePath, QWidget* parent = nullptr);
+    ~SettingsWindow() override;
 
     // Window state, for the tests.
-    const InstrumentLinks& instrumentLinks() const { return InstrumentLinks_; }
-    const std::string& replyBuffer() const { return ReplyBuffer; }
-    int testTicks() const { return TestTicks; }
+    const InstrumentLinks& instrumentLinks() const { return links_; }
+    const std::string& replyBuffer() const { return replyBuffer_; }
+    int testTicks() const { return testTicks_; }
     bool testWaiting() const { return testWaiting_; }
 
 public slots:
-    void Form_Load();
-    void Combo1_Click();
-    void Combo2_Click();
-    void Combo3_Click();
-    void Combo4_Click();
-    void Combo5_Click();
-    void Combo6_Click();
-    void Combo7_Click();
-    void Combo8_Click();
-    void Combo9_Click();
-    void Text1_Change();
-    void Text2_Change();
-    void Text3_Change();
-    void Text4_Change();
-    void Text5_Change();
-    void Text6_Change();
-    void Dir1_Change();
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void MSComm1_OnComm();
-    void Timer1_Timer();
+    void loadSettings();
+    void keyChosen();
+    void baudRateChosen();
+    void parityChosen();
+    void dataBitsChosen();
+    void stopBitsChosen();
+    void pcTerminatorChosen();
+    void portChosen();
+    void deviceTerminatorChosen();
+    void handshakeChosen();
+    void displayNameEdited();
+    void inputNameEdited();
+    void requestEdited();
+    void dataStartEdited();
+    void dataLengthEdited();
+    void folderPathEdited();
+    void folderChosen();
+    void saveAndClose();
+    void cancel();
+    void startCommTest();
+    void onPortData();
+    void onTestTimeout();
 
 signals:
     // However the window closes: "OK", "Cancel" or the close box.
@@ -82,27 +82,27 @@ private:
     void finishTest(bool success, const QString& text);
 
     std::string savePath_;
-    InstrumentLinks InstrumentLinks_{};
+    InstrumentLinks links_{};
     // Set when RS232C.dat exists but could not be read: the table shown is not
     // the file's, so "OK" must not write it over.
     std::string linksUnreadable_;
-    std::string ReplyBuffer;
-    size_t replyBytes_ = 0;  // received bytes behind ReplyBuffer, for the cap
-    int TestTicks = 0;
-    int SkipDirChange = 0;
-    int SkipTextChange = 0;
+    std::string replyBuffer_;
+    size_t replyBytes_ = 0;  // received bytes behind replyBuffer_, for the cap
+    int testTicks_ = 0;
+    int skipDirChange_ = 0;
+    int skipTextChange_ = 0;
     bool testWaiting_ = false;
     InstrumentLink testLink_;
     bool closedSent_ = false;
 
-    QComboBox* Combo1;
-    QGroupBox* Frame2;
-    QComboBox *Combo2, *Combo3, *Combo4, *Combo5, *Combo6, *Combo7, *Combo8, *Combo9;
-    QLineEdit *Text1, *Text2, *Text3, *Text4, *Text5, *Text6;
-    FolderList* Dir1;
-    QPushButton *Command1, *Command2, *Command3;
-    SerialPort* MSComm1;
-    QTimer* Timer1;
+    QComboBox* keyList_;
+    QGroupBox* keyPanel_;
+    QComboBox *baudRateList_, *parityList_, *dataBitsList_, *stopBitsList_, *pcTerminatorList_, *portList_, *deviceTerminatorList_, *handshakeList_;
+    QLineEdit *displayNameBox_, *inputNameBox_, *requestBox_, *dataStartBox_, *dataLengthBox_, *folderPathBox_;
+    FolderList* folderList_;
+    QPushButton *okButton, *cancelButton, *testButton;
+    SerialPort* port_;
+    QTimer* testTimer_;
 };
 
 }  // namespace ziv

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "form2_support.h"
+#include "settings_support.h"
 #include "platform/folder_list_qt.h"
 
-using ziv::Form2;
+using ziv::SettingsWindow;
 
 namespace {
 
@@ -21,66 +21,66 @@ std::string DefaultFileBytes() {
     return bytes;
 }
 
-ziv::FolderList* Dir1(Form2& form) { return form.findChild<ziv::FolderList*>("Dir1"); }
+ziv::FolderList* folderList_(SettingsWindow& form) { return form.findChild<ziv::FolderList*>("folderList"); }
 
 }  // namespace
 
-TEST(Form2Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
-    Form2Test t;
+TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
+    SettingsWindowTest t;
     ziv::RemoveFile(t.root / "Config");  // not even the folder yet
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
 
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
     EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
     EXPECT_TRUE(t.messages.empty());
 
     EXPECT_EQ(form.windowTitle(), "ZIV");
-    EXPECT_EQ(Control<QGroupBox>(form, "Frame2")->title(), "F1キー");
-    EXPECT_EQ(Shown(form, "Combo1"), "F1キー");
+    EXPECT_EQ(Control<QGroupBox>(form, "keyPanel")->title(), "F1キー");
+    EXPECT_EQ(Shown(form, "keyList"), "F1キー");
     const std::pair<const char*, const char*> f1[] = {
-        {"Combo7", "１"}, {"Combo2", "４８００"}, {"Combo3", "なし"}, {"Combo4", "８"},   {"Combo5", "２"},
-        {"Text3", "1"},   {"Combo6", "ＣＲ"},     {"Combo8", "ＣＲ"}, {"Text4", "5"},     {"Text5", "8"},
-        {"Text1", "マイクロ"}, {"Text2", "M"},    {"Combo9", "ＲＴＳ"}, {"Text6", t.home.c_str()}};
+        {"portList", "１"}, {"baudRateList", "４８００"}, {"parityList", "なし"}, {"dataBitsList", "８"},   {"stopBitsList", "２"},
+        {"requestBox", "1"},   {"pcTerminatorList", "ＣＲ"},     {"deviceTerminatorList", "ＣＲ"}, {"dataStartBox", "5"},     {"dataLengthBox", "8"},
+        {"displayNameBox", "マイクロ"}, {"inputNameBox", "M"},    {"handshakeList", "ＲＴＳ"}, {"folderPathBox", t.home.c_str()}};
     for (auto [control, text] : f1) EXPECT_EQ(Shown(form, control), text) << control;
-    EXPECT_EQ(Dir1(form)->path().toStdString(), t.home);
+    EXPECT_EQ(folderList_(form)->path().toStdString(), t.home);
 
-    QTest::mouseClick(Button(form, "Command2"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
     EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
 }
 
-TEST(Form2Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
-    Form2Test t;
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
-    QComboBox* keys = List(form, "Combo1");
+TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
+    SettingsWindowTest t;
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
+    QComboBox* keys = List(form, "keyList");
 
     keys->setCurrentIndex(2);
-    EXPECT_EQ(Control<QGroupBox>(form, "Frame2")->title(), "F3キー");
-    List(form, "Combo2")->setCurrentIndex(6);
-    EXPECT_EQ(Shown(form, "Combo2"), "９６００");
+    EXPECT_EQ(Control<QGroupBox>(form, "keyPanel")->title(), "F3キー");
+    List(form, "baudRateList")->setCurrentIndex(6);
+    EXPECT_EQ(Shown(form, "baudRateList"), "９６００");
     keys->setCurrentIndex(0);
-    EXPECT_EQ(Shown(form, "Combo2"), "４８００");
+    EXPECT_EQ(Shown(form, "baudRateList"), "４８００");
     keys->setCurrentIndex(2);
-    EXPECT_EQ(Shown(form, "Combo2"), "９６００");
-    QTest::keyClicks(Box(form, "Text1"), "-2");
+    EXPECT_EQ(Shown(form, "baudRateList"), "９６００");
+    QTest::keyClicks(Box(form, "displayNameBox"), "-2");
     // Other lists of F3: what is shown against what is stored.
-    List(form, "Combo3")->setCurrentIndex(0);
-    List(form, "Combo5")->setCurrentIndex(1);
-    List(form, "Combo7")->setCurrentIndex(14);
-    List(form, "Combo8")->setCurrentIndex(2);
-    List(form, "Combo9")->setCurrentIndex(1);
-    EXPECT_EQ(Shown(form, "Combo3"), "偶数");
-    EXPECT_EQ(Shown(form, "Combo5"), "１．５");
-    EXPECT_EQ(Shown(form, "Combo7"), "１５");
-    EXPECT_EQ(Shown(form, "Combo8"), "ＣＲ　ＬＦ");
-    EXPECT_EQ(Shown(form, "Combo9"), "ＸＯｎＸＯｆｆ");
+    List(form, "parityList")->setCurrentIndex(0);
+    List(form, "stopBitsList")->setCurrentIndex(1);
+    List(form, "portList")->setCurrentIndex(14);
+    List(form, "deviceTerminatorList")->setCurrentIndex(2);
+    List(form, "handshakeList")->setCurrentIndex(1);
+    EXPECT_EQ(Shown(form, "parityList"), "偶数");
+    EXPECT_EQ(Shown(form, "stopBitsList"), "１．５");
+    EXPECT_EQ(Shown(form, "portList"), "１５");
+    EXPECT_EQ(Shown(form, "deviceTerminatorList"), "ＣＲ　ＬＦ");
+    EXPECT_EQ(Shown(form, "handshakeList"), "ＸＯｎＸＯｆｆ");
 
     const std::string products = t.folder("製品");
-    Box(form, "Text6")->setText(QString::fromStdString(products));
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    Box(form, "folderPathBox")->setText(QString::fromStdString(products));
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
 
     EXPECT_TRUE(t.messages.empty());
     EXPECT_EQ(closed.count(), 1);
@@ -95,38 +95,38 @@ TEST(Form2Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
     EXPECT_EQ(ReadBytes(t.folderFile()), ziv::ToCp932(products + "\r\n").value());
 }
 
-TEST(Form2Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
-    Form2Test t;
+TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
+    SettingsWindowTest t;
     WriteBytes(t.linksFile(), DefaultFileBytes() + "extra line\r\n");
     WriteBytes(t.folderFile(), t.home + "\r\n");
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
-    List(form, "Combo2")->setCurrentIndex(0);
-    Box(form, "Text1")->setText("ノギス");
-    List(form, "Combo1")->setCurrentIndex(9);
-    Box(form, "Text4")->setText("3");
-    Box(form, "Text6")->setText(QString::fromStdString(t.folder("other")));
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
+    List(form, "baudRateList")->setCurrentIndex(0);
+    Box(form, "displayNameBox")->setText("ノギス");
+    List(form, "keyList")->setCurrentIndex(9);
+    Box(form, "dataStartBox")->setText("3");
+    Box(form, "folderPathBox")->setText(QString::fromStdString(t.folder("other")));
 
-    QTest::mouseClick(Button(form, "Command2"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes() + "extra line\r\n");
     EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
 }
 
-TEST(Form2Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
-    Form2Test t;
-    Form2 form(t.root.path());
+TEST(Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
+    SettingsWindowTest t;
+    SettingsWindow form(t.root.path());
     form.show();
-    QSignalSpy closed(&form, &Form2::closed);
-    List(form, "Combo2")->setCurrentIndex(0);
+    QSignalSpy closed(&form, &SettingsWindow::closed);
+    List(form, "baudRateList")->setCurrentIndex(0);
     const std::string linksBefore = ReadBytes(t.linksFile());
     const std::string folderBefore = ReadBytes(t.folderFile());
     WriteBytes(t.root / "a-file", "x");
 
     for (std::string path : {t.root / "missing", std::string(), t.root / "a-file"}) {
         t.messages.clear();
-        Box(form, "Text6")->setText(QString::fromStdString(path));
-        QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+        Box(form, "folderPathBox")->setText(QString::fromStdString(path));
+        QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
         ASSERT_EQ(t.messages.size(), 1u) << path;
         EXPECT_EQ(t.messages[0].text, "製品フォルダの設定が正しくありません。");
         EXPECT_EQ(t.messages[0].title, "ZIV - 警告");
@@ -138,13 +138,13 @@ TEST(Form2Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
     EXPECT_EQ(ReadBytes(t.folderFile()), folderBefore);
 }
 
-TEST(Form2Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
-    Form2Test t;
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
+TEST(Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
+    SettingsWindowTest t;
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
     ziv::SetWriteFaultHook([](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Rename ? EIO : 0; });
-    Box(form, "Text6")->setText(QString::fromStdString(t.folder("p")));
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    Box(form, "folderPathBox")->setText(QString::fromStdString(t.folder("p")));
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
     ziv::SetWriteFaultHook(nullptr);
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_TRUE(t.messages[0].text.startsWith("製品フォルダの設定が正しくありません。\n"));
@@ -153,46 +153,46 @@ TEST(Form2Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
     EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
 }
 
-TEST(Form2Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
-    Form2Test t;
+TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
+    SettingsWindowTest t;
     // F1 default, F2 with codes no list holds, nothing for F3 to F10.
     std::string f2 = "99\r\n4800\r\nX\r\n8\r\n2\r\nREQ\r\n9\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
     WriteBytes(t.linksFile(), kDefaultRecordBytes + f2);
-    Form2 form(t.root.path());
-    List(form, "Combo1")->setCurrentIndex(1);
-    EXPECT_EQ(Shown(form, "Combo7"), "１");    // the list stays where F1 left it
-    EXPECT_EQ(Shown(form, "Combo3"), "なし");
-    EXPECT_EQ(Shown(form, "Combo6"), "ＣＲ");
-    EXPECT_EQ(Shown(form, "Text3"), "REQ");
-    List(form, "Combo1")->setCurrentIndex(2);
-    EXPECT_EQ(Shown(form, "Text1"), "");
+    SettingsWindow form(t.root.path());
+    List(form, "keyList")->setCurrentIndex(1);
+    EXPECT_EQ(Shown(form, "portList"), "１");    // the list stays where F1 left it
+    EXPECT_EQ(Shown(form, "parityList"), "なし");
+    EXPECT_EQ(Shown(form, "pcTerminatorList"), "ＣＲ");
+    EXPECT_EQ(Shown(form, "requestBox"), "REQ");
+    List(form, "keyList")->setCurrentIndex(2);
+    EXPECT_EQ(Shown(form, "displayNameBox"), "");
     EXPECT_EQ(form.instrumentLinks()[1].PortNumber, "99");
     EXPECT_EQ(form.instrumentLinks()[1].Parity, "X");
     EXPECT_EQ(form.instrumentLinks()[1].PcTerminator, "9");
     EXPECT_EQ(form.instrumentLinks()[2], ziv::InstrumentLink{});
 
-    Box(form, "Text6")->setText(QString::fromStdString(t.home));
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    Box(form, "folderPathBox")->setText(QString::fromStdString(t.home));
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
     std::string expected = kDefaultRecordBytes + f2;
     for (int i = 0; i < 8 * 13; ++i) expected += "\r\n";
     EXPECT_EQ(ReadBytes(t.linksFile()), expected);
 }
 
-TEST(Form2Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
-    Form2Test t;
+TEST(Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
+    SettingsWindowTest t;
     WriteBytes(t.linksFile(), "\r\n\r\nZ\r\n");
-    Form2 form(t.root.path());
-    for (const char* list : {"Combo7", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Combo8", "Combo9"})
+    SettingsWindow form(t.root.path());
+    for (const char* list : {"portList", "baudRateList", "parityList", "dataBitsList", "stopBitsList", "pcTerminatorList", "deviceTerminatorList", "handshakeList"})
         EXPECT_EQ(List(form, list)->currentIndex(), -1) << list;
     EXPECT_EQ(form.instrumentLinks()[0].Parity, "Z");
 }
 
-TEST(Form2Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
-    Form2Test t;
+TEST(Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
+    SettingsWindowTest t;
     const std::string a = t.folder("a"), b = t.folder("a/b"), c = t.folder("c");
-    Form2 form(t.root.path());
-    QLineEdit* text6 = Box(form, "Text6");
-    ziv::FolderList* dir1 = Dir1(form);
+    SettingsWindow form(t.root.path());
+    QLineEdit* text6 = Box(form, "folderPathBox");
+    ziv::FolderList* dir1 = folderList_(form);
 
     // Typing a folder moves the list; the list does not write back.
     text6->clear();
@@ -224,23 +224,23 @@ TEST(Form2Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
     EXPECT_EQ(dir1->path().toStdString(), a);
 }
 
-TEST(Form2Settings, StoredFolderIsShownEvenWhenItIsGone) {
-    Form2Test t;
+TEST(Settings, StoredFolderIsShownEvenWhenItIsGone) {
+    SettingsWindowTest t;
     const std::string kept = t.folder("kept");
     WriteBytes(t.folderFile(), ziv::ToCp932("/elsewhere\r\n\r\n" + kept + "/gone/deeper\r\n\r\n").value());
-    Form2 form(t.root.path());
-    EXPECT_EQ(Shown(form, "Text6"), kept + "/gone/deeper");
-    EXPECT_EQ(Dir1(form)->path().toStdString(), kept);
+    SettingsWindow form(t.root.path());
+    EXPECT_EQ(Shown(form, "folderPathBox"), kept + "/gone/deeper");
+    EXPECT_EQ(folderList_(form)->path().toStdString(), kept);
     EXPECT_TRUE(t.messages.empty());
     // ... and "OK" refuses it until the user chooses a folder.
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
     EXPECT_EQ(t.messages.size(), 1u);
 }
 
-TEST(Form2Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
-    Form2Test t;
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
+TEST(Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
+    SettingsWindowTest t;
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
     form.show();
     EXPECT_TRUE(form.close());
     EXPECT_EQ(closed.count(), 1);
@@ -251,7 +251,7 @@ TEST(Form2Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
 
 namespace {
 
-bool WarnedAbout(const Form2Test& t, const std::string& part) {
+bool WarnedAbout(const SettingsWindowTest& t, const std::string& part) {
     for (const auto& m : t.messages)
         if (m.title == "ZIV - 警告" && m.text.toStdString().find(part) != std::string::npos) return true;
     return false;
@@ -261,19 +261,19 @@ bool WarnedAbout(const Form2Test& t, const std::string& part) {
 
 // RS232C.dat that exists but cannot be read holds the user's settings: the
 // window says so and "OK" never writes the empty table shown over it.
-TEST(Form2Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
-    Form2Test t;
+TEST(Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
+    SettingsWindowTest t;
     WriteBytes(t.linksFile(), DefaultFileBytes());
     const auto size = (std::uintmax_t(256) << 20) + 1;  // beyond what is read; sparse
     std::filesystem::resize_file(t.linksFile(), size);
     const std::string products = t.folder("製品");
-    Form2 form(t.root.path());
-    QSignalSpy closed(&form, &Form2::closed);
+    SettingsWindow form(t.root.path());
+    QSignalSpy closed(&form, &SettingsWindow::closed);
     EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
 
     t.messages.clear();
-    Box(form, "Text6")->setText(QString::fromStdString(products));
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    Box(form, "folderPathBox")->setText(QString::fromStdString(products));
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
     EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
     EXPECT_EQ(closed.count(), 0);
     EXPECT_EQ(std::filesystem::file_size(t.linksFile()), size);
@@ -281,24 +281,24 @@ TEST(Form2Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
 
 // A request text copied with its line end, pasted or set into a one-line box,
 // must not add lines to RS232C.dat and shift every later field.
-TEST(Form2Settings, LineBreaksNeverReachTheLinksFile) {
-    Form2Test t;
+TEST(Settings, LineBreaksNeverReachTheLinksFile) {
+    SettingsWindowTest t;
     const std::string products = t.folder("製品");
-    Form2 form(t.root.path());
+    SettingsWindow form(t.root.path());
     form.show();
-    QSignalSpy closed(&form, &Form2::closed);
+    QSignalSpy closed(&form, &SettingsWindow::closed);
 
-    QLineEdit* command = Box(form, "Text3");
+    QLineEdit* command = Box(form, "requestBox");
     command->selectAll();
     QGuiApplication::clipboard()->setText("R\r\n");
     command->paste();
     EXPECT_EQ(command->text(), "R");
-    Box(form, "Text1")->setText("ノギス\r\n2");
-    EXPECT_EQ(Box(form, "Text1")->text(), "ノギス");
-    Box(form, "Text6")->setText(QString::fromStdString(products + "\n"));
-    EXPECT_EQ(Box(form, "Text6")->text().toStdString(), products);
+    Box(form, "displayNameBox")->setText("ノギス\r\n2");
+    EXPECT_EQ(Box(form, "displayNameBox")->text(), "ノギス");
+    Box(form, "folderPathBox")->setText(QString::fromStdString(products + "\n"));
+    EXPECT_EQ(Box(form, "folderPathBox")->text().toStdString(), products);
 
-    QTest::mouseClick(Button(form, "Command1"), Qt::LeftButton);
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
     std::vector<std::string> lines = FileLines(t.linksFile());
     ASSERT_EQ(lines.size(), 130u);

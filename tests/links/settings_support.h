@@ -12,23 +12,23 @@
 #include <vector>
 
 #include "common/text_file.h"
-#include "links/form2_ui.h"
+#include "links/settings_window_ui.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
 #include "temp_root.h"
 
-struct Form2Test {
+struct SettingsWindowTest {
     TempRoot root;
     std::string home = root / "home";
     std::vector<ziv::ShownMessage> messages;
 
-    Form2Test() {
+    SettingsWindowTest() {
         ziv::MakeFolders(home);
         ziv::MakeFolders(root / "Config");
         setenv("HOME", home.c_str(), 1);
         ziv::SetMessageSink([this](const ziv::ShownMessage& m) { messages.push_back(m); });
     }
-    ~Form2Test() { ziv::SetMessageSink(nullptr); }
+    ~SettingsWindowTest() { ziv::SetMessageSink(nullptr); }
 
     std::string linksFile() const { return root / "Config/RS232C.dat"; }
     std::string folderFile() const { return root / "Config/ProductDir.dat"; }
@@ -39,14 +39,14 @@ struct Form2Test {
 };
 
 template <class T>
-T* Control(ziv::Form2& form, const char* name) {
+T* Control(ziv::SettingsWindow& form, const char* name) {
     return form.findChild<T*>(name);
 }
-inline QComboBox* List(ziv::Form2& form, const char* name) { return Control<QComboBox>(form, name); }
-inline QLineEdit* Box(ziv::Form2& form, const char* name) { return Control<QLineEdit>(form, name); }
-inline QPushButton* Button(ziv::Form2& form, const char* name) { return Control<QPushButton>(form, name); }
+inline QComboBox* List(ziv::SettingsWindow& form, const char* name) { return Control<QComboBox>(form, name); }
+inline QLineEdit* Box(ziv::SettingsWindow& form, const char* name) { return Control<QLineEdit>(form, name); }
+inline QPushButton* Button(ziv::SettingsWindow& form, const char* name) { return Control<QPushButton>(form, name); }
 
-inline std::string Shown(ziv::Form2& form, const char* name) {
+inline std::string Shown(ziv::SettingsWindow& form, const char* name) {
     if (auto* list = List(form, name)) return list->currentText().toStdString();
     if (auto* box = Box(form, name)) return box->text().toStdString();
     return "<no control " + std::string(name) + ">";

@@ -1,0 +1,487 @@
+#include "links/settings_window_ui.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "common/numbers.h"
+#include "platform/folder_list_qt.h"
+#include "platform/message_box_qt.h"
+#include "platform/paths.h"
+#include "platform/serial_port_qt.h"
+
+namespace ziv {
+
+namespace {
+
+using CodeList = std::vector<std::pair<const char*, const char*>>;
+
+const CodeList kPortNumbers = {{"１", "1"},   {"２", "2"},   {"３", "3"},   {"４", "4"},   {"５", "5"},
+                               {"６", "6"},   {"７", "7"},   {"８", "8"},   {"９", "9"},   {"１０", "10"},
+                               {"１１", "11"}, {"１２", "12"}, {"１３", "13"}, {"１４", "14"}, {"１５", "15"}};
+const CodeList kBaudRates = {{"１１０", "110"},       {"３００", "300"},       {"６００", "600"},
+                             {"１２００", "1200"},    {"２４００", "2400"},    {"４８００", "4800"},
+                             {"９６００", "9600"},    {"１４４００", "14400"}, {"１９２００", "19200"},
+                             {"２８８００", "28800"}, {"３８４００", "38400"}, {"５６０００", "56000"},
+                             {"１２８０００", "128000"}, {"２５６０００", "256000"}};
+const CodeList kParities = {{"偶数", "E"}, {"マーク", "M"}, {"なし", "N"}, {"奇数", "O"}, {"スペース", "S"}};
+const CodeList kDataBits = {{"４", "4"}, {"５", "5"}, {"６", "6"}, {"７", "7"}, {"８", "8"}};
+const CodeList kStopBits = {{"１", "1"}, {"１．５", "1.5"}, {"２", "2"}};
+const CodeList kTerminators = {{"ＣＲ", "1"}, {"ＬＦ", "2"}, {"ＣＲ　ＬＦ", "3"}};
+const CodeList kHandshakes = {{"なし", "0"}, {"ＸＯｎＸＯｆｆ", "1"}, {"ＲＴＳ", "2"}, {"ＲＴＳＸＯｎＸＯｆｆ", "3"}};
+
+const char* const kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
+const char* const kTimeoutMessage = "通信エラーが発生しました。";
+const char* const kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
+const char* const kFolderMessage = "製品フォルダの設定が正しくありません。";
+const char* const kSuccessTitle = "通信成功";
+constexpr int kTestTickMs = 1000;
+
+QComboBox* PickList(const char* name, const CodeList& entries, QWidget* parent) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setEditable(false);
+    for (const auto& entry : entries) combo->addItem(QString::fromUtf8(entry.first));
+    combo->setCurrentIndex(-1);
+    return combo;
+}
+
+QLineEdit* TextBox(const char* name, QWidget* parent) {
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    return box;
+}
+
+// A control under its label, as one cell of a row.
+QWidget* Labelled(const char* label, QWidget* control, QWidget* parent) {
+    auto* cell = new QWidget(parent);
+    auto* layout = new QVBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* caption = new QLabel(QString::fromUtf8(label), cell);
+    caption->setBuddy(control);
+    layout->addWidget(caption);
+    control->setParent(cell);
+    layout->addWidget(control);
+    return cell;
+}
+
+QFont UiFont(QFont font) {
+    font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+                      QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans CJK JP")});
+    return font;
+}
+
+// The nearest folder that exists at or above a path; empty when there is none.
+QString NearestExistingFolder(const QString& path) {
+    if (path.isEmpty()) return {};
+    QString candidate = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    for (;;) {
+        if (QFileInfo(candidate).isDir()) return candidate;
+        QString parent = QFileInfo(candidate).path();
+        if (parent == candidate) return {};
+        candidate = parent;
+    }
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(const std::string& savePath, QWidget* parent) : QWidget(parent), savePath_(savePath) {
+    // A window of its own even when given a parent.
+    setWindowFlag(Qt::Window);
+    setWindowTitle("ZIV");
+    setFont(UiFont(font()));
+    buildControls();
+    port_ = new SerialPort(this);
+    port_->setObjectName("port");
+    port_->setDeviceRoot(savePath_);
+    testTimer_ = new QTimer(this);
+    testTimer_->setObjectName("testTimer");
+    testTimer_->setInterval(0);
+    connectHandlers();
+    loadSettings();
+}
+
+SettingsWindow::~SettingsWindow() = default;
+
+void SettingsWindow::buildControls() {
+    auto* frame1 = new QGroupBox("F1～F10キーと通信の設定", this);
+    frame1->setObjectName("linksPanel");
+    keyList_ = new QComboBox(frame1);
+    keyList_->setObjectName("keyList");
+    for (int key = 1; key <= 10; ++key) keyList_->addItem(QStringLiteral("F%1キー").arg(key));
+    keyPanel_ = new QGroupBox("F1キー", frame1);
+    keyPanel_->setObjectName("keyPanel");
+
+    portList_ = PickList("portList", kPortNumbers, keyPanel_);
+    handshakeList_ = PickList("handshakeList", kHandshakes, keyPanel_);
+    baudRateList_ = PickList("baudRateList", kBaudRates, keyPanel_);
+    parityList_ = PickList("parityList", kParities, keyPanel_);
+    dataBitsList_ = PickList("dataBitsList", kDataBits, keyPanel_);
+    stopBitsList_ = PickList("stopBitsList", kStopBits, keyPanel_);
+    requestBox_ = TextBox("requestBox", keyPanel_);
+    pcTerminatorList_ = PickList("pcTerminatorList", kTerminators, keyPanel_);
+    deviceTerminatorList_ = PickList("deviceTerminatorList", kTerminators, keyPanel_);
+    dataStartBox_ = TextBox("dataStartBox", keyPanel_);
+    dataLengthBox_ = TextBox("dataLengthBox", keyPanel_);
+    displayNameBox_ = TextBox("displayNameBox", keyPanel_);
+    inputNameBox_ = TextBox("inputNameBox", keyPanel_);
+    testButton = new QPushButton("通信テスト", keyPanel_);
+    testButton->setObjectName("testButton");
+
+    auto* rows = new QGridLayout(keyPanel_);
+    rows->addWidget(Labelled("ＣＯＭポート番号", portList_, keyPanel_), 0, 0);
+    rows->addWidget(Labelled("ハンドシェイク", handshakeList_, keyPanel_), 0, 1);
+    rows->addWidget(Labelled("ボーレート（通信速度）", baudRateList_, keyPanel_), 1, 0);
+    rows->addWidget(Labelled("パリティー", parityList_, keyPanel_), 1, 1);
+    rows->addWidget(Labelled("データ長", dataBitsList_, keyPanel_), 1, 2);
+    rows->addWidget(Labelled("ストップビット", stopBitsList_, keyPanel_), 1, 3);
+    rows->addWidget(Labelled("データ取得用コマンド", requestBox_, keyPanel_), 2, 0);
+    rows->addWidget(Labelled("ＰＣ側送信完了文字", pcTerminatorList_, keyPanel_), 2, 1);
+    rows->addWidget(Labelled("機器側送信完了文字", deviceTerminatorList_, keyPanel_), 2, 2);
+    rows->addWidget(Labelled("データ開始位置", dataStartBox_, keyPanel_), 3, 0);
+    rows->addWidget(Labelled("データ長", dataLengthBox_, keyPanel_), 3, 1);
+    rows->addWidget(Labelled("表示用機器名", displayNameBox_, keyPanel_), 4, 0);
+    rows->addWidget(Labelled("入力用機器名", inputNameBox_, keyPanel_), 4, 1);
+    rows->addWidget(testButton, 4, 3, Qt::AlignBottom);
+
+    auto* keyRow = new QHBoxLayout;
+    auto* keyLabel = new QLabel("キー選択", frame1);
+    keyLabel->setBuddy(keyList_);
+    keyRow->addWidget(keyLabel);
+    keyRow->addWidget(keyList_);
+    keyRow->addStretch(1);
+    auto* frame1Layout = new QVBoxLayout(frame1);
+    frame1Layout->addLayout(keyRow);
+    frame1Layout->addWidget(keyPanel_);
+
+    auto* frame3 = new QGroupBox("製品フォルダ設定", this);
+    frame3->setObjectName("productFolderPanel");
+    folderList_ = new FolderList(frame3);
+    folderList_->setObjectName("folderList");
+    folderPathBox_ = TextBox("folderPathBox", frame3);
+    auto* frame3Layout = new QVBoxLayout(frame3);
+    frame3Layout->addWidget(folderList_, 1);
+    auto* pathLabel = new QLabel("フォルダパス", frame3);
+    pathLabel->setBuddy(folderPathBox_);
+    frame3Layout->addWidget(pathLabel);
+    frame3Layout->addWidget(folderPathBox_);
+
+    cancelButton = new QPushButton("Cancel", this);
+    cancelButton->setObjectName("cancelButton");
+    okButton = new QPushButton("OK", this);
+    okButton->setObjectName("okButton");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cancelButton);
+    buttons->addWidget(okButton);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(frame1);
+    layout->addWidget(frame3, 1);
+    layout->addLayout(buttons);
+}
+
+void SettingsWindow::connectHandlers() {
+    auto onPick = [this](QComboBox* combo, void (SettingsWindow::*handler)()) {
+        connect(combo, &QComboBox::currentIndexChanged, this, handler);
+    };
+    onPick(keyList_, &SettingsWindow::keyChosen);
+    onPick(baudRateList_, &SettingsWindow::baudRateChosen);
+    onPick(parityList_, &SettingsWindow::parityChosen);
+    onPick(dataBitsList_, &SettingsWindow::dataBitsChosen);
+    onPick(stopBitsList_, &SettingsWindow::stopBitsChosen);
+    onPick(pcTerminatorList_, &SettingsWindow::pcTerminatorChosen);
+    onPick(portList_, &SettingsWindow::portChosen);
+    onPick(deviceTerminatorList_, &SettingsWindow::deviceTerminatorChosen);
+    onPick(handshakeList_, &SettingsWindow::handshakeChosen);
+    auto onEdit = [this](QLineEdit* box, void (SettingsWindow::*handler)()) {
+        connect(box, &QLineEdit::textChanged, this, handler);
+    };
+    onEdit(displayNameBox_, &SettingsWindow::displayNameEdited);
+    onEdit(inputNameBox_, &SettingsWindow::inputNameEdited);
+    onEdit(requestBox_, &SettingsWindow::requestEdited);
+    onEdit(dataStartBox_, &SettingsWindow::dataStartEdited);
+    onEdit(dataLengthBox_, &SettingsWindow::dataLengthEdited);
+    onEdit(folderPathBox_, &SettingsWindow::folderPathEdited);
+    connect(folderList_, &FolderList::pathChanged, this, &SettingsWindow::folderChosen);
+    connect(okButton, &QPushButton::clicked, this, &SettingsWindow::saveAndClose);
+    connect(cancelButton, &QPushButton::clicked, this, &SettingsWindow::cancel);
+    connect(testButton, &QPushButton::clicked, this, &SettingsWindow::startCommTest);
+    connect(port_, &SerialPort::onComm, this, &SettingsWindow::onPortData);
+    connect(testTimer_, &QTimer::timeout, this, &SettingsWindow::onTestTimeout);
+}
+
+// ---- Opening ---------------------------------------------------------------
+
+void SettingsWindow::loadSettings() {
+    loadProductFolder();
+    moveFolderListTo(folderPathBox_->text());
+    loadLinks();
+    keyList_->setCurrentIndex(0);
+    keyChosen();
+}
+
+void SettingsWindow::loadProductFolder() {
+    const std::string file = ProductFolderFilePath(savePath_);
+    if (IsFile(file)) {
+        folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file)));
+        return;
+    }
+    const std::string folder = DefaultProductFolder();
+    folderPathBox_->setText(QString::fromStdString(folder));
+    MakeFolders(JoinPath(savePath_, "Config"));
+    if (auto written = SaveProductFolder(file, folder); !written)
+        ShowWarning(this, QString::fromStdString(written.error));
+}
+
+// A stored folder that has gone leaves the list at the nearest folder above it
+// (or the home folder); the path box keeps the stored text for the user to see.
+void SettingsWindow::moveFolderListTo(const QString& text) {
+    QString target = NearestExistingFolder(text);
+    if (target.isEmpty()) target = QDir::homePath();
+    if (QDir::cleanPath(target) == folderList_->path()) return;
+    skipDirChange_ = 1;
+    if (!folderList_->setPath(target) || skipDirChange_) skipDirChange_ = 0;
+}
+
+void SettingsWindow::loadLinks() {
+    const std::string file = LinksFilePath(savePath_);
+    LinksRead read = ReadInstrumentLinks(file);
+    if (read.status == ReadStatus::Missing) {
+        MakeFolders(JoinPath(savePath_, "Config"));
+        if (auto written = WriteDefaultLinks(file); !written) {
+            ShowWarning(this, QString::fromStdString(written.error));
+            links_.fill(DefaultInstrumentLink());
+            return;
+        }
+        read = ReadInstrumentLinks(file);
+    }
+    if (read.status == ReadStatus::Unreadable) {
+        linksUnreadable_ = read.error;
+        ShowWarning(this, QString::fromStdString(read.error));
+    }
+    links_ = read.links;
+}
+
+// ---- Showing and editing a record ----------------------------------------------
+
+InstrumentLink* SettingsWindow::selectedLink() {
+    int key = keyList_->currentIndex();
+    if (key < 0 || key >= int(links_.size())) return nullptr;
+    return &links_[size_t(key)];
+}
+
+void SettingsWindow::keyChosen() {
+    InstrumentLink* link = selectedLink();
+    if (!link) return;
+    keyPanel_->setTitle(keyList_->currentText());
+    // Every control set below writes the same value back into the record.
+    const InstrumentLink& shown = *link;
+    showCode(portList_, kPortNumbers, shown.PortNumber);
+    showCode(baudRateList_, kBaudRates, shown.BaudRate);
+    showCode(parityList_, kParities, shown.Parity);
+    showCode(dataBitsList_, kDataBits, shown.DataBits);
+    showCode(stopBitsList_, kStopBits, shown.StopBits);
+    requestBox_->setText(QString::fromStdString(shown.DataCommand));
+    showCode(pcTerminatorList_, kTerminators, shown.PcTerminator);
+    showCode(deviceTerminatorList_, kTerminators, shown.DeviceTerminator);
+    dataStartBox_->setText(QString::fromStdString(shown.DataStart));
+    dataLengthBox_->setText(QString::fromStdString(shown.DataLength));
+    displayNameBox_->setText(QString::fromStdString(shown.DisplayName));
+    inputNameBox_->setText(QString::fromStdString(shown.InputName));
+    showCode(handshakeList_, kHandshakes, shown.Handshake);
+}
+
+// A code that is not in the list leaves the list where it was.
+void SettingsWindow::showCode(QComboBox* combo, const CodeList& list, const std::string& code) {
+    for (size_t pos = 0; pos < list.size(); ++pos)
+        if (code == list[pos].second) {
+            combo->setCurrentIndex(int(pos));
+            return;
+        }
+}
+
+void SettingsWindow::storeCode(QComboBox* combo, const CodeList& list, std::string InstrumentLink::*field) {
+    InstrumentLink* link = selectedLink();
+    int pos = combo->currentIndex();
+    if (!link || pos < 0 || pos >= int(list.size())) return;
+    link->*field = list[size_t(pos)].second;
+}
+
+// Every box is stored as one line of a file: a pasted or set text keeps only
+// what comes before its first line break. True when the box was changed (its
+// handler then runs again with the cut text).
+bool SettingsWindow::cutAtLineBreak(QLineEdit* box) {
+    const QString text = box->text();
+    qsizetype at = -1;
+    for (qsizetype i = 0; i < text.size() && at < 0; ++i)
+        if (text[i] == QChar('\r') || text[i] == QChar('\n')) at = i;
+    if (at < 0) return false;
+    box->setText(text.left(at));
+    return true;
+}
+
+void SettingsWindow::storeText(QLineEdit* box, std::string InstrumentLink::*field) {
+    if (cutAtLineBreak(box)) return;
+    if (InstrumentLink* link = selectedLink()) link->*field = box->text().toStdString();
+}
+
+void SettingsWindow::baudRateChosen() { storeCode(baudRateList_, kBaudRates, &InstrumentLink::BaudRate); }
+void SettingsWindow::parityChosen() { storeCode(parityList_, kParities, &InstrumentLink::Parity); }
+void SettingsWindow::dataBitsChosen() { storeCode(dataBitsList_, kDataBits, &InstrumentLink::DataBits); }
+void SettingsWindow::stopBitsChosen() { storeCode(stopBitsList_, kStopBits, &InstrumentLink::StopBits); }
+void SettingsWindow::pcTerminatorChosen() { storeCode(pcTerminatorList_, kTerminators, &InstrumentLink::PcTerminator); }
+void SettingsWindow::portChosen() { storeCode(portList_, kPortNumbers, &InstrumentLink::PortNumber); }
+void SettingsWindow::deviceTerminatorChosen() { storeCode(deviceTerminatorList_, kTerminators, &InstrumentLink::DeviceTerminator); }
+void SettingsWindow::handshakeChosen() { storeCode(handshakeList_, kHandshakes, &InstrumentLink::Handshake); }
+
+void SettingsWindow::displayNameEdited() { storeText(displayNameBox_, &InstrumentLink::DisplayName); }
+void SettingsWindow::inputNameEdited() { storeText(inputNameBox_, &InstrumentLink::InputName); }
+void SettingsWindow::requestEdited() { storeText(requestBox_, &InstrumentLink::DataCommand); }
+void SettingsWindow::dataStartEdited() { storeText(dataStartBox_, &InstrumentLink::DataStart); }
+void SettingsWindow::dataLengthEdited() { storeText(dataLengthBox_, &InstrumentLink::DataLength); }
+
+// ---- Product folder: the path box and the folder list follow each other ---------
+
+void SettingsWindow::folderPathEdited() {
+    if (cutAtLineBreak(folderPathBox_)) return;
+    if (skipTextChange_) {
+        skipTextChange_ = 0;
+        return;
+    }
+    const QString text = folderPathBox_->text();
+    if (text.isEmpty() || !QFileInfo(text).isDir()) return;
+    if (QDir::cleanPath(QFileInfo(text).absoluteFilePath()) == folderList_->path()) return;
+    skipDirChange_ = 1;
+    // A folder that cannot be listed leaves the list where it is, and no flag behind.
+    if (!folderList_->setPath(text)) skipDirChange_ = 0;
+}
+
+void SettingsWindow::folderChosen() {
+    if (skipDirChange_) {
+        skipDirChange_ = 0;
+        return;
+    }
+    const QString path = folderList_->path();
+    if (folderPathBox_->text() == path) return;
+    skipTextChange_ = 1;
+    folderPathBox_->setText(path);
+}
+
+// ---- Closing -------------------------------------------------------------------
+
+void SettingsWindow::saveAndClose() {
+    if (!linksUnreadable_.empty()) {
+        ShowWarning(this, QString::fromStdString(linksUnreadable_));
+        return;
+    }
+    const QString text = folderPathBox_->text();
+    if (text.isEmpty() || !QFileInfo(text).isDir()) {
+        ShowWarning(this, kFolderMessage);
+        return;
+    }
+    // The message names the file that could not be written and why.
+    WriteResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
+    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
+    if (!written) {
+        ShowWarning(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(written.error));
+        return;
+    }
+    close();
+}
+
+void SettingsWindow::cancel() { close(); }
+
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    // The port is open while a test waits; the test ends within two ticks.
+    if (testWaiting_) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (!closedSent_) {
+        closedSent_ = true;
+        emit closed();
+    }
+}
+
+// ---- Communication test --------------------------------------------------------
+
+void SettingsWindow::startCommTest() {
+    InstrumentLink* link = selectedLink();
+    if (!link || testWaiting_) return;
+    testLink_ = *link;
+    setEnabled(false);
+    port_->setHandshaking(WholeNumberFromText(testLink_.Handshake).value_or(-1));
+    port_->setNullDiscard(true);
+    port_->setSettings(SerialSettingsText(testLink_));
+    port_->setRThreshold(1);
+    port_->setSThreshold(0);
+    port_->setCommPort(WholeNumberFromText(testLink_.PortNumber).value_or(0));
+    replyBuffer_.clear();
+    replyBytes_ = 0;
+    port_->clearInBuffer();
+    port_->clearOutBuffer();
+    if (!port_->open()) return finishTest(false, kPortMessage);
+    if (auto request = CommandText(testLink_); request && !port_->output(*request)) {
+        port_->close();  // left open, it would refuse the next test
+        return finishTest(false, kPortMessage);
+    }
+    testTicks_ = 0;
+    testTimer_->start(kTestTickMs);
+    testWaiting_ = true;
+}
+
+void SettingsWindow::onPortData() {
+    if (port_->commEvent() != 2 || !testWaiting_) return;
+    size_t taken = 0;
+    replyBuffer_ += port_->input(kReplyByteLimit - replyBytes_, &taken);
+    replyBytes_ += taken;
+    if (!ReplyComplete(replyBuffer_, testLink_)) return;
+    endTest();
+    auto value = CutReply(replyBuffer_, testLink_);
+    double reading = value ? std::fabs(NumberFromText(*value)) : 0;
+    if (!value || !std::isfinite(reading)) return finishTest(false, kCutMessage);
+    finishTest(true, QStringLiteral("［取得データ］\r\n") + QString::fromStdString(replyBuffer_) +
+                         QStringLiteral("\r\n\r\n［整形したデータ］\r\n") +
+                         QString::fromStdString(CompactDecimalText(reading)));
+}
+
+void SettingsWindow::onTestTimeout() {
+    if (!testWaiting_) return;
+    ++testTicks_;
+    if (testTicks_ <= 1) return;
+    endTest();
+    finishTest(false, kTimeoutMessage);
+}
+
+void SettingsWindow::endTest() {
+    testTimer_->stop();
+    testTimer_->setInterval(0);
+    if (port_->isOpen()) port_->close();
+    testWaiting_ = false;
+}
+
+// The window takes input again before the message, so the box is never shown
+// over a disabled window.
+void SettingsWindow::finishTest(bool success, const QString& text) {
+    setEnabled(true);
+    if (success)
+        ShowMessage(this, MessageIcon::Information, kSuccessTitle, text);
+    else
+        ShowWarning(this, text);
+}
+
+}  // namespace ziv
