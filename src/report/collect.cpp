@@ -63,7 +63,8 @@ Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
     return listing;
 }
 
-std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error) {
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
+                                       Cells cells) {
     auto book = Workbook::Open(path, error);
     if (!book) return std::nullopt;
     DayBookData data;
@@ -75,11 +76,17 @@ std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookNam
         row.Nominal = book->CellText(1, r, 1);
         row.Upper = book->CellText(1, r, 2);
         row.Lower = book->CellText(1, r, 3);
-        MeasuredRow measured = ReadDayBookRow(*book, r);
-        row.InputName = std::move(measured.InputName);
-        row.Value = std::move(measured.Value);
-        row.Judgement = std::move(measured.Judgement);
-        row.Correction = std::move(measured.Correction);
+        if (cells == Cells::All) {
+            MeasuredRow measured = ReadDayBookRow(*book, r);
+            row.InputName = std::move(measured.InputName);
+            row.Value = std::move(measured.Value);
+            row.Judgement = std::move(measured.Judgement);
+            row.Correction = std::move(measured.Correction);
+        } else {
+            // The same cells ReadDayBookRow takes the value and judgement from.
+            row.Value = book->CellText(1, r, 5);
+            row.Judgement = book->CellText(1, r, 6);
+        }
         if (row.Nominal.empty() && row.Upper.empty() && row.Lower.empty() && row.InputName.empty() &&
             row.Value.empty() && row.Judgement.empty() && row.Correction.empty())
             continue;
@@ -108,7 +115,7 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
     threads = std::clamp(threads, 1, static_cast<int>(std::min<size_t>(total, 64)));
     // Workers may run this far ahead of the book being handed over; the slots
     // are all the memory the reading holds.
-    const size_t window = static_cast<size_t>(threads) * 4;
+    const size_t window = static_cast<size_t>(threads) * 16;
 
     using Outcome = std::variant<std::monostate, DayBookData, SkippedBook>;
     std::vector<Outcome> slots(window);
@@ -116,28 +123,39 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
     std::condition_variable workReady, slotFilled;
     size_t next = 0, delivered = 0;
     bool stop = false;
+    // Wake-ups cost more than reading a small book: each side only signals
+    // the other when it is known to wait.
+    bool consumerWaits = false;
+    int workersWaiting = 0;
 
     auto worker = [&] {
         for (;;) {
             size_t index;
             {
                 std::unique_lock lock(mutex);
-                workReady.wait(lock, [&] { return stop || next >= total || next < delivered + window; });
+                auto ready = [&] { return stop || next >= total || next < delivered + window; };
+                if (!ready()) {
+                    ++workersWaiting;
+                    workReady.wait(lock, ready);
+                    --workersWaiting;
+                }
                 if (stop || next >= total) return;
                 index = next++;
             }
             Outcome outcome;
             std::string error;
             const FoundBook& found = books[index];
-            if (auto data = ReadDayBook(found.Path, found.Name, &error))
+            if (auto data = ReadDayBook(found.Path, found.Name, &error, options.Needed))
                 outcome = std::move(*data);
             else
                 outcome = SkippedBook{found.Path, error.empty() ? "読み込めません" : error};
+            bool wake;
             {
                 std::lock_guard lock(mutex);
                 slots[index % window] = std::move(outcome);
+                wake = consumerWaits && index == delivered;
             }
-            slotFilled.notify_all();
+            if (wake) slotFilled.notify_one();
         }
     };
     std::vector<std::thread> pool;
@@ -150,14 +168,18 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
             break;
         }
         Outcome outcome;
+        bool wake;
         {
             std::unique_lock lock(mutex);
+            consumerWaits = true;
             slotFilled.wait(lock, [&] { return !std::holds_alternative<std::monostate>(slots[i % window]); });
+            consumerWaits = false;
             outcome = std::move(slots[i % window]);
             slots[i % window] = std::monostate{};
             delivered = i + 1;
+            wake = workersWaiting > 0;
         }
-        workReady.notify_all();
+        if (wake) workReady.notify_all();
         if (auto* data = std::get_if<DayBookData>(&outcome)) {
             take(*data);
             ++summary.Read;

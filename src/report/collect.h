@@ -53,8 +53,13 @@ std::string ProductNameOf(const std::string& productDir);
 // The day workbooks of <productDir>/data that the filter accepts.
 Listing ListDayBooks(const std::string& productDir, const Filter& filter);
 
+// Which cells a reading needs: the capability needs neither the input name
+// nor the correction, and leaving them out saves a third of the reading.
+enum class Cells { All, LimitsAndValues };
+
 // Reads one day workbook; nothing, and the engine's reason, when it cannot.
-std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error);
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
+                                       Cells cells = Cells::All);
 // Points with a nominal size in the product master <productDir>/data.xls;
 // nothing when the master is missing or unreadable.
 std::optional<int> MasterPointCount(const std::string& productDir);
@@ -69,6 +74,7 @@ struct ReadOptions {
     // Called on the calling thread after each book, with books done and total.
     std::function<void(size_t, size_t)> Progress;
     const std::atomic<bool>* Cancel = nullptr;
+    Cells Needed = Cells::All;
 };
 
 struct ReadSummary {

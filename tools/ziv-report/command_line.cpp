@@ -192,8 +192,9 @@ int Range(const std::vector<std::string>& args, bool valuesOnly) {
         return code;
     }
     CapabilityBuilder builder;
-    ReadSummary summary =
-        ReadDayBooks(listing.Books, [&](const DayBookData& book) { builder.Add(book); }, ProgressOnStandardError());
+    ReadOptions reading = ProgressOnStandardError();
+    reading.Needed = Cells::LimitsAndValues;
+    ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { builder.Add(book); }, reading);
     ListProblems(summary, listing);
     std::vector<PointCapability> table = builder.Result();
     std::cout << "番号\tn\t平均\t標準偏差\t最小\t最大\tCp\tCpk\t規格外\tOK\tNG\n";

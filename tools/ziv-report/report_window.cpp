@@ -233,6 +233,7 @@ void ReportWindow::StartCollecting() {
         outcome->Scope.FilesIgnored = listing.Ignored.size();
         ReadOptions options;
         options.Cancel = &cancelFlag_;
+        options.Needed = Cells::LimitsAndValues;
         options.Progress = [this, last = -1](size_t done, size_t total) mutable {
             int percent = static_cast<int>(done * 100 / total);
             if (percent == last) return;

@@ -1,0 +1,101 @@
+// A shop's year of day workbooks (10,000 books of 100 points, made with the
+// workbook engine) collected and turned into the capability table, as the
+// report's "stats" does. The books stay in ZIV_REPORT_BENCH_DIR (default
+// <build>/bench-report) so that bench/xlrd_report.py can time xlrd on the very
+// same files: python3 bench/xlrd_report.py <that folder>/ベンチ_製品.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "common/numbers.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "report/capability.h"
+#include "report/collect.h"
+
+namespace {
+
+constexpr int kBooks = 10000;
+constexpr int kPoints = 100;
+const std::string kProduct = "ベンチ_製品";
+
+std::string BenchRoot() {
+    const char* dir = std::getenv("ZIV_REPORT_BENCH_DIR");
+    return dir ? dir : std::string(ZIV_BINARY_DIR) + "/bench-report";
+}
+
+std::string ProductDir() { return BenchRoot() + "/" + kProduct; }
+
+// Made once; a marker file says the set is complete.
+void MakeBooks() {
+    namespace fs = std::filesystem;
+    std::string data = ProductDir() + "/data";
+    std::string done = BenchRoot() + "/complete-" + std::to_string(kBooks);
+    if (fs::exists(done)) return;
+    fs::create_directories(data);
+    unsigned seed = 12345;
+    auto noise = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 16) % 41) - 20;  // -20..20 micrometres
+    };
+    for (int b = 0; b < kBooks; ++b) {
+        ziv::Workbook book = ziv::Workbook::New();
+        for (int r = 1; r <= kPoints; ++r) {
+            double nominal = 10 + r * 0.5;
+            book.SetCell(1, r, 1, ziv::GeneralDecimalText(nominal));
+            book.SetCell(1, r, 2, "0.02");
+            book.SetCell(1, r, 3, "-0.02");
+            book.SetCell(2, r, 1, ziv::GeneralDecimalText(nominal));
+            double value = nominal + noise() / 1000.0;
+            ziv::WriteDayBookRow(book, r,
+                                 {"マイクロ", ziv::GeneralDecimalText(value), value < nominal + 0.02 && value >= nominal - 0.02 ? "合" : "不",
+                                  ziv::GeneralDecimalText(nominal - value)});
+        }
+        // Ten machines, a thousand working days from 2020 on.
+        int day = b / 10, machine = b % 10;
+        int year = 2020 + day / 336, month = 1 + (day % 336) / 28, dom = 1 + day % 28;
+        std::string name = "測定者_" + std::to_string(machine % 3) + "_" + kProduct + "_" + std::to_string(machine) +
+                           "号機_" + std::to_string(year) + "年" + std::to_string(month) + "月" +
+                           std::to_string(dom) + "日.xls";
+        std::ofstream(data + "/" + name, std::ios::binary) << book.ToBytes();
+    }
+    std::ofstream(done) << kBooks;
+}
+
+long PeakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_CollectAndCapability(benchmark::State& state) {
+    MakeBooks();
+    long before = PeakRssKb();
+    size_t points = 0, read = 0;
+    for (auto _ : state) {
+        ziv::report::Listing listing = ziv::report::ListDayBooks(ProductDir(), {});
+        ziv::report::CapabilityBuilder builder;
+        ziv::report::ReadOptions options;
+        options.Threads = static_cast<int>(state.range(0));
+        options.Needed = ziv::report::Cells::LimitsAndValues;
+        auto summary = ziv::report::ReadDayBooks(
+            listing.Books, [&](const ziv::report::DayBookData& book) { builder.Add(book); }, options);
+        auto table = builder.Result();
+        benchmark::DoNotOptimize(table.data());
+        points = table.size();
+        read = summary.Read;
+    }
+    state.counters["books"] = static_cast<double>(read);
+    state.counters["points"] = static_cast<double>(points);
+    state.counters["peak_rss_MB_before"] = before / 1024.0;
+    state.counters["peak_rss_MB"] = PeakRssKb() / 1024.0;
+}
+BENCHMARK(BM_CollectAndCapability)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
