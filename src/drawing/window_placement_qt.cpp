@@ -1,8 +1,13 @@
 #include "drawing/window_placement_qt.h"
 
+#include "drawing/window_layout.h"
+
+#include <QApplication>
+#include <QScreen>
 #include <QWidget>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace ziv {
 
@@ -18,13 +23,48 @@ int PixelsFromTwips(double twips) {
     return static_cast<int>(pixels);
 }
 
+// Without any framed window yet, a generous guess keeps the windows apart.
+constexpr FrameExtents kGuessedFrame{4, 32, 4, 4};
+
 constexpr Qt::WindowStates kSizeStates = Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+
+// A window's frame is known only once the window manager has framed it; any
+// window of the program framed before (the operator window) tells its size;
+// nothing when no window has a frame. A maximised window has a thinner frame (no borders) than a normal one, so
+// only windows in the normal state count.
+std::optional<FrameExtents> NormalFrameExtents() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->testAttribute(Qt::WA_WState_Created)) continue;
+        if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) continue;
+        QRect outer = window->frameGeometry();
+        QRect inner = window->geometry();
+        if (outer == inner) continue;  // not framed yet
+        // Just made normal, the window manager has not restored it yet.
+        if (window->screen() && outer.contains(window->screen()->availableGeometry())) continue;
+        return FrameExtents{inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                            outer.bottom() - inner.bottom()};
+    }
+    return std::nullopt;
+}
+
+QRect ToQRect(const ScreenRect& r) { return QRect(r.X, r.Y, r.Width, r.Height); }
 
 }  // namespace
 
 void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
     window->setWindowState(window->windowState() & ~kSizeStates);
-    window->move(PixelsFromTwips(placement.Left), PixelsFromTwips(placement.Top));
+    // Top/Left are the frame's corner. A window not yet shown has no frame,
+    // and on X Qt would put its client area there, hiding the title bar above
+    // the screen; where another window's frame is known, the client area goes
+    // that frame's extent further in.
+    QPoint corner(PixelsFromTwips(placement.Left), PixelsFromTwips(placement.Top));
+    auto frame = NormalFrameExtents();
+    if (window->testAttribute(Qt::WA_WState_Created) || !frame) {
+        window->move(corner);
+    } else {
+        if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+        window->setGeometry(QRect(corner + QPoint(frame->Left, frame->Top), window->size()));
+    }
     if (placement.State == 2) window->setWindowState(window->windowState() | Qt::WindowMaximized);
 }
 
@@ -34,11 +74,38 @@ WindowPlacement TakePlacement(QWidget* window) {
                               !window->windowState().testFlag(Qt::WindowMinimized)
                           ? 2
                           : 0;
-    window->setWindowState(window->windowState() & ~kSizeStates);
+    // The window manager restores a maximised window after a round trip, so
+    // the place read right after making it normal would still be the
+    // maximised one. Qt keeps the normal client area; the frame's corner lies
+    // a normal window's frame extent above and left of it.
     QPoint at = window->pos();
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) {
+        QRect normal = window->normalGeometry();
+        if (normal.isValid()) {
+            QPoint now = window->geometry().topLeft() - window->frameGeometry().topLeft();
+            auto frame = NormalFrameExtents();
+            at = normal.topLeft() - (frame ? QPoint(frame->Left, frame->Top) : now);
+        }
+    }
+    window->setWindowState(window->windowState() & ~kSizeStates);
     placement.Top = static_cast<double>(at.y()) * kTwipsPerPixel;
     placement.Left = static_cast<double>(at.x()) * kTwipsPerPixel;
     return placement;
+}
+
+void PlaceAtFirstStart(QWidget* measurement, QWidget* editor) {
+    if (!measurement && !editor) return;
+    QWidget* any = measurement ? measurement : editor;
+    QScreen* screen = any->screen() ? any->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect free = screen->availableGeometry();
+    QSize editorSize = editor ? editor->size().expandedTo(editor->minimumSize()) : QSize();
+    QSize measurementMinimum = measurement ? measurement->minimumSizeHint().expandedTo(measurement->minimumSize()) : QSize();
+    FirstStartPlaces places = FirstStartPlacesFor({free.x(), free.y(), free.width(), free.height()}, NormalFrameExtents().value_or(kGuessedFrame),
+                                                  {editorSize.width(), editorSize.height()},
+                                                  {measurementMinimum.width(), measurementMinimum.height()});
+    if (editor) editor->setGeometry(ToQRect(places.Editor));
+    if (measurement) measurement->setGeometry(ToQRect(places.Measurement));
 }
 
 }  // namespace ziv

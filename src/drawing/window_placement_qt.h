@@ -17,4 +17,9 @@ void ApplyPlacement(QWidget* window, const WindowPlacement& placement);
 // normal and reads Top/Left of the restored window.
 WindowPlacement TakePlacement(QWidget* window);
 
+// Puts the windows that have no remembered place side by side on the screen
+// of the measurement window (see window_layout.h); a null window is left
+// where it is. Call before the windows are shown.
+void PlaceAtFirstStart(QWidget* measurement, QWidget* editor);
+
 }  // namespace ziv

@@ -217,7 +217,9 @@ QGroupBox* Form1::BuildGrids() {
         frame2_[m]->setVisible(m == 0);
         connect(grids_[m], &FlexGrid::RowColChange, this, [this, m] { MSFlexGrid1_RowColChange(m); });
     }
-    holder->setMinimumSize(920, 600);
+    // Narrow enough that the window fits beside the editor on a 1920 pixel
+    // wide screen; the grid scrolls sideways.
+    holder->setMinimumSize(480, 600);
     return holder;
 }
 
@@ -269,7 +271,10 @@ bool Form1::Form_Load() {
     Text1->setText(QString::number(grids_[0]->Row()));
     // 13
     CreateLogFolders();
-    // 14-16: the editor beside this window, with machine 0's drawing.
+    // 14-16: the editor beside this window, with machine 0's drawing. A
+    // window without a remembered place starts where both are seen whole.
+    PlaceAtFirstStart(LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)) ? nullptr : this,
+                      LoadWindowPlacement(EditorPlacementPath(op_.SavePath)) ? nullptr : Editor());
     Editor()->show();
     LoadDrawingFor(0);
     EPath = productPaths_[0];
@@ -398,7 +403,12 @@ int Form1::EditorLink::CurrentRow(int machine) const {
     return f.grids_[machine]->Row();
 }
 
-void Form1::FocusGrid() { grids_[MachineNumber]->setFocus(); }
+// A widget of an inactive window receives the keys only once its window is
+// activated: after a click in the editor the keys would stay with the editor.
+void Form1::FocusGrid() {
+    if (isVisible() && !isActiveWindow()) activateWindow();
+    grids_[MachineNumber]->setFocus();
+}
 
 void Form1::ReturenName() {
     if (editor_) editor_->DrawSavePath = JoinPath(productPaths_[MachineNumber], "Data.jpg");

@@ -1,7 +1,9 @@
+#include <QCoreApplication>
 #include <QWidget>
 #include <gtest/gtest.h>
 
 #include "drawing/window_placement_qt.h"
+#include "temp_root.h"
 
 using namespace ziv;
 
@@ -49,9 +51,82 @@ TEST(WindowPlacement, MaximisedIsRememberedAndMadeNormal) {
     EXPECT_FALSE(window.windowState().testFlag(Qt::WindowMaximized));
 }
 
+// The maximised window's place comes from its normal client area less the
+// frame: the file must hold the frame's corner it was placed at.
+TEST(WindowPlacement, MaximisedWindowIsSavedAtItsNormalFrameCorner) {
+    TempRoot root;
+    QWidget framed;  // a window the platform has framed, as the operator window is
+    framed.show();
+    QWidget window;
+    window.resize(300, 200);
+    ApplyPlacement(&window, {1200, 360, 0});
+    window.show();
+    window.setWindowState(Qt::WindowMaximized);
+    QCoreApplication::processEvents();
+    const std::string path = root / "DrawPos.dat";
+    ASSERT_TRUE(SaveWindowPlacement(path, TakePlacement(&window)));
+    EXPECT_EQ(ReadBytes(path), " 1200\r\n 360\r\n 2\r\n");
+}
+
 TEST(WindowPlacement, DamagedTwipsDoNotOverflow) {
     QWidget window;
     ApplyPlacement(&window, {1e300, -1e300, 0});
     EXPECT_LE(window.pos().y(), 1'000'000);
     EXPECT_GE(window.pos().x(), -1'000'000);
+}
+
+// ---- first start: both windows side by side -------------------------------
+
+#include "drawing/window_layout.h"
+
+namespace {
+constexpr FrameExtents kFrame{1, 23, 1, 1};
+constexpr ClientSize kEditor{1000, 640};
+constexpr ClientSize kMeasurementMinimum{700, 650};
+
+bool Overlap(const ScreenRect& a, const ScreenRect& b) {
+    return a.X < b.X + b.Width && b.X < a.X + a.Width && a.Y < b.Y + b.Height && b.Y < a.Y + a.Height;
+}
+ScreenRect Outer(const ScreenRect& client) {
+    return {client.X - kFrame.Left, client.Y - kFrame.Top, client.Width + kFrame.Left + kFrame.Right,
+            client.Height + kFrame.Top + kFrame.Bottom};
+}
+bool Inside(const ScreenRect& r, const ScreenRect& area) {
+    return r.X >= area.X && r.Y >= area.Y && r.X + r.Width <= area.X + area.Width &&
+           r.Y + r.Height <= area.Y + area.Height;
+}
+}  // namespace
+
+TEST(FirstStartPlaces, FullHdScreenShowsBothWindowsWholeSideBySide) {
+    const ScreenRect screen{0, 0, 1920, 1080};
+    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kMeasurementMinimum);
+    ScreenRect editor = Outer(places.Editor), measurement = Outer(places.Measurement);
+    EXPECT_TRUE(Inside(editor, screen));
+    EXPECT_TRUE(Inside(measurement, screen));
+    EXPECT_FALSE(Overlap(editor, measurement));
+    // The editor keeps its designed size; the measurement window takes the rest.
+    EXPECT_EQ(places.Editor, (ScreenRect{1920 - 1 - 1000, 23, 1000, 640}));
+    EXPECT_EQ(places.Measurement, (ScreenRect{1, 23, 1920 - 1002 - 2, 1080 - 24}));
+}
+
+TEST(FirstStartPlaces, PanelsOfTheDesktopAreLeftFree) {
+    // A panel 40 pixels high at the top and one 60 wide on the left.
+    const ScreenRect free{60, 40, 1860, 1040};
+    FirstStartPlaces places = FirstStartPlacesFor(free, kFrame, kEditor, kMeasurementMinimum);
+    EXPECT_TRUE(Inside(Outer(places.Editor), free));
+    EXPECT_TRUE(Inside(Outer(places.Measurement), free));
+    EXPECT_FALSE(Overlap(Outer(places.Editor), Outer(places.Measurement)));
+    EXPECT_EQ(places.Measurement.X, 61);
+    EXPECT_EQ(places.Editor.Y, 63);
+}
+
+TEST(FirstStartPlaces, SmallScreenKeepsEveryButtonOnScreenAndUncovered) {
+    const ScreenRect screen{0, 0, 1366, 768};
+    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kMeasurementMinimum);
+    ScreenRect editor = Outer(places.Editor), measurement = Outer(places.Measurement);
+    EXPECT_TRUE(Inside(editor, screen));
+    EXPECT_TRUE(Inside(measurement, screen));
+    EXPECT_EQ(places.Measurement.Width, kMeasurementMinimum.Width);
+    // The editor's bottom row starts 432 pixels into its client area ("拡大").
+    EXPECT_GT(places.Editor.X + 432, measurement.X + measurement.Width);
 }
