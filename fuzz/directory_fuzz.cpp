@@ -46,6 +46,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::directory
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::directory::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(directory)

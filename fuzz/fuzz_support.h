@@ -1,7 +1,8 @@
 #pragma once
 // Shared by the fuzz targets (and by test_fuzz, which runs them on the kept
-// inputs): a check that says what broke before aborting, and a scratch folder
-// in memory for the readers that take a path instead of bytes.
+// inputs): a check that says what broke before aborting, a scratch folder in
+// memory for the readers that take a path instead of bytes, and the libFuzzer
+// entry point.
 #include <unistd.h>
 #include <fcntl.h>
 
@@ -11,6 +12,20 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "fuzz_targets.h"
+
+// Only a fuzzer executable compiles its target with ZIV_FUZZ_ENTRY: test_fuzz
+// links every target together, and each would bring its own
+// LLVMFuzzerTestOneInput.
+#ifdef ZIV_FUZZ_ENTRY
+#define ZIV_FUZZ_ENTRY_POINT(target)                                            \
+    extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { \
+        return ::ziv::fuzz::target::OneInput(data, size);                      \
+    }
+#else
+#define ZIV_FUZZ_ENTRY_POINT(target)
+#endif
 
 #define ZIV_FUZZ_CHECK(condition) \
     ((condition) ? (void)0 : ::ziv::fuzz::CheckFailed(#condition, __FILE__, __LINE__))

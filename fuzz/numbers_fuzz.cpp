@@ -80,6 +80,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::numbers
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::numbers::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(numbers)

@@ -80,6 +80,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::operators
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::operators::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(operators)

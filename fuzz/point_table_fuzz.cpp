@@ -73,6 +73,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::point_table
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::point_table::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(point_table)

@@ -50,6 +50,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::position
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::position::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(position)

@@ -74,6 +74,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::rs232c
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::rs232c::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(rs232c)

@@ -76,6 +76,4 @@ int OneInput(const uint8_t* data, size_t size) {
 
 }  // namespace ziv::fuzz::text
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    return ziv::fuzz::text::OneInput(data, size);
-}
+ZIV_FUZZ_ENTRY_POINT(text)

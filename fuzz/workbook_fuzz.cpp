@@ -6,9 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_support.h"
 #include "platform/workbook.h"
 
-namespace {
+namespace ziv::fuzz::workbook {
 
 constexpr size_t kRoundTripCells = 4000;
 
@@ -29,9 +30,7 @@ void CheckRoundTrip(const ziv::Workbook& book) {
     }
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+int OneInput(const uint8_t* data, size_t size) {
     std::string error;
     auto book = ziv::Workbook::OpenFromMemory(std::string_view(reinterpret_cast<const char*>(data), size), &error);
     if (!book) {
@@ -46,3 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckRoundTrip(*book);
     return 0;
 }
+
+}  // namespace ziv::fuzz::workbook
+
+ZIV_FUZZ_ENTRY_POINT(workbook)

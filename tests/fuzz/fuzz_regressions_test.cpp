@@ -12,36 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_targets.h"
 #include "temp_root.h"
-
-#define LLVMFuzzerTestOneInput NumbersFuzzOneInput
-#include "../../fuzz/numbers_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput TextFuzzOneInput
-#include "../../fuzz/text_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput Rs232cFuzzOneInput
-#include "../../fuzz/rs232c_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput OperatorsFuzzOneInput
-#include "../../fuzz/operators_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput DirectoryFuzzOneInput
-#include "../../fuzz/directory_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput PointTableFuzzOneInput
-#include "../../fuzz/point_table_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput PositionFuzzOneInput
-#include "../../fuzz/position_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
-#define LLVMFuzzerTestOneInput WorkbookFuzzOneInput
-#include "../../fuzz/workbook_fuzz.cpp"
-#undef LLVMFuzzerTestOneInput
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace targets = ziv::fuzz;
 using Entry = int (*)(const uint8_t*, size_t);
 
 const std::string kSource = ZIV_SOURCE_DIR;
@@ -77,32 +54,34 @@ TEST(FuzzRegressions, EveryFolderBelongsToATarget) {
         EXPECT_TRUE(fs::exists(kSource + "/fuzz/" + target + "_fuzz.cpp")) << target;
 }
 
-TEST(FuzzRegressions, Numbers) { EXPECT_GE(RunInputs(NumbersFuzzOneInput, {RegressionFolder("numbers")}), 5u); }
+TEST(FuzzRegressions, Numbers) { EXPECT_GE(RunInputs(targets::numbers::OneInput, {RegressionFolder("numbers")}), 5u); }
 
-TEST(FuzzRegressions, TextFiles) { EXPECT_GE(RunInputs(TextFuzzOneInput, {RegressionFolder("text")}), 3u); }
+TEST(FuzzRegressions, TextFiles) { EXPECT_GE(RunInputs(targets::text::OneInput, {RegressionFolder("text")}), 3u); }
 
 TEST(FuzzRegressions, InstrumentLinksAndReplies) {
-    EXPECT_GE(RunInputs(Rs232cFuzzOneInput, {RegressionFolder("rs232c")}), 3u);
+    EXPECT_GE(RunInputs(targets::rs232c::OneInput, {RegressionFolder("rs232c")}), 3u);
 }
 
 TEST(FuzzRegressions, OperatorLists) {
-    EXPECT_GE(RunInputs(OperatorsFuzzOneInput, {RegressionFolder("operators")}), 3u);
+    EXPECT_GE(RunInputs(targets::operators::OneInput, {RegressionFolder("operators")}), 3u);
 }
 
 TEST(FuzzRegressions, DirectoryFile) {
-    EXPECT_GE(RunInputs(DirectoryFuzzOneInput, {RegressionFolder("directory")}), 2u);
+    EXPECT_GE(RunInputs(targets::directory::OneInput, {RegressionFolder("directory")}), 2u);
 }
 
 TEST(FuzzRegressions, PointTable) {
-    EXPECT_GE(RunInputs(PointTableFuzzOneInput, {RegressionFolder("point_table")}), 2u);
+    EXPECT_GE(RunInputs(targets::point_table::OneInput, {RegressionFolder("point_table")}), 2u);
 }
 
 TEST(FuzzRegressions, WindowPositions) {
-    EXPECT_GE(RunInputs(PositionFuzzOneInput, {RegressionFolder("position")}), 2u);
+    EXPECT_GE(RunInputs(targets::position::OneInput, {RegressionFolder("position")}), 2u);
 }
 
 TEST(FuzzRegressions, Workbook) {
-    EXPECT_GE(RunInputs(WorkbookFuzzOneInput, {RegressionFolder("workbook"), kSource + "/tests/workbook/data"}), 4u);
+    EXPECT_GE(
+        RunInputs(targets::workbook::OneInput, {RegressionFolder("workbook"), kSource + "/tests/workbook/data"}),
+        4u);
 }
 
 }  // namespace
