@@ -1,7 +1,9 @@
 #include "common/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -33,37 +35,62 @@ std::string FormatDecimal(double value, int digits, bool zeroBeforePoint) {
     if (std::isnan(value)) return "0";
     if (std::isinf(value)) return value < 0 ? "-1E+308" : "1E+308";
     if (value == 0) return "0";
+    // Built in fixed buffers: every cell of a workbook read goes through here,
+    // and temporary strings cost more than the conversion itself.
     char buf[64];
     auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, digits - 1);
-    std::string sci(buf, res.ptr);
-    // sci: [-]d.ddddde[+-]xx
-    bool negative = sci[0] == '-';
-    if (negative) sci.erase(0, 1);
-    auto ePos = sci.find('e');
-    int exponent = std::stoi(sci.substr(ePos + 1));
-    std::string mantissa;
-    for (char c : sci.substr(0, ePos))
-        if (c != '.') mantissa += c;
-    while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+    // buf: [-]d.ddddde[+-]xx
+    const char* p = buf;
+    bool negative = *p == '-';
+    if (negative) ++p;
+    const char* ePos = std::find(p, static_cast<const char*>(res.ptr), 'e');
+    const char* x = ePos + 1;
+    bool exponentNegative = *x == '-';
+    if (*x == '-' || *x == '+') ++x;
+    int exponent = 0;
+    std::from_chars(x, res.ptr, exponent);
+    if (exponentNegative) exponent = -exponent;
+    char mantissa[64];
+    size_t n = 0;
+    for (const char* q = p; q < ePos; ++q)
+        if (*q != '.') mantissa[n++] = *q;
+    while (n > 1 && mantissa[n - 1] == '0') --n;
 
-    std::string out;
+    char out[96];
+    size_t o = 0;
+    auto put = [&](const char* from, size_t count) {
+        std::memcpy(out + o, from, count);
+        o += count;
+    };
+    if (negative) out[o++] = '-';
     if (exponent >= digits || exponent < -4) {
-        out = mantissa.substr(0, 1);
-        if (mantissa.size() > 1) out += "." + mantissa.substr(1);
-        std::string e = std::to_string(std::abs(exponent));
-        if (e.size() < 2) e = "0" + e;
-        out += (exponent < 0 ? "E-" : "E+") + e;
+        out[o++] = mantissa[0];
+        if (n > 1) {
+            out[o++] = '.';
+            put(mantissa + 1, n - 1);
+        }
+        out[o++] = 'E';
+        out[o++] = exponent < 0 ? '-' : '+';
+        int magnitude = std::abs(exponent);
+        if (magnitude < 10) out[o++] = '0';
+        o = static_cast<size_t>(std::to_chars(out + o, out + sizeof out, magnitude).ptr - out);
     } else if (exponent < 0) {
-        out = (zeroBeforePoint ? "0." : ".") + std::string(-exponent - 1, '0') + mantissa;
+        if (zeroBeforePoint) out[o++] = '0';
+        out[o++] = '.';
+        for (int z = 0; z < -exponent - 1; ++z) out[o++] = '0';
+        put(mantissa, n);
     } else {
         size_t intDigits = static_cast<size_t>(exponent) + 1;
-        if (mantissa.size() <= intDigits) {
-            out = mantissa + std::string(intDigits - mantissa.size(), '0');
+        if (n <= intDigits) {
+            put(mantissa, n);
+            for (size_t z = n; z < intDigits; ++z) out[o++] = '0';
         } else {
-            out = mantissa.substr(0, intDigits) + "." + mantissa.substr(intDigits);
+            put(mantissa, intDigits);
+            out[o++] = '.';
+            put(mantissa + intDigits, n - intDigits);
         }
     }
-    return negative ? "-" + out : out;
+    return std::string(out, o);
 }
 
 }  // namespace
