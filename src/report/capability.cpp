@@ -70,16 +70,19 @@ void CapabilityBuilder::Add(const DayBookData& book) {
     for (const PointRow& row : book.Rows) {
         if (row.Point < kReportFirstPoint || row.Point > kReportLastPoint) continue;
         PointState& point = points_[static_cast<size_t>(row.Point)];
-        if (point.HasLimits &&
-            (point.Nominal != row.Nominal || point.Upper != row.Upper || point.Lower != row.Lower))
-            point.LimitsChanged = true;
-        point.Nominal = row.Nominal;
-        point.Upper = row.Upper;
-        point.Lower = row.Lower;
-        point.HasLimits = true;
+        // The limits rarely change from book to book: read them only when they do.
+        if (!point.HasLimits || point.Nominal != row.Nominal || point.Upper != row.Upper ||
+            point.Lower != row.Lower) {
+            if (point.HasLimits) point.LimitsChanged = true;
+            point.Nominal = row.Nominal;
+            point.Upper = row.Upper;
+            point.Lower = row.Lower;
+            point.RowLimits = LimitsOf(row.Nominal, row.Upper, row.Lower);
+            point.HasLimits = true;
+        }
         if (row.Value.empty()) continue;
         if (auto value = MeasuredNumber(row.Value)) {
-            bool outside = IsOutside(*value, LimitsOf(row.Nominal, row.Upper, row.Lower));
+            bool outside = IsOutside(*value, point.RowLimits);
             point.Samples.push_back({book.Name.WorkDate, book.Name.Machine, *value, outside});
             if (outside) ++point.Outside;
         } else if (row.Value == "OK") {

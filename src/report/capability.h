@@ -69,6 +69,7 @@ public:
 private:
     struct PointState {
         std::string Nominal, Upper, Lower;
+        Limits RowLimits;  // of the texts above
         bool HasLimits = false, LimitsChanged = false;
         std::vector<Sample> Samples;
         size_t Outside = 0, Ok = 0, Ng = 0;
