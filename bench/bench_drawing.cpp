@@ -16,7 +16,7 @@
 
 #include "drawing/drawing_export_qt.h"
 #include "drawing/drawing_views_qt.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
 #include "platform/paths.h"
 
@@ -27,12 +27,12 @@ using namespace ziv;
 class BenchHost : public EditorHost {
 public:
     std::string folder;
-    Form4* editor = nullptr;
+    DrawingEditor* editor = nullptr;
     int MachineNumber() const override { return 0; }
     int CurrentRow(int) const override { return 1; }
     std::string EPath() const override { return folder; }
     bool AppEnd() const override { return true; }
-    void ReturenName() override { editor->DrawSavePath = JoinPath(folder, "Data.jpg"); }
+    void SetExportPath() override { editor->DrawSavePath = JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
 };
@@ -54,7 +54,7 @@ QImage LargeDrawing() {
 struct Fixture {
     std::string root;
     BenchHost host;
-    std::unique_ptr<Form4> editor;
+    std::unique_ptr<DrawingEditor> editor;
 
     Fixture() {
         char pattern[] = "/tmp/ziv-bench-XXXXXX";
@@ -71,13 +71,13 @@ struct Fixture {
             table.PosY[n] = static_cast<float>(100 + (n * 71) % 8400);
         }
         SavePointTable(PointTableFilePath(host.folder), table);
-        editor = std::make_unique<Form4>(&host, root);
+        editor = std::make_unique<DrawingEditor>(&host, root);
         host.editor = editor.get();
         editor->Load();
-        editor->Timer1->stop();
+        editor->moveTimer->stop();
         if (!editor->LoadDrawing(0, drawing)) std::abort();
         editor->LoadPosDat(PointTableFilePath(host.folder));
-        editor->MNChanged();
+        editor->currentPointChanged();
     }
     ~Fixture() {
         editor.reset();
@@ -96,29 +96,29 @@ Fixture& Shared() {
 // What one tick's mouse move over the overview costs: new pending circle,
 // detail view centred, and both boxes painted.
 void BM_OverviewMouseRepaint(benchmark::State& state) {
-    Form4& editor = *Shared().editor;
-    QImage overview(editor.Picture1->size(), QImage::Format_ARGB32_Premultiplied);
-    QImage detail(editor.Picture3->size(), QImage::Format_ARGB32_Premultiplied);
-    editor.Picture1_MouseDown(1, 0, 3000, 3000);
+    DrawingEditor& editor = *Shared().editor;
+    QImage overview(editor.overview->size(), QImage::Format_ARGB32_Premultiplied);
+    QImage detail(editor.detail->size(), QImage::Format_ARGB32_Premultiplied);
+    editor.overviewMouseDown(1, 0, 3000, 3000);
     double x = 0;
     for (auto _ : state) {
         x = x > 11000 ? 100 : x + 450;
-        editor.Timer1_Timer();
-        editor.Picture1_MouseMove(1, 0, x, 4000);
-        editor.Picture1->render(&overview);
-        editor.Picture3->render(&detail);
+        editor.onMoveTick();
+        editor.overviewMouseMove(1, 0, x, 4000);
+        editor.overview->render(&overview);
+        editor.detail->render(&detail);
         benchmark::DoNotOptimize(overview.constBits());
     }
-    editor.Picture1_MouseUp(1, 0, x, 4000);
+    editor.overviewMouseUp(1, 0, x, 4000);
 }
 BENCHMARK(BM_OverviewMouseRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 // Painting the overview box alone, from its cached scaled drawing.
 void BM_OverviewRepaint(benchmark::State& state) {
-    Form4& editor = *Shared().editor;
-    QImage overview(editor.Picture1->size(), QImage::Format_ARGB32_Premultiplied);
+    DrawingEditor& editor = *Shared().editor;
+    QImage overview(editor.overview->size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
-        editor.Picture1->render(&overview);
+        editor.overview->render(&overview);
         benchmark::DoNotOptimize(overview.constBits());
     }
 }
@@ -126,20 +126,20 @@ BENCHMARK(BM_OverviewRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->Re
 
 // One tick of panning the detail view: new origin and the view painted 1:1.
 void BM_DetailPanRepaint(benchmark::State& state) {
-    Form4& editor = *Shared().editor;
-    editor.Command4_Click();  // the zoomed view is the largest detail view
-    QImage detail(editor.Picture3->size(), QImage::Format_ARGB32_Premultiplied);
-    editor.Picture3_MouseDown(1, 0, 0, 0);
+    DrawingEditor& editor = *Shared().editor;
+    editor.toggleZoom();  // the zoomed view is the largest detail view
+    QImage detail(editor.detail->size(), QImage::Format_ARGB32_Premultiplied);
+    editor.detailMouseDown(1, 0, 0, 0);
     double x = 0;
     for (auto _ : state) {
         x += 150;
-        editor.Timer1_Timer();
-        editor.Picture3_MouseMove(1, 0, std::fmod(x, 6000.0), 0);
-        editor.Picture3->render(&detail);
+        editor.onMoveTick();
+        editor.detailMouseMove(1, 0, std::fmod(x, 6000.0), 0);
+        editor.detail->render(&detail);
         benchmark::DoNotOptimize(detail.constBits());
     }
-    editor.Picture3_MouseUp(1, 0, 0, 0);
-    editor.Command4_Click();
+    editor.detailMouseUp(1, 0, 0, 0);
+    editor.toggleZoom();
 }
 BENCHMARK(BM_DetailPanRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 

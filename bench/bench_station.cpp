@@ -25,7 +25,7 @@
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
@@ -93,9 +93,9 @@ void BM_ReadingTerminatorToSavedValue(benchmark::State& state) {
         return;
     }
     std::ofstream(inst.root + "/Config/ComPorts.dat") << ttyname(slave) << "\r\n";
-    Form1 form(inst.Operator());
-    form.Form_Load();
-    form.Command1_Click();
+    MeasurementWindow form(inst.Operator());
+    form.startUp();
+    form.startMeasuring();
     fcntl(master, F_SETFL, O_NONBLOCK);
     char buf[256];
     for (auto _ : state) {
@@ -116,11 +116,11 @@ BENCHMARK(BM_ReadingTerminatorToSavedValue)->UseManualTime()->Unit(benchmark::kM
 
 void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     Installation inst(1, false);
-    Form1 form(inst.Operator());
-    form.Form_Load();
+    MeasurementWindow form(inst.Operator());
+    form.startUp();
     for (auto _ : state) {
-        form.Text4->setText("11.005");
-        form.Command3_Click();
+        form.numberEntryBox->setText("11.005");
+        form.enterNumber();
     }
     state.counters["saved"] = form.SavedCount();
     form.close();
@@ -130,8 +130,8 @@ BENCHMARK(BM_ValueTypedByHandToSavedFile)->Unit(benchmark::kMillisecond)->Iterat
 void BM_StartUpWith48FullMachines(benchmark::State& state) {
     Installation inst(48, true);
     for (auto _ : state) {
-        Form1 form(inst.Operator());
-        form.Form_Load();
+        MeasurementWindow form(inst.Operator());
+        form.startUp();
         benchmark::DoNotOptimize(form.LoadedPointCount());
         state.PauseTiming();
         form.close();

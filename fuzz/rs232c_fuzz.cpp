@@ -2,6 +2,7 @@
 // same bytes as an instrument's reply cut by each of the ten links read.
 // Lines must land in key order, what was read must save and read back the
 // same, and cutting must stay inside the reply.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,10 +53,19 @@ void CheckReply(std::string_view reply, const InstrumentLink& link) {
     bool cuttable = start && length && *start >= 1 && *length >= 0;
     ZIV_FUZZ_CHECK(value.has_value() == cuttable);
     if (!value) return;
-    ZIV_FUZZ_CHECK(value->size() <= static_cast<size_t>(*length));
+    // The instrument counts characters: the cut is whole UTF-8 characters.
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < reply.size(); ++i)
+        if ((static_cast<unsigned char>(reply[i]) & 0xC0) != 0x80) starts.push_back(i);
+    starts.push_back(reply.size());
+    size_t characters = starts.size() - 1;
     size_t from = static_cast<size_t>(*start) - 1;
-    if (from >= reply.size()) ZIV_FUZZ_CHECK(value->empty());
-    else ZIV_FUZZ_CHECK(reply.substr(from, value->size()) == *value);
+    if (from >= characters) {
+        ZIV_FUZZ_CHECK(value->empty());
+        return;
+    }
+    size_t to = std::min(characters, from + static_cast<size_t>(*length));
+    ZIV_FUZZ_CHECK(*value == reply.substr(starts[from], starts[to] - starts[from]));
 }
 
 int OneInput(const uint8_t* data, size_t size) {

@@ -2,7 +2,7 @@
 
 #include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace ziv {
 
@@ -31,13 +31,13 @@ void WindowFlow::OpenSettings() {
 }
 
 void WindowFlow::OpenMeasurement() {
-    form1_ = std::make_unique<Form1>(SignedInOperator{operatorWindow_->SavePath, operatorWindow_->UserDIR, operatorWindow_->UserName});
-    connect(form1_.get(), &Form1::Ended, this, &WindowFlow::Finished);
-    if (!form1_->Form_Load()) {
+    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->SavePath, operatorWindow_->UserDIR, operatorWindow_->UserName});
+    connect(measurementWindow_.get(), &MeasurementWindow::Ended, this, &WindowFlow::Finished);
+    if (!measurementWindow_->startUp()) {
         emit Finished();
         return;
     }
-    form1_->show();
+    measurementWindow_->show();
 }
 
 }  // namespace ziv

@@ -6,7 +6,7 @@
 
 namespace ziv {
 
-class Form1;
+class MeasurementWindow;
 class OperatorWindow;
 
 class WindowFlow : public QObject {
@@ -18,7 +18,7 @@ public:
     // False when the run must end at once (a second instance).
     bool Start();
     OperatorWindow* operatorWindow() const { return operatorWindow_.get(); }
-    Form1* MeasurementWindow() const { return form1_.get(); }
+    MeasurementWindow* measurementWindow() const { return measurementWindow_.get(); }
 
 signals:
     // The program ends.
@@ -29,7 +29,7 @@ private:
     void OpenMeasurement();
 
     std::unique_ptr<OperatorWindow> operatorWindow_;
-    std::unique_ptr<Form1> form1_;
+    std::unique_ptr<MeasurementWindow> measurementWindow_;
 };
 
 }  // namespace ziv

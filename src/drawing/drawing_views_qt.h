@@ -44,7 +44,7 @@ struct OverviewCircle {
     QColor Colour;
 };
 
-// Picture1: the whole drawing scaled into the box, and circles on top.
+// overview: the whole drawing scaled into the box, and circles on top.
 class OverviewBox : public PictureBox {
     Q_OBJECT
 public:
@@ -77,7 +77,7 @@ struct DetailDisc {
     QColor Fill;
 };
 
-// Picture3: the drawing at natural size from (ViewX, ViewY) on, with discs.
+// detail: the drawing at natural size from (ViewX, ViewY) on, with discs.
 class DetailBox : public PictureBox {
     Q_OBJECT
 public:

@@ -15,7 +15,7 @@ public:
     virtual std::string EPath() const = 0;
     virtual bool AppEnd() const = 0;
     // Sets the editor's DrawSavePath to the product folder of the machine shown + "/Data.jpg".
-    virtual void ReturenName() = 0;
+    virtual void SetExportPath() = 0;
     // Gives the keyboard focus back to the grid of the machine shown.
     virtual void FocusGrid() = 0;
     // Disabled while a point is designated.

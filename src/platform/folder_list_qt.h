@@ -1,5 +1,5 @@
 #pragma once
-// The folder list Dir1: the folders of one path, opened by double-click or
+// The folder list: the folders of one path, opened by double-click or
 // Enter, with a button to go up. Used by the settings window and by the
 // measurement window's product panel.
 #include <QString>

@@ -2,7 +2,7 @@
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace ziv {
 
@@ -11,14 +11,14 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 const char* const kHeaders[8] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
 }  // namespace
 
-void Form1::ResetGrid(int m) {
+void MeasurementWindow::ResetGrid(int m) {
     FlexGrid* grid = grids_[m];
     grid->Clear();
     for (int c = 0; c < 8; ++c) grid->SetTextMatrix(0, c, QString::fromUtf8(kHeaders[c]));
     for (int r = 1; r < grid->Rows(); ++r) grid->SetTextMatrix(r, 0, QString::number(r));
 }
 
-void Form1::LoadDayBook() {
+void MeasurementWindow::LoadDayBook() {
     int m = MachineNumber;
     ResetGrid(m);
     dayBooks_[m].reset();
@@ -44,7 +44,7 @@ void Form1::LoadDayBook() {
     ReadMaster(m);
 }
 
-void Form1::ReadMaster(int m) {
+void MeasurementWindow::ReadMaster(int m) {
     std::string path = MasterBookPath(productPaths_[m]);
     if (!IsFile(path)) return;
     std::string error;
@@ -66,7 +66,7 @@ void Form1::ReadMaster(int m) {
 
 // The open day workbook of machine m: the one in memory, else the file on
 // disk (another program may have made it), else a new one with the master data.
-bool Form1::EnsureDayBook(int m, const std::string& path) {
+bool MeasurementWindow::EnsureDayBook(int m, const std::string& path) {
     if (dayBooks_[m]) return true;
     if (IsFile(path)) {
         std::string error;
@@ -86,7 +86,7 @@ bool Form1::EnsureDayBook(int m, const std::string& path) {
     return true;
 }
 
-bool Form1::SaveDayBook() {
+bool MeasurementWindow::SaveDayBook() {
     int m = MachineNumber;
     const std::string& product = productPaths_[m];
     std::string folder = DayBookFolder(product);

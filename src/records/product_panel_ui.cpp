@@ -5,11 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace ziv {
 
@@ -17,26 +17,26 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-void Form1::Command7_Click() {
-    MonthView1->hide();
-    Command6->setEnabled(false);
-    Frame8->setEnabled(false);
-    Command7->setEnabled(false);
-    Dir1->setPath(Q(productFolder_));
-    Text8->setText(Dir1->path());
-    Frame9->show();
+void MeasurementWindow::openProductPanel() {
+    calendar->hide();
+    chooseDateButton->setEnabled(false);
+    datePanel->setEnabled(false);
+    chooseProductButton->setEnabled(false);
+    folderList->setPath(Q(productFolder_));
+    productPathBox->setText(folderList->path());
+    productPanel->show();
 }
 
-void Form1::Dir1_Change(const QString& path) { Text8->setText(path); }
+void MeasurementWindow::productFolderChosen(const QString& path) { productPathBox->setText(path); }
 
 // Directory.dat is rewritten whole by every change; a change that cannot be
 // written as it stands is refused before anything in memory moves.
 static const char* const kUnreadableDirectory =
     "を読み込めなかったため、製品の登録を変更できません。ファイルを確認してから起動し直して下さい。";
 
-void Form1::Command8_Click() {
+void MeasurementWindow::registerProduct() {
     int m = MachineNumber;
-    std::string chosen = Dir1->path().toStdString();
+    std::string chosen = folderList->path().toStdString();
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
         return;
@@ -47,27 +47,27 @@ void Form1::Command8_Click() {
     }
     productPaths_[m] = chosen;
     productNames_[m] = GetProductName(productPaths_[m]);
-    Text5->setText(Q(productNames_[m]));
+    productNameBox->setText(Q(productNames_[m]));
     SaveDirectory();
     LoadDayBook();
     grids_[m]->SetRow(1);
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
-    Frame9->hide();
-    Command7->setEnabled(true);
-    Frame8->setEnabled(true);
-    Command6->setEnabled(true);
+    productPanel->hide();
+    chooseProductButton->setEnabled(true);
+    datePanel->setEnabled(true);
+    chooseDateButton->setEnabled(true);
     std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
     if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
         Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
     else
-        Editor()->DelCur();
+        Editor()->forgetDrawing();
     EPath = productPaths_[m];
-    Editor()->MNChanged();
+    Editor()->currentPointChanged();
     FocusGrid();
 }
 
-void Form1::Command2_Click() {
+void MeasurementWindow::unregisterProduct() {
     int m = MachineNumber;
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
@@ -75,7 +75,7 @@ void Form1::Command2_Click() {
     }
     productPaths_[m].clear();
     productNames_[m].clear();
-    Text5->clear();
+    productNameBox->clear();
     SaveDirectory();
     ResetGrid(m);
     dayBooks_[m].reset();
@@ -84,19 +84,19 @@ void Form1::Command2_Click() {
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
     activateWindow();
-    Frame9->hide();
-    Command7->setEnabled(true);
-    Frame8->setEnabled(true);
-    Command6->setEnabled(true);
-    Editor()->DelCur();
-    Editor()->MNChanged();
+    productPanel->hide();
+    chooseProductButton->setEnabled(true);
+    datePanel->setEnabled(true);
+    chooseDateButton->setEnabled(true);
+    Editor()->forgetDrawing();
+    Editor()->currentPointChanged();
 }
 
-void Form1::Command9_Click() {
-    Frame9->hide();
-    Command7->setEnabled(true);
-    Frame8->setEnabled(true);
-    Command6->setEnabled(true);
+void MeasurementWindow::closeProductPanel() {
+    productPanel->hide();
+    chooseProductButton->setEnabled(true);
+    datePanel->setEnabled(true);
+    chooseDateButton->setEnabled(true);
     FocusGrid();
 }
 

@@ -7,47 +7,47 @@
 #include <QPushButton>
 
 #include "common/numbers.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace ziv {
 
-void Form1::Command6_Click() {
-    MonthView1->setSelectedDate(QDate::currentDate());
-    for (QWidget* w : std::initializer_list<QWidget*>{Command1, Command3, Command4, Command6, Command7, Check2, Check3,
-                                                      Frame5, Frame6, Frame7})
+void MeasurementWindow::openCalendar() {
+    calendar->setSelectedDate(QDate::currentDate());
+    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
+                                                      productNamePanel, numberEntryPanel, textEntryPanel})
         w->setEnabled(false);
-    MonthView1->show();
+    calendar->show();
 }
 
-void Form1::MonthView1_DateClick(int year, int month, int day) {
-    MonthView1->hide();
+void MeasurementWindow::dateClicked(int year, int month, int day) {
+    calendar->hide();
     setEnabled(false);
     workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
-    Text7->setText(QString::fromStdString(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
+    dateBox->setText(QString::fromStdString(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
     int shown = MachineNumber;
     ReloadEveryMachine();
     MachineNumber = shown;
-    Text1->setText(QString::number(grids_[MachineNumber]->Row()));
+    inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
     setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{Command1, Command3, Command4, Command6, Command7, Check2, Check3,
-                                                      Frame5, Frame6, Frame7})
+    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
+                                                      productNamePanel, numberEntryPanel, textEntryPanel})
         w->setEnabled(true);
 }
 
-void Form1::ShowMachine(int n) {
+void MeasurementWindow::ShowMachine(int n) {
     if (n < 0 || n > MaxMachineNumber) return;
-    frame2_[MachineNumber]->hide();
-    frame2_[n]->show();
+    gridFrames_[MachineNumber]->hide();
+    gridFrames_[n]->show();
     activateWindow();
     MachineNumber = n;
     AdvanceToEmptyPoint();
-    Text3->setText(QString::number(n) + QString::fromUtf8("号機"));
-    Text5->setText(QString::fromStdString(productNames_[n]));
+    machineBox->setText(QString::number(n) + QString::fromUtf8("号機"));
+    productNameBox->setText(QString::fromStdString(productNames_[n]));
     if (!Editor()->HasDrawing(n) && !productPaths_[n].empty()) LoadDrawingFor(n);
     EPath = productPaths_[n];
-    Editor()->MNChanged();
+    Editor()->currentPointChanged();
 }
 
 }  // namespace ziv

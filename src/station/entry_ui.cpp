@@ -7,9 +7,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 #include "station/judgement.h"
 #include "station/rejection.h"
 
@@ -22,7 +22,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 void Empty(QLineEdit* box) { box->setText(QString()); }
 }  // namespace
 
-void Form1::Form_KeyUp(int key) {
+void MeasurementWindow::keyReleased(int key) {
     if (readingPending_ == 1) return;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F10) {
         SelectInstrument(key - Qt::Key_F1 + 1);
@@ -35,17 +35,17 @@ void Form1::Form_KeyUp(int key) {
     } else if (key == Qt::Key_Escape) {
         if (measuringMode_ == 1) EndMeasuringMode();
     } else if (key == Qt::Key_Control) {
-        if (editor_ && editor_->IsZoomButtonEnabled() && !editor_->isMinimized()) editor_->Command4_Click();
+        if (editor_ && editor_->IsZoomButtonEnabled() && !editor_->isMinimized()) editor_->toggleZoom();
     }
 }
 
-void Form1::Form_KeyPress(const QString& character) {
+void MeasurementWindow::characterTyped(const QString& character) {
     if (readingPending_ == 1 || measuringMode_ != 1) return;
     if (character == "q") ShowMachine(0);
     else if (character == "w") ShowMachine(1);
 }
 
-void Form1::PassFailEntry(const std::string& text) {
+void MeasurementWindow::PassFailEntry(const std::string& text) {
     int r = CurrentGridRow();
     currentInputName_.clear();
     SetCell(r, 1, Q(text));
@@ -56,83 +56,83 @@ void Form1::PassFailEntry(const std::string& text) {
     AdvanceToEmptyPoint();
 }
 
-void Form1::Command1_Click() {
-    Label1->setText(QString::fromUtf8("測定可能"));
-    for (QWidget* w : std::initializer_list<QWidget*>{Command1, Command3, Command4, Command5, Command6, Command7,
-                                                      Check1, Check2, Check3})
+void MeasurementWindow::startMeasuring() {
+    stateLabel->setText(QString::fromUtf8("測定可能"));
+    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, searchButton, chooseDateButton, chooseProductButton,
+                                                      autoAdvanceBox, clearNumberBox, clearTextBox})
         w->setEnabled(false);
-    MonthView1->hide();
-    Frame9->hide();
-    Empty(Text4);
-    Empty(Text6);
-    for (QWidget* w : std::initializer_list<QWidget*>{Frame1, Frame5, Frame6, Frame7, Frame8}) w->setEnabled(false);
+    calendar->hide();
+    productPanel->hide();
+    Empty(numberEntryBox);
+    Empty(textEntryBox);
+    for (QWidget* w : std::initializer_list<QWidget*>{inputPositionPanel, productNamePanel, numberEntryPanel, textEntryPanel, datePanel}) w->setEnabled(false);
     measuringMode_ = 1;
     FocusGrid();
 }
 
-void Form1::EndMeasuringMode() {
-    Command1->setEnabled(true);
-    Command3->setEnabled(true);
-    Command4->setEnabled(true);
-    Command5->setEnabled(Check1->isChecked());
-    for (QWidget* w : std::initializer_list<QWidget*>{Command6, Command7, Check1, Check2, Check3, Frame1, Frame5,
-                                                      Frame6, Frame7, Frame8})
+void MeasurementWindow::EndMeasuringMode() {
+    startButton->setEnabled(true);
+    enterNumberButton->setEnabled(true);
+    enterTextButton->setEnabled(true);
+    searchButton->setEnabled(autoAdvanceBox->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{chooseDateButton, chooseProductButton, autoAdvanceBox, clearNumberBox, clearTextBox, inputPositionPanel, productNamePanel,
+                                                      numberEntryPanel, textEntryPanel, datePanel})
         w->setEnabled(true);
-    Label1->clear();
+    stateLabel->clear();
     measuringMode_ = 0;
 }
 
-void Form1::MSFlexGrid1_RowColChange(int m) {
+void MeasurementWindow::gridRowChanged(int m) {
     // Hidden grids change rows only while every machine is loaded in turn.
     if (m != MachineNumber) return;
     int row = grids_[m]->Row();
-    if (row > 0) Text1->setText(" " + QString::number(row));
+    if (row > 0) inputPositionBox->setText(" " + QString::number(row));
 }
 
-void Form1::Text1_Change() {
-    if (loaded_ || editor_) Editor()->MNChanged();
+void MeasurementWindow::inputPositionChanged() {
+    if (loaded_ || editor_) Editor()->currentPointChanged();
 }
 
-void Form1::Check1_Click() {
-    Command5->setEnabled(Check1->isChecked());
+void MeasurementWindow::autoAdvanceClicked() {
+    searchButton->setEnabled(autoAdvanceBox->isChecked());
     FocusGrid();
 }
 
-void Form1::Command5_Click() {
+void MeasurementWindow::searchEmptyPoint() {
     AdvanceToEmptyPoint();
     AdvanceToEmptyPoint();
     FocusGrid();
 }
 
-void Form1::Check2_Click() { FocusGrid(); }
-void Form1::Check3_Click() { FocusGrid(); }
+void MeasurementWindow::clearNumberClicked() { FocusGrid(); }
+void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 
-void Form1::Command3_Click() {
+void MeasurementWindow::enterNumber() {
     if (!ProductRegistered()) return;
     currentInputName_.clear();
-    SetCell(CurrentGridRow(), 1, Q(MagnitudeText(Text4->text().toStdString())));
+    SetCell(CurrentGridRow(), 1, Q(MagnitudeText(numberEntryBox->text().toStdString())));
     JudgeCurrentRow();
     CalcCorrection();
     SaveDayBook();
     AdvanceToEmptyPoint();
-    if (Check2->isChecked()) Empty(Text4);
+    if (clearNumberBox->isChecked()) Empty(numberEntryBox);
     FocusGrid();
 }
 
-void Form1::Command4_Click() {
+void MeasurementWindow::enterText() {
     if (!ProductRegistered()) return;
     int r = CurrentGridRow();
     currentInputName_.clear();
-    SetCell(r, 1, Text6->text());
+    SetCell(r, 1, textEntryBox->text());
     SetCell(r, 2, QString());
     if (!Cell(r, 6).isEmpty()) SetCell(r, 7, QString());
     SaveDayBook();
     AdvanceToEmptyPoint();
-    if (Check3->isChecked()) Empty(Text6);
+    if (clearTextBox->isChecked()) Empty(textEntryBox);
     FocusGrid();
 }
 
-void Form1::JudgeCurrentRow() {
+void MeasurementWindow::JudgeCurrentRow() {
     int r = CurrentGridRow();
     Judgement j = JudgeMeasuredValue(Cell(r, 3).toStdString(), Cell(r, 4).toStdString(), Cell(r, 5).toStdString(),
                                      Cell(r, 1).toStdString());
@@ -140,12 +140,12 @@ void Form1::JudgeCurrentRow() {
     if (j == Judgement::Fail) WriteRejection();
 }
 
-void Form1::CalcCorrection() {
+void MeasurementWindow::CalcCorrection() {
     int r = CurrentGridRow();
     if (auto c = CorrectionText(Cell(r, 6).toStdString(), Cell(r, 1).toStdString())) SetCell(r, 7, Q(*c));
 }
 
-void Form1::WriteRejection() {
+void MeasurementWindow::WriteRejection() {
     int r = CurrentGridRow();
     RejectionFacts facts{workDate_.Year,
                          workDate_.Month,

@@ -5,11 +5,11 @@
 #include <QTimer>
 
 #include "common/numbers.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/serial_port_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 #include "station/judgement.h"
 
 namespace ziv {
@@ -20,11 +20,11 @@ const char* const kTimeoutMessage = "通信エラーが発生しました。Ｃ�
 const char* const kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
 }  // namespace
 
-void Form1::ClosePortIfOpen() {
+void MeasurementWindow::ClosePortIfOpen() {
     if (port_->isOpen()) port_->close();
 }
 
-void Form1::SelectInstrument(int n) {
+void MeasurementWindow::SelectInstrument(int n) {
     if (n < 1 || n > static_cast<int>(links_.size())) return;
     const InstrumentLink& link = links_[n - 1];
     currentKey_ = n;
@@ -35,10 +35,10 @@ void Form1::SelectInstrument(int n) {
     port_->setRThreshold(1);
     port_->setSThreshold(0);
     port_->setCommPort(WholeNumberClamped(link.PortNumber, -1, 32767));
-    Text2->setText(QString::fromStdString(link.DisplayName));
+    instrumentBox->setText(QString::fromStdString(link.DisplayName));
 }
 
-void Form1::RequestReading() {
+void MeasurementWindow::RequestReading() {
     if (readingPending_ != 0 || measuringMode_ != 1 || !ProductRegistered()) return;
     // The editor stores a designation on the current point; a reading would move it on.
     if (editor_ && editor_->InDesignMode()) return;
@@ -47,7 +47,7 @@ void Form1::RequestReading() {
     SendRequest(*request);
 }
 
-bool Form1::SendRequest(const std::string& text) {
+bool MeasurementWindow::SendRequest(const std::string& text) {
     replyBuffer_.clear();
     replyBytes_ = 0;
     ClosePortIfOpen();
@@ -58,14 +58,14 @@ bool Form1::SendRequest(const std::string& text) {
         ShowWarning(this, QString::fromUtf8(kPortMessage));
         return false;
     }
-    Label1->setText(QString::fromUtf8("通信中"));
+    stateLabel->setText(QString::fromUtf8("通信中"));
     timeoutTicks_ = 0;
-    timer1_->start(1000);
+    readingTimer_->start(1000);
     readingPending_ = 1;
     return true;
 }
 
-void Form1::MSComm1_OnComm() {
+void MeasurementWindow::onPortData() {
     if (port_->commEvent() != 2) return;
     size_t taken = 0;
     std::string received = port_->input(kReplyByteLimit - replyBytes_, &taken);
@@ -86,9 +86,9 @@ void Form1::MSComm1_OnComm() {
     AcceptReading(*value);
 }
 
-void Form1::AcceptReading(const std::string& valueText) {
+void MeasurementWindow::AcceptReading(const std::string& valueText) {
     // No tick may end this reading while its value is being saved.
-    timer1_->stop();
+    readingTimer_->stop();
     currentInputName_ = links_[currentKey_ - 1].InputName;
     grids_[MachineNumber]->SetTextMatrix(grids_[MachineNumber]->Row(), 1,
                                          QString::fromStdString(MagnitudeText(valueText)));
@@ -99,16 +99,16 @@ void Form1::AcceptReading(const std::string& valueText) {
     EndReading();
 }
 
-void Form1::EndReading() {
-    timer1_->stop();
+void MeasurementWindow::EndReading() {
+    readingTimer_->stop();
     ClosePortIfOpen();
-    if (readingPending_ == 1) Label1->setText(QString::fromUtf8("測定可能"));
+    if (readingPending_ == 1) stateLabel->setText(QString::fromUtf8("測定可能"));
     readingPending_ = 0;
 }
 
-void Form1::Timer1_Timer() {
+void MeasurementWindow::onReadingTimeout() {
     if (readingPending_ != 1) {
-        timer1_->stop();
+        readingTimer_->stop();
         return;
     }
     if (++timeoutTicks_ <= 5) return;

@@ -8,12 +8,12 @@
 
 #include "app/window_flow_ui.h"
 #include "common/text_file.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
 #include "platform/message_box_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -56,16 +56,16 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     operatorWindow->operatorList()->setCurrentRow(0);
     QSignalSpy finished(&flow, &WindowFlow::Finished);
     QTest::mouseClick(operatorWindow->findChild<QPushButton*>("decideButton"), Qt::LeftButton);
-    Form1* form1 = flow.MeasurementWindow();
-    ASSERT_NE(form1, nullptr);
-    EXPECT_TRUE(form1->isVisible());
-    EXPECT_TRUE(form1->Editor()->isVisible());
+    MeasurementWindow* measurementWindow = flow.measurementWindow();
+    ASSERT_NE(measurementWindow, nullptr);
+    EXPECT_TRUE(measurementWindow->isVisible());
+    EXPECT_TRUE(measurementWindow->Editor()->isVisible());
     // The editor refuses to close while the run goes on.
-    form1->Editor()->close();
-    EXPECT_TRUE(form1->Editor()->isVisible());
-    form1->close();
+    measurementWindow->Editor()->close();
+    EXPECT_TRUE(measurementWindow->Editor()->isVisible());
+    measurementWindow->close();
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(form1->Editor()->isVisible());
+    EXPECT_FALSE(measurementWindow->Editor()->isVisible());
     EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
     SetMessageSink(nullptr);
 }

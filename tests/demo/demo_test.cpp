@@ -30,7 +30,7 @@
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 #include "station/rejection.h"
 #include "temp_root.h"
 
@@ -284,7 +284,7 @@ private:
     QProcess process_;
 };
 
-void Press(Form1& form, int key) {
+void Press(MeasurementWindow& form, int key) {
     QWidget* target = QApplication::focusWidget();
     if (!target || target->window() != &form) target = &form;
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, QStringLiteral(" "));
@@ -306,11 +306,11 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
 
     std::vector<QString> messages;
     SetMessageSink([&](const ShownMessage& m) { messages.push_back(m.text); });
-    Form1 form({root.path(), lists.Folders[0], lists.Names[0]});
-    ASSERT_TRUE(form.Form_Load());
+    MeasurementWindow form({root.path(), lists.Folders[0], lists.Names[0]});
+    ASSERT_TRUE(form.startUp());
     form.show();
     QApplication::setActiveWindow(&form);
-    form.Command1_Click();
+    form.startMeasuring();
     constexpr int kReadings = 6;
     for (int r = 1; r <= kReadings; ++r) {
         Press(form, Qt::Key_Space);

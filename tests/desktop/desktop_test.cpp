@@ -73,7 +73,7 @@ void WriteFile(const QString& path, const std::string& bytes) {
 // top right corner (the panel keeps its width whatever the window's width),
 // and inside the fixed layouts of the operator window and the editor.
 constexpr int kStartFromRight = 63, kStartTop = 50;            // "開始"
-constexpr int kNumberBoxFromRight = 250, kNumberBoxTop = 326;  // Text4
+constexpr int kNumberBoxFromRight = 250, kNumberBoxTop = 326;  // numberEntryBox
 constexpr int kNumberEnterFromRight = 120;                     // "入力" of 手動数値入力
 constexpr int kOperatorX = 51, kOperatorY = 47;                // first name of the list
 constexpr int kDecideX = 329, kDecideY = 59;                   // "決定"

@@ -14,7 +14,7 @@
 
 #include "common/text_file.h"
 #include "drawing/editor_host.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
 #include "platform/message_box_qt.h"
@@ -29,7 +29,7 @@ public:
     std::map<int, int> rows;  // machine -> current grid row
     std::string productFolder;
     bool appEnd = false;
-    Form4* editor = nullptr;
+    DrawingEditor* editor = nullptr;
     int focusCount = 0;
     int returenNameCount = 0;
     bool measurementEnabled = true;
@@ -41,7 +41,7 @@ public:
     }
     std::string EPath() const override { return productFolder; }
     bool AppEnd() const override { return appEnd; }
-    void ReturenName() override {
+    void SetExportPath() override {
         ++returenNameCount;
         if (editor) editor->DrawSavePath = JoinPath(productFolder, "Data.jpg");
     }
@@ -79,7 +79,7 @@ protected:
     TempRoot root;
     FakeHost host;
     std::vector<ShownMessage> messages;
-    std::unique_ptr<Form4> form;
+    std::unique_ptr<DrawingEditor> form;
 
     void SetUp() override {
         SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
@@ -98,12 +98,12 @@ protected:
         SetWriteFaultHook(nullptr);
     }
 
-    Form4& Editor() {
+    DrawingEditor& Editor() {
         if (!form) {
-            form = std::make_unique<Form4>(&host, root.path());
+            form = std::make_unique<DrawingEditor>(&host, root.path());
             host.editor = form.get();
             EXPECT_TRUE(form->Load());
-            form->Timer1->stop();  // ticks are driven by hand
+            form->moveTimer->stop();  // ticks are driven by hand
         }
         return *form;
     }
@@ -114,7 +114,7 @@ protected:
         Editor();
         ASSERT_TRUE(form->LoadDrawing(host.machine, drawing));
         form->LoadPosDat(PointTableFilePath(host.productFolder));
-        form->MNChanged();
+        form->currentPointChanged();
     }
 
     // Writes a Data.dat holding the given placed points (number, x, y, instrument).

@@ -175,11 +175,11 @@ TEST_F(EditorTest, UnreadablePointTableIsReportedAndNeverWrittenOver) {
     EXPECT_EQ(std::filesystem::file_size(path), size);
 
     messages.clear();
-    Form4& editor = *form;
-    editor.Command1_Click();
-    editor.Picture1_MouseDown(1, 0, 2000, 1000);
-    editor.Picture1_MouseUp(1, 0, 2000, 1000);
-    editor.Command2_Click();
+    DrawingEditor& editor = *form;
+    editor.startDesignation();
+    editor.overviewMouseDown(1, 0, 2000, 1000);
+    editor.overviewMouseUp(1, 0, 2000, 1000);
+    editor.confirmDesignation();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, "ZIV - 警告");
     EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos);

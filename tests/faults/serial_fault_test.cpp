@@ -21,7 +21,7 @@ namespace {
 class SerialFaults : public StationFixture {
 protected:
     std::unique_ptr<PtyInstrument> instrument = std::make_unique<PtyInstrument>();
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
 
     void SetUp() override {
         StationFixture::SetUp();
@@ -33,15 +33,15 @@ protected:
                                             {"12.3", "0.1", "-0.1", "12.3"}})}});
         form = Open();
         ASSERT_TRUE(form);
-        form->Command1_Click();
+        form->startMeasuring();
     }
     void Request() {
         instrument->clearReceived();
         Key(*form, Qt::Key_Space);
         ASSERT_EQ(form->ReadingPending(), 1);
         // The running timer is pushed far away: every tick counted is the test's own.
-        ASSERT_EQ(form->Timer1()->interval(), 1000);
-        form->Timer1()->start(24 * 3600 * 1000);
+        ASSERT_EQ(form->ReadingTimer()->interval(), 1000);
+        form->ReadingTimer()->start(24 * 3600 * 1000);
         ASSERT_TRUE(instrument->waitForReceived("1\r"));
     }
     void Send(const std::string& bytes) { ASSERT_TRUE(instrument->write(bytes)); }
@@ -55,13 +55,13 @@ protected:
     // Idle again: nothing pending, the port closed, the timer stopped.
     void ExpectIdle(const std::string& context) {
         EXPECT_EQ(form->ReadingPending(), 0) << context;
-        EXPECT_FALSE(form->Timer1()->isActive()) << context;
+        EXPECT_FALSE(form->ReadingTimer()->isActive()) << context;
         EXPECT_FALSE(form->Port()->isOpen()) << context;
-        EXPECT_EQ(form->Label1->text().toStdString(), "測定可能") << context;
+        EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能") << context;
         EXPECT_EQ(form->MeasuringMode(), 1) << context;
     }
     void TimeOut() {
-        for (int i = 0; i < 6; ++i) form->Timer1_Timer();
+        for (int i = 0; i < 6; ++i) form->onReadingTimeout();
     }
     // A reading that works: the window is back to normal.
     void ExpectNextReadingWorks(int row, const std::string& context) {
@@ -83,7 +83,7 @@ protected:
 
 TEST_F(SerialFaults, NulBytesInsideAReplyAreDroppedAndTheValueIsCutWhereItStands) {
     Request();
-    form->Timer1()->stop();  // the flood takes as long as it takes
+    form->ReadingTimer()->stop();  // the flood takes as long as it takes
     // NULs before, inside and after the value, one piece of nothing but NULs,
     // and a flood of them that must neither count nor fill the memory.
     Send(std::string("0\0\0", 3));

@@ -17,7 +17,7 @@
 #include <sys/resource.h>
 
 #include "common/text_file.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
 #include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
@@ -99,7 +99,7 @@ void ExpectOneWarningNaming(const std::vector<ShownMessage>& messages, const std
 
 class StationWrites : public StationFixture {
 protected:
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
     std::string product;
 
     void TearDown() override {
@@ -123,8 +123,8 @@ protected:
                            form->WorkingDate());
     }
     void Enter(const std::string& number) {
-        form->Text4->setText(QString::fromStdString(number));
-        form->Command3_Click();
+        form->numberEntryBox->setText(QString::fromStdString(number));
+        form->enterNumber();
     }
     void ExpectWarningNaming(const std::string& path, int err, const std::string& context) {
         ExpectOneWarningNaming(messages, path, err, context);
@@ -134,7 +134,7 @@ protected:
         auto book = Workbook::Open(Book(form->MachineNumber));
         ASSERT_TRUE(book) << context;
         FlexGrid* grid = form->Grid(form->MachineNumber);
-        for (int r = 1; r <= Form1::GridMaxNumber; ++r) {
+        for (int r = 1; r <= MeasurementWindow::GridMaxNumber; ++r) {
             MeasuredRow row = ReadDayBookRow(*book, r);
             EXPECT_EQ(row.Value, grid->TextMatrix(r, 1).toStdString()) << context << ", row " << r;
             EXPECT_EQ(row.Judgement, grid->TextMatrix(r, 2).toStdString()) << context << ", row " << r;
@@ -218,9 +218,9 @@ TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
     ExpectWarningNaming(path, EFBIG, "day workbook");
     messages.clear();
     form->ShowMachine(5);
-    form->Command7_Click();
-    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(other)));
-    form->Command8_Click();
+    form->openProductPanel();
+    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(other)));
+    form->registerProduct();
     ExpectWarningNaming(directory, EFBIG, "Directory.dat");
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
 
@@ -238,7 +238,7 @@ TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
 
 TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsStillSaved) {
     Start();
-    form->Check1->setChecked(false);
+    form->autoAdvanceBox->setChecked(false);
     int n = 0;
     for (const Fault& fault : kFaults) {
         std::string context = Describe(fault);
@@ -310,7 +310,7 @@ TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoes
         WriteBytes(root / "Config/DrawPosMain.dat", "1\r\n2\r\n0\r\n3\r\n4\r\n0\r\n");
         fs::remove_all(dated);
         messages.clear();
-        QSignalSpy ended(form.get(), &Form1::Ended);
+        QSignalSpy ended(form.get(), &MeasurementWindow::Ended);
         {
             // The dated record is the first file written there, the latest-run copy the second.
             FailingWrite f(fault, "/測定者記録/", failDated ? 1 : 2);
@@ -353,7 +353,7 @@ TEST_F(StationWrites, WindowPositionFilesThatCannotBeWrittenKeepTheirContent) {
         form = Open();
         ASSERT_TRUE(form);
         messages.clear();
-        QSignalSpy ended(form.get(), &Form1::Ended);
+        QSignalSpy ended(form.get(), &MeasurementWindow::Ended);
         {
             FailingWrite f(fault, "/Config/" + name);
             form->close();
@@ -383,17 +383,17 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
         messages.clear();
         {
             FailingWrite f(fault, "Directory.dat");
-            form->Command7_Click();
-            ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(b)));
-            form->Command8_Click();
+            form->openProductPanel();
+            ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(b)));
+            form->registerProduct();
             EXPECT_EQ(f.hits(), 1) << context;
         }
         ExpectWarningNaming(path, fault.err, context);
         EXPECT_EQ(ReadBytes(path), before) << context;
         // The window goes on with the product registered.
-        EXPECT_FALSE(form->Frame9->isVisible()) << context;
-        EXPECT_TRUE(form->Command7->isEnabled()) << context;
-        EXPECT_EQ(form->Text5->text().toStdString(), "B-200") << context;
+        EXPECT_FALSE(form->productPanel->isVisible()) << context;
+        EXPECT_TRUE(form->chooseProductButton->isEnabled()) << context;
+        EXPECT_EQ(form->productNameBox->text().toStdString(), "B-200") << context;
         EXPECT_EQ(Cell(*form, 1, 3), "10") << context;
         messages.clear();
         Enter("10");
@@ -405,20 +405,20 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
     {
         FailingWrite f({WriteStep::Rename, EIO}, "Directory.dat");
         form->ShowMachine(1);
-        form->Command7_Click();
-        form->Command2_Click();
+        form->openProductPanel();
+        form->unregisterProduct();
     }
     ExpectWarningNaming(path, EIO, "unregister");
-    EXPECT_EQ(form->Text5->text().toStdString(), "");
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "");
     EXPECT_EQ(Cell(*form, 1, 3), "");
     messages.clear();
     form->ShowMachine(2);
-    form->Command7_Click();
-    form->Command2_Click();
+    form->openProductPanel();
+    form->unregisterProduct();
     EXPECT_TRUE(messages.empty());
     auto stored = LoadDirectoryFile(path);
     ASSERT_TRUE(stored);
-    for (int m = 0; m <= Form1::MaxMachineNumber; ++m) EXPECT_EQ((*stored)[m], form->ProductPath(m)) << m;
+    for (int m = 0; m <= MeasurementWindow::MaxMachineNumber; ++m) EXPECT_EQ((*stored)[m], form->ProductPath(m)) << m;
     EXPECT_EQ((*stored)[0], a);
     EXPECT_EQ((*stored)[1], "");
     EXPECT_EQ((*stored)[3], b);
@@ -430,7 +430,7 @@ namespace {
 
 class EditorWrites : public StationWrites {
 protected:
-    Form4* editor = nullptr;
+    DrawingEditor* editor = nullptr;
     std::string table;
     std::string exported;
 
@@ -455,11 +455,11 @@ protected:
     }
     void Designate(int row, double x, double y) {
         form->Grid(0)->SetRow(row);
-        editor->Command1_Click();
+        editor->startDesignation();
         ASSERT_TRUE(editor->InDesignMode());
-        editor->Picture1_MouseDown(1, 0, x, y);
-        editor->Picture1_MouseUp(1, 0, x, y);
-        editor->Command2_Click();
+        editor->overviewMouseDown(1, 0, x, y);
+        editor->overviewMouseUp(1, 0, x, y);
+        editor->confirmDesignation();
     }
 };
 

@@ -32,8 +32,8 @@ using namespace ziv;
 
 namespace {
 
-constexpr int kMachines = Form1::MaxMachineNumber + 1;
-constexpr int kRows = Form1::GridMaxNumber;
+constexpr int kMachines = MeasurementWindow::MaxMachineNumber + 1;
+constexpr int kRows = MeasurementWindow::GridMaxNumber;
 // Rows already measured earlier in the day, with a correction: the first
 // values fill the rest, then the input position wraps to the first point.
 // From then on every cell the shift touches exists already, and memory has
@@ -71,7 +71,7 @@ double Mean(const std::vector<double>& v, size_t from, size_t to) {
 class Load : public StationFixture {
 protected:
     PtyInstrument instrument;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
     std::array<std::array<std::string, kRows + 1>, kMachines> expected{};
 
     // Six products over 48 machines, every machine's day workbook already
@@ -99,22 +99,22 @@ protected:
         Register(machines);
         form = Open();
         ASSERT_TRUE(form);
-        ASSERT_TRUE(form->Check1->isChecked());
-        ASSERT_TRUE(form->Check2->isChecked());
+        ASSERT_TRUE(form->autoAdvanceBox->isChecked());
+        ASSERT_TRUE(form->clearNumberBox->isChecked());
     }
 
 
     // Typed into the number box, entered with the button.
     void Type(const std::string& number) {
-        QTest::keyClicks(form->Text4, QString::fromStdString(number));
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        QTest::keyClicks(form->numberEntryBox, QString::fromStdString(number));
+        QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
     }
 
     // Start, space, the instrument's reply, Esc.
     void Read(int whole) {
         char field[16];
         std::snprintf(field, sizeof field, "%+08.2f", whole + 0.25);
-        form->Command1_Click();
+        form->startMeasuring();
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);
         ASSERT_EQ(form->ReadingPending(), 1);
@@ -214,15 +214,15 @@ TEST_F(Load, ValuesOverAllMachinesKeepMemoryFlatAndTimePerValueEven) {
 TEST_F(Load, BoxesEmptiedAfterAnEntryKeepNoUndoSteps) {
     Prepare();
     Type("1234.5");
-    EXPECT_EQ(form->Text4->text(), "");
-    EXPECT_FALSE(form->Text4->isUndoAvailable());
-    QTest::keyClicks(form->Text6, "ok");
-    QTest::mouseClick(form->Command4, Qt::LeftButton);
-    EXPECT_EQ(form->Text6->text(), "");
-    EXPECT_FALSE(form->Text6->isUndoAvailable());
-    QTest::keyClicks(form->Text4, "12");
-    QTest::keyClicks(form->Text6, "ab");
-    form->Command1_Click();
-    EXPECT_FALSE(form->Text4->isUndoAvailable());
-    EXPECT_FALSE(form->Text6->isUndoAvailable());
+    EXPECT_EQ(form->numberEntryBox->text(), "");
+    EXPECT_FALSE(form->numberEntryBox->isUndoAvailable());
+    QTest::keyClicks(form->textEntryBox, "ok");
+    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
+    EXPECT_EQ(form->textEntryBox->text(), "");
+    EXPECT_FALSE(form->textEntryBox->isUndoAvailable());
+    QTest::keyClicks(form->numberEntryBox, "12");
+    QTest::keyClicks(form->textEntryBox, "ab");
+    form->startMeasuring();
+    EXPECT_FALSE(form->numberEntryBox->isUndoAvailable());
+    EXPECT_FALSE(form->textEntryBox->isUndoAvailable());
 }

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "common/text_file.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/workbook.h"
@@ -21,7 +21,7 @@ namespace {
 
 class DayBooks : public StationFixture {
 protected:
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
     std::string product;
 
     std::vector<MasterPoint> Points(int n) {
@@ -42,8 +42,8 @@ protected:
                "号機_" + QString("%1年%2月%3日.xls").arg(d.year()).arg(d.month()).arg(d.day()).toStdString();
     }
     void Enter(const char* number) {
-        form->Text4->setText(number);
-        form->Command3_Click();
+        form->numberEntryBox->setText(number);
+        form->enterNumber();
     }
     // Reads a workbook the way other programs and scripts do: through ziv-workbook.
     std::vector<std::string> DumpWithTool(const std::string& path) {
@@ -82,7 +82,7 @@ TEST_F(DayBooks, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
 
 TEST_F(DayBooks, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
     Start();
-    form->Check1->setChecked(false);
+    form->autoAdvanceBox->setChecked(false);
     Enter("10.03");  // row 1: fails, correction -0.03
     form->Grid(0)->SetRow(3);
     Enter("30.001");
@@ -123,14 +123,14 @@ TEST_F(DayBooks, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
 TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
     Start();
     Enter("10");
-    form->Command6_Click();
-    EXPECT_TRUE(form->MonthView1->isVisible());
-    EXPECT_FALSE(form->Command1->isEnabled());
-    form->MonthView1->setSelectedDate(QDate(2025, 1, 5));  // as the click selects it
-    form->MonthView1_DateClick(2025, 1, 5);
-    EXPECT_FALSE(form->MonthView1->isVisible());
-    EXPECT_TRUE(form->Command1->isEnabled());
-    EXPECT_EQ(form->Text7->text().toStdString(), "2025/1/5");
+    form->openCalendar();
+    EXPECT_TRUE(form->calendar->isVisible());
+    EXPECT_FALSE(form->startButton->isEnabled());
+    form->calendar->setSelectedDate(QDate(2025, 1, 5));  // as the click selects it
+    form->dateClicked(2025, 1, 5);
+    EXPECT_FALSE(form->calendar->isVisible());
+    EXPECT_TRUE(form->startButton->isEnabled());
+    EXPECT_EQ(form->dateBox->text().toStdString(), "2025/1/5");
     EXPECT_EQ(Cell(*form, 1, 1), "");  // nothing measured on that date yet
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     Enter("10.01");
@@ -144,8 +144,8 @@ TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
         found |= e.path().filename().string().rfind("2025年1月5日_", 0) == 0;
     EXPECT_TRUE(found);
     // Opened again, the calendar shows today, not the working date.
-    form->Command6_Click();
-    EXPECT_EQ(form->MonthView1->selectedDate(), QDate::currentDate());
+    form->openCalendar();
+    EXPECT_EQ(form->calendar->selectedDate(), QDate::currentDate());
 }
 
 TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
@@ -154,11 +154,11 @@ TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
     form = Open();
     ASSERT_TRUE(form);
     Enter("10");
-    form->Command1_Click();
+    form->startMeasuring();
     Type(*form, "w");
     ASSERT_EQ(form->MachineNumber, 1);
-    EXPECT_EQ(form->Text3->text().toStdString(), "1号機");
-    EXPECT_EQ(form->Text5->text().toStdString(), "A-100");
+    EXPECT_EQ(form->machineBox->text().toStdString(), "1号機");
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "A-100");
     EXPECT_EQ(form->EPath, product);
     form->AcceptReading("20");
     EXPECT_TRUE(FileExists(TodayBook(0)));
@@ -173,14 +173,14 @@ TEST_F(DayBooks, RegisterAndUnregisterRewriteDirectoryFile) {
     Register({{0, a}, {7, b}});
     form = Open();
     ASSERT_TRUE(form);
-    form->Command7_Click();
-    EXPECT_TRUE(form->Frame9->isVisible());
-    EXPECT_FALSE(form->Command6->isEnabled());
-    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(b)));
-    EXPECT_EQ(form->Text8->text().toStdString(), b);
-    form->Command8_Click();
-    EXPECT_FALSE(form->Frame9->isVisible());
-    EXPECT_EQ(form->Text5->text().toStdString(), "B-200");
+    form->openProductPanel();
+    EXPECT_TRUE(form->productPanel->isVisible());
+    EXPECT_FALSE(form->chooseDateButton->isEnabled());
+    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(b)));
+    EXPECT_EQ(form->productPathBox->text().toStdString(), b);
+    form->registerProduct();
+    EXPECT_FALSE(form->productPanel->isVisible());
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "B-200");
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     EXPECT_EQ(Cell(*form, 2, 3), "");
     auto lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
@@ -192,23 +192,23 @@ TEST_F(DayBooks, RegisterAndUnregisterRewriteDirectoryFile) {
 
     Enter("10");
     EXPECT_TRUE(form->DayBookOpen(0));
-    form->Command7_Click();
-    form->Command2_Click();
+    form->openProductPanel();
+    form->unregisterProduct();
     EXPECT_FALSE(form->DayBookOpen(0));
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Cell(*form, 1, 3), "");
     EXPECT_EQ(Cell(*form, 1, 0), "1");
-    EXPECT_EQ(form->Text5->text().toStdString(), "");
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "");
     lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
     ASSERT_EQ(lines.size(), 48u);
     EXPECT_EQ(lines[0], "");
     EXPECT_EQ(lines[7], b);
     // Cancel changes nothing.
     std::string before = ReadBytes(userDir + "/Directory.dat");
-    form->Command7_Click();
-    form->Command9_Click();
+    form->openProductPanel();
+    form->closeProductPanel();
     EXPECT_EQ(ReadBytes(userDir + "/Directory.dat"), before);
-    EXPECT_TRUE(form->Command7->isEnabled());
+    EXPECT_TRUE(form->chooseProductButton->isEnabled());
 }
 
 TEST_F(DayBooks, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
@@ -279,12 +279,12 @@ TEST_F(DayBooks, PassFailAndTextEntriesAreSaved) {
     Start(4);
     Enter("10.005");  // point 1 has a target: a correction is saved
     form->Grid(0)->SetRow(1);
-    form->Command1_Click();
+    form->startMeasuring();
     Key(*form, Qt::Key_F11);
     Key(*form, Qt::Key_F12);
     Key(*form, Qt::Key_Escape);
-    form->Text6->setText("傷あり");
-    form->Command4_Click();
+    form->textEntryBox->setText("傷あり");
+    form->enterText();
     auto book = Workbook::Open(TodayBook());
     ASSERT_TRUE(book);
     const char* expected[][3] = {{"NG", "不", ""}, {"OK", "合", ""}, {"傷あり", "", ""}};

@@ -106,14 +106,14 @@ TEST_F(RegistryWindow, UnreadableDirectoryFileIsReportedAndKeptThroughRegisterAn
     EXPECT_EQ(std::filesystem::file_size(DirectoryFile()), kUnreadableSize);
 
     messages.clear();
-    form->Command7_Click();
-    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(product)));
-    form->Command8_Click();
+    form->openProductPanel();
+    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(product)));
+    form->registerProduct();
     EXPECT_TRUE(Warned(DirectoryFile()));
     EXPECT_EQ(form->ProductPath(0), "");
-    EXPECT_TRUE(form->Frame9->isVisibleTo(form.get()));  // the panel stays for another choice
+    EXPECT_TRUE(form->productPanel->isVisibleTo(form.get()));  // the panel stays for another choice
     messages.clear();
-    form->Command2_Click();
+    form->unregisterProduct();
     EXPECT_TRUE(Warned(DirectoryFile()));
     EXPECT_EQ(std::filesystem::file_size(DirectoryFile()), kUnreadableSize);
 }
@@ -126,9 +126,9 @@ TEST_F(RegistryWindow, FolderNameWithALineBreakIsRefusedAtRegister) {
     std::string before = ReadBytes(DirectoryFile());
     auto form = Open();
     ASSERT_TRUE(form);
-    form->Command7_Click();
-    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(broken)));
-    form->Command8_Click();
+    form->openProductPanel();
+    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(broken)));
+    form->registerProduct();
     EXPECT_TRUE(Warned("改行"));
     EXPECT_EQ(form->ProductPath(0), good);
     EXPECT_EQ(ReadBytes(DirectoryFile()), before);

@@ -8,7 +8,7 @@
 #include <QPushButton>
 
 #include "drawing/drawing_views_qt.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
@@ -21,7 +21,7 @@ namespace {
 
 class EditorWiring : public StationFixture {
 protected:
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
     std::string product;
 
     // A product with a drawing and points 1 and 2 placed with instruments 2 and 5.
@@ -36,15 +36,15 @@ protected:
         EXPECT_TRUE(SavePointTable(PointTableFilePath(folder), table));
         return folder;
     }
-    Form4& Start() {
+    DrawingEditor& Start() {
         product = MakeDrawnProduct("A-100");
         Register({{0, product}});
         form = Open();
         EXPECT_TRUE(form);
         return *form->Editor();
     }
-    static QPointF Marker(Form4& editor) {
-        const auto& circles = editor.Picture1->Circles();
+    static QPointF Marker(DrawingEditor& editor) {
+        const auto& circles = editor.overview->Circles();
         return circles.empty() ? QPointF(-1, -1) : circles.back().CentreTwips;
     }
 };
@@ -52,22 +52,22 @@ protected:
 }  // namespace
 
 TEST_F(EditorWiring, TheMarkerFollowsTheInputPosition) {
-    Form4& editor = Start();
+    DrawingEditor& editor = Start();
     form->Grid(0)->SetRow(2);
-    EXPECT_EQ(form->Text1->text().trimmed().toStdString(), "2");
+    EXPECT_EQ(form->inputPositionBox->text().trimmed().toStdString(), "2");
     EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
-    EXPECT_EQ(editor.Label1->text(), editor.Combo1->itemText(5));
+    EXPECT_EQ(editor.instrumentLabel->text(), editor.instrumentList->itemText(5));
     form->Grid(0)->SetRow(1);
     EXPECT_EQ(Marker(editor), QPointF(1500, 1200));
-    EXPECT_EQ(editor.Label1->text(), editor.Combo1->itemText(2));
+    EXPECT_EQ(editor.instrumentLabel->text(), editor.instrumentList->itemText(2));
     // A typed value moves the input position on, and the marker with it.
-    form->Text4->setText("10");
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    form->numberEntryBox->setText("10");
+    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
     EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
 }
 
 TEST_F(EditorWiring, CtrlInTheMeasurementWindowZooms) {
-    Form4& editor = Start();
+    DrawingEditor& editor = Start();
     ASSERT_FALSE(editor.IsZoomed());
     Key(*form, Qt::Key_Control);
     EXPECT_TRUE(editor.IsZoomed());
@@ -76,20 +76,20 @@ TEST_F(EditorWiring, CtrlInTheMeasurementWindowZooms) {
 }
 
 TEST_F(EditorWiring, RegisteringLoadsTheDrawingAndUnregisteringClearsIt) {
-    Form4& editor = Start();
+    DrawingEditor& editor = Start();
     std::string other = MakeDrawnProduct("B-200");
     ASSERT_TRUE(editor.HasDrawing(0));
-    form->Command7_Click();
-    form->Command2_Click();
+    form->openProductPanel();
+    form->unregisterProduct();
     EXPECT_FALSE(editor.HasDrawing(0));
     EXPECT_FALSE(editor.PointsLoaded(0));
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
-    EXPECT_FALSE(editor.Command1->isEnabled());
-    EXPECT_TRUE(editor.Label1->text().isEmpty());
+    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_TRUE(editor.instrumentLabel->text().isEmpty());
 
-    form->Command7_Click();
-    ASSERT_TRUE(form->Dir1->setPath(QString::fromStdString(other)));
-    form->Command8_Click();
+    form->openProductPanel();
+    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(other)));
+    form->registerProduct();
     EXPECT_TRUE(editor.HasDrawing(0));
     EXPECT_EQ(editor.Drawing(0).size(), QSize(900, 600));
     EXPECT_TRUE(editor.PointsLoaded(0));

@@ -20,7 +20,7 @@ namespace {
 class Entry : public StationFixture {
 protected:
     std::string product;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
 
     void OpenWith(const std::vector<MasterPoint>& points, int machine = 0, const std::string& name = "A-100") {
         product = MakeProduct(name, points);
@@ -29,8 +29,8 @@ protected:
         ASSERT_TRUE(form);
     }
     void Enter(const char* number) {
-        form->Text4->setText(number);
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        form->numberEntryBox->setText(number);
+        QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
     }
     std::vector<std::string> Rejections() {
         std::vector<std::string> names;
@@ -45,7 +45,7 @@ const MasterPoint kPoint{"10", "0.02", "-0.01", "10"};
 
 TEST_F(Entry, JudgementTableThroughTheNumberPanel) {
     OpenWith({kPoint, kPoint, kPoint, kPoint});
-    form->Check1->setChecked(false);
+    form->autoAdvanceBox->setChecked(false);
     struct { const char* value; const char* judgement; } table[] = {
         {"10.02", "不"}, {"10.019", "合"}, {"9.99", "合"}, {"9.989", "不"}};
     for (auto& row : table) {
@@ -84,32 +84,32 @@ TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
     Key(*form, Qt::Key_F11);
     Key(*form, Qt::Key_F12);
     Enter("10");
-    form->Text6->setText("x");
-    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    form->textEntryBox->setText("x");
+    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
     for (int c = 1; c <= 7; ++c) EXPECT_EQ(Cell(*form, 1, c), "") << c;
     EXPECT_EQ(form->SavedCount(), 0);
 }
 
 TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndCheck2KeepsTheNumber) {
     OpenWith({kPoint, kPoint});
-    form->Text4->setFocus();
-    QTest::keyClicks(form->Text4, "-1a0.5");
-    EXPECT_EQ(form->Text4->text().toStdString(), "10.5");
-    form->Check2->setChecked(false);
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
-    EXPECT_EQ(form->Text4->text().toStdString(), "10.5");
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    form->numberEntryBox->setFocus();
+    QTest::keyClicks(form->numberEntryBox, "-1a0.5");
+    EXPECT_EQ(form->numberEntryBox->text().toStdString(), "10.5");
+    form->clearNumberBox->setChecked(false);
+    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+    EXPECT_EQ(form->numberEntryBox->text().toStdString(), "10.5");
+    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "10.5");
     EXPECT_EQ(Cell(*form, 2, 1), "10.5");
-    form->Check2->setChecked(true);
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
-    EXPECT_TRUE(form->Text4->text().isEmpty());
+    form->clearNumberBox->setChecked(true);
+    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+    EXPECT_TRUE(form->numberEntryBox->text().isEmpty());
 }
 
 // Text that is not typed key by key: input-method commits, pastes and drops.
 TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
     OpenWith({kPoint, kPoint, kPoint});
-    QLineEdit* box = form->Text4;
+    QLineEdit* box = form->numberEntryBox;
     form->show();
     box->setFocus();
     auto commit = [&](const QString& text) {
@@ -147,7 +147,7 @@ TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
     QTest::keyClick(box, Qt::Key_Tab);
     EXPECT_FALSE(box->hasFocus());
     box->setText("10.02");
-    QTest::mouseClick(form->Command3, Qt::LeftButton);
+    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "10.02");
     EXPECT_EQ(Cell(*form, 1, 2), "不");
     EXPECT_EQ(Rejections().size(), 1u);
@@ -157,13 +157,13 @@ TEST_F(Entry, EmptyTextClearsValueJudgementAndCorrection) {
     OpenWith({kPoint});
     Enter("10.05");
     form->Grid(0)->SetRow(1);
-    form->Text6->setText("");
-    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    form->textEntryBox->setText("");
+    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Cell(*form, 1, 2), "");
     EXPECT_EQ(Cell(*form, 1, 7), "");
-    form->Text6->setText(QString::fromUtf8("傷あり"));
-    QTest::mouseClick(form->Command4, Qt::LeftButton);
+    form->textEntryBox->setText(QString::fromUtf8("傷あり"));
+    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "傷あり");
     EXPECT_EQ(Cell(*form, 1, 2), "");
 }
@@ -180,28 +180,28 @@ TEST_F(Entry, MeasuringModeControlsAndKeys) {
     Type(*form, "q");
     Type(*form, "w");
     EXPECT_EQ(form->MachineNumber, 0);
-    QTest::mouseClick(form->Command1, Qt::LeftButton);
+    QTest::mouseClick(form->startButton, Qt::LeftButton);
     EXPECT_EQ(form->MeasuringMode(), 1);
-    EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
-    for (QWidget* w : {static_cast<QWidget*>(form->Command1), static_cast<QWidget*>(form->Command3),
-                       static_cast<QWidget*>(form->Check1), static_cast<QWidget*>(form->Frame6),
-                       static_cast<QWidget*>(form->Frame8)})
+    EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
+    for (QWidget* w : {static_cast<QWidget*>(form->startButton), static_cast<QWidget*>(form->enterNumberButton),
+                       static_cast<QWidget*>(form->autoAdvanceBox), static_cast<QWidget*>(form->numberEntryPanel),
+                       static_cast<QWidget*>(form->datePanel)})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     Type(*form, "W");
     EXPECT_EQ(form->MachineNumber, 0);
     Type(*form, "w");
     EXPECT_EQ(form->MachineNumber, 1);
-    EXPECT_EQ(form->Text3->text().toStdString(), "1号機");
-    EXPECT_EQ(form->Text5->text().toStdString(), "B");
+    EXPECT_EQ(form->machineBox->text().toStdString(), "1号機");
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "B");
     Type(*form, "q");
     EXPECT_EQ(form->MachineNumber, 0);
     Key(*form, Qt::Key_F3);
     EXPECT_EQ(form->CurrentKey(), 3);
     Key(*form, Qt::Key_Escape);
     EXPECT_EQ(form->MeasuringMode(), 0);
-    EXPECT_TRUE(form->Command1->isEnabled());
-    EXPECT_TRUE(form->Command5->isEnabled());
-    EXPECT_TRUE(form->Label1->text().isEmpty());
+    EXPECT_TRUE(form->startButton->isEnabled());
+    EXPECT_TRUE(form->searchButton->isEnabled());
+    EXPECT_TRUE(form->stateLabel->text().isEmpty());
 }
 
 TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
@@ -210,11 +210,11 @@ TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
     Enter("10");
     EXPECT_EQ(form->Grid(0)->Row(), 3);
     form->Grid(0)->SetRow(1);
-    EXPECT_EQ(form->Text1->text().toStdString(), " 1");
-    QTest::mouseClick(form->Command5, Qt::LeftButton);
+    EXPECT_EQ(form->inputPositionBox->text().toStdString(), " 1");
+    QTest::mouseClick(form->searchButton, Qt::LeftButton);
     EXPECT_EQ(form->Grid(0)->Row(), 3);
-    form->Check1->click();
-    EXPECT_FALSE(form->Command5->isEnabled());
+    form->autoAdvanceBox->click();
+    EXPECT_FALSE(form->searchButton->isEnabled());
     form->Grid(0)->SetRow(1);
     Enter("10.001");
     EXPECT_EQ(form->Grid(0)->Row(), 1);

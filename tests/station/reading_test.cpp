@@ -8,7 +8,7 @@
 #include <QTimer>
 
 #include "common/text_file.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/workbook.h"
@@ -25,7 +25,7 @@ const char* const kTimeoutMessage = "通信エラーが発生しました。Ｃ�
 class Reading : public StationFixture {
 protected:
     PtyInstrument instrument;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MeasurementWindow> form;
     InstrumentLinks links{};
 
     void SetUp() override {
@@ -45,15 +45,15 @@ protected:
         Register({{0, product}});
         form = Open();
         ASSERT_TRUE(form);
-        form->Command1_Click();
+        form->startMeasuring();
     }
     void Request() {
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);
         ASSERT_EQ(form->ReadingPending(), 1);
         // The running timer is pushed far away: every tick counted is the test's own.
-        ASSERT_EQ(form->Timer1()->interval(), 1000);
-        form->Timer1()->start(24 * 3600 * 1000);
+        ASSERT_EQ(form->ReadingTimer()->interval(), 1000);
+        form->ReadingTimer()->start(24 * 3600 * 1000);
         ASSERT_TRUE(instrument.waitForReceived("1\r"));
     }
     void Send(const std::string& bytes) {
@@ -63,7 +63,7 @@ protected:
         return WaitUntil([&] { return form->ReadingPending() == 0; });
     }
     void TimeOut() {
-        for (int i = 0; i < 6; ++i) form->Timer1_Timer();
+        for (int i = 0; i < 6; ++i) form->onReadingTimeout();
     }
 };
 
@@ -72,8 +72,8 @@ protected:
 TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     Start();
     Request();
-    EXPECT_EQ(form->Label1->text().toStdString(), "通信中");
-    EXPECT_TRUE(form->Timer1()->isActive());
+    EXPECT_EQ(form->stateLabel->text().toStdString(), "通信中");
+    EXPECT_TRUE(form->ReadingTimer()->isActive());
     Send("01A+01");
     ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer() == "01A+01"; }));
     EXPECT_EQ(form->ReadingPending(), 1);
@@ -82,8 +82,8 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
     EXPECT_EQ(Cell(*form, 1, 2), "合");
     EXPECT_EQ(Cell(*form, 1, 7), "-0.045");
-    EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
-    EXPECT_FALSE(form->Timer1()->isActive());
+    EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
+    EXPECT_FALSE(form->ReadingTimer()->isActive());
     EXPECT_EQ(form->Grid(0)->Row(), 2);
     EXPECT_TRUE(messages.empty());
     auto book = Workbook::Open(form->ProductPath(0) + "/data/" + userName + "_A-100_0号機_" +
@@ -128,10 +128,10 @@ TEST_F(Reading, CutReachesCharactersAfterTheTerminatorAndBeyondTheEnd) {
 TEST_F(Reading, NoReplyTimesOutOnTheSixthTickAndTheNextRequestStartsClean) {
     Start();
     Request();
-    for (int i = 0; i < 5; ++i) form->Timer1_Timer();
+    for (int i = 0; i < 5; ++i) form->onReadingTimeout();
     EXPECT_EQ(form->ReadingPending(), 1);
     EXPECT_TRUE(messages.empty());
-    form->Timer1_Timer();
+    form->onReadingTimeout();
     EXPECT_EQ(form->ReadingPending(), 0);
     EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
     EXPECT_EQ(Cell(*form, 1, 1), "");
@@ -169,7 +169,7 @@ TEST_F(Reading, SpaceDoesNothingBeforeStartOrWithoutProduct) {
     Key(*form, Qt::Key_Escape);
     Key(*form, Qt::Key_Space);
     EXPECT_EQ(form->ReadingPending(), 0);
-    form->Command1_Click();
+    form->startMeasuring();
     form->ShowMachine(2);
     Key(*form, Qt::Key_Space);
     EXPECT_EQ(form->ReadingPending(), 0);
@@ -189,7 +189,7 @@ TEST_F(Reading, MissingDeviceAndRefusedSettingsGiveThePortMessage) {
         Key(*form, Qt::Key_Space);
         EXPECT_EQ(Messages(), std::vector<std::string>{kPortMessage}) << key;
         EXPECT_EQ(form->ReadingPending(), 0);
-        EXPECT_EQ(form->Label1->text().toStdString(), "測定可能");
+        EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
     }
 }
 
@@ -202,7 +202,7 @@ TEST_F(Reading, CutFailureIsReportedAndNothingIsEntered) {
     EXPECT_EQ(Cell(*form, 1, 1), "");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].text.toStdString().find("「データ開始位置」"), std::string::npos);
-    EXPECT_FALSE(form->Timer1()->isActive());
+    EXPECT_FALSE(form->ReadingTimer()->isActive());
 }
 
 // Half-width katakana: one byte on the line, three in the buffer. The cap
@@ -264,19 +264,19 @@ TEST_F(Reading, ValueIsCutByCharactersNotBytes) {
 TEST_F(Reading, AReadingEndingDuringDesignationLeavesTheDesignatedPoint) {
     Start(true);
     Request();
-    Form4* editor = form->Editor();
-    editor->Command1_Click();
+    DrawingEditor* editor = form->Editor();
+    editor->startDesignation();
     ASSERT_TRUE(editor->InDesignMode());
     Send("01A+012.345\r");
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
     EXPECT_EQ(form->Grid(0)->Row(), 2);
     EXPECT_TRUE(editor->InDesignMode());
-    EXPECT_FALSE(editor->Command1->isEnabled());
+    EXPECT_FALSE(editor->designateButton->isEnabled());
     EXPECT_FALSE(editor->IsZoomButtonEnabled());
-    editor->Picture1_MouseDown(1, 0, 2000, 1000);
-    editor->Picture1_MouseUp(1, 0, 2000, 1000);
-    editor->Command2_Click();
+    editor->overviewMouseDown(1, 0, 2000, 1000);
+    editor->overviewMouseUp(1, 0, 2000, 1000);
+    editor->confirmDesignation();
     EXPECT_EQ(editor->Table(0).PosX[1], 2000);
     EXPECT_EQ(editor->Table(0).PosX[2], 0);
     EXPECT_TRUE(form->isEnabled());

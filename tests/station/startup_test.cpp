@@ -4,7 +4,7 @@
 #include <regex>
 
 #include "common/text_file.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
@@ -50,10 +50,10 @@ TEST_F(Startup, FirstRunCreatesDirectoryFileAndLogFoldersAndWritesNoRecordWithou
     EXPECT_EQ(grid->Cols(), 8);
     EXPECT_EQ(grid->TextMatrix(0, 7).toStdString(), "補正");
     EXPECT_EQ(grid->TextMatrix(100, 0).toStdString(), "100");
-    EXPECT_EQ(form->Text1->text().toStdString(), "1");
-    EXPECT_EQ(form->Text2->text().toStdString(), "マイクロ");
+    EXPECT_EQ(form->inputPositionBox->text().toStdString(), "1");
+    EXPECT_EQ(form->instrumentBox->text().toStdString(), "マイクロ");
     QDate today = QDate::currentDate();
-    EXPECT_EQ(form->Text7->text(), QString("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
+    EXPECT_EQ(form->dateBox->text(), QString("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
     form->close();
     EXPECT_EQ(form->AppEnd, 1);
     EXPECT_EQ(FileCount(productRoot + "/ＺＩＶログ/測定者記録"), 0);
@@ -70,7 +70,7 @@ TEST_F(Startup, ProductsOnMachinesZeroAndFiveAreListedInOrder) {
     const std::string& log = form->OperatorLog();
     EXPECT_NE(log.find("分開始\r\n\r\n0号機 A-100\r\n5号機 B-200\r\n\r\n2台担当\r\n\r\n"), std::string::npos) << log;
     EXPECT_EQ(form->MachineNumber, 0);
-    EXPECT_EQ(form->Text5->text().toStdString(), "A-100");
+    EXPECT_EQ(form->productNameBox->text().toStdString(), "A-100");
     EXPECT_EQ(form->EPath, a);
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     EXPECT_EQ(Cell(*form, 2, 5), "-0.1");
@@ -83,8 +83,8 @@ TEST_F(Startup, OperatorRecordIsWrittenOnlyAfterAValueWasSaved) {
     Register({{0, a}});
     auto form = Open();
     ASSERT_TRUE(form);
-    form->Text4->setText("10");
-    form->Command3_Click();
+    form->numberEntryBox->setText("10");
+    form->enterNumber();
     ASSERT_EQ(form->SavedCount(), 1);
     form->close();
     std::string folder = productRoot + "/ＺＩＶログ/測定者記録";
@@ -109,9 +109,9 @@ TEST_F(Startup, WindowPlacementIsRestoredAndAllPointsFilledGoToRowOne) {
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
     // Fill every row by hand: auto-advance then wraps to the first row.
     for (int r = 1; r <= 100; ++r) {
-        form->Text4->setText(QString::number(r));
-        form->Command3_Click();
+        form->numberEntryBox->setText(QString::number(r));
+        form->enterNumber();
     }
     EXPECT_EQ(form->Grid(0)->Row(), 1);
-    EXPECT_EQ(form->Text1->text().toStdString(), " 1");
+    EXPECT_EQ(form->inputPositionBox->text().toStdString(), " 1");
 }

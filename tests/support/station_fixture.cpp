@@ -46,15 +46,15 @@ void StationFixture::Register(const std::vector<std::pair<int, std::string>>& ma
     ASSERT_TRUE(SaveDirectoryFile(DirectoryFilePath(userDir), paths));
 }
 
-std::unique_ptr<Form1> StationFixture::Open() {
-    auto form = std::make_unique<Form1>(SignedInOperator{root.path(), userDir, userName});
-    if (!form->Form_Load()) return nullptr;
+std::unique_ptr<MeasurementWindow> StationFixture::Open() {
+    auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName});
+    if (!form->startUp()) return nullptr;
     form->show();
     QApplication::setActiveWindow(form.get());
     return form;
 }
 
-void StationFixture::Key(Form1& form, int key, const QString& text) {
+void StationFixture::Key(MeasurementWindow& form, int key, const QString& text) {
     QWidget* target = QApplication::focusWidget();
     if (!target || target->window() != &form) target = &form;
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
@@ -63,11 +63,11 @@ void StationFixture::Key(Form1& form, int key, const QString& text) {
     QApplication::sendEvent(target, &release);
 }
 
-void StationFixture::Type(Form1& form, const QString& character) {
+void StationFixture::Type(MeasurementWindow& form, const QString& character) {
     Key(form, character.isEmpty() ? 0 : QKeySequence(character)[0].key(), character);
 }
 
-std::string StationFixture::Cell(Form1& form, int row, int col) {
+std::string StationFixture::Cell(MeasurementWindow& form, int row, int col) {
     return form.Grid(form.MachineNumber)->TextMatrix(row, col).toStdString();
 }
 

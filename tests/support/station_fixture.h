@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/message_box_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 #include "temp_root.h"
 
 struct MasterPoint {
@@ -33,13 +33,13 @@ protected:
     // Directory.dat with the given product folders on the given machines.
     void Register(const std::vector<std::pair<int, std::string>>& machines);
     // Starts the measurement window; nothing when its start-up refused.
-    std::unique_ptr<ziv::Form1> Open();
+    std::unique_ptr<ziv::MeasurementWindow> Open();
 
     // Sends a key press and release as the operator would.
-    static void Key(ziv::Form1& form, int key, const QString& text = QString());
-    static void Type(ziv::Form1& form, const QString& character);
+    static void Key(ziv::MeasurementWindow& form, int key, const QString& text = QString());
+    static void Type(ziv::MeasurementWindow& form, const QString& character);
     // Cell text of the grid of the machine shown.
-    static std::string Cell(ziv::Form1& form, int row, int col);
+    static std::string Cell(ziv::MeasurementWindow& form, int row, int col);
     std::vector<std::string> Messages() const;
     // Runs the event loop until done() holds; false after ms milliseconds.
     static bool WaitUntil(const std::function<bool()>& done, int ms = 20000);

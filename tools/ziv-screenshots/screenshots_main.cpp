@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "demo_products.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 namespace {
 
@@ -111,43 +111,43 @@ int main(int argc, char** argv) {
     }
     operatorWindow.operatorList()->setCurrentRow(0);
     operatorWindow.resize(380, 330);
-    bool ok = Save(Shot(operatorWindow), out, "form3-operators.png");
+    bool ok = Save(Shot(operatorWindow), out, "operator-window.png");
     operatorWindow.hide();
 
     {
         ziv::SettingsWindow settingsWindow(operatorWindow.SavePath);
         settingsWindow.resize(760, 720);
-        ok = Save(Shot(settingsWindow), out, "form2-settings.png") && ok;
+        ok = Save(Shot(settingsWindow), out, "settings-window.png") && ok;
         settingsWindow.hide();
     }
 
     const auto& lists = operatorWindow.Operators();
-    ziv::Form1 form1({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]});
-    if (!form1.Form_Load()) {
+    ziv::MeasurementWindow measurementWindow({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]});
+    if (!measurementWindow.startUp()) {
         std::cerr << "ziv-screenshots: the measurement window did not start\n";
         return 1;
     }
-    form1.resize(1440, 860);
-    form1.show();
-    form1.Command1_Click();
+    measurementWindow.resize(1440, 860);
+    measurementWindow.show();
+    measurementWindow.startMeasuring();
     const auto& points = ziv::demo::DemoProducts()[0].Points;
-    for (int i = 0; i < kPointsMeasured; ++i) form1.AcceptReading(points[i].Reading);
+    for (int i = 0; i < kPointsMeasured; ++i) measurementWindow.AcceptReading(points[i].Reading);
     // The grid keeps the row before the input position on top; the picture
     // shows the list from its first point, as an operator scrolls it.
     Settle();
-    form1.Grid(0)->SetTopRow(1);
-    ok = Save(Shot(form1), out, "form1-measurement.png") && ok;
+    measurementWindow.Grid(0)->SetTopRow(1);
+    ok = Save(Shot(measurementWindow), out, "measurement-window.png") && ok;
 
-    ziv::Form4* editor = form1.Editor();
+    ziv::DrawingEditor* editor = measurementWindow.Editor();
     editor->resize(1010, 680);
-    editor->MNChanged();
-    ok = Save(Shot(*editor), out, "form4-drawing-editor.png") && ok;
+    editor->currentPointChanged();
+    ok = Save(Shot(*editor), out, "drawing-editor.png") && ok;
 
     editor->ExportInspectionDrawing();
-    QImage exported(QString::fromStdString(ziv::JoinPath(form1.ProductPath(0), "Data.jpg")));
+    QImage exported(QString::fromStdString(ziv::JoinPath(measurementWindow.ProductPath(0), "Data.jpg")));
     ok = Save(exported.scaledToWidth(1200, Qt::SmoothTransformation), out, "exported-drawing.png") && ok;
 
     for (const QString& text : shown) std::cerr << "message: " << text.toStdString() << "\n";
-    form1.close();
+    measurementWindow.close();
     return ok ? 0 : 1;
 }

@@ -30,7 +30,7 @@ TEST_F(EditorTest, ExportWritesTheMarkedDrawingAtItsOwnSize) {
     // Landscape 1200 x 600: overview 12000 x 6000 twips, so pixel = twips / 10.
     WritePoints({{1, 6000, 3000, 3}, {37, 1000, 500, 0}, {100, 11000, 5500, 1}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     QTest::keyRelease(&editor, Qt::Key_Space);
 
     std::string path = ExportFilePath(host.productFolder);
@@ -60,11 +60,11 @@ TEST_F(EditorTest, ExportWritesTheMarkedDrawingAtItsOwnSize) {
 TEST_F(EditorTest, ExportShowsTheExportedPointsOnTheOverviewMeanwhile) {
     WritePoints({{1, 6000, 3000, 3}, {2, 1000, 500, 0}, {3, 0, 500, 0}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     std::vector<OverviewCircle> duringMessage;
     SetMessageSink([&](const ShownMessage& m) {
         messages.push_back(m);
-        duringMessage = editor.Picture1->Circles();
+        duringMessage = editor.overview->Circles();
     });
     editor.ExportInspectionDrawing();
     ASSERT_EQ(messages.size(), 1u);
@@ -73,8 +73,8 @@ TEST_F(EditorTest, ExportShowsTheExportedPointsOnTheOverviewMeanwhile) {
         if (c.Colour == QColor(0, 0, 255)) ++blue;
     EXPECT_EQ(blue, 2);
     // Afterwards only the current point's red circle is left.
-    ASSERT_EQ(editor.Picture1->Circles().size(), 1u);
-    EXPECT_EQ(editor.Picture1->Circles()[0].Colour, QColor(255, 0, 0));
+    ASSERT_EQ(editor.overview->Circles().size(), 1u);
+    EXPECT_EQ(editor.overview->Circles()[0].Colour, QColor(255, 0, 0));
 }
 
 TEST_F(EditorTest, ExportLeavesOutEntryZeroAndEntriesAboveOneHundred) {
@@ -124,8 +124,8 @@ TEST_F(EditorTest, ExportWithNoPlacedPointsGivesTheBareDrawing) {
 }
 
 TEST_F(EditorTest, ExportAndShowAllNeedADrawingAndATable) {
-    Form4& editor = Editor();
-    editor.MNChanged();
+    DrawingEditor& editor = Editor();
+    editor.currentPointChanged();
     editor.ExportInspectionDrawing();
     editor.ShowAllPoints();
     ASSERT_EQ(messages.size(), 2u);
@@ -143,7 +143,7 @@ TEST_F(EditorTest, ExportAndShowAllNeedADrawingAndATable) {
     for (const auto& m : messages) EXPECT_EQ(m.text, QStringLiteral("測定指定箇所データが作成されていません。"));
     EXPECT_EQ(host.focusCount, focus + 2);
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
-    EXPECT_TRUE(editor.Picture1->Circles().empty());
+    EXPECT_TRUE(editor.overview->Circles().empty());
 }
 
 TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
@@ -158,7 +158,7 @@ TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
     EXPECT_TRUE(messages[0].text.contains(QString::fromStdString(path)));
     EXPECT_EQ(ReadBytes(path), "previous export");
     // Blue circles are gone again.
-    EXPECT_EQ(form->Picture1->Circles().size(), 1u);
+    EXPECT_EQ(form->overview->Circles().size(), 1u);
 }
 
 TEST_F(EditorTest, ExportReplacesAnEarlierFile) {
@@ -173,13 +173,13 @@ TEST_F(EditorTest, ExportReplacesAnEarlierFile) {
 TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     WritePoints({{1, 6000, 3000, 3}, {2, 1500, 750, 0}, {3, 2000, 0, 0}, {99, 7000, 100, 0}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     QImage duringMessage;
     std::vector<OverviewCircle> circles;
     SetMessageSink([&](const ShownMessage& m) {
         messages.push_back(m);
-        circles = editor.Picture1->Circles();
-        duringMessage = editor.Picture1->grab().toImage();
+        circles = editor.overview->Circles();
+        duringMessage = editor.overview->grab().toImage();
     });
     QTest::keyRelease(&editor, Qt::Key_Shift);
     ASSERT_EQ(messages.size(), 1u);
@@ -191,7 +191,7 @@ TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     EXPECT_EQ(blue, 3);
     // Point 2 at overview pixel (100, 50), radius 12 pixels.
     EXPECT_TRUE(IsBluish(duringMessage.pixelColor(112, 50)));
-    EXPECT_EQ(editor.Picture1->Circles().size(), 1u);
+    EXPECT_EQ(editor.overview->Circles().size(), 1u);
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
 }
 

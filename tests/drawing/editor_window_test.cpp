@@ -12,7 +12,7 @@ using namespace ziv::testing;
 
 TEST_F(EditorTest, LoadRefusesWithoutCommunicationSettings) {
     RemoveFile(LinksFilePath(root.path()));
-    Form4 editor(&host, root.path());
+    DrawingEditor editor(&host, root.path());
     EXPECT_FALSE(editor.Load());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("通信設定が行われていません。"));
@@ -21,59 +21,59 @@ TEST_F(EditorTest, LoadRefusesWithoutCommunicationSettings) {
 }
 
 TEST_F(EditorTest, LoadListsTheInstrumentsWithTheKeysNames) {
-    Form4& editor = Editor();
-    ASSERT_EQ(editor.Combo1->count(), 27);
-    EXPECT_EQ(editor.Combo1->currentIndex(), 0);
-    EXPECT_EQ(editor.Combo1->itemText(0), QStringLiteral("指定なし"));
-    EXPECT_EQ(editor.Combo1->itemText(1), QStringLiteral("F1 デジマチック"));
-    EXPECT_EQ(editor.Combo1->itemText(10), QStringLiteral("F10 マイクロ"));
-    EXPECT_EQ(editor.Combo1->itemText(26), QStringLiteral("その他"));
+    DrawingEditor& editor = Editor();
+    ASSERT_EQ(editor.instrumentList->count(), 27);
+    EXPECT_EQ(editor.instrumentList->currentIndex(), 0);
+    EXPECT_EQ(editor.instrumentList->itemText(0), QStringLiteral("指定なし"));
+    EXPECT_EQ(editor.instrumentList->itemText(1), QStringLiteral("F1 デジマチック"));
+    EXPECT_EQ(editor.instrumentList->itemText(10), QStringLiteral("F10 マイクロ"));
+    EXPECT_EQ(editor.instrumentList->itemText(26), QStringLiteral("その他"));
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
-    EXPECT_EQ(editor.Timer1->interval(), 60);
+    EXPECT_EQ(editor.moveTimer->interval(), 60);
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(EditorTest, ControlsCarryTheirCaptionsAndStartForNoDrawing) {
-    Form4& editor = Editor();
-    EXPECT_EQ(editor.Command1->text(), QStringLiteral("測定箇所指定"));
-    EXPECT_EQ(editor.Command2->text(), QStringLiteral("OK"));
-    EXPECT_EQ(editor.Command3->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(editor.Command4->text(), QStringLiteral("拡大"));
-    EXPECT_EQ(editor.Command5->text(), QStringLiteral("Reset"));
-    EXPECT_EQ(editor.Label2->text(), QStringLiteral("指定測定器名："));
+    DrawingEditor& editor = Editor();
+    EXPECT_EQ(editor.designateButton->text(), QStringLiteral("測定箇所指定"));
+    EXPECT_EQ(editor.okButton->text(), QStringLiteral("OK"));
+    EXPECT_EQ(editor.cancelButton->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
+    EXPECT_EQ(editor.resetButton->text(), QStringLiteral("Reset"));
+    EXPECT_EQ(editor.instrumentCaption->text(), QStringLiteral("指定測定器名："));
     EXPECT_TRUE(editor.font().families().contains(QStringLiteral("IPAGothic")));
-    editor.MNChanged();
-    EXPECT_FALSE(editor.Command1->isEnabled());
+    editor.currentPointChanged();
+    EXPECT_FALSE(editor.designateButton->isEnabled());
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
-    EXPECT_FALSE(editor.Command2->isVisibleTo(&editor));
-    EXPECT_FALSE(editor.Combo1->isVisibleTo(&editor));
-    EXPECT_EQ(editor.Picture1->geometry(), QRect(0, 0, 800, editor.height() - 40));
-    EXPECT_EQ(editor.Command1->y(), editor.height() - 32);
+    EXPECT_FALSE(editor.okButton->isVisibleTo(&editor));
+    EXPECT_FALSE(editor.instrumentList->isVisibleTo(&editor));
+    EXPECT_EQ(editor.overview->geometry(), QRect(0, 0, 800, editor.height() - 40));
+    EXPECT_EQ(editor.designateButton->y(), editor.height() - 32);
 }
 
 TEST_F(EditorTest, DrawPosPlacementIsApplied) {
     ASSERT_TRUE(SaveWindowPlacement(EditorPlacementPath(root.path()), {1200, 360, 0}));
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     EXPECT_EQ(editor.pos(), QPoint(24, 80));
     EXPECT_FALSE(editor.isMaximized());
 }
 
 TEST_F(EditorTest, LastCompleteTripleOfDrawPosWins) {
     WriteBytes(EditorPlacementPath(root.path()), " 150\r\n 300\r\n 0\r\n 600\r\n 900\r\n 2\r\n 15\r\n");
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     EXPECT_EQ(editor.pos(), QPoint(60, 40));
     EXPECT_TRUE(editor.windowState().testFlag(Qt::WindowMaximized));
 }
 
 TEST_F(EditorTest, WithoutDrawPosTheWindowKeepsItsDesignedPlace) {
-    form = std::make_unique<Form4>(&host, root.path());
+    form = std::make_unique<DrawingEditor>(&host, root.path());
     QPoint designed = form->pos();
     ASSERT_TRUE(form->Load());
     EXPECT_EQ(form->pos(), designed);
 }
 
 TEST_F(EditorTest, MinimisedEditorIsRememberedNormal) {
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     editor.move(30, 20);
     editor.show();
     editor.setWindowState(Qt::WindowMinimized);
@@ -83,7 +83,7 @@ TEST_F(EditorTest, MinimisedEditorIsRememberedNormal) {
 }
 
 TEST_F(EditorTest, RefusesToCloseBeforeTheProgramEnds) {
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     editor.show();
     EXPECT_FALSE(editor.close());
     EXPECT_TRUE(editor.isVisible());
@@ -94,64 +94,64 @@ TEST_F(EditorTest, RefusesToCloseBeforeTheProgramEnds) {
 
 TEST_F(EditorTest, ShrinkingSnapsBackAndTheBottomRowFollowsTheHeight) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     editor.show();
     editor.resize(500, 300);
     EXPECT_GE(editor.width(), 1000);
     EXPECT_GE(editor.height(), 640);
     editor.resize(1300, 900);
-    EXPECT_EQ(editor.Command5->y(), 900 - 32);
-    EXPECT_EQ(editor.Label1->y(), 900 - 32);
-    EXPECT_EQ(editor.Picture3->geometry(), QRect(800, 0, 500, 860));
+    EXPECT_EQ(editor.resetButton->y(), 900 - 32);
+    EXPECT_EQ(editor.instrumentLabel->y(), 900 - 32);
+    EXPECT_EQ(editor.detail->geometry(), QRect(800, 0, 500, 860));
     EXPECT_EQ(editor.DetailViewSize().Width, 500 * 15);
     EXPECT_EQ(editor.DetailViewSize().Height, 860 * 15);
 }
 
 TEST_F(EditorTest, ResizingAMinimisedWindowChangesNothing) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     editor.show();
     ViewSize before = editor.DetailViewSize();
     editor.setWindowState(Qt::WindowMinimized);
     editor.resize(1400, 900);
     EXPECT_EQ(editor.DetailViewSize().Width, before.Width);
-    EXPECT_EQ(editor.Command1->y(), 640 - 32);
+    EXPECT_EQ(editor.designateButton->y(), 640 - 32);
 }
 
 TEST_F(EditorTest, ZoomToggleCoversTheOverviewAndBack) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     int focus = host.focusCount;
     QTest::keyRelease(&editor, Qt::Key_Control);
     EXPECT_TRUE(editor.IsZoomed());
-    EXPECT_EQ(editor.Command4->text(), QStringLiteral("縮小"));
-    EXPECT_FALSE(editor.Command1->isEnabled());
-    EXPECT_EQ(editor.Picture3->geometry(), QRect(0, 0, 1000, 600));
+    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("縮小"));
+    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_EQ(editor.detail->geometry(), QRect(0, 0, 1000, 600));
     EXPECT_EQ(editor.DetailViewSize().Width, 15000);
     EXPECT_EQ(host.focusCount, focus + 1);
     // A click on the button toggles back, as the measurement window's Ctrl does.
-    editor.Command4_Click();
+    editor.toggleZoom();
     EXPECT_FALSE(editor.IsZoomed());
-    EXPECT_EQ(editor.Command4->text(), QStringLiteral("拡大"));
-    EXPECT_TRUE(editor.Command1->isEnabled());
-    EXPECT_EQ(editor.Picture3->geometry(), QRect(800, 0, 200, 600));
+    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
+    EXPECT_TRUE(editor.designateButton->isEnabled());
+    EXPECT_EQ(editor.detail->geometry(), QRect(800, 0, 200, 600));
 }
 
 TEST_F(EditorTest, ZoomNeedsADrawing) {
-    Form4& editor = Editor();
-    editor.MNChanged();
-    editor.Command4_Click();
+    DrawingEditor& editor = Editor();
+    editor.currentPointChanged();
+    editor.toggleZoom();
     QTest::keyRelease(&editor, Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
-    EXPECT_EQ(editor.Command4->text(), QStringLiteral("拡大"));
+    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
 }
 
 TEST_F(EditorTest, KeysReleasedOverAControlAreSeenOnceByTheWindow) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
-    QTest::keyRelease(editor.Command1, Qt::Key_Control);
+    DrawingEditor& editor = *form;
+    QTest::keyRelease(editor.designateButton, Qt::Key_Control);
     EXPECT_TRUE(editor.IsZoomed());
-    QTest::keyRelease(editor.Picture3, Qt::Key_Control);
+    QTest::keyRelease(editor.detail, Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
     // Holding the key repeats releases that must not toggle again and again.
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
@@ -162,23 +162,23 @@ TEST_F(EditorTest, KeysReleasedOverAControlAreSeenOnceByTheWindow) {
 TEST_F(EditorTest, DelCurForgetsTheDrawingAndThePoints) {
     WritePoints({{1, 6000, 3000, 2}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     ASSERT_TRUE(editor.PointsLoaded(0));
-    editor.DelCur();
-    editor.MNChanged();
+    editor.forgetDrawing();
+    editor.currentPointChanged();
     EXPECT_FALSE(editor.HasDrawing(0));
     EXPECT_FALSE(editor.PointsLoaded(0));
     EXPECT_EQ(editor.Table(0), PointTable{});
-    EXPECT_FALSE(editor.Command1->isEnabled());
-    EXPECT_FALSE(editor.Picture1->ShowsDrawing());
-    EXPECT_FALSE(editor.Picture3->ShowsDrawing());
-    EXPECT_TRUE(editor.Label1->text().isEmpty());
+    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_FALSE(editor.overview->ShowsDrawing());
+    EXPECT_FALSE(editor.detail->ShowsDrawing());
+    EXPECT_TRUE(editor.instrumentLabel->text().isEmpty());
 }
 
 TEST_F(EditorTest, ProductWithoutDataDatStartsEmpty) {
     WritePoints({{1, 6000, 3000, 2}, {7, 100, 200, 5}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     // Another product comes to the same machine; it has no Data.dat yet.
     host.productFolder = root / "製品B";
     MakeFolders(host.productFolder);
@@ -188,7 +188,7 @@ TEST_F(EditorTest, ProductWithoutDataDatStartsEmpty) {
 }
 
 TEST_F(EditorTest, DrawingThatIsNotAnImageLeavesTheSlotEmpty) {
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     ASSERT_TRUE(editor.LoadDrawing(3, SaveDrawing(root / "a.jpg", 300, 200)));
     WriteBytes(root / "b.jpg", "not a picture");
     EXPECT_FALSE(editor.LoadDrawing(3, root / "b.jpg"));
@@ -201,14 +201,14 @@ TEST_F(EditorTest, DrawingThatIsNotAnImageLeavesTheSlotEmpty) {
 TEST_F(EditorTest, MachinesKeepTheirOwnDrawingsAndTables) {
     WritePoints({{1, 6000, 3000, 2}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     host.machine = 5;
-    editor.MNChanged();
-    EXPECT_FALSE(editor.Command1->isEnabled());
+    editor.currentPointChanged();
+    EXPECT_FALSE(editor.designateButton->isEnabled());
     EXPECT_FALSE(editor.PointsLoaded(5));
     host.machine = 0;
-    editor.MNChanged();
-    EXPECT_TRUE(editor.Command1->isEnabled());
+    editor.currentPointChanged();
+    EXPECT_TRUE(editor.designateButton->isEnabled());
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
 }
 
@@ -218,7 +218,7 @@ TEST_F(EditorTest, LargeScannedDrawingLoads) {
     big.fill(255);
     ASSERT_TRUE(big.save(QString::fromStdString(root / "big.jpg"), "JPEG", 50));
     big = QImage();
-    Form4& editor = Editor();
+    DrawingEditor& editor = Editor();
     ASSERT_TRUE(editor.LoadDrawing(0, root / "big.jpg"));
     EXPECT_EQ(editor.Drawing(0).size(), QSize(7000, 5000));
 }

@@ -24,45 +24,45 @@ namespace ziv {
 class OverviewBox;
 class DetailBox;
 
-constexpr int kDrawingSlots = 100;  // Picture2(0..99)
+constexpr int kDrawingSlots = 100;  // one drawing per machine slot
 
-class Form4 : public QWidget {
+class DrawingEditor : public QWidget {
     Q_OBJECT
 public:
-    Form4(EditorHost* host, const std::string& savePath, QWidget* parent = nullptr);
-    ~Form4() override;
+    DrawingEditor(EditorHost* host, const std::string& savePath, QWidget* parent = nullptr);
+    ~DrawingEditor() override;
 
-    // Form_Load: reads RS232C.dat display names, fills Combo1, applies DrawPos.dat, timer.
+    // Reads RS232C.dat display names, fills instrumentList, applies DrawPos.dat, timer.
     // Returns false after showing "通信設定が行われていません。" when RS232C.dat is missing
     // (the caller then ends the program).
     bool Load();
     void LoadPosDat(const std::string& path);  // into slot MachineNumber
-    void DelCur();
-    void MNChanged();
-    void Command4_Click();  // zoom toggle
+    void forgetDrawing();
+    void currentPointChanged();
+    void toggleZoom();  // zoom toggle
     bool IsZoomButtonEnabled() const;
-    // Picture2(m): load the drawing image for machine slot m at its natural size;
+    // Loads the drawing image for machine slot m at its natural size;
     // false when the file cannot be read as an image (slot stays empty).
     bool LoadDrawing(int machine, const std::string& imagePath);
     bool HasDrawing(int machine) const;
-    std::string DrawSavePath;  // set by EditorHost::ReturenName()
+    std::string DrawSavePath;  // set by EditorHost::SetExportPath()
     // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
     // made normal, Top/Left in twips as read afterwards.
     WindowPlacement TakePlacementForShutdown();
 
     // Handlers, named after their controls.
-    void Command1_Click();  // 測定箇所指定
-    void Command2_Click();  // OK
-    void Command3_Click();  // Cancel
-    void Command5_Click();  // Reset
-    void Timer1_Timer();
-    void Form_KeyUp(int key);
-    void Picture1_MouseDown(int button, int shift, double x, double y);
-    void Picture1_MouseMove(int button, int shift, double x, double y);
-    void Picture1_MouseUp(int button, int shift, double x, double y);
-    void Picture3_MouseDown(int button, int shift, double x, double y);
-    void Picture3_MouseMove(int button, int shift, double x, double y);
-    void Picture3_MouseUp(int button, int shift, double x, double y);
+    void startDesignation();  // 測定箇所指定
+    void confirmDesignation();  // OK
+    void cancelDesignation();  // Cancel
+    void resetDesignation();  // Reset
+    void onMoveTick();
+    void keyReleased(int key);
+    void overviewMouseDown(int button, int shift, double x, double y);
+    void overviewMouseMove(int button, int shift, double x, double y);
+    void overviewMouseUp(int button, int shift, double x, double y);
+    void detailMouseDown(int button, int shift, double x, double y);
+    void detailMouseMove(int button, int shift, double x, double y);
+    void detailMouseUp(int button, int shift, double x, double y);
 
     void ExportInspectionDrawing();  // Space
     void ShowAllPoints();            // Shift
@@ -80,17 +80,17 @@ public:
     std::int32_t OverviewRadius() const { return OverviewMarkRadius_; }
 
     // Controls under their designer names.
-    OverviewBox* const Picture1;
-    DetailBox* const Picture3;
-    QLabel* const Label1;
-    QLabel* const Label2;
-    QPushButton* const Command1;
-    QPushButton* const Command2;
-    QPushButton* const Command3;
-    QPushButton* const Command4;
-    QPushButton* const Command5;
-    QComboBox* const Combo1;
-    QTimer* const Timer1;
+    OverviewBox* const overview;
+    DetailBox* const detail;
+    QLabel* const instrumentLabel;
+    QLabel* const instrumentCaption;
+    QPushButton* const designateButton;
+    QPushButton* const okButton;
+    QPushButton* const cancelButton;
+    QPushButton* const zoomButton;
+    QPushButton* const resetButton;
+    QComboBox* const instrumentList;
+    QTimer* const moveTimer;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -100,7 +100,7 @@ protected:
 
 private:
     void BuildControls();
-    void Form_Resize();
+    void layOutViews();
     int Machine() const;
     int CurrentPoint() const;  // the grid's current row when it is a point (1..100), else 0
     bool MachineHasDrawing() const;
@@ -128,7 +128,7 @@ private:
     // Data.dat files that existed but could not be read this run: the tables
     // in memory do not hold their points, so "OK" never writes them over.
     std::set<std::string> unreadablePointFiles_;
-    std::array<QImage, kDrawingSlots> Picture2;
+    std::array<QImage, kDrawingSlots> drawings_;
     std::array<std::string, kInstrumentListSize> instrumentTexts_;
 
     std::int32_t ViewX = 0;

@@ -1,4 +1,4 @@
-#include "station/form1_ui.h"
+#include "station/measurement_window_ui.h"
 
 #include <QApplication>
 #include <QCalendarWidget>
@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 #include "common/numbers.h"
-#include "drawing/form4_ui.h"
+#include "drawing/drawing_editor_ui.h"
 #include "drawing/window_placement_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
@@ -88,134 +88,134 @@ public:
 
 }  // namespace
 
-Form1::Form1(const SignedInOperator& op, QWidget* parent) : QWidget(parent), op_(op) {
-    setObjectName("Form1");
+MeasurementWindow::MeasurementWindow(const SignedInOperator& op, QWidget* parent) : QWidget(parent), op_(op) {
+    setObjectName("MeasurementWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
     BuildControls();
     port_ = new SerialPort(this);
-    connect(port_, &SerialPort::onComm, this, &Form1::MSComm1_OnComm);
-    timer1_ = new QTimer(this);
-    timer1_->setObjectName("Timer1");
-    connect(timer1_, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(port_, &SerialPort::onComm, this, &MeasurementWindow::onPortData);
+    readingTimer_ = new QTimer(this);
+    readingTimer_->setObjectName("readingTimer");
+    connect(readingTimer_, &QTimer::timeout, this, &MeasurementWindow::onReadingTimeout);
     qApp->installEventFilter(this);
 }
 
-Form1::~Form1() {
+MeasurementWindow::~MeasurementWindow() {
     qApp->removeEventFilter(this);
     if (editor_) AppEnd = 1;
     editor_.reset();
 }
 
-void Form1::BuildControls() {
-    Frame1 = Frame("入力先番号", "Frame1", this);
-    Text1 = Box("Text1", Frame1, false);
-    Check1 = Tick("自動", "Check1", Frame1);
-    Command5 = Button("検索", "Command5", Frame1);
-    Command1 = Button("開始", "Command1", Frame1);
-    InRow(Frame1, {Text1, Check1, Command5, Command1});
+void MeasurementWindow::BuildControls() {
+    inputPositionPanel = Frame("入力先番号", "inputPositionPanel", this);
+    inputPositionBox = Box("inputPositionBox", inputPositionPanel, false);
+    autoAdvanceBox = Tick("自動", "autoAdvanceBox", inputPositionPanel);
+    searchButton = Button("検索", "searchButton", inputPositionPanel);
+    startButton = Button("開始", "startButton", inputPositionPanel);
+    InRow(inputPositionPanel, {inputPositionBox, autoAdvanceBox, searchButton, startButton});
 
-    Frame3 = Frame("測定器", "Frame3", this);
-    Text2 = Box("Text2", Frame3, true);
-    Text2->setText(U("マイクロ1"));
-    InRow(Frame3, {Text2});
+    instrumentPanel = Frame("測定器", "instrumentPanel", this);
+    instrumentBox = Box("instrumentBox", instrumentPanel, true);
+    instrumentBox->setText(U("マイクロ1"));
+    InRow(instrumentPanel, {instrumentBox});
 
-    Frame4 = Frame("機械番号", "Frame4", this);
-    Text3 = Box("Text3", Frame4, true);
-    Text3->setText(U("0号機"));
-    InRow(Frame4, {Text3});
+    machinePanel = Frame("機械番号", "machinePanel", this);
+    machineBox = Box("machineBox", machinePanel, true);
+    machineBox->setText(U("0号機"));
+    InRow(machinePanel, {machineBox});
 
-    Frame5 = Frame("製品名", "Frame5", this);
-    Text5 = Box("Text5", Frame5, true);
-    Command7 = Button("選択", "Command7", Frame5);
-    InRow(Frame5, {Text5, Command7});
+    productNamePanel = Frame("製品名", "productNamePanel", this);
+    productNameBox = Box("productNameBox", productNamePanel, true);
+    chooseProductButton = Button("選択", "chooseProductButton", productNamePanel);
+    InRow(productNamePanel, {productNameBox, chooseProductButton});
 
-    Frame6 = Frame("手動数値入力", "Frame6", this);
-    Text4 = Box("Text4", Frame6, false);
-    Text4->setValidator(new MagnitudeValidator(Text4));
-    Command3 = Button("入力", "Command3", Frame6);
-    Check2 = Tick("削除", "Check2", Frame6);
-    InRow(Frame6, {Text4, Command3, Check2});
+    numberEntryPanel = Frame("手動数値入力", "numberEntryPanel", this);
+    numberEntryBox = Box("numberEntryBox", numberEntryPanel, false);
+    numberEntryBox->setValidator(new MagnitudeValidator(numberEntryBox));
+    enterNumberButton = Button("入力", "enterNumberButton", numberEntryPanel);
+    clearNumberBox = Tick("削除", "clearNumberBox", numberEntryPanel);
+    InRow(numberEntryPanel, {numberEntryBox, enterNumberButton, clearNumberBox});
 
-    Frame7 = Frame("手動文字入力", "Frame7", this);
-    Text6 = Box("Text6", Frame7, false);
-    Command4 = Button("入力", "Command4", Frame7);
-    Check3 = Tick("削除", "Check3", Frame7);
-    InRow(Frame7, {Text6, Command4, Check3});
+    textEntryPanel = Frame("手動文字入力", "textEntryPanel", this);
+    textEntryBox = Box("textEntryBox", textEntryPanel, false);
+    enterTextButton = Button("入力", "enterTextButton", textEntryPanel);
+    clearTextBox = Tick("削除", "clearTextBox", textEntryPanel);
+    InRow(textEntryPanel, {textEntryBox, enterTextButton, clearTextBox});
 
-    Frame8 = Frame("日付", "Frame8", this);
-    Text7 = Box("Text7", Frame8, true);
-    Command6 = Button("選択", "Command6", Frame8);
-    InRow(Frame8, {Text7, Command6});
-    MonthView1 = new QCalendarWidget(this);
-    MonthView1->setObjectName("MonthView1");
-    MonthView1->hide();
+    datePanel = Frame("日付", "datePanel", this);
+    dateBox = Box("dateBox", datePanel, true);
+    chooseDateButton = Button("選択", "chooseDateButton", datePanel);
+    InRow(datePanel, {dateBox, chooseDateButton});
+    calendar = new QCalendarWidget(this);
+    calendar->setObjectName("calendar");
+    calendar->hide();
 
-    Frame9 = Frame("製品名選択", "Frame9", this);
-    Dir1 = new FolderList(Frame9);
-    Dir1->setObjectName("Dir1");
-    Text8 = Box("Text8", Frame9, true);
-    Command8 = Button("登録", "Command8", Frame9);
-    Command2 = Button("登録解除", "Command2", Frame9);
-    Command9 = Button("キャンセル", "Command9", Frame9);
-    auto* l9 = new QVBoxLayout(Frame9);
-    l9->addWidget(Dir1, 1);
-    l9->addWidget(Text8);
+    productPanel = Frame("製品名選択", "productPanel", this);
+    folderList = new FolderList(productPanel);
+    folderList->setObjectName("folderList");
+    productPathBox = Box("productPathBox", productPanel, true);
+    registerButton = Button("登録", "registerButton", productPanel);
+    unregisterButton = Button("登録解除", "unregisterButton", productPanel);
+    closeProductPanelButton = Button("キャンセル", "closeProductPanelButton", productPanel);
+    auto* l9 = new QVBoxLayout(productPanel);
+    l9->addWidget(folderList, 1);
+    l9->addWidget(productPathBox);
     auto* l9b = new QHBoxLayout;
-    l9b->addWidget(Command8);
-    l9b->addWidget(Command2);
-    l9b->addWidget(Command9);
+    l9b->addWidget(registerButton);
+    l9b->addWidget(unregisterButton);
+    l9b->addWidget(closeProductPanelButton);
     l9->addLayout(l9b);
-    Frame9->hide();
+    productPanel->hide();
 
-    Label1 = new QLabel(this);
-    Label1->setObjectName("Label1");
-    Label1->setMinimumWidth(120);
+    stateLabel = new QLabel(this);
+    stateLabel->setObjectName("stateLabel");
+    stateLabel->setMinimumWidth(120);
 
     auto* side = new QVBoxLayout;
-    for (QWidget* w : {static_cast<QWidget*>(Frame1), static_cast<QWidget*>(Frame3), static_cast<QWidget*>(Frame4),
-                       static_cast<QWidget*>(Frame5), static_cast<QWidget*>(Frame6), static_cast<QWidget*>(Frame7),
-                       static_cast<QWidget*>(Frame8), static_cast<QWidget*>(Label1)})
+    for (QWidget* w : {static_cast<QWidget*>(inputPositionPanel), static_cast<QWidget*>(instrumentPanel), static_cast<QWidget*>(machinePanel),
+                       static_cast<QWidget*>(productNamePanel), static_cast<QWidget*>(numberEntryPanel), static_cast<QWidget*>(textEntryPanel),
+                       static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel)})
         side->addWidget(w);
-    side->addWidget(MonthView1);
-    side->addWidget(Frame9, 1);
+    side->addWidget(calendar);
+    side->addWidget(productPanel, 1);
     side->addStretch();
     auto* main = new QHBoxLayout(this);
     main->addWidget(BuildGrids(), 1);
     main->addLayout(side);
 
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form1::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form1::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form1::Command4_Click);
-    connect(Command5, &QPushButton::clicked, this, &Form1::Command5_Click);
-    connect(Command6, &QPushButton::clicked, this, &Form1::Command6_Click);
-    connect(Command7, &QPushButton::clicked, this, &Form1::Command7_Click);
-    connect(Command8, &QPushButton::clicked, this, &Form1::Command8_Click);
-    connect(Command9, &QPushButton::clicked, this, &Form1::Command9_Click);
-    connect(Check1, &QCheckBox::clicked, this, &Form1::Check1_Click);
-    connect(Check2, &QCheckBox::clicked, this, &Form1::Check2_Click);
-    connect(Check3, &QCheckBox::clicked, this, &Form1::Check3_Click);
-    connect(Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
-    connect(MonthView1, &QCalendarWidget::clicked, this,
-            [this](QDate d) { MonthView1_DateClick(d.year(), d.month(), d.day()); });
-    connect(Dir1, &FolderList::pathChanged, this, &Form1::Dir1_Change);
+    connect(startButton, &QPushButton::clicked, this, &MeasurementWindow::startMeasuring);
+    connect(unregisterButton, &QPushButton::clicked, this, &MeasurementWindow::unregisterProduct);
+    connect(enterNumberButton, &QPushButton::clicked, this, &MeasurementWindow::enterNumber);
+    connect(enterTextButton, &QPushButton::clicked, this, &MeasurementWindow::enterText);
+    connect(searchButton, &QPushButton::clicked, this, &MeasurementWindow::searchEmptyPoint);
+    connect(chooseDateButton, &QPushButton::clicked, this, &MeasurementWindow::openCalendar);
+    connect(chooseProductButton, &QPushButton::clicked, this, &MeasurementWindow::openProductPanel);
+    connect(registerButton, &QPushButton::clicked, this, &MeasurementWindow::registerProduct);
+    connect(closeProductPanelButton, &QPushButton::clicked, this, &MeasurementWindow::closeProductPanel);
+    connect(autoAdvanceBox, &QCheckBox::clicked, this, &MeasurementWindow::autoAdvanceClicked);
+    connect(clearNumberBox, &QCheckBox::clicked, this, &MeasurementWindow::clearNumberClicked);
+    connect(clearTextBox, &QCheckBox::clicked, this, &MeasurementWindow::clearTextClicked);
+    connect(inputPositionBox, &QLineEdit::textChanged, this, &MeasurementWindow::inputPositionChanged);
+    connect(calendar, &QCalendarWidget::clicked, this,
+            [this](QDate d) { dateClicked(d.year(), d.month(), d.day()); });
+    connect(folderList, &FolderList::pathChanged, this, &MeasurementWindow::productFolderChosen);
 }
 
-QGroupBox* Form1::BuildGrids() {
+QGroupBox* MeasurementWindow::BuildGrids() {
     auto* holder = new QGroupBox(this);
     holder->setFlat(true);
     auto* stack = new QGridLayout(holder);
     stack->setContentsMargins(0, 0, 0, 0);
     for (int m = 0; m < kMachineCount; ++m) {
-        frame2_[m] = new QGroupBox(U("測定値リスト"), holder);
-        frame2_[m]->setObjectName(QString("Frame2_%1").arg(m));
-        grids_[m] = new FlexGrid(frame2_[m]);
-        grids_[m]->setObjectName(QString("MSFlexGrid1_%1").arg(m));
-        (new QVBoxLayout(frame2_[m]))->addWidget(grids_[m]);
-        stack->addWidget(frame2_[m], 0, 0);
-        frame2_[m]->setVisible(m == 0);
-        connect(grids_[m], &FlexGrid::RowColChange, this, [this, m] { MSFlexGrid1_RowColChange(m); });
+        gridFrames_[m] = new QGroupBox(U("測定値リスト"), holder);
+        gridFrames_[m]->setObjectName(QString("gridFrame_%1").arg(m));
+        grids_[m] = new FlexGrid(gridFrames_[m]);
+        grids_[m]->setObjectName(QString("grid_%1").arg(m));
+        (new QVBoxLayout(gridFrames_[m]))->addWidget(grids_[m]);
+        stack->addWidget(gridFrames_[m], 0, 0);
+        gridFrames_[m]->setVisible(m == 0);
+        connect(grids_[m], &FlexGrid::RowColChange, this, [this, m] { gridRowChanged(m); });
     }
     // Narrow enough that the window fits beside the editor on a 1920 pixel
     // wide screen; the grid scrolls sideways.
@@ -223,7 +223,7 @@ QGroupBox* Form1::BuildGrids() {
     return holder;
 }
 
-void Form1::SetUpGrid(FlexGrid* grid) {
+void MeasurementWindow::SetUpGrid(FlexGrid* grid) {
     grid->SetRows(GridMaxNumber + 1);
     grid->SetCols(8);
     for (int c = 0; c < 8; ++c) {
@@ -232,7 +232,7 @@ void Form1::SetUpGrid(FlexGrid* grid) {
     }
 }
 
-bool Form1::Form_Load() {
+bool MeasurementWindow::startUp() {
     // 1-2: instrument links and the port prepared for F1.
     std::string linksPath = LinksFilePath(op_.SavePath);
     LinksRead linksRead = ReadInstrumentLinks(linksPath);
@@ -260,15 +260,15 @@ bool Form1::Form_Load() {
     // 7: working date = today.
     QDate today = QDate::currentDate();
     workDate_ = {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())};
-    Text7->setText(Q(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
+    dateBox->setText(Q(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
     // 9: the operator's products and the opening of the operator record.
     ReadOperatorProducts();
     // 11: every machine's day workbook and master.
     ReloadEveryMachine();
     // 12
     MachineNumber = 0;
-    Text5->setText(Q(productNames_[0]));
-    Text1->setText(QString::number(grids_[0]->Row()));
+    productNameBox->setText(Q(productNames_[0]));
+    inputPositionBox->setText(QString::number(grids_[0]->Row()));
     // 13
     CreateLogFolders();
     // 14-16: the editor beside this window, with machine 0's drawing. A
@@ -278,7 +278,7 @@ bool Form1::Form_Load() {
     Editor()->show();
     LoadDrawingFor(0);
     EPath = productPaths_[0];
-    Editor()->MNChanged();
+    Editor()->currentPointChanged();
     // 17
     if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)))
         ApplyPlacement(this, *placement);
@@ -288,7 +288,7 @@ bool Form1::Form_Load() {
 
 // Loads every machine's day workbook and master in turn and puts each grid
 // on its first empty point; MachineNumber is left on the last machine.
-void Form1::ReloadEveryMachine() {
+void MeasurementWindow::ReloadEveryMachine() {
     for (int m = 0; m <= MaxMachineNumber; ++m) {
         MachineNumber = m;
         LoadDayBook();
@@ -298,7 +298,7 @@ void Form1::ReloadEveryMachine() {
     }
 }
 
-void Form1::ReadOperatorProducts() {
+void MeasurementWindow::ReadOperatorProducts() {
     QTime now = QTime::currentTime();
     startHour_ = now.hour();
     startMinute_ = now.minute();
@@ -318,15 +318,15 @@ void Form1::ReadOperatorProducts() {
     } else {
         SaveDirectory();
     }
-    operatorLog_ = OperatorLogStart(Text7->text().toStdString(), startHour_, startMinute_, charged);
+    operatorLog_ = OperatorLogStart(dateBox->text().toStdString(), startHour_, startMinute_, charged);
     chargeText_ = ChargeText(charged.size());
 }
 
-void Form1::SaveDirectory() {
+void MeasurementWindow::SaveDirectory() {
     if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_); !r) Warn(r.error);
 }
 
-void Form1::CreateLogFolders() {
+void MeasurementWindow::CreateLogFolders() {
     std::string logs = JoinPath(productFolder_, "ＺＩＶログ");
     for (const std::string& folder : {logs, JoinPath(logs, "不合格記録"), JoinPath(logs, "測定者記録")}) {
         if (!MakeFolder(folder)) {
@@ -336,42 +336,42 @@ void Form1::CreateLogFolders() {
     }
 }
 
-void Form1::LoadDrawingFor(int m) {
+void MeasurementWindow::LoadDrawingFor(int m) {
     std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
     if (productPaths_[m].empty() || !IsFile(drawing)) return;
     if (Editor()->LoadDrawing(m, drawing)) Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
 }
 
-Form4* Form1::Editor() {
+DrawingEditor* MeasurementWindow::Editor() {
     if (!editor_) {
-        editor_ = std::make_unique<Form4>(&editorLink_, op_.SavePath);
+        editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath);
         editor_->Load();
     }
     return editor_.get();
 }
 
-void Form1::AdvanceToEmptyPoint() {
-    if (!Check1->isChecked()) return;
+void MeasurementWindow::AdvanceToEmptyPoint() {
+    if (!autoAdvanceBox->isChecked()) return;
     FlexGrid* grid = grids_[MachineNumber];
     for (int r = 1; r <= GridMaxNumber; ++r) {
         if (grid->TextMatrix(r, 1).isEmpty()) {
             grid->SetTopRow(grid->Row());
             grid->SetRow(r);
-            Text1->setText(" " + QString::number(grid->Row()));
+            inputPositionBox->setText(" " + QString::number(grid->Row()));
             return;
         }
     }
     grid->SetRow(1);
     grid->SetTopRow(grid->Row());
-    Text1->setText(" " + QString::number(grid->Row()));
+    inputPositionBox->setText(" " + QString::number(grid->Row()));
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
-    Form_Unload();
+void MeasurementWindow::closeEvent(QCloseEvent* event) {
+    shutDown();
     event->accept();
 }
 
-void Form1::Form_Unload() {
+void MeasurementWindow::shutDown() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
     EndReading();
@@ -398,41 +398,41 @@ void Form1::Form_Unload() {
     emit Ended();
 }
 
-int Form1::EditorLink::CurrentRow(int machine) const {
+int MeasurementWindow::EditorLink::CurrentRow(int machine) const {
     if (machine < 0 || machine >= kMachineCount) return 1;
     return f.grids_[machine]->Row();
 }
 
 // A widget of an inactive window receives the keys only once its window is
 // activated: after a click in the editor the keys would stay with the editor.
-void Form1::FocusGrid() {
+void MeasurementWindow::FocusGrid() {
     if (isVisible() && !isActiveWindow()) activateWindow();
     grids_[MachineNumber]->setFocus();
 }
 
-void Form1::ReturenName() {
+void MeasurementWindow::SetExportPath() {
     if (editor_) editor_->DrawSavePath = JoinPath(productPaths_[MachineNumber], "Data.jpg");
 }
 
-QString Form1::Cell(int row, int col) const { return grids_[MachineNumber]->TextMatrix(row, col); }
+QString MeasurementWindow::Cell(int row, int col) const { return grids_[MachineNumber]->TextMatrix(row, col); }
 
-void Form1::SetCell(int row, int col, const QString& text) { grids_[MachineNumber]->SetTextMatrix(row, col, text); }
+void MeasurementWindow::SetCell(int row, int col, const QString& text) { grids_[MachineNumber]->SetTextMatrix(row, col, text); }
 
-int Form1::CurrentGridRow() const { return grids_[MachineNumber]->Row(); }
+int MeasurementWindow::CurrentGridRow() const { return grids_[MachineNumber]->Row(); }
 
-void Form1::Warn(const std::string& text) { ShowWarning(this, Q(text)); }
+void MeasurementWindow::Warn(const std::string& text) { ShowWarning(this, Q(text)); }
 
 // The window sees every key before the control that has the focus.
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
+bool MeasurementWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
     if (!widget || widget->window() != this || !isEnabled()) return false;
     QWidget* focus = QApplication::focusWidget();
     if (focus ? widget != focus : widget != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat()) Form_KeyUp(key->key());
+    if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat()) keyReleased(key->key());
     if (event->type() == QEvent::KeyPress && !key->text().isEmpty()) {
-        Form_KeyPress(key->text());
+        characterTyped(key->text());
     }
     return false;
 }

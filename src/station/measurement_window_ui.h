@@ -27,7 +27,7 @@ namespace ziv {
 
 class FlexGrid;
 class FolderList;
-class Form4;
+class DrawingEditor;
 class SerialPort;
 
 // Who signed in, handed over by the operator window.
@@ -37,16 +37,16 @@ struct SignedInOperator {
     std::string UserName;
 };
 
-class Form1 : public QWidget {
+class MeasurementWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit Form1(const SignedInOperator& op, QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MeasurementWindow(const SignedInOperator& op, QWidget* parent = nullptr);
+    ~MeasurementWindow() override;
 
     // Start-up; false after a message when the program must end.
-    bool Form_Load();
+    bool startUp();
     // Shut-down: operator record, window positions, workbooks closed, AppEnd.
-    void Form_Unload();
+    void shutDown();
 
     // Public variables.
     int MachineNumber = 0;
@@ -56,7 +56,7 @@ public:
     std::string EPath;
 
     std::string GetProductName(const std::string& path) const { return ziv::GetProductName(path); }
-    void ReturenName();
+    void SetExportPath();
 
     // Procedures of the window.
     void AdvanceToEmptyPoint();
@@ -85,31 +85,31 @@ public:
     const WorkDate& WorkingDate() const { return workDate_; }
     const std::string& ProductFolder() const { return productFolder_; }
     bool DayBookOpen(int m) const { return dayBooks_[m].has_value(); }
-    Form4* Editor();
+    DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
-    QTimer* Timer1() const { return timer1_; }
+    QTimer* ReadingTimer() const { return readingTimer_; }
 
 public slots:
-    void Command1_Click();  // 開始
-    void Command3_Click();  // 手動数値入力 入力
-    void Command4_Click();  // 手動文字入力 入力
-    void Command5_Click();  // 検索
-    void Command6_Click();  // 日付 選択
-    void Command7_Click();  // 製品名 選択
-    void Command8_Click();  // 登録
-    void Command2_Click();  // 登録解除
-    void Command9_Click();  // キャンセル
-    void Check1_Click();
-    void Check2_Click();
-    void Check3_Click();
-    void Text1_Change();
-    void MSFlexGrid1_RowColChange(int m);
-    void MonthView1_DateClick(int year, int month, int day);
-    void Dir1_Change(const QString& path);
-    void MSComm1_OnComm();
-    void Timer1_Timer();
-    void Form_KeyUp(int key);
-    void Form_KeyPress(const QString& character);
+    void startMeasuring();  // 開始
+    void enterNumber();  // 手動数値入力 入力
+    void enterText();  // 手動文字入力 入力
+    void searchEmptyPoint();  // 検索
+    void openCalendar();  // 日付 選択
+    void openProductPanel();  // 製品名 選択
+    void registerProduct();  // 登録
+    void unregisterProduct();  // 登録解除
+    void closeProductPanel();  // キャンセル
+    void autoAdvanceClicked();
+    void clearNumberClicked();
+    void clearTextClicked();
+    void inputPositionChanged();
+    void gridRowChanged(int m);
+    void dateClicked(int year, int month, int day);
+    void productFolderChosen(const QString& path);
+    void onPortData();
+    void onReadingTimeout();
+    void keyReleased(int key);
+    void characterTyped(const QString& character);
 
 signals:
     // The run is over: the program ends.
@@ -123,17 +123,17 @@ private:
     // What the drawing editor sees of this window.
     class EditorLink : public EditorHost {
     public:
-        explicit EditorLink(Form1& form) : f(form) {}
+        explicit EditorLink(MeasurementWindow& form) : f(form) {}
         int MachineNumber() const override { return f.MachineNumber; }
         int CurrentRow(int machine) const override;
         std::string EPath() const override { return f.EPath; }
         bool AppEnd() const override { return f.AppEnd != 0; }
-        void ReturenName() override { f.ReturenName(); }
+        void SetExportPath() override { f.SetExportPath(); }
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
 
     private:
-        Form1& f;
+        MeasurementWindow& f;
     };
 
     void FocusGrid();
@@ -185,25 +185,25 @@ private:
     bool directoryUnreadable_ = false;
 
     std::array<FlexGrid*, kMachineCount> grids_{};
-    std::array<QGroupBox*, kMachineCount> frame2_{};
+    std::array<QGroupBox*, kMachineCount> gridFrames_{};
     EditorLink editorLink_{*this};
-    std::unique_ptr<Form4> editor_;
+    std::unique_ptr<DrawingEditor> editor_;
     SerialPort* port_ = nullptr;
-    QTimer* timer1_ = nullptr;
+    QTimer* readingTimer_ = nullptr;
 
 public:
     // Controls, by their designer names.
-    QGroupBox *Frame1 = nullptr, *Frame3 = nullptr, *Frame4 = nullptr, *Frame5 = nullptr, *Frame6 = nullptr,
-              *Frame7 = nullptr, *Frame8 = nullptr, *Frame9 = nullptr;
-    QLineEdit *Text1 = nullptr, *Text2 = nullptr, *Text3 = nullptr, *Text4 = nullptr, *Text5 = nullptr,
-              *Text6 = nullptr, *Text7 = nullptr, *Text8 = nullptr;
-    QCheckBox *Check1 = nullptr, *Check2 = nullptr, *Check3 = nullptr;
-    QPushButton *Command1 = nullptr, *Command2 = nullptr, *Command3 = nullptr, *Command4 = nullptr,
-                *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr, *Command8 = nullptr,
-                *Command9 = nullptr;
-    QLabel* Label1 = nullptr;
-    QCalendarWidget* MonthView1 = nullptr;
-    FolderList* Dir1 = nullptr;
+    QGroupBox *inputPositionPanel = nullptr, *instrumentPanel = nullptr, *machinePanel = nullptr, *productNamePanel = nullptr, *numberEntryPanel = nullptr,
+              *textEntryPanel = nullptr, *datePanel = nullptr, *productPanel = nullptr;
+    QLineEdit *inputPositionBox = nullptr, *instrumentBox = nullptr, *machineBox = nullptr, *numberEntryBox = nullptr, *productNameBox = nullptr,
+              *textEntryBox = nullptr, *dateBox = nullptr, *productPathBox = nullptr;
+    QCheckBox *autoAdvanceBox = nullptr, *clearNumberBox = nullptr, *clearTextBox = nullptr;
+    QPushButton *startButton = nullptr, *unregisterButton = nullptr, *enterNumberButton = nullptr, *enterTextButton = nullptr,
+                *searchButton = nullptr, *chooseDateButton = nullptr, *chooseProductButton = nullptr, *registerButton = nullptr,
+                *closeProductPanelButton = nullptr;
+    QLabel* stateLabel = nullptr;
+    QCalendarWidget* calendar = nullptr;
+    FolderList* folderList = nullptr;
 };
 
 }  // namespace ziv

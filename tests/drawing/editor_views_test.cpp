@@ -10,37 +10,37 @@ using namespace ziv::testing;
 
 TEST_F(EditorTest, OverviewTakesTheDrawingsShape) {
     ShowProduct(1200, 600);
-    EXPECT_EQ(form->Picture1->size(), QSize(800, 400));
+    EXPECT_EQ(form->overview->size(), QSize(800, 400));
     EXPECT_EQ(form->OverviewRadius(), 180);
     // The detail view starts where the overview ends.
-    EXPECT_EQ(form->Picture3->geometry(), QRect(800, 0, 200, 600));
+    EXPECT_EQ(form->detail->geometry(), QRect(800, 0, 200, 600));
 
     host.machine = 1;
     ASSERT_TRUE(form->LoadDrawing(1, SaveDrawing(root / "tall.jpg", 600, 900)));
-    form->MNChanged();
-    EXPECT_EQ(form->Picture1->size(), QSize(400, 600));
+    form->currentPointChanged();
+    EXPECT_EQ(form->overview->size(), QSize(400, 600));
     EXPECT_EQ(form->OverviewRadius(), 180);
-    EXPECT_EQ(form->Picture3->geometry(), QRect(400, 0, 600, 600));
-    EXPECT_EQ(form->Picture1->Scaled().size(), QSize(400, 600));
+    EXPECT_EQ(form->detail->geometry(), QRect(400, 0, 600, 600));
+    EXPECT_EQ(form->overview->Scaled().size(), QSize(400, 600));
 }
 
 TEST_F(EditorTest, CurrentPointIsMarkedInBothViews) {
     WritePoints({{1, 6000, 3000, 3}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
-    ASSERT_EQ(editor.Picture1->Circles().size(), 1u);
-    const OverviewCircle& circle = editor.Picture1->Circles()[0];
+    DrawingEditor& editor = *form;
+    ASSERT_EQ(editor.overview->Circles().size(), 1u);
+    const OverviewCircle& circle = editor.overview->Circles()[0];
     EXPECT_EQ(circle.CentreTwips, QPointF(6000, 3000));
     EXPECT_EQ(circle.RadiusTwips, 180);
     EXPECT_EQ(circle.Colour, QColor(255, 0, 0));
-    EXPECT_EQ(editor.Label1->text(), QStringLiteral("F3 マイクロ"));
+    EXPECT_EQ(editor.instrumentLabel->text(), QStringLiteral("F3 マイクロ"));
 
     // Drawing point (600, 300) px lies in the middle of the 200 x 600 view.
     EXPECT_EQ(editor.View(), (ViewOrigin{9000 - 1500, 4500 - 4500}));
-    QImage detail = editor.Picture3->grab().toImage();
+    QImage detail = editor.detail->grab().toImage();
     EXPECT_TRUE(IsReddish(detail.pixelColor(100, 314))) << detail.pixelColor(100, 314).name().toStdString();
     EXPECT_FALSE(IsReddish(detail.pixelColor(100, 340)));
-    QImage overview = editor.Picture1->grab().toImage();
+    QImage overview = editor.overview->grab().toImage();
     EXPECT_TRUE(IsReddish(overview.pixelColor(400 + 12, 200)));
     EXPECT_FALSE(IsReddish(overview.pixelColor(400, 200)));
 }
@@ -48,22 +48,22 @@ TEST_F(EditorTest, CurrentPointIsMarkedInBothViews) {
 TEST_F(EditorTest, UnplacedOrUnloadedPointsShowNoDisc) {
     WritePoints({{1, 0, 4500, 3}, {2, 6000, 0, 4}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
-    EXPECT_TRUE(editor.Picture1->Circles().empty());
-    EXPECT_TRUE(editor.Picture3->Discs().empty());
+    DrawingEditor& editor = *form;
+    EXPECT_TRUE(editor.overview->Circles().empty());
+    EXPECT_TRUE(editor.detail->Discs().empty());
     host.rows[0] = 2;
-    editor.MNChanged();
-    EXPECT_TRUE(editor.Picture1->Circles().empty());
-    EXPECT_TRUE(editor.Picture3->Discs().empty());
-    EXPECT_EQ(editor.Label1->text(), QStringLiteral("F4 マイクロ"));
+    editor.currentPointChanged();
+    EXPECT_TRUE(editor.overview->Circles().empty());
+    EXPECT_TRUE(editor.detail->Discs().empty());
+    EXPECT_EQ(editor.instrumentLabel->text(), QStringLiteral("F4 マイクロ"));
 }
 
 TEST_F(EditorTest, CentringOnTheOriginPutsTheCornerInTheMiddle) {
     WritePoints({});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     EXPECT_EQ(editor.View(), (ViewOrigin{-1500, -4500}));
-    QImage detail = editor.Picture3->grab().toImage();
+    QImage detail = editor.detail->grab().toImage();
     EXPECT_EQ(detail.pixelColor(50, 200), BlankViewColour());
     EXPECT_EQ(detail.pixelColor(150, 200), BlankViewColour());
     EXPECT_NE(detail.pixelColor(150, 400), BlankViewColour());
@@ -73,19 +73,19 @@ TEST_F(EditorTest, WithoutATableTheDetailViewStartsAtTheCorner) {
     ShowProduct(1200, 600);
     EXPECT_FALSE(form->PointsLoaded(0));
     EXPECT_EQ(form->View(), (ViewOrigin{0, 0}));
-    EXPECT_TRUE(form->Label1->text().isEmpty());
+    EXPECT_TRUE(form->instrumentLabel->text().isEmpty());
 }
 
 TEST_F(EditorTest, RedDiscStaysOnItsSpotWhateverTheWindowSize) {
     WritePoints({{1, 3000, 1500, 0}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     editor.show();
     for (QSize size : {QSize(1500, 800), QSize(1111, 777), QSize(1000, 640)}) {
         editor.resize(size);
         EXPECT_EQ(editor.DetailViewSize().Width, (size.width() - 800) * 15);
-        ASSERT_EQ(editor.Picture3->Discs().size(), 1u);
-        QPointF disc = editor.Picture3->Discs()[0].CentreTwips;
+        ASSERT_EQ(editor.detail->Discs().size(), 1u);
+        QPointF disc = editor.detail->Discs()[0].CentreTwips;
         EXPECT_DOUBLE_EQ(disc.x() + editor.View().ViewX, 300 * 15.0);
         EXPECT_DOUBLE_EQ(disc.y() + editor.View().ViewY, 150 * 15.0);
     }
@@ -94,16 +94,16 @@ TEST_F(EditorTest, RedDiscStaysOnItsSpotWhateverTheWindowSize) {
 TEST_F(EditorTest, OverviewClickOnlyMovesTheDetailView) {
     WritePoints({{1, 6000, 3000, 3}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     editor.show();
     std::string before = ReadBytes(PointTableFilePath(host.productFolder));
     int focus = host.focusCount;
-    QTest::mouseClick(editor.Picture1, Qt::LeftButton, {}, QPoint(100, 50));
+    QTest::mouseClick(editor.overview, Qt::LeftButton, {}, QPoint(100, 50));
     // (1500, 750) on the overview is drawing point (2250, 1125) twips.
     EXPECT_EQ(editor.View(), (ViewOrigin{2250 - 1500, 1125 - 4500}));
-    ASSERT_EQ(editor.Picture1->Circles().size(), 2u);
-    EXPECT_EQ(editor.Picture1->Circles()[1].Colour, QColor(0, 0, 255));
-    EXPECT_EQ(editor.Picture1->Circles()[1].CentreTwips, QPointF(1500, 750));
+    ASSERT_EQ(editor.overview->Circles().size(), 2u);
+    EXPECT_EQ(editor.overview->Circles()[1].Colour, QColor(0, 0, 255));
+    EXPECT_EQ(editor.overview->Circles()[1].CentreTwips, QPointF(1500, 750));
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
     EXPECT_EQ(ReadBytes(PointTableFilePath(host.productFolder)), before);
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
@@ -112,72 +112,72 @@ TEST_F(EditorTest, OverviewClickOnlyMovesTheDetailView) {
 
 TEST_F(EditorTest, OverviewDragRepaintsOncePerTick) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
-    editor.Picture1_MouseDown(1, 0, 1500, 750);
+    DrawingEditor& editor = *form;
+    editor.overviewMouseDown(1, 0, 1500, 750);
     ViewOrigin first = editor.View();
-    editor.Picture1_MouseMove(1, 0, 3000, 750);
+    editor.overviewMouseMove(1, 0, 3000, 750);
     EXPECT_EQ(editor.View(), first);
-    editor.Timer1_Timer();
-    editor.Picture1_MouseMove(1, 0, 3000, 750);
+    editor.onMoveTick();
+    editor.overviewMouseMove(1, 0, 3000, 750);
     ViewOrigin second = editor.View();
     EXPECT_EQ(second.ViewX, first.ViewX + 2250);
-    editor.Picture1_MouseMove(1, 0, 4500, 750);
+    editor.overviewMouseMove(1, 0, 4500, 750);
     EXPECT_EQ(editor.View(), second);
-    editor.Picture1_MouseUp(1, 0, 4500, 750);
+    editor.overviewMouseUp(1, 0, 4500, 750);
     // Moves after the button is up do nothing, tick or not.
-    editor.Timer1_Timer();
+    editor.onMoveTick();
     ViewOrigin released = editor.View();
-    editor.Picture1_MouseMove(0, 0, 100, 100);
+    editor.overviewMouseMove(0, 0, 100, 100);
     EXPECT_EQ(editor.View(), released);
 }
 
 TEST_F(EditorTest, DetailViewPansWithTheMouseOncePerTick) {
     WritePoints({{1, 6000, 3000, 0}});
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     ViewOrigin start = editor.View();
-    editor.Picture3_MouseDown(1, 0, 1500, 4500);
-    editor.Picture3_MouseMove(1, 0, 1800, 4500);
+    editor.detailMouseDown(1, 0, 1500, 4500);
+    editor.detailMouseMove(1, 0, 1800, 4500);
     EXPECT_EQ(editor.View(), start);
-    editor.Timer1_Timer();
-    editor.Picture3_MouseMove(1, 0, 1800, 4200);
+    editor.onMoveTick();
+    editor.detailMouseMove(1, 0, 1800, 4200);
     EXPECT_EQ(editor.View(), (ViewOrigin{start.ViewX - 300, start.ViewY + 300}));
     // Far to the left the drawing's left edge stops at the view's right edge.
     for (int i = 0; i < 50; ++i) {
-        editor.Timer1_Timer();
-        editor.Picture3_MouseMove(1, 0, 1800 + 3000.0 * (i + 1), 4200);
+        editor.onMoveTick();
+        editor.detailMouseMove(1, 0, 1800 + 3000.0 * (i + 1), 4200);
     }
     EXPECT_EQ(editor.View().ViewX, -3000);
     for (int i = 0; i < 80; ++i) {
-        editor.Timer1_Timer();
-        editor.Picture3_MouseMove(1, 0, -3000.0 * (i + 1), 4200);
+        editor.onMoveTick();
+        editor.detailMouseMove(1, 0, -3000.0 * (i + 1), 4200);
     }
     EXPECT_EQ(editor.View().ViewX, 3000 + 18000 - 1);
     int focus = host.focusCount;
-    editor.Picture3_MouseUp(1, 0, 0, 0);
+    editor.detailMouseUp(1, 0, 0, 0);
     EXPECT_EQ(host.focusCount, focus + 1);
-    editor.Timer1_Timer();
+    editor.onMoveTick();
     ViewOrigin released = editor.View();
-    editor.Picture3_MouseMove(1, 0, 9999, 9999);
+    editor.detailMouseMove(1, 0, 9999, 9999);
     EXPECT_EQ(editor.View(), released);
 }
 
 TEST_F(EditorTest, MouseOnTheViewsNeedsADrawing) {
-    Form4& editor = Editor();
-    editor.MNChanged();
-    editor.Picture1_MouseDown(1, 0, 1500, 750);
-    editor.Picture3_MouseDown(1, 0, 1500, 750);
-    editor.Timer1_Timer();
-    editor.Picture3_MouseMove(1, 0, 0, 0);
+    DrawingEditor& editor = Editor();
+    editor.currentPointChanged();
+    editor.overviewMouseDown(1, 0, 1500, 750);
+    editor.detailMouseDown(1, 0, 1500, 750);
+    editor.onMoveTick();
+    editor.detailMouseMove(1, 0, 0, 0);
     EXPECT_EQ(editor.View(), (ViewOrigin{0, 0}));
-    EXPECT_TRUE(editor.Picture1->Circles().empty());
+    EXPECT_TRUE(editor.overview->Circles().empty());
 }
 
 TEST_F(EditorTest, PressingOnTheDetailViewGoesThroughTheMouse) {
     ShowProduct(1200, 600);
-    Form4& editor = *form;
+    DrawingEditor& editor = *form;
     editor.show();
     int focus = host.focusCount;
-    QTest::mouseClick(editor.Picture3, Qt::LeftButton, {}, QPoint(20, 30));
+    QTest::mouseClick(editor.detail, Qt::LeftButton, {}, QPoint(20, 30));
     EXPECT_EQ(host.focusCount, focus + 1);
 }
