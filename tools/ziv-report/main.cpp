@@ -2,13 +2,40 @@
 // workbooks, as a window (no arguments) or on the command line.
 #include <QApplication>
 #include <QGuiApplication>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "command_line.h"
+#include "report/day_book_name.h"
 #include "report_window.h"
 
+namespace {
+
+// "screenshot PRODUCT_DIR FROM TO OUT.png [ROW]": the window after collecting
+// a range, with a row of the table selected; pictures for the README.
+int Screenshot(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    auto from = ziv::report::ParseDate(argv[3]);
+    auto to = ziv::report::ParseDate(argv[4]);
+    if (!from || !to) return 1;
+    ziv::report::ReportWindow window;
+    window.resize(1500, 900);
+    window.SetProductFolder(QString::fromLocal8Bit(argv[2]));
+    window.SetRange(*from, *to);
+    window.show();
+    window.StartCollecting();
+    while (window.IsCollecting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    window.SelectPoint(argc > 6 ? std::atoi(argv[6]) : 0);
+    for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
+    return window.grab().save(QString::fromLocal8Bit(argv[5])) ? 0 : 1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc >= 6 && std::string(argv[1]) == "screenshot") return Screenshot(argc, argv);
     if (argc > 1) {
         // The PDF writer needs fonts but no screen: scripts run without one.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -100,6 +100,10 @@ QChart* NewRunChart(int point, const std::vector<Sample>& samples, const PointCa
     Attach(chart, failures, x, y);
     auto [lo, hi] = Span(samples, lines);
     x->setRange(1, last);
+    // Whole-number ticks only: the axis counts values.
+    x->setTickType(QValueAxis::TicksDynamic);
+    x->setTickAnchor(1);
+    x->setTickInterval(std::max(1.0, std::ceil((last - 1) / 8)));
     y->setRange(lo, hi);
     return chart;
 }
@@ -144,6 +148,9 @@ QChart* NewHistogram(int point, const std::vector<Sample>& samples, const PointC
     if (lines.Lower) Attach(chart, Line(QStringLiteral("下限"), Qt::red, Qt::SolidLine, *lines.Lower, 0, *lines.Lower, peak), x, y);
     x->setRange(lo, hi);
     y->setRange(0, peak);
+    y->setTickType(QValueAxis::TicksDynamic);
+    y->setTickAnchor(0);
+    y->setTickInterval(std::max(1.0, std::ceil(top / 5.0)));
     return chart;
 }
 
