@@ -277,3 +277,30 @@ TEST(ReportOutput, CommandLineExitCodes) {
     }
     EXPECT_FALSE(FileExists(root / "x.pdf"));
 }
+
+// The window collects beside its event loop and fills the table and charts:
+// the picture it takes of itself is the size asked for and not blank.
+TEST(ReportOutput, WindowCollectsAndShowsTheTable) {
+    REQUIRE_REPORT_TOOL();
+    TempRoot root;
+    std::string product = root / "P";
+    for (int d = 1; d <= 5; ++d)
+        MakeDayBook(product, "op_P_1号機_2026年3月" + std::to_string(d) + "日.xls",
+                    {{1, "10", "0.02", "-0.02", "", "10.00" + std::to_string(d), "合", ""}});
+    std::string png = root / "window.png";
+    Ran ran = RunProgram(QString::fromStdString(ReportTool()),
+                         {"screenshot", QString::fromStdString(product), "2026-03-01", "2026-03-31",
+                          QString::fromStdString(png), "0"});
+    ASSERT_EQ(ran.Exit, 0) << ran.Err;
+    QImage shot(QString::fromStdString(png));
+    ASSERT_EQ(shot.size(), QSize(1500, 900));
+    // The selected row is painted in the highlight colour: the table has a row.
+    // (Below the progress bar, which is drawn in the same colour.)
+    int highlighted = 0;
+    for (int y = 180; y < 700; y += 2)
+        for (int x = 0; x < shot.width() / 2; x += 2) {
+            QColor c = shot.pixelColor(x, y);
+            if (c.blue() > 150 && c.red() < 100) ++highlighted;
+        }
+    EXPECT_GT(highlighted, 500);
+}
