@@ -1,9 +1,14 @@
 #pragma once
 // The day workbook of one operator, product, machine and working date, and the
 // product master: which grid column goes to which worksheet cell.
+#include <array>
+#include <functional>
+#include <map>
+#include <optional>
 #include <string>
 
 #include "platform/workbook.h"
+#include "records/product_registry.h"
 
 namespace ziv {
 
@@ -48,5 +53,40 @@ bool WriteDayBookRow(Workbook& book, int row, const MeasuredRow& measured);
 MeasuredRow ReadDayBookRow(const Workbook& book, int row);
 // Master columns A..D of row r of the first sheet.
 MasterRow ReadMasterRow(const Workbook& master, int row);
+
+// The day workbooks of every machine while the measurement window runs: each
+// opened once and kept, written whole at every save, and the rows whose save
+// failed remembered so that the next save that works writes them too.
+class DayBooks {
+public:
+    enum class Outcome { Saved, FolderNotMade, Unreadable, CellRefused, WriteFailed };
+    struct SaveResult {
+        Outcome outcome = Outcome::Saved;
+        std::string detail;  // the engine's or the file system's reason
+        explicit operator bool() const { return outcome == Outcome::Saved; }
+    };
+    using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
+    using MasterOf = std::function<MasterRow(int row)>;
+
+    bool IsOpen(int machine) const { return books_[machine].has_value(); }
+    // Forgets the machine's workbook and its waiting rows.
+    void Close(int machine);
+    void CloseAll();
+    // Opens the file on disk for the machine; its reason when it cannot be read.
+    std::optional<std::string> Open(int machine, const std::string& path);
+    // Measured row r of the machine's open workbook.
+    MeasuredRow Row(int machine, int row) const;
+    // Saves row `row` (and every row still waiting) into the workbook at path:
+    // the open one, else the file on disk (another program may have made it),
+    // else a new one holding the master of `rows` points.
+    SaveResult Save(int machine, const std::string& path, int row, const std::string& inputName, int rows,
+                    const MeasuredOf& measured, const MasterOf& master);
+
+private:
+    std::optional<std::string> Read(int machine, const std::string& path);
+
+    std::array<std::optional<Workbook>, kMachineCount> books_{};
+    std::array<std::map<int, std::string>, kMachineCount> waiting_{};  // row -> input name
+};
 
 }  // namespace ziv

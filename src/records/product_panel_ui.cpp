@@ -1,103 +1,51 @@
-// The product panel of the measurement window: registering a product folder
-// for the machine shown, and removing it.
-#include <QCalendarWidget>
-#include <QGroupBox>
+#include "records/product_panel_ui.h"
+
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QVBoxLayout>
 
-#include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
-#include "platform/paths.h"
-#include "station/measurement_window_ui.h"
 
 namespace ziv {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+    b->setObjectName(name);
+    return b;
+}
 }  // namespace
 
-void MeasurementWindow::openProductPanel() {
-    calendar->hide();
-    chooseDateButton->setEnabled(false);
-    datePanel->setEnabled(false);
-    chooseProductButton->setEnabled(false);
-    folderList->setPath(Q(productFolder_));
-    productPathBox->setText(folderList->path());
-    productPanel->show();
+ProductPanel::ProductPanel(QWidget* parent)
+    : QGroupBox(QString::fromUtf8("製品名選択"), parent),
+      folderList_(new FolderList(this)),
+      pathBox_(new QLineEdit(this)),
+      registerButton_(Button("登録", "registerButton", this)),
+      unregisterButton_(Button("登録解除", "unregisterButton", this)),
+      cancelButton_(Button("キャンセル", "closeProductPanelButton", this)) {
+    setObjectName("productPanel");
+    folderList_->setObjectName("folderList");
+    pathBox_->setObjectName("productPathBox");
+    pathBox_->setReadOnly(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(folderList_, 1);
+    layout->addWidget(pathBox_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(registerButton_);
+    buttons->addWidget(unregisterButton_);
+    buttons->addWidget(cancelButton_);
+    layout->addLayout(buttons);
+    connect(folderList_, &FolderList::pathChanged, pathBox_, &QLineEdit::setText);
+    hide();
 }
 
-void MeasurementWindow::productFolderChosen(const QString& path) { productPathBox->setText(path); }
-
-// Directory.dat is rewritten whole by every change; a change that cannot be
-// written as it stands is refused before anything in memory moves.
-static const char* const kUnreadableDirectory =
-    "を読み込めなかったため、製品の登録を変更できません。ファイルを確認してから起動し直して下さい。";
-
-void MeasurementWindow::registerProduct() {
-    int m = MachineNumber;
-    std::string chosen = folderList->path().toStdString();
-    if (directoryUnreadable_) {
-        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
-        return;
-    }
-    if (!FitsOneLine(chosen)) {
-        Warn("フォルダ名に改行が含まれているため、登録できません。\n\"" + chosen + "\"");
-        return;
-    }
-    productPaths_[m] = chosen;
-    productNames_[m] = GetProductName(productPaths_[m]);
-    productNameBox->setText(Q(productNames_[m]));
-    SaveDirectory();
-    LoadDayBook();
-    grids_[m]->SetRow(1);
-    grids_[m]->SetTopRow(1);
-    AdvanceToEmptyPoint();
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
-    std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
-    if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
-        Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
-    else
-        Editor()->forgetDrawing();
-    EPath = productPaths_[m];
-    Editor()->currentPointChanged();
-    FocusGrid();
+void ProductPanel::openAt(const QString& folder) {
+    folderList_->setPath(folder);
+    pathBox_->setText(folderList_->path());
+    show();
 }
 
-void MeasurementWindow::unregisterProduct() {
-    int m = MachineNumber;
-    if (directoryUnreadable_) {
-        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
-        return;
-    }
-    productPaths_[m].clear();
-    productNames_[m].clear();
-    productNameBox->clear();
-    SaveDirectory();
-    ResetGrid(m);
-    dayBooks_[m].reset();
-    unsavedRows_[m].clear();
-    grids_[m]->SetRow(1);
-    grids_[m]->SetTopRow(1);
-    AdvanceToEmptyPoint();
-    activateWindow();
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
-    Editor()->forgetDrawing();
-    Editor()->currentPointChanged();
-}
-
-void MeasurementWindow::closeProductPanel() {
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
-    FocusGrid();
-}
+QString ProductPanel::chosenFolder() const { return folderList_->path(); }
 
 }  // namespace ziv

@@ -1,53 +1,42 @@
-// The working date and the machine shown.
+#include "records/work_date_ui.h"
+
 #include <QCalendarWidget>
-#include <QCheckBox>
 #include <QDate>
-#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "common/numbers.h"
-#include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
-#include "station/measurement_window_ui.h"
-
 namespace ziv {
 
-void MeasurementWindow::openCalendar() {
-    calendar->setSelectedDate(QDate::currentDate());
-    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
-                                                      productNamePanel, numberEntryPanel, textEntryPanel})
-        w->setEnabled(false);
-    calendar->show();
+WorkDatePanel::WorkDatePanel(QWidget* parent, QWidget* calendarParent)
+    : QGroupBox(QString::fromUtf8("日付"), parent),
+      dateBox_(new QLineEdit(this)),
+      chooseButton_(new QPushButton(QString::fromUtf8("選択"), this)),
+      calendar_(new QCalendarWidget(calendarParent)) {
+    setObjectName("datePanel");
+    dateBox_->setObjectName("dateBox");
+    dateBox_->setReadOnly(true);
+    chooseButton_->setObjectName("chooseDateButton");
+    calendar_->setObjectName("calendar");
+    calendar_->hide();
+    auto* row = new QHBoxLayout(this);
+    row->addWidget(dateBox_);
+    row->addWidget(chooseButton_);
+    connect(calendar_, &QCalendarWidget::clicked, this, [this](QDate date) {
+        calendar_->hide();
+        emit dateChosen(date.year(), date.month(), date.day());
+    });
 }
 
-void MeasurementWindow::dateClicked(int year, int month, int day) {
-    calendar->hide();
-    setEnabled(false);
-    workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
-    dateBox->setText(QString::fromStdString(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
-    int shown = MachineNumber;
-    ReloadEveryMachine();
-    MachineNumber = shown;
-    inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
-    setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
-                                                      productNamePanel, numberEntryPanel, textEntryPanel})
-        w->setEnabled(true);
+void WorkDatePanel::showDate(const WorkDate& date) {
+    dateBox_->setText(QString::fromStdString(date.Year + "/" + date.Month + "/" + date.Day));
 }
 
-void MeasurementWindow::ShowMachine(int n) {
-    if (n < 0 || n > MaxMachineNumber) return;
-    gridFrames_[MachineNumber]->hide();
-    gridFrames_[n]->show();
-    activateWindow();
-    MachineNumber = n;
-    AdvanceToEmptyPoint();
-    machineBox->setText(QString::number(n) + QString::fromUtf8("号機"));
-    productNameBox->setText(QString::fromStdString(productNames_[n]));
-    if (!Editor()->HasDrawing(n) && !productPaths_[n].empty()) LoadDrawingFor(n);
-    EPath = productPaths_[n];
-    Editor()->currentPointChanged();
+void WorkDatePanel::openCalendar() {
+    // Built from today's year, month and day: no time part.
+    QDate today = QDate::currentDate();
+    calendar_->setSelectedDate(QDate(today.year(), today.month(), today.day()));
+    calendar_->show();
 }
 
 }  // namespace ziv

@@ -25,6 +25,8 @@
 #include "platform/paths.h"
 #include "platform/serial_port_qt.h"
 #include "platform/ui_font_qt.h"
+#include "records/product_panel_ui.h"
+#include "records/work_date_ui.h"
 #include "station/operator_record.h"
 
 namespace ziv {
@@ -143,30 +145,17 @@ void MeasurementWindow::BuildControls() {
     clearTextBox = Tick("削除", "clearTextBox", textEntryPanel);
     InRow(textEntryPanel, {textEntryBox, enterTextButton, clearTextBox});
 
-    datePanel = Frame("日付", "datePanel", this);
-    dateBox = Box("dateBox", datePanel, true);
-    chooseDateButton = Button("選択", "chooseDateButton", datePanel);
-    InRow(datePanel, {dateBox, chooseDateButton});
-    calendar = new QCalendarWidget(this);
-    calendar->setObjectName("calendar");
-    calendar->hide();
+    datePanel = new WorkDatePanel(this, this);
+    dateBox = datePanel->dateBox();
+    chooseDateButton = datePanel->chooseButton();
+    calendar = datePanel->calendar();
 
-    productPanel = Frame("製品名選択", "productPanel", this);
-    folderList = new FolderList(productPanel);
-    folderList->setObjectName("folderList");
-    productPathBox = Box("productPathBox", productPanel, true);
-    registerButton = Button("登録", "registerButton", productPanel);
-    unregisterButton = Button("登録解除", "unregisterButton", productPanel);
-    closeProductPanelButton = Button("キャンセル", "closeProductPanelButton", productPanel);
-    auto* l9 = new QVBoxLayout(productPanel);
-    l9->addWidget(folderList, 1);
-    l9->addWidget(productPathBox);
-    auto* l9b = new QHBoxLayout;
-    l9b->addWidget(registerButton);
-    l9b->addWidget(unregisterButton);
-    l9b->addWidget(closeProductPanelButton);
-    l9->addLayout(l9b);
-    productPanel->hide();
+    productPanel = new ProductPanel(this);
+    folderList = productPanel->folderList();
+    productPathBox = productPanel->pathBox();
+    registerButton = productPanel->registerButton();
+    unregisterButton = productPanel->unregisterButton();
+    closeProductPanelButton = productPanel->cancelButton();
 
     stateLabel = new QLabel(this);
     stateLabel->setObjectName("stateLabel");
@@ -197,9 +186,7 @@ void MeasurementWindow::BuildControls() {
     connect(clearNumberBox, &QCheckBox::clicked, this, &MeasurementWindow::clearNumberClicked);
     connect(clearTextBox, &QCheckBox::clicked, this, &MeasurementWindow::clearTextClicked);
     connect(inputPositionBox, &QLineEdit::textChanged, this, &MeasurementWindow::inputPositionChanged);
-    connect(calendar, &QCalendarWidget::clicked, this,
-            [this](QDate d) { dateClicked(d.year(), d.month(), d.day()); });
-    connect(folderList, &FolderList::pathChanged, this, &MeasurementWindow::productFolderChosen);
+    connect(datePanel, &WorkDatePanel::dateChosen, this, &MeasurementWindow::dateClicked);
 }
 
 QGroupBox* MeasurementWindow::BuildGrids() {
@@ -260,7 +247,7 @@ bool MeasurementWindow::startUp() {
     // 7: working date = today.
     QDate today = QDate::currentDate();
     workDate_ = {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())};
-    dateBox->setText(Q(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day));
+    datePanel->showDate(workDate_);
     // 9: the operator's products and the opening of the operator record.
     ReadOperatorProducts();
     // 11: every machine's day workbook and master.
@@ -391,7 +378,7 @@ void MeasurementWindow::shutDown() {
     }
     if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(r.error);
     // 4: every workbook closed; each was saved whole when its last value came.
-    for (auto& book : dayBooks_) book.reset();
+    dayBooks_.CloseAll();
     // 5
     AppEnd = 1;
     if (editor_) editor_->close();

@@ -27,6 +27,8 @@ namespace ziv {
 
 class FlexGrid;
 class FolderList;
+class ProductPanel;
+class WorkDatePanel;
 class DrawingEditor;
 class SerialPort;
 
@@ -84,7 +86,7 @@ public:
     const std::string& OperatorLog() const { return operatorLog_; }
     const WorkDate& WorkingDate() const { return workDate_; }
     const std::string& ProductFolder() const { return productFolder_; }
-    bool DayBookOpen(int m) const { return dayBooks_[m].has_value(); }
+    bool DayBookOpen(int m) const { return dayBooks_.IsOpen(m); }
     DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
     QTimer* ReadingTimer() const { return readingTimer_; }
@@ -105,7 +107,6 @@ public slots:
     void inputPositionChanged();
     void gridRowChanged(int m);
     void dateClicked(int year, int month, int day);
-    void productFolderChosen(const QString& path);
     void onPortData();
     void onReadingTimeout();
     void keyReleased(int key);
@@ -148,7 +149,6 @@ private:
     void EndMeasuringMode();
     void ResetGrid(int m);
     void ReadMaster(int m);
-    bool EnsureDayBook(int m, const std::string& path);
     void SaveDirectory();
     void EndReading();
     void ClosePortIfOpen();
@@ -171,8 +171,7 @@ private:
     ProductPathList productPaths_{};
     ProductPathList productNames_{};
     WorkDate workDate_;
-    std::array<std::optional<Workbook>, kMachineCount> dayBooks_{};
-    std::array<std::map<int, std::string>, kMachineCount> unsavedRows_{};  // row -> input name
+    DayBooks dayBooks_;
     int savedCount_ = 0;
     int loadedPointCount_ = 0;
     std::string operatorLog_;
@@ -194,7 +193,9 @@ private:
 public:
     // Controls, by their designer names.
     QGroupBox *inputPositionPanel = nullptr, *instrumentPanel = nullptr, *machinePanel = nullptr, *productNamePanel = nullptr, *numberEntryPanel = nullptr,
-              *textEntryPanel = nullptr, *datePanel = nullptr, *productPanel = nullptr;
+              *textEntryPanel = nullptr;
+    WorkDatePanel* datePanel = nullptr;
+    ProductPanel* productPanel = nullptr;
     QLineEdit *inputPositionBox = nullptr, *instrumentBox = nullptr, *machineBox = nullptr, *numberEntryBox = nullptr, *productNameBox = nullptr,
               *textEntryBox = nullptr, *dateBox = nullptr, *productPathBox = nullptr;
     QCheckBox *autoAdvanceBox = nullptr, *clearNumberBox = nullptr, *clearTextBox = nullptr;

@@ -32,6 +32,7 @@
 #include "records/product_registry.h"
 #include "station/operator_record.h"
 #include "station/rejection.h"
+#include "records/product_panel_ui.h"
 #include "station_fixture.h"
 
 using namespace ziv;

@@ -12,6 +12,8 @@
 #include "platform/folder_list_qt.h"
 #include "platform/workbook.h"
 #include "records/day_book.h"
+#include "records/product_panel_ui.h"
+#include "records/work_date_ui.h"
 #include "station_fixture.h"
 
 using namespace ziv;
@@ -19,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DayBooks : public StationFixture {
+class DayBookWindow : public StationFixture {
 protected:
     std::unique_ptr<MeasurementWindow> form;
     std::string product;
@@ -64,7 +66,7 @@ protected:
 
 }  // namespace
 
-TEST_F(DayBooks, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
+TEST_F(DayBookWindow, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
     Start();
     EXPECT_FALSE(fs::exists(product + "/data"));
     form->Grid(0)->SetRow(2);
@@ -80,7 +82,7 @@ TEST_F(DayBooks, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
     EXPECT_EQ(form->SavedCount(), 1);
 }
 
-TEST_F(DayBooks, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
+TEST_F(DayBookWindow, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
     Start();
     form->autoAdvanceBox->setChecked(false);
     Enter("10.03");  // row 1: fails, correction -0.03
@@ -105,7 +107,7 @@ TEST_F(DayBooks, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
     EXPECT_EQ(form->Grid(0)->Row(), 2);  // the first point without a value
 }
 
-TEST_F(DayBooks, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
+TEST_F(DayBookWindow, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
     Start();
     Enter("10");
     form->close();
@@ -120,7 +122,7 @@ TEST_F(DayBooks, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
     EXPECT_EQ(book->CellText(1, 2, 1), "20");
 }
 
-TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
+TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     Start();
     Enter("10");
     form->openCalendar();
@@ -148,7 +150,7 @@ TEST_F(DayBooks, AnotherWorkingDateWritesItsOwnWorkbook) {
     EXPECT_EQ(form->calendar->selectedDate(), QDate::currentDate());
 }
 
-TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
+TEST_F(DayBookWindow, SameProductOnTwoMachinesGivesTwoWorkbooks) {
     product = MakeProduct("A-100", Points(2));
     Register({{0, product}, {1, product}});
     form = Open();
@@ -167,7 +169,7 @@ TEST_F(DayBooks, SameProductOnTwoMachinesGivesTwoWorkbooks) {
     EXPECT_EQ(Workbook::Open(TodayBook(0))->CellText(1, 1, 5), "10");
 }
 
-TEST_F(DayBooks, RegisterAndUnregisterRewriteDirectoryFile) {
+TEST_F(DayBookWindow, RegisterAndUnregisterRewriteDirectoryFile) {
     std::string a = MakeProduct("A-100", Points(2));
     std::string b = MakeProduct("B-200", Points(1));
     Register({{0, a}, {7, b}});
@@ -211,7 +213,7 @@ TEST_F(DayBooks, RegisterAndUnregisterRewriteDirectoryFile) {
     EXPECT_TRUE(form->chooseProductButton->isEnabled());
 }
 
-TEST_F(DayBooks, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
+TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     Start();
     Enter("10");  // row 1 saved
     std::string path = TodayBook();
@@ -238,7 +240,7 @@ TEST_F(DayBooks, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     EXPECT_EQ(form->SavedCount(), 2);
 }
 
-TEST_F(DayBooks, WorkbookMadeByAnotherProgramIsOpenedNotOverwritten) {
+TEST_F(DayBookWindow, WorkbookMadeByAnotherProgramIsOpenedNotOverwritten) {
     Start();
     fs::create_directories(product + "/data");
     Workbook other = Workbook::New();
@@ -254,7 +256,7 @@ TEST_F(DayBooks, WorkbookMadeByAnotherProgramIsOpenedNotOverwritten) {
 // Another program saved the day workbook with one sheet, named as the added
 // one would be: the correction goes to a second sheet of its own name, read
 // back by another reader too.
-TEST_F(DayBooks, WorkbookWithOneSheetGetsTheSecondForTheCorrection) {
+TEST_F(DayBookWindow, WorkbookWithOneSheetGetsTheSecondForTheCorrection) {
     Start();
     fs::create_directories(product + "/data");
     std::string write = "import sys, xlwt\nb = xlwt.Workbook()\nb.add_sheet('Sheet2').write(2, 4, 29.99)\n"
@@ -275,7 +277,7 @@ TEST_F(DayBooks, WorkbookWithOneSheetGetsTheSecondForTheCorrection) {
 }
 
 // What the operator enters without a gauge reaches the workbook as well.
-TEST_F(DayBooks, PassFailAndTextEntriesAreSaved) {
+TEST_F(DayBookWindow, PassFailAndTextEntriesAreSaved) {
     Start(4);
     Enter("10.005");  // point 1 has a target: a correction is saved
     form->Grid(0)->SetRow(1);
@@ -297,7 +299,7 @@ TEST_F(DayBooks, PassFailAndTextEntriesAreSaved) {
     EXPECT_EQ(form->SavedCount(), 4);
 }
 
-TEST_F(DayBooks, UnreadableMasterOrWorkbookIsReportedWithoutCrash) {
+TEST_F(DayBookWindow, UnreadableMasterOrWorkbookIsReportedWithoutCrash) {
     product = productRoot + "/A-100";
     fs::create_directories(product + "/data");
     WriteBytes(product + "/data.xls", "this is not a workbook");
@@ -316,7 +318,7 @@ TEST_F(DayBooks, UnreadableMasterOrWorkbookIsReportedWithoutCrash) {
     EXPECT_EQ(form->SavedCount(), 0);
 }
 
-TEST_F(DayBooks, ShortDirectoryFileMeansMachinesWithoutProduct) {
+TEST_F(DayBookWindow, ShortDirectoryFileMeansMachinesWithoutProduct) {
     product = MakeProduct("A-100", Points(1));
     WriteBytes(userDir + "/Directory.dat", *ToCp932("\r\n" + product + "\r\n"));
     form = Open();

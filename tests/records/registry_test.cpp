@@ -10,6 +10,8 @@
 #include "platform/folder_list_qt.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "records/product_panel_ui.h"
+#include "records/work_date_ui.h"
 #include "station_fixture.h"
 #include "temp_root.h"
 

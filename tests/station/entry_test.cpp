@@ -10,6 +10,8 @@
 
 #include "common/text_file.h"
 #include "platform/flex_grid_qt.h"
+#include "records/product_panel_ui.h"
+#include "records/work_date_ui.h"
 #include "station_fixture.h"
 
 using namespace ziv;

@@ -1,0 +1,53 @@
+// The working date and the machine shown.
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QDate>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "common/numbers.h"
+#include "drawing/drawing_editor_ui.h"
+#include "platform/flex_grid_qt.h"
+#include "records/work_date_ui.h"
+#include "station/measurement_window_ui.h"
+
+namespace ziv {
+
+void MeasurementWindow::openCalendar() {
+    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
+                                                      productNamePanel, numberEntryPanel, textEntryPanel})
+        w->setEnabled(false);
+    datePanel->openCalendar();
+}
+
+void MeasurementWindow::dateClicked(int year, int month, int day) {
+    calendar->hide();
+    setEnabled(false);
+    workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
+    datePanel->showDate(workDate_);
+    int shown = MachineNumber;
+    ReloadEveryMachine();
+    MachineNumber = shown;
+    inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
+    setEnabled(true);
+    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
+                                                      productNamePanel, numberEntryPanel, textEntryPanel})
+        w->setEnabled(true);
+}
+
+void MeasurementWindow::ShowMachine(int n) {
+    if (n < 0 || n > MaxMachineNumber) return;
+    gridFrames_[MachineNumber]->hide();
+    gridFrames_[n]->show();
+    activateWindow();
+    MachineNumber = n;
+    AdvanceToEmptyPoint();
+    machineBox->setText(QString::number(n) + QString::fromUtf8("号機"));
+    productNameBox->setText(QString::fromStdString(productNames_[n]));
+    if (!Editor()->HasDrawing(n) && !productPaths_[n].empty()) LoadDrawingFor(n);
+    EPath = productPaths_[n];
+    Editor()->currentPointChanged();
+}
+
+}  // namespace ziv
