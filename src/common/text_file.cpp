@@ -1,8 +1,12 @@
 #include "common/text_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -70,34 +74,102 @@ std::string FolderOf(const std::string& path) {
 
 constexpr char kTempMarker[] = ".ziv-tmp-";
 constexpr size_t kTempSuffixLength = 6;  // the XXXXXX of mkostemp
+// A temporary names its writer: computer and process, 8 hex digits each.
+constexpr size_t kTagLength = 8 + 1 + 8 + 1;
+// A temporary of another computer cannot be asked about its writer; it is
+// only taken as dead once the share's clock says it has not been touched for
+// far longer than any write lasts.
+constexpr std::int64_t kForeignTemporaryAgeNs = 10LL * 60 * 1000000000;
 
 // The temporary must fit wherever the target's name fits: the start of a long
 // name stands for it, cut between characters.
 std::string TempStem(const std::string& name) {
-    constexpr size_t kRoom = NAME_MAX - 1 - (sizeof kTempMarker - 1) - kTempSuffixLength;
+    constexpr size_t kRoom = NAME_MAX - 1 - (sizeof kTempMarker - 1) - kTagLength - kTempSuffixLength;
     size_t end = std::min(name.size(), kRoom);
     while (end > 0 && end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
     return "." + name.substr(0, end) + kTempMarker;
 }
 
-// A writer that was killed leaves its temporary behind. A live writer holds a
-// lock on its temporary, so only those of dead writers are removed here.
-void RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+std::string Hex8(std::uint32_t value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08x", value);
+    return text;
+}
+
+// This computer, as far as names on a shared folder can tell: the machine id
+// and the host name (two stations may share a host name, rarely both).
+const std::string& ComputerTag() {
+    static const std::string tag = [] {
+        std::string identity;
+        if (auto id = ReadWholeFile("/etc/machine-id", 4096)) identity = *id;
+        char host[256] = {};
+        if (::gethostname(host, sizeof host - 1) == 0) identity += host;
+        return Hex8(static_cast<std::uint32_t>(std::hash<std::string>{}(identity)));
+    }();
+    return tag;
+}
+
+std::string WriterTag() { return ComputerTag() + "-" + Hex8(static_cast<std::uint32_t>(::getpid())) + "-"; }
+
+std::int64_t ModifiedNs(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool IsHex(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+}
+
+struct Leftover {
+    std::string path;
+    std::int64_t modifiedNs;
+};
+
+// A writer that was killed leaves its temporary behind. One of this computer
+// is dead when its process is gone and nobody holds the lock on it; one
+// without a writer's name (made before temporaries named their writer) when
+// its lock is free. Those of other computers are returned, to be judged by
+// their age once the share's clock is known.
+std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const std::string& name) {
+    std::vector<Leftover> foreign;
     const std::string prefix = TempStem(name);
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
+    if (!dir) return foreign;
     while (const dirent* entry = ::readdir(dir)) {
         std::string_view found(entry->d_name);
-        if (found.size() != prefix.size() + kTempSuffixLength || found.substr(0, prefix.size()) != prefix) continue;
+        if (found.substr(0, prefix.size()) != prefix) continue;
+        std::string_view rest = found.substr(prefix.size());
+        bool legacy = rest.size() == kTempSuffixLength;
+        bool tagged = rest.size() == kTagLength + kTempSuffixLength && rest[8] == '-' && rest[17] == '-' &&
+                      IsHex(rest.substr(0, 8)) && IsHex(rest.substr(9, 8));
+        if (!legacy && !tagged) continue;
         std::string leftover = folder + "/" + std::string(found);
+        bool ours = tagged && rest.substr(0, 8) == ComputerTag();
+        if (ours) {
+            auto pid = static_cast<pid_t>(std::strtoul(std::string(rest.substr(9, 8)).c_str(), nullptr, 16));
+            if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+        }
         int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
         struct stat st {};
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
-            ::unlink(leftover.c_str());
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+            if (tagged && !ours)
+                foreign.push_back({leftover, ModifiedNs(st)});
+            else if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+                ::unlink(leftover.c_str());
+        }
         ::close(fd);
     }
     ::closedir(dir);
+    return foreign;
+}
+
+void RemoveOldForeignTemporaries(const std::vector<Leftover>& foreign, std::int64_t shareNowNs) {
+    for (const auto& f : foreign) {
+        struct stat st {};
+        // Looked at again: a writer that touched it since is alive.
+        if (::lstat(f.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (shareNowNs - ModifiedNs(st) >= kForeignTemporaryAgeNs) ::unlink(f.path.c_str());
+    }
 }
 
 }  // namespace
@@ -140,7 +212,7 @@ std::function<int(const std::string&)>& ReadHook() {
 
 // The whole file, or the errno that stopped it (EFBIG when it exceeds limit,
 // EISDIR for anything that is not a regular file).
-int ReadWhole(const std::string& path, size_t limit, std::string& data) {
+int ReadWhole(const std::string& path, size_t limit, std::string& data, struct stat* opened = nullptr) {
     if (auto& hook = ReadHook())
         if (int injected = hook(path)) return injected;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -150,6 +222,7 @@ int ReadWhole(const std::string& path, size_t limit, std::string& data) {
     if (fstat(fd, &st) != 0) err = errno;
     else if (!S_ISREG(st.st_mode)) err = EISDIR;
     else if (static_cast<size_t>(st.st_size) > limit) err = EFBIG;
+    if (opened) *opened = st;
     char buf[65536];
     while (!err) {
         ssize_t n = ::read(fd, buf, sizeof buf);
@@ -193,11 +266,13 @@ TextRead ReadTextFile(const std::string& path) {
         result.status = ReadStatus::Missing;
     } else {
         result.status = ReadStatus::Unreadable;
-        result.error = err == EISDIR ? "ファイルではありません"
-                       : err == EFBIG ? "大きすぎます"
-                                      : std::strerror(err);
+        result.error = ReadFailureText(err);
     }
     return result;
+}
+
+std::string ReadFailureText(int err) {
+    return err == EISDIR ? "ファイルではありません" : err == EFBIG ? "大きすぎます" : std::strerror(err);
 }
 
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
@@ -218,19 +293,25 @@ WriteResult WriteTextFile(const std::string& path, std::string_view utf8) {
     return WriteFileAtomic(path, *bytes);
 }
 
-WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written) {
     std::string folder = FolderOf(path);
     std::string name = path.substr(path.find_last_of('/') + 1);
-    std::string temp = folder + "/" + TempStem(name) + "XXXXXX";
+    std::string temp = folder + "/" + TempStem(name) + WriterTag() + "XXXXXX";
     int err = InjectedFault(WriteStep::Open, path);
     int fd = -1;
+    std::vector<Leftover> foreign;
     if (!err) {
-        RemoveStaleTemporaries(folder, name);
+        foreign = RemoveStaleTemporaries(folder, name);
         fd = mkostemp(temp.data(), O_CLOEXEC);
         if (fd < 0) err = errno;
         else ::flock(fd, LOCK_EX | LOCK_NB);  // marks the temporary as in use until it is closed
     }
     if (err) return {false, ErrorText(path, "作成", err)};
+    if (!foreign.empty()) {
+        // The new temporary's time is the share's clock, whatever this computer's says.
+        struct stat now {};
+        if (fstat(fd, &now) == 0) RemoveOldForeignTemporaries(foreign, ModifiedNs(now));
+    }
     auto fail = [&](const char* what, int e) {
         if (fd >= 0) ::close(fd);
         ::unlink(temp.c_str());
@@ -256,6 +337,10 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
     fd = -1;
     if ((err = InjectedFault(WriteStep::Rename, path))) return fail("置き換え", err);
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail("置き換え", errno);
+    if (written) {
+        struct stat st {};
+        *written = StampOf(bytes, ::stat(path.c_str(), &st) == 0 ? ModifiedNs(st) : 0);
+    }
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = InjectedFault(WriteStep::SyncFolder, path)))
         return {false, ErrorText(path, "フォルダ同期", err)};
@@ -265,6 +350,20 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes) {
         ::close(dfd);
     }
     return {};
+}
+
+FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs) {
+    return {true, bytes.size(), modifiedNs, std::hash<std::string_view>{}(bytes)};
+}
+
+bool StampedRead::missing() const { return MeansMissing(err); }
+
+StampedRead ReadStamped(const std::string& path, size_t limit) {
+    StampedRead result;
+    struct stat st {};
+    result.err = ReadWhole(path, limit, result.bytes, &st);
+    if (result.err == 0) result.stamp = StampOf(result.bytes, ModifiedNs(st));
+    return result;
 }
 
 void SetWriteFaultHook(std::function<int(WriteStep, const std::string&)> hook) {

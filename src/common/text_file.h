@@ -1,6 +1,7 @@
 #pragma once
 // Text files of the system: Shift_JIS (code page 932) on disk with CR LF line
 // ends, UTF-8 in memory. Every write is whole and atomic.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -45,17 +46,43 @@ TextRead ReadTextFile(const std::string& path);
 // The lines of ReadTextFile; nothing when the file is missing or cannot be read.
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
 
+// Why a read failed (an errno of reading), in the operator's words.
+std::string ReadFailureText(int err);
 // The message for a file that exists but cannot be read, naming it.
 std::string UnreadableFileMessage(const std::string& path, const std::string& why);
 
 // Writes UTF-8 text as the whole CP932 content of a file (nothing is added).
 WriteResult WriteTextFile(const std::string& path, std::string_view utf8);
 
+// Which version of a file a station read or wrote: a file server may round
+// modification times, so the size and a hash of the content count too.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::size_t hash = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+// The stamp of bytes that are (or were just made) the file's content.
+FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs);
+
+// A whole file with the stamp of exactly those bytes. err is 0 when read,
+// ENOENT/ENOTDIR when missing, else why it could not be read.
+struct StampedRead {
+    int err = 0;
+    std::string bytes;
+    FileStamp stamp;
+    bool missing() const;
+};
+StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
+
 // Writes bytes as the whole content of a file: a temporary file in the same
 // folder, flushed and synced, renamed over the target, then the folder synced.
-// A crash leaves the old file or the new one, never a part; the temporaries a
-// killed writer left of the same file are removed by the next write.
-WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes);
+// A crash leaves the old file or the new one, never a part. The temporaries
+// of the same file that a killed writer left are removed by the next write,
+// but never one that a live writer (on this or another computer) still
+// writes. *written, when given, receives the stamp of the new content.
+WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr);
 
 // Reads a whole file; nothing when it is missing, unreadable or larger than limit.
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 256u << 20);

@@ -15,6 +15,7 @@
 #include "drawing/drawing_views_qt.h"
 #include "drawing/window_placement_qt.h"
 #include "links/instrument_link.h"
+#include "platform/file_lock_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
 
@@ -516,8 +517,17 @@ void DrawingEditor::SaveDesignatedTable() {
         result = {false, "製品フォルダが指定されていません。"};
     else if (unreadablePointFiles_.count(path))
         result = {false, "このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。"};
-    else
-        result = SavePointTable(path, PointTables_[Machine()]);
+    else {
+        UseStationFileLocks();
+        int m = Machine();
+        PointTable saved;
+        result = SavePointTable(path, PointTables_[m], &saved);
+        // Points another station designated meanwhile came with the save: shown at once.
+        if (result && !(saved == PointTables_[m])) {
+            PointTables_[m] = saved;
+            currentPointChanged();
+        }
+    }
     if (!result)
         ShowWarning(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) +
                               QStringLiteral("\n") + Utf8(result.error));

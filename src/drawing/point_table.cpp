@@ -1,9 +1,14 @@
 #include "drawing/point_table.h"
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <map>
+#include <mutex>
+#include <optional>
 
 #include "common/numbers.h"
+#include "platform/file_lock.h"
 #include "platform/paths.h"
 
 namespace ziv {
@@ -23,6 +28,43 @@ std::int16_t IndexFromLine(const std::string& line) {
                                                         std::numeric_limits<std::int16_t>::max()));
 }
 
+void TableFromLines(const std::vector<std::string>& lines, PointTable& table) {
+    size_t records = std::min<size_t>(lines.size() / 3, kPointEntries);
+    for (size_t i = 0; i < records; ++i) {
+        table.PosX[i] = PositionFromLine(lines[3 * i]);
+        table.PosY[i] = PositionFromLine(lines[3 * i + 1]);
+        table.InstrumentIndex[i] = IndexFromLine(lines[3 * i + 2]);
+    }
+}
+
+// The version of each Data.dat this process last read or wrote: a point that
+// differs from it was designated here since, every other point is whatever
+// the file holds now (another station may have designated it).
+struct KnownTable {
+    FileStamp stamp;
+    PointTable table;
+};
+std::mutex knownMutex;
+std::map<std::string, KnownTable>& KnownTables() {
+    static std::map<std::string, KnownTable> known;
+    return known;
+}
+
+void Remember(const std::string& path, const FileStamp& stamp, const PointTable& table) {
+    std::lock_guard<std::mutex> guard(knownMutex);
+    KnownTables()[path] = {stamp, table};
+}
+
+bool SamePoint(const PointTable& a, const PointTable& b, int i) {
+    return a.PosX[i] == b.PosX[i] && a.PosY[i] == b.PosY[i] && a.InstrumentIndex[i] == b.InstrumentIndex[i];
+}
+
+void CopyPoint(const PointTable& from, PointTable& to, int i) {
+    to.PosX[i] = from.PosX[i];
+    to.PosY[i] = from.PosY[i];
+    to.InstrumentIndex[i] = from.InstrumentIndex[i];
+}
+
 }  // namespace
 
 bool PointTable::IsPlaced(int entry) const {
@@ -37,16 +79,20 @@ bool IsPointNumber(int row) { return row >= kFirstPoint && row <= kLastPoint; }
 bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots; }
 
 ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error) {
-    TextRead text = ReadTextFile(path);
-    if (text.unreadable() && error) *error = UnreadableFileMessage(path, text.error);
-    if (!text.read()) return text.status;
-    const auto& lines = text.lines;
-    size_t records = std::min<size_t>(lines.size() / 3, kPointEntries);
-    for (size_t i = 0; i < records; ++i) {
-        table.PosX[i] = PositionFromLine(lines[3 * i]);
-        table.PosY[i] = PositionFromLine(lines[3 * i + 1]);
-        table.InstrumentIndex[i] = IndexFromLine(lines[3 * i + 2]);
+    StampedRead file = ReadStamped(path);
+    if (file.missing()) {
+        Remember(path, {}, PointTable{});
+        return ReadStatus::Missing;
     }
+    if (file.err) {
+        if (error) *error = UnreadableFileMessage(path, ReadFailureText(file.err));
+        return ReadStatus::Unreadable;
+    }
+    auto lines = SplitLines(FromCp932(file.bytes));
+    TableFromLines(lines, table);
+    PointTable read;
+    TableFromLines(lines, read);
+    Remember(path, file.stamp, read);
     return ReadStatus::Read;
 }
 
@@ -65,10 +111,34 @@ std::string PointTableText(const PointTable& table) {
     return text;
 }
 
-WriteResult SavePointTable(const std::string& path, const PointTable& table) {
-    if (TextRead current = ReadTextFile(path); current.unreadable())
-        return {false, UnreadableFileMessage(path, current.error)};
-    return WriteTextFile(path, PointTableText(table));
+WriteResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved) {
+    auto lock = LockSharedFile(path);
+    if (!lock)
+        return {false, "ファイル \"" + path +
+                           "\" は他のステーションが書き込み中です。指定はこのステーションに残り、次の「OK」で保存されます。"};
+    StampedRead file = ReadStamped(path);
+    if (file.err && !file.missing()) return {false, UnreadableFileMessage(path, ReadFailureText(file.err))};
+    PointTable merged = table;
+    std::optional<KnownTable> known;
+    {
+        std::lock_guard<std::mutex> guard(knownMutex);
+        if (auto it = KnownTables().find(path); it != KnownTables().end()) known = it->second;
+    }
+    if (!file.err && known && !(file.stamp == known->stamp)) {
+        PointTable disk;
+        TableFromLines(SplitLines(FromCp932(file.bytes)), disk);
+        for (int i = 0; i < kPointEntries; ++i)
+            if (SamePoint(table, known->table, i)) CopyPoint(disk, merged, i);
+    }
+    auto bytes = ToCp932(PointTableText(merged));
+    if (!bytes) return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
+    FileStamp written;
+    WriteResult result = WriteFileAtomic(path, *bytes, &written);
+    if (result) {
+        Remember(path, written, merged);
+        if (saved) *saved = merged;
+    }
+    return result;
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

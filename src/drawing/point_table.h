@@ -47,7 +47,12 @@ ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::s
 std::string PointTableText(const PointTable& table);
 // Refused, with nothing written, when the file exists but cannot be read: the
 // points it holds would be lost.
-WriteResult SavePointTable(const std::string& path, const PointTable& table);
+// Stations share Data.dat: under the lock beside it, a point of table that
+// differs from the version this process last read or wrote was designated
+// here and wins; every other point comes from the file as it is now. Refused
+// when the lock cannot be had in a few seconds (the table stays in memory).
+// *saved, when given, receives the table as written.
+WriteResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -44,16 +47,20 @@ bool IsFile(const std::string& path) {
 }
 
 bool MakeFolder(const std::string& path) {
-    std::error_code ec;
+    if (path.empty()) return false;
     if (IsFolder(path)) return true;
-    fs::create_directory(path, ec);
-    return IsFolder(path);
+    // Another station sharing the folder may make it at the same moment: its
+    // folder is as good as ours.
+    if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return IsFolder(path);
+    return false;
 }
 
 bool MakeFolders(const std::string& path) {
-    std::error_code ec;
-    fs::create_directories(path, ec);
-    return IsFolder(path);
+    if (path.empty()) return false;
+    if (IsFolder(path)) return true;
+    auto slash = path.find_last_of(kPathSeparator);
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(path.substr(0, slash))) return false;
+    return MakeFolder(path);
 }
 
 bool RemoveFile(const std::string& path) {

@@ -24,9 +24,10 @@ std::string LastPathComponent(const std::string& path);
 bool PathExists(const std::string& path);
 bool IsFolder(const std::string& path);
 bool IsFile(const std::string& path);
-// Creates one folder level; true when the folder exists afterwards.
+// Creates one folder level; true when the folder exists afterwards, also when
+// another process made it first.
 bool MakeFolder(const std::string& path);
-// Creates the folder and any missing parents.
+// Creates the folder and any missing parents, with the same tolerance.
 bool MakeFolders(const std::string& path);
 bool RemoveFile(const std::string& path);
 

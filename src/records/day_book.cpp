@@ -1,6 +1,7 @@
 #include "records/day_book.h"
 
 #include "common/numbers.h"
+#include "platform/file_lock.h"
 #include "platform/paths.h"
 
 namespace ziv {
@@ -36,6 +37,7 @@ MasterRow ReadMasterRow(const Workbook& master, int row) {
 
 void DayBooks::Close(int machine) {
     books_[machine].reset();
+    stamps_[machine] = {};
     waiting_[machine].clear();
 }
 
@@ -49,10 +51,13 @@ std::optional<std::string> DayBooks::Open(int machine, const std::string& path) 
 }
 
 std::optional<std::string> DayBooks::Read(int machine, const std::string& path) {
+    StampedRead file = ReadStamped(path);
+    if (file.err) return ReadFailureText(file.err);
     std::string error;
-    auto book = Workbook::Open(path, &error);
+    auto book = Workbook::OpenFromMemory(file.bytes, &error);
     if (!book) return error;
     books_[machine] = std::move(*book);
+    stamps_[machine] = file.stamp;
     return std::nullopt;
 }
 
@@ -60,26 +65,49 @@ MeasuredRow DayBooks::Row(int machine, int row) const {
     return books_[machine] ? ReadDayBookRow(*books_[machine], row) : MeasuredRow{};
 }
 
+namespace {
+bool SameRow(const MeasuredRow& a, const MeasuredRow& b) {
+    return a.InputName == b.InputName && a.Value == b.Value && a.Judgement == b.Judgement &&
+           a.Correction == b.Correction;
+}
+}  // namespace
+
 DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int row, const std::string& inputName,
                                     int rows, const MeasuredOf& measured, const MasterOf& master) {
     waiting_[machine][row] = inputName;
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, folder};
-    if (!books_[machine]) {
-        if (IsFile(path)) {
-            // Left closed when unreadable: a later save tries again rather than overwrite it.
-            if (auto error = Read(machine, path)) return {Outcome::Unreadable, *error};
-        } else {
-            books_[machine] = NewDayBook(rows, master);
-        }
+    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, folder, {}};
+    auto lock = LockSharedFile(path);
+    if (!lock) return {Outcome::Locked, LockFilePath(path), {}};
+    SaveResult result;
+    StampedRead file = ReadStamped(path);
+    if (file.err && !file.missing()) return {Outcome::Unreadable, ReadFailureText(file.err), {}};
+    if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
+        // Made or changed by another station (or program) since this one read it.
+        std::string error;
+        auto disk = Workbook::OpenFromMemory(file.bytes, &error);
+        // Left as it is when unreadable: a later save tries again rather than overwrite it.
+        if (!disk) return {Outcome::Unreadable, error, {}};
+        if (books_[machine])
+            for (int r = 1; r <= rows; ++r)
+                if (!waiting_[machine].count(r) &&
+                    !SameRow(ReadDayBookRow(*books_[machine], r), ReadDayBookRow(*disk, r)))
+                    result.fromDisk.push_back(r);
+        books_[machine] = std::move(*disk);
+    } else if (!books_[machine]) {
+        books_[machine] = NewDayBook(rows, master);
     }
     Workbook& book = *books_[machine];
     bool stored = true;
     for (const auto& [r, name] : waiting_[machine]) stored = WriteDayBookRow(book, r, measured(r, name)) && stored;
-    if (!stored) return {Outcome::CellRefused, {}};
-    if (auto result = book.SaveAs(path); !result) return {Outcome::WriteFailed, result.error};
+    if (!stored) return {Outcome::CellRefused, {}, result.fromDisk};
+    std::string bytes = book.ToBytes();
+    if (bytes.empty()) return {Outcome::WriteFailed, "ブック \"" + path + "\" を組み立てられませんでした。", result.fromDisk};
+    FileStamp written;
+    if (auto w = WriteFileAtomic(path, bytes, &written); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
+    stamps_[machine] = written;
     waiting_[machine].clear();
-    return {};
+    return result;
 }
 
 }  // namespace ziv

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/workbook.h"
 #include "records/product_registry.h"
@@ -57,12 +58,19 @@ MasterRow ReadMasterRow(const Workbook& master, int row);
 // The day workbooks of every machine while the measurement window runs: each
 // opened once and kept, written whole at every save, and the rows whose save
 // failed remembered so that the next save that works writes them too.
+// Several stations may measure the same machine of the same product on the
+// same date into one shared workbook: a save holds the lock beside it, and
+// when the file is no longer the version this station read or last wrote, the
+// rows saved here since then go into the file as it is now instead of
+// replacing it.
 class DayBooks {
 public:
-    enum class Outcome { Saved, FolderNotMade, Unreadable, CellRefused, WriteFailed };
+    enum class Outcome { Saved, FolderNotMade, Unreadable, CellRefused, WriteFailed, Locked };
     struct SaveResult {
         Outcome outcome = Outcome::Saved;
         std::string detail;  // the engine's or the file system's reason
+        // Rows whose measured cells another station changed: the grid shows them anew.
+        std::vector<int> fromDisk;
         explicit operator bool() const { return outcome == Outcome::Saved; }
     };
     using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
@@ -86,6 +94,7 @@ private:
     std::optional<std::string> Read(int machine, const std::string& path);
 
     std::array<std::optional<Workbook>, kMachineCount> books_{};
+    std::array<FileStamp, kMachineCount> stamps_{};  // of the version read or last written
     std::array<std::map<int, std::string>, kMachineCount> waiting_{};  // row -> input name
 };
 

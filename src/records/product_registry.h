@@ -34,7 +34,12 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
 // Exactly 48 lines, each ended by CR LF. Refused, with nothing written, when a
 // path holds a line break (every later machine would shift) or when the file
 // exists but cannot be read (its registrations would be lost).
-WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths);
+// An operator may work on two stations: under the lock beside the file, a
+// line of paths that differs from the version this process last read or wrote
+// wins, every other line comes from the file as it is now. Refused when the
+// lock cannot be had in a few seconds. *saved receives the lines as written.
+WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths,
+                              ProductPathList* saved = nullptr);
 
 // <product>/<product name>.jpg
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName);

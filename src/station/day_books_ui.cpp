@@ -1,5 +1,6 @@
 // The grids of the measurement window and their day workbooks and product master.
 #include "platform/flex_grid_qt.h"
+#include "platform/file_lock_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
 #include "station/measurement_window_ui.h"
@@ -9,6 +10,16 @@ namespace ziv {
 namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 const char* const kHeaders[8] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
+
+// The measured cells of the given rows as the machine's workbook holds them.
+void ShowBookRows(FlexGrid* grid, const DayBooks& books, int machine, const std::vector<int>& rows) {
+    for (int r : rows) {
+        MeasuredRow row = books.Row(machine, r);
+        grid->SetTextMatrix(r, 1, Q(row.Value));
+        grid->SetTextMatrix(r, 2, Q(row.Judgement));
+        grid->SetTextMatrix(r, 7, Q(row.Correction));
+    }
+}
 }  // namespace
 
 void MeasurementWindow::ResetGrid(int m) {
@@ -31,13 +42,9 @@ void MeasurementWindow::LoadDayBook() {
         // Left closed: a later save opens it again rather than overwrite it.
         Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");
     } else {
-        FlexGrid* grid = grids_[m];
-        for (int r = 1; r <= GridMaxNumber; ++r) {
-            MeasuredRow row = dayBooks_.Row(m, r);
-            grid->SetTextMatrix(r, 1, Q(row.Value));
-            grid->SetTextMatrix(r, 2, Q(row.Judgement));
-            grid->SetTextMatrix(r, 7, Q(row.Correction));
-        }
+        std::vector<int> rows;
+        for (int r = 1; r <= GridMaxNumber; ++r) rows.push_back(r);
+        ShowBookRows(grids_[m], dayBooks_, m, rows);
     }
     ReadMaster(m);
 }
@@ -67,10 +74,13 @@ bool MeasurementWindow::SaveDayBook() {
     std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
     FlexGrid* grid = grids_[m];
     auto cell = [grid](int r, int c) { return grid->TextMatrix(r, c).toStdString(); };
+    UseStationFileLocks();
     auto result = dayBooks_.Save(
         m, path, grid->Row(), currentInputName_, GridMaxNumber,
         [&](int r, const std::string& inputName) { return MeasuredRow{inputName, cell(r, 1), cell(r, 2), cell(r, 7)}; },
         [&](int r) { return MasterRow{cell(r, 3), cell(r, 4), cell(r, 5), cell(r, 6)}; });
+    // Rows another station measured meanwhile are shown as the workbook now holds them.
+    ShowBookRows(grid, dayBooks_, m, result.fromDisk);
     switch (result.outcome) {
         case DayBooks::Outcome::Saved:
             ++savedCount_;
@@ -84,6 +94,10 @@ bool MeasurementWindow::SaveDayBook() {
             break;
         case DayBooks::Outcome::CellRefused:
             Warn("ブック \"" + path + "\" の形が違うため、値は保存されていません。");
+            break;
+        case DayBooks::Outcome::Locked:
+            Warn("ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
+                 result.detail + "\"）。値は残してあり、次の保存で書き込まれます。");
             break;
         case DayBooks::Outcome::WriteFailed:
             Warn("ブック \"" + path + "\" に保存できませんでした。値は保存されていません。\n" + result.detail);

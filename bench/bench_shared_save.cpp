@@ -1,0 +1,108 @@
+// A value typed by hand until its day workbook is durably saved, with the
+// product folder on the local disk and on a folder shared over sshfs (an sshd
+// of the benchmark's own on 127.0.0.1): median and 95th percentile of each.
+#include <QDate>
+#include <QLineEdit>
+#include <benchmark/benchmark.h>
+
+#include "bench_qt_main.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../tests/network/share.h"
+#include "links/instrument_link.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/workbook.h"
+#include "records/product_registry.h"
+#include "station/measurement_window_ui.h"
+
+namespace fs = std::filesystem;
+using namespace ziv;
+
+namespace {
+
+std::string MakeRoot() {
+    char pattern[] = "/tmp/ziv-bench-net-XXXXXX";
+    return mkdtemp(pattern);
+}
+
+// One station whose product folder setting is `products`.
+void TypedValueToDurableSave(benchmark::State& state, const std::string& root, const std::string& products) {
+    setenv("ZIV_ROOT", root.c_str(), 1);
+    fs::create_directories(root + "/Config");
+    WriteDefaultLinks(LinksFilePath(root));
+    SaveProductFolder(ProductFolderFilePath(root), products);
+    std::string product = products + "/P";
+    fs::create_directories(product);
+    Workbook master = Workbook::New();
+    for (int r = 1; r <= 100; ++r) {
+        master.SetCell(1, r, 1, "11");
+        master.SetCell(1, r, 2, "0.02");
+        master.SetCell(1, r, 3, "-0.01");
+    }
+    master.SaveAs(product + "/data.xls");
+    std::string user = root + "/op";
+    fs::create_directories(user);
+    ProductPathList paths{};
+    paths[0] = product;
+    SaveDirectoryFile(DirectoryFilePath(user), paths);
+
+    MeasurementWindow form(SignedInOperator{root, user, "op"});
+    form.startUp();
+    std::vector<double> ms;
+    int row = 0;
+    for (auto _ : state) {
+        form.Grid(0)->SetRow(1 + row++ % 100);
+        form.numberEntryBox->setText("11.005");
+        auto start = std::chrono::steady_clock::now();
+        form.enterNumber();  // returns once the workbook is written, synced and renamed
+        double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(took / 1000);
+        ms.push_back(took);
+    }
+    std::sort(ms.begin(), ms.end());
+    if (!ms.empty()) {
+        state.counters["median_ms"] = ms[ms.size() / 2];
+        state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    }
+    state.counters["saved"] = form.SavedCount();
+    form.close();
+}
+
+void BM_TypedValueToDurableSaveLocalDisk(benchmark::State& state) {
+    std::string root = MakeRoot();
+    TypedValueToDurableSave(state, root, root + "/products");
+    fs::remove_all(root);
+}
+BENCHMARK(BM_TypedValueToDurableSaveLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_TypedValueToDurableSaveSshfs(benchmark::State& state) {
+    if (std::string why = SshfsShare::Unavailable(); !why.empty()) {
+        state.SkipWithError(("no sshfs: " + why).c_str());
+        return;
+    }
+    std::string root = MakeRoot();
+    {
+        SshfsShare share(root + "/net");
+        if (!share.mounted()) {
+            state.SkipWithError(share.error().c_str());
+        } else {
+            TypedValueToDurableSave(state, root + "/station", share.mount() + "/products");
+        }
+    }
+    fs::remove_all(root);
+}
+BENCHMARK(BM_TypedValueToDurableSaveSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ziv::RunBenchmarksWithApplication(argc, argv);
+    return 0;
+}

@@ -1,0 +1,48 @@
+// A save that cannot get the lock between stations keeps the value and
+// writes it with the next save; runs on the local disk.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QLockFile>
+
+#include "platform/file_lock.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/paths.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "station_fixture.h"
+
+using namespace ziv;
+
+TEST_F(StationFixture, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave) {
+    std::string product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"10", "0.02", "-0.01", "10"}});
+    Register({{0, product}});
+    auto form = Open();
+    ASSERT_TRUE(form);
+    form->autoAdvanceBox->setChecked(false);
+    std::string book = DayBookPath(product, userName, "A-100", 0, form->WorkingDate());
+    {
+        // Held as another station would hold it (a live holder on this computer).
+        ASSERT_TRUE(MakeFolders(DayBookFolder(product)));
+        QLockFile other(QString::fromStdString(LockFilePath(book)));
+        ASSERT_TRUE(other.tryLock(0));
+        form->Grid(0)->SetRow(1);
+        form->numberEntryBox->setText("10.01");
+        form->enterNumber();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
+        EXPECT_NE(messages[0].text.toStdString().find(book), std::string::npos) << messages[0].text.toStdString();
+        EXPECT_FALSE(FileExists(book));
+        EXPECT_EQ(Cell(*form, 1, 1), "10.01");
+    }
+    form->Grid(0)->SetRow(2);
+    form->numberEntryBox->setText("10.005");
+    form->enterNumber();
+    EXPECT_EQ(messages.size(), 1u);
+    auto read = Workbook::Open(book);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->CellText(1, 1, 5), "10.01");
+    EXPECT_EQ(read->CellText(1, 2, 5), "10.005");
+    EXPECT_FALSE(FileExists(LockFilePath(book)));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// A product tree on a real network file system: an sshd of the test's own on
+// 127.0.0.1 and an sshfs (FUSE) mount of a temporary folder, so that files
+// travel over SFTP with its caching and rename semantics.
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class SshfsShare {
+public:
+    // Empty when FUSE or the programs are missing, with the reason.
+    static std::string Unavailable();
+
+    explicit SshfsShare(const std::string& base);
+    ~SshfsShare();
+    SshfsShare(const SshfsShare&) = delete;
+    SshfsShare& operator=(const SshfsShare&) = delete;
+
+    bool mounted() const { return mounted_; }
+    const std::string& error() const { return error_; }
+    const std::string& served() const { return served_; }  // the folder itself, on the server side
+    const std::string& mount() const { return mount_; }    // the same folder through sshfs
+
+private:
+    std::string base_, served_, mount_, error_;
+    pid_t sshd_ = -1;
+    bool mounted_ = false;
+};
+
+// Runs a program, its output into log; its exit status (-1 when not started).
+int RunProgram(const std::vector<std::string>& argv, const std::string& log);
+
+// Starts this test program again running only the named test, with extra
+// environment entries "NAME=value"; output goes to log.
+pid_t StartSelf(const std::string& filter, const std::vector<std::string>& env, const std::string& log);
+// Exit status of a child started above (-1 when killed).
+int WaitChild(pid_t pid);
