@@ -22,6 +22,7 @@
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/message_box_qt.h"
+#include "platform/file_lock_qt.h"
 #include "platform/paths.h"
 #include "platform/serial_port_qt.h"
 #include "platform/ui_font_qt.h"
@@ -310,7 +311,24 @@ void MeasurementWindow::ReadOperatorProducts() {
 }
 
 void MeasurementWindow::SaveDirectory() {
-    if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_); !r) Warn(r.error);
+    UseStationFileLocks();
+    ProductPathList saved{};
+    if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_, &saved); !r) {
+        Warn(r.error);
+        return;
+    }
+    // Machines the operator registered on another station meanwhile: their
+    // products are taken over here, with their day workbooks and drawings.
+    int shown = MachineNumber;
+    for (int k = 0; k <= MaxMachineNumber; ++k) {
+        if (saved[k] == productPaths_[k]) continue;
+        productPaths_[k] = saved[k];
+        productNames_[k] = saved[k].empty() ? std::string() : GetProductName(saved[k]);
+        MachineNumber = k;
+        LoadDayBook();
+        Editor()->forgetDrawing();
+    }
+    MachineNumber = shown;
 }
 
 void MeasurementWindow::CreateLogFolders() {
