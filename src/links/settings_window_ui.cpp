@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "common/numbers.h"
+#include "links/link_port_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
@@ -406,7 +407,7 @@ void SettingsWindow::cancel() { close(); }
 
 void SettingsWindow::closeEvent(QCloseEvent* event) {
     // The port is open while a test waits; the test ends within two ticks.
-    if (testWaiting_) {
+    if (session_.Active()) {
         event->ignore();
         return;
     }
@@ -421,17 +422,11 @@ void SettingsWindow::closeEvent(QCloseEvent* event) {
 
 void SettingsWindow::startCommTest() {
     InstrumentLink* link = selectedLink();
-    if (!link || testWaiting_) return;
+    if (!link || session_.Active()) return;
     testLink_ = *link;
     setEnabled(false);
-    port_->setHandshaking(WholeNumberFromText(testLink_.Handshake).value_or(-1));
+    ApplyLink(*port_, testLink_);
     port_->setNullDiscard(true);
-    port_->setSettings(SerialSettingsText(testLink_));
-    port_->setRThreshold(1);
-    port_->setSThreshold(0);
-    port_->setCommPort(WholeNumberFromText(testLink_.PortNumber).value_or(0));
-    replyBuffer_.clear();
-    replyBytes_ = 0;
     port_->clearInBuffer();
     port_->clearOutBuffer();
     if (!port_->open()) return finishTest(false, kPortMessage);
@@ -439,30 +434,27 @@ void SettingsWindow::startCommTest() {
         port_->close();  // left open, it would refuse the next test
         return finishTest(false, kPortMessage);
     }
-    testTicks_ = 0;
+    session_.Begin(testLink_);
     testTimer_->start(kTestTickMs);
-    testWaiting_ = true;
 }
 
 void SettingsWindow::onPortData() {
-    if (port_->commEvent() != 2 || !testWaiting_) return;
+    if (port_->commEvent() != 2 || !session_.Active()) return;
     size_t taken = 0;
-    replyBuffer_ += port_->input(kReplyByteLimit - replyBytes_, &taken);
-    replyBytes_ += taken;
-    if (!ReplyComplete(replyBuffer_, testLink_)) return;
+    std::string received = port_->input(session_.Room(), &taken);
+    auto result = session_.Receive(received, taken);
+    if (result.event == ReadingSession::Event::Nothing) return;
     endTest();
-    auto value = CutReply(replyBuffer_, testLink_);
-    double reading = value ? std::fabs(NumberFromText(*value)) : 0;
-    if (!value || !std::isfinite(reading)) return finishTest(false, kCutMessage);
-    finishTest(true, QStringLiteral("［取得データ］\r\n") + QString::fromStdString(replyBuffer_) +
+    double reading = std::fabs(NumberFromText(result.value));
+    if (result.event == ReadingSession::Event::CutFailed || !std::isfinite(reading))
+        return finishTest(false, kCutMessage);
+    finishTest(true, QStringLiteral("［取得データ］\r\n") + QString::fromStdString(session_.Reply()) +
                          QStringLiteral("\r\n\r\n［整形したデータ］\r\n") +
                          QString::fromStdString(CompactDecimalText(reading)));
 }
 
 void SettingsWindow::onTestTimeout() {
-    if (!testWaiting_) return;
-    ++testTicks_;
-    if (testTicks_ <= 1) return;
+    if (session_.Tick().event != ReadingSession::Event::TimedOut) return;
     endTest();
     finishTest(false, kTimeoutMessage);
 }
@@ -471,7 +463,7 @@ void SettingsWindow::endTest() {
     testTimer_->stop();
     testTimer_->setInterval(0);
     if (port_->isOpen()) port_->close();
-    testWaiting_ = false;
+    session_.End();
 }
 
 // The window takes input again before the message, so the box is never shown

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "links/instrument_link.h"
+#include "links/reading_session.h"
 
 class QComboBox;
 class QGroupBox;
@@ -30,9 +31,9 @@ public:
 
     // Window state, for the tests.
     const InstrumentLinks& instrumentLinks() const { return links_; }
-    const std::string& replyBuffer() const { return replyBuffer_; }
-    int testTicks() const { return testTicks_; }
-    bool testWaiting() const { return testWaiting_; }
+    const std::string& replyBuffer() const { return session_.Reply(); }
+    int testTicks() const { return session_.Ticks(); }
+    bool testWaiting() const { return session_.Active(); }
 
 public slots:
     void loadSettings();
@@ -86,12 +87,10 @@ private:
     // Set when RS232C.dat exists but could not be read: the table shown is not
     // the file's, so "OK" must not write it over.
     std::string linksUnreadable_;
-    std::string replyBuffer_;
-    size_t replyBytes_ = 0;  // received bytes behind replyBuffer_, for the cap
-    int testTicks_ = 0;
     int skipDirChange_ = 0;
     int skipTextChange_ = 0;
-    bool testWaiting_ = false;
+    // The test ends on the second tick of its one-second timer without a reply.
+    ReadingSession session_{2};
     InstrumentLink testLink_;
     bool closedSent_ = false;
 

@@ -25,7 +25,7 @@ void Empty(QLineEdit* box) { box->setText(QString()); }
 }  // namespace
 
 void MeasurementWindow::keyReleased(int key) {
-    if (readingPending_ == 1) return;
+    if (session_.Active()) return;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F10) {
         SelectInstrument(key - Qt::Key_F1 + 1);
     } else if (key == Qt::Key_F11) {
@@ -42,7 +42,7 @@ void MeasurementWindow::keyReleased(int key) {
 }
 
 void MeasurementWindow::characterTyped(const QString& character) {
-    if (readingPending_ == 1 || measuringMode_ != 1) return;
+    if (session_.Active() || measuringMode_ != 1) return;
     if (character == "q") ShowMachine(0);
     else if (character == "w") ShowMachine(1);
 }

@@ -235,7 +235,6 @@ bool MeasurementWindow::startUp() {
     links_ = linksRead.links;
     port_->setNullDiscard(true);
     SelectInstrument(1);
-    readingPending_ = 0;
     // 4: product folder.
     std::string folderPath = ProductFolderFilePath(op_.SavePath);
     if (!IsFile(folderPath)) {

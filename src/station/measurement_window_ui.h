@@ -11,6 +11,7 @@
 
 #include "drawing/editor_host.h"
 #include "links/instrument_link.h"
+#include "links/reading_session.h"
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
@@ -79,10 +80,10 @@ public:
     const std::string& ProductName(int m) const { return productNames_[m]; }
     int SavedCount() const { return savedCount_; }
     int LoadedPointCount() const { return loadedPointCount_; }
-    int ReadingPending() const { return readingPending_; }
+    int ReadingPending() const { return session_.Active() ? 1 : 0; }
     int MeasuringMode() const { return measuringMode_; }
     int CurrentKey() const { return currentKey_; }
-    const std::string& ReplyBuffer() const { return replyBuffer_; }
+    const std::string& ReplyBuffer() const { return session_.Reply(); }
     const std::string& OperatorLog() const { return operatorLog_; }
     const WorkDate& WorkingDate() const { return workDate_; }
     const std::string& ProductFolder() const { return productFolder_; }
@@ -161,10 +162,8 @@ private:
     SignedInOperator op_;
     InstrumentLinks links_{};
     int currentKey_ = 1;
-    int readingPending_ = 0;
-    int timeoutTicks_ = 0;
-    std::string replyBuffer_;
-    size_t replyBytes_ = 0;  // received bytes behind replyBuffer_, for the cap
+    // A reading ends on the sixth tick of the one-second timer without a reply.
+    ReadingSession session_{6};
     std::string currentInputName_;
     int measuringMode_ = 0;
     std::string productFolder_;

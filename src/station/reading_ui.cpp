@@ -6,6 +6,7 @@
 
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
+#include "links/link_port_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/serial_port_qt.h"
@@ -30,16 +31,12 @@ void MeasurementWindow::SelectInstrument(int n) {
     currentKey_ = n;
     // Settings are applied to a closed port; one left open by a failed write is closed here.
     ClosePortIfOpen();
-    port_->setHandshaking(WholeNumberClamped(link.Handshake, -1, 99));
-    port_->setSettings(SerialSettingsText(link));
-    port_->setRThreshold(1);
-    port_->setSThreshold(0);
-    port_->setCommPort(WholeNumberClamped(link.PortNumber, -1, 32767));
+    ApplyLink(*port_, link);
     instrumentBox->setText(QString::fromStdString(link.DisplayName));
 }
 
 void MeasurementWindow::RequestReading() {
-    if (readingPending_ != 0 || measuringMode_ != 1 || !ProductRegistered()) return;
+    if (session_.Active() || measuringMode_ != 1 || !ProductRegistered()) return;
     // The editor stores a designation on the current point; a reading would move it on.
     if (editor_ && editor_->InDesignMode()) return;
     auto request = CommandText(links_[currentKey_ - 1]);
@@ -48,8 +45,6 @@ void MeasurementWindow::RequestReading() {
 }
 
 bool MeasurementWindow::SendRequest(const std::string& text) {
-    replyBuffer_.clear();
-    replyBytes_ = 0;
     ClosePortIfOpen();
     port_->clearInBuffer();
     port_->clearOutBuffer();
@@ -59,31 +54,25 @@ bool MeasurementWindow::SendRequest(const std::string& text) {
         return false;
     }
     stateLabel->setText(QString::fromUtf8("通信中"));
-    timeoutTicks_ = 0;
+    session_.Begin(links_[currentKey_ - 1]);
     readingTimer_->start(1000);
-    readingPending_ = 1;
     return true;
 }
 
 void MeasurementWindow::onPortData() {
     if (port_->commEvent() != 2) return;
     size_t taken = 0;
-    std::string received = port_->input(kReplyByteLimit - replyBytes_, &taken);
+    std::string received = port_->input(session_.Room(), &taken);
     // Characters after a finished or timed-out request belong to no reading.
-    if (readingPending_ != 1) return;
-    replyBuffer_ += received;
-    replyBytes_ += taken;
-    const InstrumentLink& link = links_[currentKey_ - 1];
-    if (!ReplyComplete(replyBuffer_, link)) return;
+    auto result = session_.Receive(received, taken);
+    if (result.event == ReadingSession::Event::Nothing) return;
     ClosePortIfOpen();
-    auto value = CutReply(replyBuffer_, link);
-    if (!value) {
+    if (result.event == ReadingSession::Event::CutFailed) {
         EndReading();
         ShowWarning(this, QString::fromUtf8(kCutMessage));
         return;
     }
-    replyBuffer_ = *value;
-    AcceptReading(*value);
+    AcceptReading(result.value);
 }
 
 void MeasurementWindow::AcceptReading(const std::string& valueText) {
@@ -102,16 +91,16 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
 void MeasurementWindow::EndReading() {
     readingTimer_->stop();
     ClosePortIfOpen();
-    if (readingPending_ == 1) stateLabel->setText(QString::fromUtf8("測定可能"));
-    readingPending_ = 0;
+    if (session_.Active()) stateLabel->setText(QString::fromUtf8("測定可能"));
+    session_.End();
 }
 
 void MeasurementWindow::onReadingTimeout() {
-    if (readingPending_ != 1) {
+    if (!session_.Active()) {
         readingTimer_->stop();
         return;
     }
-    if (++timeoutTicks_ <= 5) return;
+    if (session_.Tick().event != ReadingSession::Event::TimedOut) return;
     EndReading();
     ShowWarning(this, QString::fromUtf8(kTimeoutMessage));
 }

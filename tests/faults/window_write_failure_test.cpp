@@ -93,9 +93,10 @@ void ExpectOneWarningNaming(const std::vector<ShownMessage>& messages, const std
     EXPECT_EQ(messages[0].icon, MessageIcon::Critical) << context;
     EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos)
         << context << ": " << messages[0].text.toStdString();
-    if (err != 0)
+    if (err != 0) {
         EXPECT_NE(messages[0].text.toStdString().find(std::strerror(err)), std::string::npos)
             << context << ": " << messages[0].text.toStdString();
+    }
 }
 
 class StationWrites : public StationFixture {

@@ -115,7 +115,7 @@ TEST_F(Reading, CutReachesCharactersAfterTheTerminatorAndBeyondTheEnd) {
     Request();
     Send("01A+012.345\r99");
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(form->ReplyBuffer(), "45\r99");
+    EXPECT_EQ(form->ReplyBuffer(), "01A+012.345\r99");  // the whole reply, cut at characters 10-14
     EXPECT_EQ(Cell(*form, 1, 1), "45");
     Key(*form, Qt::Key_F2);
     Request();

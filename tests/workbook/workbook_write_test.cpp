@@ -242,7 +242,9 @@ TEST(WorkbookRecords, SheetsHaveDimensionsWindowAndCellFormat) {
             EXPECT_EQ(Get16(rec.body, 10), 7u);
         }
         if (rec.type == 0x023E) window2 = rec.body.size() == 18;
-        if (rec.type == 0x027E || rec.type == 0x00FD) EXPECT_EQ(Get16(rec.body, 4), 15u);
+        if (rec.type == 0x027E || rec.type == 0x00FD) {
+            EXPECT_EQ(Get16(rec.body, 4), 15u);
+        }
         if (rec.type == 0x000A) break;
     }
     EXPECT_TRUE(dimensions);
