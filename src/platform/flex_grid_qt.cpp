@@ -61,12 +61,12 @@ void FlexGrid::SetTextMatrix(int row, int col, const QString& text) {
     }
     if (auto* cell = item(row - 1, col)) {
         cell->setText(text);
-        return;
+    } else if (!text.isEmpty()) {
+        auto* created = new QTableWidgetItem(text);
+        created->setTextAlignment(AlignmentOf(col));
+        setItem(row - 1, col, created);
     }
-    if (text.isEmpty()) return;
-    auto* cell = new QTableWidgetItem(text);
-    cell->setTextAlignment(AlignmentOf(col));
-    setItem(row - 1, col, cell);
+    if (styler_) styler_(*this, row);
 }
 
 void FlexGrid::Clear() {

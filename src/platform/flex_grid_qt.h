@@ -3,6 +3,7 @@
 // fixed header row, a current row and a top row, as the measurement window
 // uses them.
 #include <QTableWidget>
+#include <functional>
 
 namespace ziv {
 
@@ -30,6 +31,10 @@ public:
     int TopRow() const;
     void SetTopRow(int row);
 
+    // Called with the row after any text of it changed, so that what a row
+    // shows (colours, type) can follow its texts wherever they come from.
+    void SetRowStyler(std::function<void(FlexGrid&, int row)> styler) { styler_ = std::move(styler); }
+
     // Typing never jumps to a matching row: letters and the space bar are the
     // measurement window's keys.
     void keyboardSearch(const QString&) override {}
@@ -41,6 +46,7 @@ signals:
 private:
     Qt::Alignment AlignmentOf(int col) const;
     QList<int> alignment_;
+    std::function<void(FlexGrid&, int)> styler_;
     int row_ = 1;
 };
 

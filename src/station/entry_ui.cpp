@@ -59,7 +59,7 @@ void MeasurementWindow::PassFailEntry(const std::string& text) {
 }
 
 void MeasurementWindow::startMeasuring() {
-    stateLabel->setText(QString::fromUtf8("測定可能"));
+    ShowState(QString::fromUtf8("測定可能"));
     for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, searchButton, chooseDateButton, chooseProductButton,
                                                       autoAdvanceBox, clearNumberBox, clearTextBox})
         w->setEnabled(false);
@@ -80,7 +80,7 @@ void MeasurementWindow::EndMeasuringMode() {
     for (QWidget* w : std::initializer_list<QWidget*>{chooseDateButton, chooseProductButton, autoAdvanceBox, clearNumberBox, clearTextBox, inputPositionPanel, productNamePanel,
                                                       numberEntryPanel, textEntryPanel, datePanel})
         w->setEnabled(true);
-    stateLabel->clear();
+    ShowState(QString());
     measuringMode_ = 0;
 }
 

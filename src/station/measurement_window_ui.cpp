@@ -28,6 +28,7 @@
 #include "platform/ui_font_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
+#include "station/judgement_colours_qt.h"
 #include "station/operator_record.h"
 
 namespace ziv {
@@ -161,6 +162,11 @@ void MeasurementWindow::BuildControls() {
     stateLabel = new QLabel(this);
     stateLabel->setObjectName("stateLabel");
     stateLabel->setMinimumWidth(120);
+    stateLabel->setAlignment(Qt::AlignCenter);
+    QFont stateFont = stateLabel->font();
+    stateFont.setPointSizeF(stateFont.pointSizeF() * 1.8);
+    stateFont.setBold(true);
+    stateLabel->setFont(stateFont);
 
     auto* side = new QVBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(inputPositionPanel), static_cast<QWidget*>(instrumentPanel), static_cast<QWidget*>(machinePanel),
@@ -218,6 +224,24 @@ void MeasurementWindow::SetUpGrid(FlexGrid* grid) {
         grid->SetColWidth(c, kWidths[c]);
         grid->SetColAlignment(c, 4);
     }
+    grid->SetRowStyler(ColourJudgedRow);
+    // The input position stays as plain to see while the editor is in front.
+    QPalette palette = grid->palette();
+    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    grid->setPalette(palette);
+}
+
+// The state reads at a distance: large type, ready on green, waiting on amber.
+void MeasurementWindow::ShowState(const QString& text) {
+    stateLabel->setText(text);
+    QString background;
+    if (text == U("測定可能")) background = "#2E7D32";
+    else if (text == U("通信中")) background = "#FFB300";
+    stateLabel->setStyleSheet(background.isEmpty()
+                                  ? QString()
+                                  : QString("background-color: %1; color: %2; padding: 4px;")
+                                        .arg(background, text == U("通信中") ? "black" : "white"));
 }
 
 bool MeasurementWindow::startUp() {

@@ -139,6 +139,7 @@ private:
     };
 
     void FocusGrid();
+    void ShowState(const QString& text);
     void BuildControls();
     QGroupBox* BuildGrids();
     void SetUpGrid(FlexGrid* grid);

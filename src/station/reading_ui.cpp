@@ -53,7 +53,7 @@ bool MeasurementWindow::SendRequest(const std::string& text) {
         ShowWarning(this, QString::fromUtf8(kPortMessage));
         return false;
     }
-    stateLabel->setText(QString::fromUtf8("通信中"));
+    ShowState(QString::fromUtf8("通信中"));
     session_.Begin(links_[currentKey_ - 1]);
     readingTimer_->start(1000);
     return true;
@@ -91,7 +91,7 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
 void MeasurementWindow::EndReading() {
     readingTimer_->stop();
     ClosePortIfOpen();
-    if (session_.Active()) stateLabel->setText(QString::fromUtf8("測定可能"));
+    if (session_.Active()) ShowState(QString::fromUtf8("測定可能"));
     session_.End();
 }
 

@@ -14,7 +14,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QColor>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -504,4 +506,34 @@ TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
             ++point;
         }
     }
+}
+
+// A failed value stands out where the operator looks: its cells are painted
+// in the fail colour on the real screen.
+TEST_F(Desktop, AFailedValueIsPaintedInTheFailColour) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    auto failPixels = [&](const QString& name) {
+        Screenshot(name);
+        QImage shot(BuildDir() + "/desktop-shots/" + name + ".png");
+        Rect m = MainClient();
+        int count = 0;
+        for (int y = std::max(0, m.y); y < std::min(shot.height(), m.y + m.h); ++y)
+            for (int x = std::max(0, m.x); x < std::min(shot.width(), m.x + m.w); ++x) {
+                QColor c = shot.pixelColor(x, y);
+                count += std::abs(c.red() - 0xCC) < 24 && c.green() < 24 && c.blue() < 24;
+            }
+        return count;
+    };
+    int before = failPixels("fail-colour-before");
+    Rect m = MainClient();
+    Click(m.x + m.w - kNumberBoxFromRight, m.y + kNumberBoxTop);
+    X({"xdotool", "type", "999"});
+    ClickMain(kNumberEnterFromRight, kNumberBoxTop);
+    ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1) == "999"; }, 5000)) << "入力 recorded nothing";
+    EXPECT_EQ(DayBook()[std::make_pair(1, 6)], QString::fromUtf8("不"));
+    // Two cells of a row at least, value and judgement.
+    EXPECT_GT(failPixels("fail-colour-after"), before + 400);
 }
