@@ -15,7 +15,9 @@
 
 using namespace ziv;
 
-TEST_F(StationFixture, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave) {
+class BusyLock : public StationFixture {};
+
+TEST_F(BusyLock, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave) {
     std::string product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"10", "0.02", "-0.01", "10"}});
     Register({{0, product}});
     auto form = Open();
