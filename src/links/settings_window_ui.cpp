@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cmath>
@@ -253,8 +254,8 @@ void SettingsWindow::moveFolderListTo(const QString& text) {
     QString target = NearestExistingFolder(text);
     if (target.isEmpty()) target = QDir::homePath();
     if (QDir::cleanPath(target) == folderList_->path()) return;
-    skipDirChange_ = 1;
-    if (!folderList_->setPath(target) || skipDirChange_) skipDirChange_ = 0;
+    const QSignalBlocker quiet(folderList_);
+    folderList_->setPath(target);
 }
 
 void SettingsWindow::loadLinks() {
@@ -358,26 +359,19 @@ void SettingsWindow::dataLengthEdited() { storeText(dataLengthBox_, &InstrumentL
 
 void SettingsWindow::folderPathEdited() {
     if (cutAtLineBreak(folderPathBox_)) return;
-    if (skipTextChange_) {
-        skipTextChange_ = 0;
-        return;
-    }
     const QString text = folderPathBox_->text();
     if (text.isEmpty() || !QFileInfo(text).isDir()) return;
     if (QDir::cleanPath(QFileInfo(text).absoluteFilePath()) == folderList_->path()) return;
-    skipDirChange_ = 1;
-    // A folder that cannot be listed leaves the list where it is, and no flag behind.
-    if (!folderList_->setPath(text)) skipDirChange_ = 0;
+    // The box already says where the list goes.
+    const QSignalBlocker quiet(folderList_);
+    folderList_->setPath(text);
 }
 
 void SettingsWindow::folderChosen() {
-    if (skipDirChange_) {
-        skipDirChange_ = 0;
-        return;
-    }
     const QString path = folderList_->path();
     if (folderPathBox_->text() == path) return;
-    skipTextChange_ = 1;
+    // The list already stands where the box will say.
+    const QSignalBlocker quiet(folderPathBox_);
     folderPathBox_->setText(path);
 }
 

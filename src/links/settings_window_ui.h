@@ -87,8 +87,6 @@ private:
     // Set when RS232C.dat exists but could not be read: the table shown is not
     // the file's, so "OK" must not write it over.
     std::string linksUnreadable_;
-    int skipDirChange_ = 0;
-    int skipTextChange_ = 0;
     // The test ends on the second tick of its one-second timer without a reply.
     ReadingSession session_{2};
     InstrumentLink testLink_;

@@ -33,16 +33,16 @@ void MeasurementWindow::keyReleased(int key) {
     } else if (key == Qt::Key_F12) {
         if (ProductRegistered()) PassFailEntry("OK");
     } else if (key == Qt::Key_Space) {
-        if (measuringMode_ == 1 && ProductRegistered()) RequestReading();
+        if (mode_ == WindowMode::Measuring && ProductRegistered()) RequestReading();
     } else if (key == Qt::Key_Escape) {
-        if (measuringMode_ == 1) EndMeasuringMode();
+        if (mode_ == WindowMode::Measuring) EndMeasuringMode();
     } else if (key == Qt::Key_Control) {
         if (editor_ && editor_->IsZoomButtonEnabled() && !editor_->isMinimized()) editor_->toggleZoom();
     }
 }
 
 void MeasurementWindow::characterTyped(const QString& character) {
-    if (session_.Active() || measuringMode_ != 1) return;
+    if (session_.Active() || mode_ != WindowMode::Measuring) return;
     if (character == "q") ShowMachine(0);
     else if (character == "w") ShowMachine(1);
 }
@@ -58,30 +58,46 @@ void MeasurementWindow::PassFailEntry(const std::string& text) {
     AdvanceToEmptyPoint();
 }
 
+// What each mode leaves the operator: everything when ready; the keyboard
+// alone when measuring; the calendar, or the product panel beside the entry
+// panels, while a date or a product is chosen.
+void MeasurementWindow::ApplyMode(WindowMode mode) {
+    mode_ = mode;
+    struct Rule {
+        QWidget* control;
+        bool measuring, choosingDate, choosingProduct;  // enabled in these modes; always when ready
+    };
+    const Rule rules[] = {
+        {startButton, false, false, true},          {enterNumberButton, false, false, true},
+        {enterTextButton, false, false, true},      {chooseDateButton, false, false, false},
+        {chooseProductButton, false, false, false}, {autoAdvanceBox, false, true, true},
+        {clearNumberBox, false, false, true},       {clearTextBox, false, false, true},
+        {inputPositionPanel, false, true, true},    {productNamePanel, false, false, true},
+        {numberEntryPanel, false, false, true},     {textEntryPanel, false, false, true},
+        {datePanel, false, true, false},
+    };
+    for (const Rule& rule : rules) {
+        bool enabled = mode == WindowMode::Ready || (mode == WindowMode::Measuring && rule.measuring) ||
+                       (mode == WindowMode::ChoosingDate && rule.choosingDate) ||
+                       (mode == WindowMode::ChoosingProduct && rule.choosingProduct);
+        rule.control->setEnabled(enabled);
+    }
+    searchButton->setEnabled(mode != WindowMode::Measuring && autoAdvanceBox->isChecked());
+    calendar->setVisible(mode == WindowMode::ChoosingDate);
+    productPanel->setVisible(mode == WindowMode::ChoosingProduct);
+}
+
 void MeasurementWindow::startMeasuring() {
     ShowState(QString::fromUtf8("測定可能"));
-    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, searchButton, chooseDateButton, chooseProductButton,
-                                                      autoAdvanceBox, clearNumberBox, clearTextBox})
-        w->setEnabled(false);
-    calendar->hide();
-    productPanel->hide();
+    ApplyMode(WindowMode::Measuring);
     Empty(numberEntryBox);
     Empty(textEntryBox);
-    for (QWidget* w : std::initializer_list<QWidget*>{inputPositionPanel, productNamePanel, numberEntryPanel, textEntryPanel, datePanel}) w->setEnabled(false);
-    measuringMode_ = 1;
     FocusGrid();
 }
 
 void MeasurementWindow::EndMeasuringMode() {
-    startButton->setEnabled(true);
-    enterNumberButton->setEnabled(true);
-    enterTextButton->setEnabled(true);
-    searchButton->setEnabled(autoAdvanceBox->isChecked());
-    for (QWidget* w : std::initializer_list<QWidget*>{chooseDateButton, chooseProductButton, autoAdvanceBox, clearNumberBox, clearTextBox, inputPositionPanel, productNamePanel,
-                                                      numberEntryPanel, textEntryPanel, datePanel})
-        w->setEnabled(true);
+    ApplyMode(WindowMode::Ready);
     ShowState(QString());
-    measuringMode_ = 0;
 }
 
 void MeasurementWindow::gridRowChanged(int m) {

@@ -15,14 +15,11 @@
 namespace ziv {
 
 void MeasurementWindow::openCalendar() {
-    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
-                                                      productNamePanel, numberEntryPanel, textEntryPanel})
-        w->setEnabled(false);
+    ApplyMode(WindowMode::ChoosingDate);
     datePanel->openCalendar();
 }
 
 void MeasurementWindow::dateClicked(int year, int month, int day) {
-    calendar->hide();
     setEnabled(false);
     workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
     datePanel->showDate(workDate_);
@@ -31,9 +28,7 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
     MachineNumber = shown;
     inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
     setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{startButton, enterNumberButton, enterTextButton, chooseDateButton, chooseProductButton, clearNumberBox, clearTextBox,
-                                                      productNamePanel, numberEntryPanel, textEntryPanel})
-        w->setEnabled(true);
+    ApplyMode(WindowMode::Ready);
 }
 
 void MeasurementWindow::ShowMachine(int n) {

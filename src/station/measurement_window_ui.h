@@ -81,7 +81,7 @@ public:
     int SavedCount() const { return savedCount_; }
     int LoadedPointCount() const { return loadedPointCount_; }
     int ReadingPending() const { return session_.Active() ? 1 : 0; }
-    int MeasuringMode() const { return measuringMode_; }
+    int MeasuringMode() const { return mode_ == WindowMode::Measuring ? 1 : 0; }
     int CurrentKey() const { return currentKey_; }
     const std::string& ReplyBuffer() const { return session_.Reply(); }
     const std::string& OperatorLog() const { return operatorLog_; }
@@ -166,7 +166,9 @@ private:
     // A reading ends on the sixth tick of the one-second timer without a reply.
     ReadingSession session_{6};
     std::string currentInputName_;
-    int measuringMode_ = 0;
+    enum class WindowMode { Ready, Measuring, ChoosingDate, ChoosingProduct };
+    void ApplyMode(WindowMode mode);
+    WindowMode mode_ = WindowMode::Ready;
     std::string productFolder_;
     ProductPathList productPaths_{};
     ProductPathList productNames_{};

@@ -17,10 +17,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 void MeasurementWindow::openProductPanel() {
-    calendar->hide();
-    chooseDateButton->setEnabled(false);
-    datePanel->setEnabled(false);
-    chooseProductButton->setEnabled(false);
+    ApplyMode(WindowMode::ChoosingProduct);
     productPanel->openAt(Q(productFolder_));
 }
 
@@ -48,10 +45,7 @@ void MeasurementWindow::registerProduct() {
     grids_[m]->SetRow(1);
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
+    ApplyMode(WindowMode::Ready);
     std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
     if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
         Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
@@ -78,19 +72,13 @@ void MeasurementWindow::unregisterProduct() {
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
     activateWindow();
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
+    ApplyMode(WindowMode::Ready);
     Editor()->forgetDrawing();
     Editor()->currentPointChanged();
 }
 
 void MeasurementWindow::closeProductPanel() {
-    productPanel->hide();
-    chooseProductButton->setEnabled(true);
-    datePanel->setEnabled(true);
-    chooseDateButton->setEnabled(true);
+    ApplyMode(WindowMode::Ready);
     FocusGrid();
 }
 

@@ -36,7 +36,7 @@ void MeasurementWindow::SelectInstrument(int n) {
 }
 
 void MeasurementWindow::RequestReading() {
-    if (session_.Active() || measuringMode_ != 1 || !ProductRegistered()) return;
+    if (session_.Active() || mode_ != WindowMode::Measuring || !ProductRegistered()) return;
     // The editor stores a designation on the current point; a reading would move it on.
     if (editor_ && editor_->InDesignMode()) return;
     auto request = CommandText(links_[currentKey_ - 1]);
