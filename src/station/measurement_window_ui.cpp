@@ -102,11 +102,12 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, QWidget* parent
     readingTimer_ = new QTimer(this);
     readingTimer_->setObjectName("readingTimer");
     connect(readingTimer_, &QTimer::timeout, this, &MeasurementWindow::onReadingTimeout);
-    qApp->installEventFilter(this);
+    // Key preview: the window sees each key before whichever of its controls has the focus.
+    installEventFilter(this);
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
 }
 
 MeasurementWindow::~MeasurementWindow() {
-    qApp->removeEventFilter(this);
     if (editor_) AppEnd = 1;
     editor_.reset();
 }
