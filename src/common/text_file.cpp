@@ -337,10 +337,7 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, Fil
     fd = -1;
     if ((err = InjectedFault(WriteStep::Rename, path))) return fail("置き換え", err);
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail("置き換え", errno);
-    if (written) {
-        struct stat st {};
-        *written = StampOf(bytes, ::stat(path.c_str(), &st) == 0 ? ModifiedNs(st) : 0);
-    }
+    if (written) *written = StampOfWritten(path, bytes);
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = InjectedFault(WriteStep::SyncFolder, path)))
         return {false, ErrorText(path, "フォルダ同期", err)};
@@ -354,6 +351,11 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, Fil
 
 FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs) {
     return {true, bytes.size(), modifiedNs, std::hash<std::string_view>{}(bytes)};
+}
+
+FileStamp StampOfWritten(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    return StampOf(bytes, ::stat(path.c_str(), &st) == 0 ? ModifiedNs(st) : 0);
 }
 
 bool StampedRead::missing() const { return MeansMissing(err); }

@@ -88,11 +88,12 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
         auto disk = Workbook::OpenFromMemory(file.bytes, &error);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
         if (!disk) return {Outcome::Unreadable, error, {}};
-        if (books_[machine])
-            for (int r = 1; r <= rows; ++r)
-                if (!waiting_[machine].count(r) &&
-                    !SameRow(ReadDayBookRow(*books_[machine], r), ReadDayBookRow(*disk, r)))
-                    result.fromDisk.push_back(r);
+        // Without an open workbook the grid shows no measured row (the file
+        // was missing or unreadable when the machine was shown).
+        for (int r = 1; r <= rows; ++r) {
+            MeasuredRow shown = books_[machine] ? ReadDayBookRow(*books_[machine], r) : MeasuredRow{};
+            if (!waiting_[machine].count(r) && !SameRow(shown, ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
+        }
         books_[machine] = std::move(*disk);
     } else if (!books_[machine]) {
         books_[machine] = NewDayBook(rows, master);
@@ -101,11 +102,9 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
     bool stored = true;
     for (const auto& [r, name] : waiting_[machine]) stored = WriteDayBookRow(book, r, measured(r, name)) && stored;
     if (!stored) return {Outcome::CellRefused, {}, result.fromDisk};
-    std::string bytes = book.ToBytes();
-    if (bytes.empty()) return {Outcome::WriteFailed, "ブック \"" + path + "\" を組み立てられませんでした。", result.fromDisk};
-    FileStamp written;
-    if (auto w = WriteFileAtomic(path, bytes, &written); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
-    stamps_[machine] = written;
+    if (auto w = book.SaveAs(path); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
+    // Still under the lock: what is on disk now is exactly these bytes.
+    stamps_[machine] = StampOfWritten(path, book.ToBytes());
     waiting_[machine].clear();
     return result;
 }
