@@ -142,8 +142,24 @@ SshfsShare::SshfsShare(const std::string& base)
     }
 }
 
+namespace {
+bool StillMounted(const std::string& mount) {
+    std::ifstream mounts("/proc/mounts");
+    std::string line;
+    while (std::getline(mounts, line))
+        if (line.find(" " + mount + " ") != std::string::npos) return true;
+    return false;
+}
+}  // namespace
+
 SshfsShare::~SshfsShare() {
-    if (mounted_) RunProgram({Find("fusermount"), "-u", "-z", mount_}, base_ + "/share.log");
+    // A mount still busy for a moment (the kernel flushing to sshfs) is tried
+    // again, and detached at last, so that no mount outlives the test.
+    for (int i = 0; mounted_ && i < 20 && StillMounted(mount_); ++i) {
+        RunProgram({Find("fusermount"), "-u", mount_}, base_ + "/share.log");
+        if (StillMounted(mount_)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (mounted_ && StillMounted(mount_)) RunProgram({Find("fusermount"), "-u", "-z", mount_}, base_ + "/share.log");
     if (sshd_ > 0) {
         ::kill(sshd_, SIGTERM);
         WaitChild(sshd_);
