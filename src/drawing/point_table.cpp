@@ -3,13 +3,10 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <map>
-#include <mutex>
-#include <optional>
 
 #include "common/numbers.h"
-#include "platform/file_lock.h"
 #include "platform/paths.h"
+#include "platform/shared_file.h"
 
 namespace ziv {
 
@@ -40,19 +37,9 @@ void TableFromLines(const std::vector<std::string>& lines, PointTable& table) {
 // The version of each Data.dat this process last read or wrote: a point that
 // differs from it was designated here since, every other point is whatever
 // the file holds now (another station may have designated it).
-struct KnownTable {
-    FileStamp stamp;
-    PointTable table;
-};
-std::mutex knownMutex;
-std::map<std::string, KnownTable>& KnownTables() {
-    static std::map<std::string, KnownTable> known;
+SharedFileVersions<PointTable>& KnownTables() {
+    static SharedFileVersions<PointTable> known;
     return known;
-}
-
-void Remember(const std::string& path, const FileStamp& stamp, const PointTable& table) {
-    std::lock_guard<std::mutex> guard(knownMutex);
-    KnownTables()[path] = {stamp, table};
 }
 
 bool SamePoint(const PointTable& a, const PointTable& b, int i) {
@@ -81,7 +68,7 @@ bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots
 ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error) {
     StampedRead file = ReadStamped(path);
     if (file.missing()) {
-        Remember(path, {}, PointTable{});
+        KnownTables().Remember(path, {}, PointTable{});
         return ReadStatus::Missing;
     }
     if (file.err) {
@@ -92,7 +79,7 @@ ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::s
     TableFromLines(lines, table);
     PointTable read;
     TableFromLines(lines, read);
-    Remember(path, file.stamp, read);
+    KnownTables().Remember(path, file.stamp, read);
     return ReadStatus::Read;
 }
 
@@ -112,33 +99,21 @@ std::string PointTableText(const PointTable& table) {
 }
 
 WriteResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved) {
-    auto lock = LockSharedFile(path);
-    if (!lock)
-        return {false, "ファイル \"" + path +
-                           "\" は他のステーションが書き込み中です。指定はこのステーションに残り、次の「OK」で保存されます。"};
-    StampedRead file = ReadStamped(path);
-    if (file.err && !file.missing()) return {false, UnreadableFileMessage(path, ReadFailureText(file.err))};
-    PointTable merged = table;
-    std::optional<KnownTable> known;
-    {
-        std::lock_guard<std::mutex> guard(knownMutex);
-        if (auto it = KnownTables().find(path); it != KnownTables().end()) known = it->second;
-    }
-    if (!file.err && known && !(file.stamp == known->stamp)) {
+    auto parse = [](const std::string& bytes) {
         PointTable disk;
-        TableFromLines(SplitLines(FromCp932(file.bytes)), disk);
+        TableFromLines(SplitLines(FromCp932(bytes)), disk);
+        return disk;
+    };
+    auto merge = [](const PointTable& mine, const PointTable& known, const PointTable& disk) {
+        PointTable merged = mine;
         for (int i = 0; i < kPointEntries; ++i)
-            if (SamePoint(table, known->table, i)) CopyPoint(disk, merged, i);
-    }
-    auto bytes = ToCp932(PointTableText(merged));
-    if (!bytes) return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
-    FileStamp written;
-    WriteResult result = WriteFileAtomic(path, *bytes, &written);
-    if (result) {
-        Remember(path, written, merged);
-        if (saved) *saved = merged;
-    }
-    return result;
+            if (SamePoint(mine, known, i)) CopyPoint(disk, merged, i);
+        return merged;
+    };
+    return KnownTables().Save(
+        path, table,
+        "ファイル \"" + path + "\" は他のステーションが書き込み中です。指定はこのステーションに残り、次の「OK」で保存されます。",
+        parse, merge, PointTableText, saved);
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

@@ -1,10 +1,6 @@
 #include "records/product_registry.h"
 
-#include <map>
-#include <mutex>
-#include <optional>
-
-#include "platform/file_lock.h"
+#include "platform/shared_file.h"
 #include "platform/paths.h"
 
 namespace ziv {
@@ -14,19 +10,9 @@ namespace {
 // The version of each Directory.dat this process last read or wrote: a line
 // that differs from it was registered here since; every other line is taken
 // from the file as it is now (the operator may work on another station too).
-struct KnownDirectory {
-    FileStamp stamp;
-    ProductPathList paths{};
-};
-std::mutex knownMutex;
-std::map<std::string, KnownDirectory>& KnownDirectories() {
-    static std::map<std::string, KnownDirectory> known;
+SharedFileVersions<ProductPathList>& KnownDirectories() {
+    static SharedFileVersions<ProductPathList> known;
     return known;
-}
-
-void Remember(const std::string& path, const FileStamp& stamp, const ProductPathList& paths) {
-    std::lock_guard<std::mutex> guard(knownMutex);
-    KnownDirectories()[path] = {stamp, paths};
 }
 
 ProductPathList PathsFromBytes(const std::string& bytes) {
@@ -47,14 +33,14 @@ DirectoryRead ReadDirectoryFile(const std::string& path) {
     DirectoryRead result;
     if (file.missing()) {
         result.status = ReadStatus::Missing;
-        Remember(path, {}, result.paths);
+        KnownDirectories().Remember(path, {}, result.paths);
     } else if (file.err) {
         result.status = ReadStatus::Unreadable;
         result.error = UnreadableFileMessage(path, ReadFailureText(file.err));
     } else {
         result.status = ReadStatus::Read;
         result.paths = PathsFromBytes(file.bytes);
-        Remember(path, file.stamp, result.paths);
+        KnownDirectories().Remember(path, file.stamp, result.paths);
     }
     return result;
 }
@@ -70,34 +56,21 @@ WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& pa
         if (!FitsOneLine(p))
             return {false, "製品フォルダ \"" + p + "\" の名前に改行が含まれているため、\"" + path +
                                "\" に書き込めません。"};
-    auto lock = LockSharedFile(path);
-    if (!lock)
-        return {false, "ファイル \"" + path +
-                           "\" は他のステーションが書き込み中です。登録はこのステーションに残り、次の登録で保存されます。"};
-    StampedRead file = ReadStamped(path);
-    if (file.err && !file.missing()) return {false, UnreadableFileMessage(path, ReadFailureText(file.err))};
-    ProductPathList merged = paths;
-    std::optional<KnownDirectory> known;
-    {
-        std::lock_guard<std::mutex> guard(knownMutex);
-        if (auto it = KnownDirectories().find(path); it != KnownDirectories().end()) known = it->second;
-    }
-    if (!file.err && known && !(file.stamp == known->stamp)) {
-        ProductPathList disk = PathsFromBytes(file.bytes);
+    auto merge = [](const ProductPathList& mine, const ProductPathList& known, const ProductPathList& disk) {
+        ProductPathList merged = mine;
         for (size_t k = 0; k < merged.size(); ++k)
-            if (paths[k] == known->paths[k]) merged[k] = disk[k];
-    }
-    std::string text;
-    for (const auto& p : merged) text += p + "\r\n";
-    auto bytes = ToCp932(text);
-    if (!bytes) return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
-    FileStamp written;
-    WriteResult result = WriteFileAtomic(path, *bytes, &written);
-    if (result) {
-        Remember(path, written, merged);
-        if (saved) *saved = merged;
-    }
-    return result;
+            if (mine[k] == known[k]) merged[k] = disk[k];
+        return merged;
+    };
+    auto text = [](const ProductPathList& lines) {
+        std::string all;
+        for (const auto& p : lines) all += p + "\r\n";
+        return all;
+    };
+    return KnownDirectories().Save(
+        path, paths,
+        "ファイル \"" + path + "\" は他のステーションが書き込み中です。登録はこのステーションに残り、次の登録で保存されます。",
+        PathsFromBytes, merge, text, saved);
 }
 
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName) {

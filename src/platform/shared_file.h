@@ -1,0 +1,63 @@
+#pragma once
+// A line-based file that stations sharing a product folder replace whole
+// (Directory.dat, Data.dat). Each process remembers the version of each such
+// file it last read or wrote; a save then takes the file's lock, and when the
+// file is no longer that version, merges: what this station changed since
+// wins, the rest comes from the file as it is now.
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "common/text_file.h"
+#include "platform/file_lock.h"
+
+namespace ziv {
+
+template <typename Content>
+class SharedFileVersions {
+public:
+    void Remember(const std::string& path, const FileStamp& stamp, const Content& content) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        known_[path] = {stamp, content};
+    }
+
+    // Saves `mine` to path under the file's lock. merge(mine, known, disk)
+    // gives what to write when another station changed the file since this
+    // process knew it; parse turns the file's bytes into content, text the
+    // content into the file's text. *saved receives what was written.
+    template <typename Parse, typename Merge, typename Text>
+    WriteResult Save(const std::string& path, const Content& mine, const std::string& busyMessage, Parse parse,
+                     Merge merge, Text text, Content* saved) {
+        auto lock = LockSharedFile(path);
+        if (!lock) return {false, busyMessage};
+        StampedRead file = ReadStamped(path);
+        if (file.err && !file.missing()) return {false, UnreadableFileMessage(path, ReadFailureText(file.err))};
+        Content merged = mine;
+        std::optional<Known> known;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (auto it = known_.find(path); it != known_.end()) known = it->second;
+        }
+        if (!file.err && known && !(file.stamp == known->stamp)) merged = merge(mine, known->content, parse(file.bytes));
+        auto bytes = ToCp932(text(merged));
+        if (!bytes) return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
+        FileStamp written;
+        WriteResult result = WriteFileAtomic(path, *bytes, &written);
+        if (result) {
+            Remember(path, written, merged);
+            if (saved) *saved = merged;
+        }
+        return result;
+    }
+
+private:
+    struct Known {
+        FileStamp stamp;
+        Content content;
+    };
+    std::mutex mutex_;
+    std::map<std::string, Known> known_;
+};
+
+}  // namespace ziv
