@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
+#include <memory>
 
 #include "platform/file_dialog_qt.h"
 #include "temp_root.h"
@@ -14,32 +15,39 @@ using namespace ziv;
 
 namespace {
 
-// Drives the real dialog once it is up: moves it to folder, types text into
-// its name box and presses Enter. Gives up (rejects) after a few seconds.
+struct Answer {
+    QString folder, text;
+    bool* typed;
+};
+
+// Drives the real dialog once it is up: moves it to the folder, types the text
+// into its name box and presses Enter. Gives up (rejects) after a few seconds.
+// Each retry holds the answer itself, so nothing keeps it once done.
+void TryAnswer(const std::shared_ptr<const Answer>& answer, int left) {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+        if (left > 0) QTimer::singleShot(50, [answer, left] { TryAnswer(answer, left - 1); });
+        return;
+    }
+    dialog->setDirectory(answer->folder);
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    if (!name) {
+        dialog->reject();
+        return;
+    }
+    name->setFocus();
+    name->insert(answer->text);  // as an input method commits it
+    *answer->typed = true;
+    QTest::keyClick(name, Qt::Key_Return);
+    // Still open: walked into the folder instead of taking it.
+    QTimer::singleShot(200, dialog, [dialog] {
+        if (dialog->isVisible()) dialog->reject();
+    });
+}
+
 void AnswerDialog(const QString& folder, const QString& text, bool* typed) {
-    auto attempt = std::make_shared<std::function<void(int)>>();
-    *attempt = [=](int left) {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            if (left > 0) QTimer::singleShot(50, [=] { (*attempt)(left - 1); });
-            return;
-        }
-        dialog->setDirectory(folder);
-        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-        if (!name) {
-            dialog->reject();
-            return;
-        }
-        name->setFocus();
-        name->insert(text);  // as an input method commits it
-        *typed = true;
-        QTest::keyClick(name, Qt::Key_Return);
-        // Still open: walked into the folder instead of taking it.
-        QTimer::singleShot(200, dialog, [dialog] {
-            if (dialog->isVisible()) dialog->reject();
-        });
-    };
-    QTimer::singleShot(0, [=] { (*attempt)(100); });
+    auto answer = std::make_shared<const Answer>(Answer{folder, text, typed});
+    QTimer::singleShot(0, [answer] { TryAnswer(answer, 100); });
 }
 
 }  // namespace

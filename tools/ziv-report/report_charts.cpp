@@ -138,6 +138,9 @@ QChart* NewHistogram(int point, const std::vector<Sample>& samples, const PointC
         base->append(right, 0);
     }
     auto* bars = new QAreaSeries(outline, base);
+    // An area series does not own the lines it is drawn between.
+    outline->setParent(bars);
+    base->setParent(bars);
     bars->setName(QStringLiteral("度数"));
     bars->setColor(QColor(90, 140, 220));
     bars->setBorderColor(QColor(40, 80, 160));
