@@ -29,15 +29,14 @@ void MeasurementWindow::ResetGrid(int m) {
     for (int r = 1; r < grid->Rows(); ++r) grid->SetTextMatrix(r, 0, QString::number(r));
 }
 
-void MeasurementWindow::LoadDayBook() {
-    int m = MachineNumber;
+void MeasurementWindow::LoadDayBook(int m) {
     ResetGrid(m);
     dayBooks_.Close(m);
     if (productPaths_[m].empty()) return;
     std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
     if (!IsFile(path)) {
-        AdvanceToEmptyPoint();
-        AdvanceToEmptyPoint();
+        AdvanceToEmptyPoint(m);
+        AdvanceToEmptyPoint(m);
     } else if (auto error = dayBooks_.Open(m, path)) {
         // Left closed: a later save opens it again rather than overwrite it.
         Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");

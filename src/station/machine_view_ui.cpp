@@ -23,9 +23,7 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
     setEnabled(false);
     workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
     datePanel->showDate(workDate_);
-    int shown = MachineNumber;
     ReloadEveryMachine();
-    MachineNumber = shown;
     inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
     setEnabled(true);
     ApplyMode(WindowMode::Ready);

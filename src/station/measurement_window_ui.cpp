@@ -302,11 +302,10 @@ bool MeasurementWindow::startUp() {
 // on its first empty point; MachineNumber is left on the last machine.
 void MeasurementWindow::ReloadEveryMachine() {
     for (int m = 0; m <= MaxMachineNumber; ++m) {
-        MachineNumber = m;
-        LoadDayBook();
+        LoadDayBook(m);
         grids_[m]->SetRow(1);
         grids_[m]->SetTopRow(1);
-        AdvanceToEmptyPoint();
+        AdvanceToEmptyPoint(m);
     }
 }
 
@@ -348,8 +347,9 @@ void MeasurementWindow::SaveDirectory() {
         if (saved[k] == productPaths_[k]) continue;
         productPaths_[k] = saved[k];
         productNames_[k] = saved[k].empty() ? std::string() : GetProductName(saved[k]);
+        LoadDayBook(k);
+        // The editor forgets the drawing of the machine it is told is shown.
         MachineNumber = k;
-        LoadDayBook();
         Editor()->forgetDrawing();
     }
     MachineNumber = shown;
@@ -379,20 +379,20 @@ DrawingEditor* MeasurementWindow::Editor() {
     return editor_.get();
 }
 
-void MeasurementWindow::AdvanceToEmptyPoint() {
+void MeasurementWindow::AdvanceToEmptyPoint(int m) {
     if (!autoAdvanceBox->isChecked()) return;
-    FlexGrid* grid = grids_[MachineNumber];
-    for (int r = 1; r <= GridMaxNumber; ++r) {
-        if (grid->TextMatrix(r, 1).isEmpty()) {
-            grid->SetTopRow(grid->Row());
-            grid->SetRow(r);
-            inputPositionBox->setText(" " + QString::number(grid->Row()));
-            return;
-        }
+    FlexGrid* grid = grids_[m];
+    int empty = 1;
+    while (empty <= GridMaxNumber && !grid->TextMatrix(empty, 1).isEmpty()) ++empty;
+    if (empty <= GridMaxNumber) {
+        grid->SetTopRow(grid->Row());
+        grid->SetRow(empty);
+    } else {
+        grid->SetRow(1);
+        grid->SetTopRow(grid->Row());
     }
-    grid->SetRow(1);
-    grid->SetTopRow(grid->Row());
-    inputPositionBox->setText(" " + QString::number(grid->Row()));
+    // The box, and through it the editor, follow the machine shown only.
+    if (m == MachineNumber) inputPositionBox->setText(" " + QString::number(grid->Row()));
 }
 
 void MeasurementWindow::closeEvent(QCloseEvent* event) {

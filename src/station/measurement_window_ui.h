@@ -62,11 +62,14 @@ public:
     void SetExportPath();
 
     // Procedures of the window.
-    void AdvanceToEmptyPoint();
+    // Moves machine m's input position to its first empty point (the machine shown by default).
+    void AdvanceToEmptyPoint(int m);
+    void AdvanceToEmptyPoint() { AdvanceToEmptyPoint(MachineNumber); }
     void JudgeCurrentRow();
     void CalcCorrection();
     bool SaveDayBook();
-    void LoadDayBook();
+    // Machine m's grid from its day workbook and master.
+    void LoadDayBook(int m);
     void WriteRejection();
     void ShowMachine(int n);
     void SelectInstrument(int n);

@@ -41,7 +41,7 @@ void MeasurementWindow::registerProduct() {
     productNames_[m] = GetProductName(productPaths_[m]);
     productNameBox->setText(Q(productNames_[m]));
     SaveDirectory();
-    LoadDayBook();
+    LoadDayBook(m);
     grids_[m]->SetRow(1);
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
