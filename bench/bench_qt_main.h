@@ -5,12 +5,15 @@
 
 #include <functional>
 
+#include "platform/file_lock_qt.h"
+
 namespace ziv {
 
 // `beforeQuit` releases what the benchmarks kept, while the application still lives.
 inline void RunBenchmarksWithApplication(int argc, char** argv, const std::function<void()>& beforeQuit = {}) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    UseStationFileLocks();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

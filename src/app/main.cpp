@@ -1,12 +1,14 @@
 #include <QApplication>
 
 #include "app/window_flow_ui.h"
+#include "platform/file_lock_qt.h"
 #include "platform/ui_font_qt.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("ZIV");
     app.setFont(ziv::UiFont());
+    ziv::UseStationFileLocks();
     ziv::WindowFlow flow;
     QObject::connect(&flow, &ziv::WindowFlow::Finished, &app, &QApplication::quit, Qt::QueuedConnection);
     if (!flow.Start()) return 1;

@@ -115,6 +115,17 @@ std::int64_t ModifiedNs(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
+// The stamp of bytes that are (or were just made) the file's content.
+FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs) {
+    return {true, bytes.size(), modifiedNs, std::hash<std::string_view>{}(bytes)};
+}
+
+// The same, with the modification time of the file at path.
+FileStamp StampOfWritten(const std::string& path, std::string_view bytes) {
+    struct stat st {};
+    return StampOf(bytes, ::stat(path.c_str(), &st) == 0 ? ModifiedNs(st) : 0);
+}
+
 bool IsHex(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
@@ -347,15 +358,6 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, Fil
         ::close(dfd);
     }
     return {};
-}
-
-FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs) {
-    return {true, bytes.size(), modifiedNs, std::hash<std::string_view>{}(bytes)};
-}
-
-FileStamp StampOfWritten(const std::string& path, std::string_view bytes) {
-    struct stat st {};
-    return StampOf(bytes, ::stat(path.c_str(), &st) == 0 ? ModifiedNs(st) : 0);
 }
 
 bool StampedRead::missing() const { return MeansMissing(err); }

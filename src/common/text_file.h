@@ -63,10 +63,6 @@ struct FileStamp {
     std::size_t hash = 0;
     bool operator==(const FileStamp&) const = default;
 };
-// The stamp of bytes that are (or were just made) the file's content.
-FileStamp StampOf(std::string_view bytes, std::int64_t modifiedNs);
-// The same, with the modification time of the file at path.
-FileStamp StampOfWritten(const std::string& path, std::string_view bytes);
 
 // A whole file with the stamp of exactly those bytes. err is 0 when read,
 // ENOENT/ENOTDIR when missing, else why it could not be read.

@@ -15,7 +15,6 @@
 #include "drawing/drawing_views_qt.h"
 #include "drawing/window_placement_qt.h"
 #include "links/instrument_link.h"
-#include "platform/file_lock_qt.h"
 #include "platform/message_box_qt.h"
 #include "platform/paths.h"
 
@@ -518,7 +517,6 @@ void DrawingEditor::SaveDesignatedTable() {
     else if (unreadablePointFiles_.count(path))
         result = {false, "このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。"};
     else {
-        UseStationFileLocks();
         int m = Machine();
         PointTable saved;
         result = SavePointTable(path, PointTables_[m], &saved);

@@ -4,7 +4,7 @@
 namespace ziv {
 
 // Installs the QLockFile locker for every shared file of this process; called
-// by each window that saves shared files, harmless when called again.
+// once where a program starts, before any window saves.
 void UseStationFileLocks();
 
 // How long a save waits for another station's lock, and after how long a lock

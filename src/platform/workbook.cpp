@@ -512,7 +512,7 @@ std::string Workbook::ToBytes() const {
     return bytes ? *bytes : std::string();
 }
 
-WriteResult Workbook::SaveAs(const std::string& path) const {
+WriteResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
     for (const auto& sheet : sheets_) {
         if (!sheet.cells.empty() && (sheet.cells.rbegin()->first.first > kBiffRows ||
                                      std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const auto& c) {
@@ -522,7 +522,7 @@ WriteResult Workbook::SaveAs(const std::string& path) const {
     }
     std::string bytes = ToBytes();
     if (bytes.empty()) return {false, "ブック \"" + path + "\" を組み立てられませんでした。"};
-    return WriteFileAtomic(path, bytes);
+    return WriteFileAtomic(path, bytes, written);
 }
 
 }  // namespace ziv

@@ -43,9 +43,10 @@ public:
     // Every non-empty cell of a sheet, in row then column order.
     std::vector<std::pair<std::pair<int, int>, std::string>> Cells(int sheet) const;
 
-    // BIFF8 bytes of the whole workbook, and an atomic save of them.
+    // BIFF8 bytes of the whole workbook, and an atomic save of them
+    // (*written, when given, receives the stamp of what was written).
     std::string ToBytes() const;
-    WriteResult SaveAs(const std::string& path) const;
+    WriteResult SaveAs(const std::string& path, FileStamp* written = nullptr) const;
 
 private:
     struct Cell {

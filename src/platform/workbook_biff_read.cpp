@@ -193,7 +193,7 @@ struct SheetEntry {
     std::string rawName;  // BIFF5: bytes in the code page; BIFF8: already UTF-8
 };
 
-class BiffReader {
+class BiffReader : ReadFailure {
 public:
     BiffReader(std::string_view stream, WorkbookReader& out) : stream_(stream), out_(out) {}
 
@@ -215,18 +215,6 @@ private:
     bool Fail(std::string* error, std::string reason = {}) {
         if (!reason.empty()) failure_ = std::move(reason);
         if (error) *error = failure_.empty() ? std::string(workbook_errors::kDamaged) : failure_;
-        return false;
-    }
-    bool Damaged(const char* detail) {
-        failure_ = std::string(workbook_errors::kDamaged) + " (" + detail + ")";
-        return false;
-    }
-    bool TooLarge() {
-        failure_ = workbook_errors::kTooLarge;
-        return false;
-    }
-    bool OutsideGrid() {
-        failure_ = workbook_errors::kOutsideGrid;
         return false;
     }
 
@@ -447,7 +435,6 @@ private:
     int codepage_ = 1252;
     std::vector<SheetEntry> sheets_;
     std::vector<std::string> strings_;
-    std::string failure_;
     size_t scanned_ = 0;
     int sheet_ = 0;
     bool pendingString_ = false;

@@ -108,6 +108,25 @@ inline const char* kUnknownFormat = "Excel のブックではありません";
 inline const char* kOutsideGrid = "ブックが壊れています (シートの範囲外のセル位置があります)";
 }  // namespace workbook_errors
 
+// Why a reader gave up, in the words the message will carry. Each refusal sets
+// it and returns false, so a reader can `return Damaged("...")`.
+class ReadFailure {
+protected:
+    bool Damaged(std::string_view detail) {
+        failure_ = std::string(workbook_errors::kDamaged) + " (" + std::string(detail) + ")";
+        return false;
+    }
+    bool TooLarge() {
+        failure_ = workbook_errors::kTooLarge;
+        return false;
+    }
+    bool OutsideGrid() {
+        failure_ = workbook_errors::kOutsideGrid;
+        return false;
+    }
+    std::string failure_;
+};
+
 // Text conversions. UTF-16 with lone surrogates (left by some programs) reads
 // as U+FFFD instead of failing.
 std::string Utf16ToUtf8(std::u16string_view units);

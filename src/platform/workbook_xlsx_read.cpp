@@ -296,7 +296,7 @@ bool ReadRelationships(Parts& parts, WorkbookReader& budget, const std::string& 
     return !parts.Exhausted();
 }
 
-class XlsxReader {
+class XlsxReader : ReadFailure {
 public:
     XlsxReader(GsfInfile* zip, WorkbookReader& out) : parts_(zip), out_(out) {}
 
@@ -316,18 +316,6 @@ private:
         if (!reason.empty()) failure_ = std::move(reason);
         if (parts_.Exhausted()) failure_ = workbook_errors::kTooLarge;
         if (error) *error = failure_.empty() ? std::string(kDamaged) : failure_;
-        return false;
-    }
-    bool Damaged(const std::string& detail) {
-        failure_ = std::string(kDamaged) + " (" + detail + ")";
-        return false;
-    }
-    bool TooLarge() {
-        failure_ = workbook_errors::kTooLarge;
-        return false;
-    }
-    bool OutsideGrid() {
-        failure_ = workbook_errors::kOutsideGrid;
         return false;
     }
 
@@ -493,7 +481,6 @@ private:
     std::map<std::string, Relationship> bookRels_;
     std::vector<std::pair<std::string, std::string>> sheets_;
     std::vector<std::string> strings_;
-    std::string failure_;
 };
 
 }  // namespace

@@ -102,9 +102,8 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
     bool stored = true;
     for (const auto& [r, name] : waiting_[machine]) stored = WriteDayBookRow(book, r, measured(r, name)) && stored;
     if (!stored) return {Outcome::CellRefused, {}, result.fromDisk};
-    if (auto w = book.SaveAs(path); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
-    // Still under the lock: what is on disk now is exactly these bytes.
-    stamps_[machine] = StampOfWritten(path, book.ToBytes());
+    // Still under the lock: the stamp is that of exactly the bytes now on disk.
+    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
     waiting_[machine].clear();
     return result;
 }

@@ -1,6 +1,5 @@
 // The grids of the measurement window and their day workbooks and product master.
 #include "platform/flex_grid_qt.h"
-#include "platform/file_lock_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
 #include "station/measurement_window_ui.h"
@@ -73,7 +72,6 @@ bool MeasurementWindow::SaveDayBook() {
     std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
     FlexGrid* grid = grids_[m];
     auto cell = [grid](int r, int c) { return grid->TextMatrix(r, c).toStdString(); };
-    UseStationFileLocks();
     auto result = dayBooks_.Save(
         m, path, grid->Row(), currentInputName_, GridMaxNumber,
         [&](int r, const std::string& inputName) { return MeasuredRow{inputName, cell(r, 1), cell(r, 2), cell(r, 7)}; },

@@ -22,7 +22,6 @@
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/message_box_qt.h"
-#include "platform/file_lock_qt.h"
 #include "platform/paths.h"
 #include "platform/serial_port_qt.h"
 #include "platform/ui_font_qt.h"
@@ -334,7 +333,6 @@ void MeasurementWindow::ReadOperatorProducts() {
 }
 
 void MeasurementWindow::SaveDirectory() {
-    UseStationFileLocks();
     ProductPathList saved{};
     if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_, &saved); !r) {
         Warn(r.error);

@@ -18,7 +18,6 @@
 
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
-#include "platform/file_lock_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/workbook.h"
 #include "records/day_book.h"
@@ -171,7 +170,6 @@ TEST_F(SharedFolder, FourStationsTypingIntoOneDayWorkbookLoseNoValue) {
 TEST(DesigningStation, Child) {
     std::string products = Env("ZIV_NET_PRODUCTS");
     if (products.empty()) GTEST_SKIP() << "runs only as a station started by SharedFolder tests";
-    UseStationFileLocks();
     const int k = EnvInt("ZIV_NET_STATION", 0);
     std::string path = PointTablePath(products + "/" + kProduct);
     PointTable table;

@@ -1,10 +1,14 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "platform/file_lock_qt.h"
+
 // Every test program may open windows: they run offscreen, never on a real display.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // As in the program: saves of shared files take their lock.
+    ziv::UseStationFileLocks();
     return RUN_ALL_TESTS();
 }
