@@ -6,13 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "common/station_limits.h"
 #include "common/text_file.h"
 
 namespace ziv {
 
 constexpr int kPointEntries = 201;  // entries 0..200; points 1..100 are used
-constexpr int kFirstPoint = 1;
-constexpr int kLastPoint = 100;
 constexpr int kMachineSlots = 101;  // slots 0..100
 constexpr int kPointTableLines = kPointEntries * 3;
 

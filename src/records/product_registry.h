@@ -5,13 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "common/station_limits.h"
 #include "common/text_file.h"
 
 namespace ziv {
-
-constexpr int kMaxMachineNumber = 47;
-constexpr int kMachineCount = kMaxMachineNumber + 1;
-constexpr int kGridMaxNumber = 100;
 
 using ProductPathList = std::array<std::string, kMachineCount>;
 

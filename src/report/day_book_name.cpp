@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "common/station_limits.h"
+
 namespace ziv::report {
 
 namespace {
-
-constexpr int kLastMachine = 47;
 
 // Decimal digits without sign or leading zero ("0" itself allowed), at most
 // maxDigits of them.

@@ -41,7 +41,7 @@ void MeasurementWindow::LoadDayBook(int m) {
         Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");
     } else {
         std::vector<int> rows;
-        for (int r = 1; r <= GridMaxNumber; ++r) rows.push_back(r);
+        for (int r = 1; r <= kLastPoint; ++r) rows.push_back(r);
         ShowBookRows(grids_[m], dayBooks_, m, rows);
     }
     ReadMaster(m);
@@ -57,7 +57,7 @@ void MeasurementWindow::ReadMaster(int m) {
         return;
     }
     FlexGrid* grid = grids_[m];
-    for (int r = 1; r <= GridMaxNumber; ++r) {
+    for (int r = 1; r <= kLastPoint; ++r) {
         MasterRow row = ReadMasterRow(*master, r);
         grid->SetTextMatrix(r, 3, Q(row.Nominal));
         grid->SetTextMatrix(r, 4, Q(row.Upper));
@@ -73,7 +73,7 @@ bool MeasurementWindow::SaveDayBook() {
     FlexGrid* grid = grids_[m];
     auto cell = [grid](int r, int c) { return grid->TextMatrix(r, c).toStdString(); };
     auto result = dayBooks_.Save(
-        m, path, grid->Row(), currentInputName_, GridMaxNumber,
+        m, path, grid->Row(), currentInputName_, kLastPoint,
         [&](int r, const std::string& inputName) { return MeasuredRow{inputName, cell(r, 1), cell(r, 2), cell(r, 7)}; },
         [&](int r) { return MasterRow{cell(r, 3), cell(r, 4), cell(r, 5), cell(r, 6)}; });
     // Rows another station measured meanwhile are shown as the workbook now holds them.

@@ -30,7 +30,7 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
 }
 
 void MeasurementWindow::ShowMachine(int n) {
-    if (n < 0 || n > MaxMachineNumber) return;
+    if (n < 0 || n > kLastMachine) return;
     gridFrames_[MachineNumber]->hide();
     gridFrames_[n]->show();
     activateWindow();

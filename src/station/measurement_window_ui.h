@@ -53,8 +53,6 @@ public:
 
     // Public variables.
     int MachineNumber = 0;
-    static constexpr int GridMaxNumber = kGridMaxNumber;
-    static constexpr int MaxMachineNumber = kMaxMachineNumber;
     int AppEnd = 0;
     std::string EPath;
 

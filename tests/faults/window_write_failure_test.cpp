@@ -136,7 +136,7 @@ protected:
         auto book = Workbook::Open(Book(form->MachineNumber));
         ASSERT_TRUE(book) << context;
         FlexGrid* grid = form->Grid(form->MachineNumber);
-        for (int r = 1; r <= MeasurementWindow::GridMaxNumber; ++r) {
+        for (int r = 1; r <= kLastPoint; ++r) {
             MeasuredRow row = ReadDayBookRow(*book, r);
             EXPECT_EQ(row.Value, grid->TextMatrix(r, 1).toStdString()) << context << ", row " << r;
             EXPECT_EQ(row.Judgement, grid->TextMatrix(r, 2).toStdString()) << context << ", row " << r;
@@ -420,7 +420,7 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
     EXPECT_TRUE(messages.empty());
     auto stored = LoadDirectoryFile(path);
     ASSERT_TRUE(stored);
-    for (int m = 0; m <= MeasurementWindow::MaxMachineNumber; ++m) EXPECT_EQ((*stored)[m], form->ProductPath(m)) << m;
+    for (int m = 0; m <= kLastMachine; ++m) EXPECT_EQ((*stored)[m], form->ProductPath(m)) << m;
     EXPECT_EQ((*stored)[0], a);
     EXPECT_EQ((*stored)[1], "");
     EXPECT_EQ((*stored)[3], b);

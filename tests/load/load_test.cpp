@@ -32,8 +32,8 @@ using namespace ziv;
 
 namespace {
 
-constexpr int kMachines = MeasurementWindow::MaxMachineNumber + 1;
-constexpr int kRows = MeasurementWindow::GridMaxNumber;
+constexpr int kMachines = kMachineCount;
+constexpr int kRows = kLastPoint;
 // Rows already measured earlier in the day, with a correction: the first
 // values fill the rest, then the input position wraps to the first point.
 // From then on every cell the shift touches exists already, and memory has
