@@ -54,6 +54,7 @@ QImage LargeDrawing() {
 struct Fixture {
     std::string root;
     BenchHost host;
+    std::int64_t moveClock = 0;
     std::unique_ptr<DrawingEditor> editor;
 
     Fixture() {
@@ -74,7 +75,7 @@ struct Fixture {
         editor = std::make_unique<DrawingEditor>(&host, root);
         host.editor = editor.get();
         editor->Load();
-        editor->moveTimer->stop();
+        editor->SetMoveClock([this] { return moveClock; });  // every move is due
         if (!editor->LoadDrawing(0, drawing)) std::abort();
         editor->LoadPosDat(PointTableFilePath(host.folder));
         editor->currentPointChanged();
@@ -103,7 +104,7 @@ void BM_OverviewMouseRepaint(benchmark::State& state) {
     double x = 0;
     for (auto _ : state) {
         x = x > 11000 ? 100 : x + 450;
-        editor.onMoveTick();
+        Shared().moveClock += MoveThrottle::kIntervalMs;
         editor.overviewMouseMove(1, 0, x, 4000);
         editor.overview->render(&overview);
         editor.detail->render(&detail);
@@ -133,7 +134,7 @@ void BM_DetailPanRepaint(benchmark::State& state) {
     double x = 0;
     for (auto _ : state) {
         x += 150;
-        editor.onMoveTick();
+        Shared().moveClock += MoveThrottle::kIntervalMs;
         editor.detailMouseMove(1, 0, std::fmod(x, 6000.0), 0);
         editor.detail->render(&detail);
         benchmark::DoNotOptimize(detail.constBits());

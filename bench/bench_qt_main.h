@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "drawing/drawing_export_qt.h"
 #include "platform/file_lock_qt.h"
 
 namespace ziv {
@@ -14,6 +15,7 @@ inline void RunBenchmarksWithApplication(int argc, char** argv, const std::funct
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     UseStationFileLocks();
+    AllowLargeDrawings();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

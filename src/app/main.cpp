@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/window_flow_ui.h"
+#include "drawing/drawing_export_qt.h"
 #include "platform/file_lock_qt.h"
 #include "platform/ui_font_qt.h"
 
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
     app.setApplicationName("ZIV");
     app.setFont(ziv::UiFont());
     ziv::UseStationFileLocks();
+    ziv::AllowLargeDrawings();
     ziv::WindowFlow flow;
     QObject::connect(&flow, &ziv::WindowFlow::Finished, &app, &QApplication::quit, Qt::QueuedConnection);
     if (!flow.Start()) return 1;

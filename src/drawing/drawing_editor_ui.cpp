@@ -65,7 +65,6 @@ DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, QWid
       zoomButton(Button("拡大", this)),
       resetButton(Button("Reset", this)),
       instrumentList(new QComboBox(this)),
-      moveTimer(new QTimer(this)),
       host_(host),
       savePath_(savePath) {
     BuildControls();
@@ -122,7 +121,6 @@ void DrawingEditor::BuildControls() {
     connect(cancelButton, &QPushButton::clicked, this, [this] { cancelDesignation(); });
     connect(zoomButton, &QPushButton::clicked, this, [this] { toggleZoom(); });
     connect(resetButton, &QPushButton::clicked, this, [this] { resetDesignation(); });
-    connect(moveTimer, &QTimer::timeout, this, [this] { onMoveTick(); });
     connect(overview, &PictureBox::MouseDown, this, &DrawingEditor::overviewMouseDown);
     connect(overview, &PictureBox::MouseMove, this, &DrawingEditor::overviewMouseMove);
     connect(overview, &PictureBox::MouseUp, this, &DrawingEditor::overviewMouseUp);
@@ -146,8 +144,6 @@ bool DrawingEditor::Load() {
     for (const std::string& text : instrumentTexts_) instrumentList->addItem(Utf8(text));
     instrumentList->setCurrentIndex(0);
     if (auto placement = LoadWindowPlacement(EditorPlacementPath(savePath_))) ApplyPlacement(this, *placement);
-    moveTimer->setInterval(60);
-    moveTimer->start();
     ViewWidth = 200;
     ViewHeight = 600;
     Zoomed = 0;
@@ -170,7 +166,7 @@ int DrawingEditor::CurrentPoint() const {
 }
 
 bool DrawingEditor::HasDrawing(int machine) const {
-    return machine >= 0 && machine < kDrawingSlots && !drawings_[machine].isNull();
+    return machine >= 0 && machine < kMachineCount && !drawings_[machine].isNull();
 }
 
 bool DrawingEditor::MachineHasDrawing() const { return HasDrawing(Machine()); }
@@ -199,11 +195,7 @@ DrawingSize DrawingEditor::CurrentDrawingSize() const {
 }
 
 bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
-    if (machine < 0 || machine >= kDrawingSlots) return false;
-    // Drawings scanned at A1/A0 size exceed Qt's default 128 MB decoding limit.
-    constexpr int kDrawingAllocationLimitMb = 2048;
-    if (QImageReader::allocationLimit() < kDrawingAllocationLimitMb)
-        QImageReader::setAllocationLimit(kDrawingAllocationLimitMb);
+    if (machine < 0 || machine >= kMachineCount) return false;
     QImageReader reader(Utf8(imagePath));
     reader.setAutoTransform(false);
     QImage image = reader.read();
@@ -239,7 +231,7 @@ void DrawingEditor::forgetDrawing() {
     if (!IsMachineSlot(m)) return;
     PointsLoaded_[m] = 0;
     PointTables_[m].Clear();
-    if (m < kDrawingSlots) drawings_[m] = QImage();
+    if (m < kMachineCount) drawings_[m] = QImage();
 }
 
 // ---- layout -----------------------------------------------------------------
@@ -424,9 +416,8 @@ void DrawingEditor::overviewMouseDown(int, int, double x, double y) {
 }
 
 void DrawingEditor::overviewMouseMove(int, int, double x, double y) {
-    if (!MachineHasDrawing() || !OverviewHeld || !MoveTick) return;
+    if (!MachineHasDrawing() || !OverviewHeld || !moveThrottle_.Take()) return;
     OverviewPointer(x, y);
-    MoveTick = 0;
 }
 
 void DrawingEditor::overviewMouseUp(int, int, double x, double y) {
@@ -447,7 +438,7 @@ void DrawingEditor::detailMouseDown(int, int, double x, double y) {
 }
 
 void DrawingEditor::detailMouseMove(int, int, double x, double y) {
-    if (!MachineHasDrawing() || DesignMode || !Dragging || !MoveTick) return;
+    if (!MachineHasDrawing() || DesignMode || !Dragging || !moveThrottle_.Take()) return;
     PanState pan = PanDetail({{ViewX, ViewY}, DragLastX, DragLastY}, x, y, {ViewWidth, ViewHeight},
                              CurrentDrawingSize());
     ViewX = pan.Origin.ViewX;
@@ -455,7 +446,6 @@ void DrawingEditor::detailMouseMove(int, int, double x, double y) {
     DragLastX = pan.DragLastX;
     DragLastY = pan.DragLastY;
     DrawDetail();
-    MoveTick = 0;
 }
 
 void DrawingEditor::detailMouseUp(int, int, double, double) {
@@ -463,8 +453,6 @@ void DrawingEditor::detailMouseUp(int, int, double, double) {
     Dragging = 0;
     host_->FocusGrid();
 }
-
-void DrawingEditor::onMoveTick() { MoveTick = 1; }
 
 // ---- designation of a point -------------------------------------------------
 

@@ -3,6 +3,7 @@
 // shows the product drawing of the machine shown, marks the current point,
 // lets the user designate where each point lies and which instrument measures
 // it, and exports the marked drawing.
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
 #include <array>
@@ -23,8 +24,6 @@ namespace ziv {
 
 class OverviewBox;
 class DetailBox;
-
-constexpr int kDrawingSlots = 100;  // one drawing per machine slot
 
 class DrawingEditor : public QWidget {
     Q_OBJECT
@@ -49,13 +48,14 @@ public:
     // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
     // made normal, Top/Left in twips as read afterwards.
     WindowPlacement TakePlacementForShutdown();
+    // Drags are paced by this clock (monotonic milliseconds); tests step it by hand.
+    void SetMoveClock(std::function<std::int64_t()> clock) { moveThrottle_ = MoveThrottle(std::move(clock)); }
 
     // Handlers, named after their controls.
     void startDesignation();  // 測定箇所指定
     void confirmDesignation();  // OK
     void cancelDesignation();  // Cancel
     void resetDesignation();  // Reset
-    void onMoveTick();
     void keyReleased(int key);
     void overviewMouseDown(int button, int shift, double x, double y);
     void overviewMouseMove(int button, int shift, double x, double y);
@@ -90,7 +90,6 @@ public:
     QPushButton* const zoomButton;
     QPushButton* const resetButton;
     QComboBox* const instrumentList;
-    QTimer* const moveTimer;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -128,8 +127,14 @@ private:
     // Data.dat files that existed but could not be read this run: the tables
     // in memory do not hold their points, so "OK" never writes them over.
     std::set<std::string> unreadablePointFiles_;
-    std::array<QImage, kDrawingSlots> drawings_;
+    std::array<QImage, kMachineCount> drawings_;  // one drawing per machine
     std::array<std::string, kInstrumentListSize> instrumentTexts_;
+    QElapsedTimer moveClock_ = [] {
+        QElapsedTimer clock;
+        clock.start();
+        return clock;
+    }();
+    MoveThrottle moveThrottle_{[this] { return moveClock_.elapsed(); }};
 
     std::int32_t ViewX = 0;
     std::int32_t ViewY = 0;
@@ -141,7 +146,6 @@ private:
     std::int32_t PendingX = 0;
     std::int32_t PendingY = 0;
     std::int16_t OverviewHeld = 0;
-    std::int16_t MoveTick = 0;
     std::int16_t LoadDone = 0;
     std::int16_t Dragging = 0;
     std::int32_t DragLastX = 0;

@@ -1,6 +1,7 @@
 #include "drawing/drawing_export_qt.h"
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 #include <algorithm>
@@ -10,6 +11,11 @@
 #include "drawing/view_geometry.h"
 
 namespace ziv {
+
+void AllowLargeDrawings() {
+    constexpr int kDrawingAllocationLimitMb = 2048;
+    QImageReader::setAllocationLimit(kDrawingAllocationLimitMb);
+}
 
 int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality) {
     if (pict.isNull()) return kJpegEmptyPicture;

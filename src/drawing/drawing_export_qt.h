@@ -9,6 +9,10 @@
 
 namespace ziv {
 
+// Drawings scanned at A1/A0 size exceed Qt's default 128 MB decoding limit;
+// every program that shows or prints drawings raises it once as it starts.
+void AllowLargeDrawings();
+
 // Results of SavePictureJpeg.
 constexpr int kJpegWritten = 0;
 constexpr int kJpegEmptyPicture = 13;

@@ -94,4 +94,13 @@ std::string InstrumentText(const std::array<std::string, kInstrumentListSize>& l
     return list[index];
 }
 
+MoveThrottle::MoveThrottle(std::function<std::int64_t()> clock) : clock_(std::move(clock)), last_(clock_()) {}
+
+bool MoveThrottle::Take() {
+    std::int64_t now = clock_();
+    if (now - last_ < kIntervalMs) return false;
+    last_ = now;
+    return true;
+}
+
 }  // namespace ziv

@@ -5,6 +5,7 @@
 // All lengths are twips (15 to a pixel).
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "links/instrument_link.h"
@@ -76,5 +77,20 @@ std::string InstrumentText(const std::array<std::string, kInstrumentListSize>& l
 
 // Whole twips, halves to even; non-finite values give 0.
 std::int32_t WholeTwips(double value);
+
+// A drag repaints at most once an interval, so a large drawing keeps up with
+// the mouse: moves that come sooner are dropped. The clock gives monotonic
+// milliseconds.
+class MoveThrottle {
+public:
+    static constexpr std::int64_t kIntervalMs = 60;
+    explicit MoveThrottle(std::function<std::int64_t()> clock);
+    // True, and the interval starts anew, when the last move taken is an interval old.
+    bool Take();
+
+private:
+    std::function<std::int64_t()> clock_;
+    std::int64_t last_;
+};
 
 }  // namespace ziv

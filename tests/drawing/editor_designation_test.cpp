@@ -63,7 +63,7 @@ TEST_F(EditorTest, ClickInDesignationModeMovesThePendingPosition) {
     // Mouse on the detail view is ignored while designating.
     ViewOrigin view = editor.View();
     editor.detailMouseDown(1, 0, 0, 0);
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     editor.detailMouseMove(1, 0, 3000, 3000);
     EXPECT_EQ(editor.View(), view);
     EXPECT_FALSE(host.measurementEnabled);

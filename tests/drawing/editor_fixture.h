@@ -80,6 +80,7 @@ protected:
     FakeHost host;
     std::vector<ShownMessage> messages;
     std::unique_ptr<DrawingEditor> form;
+    std::int64_t moveClock = 0;  // milliseconds of the editor's drag pacing
 
     void SetUp() override {
         SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
@@ -103,7 +104,7 @@ protected:
             form = std::make_unique<DrawingEditor>(&host, root.path());
             host.editor = form.get();
             EXPECT_TRUE(form->Load());
-            form->moveTimer->stop();  // ticks are driven by hand
+            form->SetMoveClock([this] { return moveClock; });  // drags are paced by hand
         }
         return *form;
     }

@@ -117,7 +117,7 @@ TEST_F(EditorTest, OverviewDragRepaintsOncePerTick) {
     ViewOrigin first = editor.View();
     editor.overviewMouseMove(1, 0, 3000, 750);
     EXPECT_EQ(editor.View(), first);
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     editor.overviewMouseMove(1, 0, 3000, 750);
     ViewOrigin second = editor.View();
     EXPECT_EQ(second.ViewX, first.ViewX + 2250);
@@ -125,7 +125,7 @@ TEST_F(EditorTest, OverviewDragRepaintsOncePerTick) {
     EXPECT_EQ(editor.View(), second);
     editor.overviewMouseUp(1, 0, 4500, 750);
     // Moves after the button is up do nothing, tick or not.
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     ViewOrigin released = editor.View();
     editor.overviewMouseMove(0, 0, 100, 100);
     EXPECT_EQ(editor.View(), released);
@@ -139,24 +139,24 @@ TEST_F(EditorTest, DetailViewPansWithTheMouseOncePerTick) {
     editor.detailMouseDown(1, 0, 1500, 4500);
     editor.detailMouseMove(1, 0, 1800, 4500);
     EXPECT_EQ(editor.View(), start);
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     editor.detailMouseMove(1, 0, 1800, 4200);
     EXPECT_EQ(editor.View(), (ViewOrigin{start.ViewX - 300, start.ViewY + 300}));
     // Far to the left the drawing's left edge stops at the view's right edge.
     for (int i = 0; i < 50; ++i) {
-        editor.onMoveTick();
+        moveClock += MoveThrottle::kIntervalMs;
         editor.detailMouseMove(1, 0, 1800 + 3000.0 * (i + 1), 4200);
     }
     EXPECT_EQ(editor.View().ViewX, -3000);
     for (int i = 0; i < 80; ++i) {
-        editor.onMoveTick();
+        moveClock += MoveThrottle::kIntervalMs;
         editor.detailMouseMove(1, 0, -3000.0 * (i + 1), 4200);
     }
     EXPECT_EQ(editor.View().ViewX, 3000 + 18000 - 1);
     int focus = host.focusCount;
     editor.detailMouseUp(1, 0, 0, 0);
     EXPECT_EQ(host.focusCount, focus + 1);
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     ViewOrigin released = editor.View();
     editor.detailMouseMove(1, 0, 9999, 9999);
     EXPECT_EQ(editor.View(), released);
@@ -167,7 +167,7 @@ TEST_F(EditorTest, MouseOnTheViewsNeedsADrawing) {
     editor.currentPointChanged();
     editor.overviewMouseDown(1, 0, 1500, 750);
     editor.detailMouseDown(1, 0, 1500, 750);
-    editor.onMoveTick();
+    moveClock += MoveThrottle::kIntervalMs;
     editor.detailMouseMove(1, 0, 0, 0);
     EXPECT_EQ(editor.View(), (ViewOrigin{0, 0}));
     EXPECT_TRUE(editor.overview->Circles().empty());

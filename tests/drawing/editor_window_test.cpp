@@ -29,7 +29,6 @@ TEST_F(EditorTest, LoadListsTheInstrumentsWithTheKeysNames) {
     EXPECT_EQ(editor.instrumentList->itemText(10), QStringLiteral("F10 マイクロ"));
     EXPECT_EQ(editor.instrumentList->itemText(26), QStringLiteral("その他"));
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
-    EXPECT_EQ(editor.moveTimer->interval(), 60);
     EXPECT_TRUE(messages.empty());
 }
 

@@ -116,3 +116,22 @@ TEST(InstrumentList, KeysThenFixedKinds) {
     EXPECT_EQ(InstrumentText(list, 27), "");
     EXPECT_EQ(InstrumentText(list, -1), "");
 }
+
+TEST(MoveThrottle, TakesOneMovePerIntervalFromTheLastMoveTaken) {
+    std::int64_t now = 1000;
+    MoveThrottle throttle([&] { return now; });
+    EXPECT_FALSE(throttle.Take());  // the interval starts with the throttle
+    now += MoveThrottle::kIntervalMs - 1;
+    EXPECT_FALSE(throttle.Take());
+    now += 1;
+    EXPECT_TRUE(throttle.Take());
+    EXPECT_FALSE(throttle.Take());  // a second move in the same instant is dropped
+    // Dropped moves do not push the next one back; a long pause lets one through at once.
+    now += 30;
+    EXPECT_FALSE(throttle.Take());
+    now += 30;
+    EXPECT_TRUE(throttle.Take());
+    now += 10 * MoveThrottle::kIntervalMs;
+    EXPECT_TRUE(throttle.Take());
+    EXPECT_FALSE(throttle.Take());
+}

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "drawing/drawing_export_qt.h"
 #include "platform/file_lock_qt.h"
 
 // Every test program may open windows: they run offscreen, never on a real display.
@@ -8,7 +9,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    // As in the program: saves of shared files take their lock.
+    // As in the program: saves of shared files take their lock, large drawings load.
     ziv::UseStationFileLocks();
+    ziv::AllowLargeDrawings();
     return RUN_ALL_TESTS();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "command_line.h"
+#include "drawing/drawing_export_qt.h"
 #include "report/day_book_name.h"
 #include "report_window.h"
 
@@ -17,6 +18,7 @@ namespace {
 int Screenshot(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    ziv::AllowLargeDrawings();
     auto from = ziv::report::ParseDate(argv[3]);
     auto to = ziv::report::ParseDate(argv[4]);
     if (!from || !to) return 1;
@@ -40,12 +42,14 @@ int main(int argc, char** argv) {
         // The PDF writer needs fonts but no screen: scripts run without one.
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
+        ziv::AllowLargeDrawings();
         std::vector<std::string> args;
         for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
         return ziv::report::RunCommandLine(args);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("ziv-report"));
+    ziv::AllowLargeDrawings();
     ziv::report::ReportWindow window;
     window.show();
     return app.exec();
