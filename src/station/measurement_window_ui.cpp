@@ -218,7 +218,7 @@ QGroupBox* MeasurementWindow::BuildGrids() {
 }
 
 void MeasurementWindow::SetUpGrid(FlexGrid* grid) {
-    grid->SetRows(GridMaxNumber + 1);
+    grid->SetRows(kLastPoint + 1);
     grid->SetCols(8);
     for (int c = 0; c < 8; ++c) {
         grid->SetColWidth(c, kWidths[c]);
@@ -300,7 +300,7 @@ bool MeasurementWindow::startUp() {
 // Loads every machine's day workbook and master in turn and puts each grid
 // on its first empty point; MachineNumber is left on the last machine.
 void MeasurementWindow::ReloadEveryMachine() {
-    for (int m = 0; m <= MaxMachineNumber; ++m) {
+    for (int m = 0; m <= kLastMachine; ++m) {
         LoadDayBook(m);
         grids_[m]->SetRow(1);
         grids_[m]->SetTopRow(1);
@@ -319,7 +319,7 @@ void MeasurementWindow::ReadOperatorProducts() {
     if (directoryUnreadable_) {
         Warn(directory.error);
     } else if (directory.status == ReadStatus::Read) {
-        for (int k = 0; k <= MaxMachineNumber; ++k) {
+        for (int k = 0; k <= kLastMachine; ++k) {
             productPaths_[k] = directory.paths[k];
             if (productPaths_[k].empty()) continue;
             productNames_[k] = GetProductName(productPaths_[k]);
@@ -341,7 +341,7 @@ void MeasurementWindow::SaveDirectory() {
     // Machines the operator registered on another station meanwhile: their
     // products are taken over here, with their day workbooks and drawings.
     int shown = MachineNumber;
-    for (int k = 0; k <= MaxMachineNumber; ++k) {
+    for (int k = 0; k <= kLastMachine; ++k) {
         if (saved[k] == productPaths_[k]) continue;
         productPaths_[k] = saved[k];
         productNames_[k] = saved[k].empty() ? std::string() : GetProductName(saved[k]);
@@ -381,8 +381,8 @@ void MeasurementWindow::AdvanceToEmptyPoint(int m) {
     if (!autoAdvanceBox->isChecked()) return;
     FlexGrid* grid = grids_[m];
     int empty = 1;
-    while (empty <= GridMaxNumber && !grid->TextMatrix(empty, 1).isEmpty()) ++empty;
-    if (empty <= GridMaxNumber) {
+    while (empty <= kLastPoint && !grid->TextMatrix(empty, 1).isEmpty()) ++empty;
+    if (empty <= kLastPoint) {
         grid->SetTopRow(grid->Row());
         grid->SetRow(empty);
     } else {
