@@ -226,8 +226,7 @@ void DrawingEditor::LoadPosDat(const std::string& path) {
     }
 }
 
-void DrawingEditor::forgetDrawing() {
-    int m = Machine();
+void DrawingEditor::forgetDrawing(int m) {
     if (!IsMachineSlot(m)) return;
     PointsLoaded_[m] = 0;
     PointTables_[m].Clear();

@@ -36,7 +36,8 @@ public:
     // (the caller then ends the program).
     bool Load();
     void LoadPosDat(const std::string& path);  // into slot MachineNumber
-    void forgetDrawing();
+    // Drops machine m's drawing and point table (its product was changed or unregistered).
+    void forgetDrawing(int machine);
     void currentPointChanged();
     void toggleZoom();  // zoom toggle
     bool IsZoomButtonEnabled() const;

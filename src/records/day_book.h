@@ -26,10 +26,12 @@ std::string MasterBookPath(const std::string& productPath);
 // Grid columns 3..6 of one point (nominal, upper, lower, target).
 struct MasterRow {
     std::string Nominal, Upper, Lower, Target;
+    bool operator==(const MasterRow&) const = default;
 };
 // Grid columns 1, 2, 7 of one point and the instrument's input name.
 struct MeasuredRow {
     std::string InputName, Value, Judgement, Correction;
+    bool operator==(const MeasuredRow&) const = default;
 };
 
 // A new day workbook holding the master data of every point (first sheet A..C,

@@ -1,4 +1,4 @@
-// The grids of the measurement window and their day workbooks and product master.
+// The machines' sheets, their grids, day workbooks and product master.
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
@@ -7,44 +7,46 @@
 namespace ziv {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-const char* const kHeaders[8] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
-
-// The measured cells of the given rows as the machine's workbook holds them.
-void ShowBookRows(FlexGrid* grid, const DayBooks& books, int machine, const std::vector<int>& rows) {
-    for (int r : rows) {
-        MeasuredRow row = books.Row(machine, r);
-        grid->SetTextMatrix(r, 1, Q(row.Value));
-        grid->SetTextMatrix(r, 2, Q(row.Judgement));
-        grid->SetTextMatrix(r, 7, Q(row.Correction));
-    }
-}
+const char* const kHeaders[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
 }  // namespace
 
-void MeasurementWindow::ResetGrid(int m) {
+void MeasurementWindow::ShowRow(int m, int r) {
+    for (int c = 1; c < MachineSheet::kColumns; ++c)
+        grids_[m]->SetTextMatrix(r, c, QString::fromStdString(sheets_[m].ColumnText(r, c)));
+}
+
+void MeasurementWindow::ShowSheet(int m) {
     FlexGrid* grid = grids_[m];
     grid->Clear();
-    for (int c = 0; c < 8; ++c) grid->SetTextMatrix(0, c, QString::fromUtf8(kHeaders[c]));
-    for (int r = 1; r < grid->Rows(); ++r) grid->SetTextMatrix(r, 0, QString::number(r));
+    for (int c = 0; c < MachineSheet::kColumns; ++c) grid->SetTextMatrix(0, c, QString::fromUtf8(kHeaders[c]));
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
+        grid->SetTextMatrix(r, 0, QString::number(r));
+        ShowRow(m, r);
+    }
+}
+
+void MeasurementWindow::ClearSheet(int m) {
+    sheets_[m].Clear();
+    ShowSheet(m);
 }
 
 void MeasurementWindow::LoadDayBook(int m) {
-    ResetGrid(m);
+    sheets_[m].Clear();
     dayBooks_.Close(m);
-    if (productPaths_[m].empty()) return;
-    std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
-    if (!IsFile(path)) {
-        AdvanceToEmptyPoint(m);
-        AdvanceToEmptyPoint(m);
-    } else if (auto error = dayBooks_.Open(m, path)) {
-        // Left closed: a later save opens it again rather than overwrite it.
-        Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");
-    } else {
-        std::vector<int> rows;
-        for (int r = 1; r <= kLastPoint; ++r) rows.push_back(r);
-        ShowBookRows(grids_[m], dayBooks_, m, rows);
+    if (!productPaths_[m].empty()) {
+        std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
+        if (!IsFile(path)) {
+            AdvanceToEmptyPoint(m);
+            AdvanceToEmptyPoint(m);
+        } else if (auto error = dayBooks_.Open(m, path)) {
+            // Left closed: a later save opens it again rather than overwrite it.
+            Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");
+        } else {
+            for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
+        }
+        ReadMaster(m);
     }
-    ReadMaster(m);
+    ShowSheet(m);
 }
 
 void MeasurementWindow::ReadMaster(int m) {
@@ -56,13 +58,9 @@ void MeasurementWindow::ReadMaster(int m) {
         Warn("製品マスタ \"" + path + "\" を読み込めません（" + error + "）。寸法・公差・狙い値は表示されません。");
         return;
     }
-    FlexGrid* grid = grids_[m];
-    for (int r = 1; r <= kLastPoint; ++r) {
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
         MasterRow row = ReadMasterRow(*master, r);
-        grid->SetTextMatrix(r, 3, Q(row.Nominal));
-        grid->SetTextMatrix(r, 4, Q(row.Upper));
-        grid->SetTextMatrix(r, 5, Q(row.Lower));
-        grid->SetTextMatrix(r, 6, Q(row.Target));
+        sheets_[m].SetMaster(r, row);
         if (!row.Nominal.empty()) ++loadedPointCount_;
     }
 }
@@ -70,14 +68,16 @@ void MeasurementWindow::ReadMaster(int m) {
 bool MeasurementWindow::SaveDayBook() {
     int m = MachineNumber;
     std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
-    FlexGrid* grid = grids_[m];
-    auto cell = [grid](int r, int c) { return grid->TextMatrix(r, c).toStdString(); };
+    MachineSheet& sheet = sheets_[m];
     auto result = dayBooks_.Save(
-        m, path, grid->Row(), currentInputName_, kLastPoint,
-        [&](int r, const std::string& inputName) { return MeasuredRow{inputName, cell(r, 1), cell(r, 2), cell(r, 7)}; },
-        [&](int r) { return MasterRow{cell(r, 3), cell(r, 4), cell(r, 5), cell(r, 6)}; });
-    // Rows another station measured meanwhile are shown as the workbook now holds them.
-    ShowBookRows(grid, dayBooks_, m, result.fromDisk);
+        m, path, CurrentGridRow(), currentInputName_, kLastPoint,
+        [&](int r, const std::string& inputName) { return sheet.Measured(r, inputName); },
+        [&](int r) { return sheet.Master(r); });
+    // Rows another station measured meanwhile are taken as the workbook now holds them.
+    for (int r : result.fromDisk) {
+        sheet.SetMeasured(r, dayBooks_.Row(m, r));
+        ShowRow(m, r);
+    }
     switch (result.outcome) {
         case DayBooks::Outcome::Saved:
             ++savedCount_;

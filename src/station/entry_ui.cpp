@@ -18,7 +18,6 @@
 namespace ziv {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 // QLineEdit::clear() keeps what was typed as undo steps, more of them with
 // every value of a shift; setText empties the box and drops them.
 void Empty(QLineEdit* box) { box->setText(QString()); }
@@ -50,9 +49,8 @@ void MeasurementWindow::characterTyped(const QString& character) {
 void MeasurementWindow::PassFailEntry(const std::string& text) {
     int r = CurrentGridRow();
     currentInputName_.clear();
-    SetCell(r, 1, Q(text));
-    SetCell(r, 2, Q(JudgementText(text == "NG" ? Judgement::Fail : Judgement::Pass)));
-    if (!Cell(r, 6).isEmpty()) SetCell(r, 7, QString());
+    ShownSheet().EnterPassFail(r, text == "OK");
+    ShowRow(MachineNumber, r);
     if (text == "NG") WriteRejection();
     SaveDayBook();
     AdvanceToEmptyPoint();
@@ -104,10 +102,8 @@ void MeasurementWindow::gridRowChanged(int m) {
     // Hidden grids change rows only while every machine is loaded in turn.
     if (m != MachineNumber) return;
     int row = grids_[m]->Row();
-    if (row > 0) inputPositionBox->setText(" " + QString::number(row));
-}
-
-void MeasurementWindow::inputPositionChanged() {
+    if (row <= 0) return;
+    inputPositionBox->setText(" " + QString::number(row));
     if (loaded_ || editor_) Editor()->currentPointChanged();
 }
 
@@ -128,7 +124,9 @@ void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 void MeasurementWindow::enterNumber() {
     if (!ProductRegistered()) return;
     currentInputName_.clear();
-    SetCell(CurrentGridRow(), 1, Q(MagnitudeText(numberEntryBox->text().toStdString())));
+    int r = CurrentGridRow();
+    ShownSheet().EnterValue(r, MagnitudeText(numberEntryBox->text().toStdString()));
+    ShowRow(MachineNumber, r);
     JudgeCurrentRow();
     CalcCorrection();
     SaveDayBook();
@@ -141,9 +139,8 @@ void MeasurementWindow::enterText() {
     if (!ProductRegistered()) return;
     int r = CurrentGridRow();
     currentInputName_.clear();
-    SetCell(r, 1, textEntryBox->text());
-    SetCell(r, 2, QString());
-    if (!Cell(r, 6).isEmpty()) SetCell(r, 7, QString());
+    ShownSheet().EnterText(r, textEntryBox->text().toStdString());
+    ShowRow(MachineNumber, r);
     SaveDayBook();
     AdvanceToEmptyPoint();
     if (clearTextBox->isChecked()) Empty(textEntryBox);
@@ -152,29 +149,29 @@ void MeasurementWindow::enterText() {
 
 void MeasurementWindow::JudgeCurrentRow() {
     int r = CurrentGridRow();
-    Judgement j = JudgeMeasuredValue(Cell(r, 3).toStdString(), Cell(r, 4).toStdString(), Cell(r, 5).toStdString(),
-                                     Cell(r, 1).toStdString());
-    SetCell(r, 2, Q(JudgementText(j)));
+    Judgement j = ShownSheet().JudgeRow(r);
+    ShowRow(MachineNumber, r);
     if (j == Judgement::Fail) WriteRejection();
 }
 
 void MeasurementWindow::CalcCorrection() {
     int r = CurrentGridRow();
-    if (auto c = CorrectionText(Cell(r, 6).toStdString(), Cell(r, 1).toStdString())) SetCell(r, 7, Q(*c));
+    ShownSheet().CorrectRow(r);
+    ShowRow(MachineNumber, r);
 }
 
 void MeasurementWindow::WriteRejection() {
-    int r = CurrentGridRow();
+    const SheetRow& row = ShownSheet().Row(CurrentGridRow());
     RejectionFacts facts{workDate_.Year,
                          workDate_.Month,
                          workDate_.Day,
                          op_.UserName,
                          MachineNumber,
                          productNames_[MachineNumber],
-                         Cell(r, 3).toStdString(),
-                         Cell(r, 4).toStdString(),
-                         Cell(r, 5).toStdString(),
-                         Cell(r, 1).toStdString()};
+                         row.Nominal,
+                         row.Upper,
+                         row.Lower,
+                         row.Value};
     // The judgement stands whatever happens here; the operator must know the record is missing.
     if (auto result = WriteRejectionFile(productFolder_, facts); !result) Warn(result.error);
 }

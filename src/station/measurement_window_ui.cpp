@@ -192,7 +192,6 @@ void MeasurementWindow::BuildControls() {
     connect(autoAdvanceBox, &QCheckBox::clicked, this, &MeasurementWindow::autoAdvanceClicked);
     connect(clearNumberBox, &QCheckBox::clicked, this, &MeasurementWindow::clearNumberClicked);
     connect(clearTextBox, &QCheckBox::clicked, this, &MeasurementWindow::clearTextClicked);
-    connect(inputPositionBox, &QLineEdit::textChanged, this, &MeasurementWindow::inputPositionChanged);
     connect(datePanel, &WorkDatePanel::dateChosen, this, &MeasurementWindow::dateClicked);
 }
 
@@ -297,8 +296,8 @@ bool MeasurementWindow::startUp() {
     return true;
 }
 
-// Loads every machine's day workbook and master in turn and puts each grid
-// on its first empty point; MachineNumber is left on the last machine.
+// Loads every machine's day workbook and master and puts each on its first
+// empty point.
 void MeasurementWindow::ReloadEveryMachine() {
     for (int m = 0; m <= kLastMachine; ++m) {
         LoadDayBook(m);
@@ -340,17 +339,13 @@ void MeasurementWindow::SaveDirectory() {
     }
     // Machines the operator registered on another station meanwhile: their
     // products are taken over here, with their day workbooks and drawings.
-    int shown = MachineNumber;
     for (int k = 0; k <= kLastMachine; ++k) {
         if (saved[k] == productPaths_[k]) continue;
         productPaths_[k] = saved[k];
         productNames_[k] = saved[k].empty() ? std::string() : GetProductName(saved[k]);
         LoadDayBook(k);
-        // The editor forgets the drawing of the machine it is told is shown.
-        MachineNumber = k;
-        Editor()->forgetDrawing();
+        Editor()->forgetDrawing(k);
     }
-    MachineNumber = shown;
 }
 
 void MeasurementWindow::CreateLogFolders() {
@@ -380,16 +375,15 @@ DrawingEditor* MeasurementWindow::Editor() {
 void MeasurementWindow::AdvanceToEmptyPoint(int m) {
     if (!autoAdvanceBox->isChecked()) return;
     FlexGrid* grid = grids_[m];
-    int empty = 1;
-    while (empty <= kLastPoint && !grid->TextMatrix(empty, 1).isEmpty()) ++empty;
-    if (empty <= kLastPoint) {
+    int empty = sheets_[m].FirstEmptyPoint();
+    if (empty != 0) {
         grid->SetTopRow(grid->Row());
         grid->SetRow(empty);
     } else {
         grid->SetRow(1);
         grid->SetTopRow(grid->Row());
     }
-    // The box, and through it the editor, follow the machine shown only.
+    // The box follows the machine shown only.
     if (m == MachineNumber) inputPositionBox->setText(" " + QString::number(grid->Row()));
 }
 
@@ -440,10 +434,6 @@ void MeasurementWindow::FocusGrid() {
 void MeasurementWindow::SetExportPath() {
     if (editor_) editor_->DrawSavePath = JoinPath(productPaths_[MachineNumber], "Data.jpg");
 }
-
-QString MeasurementWindow::Cell(int row, int col) const { return grids_[MachineNumber]->TextMatrix(row, col); }
-
-void MeasurementWindow::SetCell(int row, int col, const QString& text) { grids_[MachineNumber]->SetTextMatrix(row, col, text); }
 
 int MeasurementWindow::CurrentGridRow() const { return grids_[MachineNumber]->Row(); }
 

@@ -15,6 +15,7 @@
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "station/machine_sheet.h"
 
 class QCalendarWidget;
 class QCheckBox;
@@ -77,6 +78,7 @@ public:
 
     // State that tests and the other windows look at.
     FlexGrid* Grid(int m) const { return grids_[m]; }
+    const MachineSheet& Sheet(int m) const { return sheets_[m]; }
     const std::string& ProductPath(int m) const { return productPaths_[m]; }
     const std::string& ProductName(int m) const { return productNames_[m]; }
     int SavedCount() const { return savedCount_; }
@@ -106,7 +108,6 @@ public slots:
     void autoAdvanceClicked();
     void clearNumberClicked();
     void clearTextClicked();
-    void inputPositionChanged();
     void gridRowChanged(int m);
     void dateClicked(int year, int month, int day);
     void onPortData();
@@ -150,14 +151,17 @@ private:
     void LoadDrawingFor(int m);
     void PassFailEntry(const std::string& text);
     void EndMeasuringMode();
-    void ResetGrid(int m);
+    // Machine m's sheet emptied, and its grid with it.
+    void ClearSheet(int m);
+    // The grid of machine m shows point r (every point) of its sheet.
+    void ShowRow(int m, int r);
+    void ShowSheet(int m);
     void ReadMaster(int m);
     void SaveDirectory();
     void EndReading();
     void ClosePortIfOpen();
-    QString Cell(int row, int col) const;
-    void SetCell(int row, int col, const QString& text);
     int CurrentGridRow() const;
+    MachineSheet& ShownSheet() { return sheets_[MachineNumber]; }
     bool ProductRegistered() const { return !productPaths_[MachineNumber].empty(); }
     void Warn(const std::string& text);
 
@@ -186,6 +190,7 @@ private:
     // memory are not the operator's, so the file is never rewritten this run.
     bool directoryUnreadable_ = false;
 
+    std::array<MachineSheet, kMachineCount> sheets_{};
     std::array<FlexGrid*, kMachineCount> grids_{};
     std::array<QGroupBox*, kMachineCount> gridFrames_{};
     EditorLink editorLink_{*this};

@@ -50,7 +50,7 @@ void MeasurementWindow::registerProduct() {
     if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
         Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
     else
-        Editor()->forgetDrawing();
+        Editor()->forgetDrawing(m);
     EPath = productPaths_[m];
     Editor()->currentPointChanged();
     FocusGrid();
@@ -66,14 +66,14 @@ void MeasurementWindow::unregisterProduct() {
     productNames_[m].clear();
     productNameBox->clear();
     SaveDirectory();
-    ResetGrid(m);
+    ClearSheet(m);
     dayBooks_.Close(m);
     grids_[m]->SetRow(1);
     grids_[m]->SetTopRow(1);
     AdvanceToEmptyPoint();
     activateWindow();
     ApplyMode(WindowMode::Ready);
-    Editor()->forgetDrawing();
+    Editor()->forgetDrawing(m);
     Editor()->currentPointChanged();
 }
 

@@ -79,8 +79,9 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
     // No tick may end this reading while its value is being saved.
     readingTimer_->stop();
     currentInputName_ = links_[currentKey_ - 1].InputName;
-    grids_[MachineNumber]->SetTextMatrix(grids_[MachineNumber]->Row(), 1,
-                                         QString::fromStdString(MagnitudeText(valueText)));
+    int r = CurrentGridRow();
+    ShownSheet().EnterValue(r, MagnitudeText(valueText));
+    ShowRow(MachineNumber, r);
     JudgeCurrentRow();
     CalcCorrection();
     SaveDayBook();

@@ -163,7 +163,7 @@ TEST_F(EditorTest, DelCurForgetsTheDrawingAndThePoints) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     ASSERT_TRUE(editor.PointsLoaded(0));
-    editor.forgetDrawing();
+    editor.forgetDrawing(0);
     editor.currentPointChanged();
     EXPECT_FALSE(editor.HasDrawing(0));
     EXPECT_FALSE(editor.PointsLoaded(0));
