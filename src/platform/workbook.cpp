@@ -316,18 +316,39 @@ std::string ValidUtf8(std::string_view text) {
 }
 }  // namespace
 
+// ---- a sheet's texts ----------------------------------------------------------
+
+void Workbook::PutText(Sheet& sheet, Cell& cell, std::string_view text) {
+    if (text.empty()) return;
+    cell.textAt = sheet.texts.size();
+    cell.textSize = static_cast<std::uint32_t>(text.size());
+    sheet.texts.append(text);
+}
+
+template <typename VisitOthers>
+void Workbook::RepackTexts(Sheet& sheet, VisitOthers&& visitOthers) {
+    std::string texts;
+    texts.reserve(sheet.texts.size() - sheet.unusedText);
+    auto keep = [&](Cell& cell) {
+        size_t at = texts.size();
+        texts.append(sheet.texts, cell.textAt, cell.textSize);
+        cell.textAt = at;
+    };
+    for (Cell& cell : sheet.cells) keep(cell);
+    visitOthers(keep);
+    sheet.texts = std::move(texts);
+    sheet.unusedText = 0;
+}
+
 // ---- WorkbookReader ---------------------------------------------------------
 
 WorkbookReader::WorkbookReader(int maxRows, int maxColumns) : maxRows_(maxRows), maxColumns_(maxColumns) {}
 
 std::optional<int> WorkbookReader::AddSheet(std::string name) {
     if (book_.sheets_.size() >= static_cast<size_t>(kMaxSheets)) return std::nullopt;
-    book_.sheets_.push_back({std::move(name), {}});
+    book_.sheets_.push_back(Workbook::Sheet{std::move(name), {}, {}, 0});
+    late_.emplace_back();
     return static_cast<int>(book_.sheets_.size()) - 1;
-}
-
-bool WorkbookReader::InGrid(long row, long column) const {
-    return row >= 1 && row <= maxRows_ && column >= 1 && column <= maxColumns_;
 }
 
 bool WorkbookReader::ChargeEntry(size_t bytes) {
@@ -338,22 +359,50 @@ bool WorkbookReader::ChargeEntry(size_t bytes) {
     return true;
 }
 
-bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell cell) {
+Workbook::Cell* WorkbookReader::Existing(size_t sheet, int row, int column) {
+    auto& cells = book_.sheets_[sheet].cells;
+    if (cells.empty() || Workbook::Before(cells.back(), row, column)) return nullptr;
+    auto at = std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, column),
+                               [](const Workbook::Cell& c, const auto& p) { return Workbook::Before(c, p.first, p.second); });
+    if (at != cells.end() && at->row == row && at->column == column) return &*at;
+    auto& late = late_[sheet];
+    auto found = late.find({row, column});
+    return found == late.end() ? nullptr : &found->second;
+}
+
+bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell cell, std::string_view text) {
     if (sheet < 0 || static_cast<size_t>(sheet) >= book_.sheets_.size()) return true;
     if (!InGrid(row, column)) return true;
-    auto& cells = book_.sheets_[static_cast<size_t>(sheet)].cells;
-    auto key = std::make_pair(static_cast<int>(row), static_cast<int>(column));
-    auto found = cells.find(key);
-    if (found != cells.end()) {
-        bytes_ -= found->second.text.size() + kCellCost;
+    const size_t index = static_cast<size_t>(sheet);
+    cell.row = static_cast<int>(row);
+    cell.column = static_cast<int>(column);
+    Workbook::Cell* existing = Existing(index, cell.row, cell.column);
+    if (existing) {
+        bytes_ -= existing->textSize + kCellCost;
         --entries_;
     }
-    if (entries_ >= kMaxEntries || cell.text.size() > kMaxStoredBytes ||
-        bytes_ + cell.text.size() + kCellCost > kMaxStoredBytes)
+    if (entries_ >= kMaxEntries || text.size() > kMaxStoredBytes || bytes_ + text.size() + kCellCost > kMaxStoredBytes)
         return false;
     ++entries_;
-    bytes_ += cell.text.size() + kCellCost;
-    cells[key] = std::move(cell);
+    bytes_ += text.size() + kCellCost;
+    Workbook::Sheet& target = book_.sheets_[index];
+    Workbook::PutText(target, cell, text);
+    auto& cells = target.cells;
+    if (existing) {
+        Workbook::DropText(target, *existing);
+        *existing = cell;
+        // A damaged file may write one place again and again.
+        if (Workbook::WorthRepacking(target))
+            Workbook::RepackTexts(target, [&](auto&& f) {
+                for (auto& entry : late_[index]) f(entry.second);
+            });
+    } else if (cells.empty() || Workbook::Before(cells.back(), cell.row, cell.column)) {
+        // A day workbook's sheet holds a few hundred cells.
+        if (cells.empty()) cells.reserve(256);
+        cells.push_back(cell);
+    } else {
+        late_[index].emplace(std::make_pair(cell.row, cell.column), cell);
+    }
     return true;
 }
 
@@ -361,33 +410,40 @@ bool WorkbookReader::AddNumber(int sheet, long row, long column, double value) {
     Workbook::Cell cell;
     cell.kind = Workbook::Cell::Kind::Number;
     cell.number = value;
-    return Add(sheet, row, column, std::move(cell));
+    return Add(sheet, row, column, cell);
 }
 
-bool WorkbookReader::AddText(int sheet, long row, long column, std::string text) {
+bool WorkbookReader::AddText(int sheet, long row, long column, std::string_view text) {
     if (text.empty()) return true;
     Workbook::Cell cell;
     cell.kind = Workbook::Cell::Kind::Text;
-    cell.text = std::move(text);
-    return Add(sheet, row, column, std::move(cell));
+    return Add(sheet, row, column, cell, text);
 }
 
 bool WorkbookReader::AddBoolean(int sheet, long row, long column, bool value) {
     Workbook::Cell cell;
     cell.kind = Workbook::Cell::Kind::Boolean;
     cell.boolean = value;
-    return Add(sheet, row, column, std::move(cell));
+    return Add(sheet, row, column, cell);
 }
 
-bool WorkbookReader::AddError(int sheet, long row, long column, std::string text) {
+bool WorkbookReader::AddError(int sheet, long row, long column, std::string_view text) {
     if (text.empty()) return true;
     Workbook::Cell cell;
     cell.kind = Workbook::Cell::Kind::Error;
-    cell.text = std::move(text);
-    return Add(sheet, row, column, std::move(cell));
+    return Add(sheet, row, column, cell, text);
 }
 
 Workbook WorkbookReader::Finish() {
+    for (size_t s = 0; s < late_.size(); ++s) {
+        if (late_[s].empty()) continue;
+        auto& cells = book_.sheets_[s].cells;
+        size_t inOrder = cells.size();
+        for (const auto& [position, cell] : late_[s]) cells.push_back(cell);
+        std::inplace_merge(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(inOrder), cells.end(),
+                           [](const Workbook::Cell& a, const Workbook::Cell& b) { return Workbook::Before(a, b.row, b.column); });
+        late_[s].clear();
+    }
     // A workbook always has two sheets to write to, whatever the file held.
     book_.AddSheetsUpTo(2);
     return std::move(book_);
@@ -398,7 +454,7 @@ Workbook WorkbookReader::Finish() {
 Workbook Workbook::New(int sheets) {
     Workbook book;
     int count = std::clamp(sheets, 2, 255);
-    for (int i = 1; i <= count; ++i) book.sheets_.push_back({"Sheet" + std::to_string(i), {}});
+    for (int i = 1; i <= count; ++i) book.sheets_.push_back(Sheet{"Sheet" + std::to_string(i), {}, {}, 0});
     return book;
 }
 
@@ -445,25 +501,72 @@ std::string Workbook::SheetName(int sheet) const {
     return sheets_[static_cast<size_t>(sheet - 1)].name;
 }
 
-namespace {
-template <typename Cell>
-std::string TextOf(const Cell& cell) {
+const Workbook::Cell* Workbook::Find(const Sheet& sheet, int row, int column) {
+    auto at = std::lower_bound(sheet.cells.begin(), sheet.cells.end(), std::make_pair(row, column),
+                               [](const Cell& c, const auto& p) { return Before(c, p.first, p.second); });
+    return at != sheet.cells.end() && at->row == row && at->column == column ? &*at : nullptr;
+}
+
+Workbook::CellView Workbook::ViewOf(const Sheet& sheet, const Cell& cell) {
+    CellView view;
     switch (cell.kind) {
-    case Cell::Kind::Number: return GeneralDecimalText(cell.number);
-    case Cell::Kind::Boolean: return cell.boolean ? "TRUE" : "FALSE";
-    case Cell::Kind::Text:
-    case Cell::Kind::Error: return cell.text;
+    case Cell::Kind::Number: view.kind = CellView::Kind::Number; break;
+    case Cell::Kind::Text: view.kind = CellView::Kind::Text; break;
+    case Cell::Kind::Boolean: view.kind = CellView::Kind::Boolean; break;
+    case Cell::Kind::Error: view.kind = CellView::Kind::Error; break;
+    }
+    view.number = cell.number;
+    view.boolean = cell.boolean;
+    view.text = TextOf(sheet, cell);
+    return view;
+}
+
+Workbook::CellView Workbook::View(int sheet, int row, int column) const {
+    if (sheet < 1 || sheet > SheetCount()) return {};
+    const Sheet& in = sheets_[static_cast<size_t>(sheet - 1)];
+    const Cell* cell = Find(in, row, column);
+    return cell ? ViewOf(in, *cell) : CellView{};
+}
+
+std::string Workbook::CellView::Text() const {
+    switch (kind) {
+    case Kind::Empty: return {};
+    case Kind::Number: return GeneralDecimalText(number);
+    case Kind::Boolean: return boolean ? "TRUE" : "FALSE";
+    case Kind::Text:
+    case Kind::Error: return std::string(text);
     }
     return {};
 }
-}  // namespace
 
-std::string Workbook::CellText(int sheet, int row, int column) const {
-    if (sheet < 1 || sheet > SheetCount()) return {};
-    const auto& cells = sheets_[static_cast<size_t>(sheet - 1)].cells;
-    auto found = cells.find({row, column});
-    return found == cells.end() ? std::string() : TextOf(found->second);
+std::optional<double> Workbook::CellView::ExactNumber() const {
+    if (kind != Kind::Number) return std::nullopt;
+    if (number == 0) return 0.0;  // the text "0" reads as +0 whatever the sign
+    // Below the normal range a double's step is wider than the 15th digit.
+    if (!std::isnormal(number)) return std::nullopt;
+    // The text rounds to 15 significant digits; a normal double's step is
+    // finer than that rounding, so a value that some decimal of 15 digits or
+    // fewer reads back as is rounded to that very decimal.
+    // Measured values have few decimals: a whole number of at most 15 digits
+    // that, divided by 10^k, gives the value again is such a decimal (both
+    // the division and the reading round the same exact quotient).
+    static constexpr double kScale[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8};
+    for (double scale : kScale) {
+        double scaled = number * scale;
+        if (!(std::fabs(scaled) < 1e15)) break;
+        // Any whole number near it will do: the division decides.
+        double whole = static_cast<double>(static_cast<long long>(scaled + std::copysign(0.5, scaled)));
+        if (whole / scale == number) return number;
+    }
+    char digits[40];
+    auto end = std::to_chars(digits, digits + sizeof digits, number, std::chars_format::scientific).ptr;
+    int significant = 0;
+    for (const char* p = digits; p < end && *p != 'e'; ++p) significant += *p >= '0' && *p <= '9';
+    if (significant > 15) return std::nullopt;
+    return number;
 }
+
+std::string Workbook::CellText(int sheet, int row, int column) const { return View(sheet, row, column).Text(); }
 
 void Workbook::AddSheetsUpTo(int count) {
     for (int n = SheetCount() + 1; SheetCount() < std::min(count, 255); ++n) {
@@ -471,7 +574,7 @@ void Workbook::AddSheetsUpTo(int count) {
         std::string name = "Sheet" + std::to_string(n);
         bool taken = false;
         for (const auto& sheet : sheets_) taken = taken || sheet.name == name;
-        if (!taken) sheets_.push_back({name, {}});
+        if (!taken) sheets_.push_back(Sheet{name, {}, {}, 0});
     }
 }
 
@@ -479,29 +582,42 @@ bool Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
     if (sheet < 1 || sheet > SheetCount()) return false;
     // Only what an .xls sheet can hold is taken: anything else would be lost at the next save.
     if (row < 1 || row > kBiffRows || column < 1 || column > kBiffColumns) return false;
-    auto& cells = sheets_[static_cast<size_t>(sheet - 1)].cells;
+    Sheet& in = sheets_[static_cast<size_t>(sheet - 1)];
+    auto& cells = in.cells;
+    auto at = std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, column),
+                               [](const Cell& c, const auto& p) { return Before(c, p.first, p.second); });
+    bool present = at != cells.end() && at->row == row && at->column == column;
+    if (present) DropText(in, *at);
     if (text.empty()) {
-        cells.erase({row, column});
-        return true;
-    }
-    Cell cell;
-    if (auto value = DecimalValue(text)) {
-        cell.kind = Cell::Kind::Number;
-        cell.number = *value;
+        if (present) cells.erase(at);
     } else {
-        cell.kind = Cell::Kind::Text;
-        cell.text = LimitUtf16Units(ValidUtf8(text), kMaxStringUnits);
+        Cell cell;
+        cell.row = row;
+        cell.column = column;
+        if (auto value = DecimalValue(text)) {
+            cell.kind = Cell::Kind::Number;
+            cell.number = *value;
+        } else {
+            cell.kind = Cell::Kind::Text;
+            PutText(in, cell, LimitUtf16Units(ValidUtf8(text), kMaxStringUnits));
+        }
+        if (present)
+            *at = cell;
+        else
+            cells.insert(at, cell);
     }
-    cells[{row, column}] = std::move(cell);
+    // A station sets the cells of a book over and over through a working day.
+    if (WorthRepacking(in)) RepackTexts(in, [](auto&&) {});
     return true;
 }
 
 std::vector<std::pair<std::pair<int, int>, std::string>> Workbook::Cells(int sheet) const {
     std::vector<std::pair<std::pair<int, int>, std::string>> out;
     if (sheet < 1 || sheet > SheetCount()) return out;
-    for (const auto& [position, cell] : sheets_[static_cast<size_t>(sheet - 1)].cells) {
-        std::string text = TextOf(cell);
-        if (!text.empty()) out.emplace_back(position, std::move(text));
+    const Sheet& in = sheets_[static_cast<size_t>(sheet - 1)];
+    for (const Cell& cell : in.cells) {
+        std::string text = ViewOf(in, cell).Text();
+        if (!text.empty()) out.emplace_back(std::make_pair(cell.row, cell.column), std::move(text));
     }
     return out;
 }
@@ -514,9 +630,9 @@ std::string Workbook::ToBytes() const {
 
 WriteResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
     for (const auto& sheet : sheets_) {
-        if (!sheet.cells.empty() && (sheet.cells.rbegin()->first.first > kBiffRows ||
-                                     std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const auto& c) {
-                                         return c.first.second > kBiffColumns;
+        if (!sheet.cells.empty() && (sheet.cells.back().row > kBiffRows ||
+                                     std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const Cell& c) {
+                                         return c.column > kBiffColumns;
                                      })))
             return {false, "ブック \"" + path + "\" には .xls に収まらない位置のセルがあるため保存できません。"};
     }

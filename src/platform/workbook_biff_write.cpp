@@ -414,8 +414,8 @@ std::string WorkbookWriter::Biff8Stream(const Workbook& book) {
         Bof(w, 0x0010);
         SheetSettings(w);
         int firstRow = 0, lastRow = -1, firstColumn = 0, lastColumn = -1;
-        for (const auto& [position, cell] : sheet.cells) {
-            auto [row, column] = position;
+        for (const auto& cell : sheet.cells) {
+            const int row = cell.row, column = cell.column;
             if (row > kBiffRows || column > kBiffColumns) continue;
             if (lastRow < 0 || row < firstRow) firstRow = row;
             if (lastColumn < 0 || column < firstColumn) firstColumn = column;
@@ -428,12 +428,13 @@ std::string WorkbookWriter::Biff8Stream(const Workbook& book) {
         dims.U16(lastColumn < 0 ? 0 : static_cast<unsigned>(firstColumn - 1));
         dims.U16(lastColumn < 0 ? 0 : static_cast<unsigned>(lastColumn));
         dims.U16(0);
-        for (const auto& [position, cell] : sheet.cells) {
-            auto [row, column] = position;
+        for (const auto& cell : sheet.cells) {
+            const int row = cell.row, column = cell.column;
             if (row > kBiffRows || column > kBiffColumns) continue;
             using Kind = Workbook::Cell::Kind;
             bool known = false;
-            uint8_t code = cell.kind == Kind::Error ? ErrorCode(cell.text, known) : 0;
+            std::string_view text = Workbook::TextOf(sheet, cell);
+            uint8_t code = cell.kind == Kind::Error ? ErrorCode(text, known) : 0;
             if (cell.kind == Kind::Number) {
                 auto rk = RkFor(cell.number);
                 Bytes& b = w.Begin(rk ? 0x027E : 0x0203);
@@ -444,10 +445,10 @@ std::string WorkbookWriter::Biff8Stream(const Workbook& book) {
                 CellHeader(b, row, column);
                 b.U8(known ? code : cell.boolean ? 1 : 0);
                 b.U8(known ? 1 : 0);
-            } else if (!cell.text.empty()) {
+            } else if (!text.empty()) {
                 Bytes& b = w.Begin(0x00FD);
                 CellHeader(b, row, column);
-                b.U32(sst.Add(cell.text));
+                b.U32(sst.Add(std::string(text)));
             }
         }
         Window2(w, s == 0);

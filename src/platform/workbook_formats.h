@@ -3,6 +3,7 @@
 // Not part of the engine's interface; only the workbook_*.cpp files include it.
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,7 +28,7 @@ constexpr int kXlsxColumns = 16384;
 // strings cost what they really do; worksheets.
 constexpr size_t kMaxEntries = 1000000;
 constexpr size_t kMaxStoredBytes = 80u << 20;
-constexpr size_t kCellCost = 112;   // a node of a sheet's cell map
+constexpr size_t kCellCost = 112;   // a cell of a sheet, with its place
 constexpr size_t kEntryCost = 40;   // a string of a table, with its place in the table
 constexpr int kMaxSheets = 1024;
 // One string read from a file, before it is charged as a whole: far beyond
@@ -56,11 +57,13 @@ public:
     // empty text is skipped (true). The readers refuse positions outside the
     // grid as damage before they get here; should one come, it is skipped.
     bool AddNumber(int sheet, long row, long column, double value);
-    bool AddText(int sheet, long row, long column, std::string text);
+    bool AddText(int sheet, long row, long column, std::string_view text);
     bool AddBoolean(int sheet, long row, long column, bool value);
-    bool AddError(int sheet, long row, long column, std::string text);
+    bool AddError(int sheet, long row, long column, std::string_view text);
     // Whether a position lies in the sheet's grid (rows and columns from 1).
-    bool InGrid(long row, long column) const;
+    bool InGrid(long row, long column) const {
+        return row >= 1 && row <= maxRows_ && column >= 1 && column <= maxColumns_;
+    }
     // Charges one entry a reader keeps besides the cells (a shared string, a
     // relationship) with `bytes` of text; false when the budget is spent.
     bool ChargeEntry(size_t bytes);
@@ -68,9 +71,15 @@ public:
     Workbook Finish();
 
 private:
-    bool Add(int sheet, long row, long column, Workbook::Cell cell);
+    bool Add(int sheet, long row, long column, Workbook::Cell cell, std::string_view text = {});
+    // A cell already read at the same place, to be replaced; nothing when new.
+    Workbook::Cell* Existing(size_t sheet, int row, int column);
 
     Workbook book_;
+    // Cells that came before a place already read (files are written in row
+    // order, but nothing makes a damaged one so): kept apart and merged at
+    // Finish, so that neither order costs more than a search per cell.
+    std::vector<std::map<std::pair<int, int>, Workbook::Cell>> late_;
     int maxRows_;
     int maxColumns_;
     size_t cells_ = 0;

@@ -80,8 +80,8 @@ void CapabilityBuilder::Add(const DayBookData& book) {
             point.RowLimits = LimitsOf(row.Nominal, row.Upper, row.Lower);
             point.HasLimits = true;
         }
-        if (row.Value.empty()) continue;
-        if (auto value = MeasuredNumber(row.Value)) {
+        if (row.Value.empty() && !row.Measured) continue;
+        if (auto value = row.Measured ? row.Measured : MeasuredNumber(row.Value)) {
             bool outside = IsOutside(*value, point.RowLimits);
             point.Samples.push_back({book.Name.WorkDate, book.Name.Machine, *value, outside});
             if (outside) ++point.Outside;

@@ -1,7 +1,10 @@
 #include "report/collect.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <thread>
@@ -63,36 +66,114 @@ Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
     return listing;
 }
 
-std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
-                                       Cells cells) {
+namespace {
+
+// The limits of a point are the same in nearly every book: the text of each
+// limit's number is made once and taken again while the stored number stays
+// the same. One per reading thread.
+class LimitTexts {
+public:
+    static constexpr int kColumns = 3;  // nominal, upper, lower
+    std::string Text(int row, int column, const Workbook::CellView& view) {
+        if (view.kind != Workbook::CellView::Kind::Number) return view.Text();
+        Entry& entry = entries_[static_cast<size_t>(row)][static_cast<size_t>(column - 1)];
+        auto bits = std::bit_cast<std::uint64_t>(view.number);
+        if (!entry.known || entry.bits != bits) {
+            entry.text = view.Text();
+            entry.bits = bits;
+            entry.known = true;
+        }
+        return entry.text;
+    }
+
+private:
+    struct Entry {
+        bool known = false;
+        std::uint64_t bits = 0;
+        std::string text;
+    };
+    std::array<std::array<Entry, kColumns>, kReportLastPoint + 1> entries_;
+};
+
+// Cells A..F of one row of the first sheet.
+using RowCells = std::array<Workbook::CellView, 6>;
+
+bool IsEmpty(const PointRow& row) {
+    return row.Nominal.empty() && row.Upper.empty() && row.Lower.empty() && row.InputName.empty() &&
+           row.Value.empty() && !row.Measured && row.Judgement.empty() && row.Correction.empty();
+}
+
+// The limits and the value of point r, for the capability.
+void AddValuesRow(DayBookData& data, int r, const RowCells& at, LimitTexts& limits) {
+    PointRow& row = data.Rows.emplace_back();
+    row.Point = r;
+    row.Nominal = limits.Text(r, 1, at[0]);
+    row.Upper = limits.Text(r, 2, at[1]);
+    row.Lower = limits.Text(r, 3, at[2]);
+    // The same cells ReadDayBookRow takes the value (E) and judgement (F) from.
+    row.Measured = at[4].ExactNumber();
+    if (!row.Measured) row.Value = at[4].Text();
+    row.Judgement = at[5].Text();
+    if (IsEmpty(row)) data.Rows.pop_back();
+}
+
+// Every point of the first sheet in one pass over its cells, row by row,
+// instead of a search for each.
+void ReadValuesRows(const Workbook& book, DayBookData& data, LimitTexts& limits) {
+    int current = 0;
+    RowCells at{};
+    auto flush = [&] {
+        if (current != 0) AddValuesRow(data, current, at, limits);
+        at = {};
+    };
+    book.ForEachCell(1, [&](int row, int column, const Workbook::CellView& view) {
+        if (row < kReportFirstPoint || row > kReportLastPoint || column < 1 || column > 6) return;
+        if (row != current) {
+            flush();
+            current = row;
+        }
+        at[static_cast<size_t>(column - 1)] = view;
+    });
+    flush();
+}
+
+void ReadAllRows(const Workbook& book, DayBookData& data, LimitTexts& limits) {
+    for (int r = kReportFirstPoint; r <= kReportLastPoint; ++r) {
+        PointRow& row = data.Rows.emplace_back();
+        row.Point = r;
+        row.Nominal = limits.Text(r, 1, book.View(1, r, 1));
+        row.Upper = limits.Text(r, 2, book.View(1, r, 2));
+        row.Lower = limits.Text(r, 3, book.View(1, r, 3));
+        MeasuredRow measured = ReadDayBookRow(book, r);
+        row.InputName = std::move(measured.InputName);
+        row.Value = std::move(measured.Value);
+        row.Judgement = std::move(measured.Judgement);
+        row.Correction = std::move(measured.Correction);
+        if (IsEmpty(row)) data.Rows.pop_back();
+    }
+}
+
+std::optional<DayBookData> ReadBook(const std::string& path, const DayBookName& name, std::string* error,
+                                    Cells cells, LimitTexts& limits) {
     auto book = Workbook::Open(path, error);
     if (!book) return std::nullopt;
     DayBookData data;
     data.Path = path;
     data.Name = name;
-    for (int r = kReportFirstPoint; r <= kReportLastPoint; ++r) {
-        PointRow row;
-        row.Point = r;
-        row.Nominal = book->CellText(1, r, 1);
-        row.Upper = book->CellText(1, r, 2);
-        row.Lower = book->CellText(1, r, 3);
-        if (cells == Cells::All) {
-            MeasuredRow measured = ReadDayBookRow(*book, r);
-            row.InputName = std::move(measured.InputName);
-            row.Value = std::move(measured.Value);
-            row.Judgement = std::move(measured.Judgement);
-            row.Correction = std::move(measured.Correction);
-        } else {
-            // The same cells ReadDayBookRow takes the value and judgement from.
-            row.Value = book->CellText(1, r, 5);
-            row.Judgement = book->CellText(1, r, 6);
-        }
-        if (row.Nominal.empty() && row.Upper.empty() && row.Lower.empty() && row.InputName.empty() &&
-            row.Value.empty() && row.Judgement.empty() && row.Correction.empty())
-            continue;
-        data.Rows.push_back(std::move(row));
-    }
+    data.Rows.reserve(kReportLastPoint);
+    if (cells == Cells::All)
+        ReadAllRows(*book, data, limits);
+    else
+        ReadValuesRows(*book, data, limits);
     return data;
+}
+
+}  // namespace
+
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
+                                       Cells cells) {
+    LimitTexts limits;
+    return ReadBook(path, name, error, cells, limits);
 }
 
 std::optional<int> MasterPointCount(const std::string& productDir) {
@@ -124,11 +205,20 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
     size_t next = 0, delivered = 0;
     bool stop = false;
     // Wake-ups cost more than reading a small book: each side only signals
-    // the other when it is known to wait.
+    // the other when it is known to wait, and a waiting consumer is woken for
+    // a run of books rather than for each one.
     bool consumerWaits = false;
     int workersWaiting = 0;
+    const size_t handOver = std::min<size_t>(8, window);
+    auto runReady = [&] {
+        size_t run = std::min(handOver, total - delivered);
+        for (size_t k = 0; k < run; ++k)
+            if (std::holds_alternative<std::monostate>(slots[(delivered + k) % window])) return false;
+        return true;
+    };
 
     auto worker = [&] {
+        LimitTexts limits;
         for (;;) {
             size_t index;
             {
@@ -145,7 +235,7 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
             Outcome outcome;
             std::string error;
             const FoundBook& found = books[index];
-            if (auto data = ReadDayBook(found.Path, found.Name, &error, options.Needed))
+            if (auto data = ReadBook(found.Path, found.Name, &error, options.Needed, limits))
                 outcome = std::move(*data);
             else
                 outcome = SkippedBook{found.Path, error.empty() ? "読み込めません" : error};
@@ -153,7 +243,7 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
             {
                 std::lock_guard lock(mutex);
                 slots[index % window] = std::move(outcome);
-                wake = consumerWaits && index == delivered;
+                wake = consumerWaits && runReady();
             }
             if (wake) slotFilled.notify_one();
         }

@@ -21,6 +21,10 @@ constexpr int kReportLastPoint = 100;
 struct PointRow {
     int Point = 0;
     std::string Nominal, Upper, Lower, InputName, Value, Judgement, Correction;
+    // Read with Cells::LimitsAndValues only: the number of a value cell whose
+    // text shows it whole (see Workbook::CellView::ExactNumber), Value then
+    // left empty; the capability needs the number, not its text.
+    std::optional<double> Measured;
 };
 
 struct DayBookData {
@@ -54,7 +58,8 @@ std::string ProductNameOf(const std::string& productDir);
 Listing ListDayBooks(const std::string& productDir, const Filter& filter);
 
 // Which cells a reading needs: the capability needs neither the input name
-// nor the correction, and leaving them out saves a third of the reading.
+// nor the correction, and leaving them out saves a third of the reading; it
+// takes a value as a number where the cell holds one (PointRow::Measured).
 enum class Cells { All, LimitsAndValues };
 
 // Reads one day workbook; nothing, and the engine's reason, when it cannot.
