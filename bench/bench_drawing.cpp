@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <benchmark/benchmark.h>
 
+#include "platform/dialogs_qt.h"
 #include "bench_qt_main.h"
 
 #include <cmath>
@@ -72,7 +73,7 @@ struct Fixture {
             table.PosY[n] = static_cast<float>(100 + (n * 71) % 8400);
         }
         SavePointTable(PointTableFilePath(host.folder), table);
-        editor = std::make_unique<DrawingEditor>(&host, root);
+        editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs());
         host.editor = editor.get();
         editor->Load();
         editor->SetMoveClock([this] { return moveClock; });  // every move is due

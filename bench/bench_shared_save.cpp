@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
 
+#include "platform/dialogs_qt.h"
 #include "bench_qt_main.h"
 
 #include <algorithm>
@@ -53,7 +54,7 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
     paths[0] = product;
     SaveDirectoryFile(DirectoryFilePath(user), paths);
 
-    MeasurementWindow form(SignedInOperator{root, user, "op"});
+    MeasurementWindow form(SignedInOperator{root, user, "op"}, DesktopDialogs());
     form.startUp();
     std::vector<double> ms;
     int row = 0;

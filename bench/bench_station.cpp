@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
 
+#include "platform/dialogs_qt.h"
 #include "bench_qt_main.h"
 
 #include <chrono>
@@ -93,7 +94,7 @@ void BM_ReadingTerminatorToSavedValue(benchmark::State& state) {
         return;
     }
     std::ofstream(inst.root + "/Config/ComPorts.dat") << ttyname(slave) << "\r\n";
-    MeasurementWindow form(inst.Operator());
+    MeasurementWindow form(inst.Operator(), DesktopDialogs());
     form.startUp();
     form.startMeasuring();
     fcntl(master, F_SETFL, O_NONBLOCK);
@@ -116,7 +117,7 @@ BENCHMARK(BM_ReadingTerminatorToSavedValue)->UseManualTime()->Unit(benchmark::kM
 
 void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     Installation inst(1, false);
-    MeasurementWindow form(inst.Operator());
+    MeasurementWindow form(inst.Operator(), DesktopDialogs());
     form.startUp();
     for (auto _ : state) {
         form.numberEntryBox->setText("11.005");
@@ -130,7 +131,7 @@ BENCHMARK(BM_ValueTypedByHandToSavedFile)->Unit(benchmark::kMillisecond)->Iterat
 void BM_StartUpWith48FullMachines(benchmark::State& state) {
     Installation inst(48, true);
     for (auto _ : state) {
-        MeasurementWindow form(inst.Operator());
+        MeasurementWindow form(inst.Operator(), DesktopDialogs());
         form.startUp();
         benchmark::DoNotOptimize(form.LoadedPointCount());
         state.PauseTiming();

@@ -2,6 +2,7 @@
 
 #include "app/window_flow_ui.h"
 #include "drawing/drawing_export_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/file_lock_qt.h"
 #include "platform/ui_font_qt.h"
 
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
     app.setFont(ziv::UiFont());
     ziv::UseStationFileLocks();
     ziv::AllowLargeDrawings();
-    ziv::WindowFlow flow;
+    ziv::WindowFlow flow(ziv::DesktopDialogs());
     QObject::connect(&flow, &ziv::WindowFlow::Finished, &app, &QApplication::quit, Qt::QueuedConnection);
     if (!flow.Start()) return 1;
     return app.exec();

@@ -6,7 +6,7 @@
 
 namespace ziv {
 
-WindowFlow::WindowFlow() : operatorWindow_(std::make_unique<OperatorWindow>()) {
+WindowFlow::WindowFlow(Dialogs& dialogs) : dialogs_(dialogs), operatorWindow_(std::make_unique<OperatorWindow>(dialogs)) {
     connect(operatorWindow_.get(), &OperatorWindow::SettingsRequested, this, &WindowFlow::OpenSettings);
     connect(operatorWindow_.get(), &OperatorWindow::Decided, this, &WindowFlow::OpenMeasurement);
 }
@@ -20,7 +20,7 @@ bool WindowFlow::Start() {
 }
 
 void WindowFlow::OpenSettings() {
-    auto* settingsWindow = new SettingsWindow(operatorWindow_->SavePath);
+    auto* settingsWindow = new SettingsWindow(operatorWindow_->SavePath, dialogs_);
     settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // However the settings window closes, the operator window comes back.
     connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), [this] {
@@ -31,7 +31,7 @@ void WindowFlow::OpenSettings() {
 }
 
 void WindowFlow::OpenMeasurement() {
-    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->SavePath, operatorWindow_->UserDIR, operatorWindow_->UserName});
+    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->SavePath, operatorWindow_->UserDIR, operatorWindow_->UserName}, dialogs_);
     connect(measurementWindow_.get(), &MeasurementWindow::Ended, this, &WindowFlow::Finished);
     if (!measurementWindow_->startUp()) {
         emit Finished();

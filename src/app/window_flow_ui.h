@@ -6,13 +6,14 @@
 
 namespace ziv {
 
+class Dialogs;
 class MeasurementWindow;
 class OperatorWindow;
 
 class WindowFlow : public QObject {
     Q_OBJECT
 public:
-    WindowFlow();
+    explicit WindowFlow(Dialogs& dialogs);
     ~WindowFlow() override;
 
     // False when the run must end at once (a second instance).
@@ -28,6 +29,7 @@ private:
     void OpenSettings();
     void OpenMeasurement();
 
+    Dialogs& dialogs_;
     std::unique_ptr<OperatorWindow> operatorWindow_;
     std::unique_ptr<MeasurementWindow> measurementWindow_;
 };

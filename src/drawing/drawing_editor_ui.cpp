@@ -15,7 +15,7 @@
 #include "drawing/drawing_views_qt.h"
 #include "drawing/window_placement_qt.h"
 #include "links/instrument_link.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 
 namespace ziv {
@@ -53,7 +53,7 @@ QPushButton* Button(const char* caption, QWidget* parent) {
 
 }  // namespace
 
-DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, QWidget* parent)
+DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent),
       overview(new OverviewBox(this)),
       detail(new DetailBox(this)),
@@ -66,6 +66,7 @@ DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, QWid
       resetButton(Button("Reset", this)),
       instrumentList(new QComboBox(this)),
       host_(host),
+      dialogs_(dialogs),
       savePath_(savePath) {
     BuildControls();
 }
@@ -136,7 +137,7 @@ bool DrawingEditor::Load() {
     if (LoadDone) return true;
     std::string linksPath = LinksFilePath(savePath_);
     if (!IsFile(linksPath)) {
-        ShowWarning(this, QStringLiteral("通信設定が行われていません。"));
+        dialogs_.Warn(this, QStringLiteral("通信設定が行われていません。"));
         return false;
     }
     instrumentTexts_ = InstrumentListTexts(LoadInstrumentLinks(linksPath));
@@ -221,7 +222,7 @@ void DrawingEditor::LoadPosDat(const std::string& path) {
         PointsLoaded_[m] = 0;
         if (!error.empty()) {
             unreadablePointFiles_.insert(path);
-            ShowWarning(this, Utf8(error));
+            dialogs_.Warn(this, Utf8(error));
         }
     }
 }
@@ -514,7 +515,7 @@ void DrawingEditor::SaveDesignatedTable() {
         }
     }
     if (!result)
-        ShowWarning(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) +
+        dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) +
                               QStringLiteral("\n") + Utf8(result.error));
 }
 
@@ -557,7 +558,7 @@ bool DrawingEditor::CanMarkPoints() {
                           : !PointsLoaded(Machine()) ? "測定指定箇所データが作成されていません。"
                                                      : nullptr;
     if (!missing) return true;
-    ShowWarning(this, QString::fromUtf8(missing));
+    dialogs_.Warn(this, QString::fromUtf8(missing));
     host_->FocusGrid();
     return false;
 }
@@ -573,9 +574,9 @@ void DrawingEditor::ExportInspectionDrawing() {
     // deleted first, so a failed write leaves the previous export in place.
     int status = DrawSavePath.empty() ? kJpegWriteFailed : SavePictureJpeg(canvas, DrawSavePath, 100);
     if (status == kJpegWritten)
-        ShowInformation(this, QStringLiteral("検査成績表用図面を保存しました。"));
+        dialogs_.Inform(this, QStringLiteral("検査成績表用図面を保存しました。"));
     else
-        ShowWarning(this, QStringLiteral("検査成績表用図面を保存できませんでした。\n") +
+        dialogs_.Warn(this, QStringLiteral("検査成績表用図面を保存できませんでした。\n") +
                               Utf8(DrawSavePath.empty() ? std::string("Data.jpg") : DrawSavePath));
     DrawOverview();
     host_->FocusGrid();
@@ -585,7 +586,7 @@ void DrawingEditor::ShowAllPoints() {
     if (DesignMode) return;
     if (!CanMarkPoints()) return;
     MarkAllPlacedPoints();
-    ShowInformation(this, QStringLiteral("全測定指定箇所を表示しました。"));
+    dialogs_.Inform(this, QStringLiteral("全測定指定箇所を表示しました。"));
     host_->FocusGrid();
     DrawOverview();
 }

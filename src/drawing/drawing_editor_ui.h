@@ -22,13 +22,14 @@ class QTimer;
 
 namespace ziv {
 
+class Dialogs;
 class OverviewBox;
 class DetailBox;
 
 class DrawingEditor : public QWidget {
     Q_OBJECT
 public:
-    DrawingEditor(EditorHost* host, const std::string& savePath, QWidget* parent = nullptr);
+    DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, QWidget* parent = nullptr);
     ~DrawingEditor() override;
 
     // Reads RS232C.dat display names, fills instrumentList, applies DrawPos.dat, timer.
@@ -122,6 +123,7 @@ private:
     bool HandlePreviewKey(QEvent* event);
 
     EditorHost* host_;
+    Dialogs& dialogs_;
     std::string savePath_;
     PointTables PointTables_{};
     PointsLoadedFlags PointsLoaded_{};

@@ -20,7 +20,7 @@
 #include "common/numbers.h"
 #include "links/link_port_qt.h"
 #include "platform/folder_list_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/serial_port_qt.h"
 
@@ -99,7 +99,8 @@ QString NearestExistingFolder(const QString& path) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(const std::string& savePath, QWidget* parent) : QWidget(parent), savePath_(savePath) {
+SettingsWindow::SettingsWindow(const std::string& savePath, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), savePath_(savePath) {
     // A window of its own even when given a parent.
     setWindowFlag(Qt::Window);
     setWindowTitle("ZIV");
@@ -245,7 +246,7 @@ void SettingsWindow::loadProductFolder() {
     folderPathBox_->setText(QString::fromStdString(folder));
     MakeFolders(JoinPath(savePath_, "Config"));
     if (auto written = SaveProductFolder(file, folder); !written)
-        ShowWarning(this, QString::fromStdString(written.error));
+        dialogs_.Warn(this, QString::fromStdString(written.error));
 }
 
 // A stored folder that has gone leaves the list at the nearest folder above it
@@ -264,7 +265,7 @@ void SettingsWindow::loadLinks() {
     if (read.status == ReadStatus::Missing) {
         MakeFolders(JoinPath(savePath_, "Config"));
         if (auto written = WriteDefaultLinks(file); !written) {
-            ShowWarning(this, QString::fromStdString(written.error));
+            dialogs_.Warn(this, QString::fromStdString(written.error));
             links_.fill(DefaultInstrumentLink());
             return;
         }
@@ -272,7 +273,7 @@ void SettingsWindow::loadLinks() {
     }
     if (read.status == ReadStatus::Unreadable) {
         linksUnreadable_ = read.error;
-        ShowWarning(this, QString::fromStdString(read.error));
+        dialogs_.Warn(this, QString::fromStdString(read.error));
     }
     links_ = read.links;
 }
@@ -379,19 +380,19 @@ void SettingsWindow::folderChosen() {
 
 void SettingsWindow::saveAndClose() {
     if (!linksUnreadable_.empty()) {
-        ShowWarning(this, QString::fromStdString(linksUnreadable_));
+        dialogs_.Warn(this, QString::fromStdString(linksUnreadable_));
         return;
     }
     const QString text = folderPathBox_->text();
     if (text.isEmpty() || !QFileInfo(text).isDir()) {
-        ShowWarning(this, kFolderMessage);
+        dialogs_.Warn(this, kFolderMessage);
         return;
     }
     // The message names the file that could not be written and why.
     WriteResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
     if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
     if (!written) {
-        ShowWarning(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(written.error));
+        dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(written.error));
         return;
     }
     close();
@@ -465,9 +466,9 @@ void SettingsWindow::endTest() {
 void SettingsWindow::finishTest(bool success, const QString& text) {
     setEnabled(true);
     if (success)
-        ShowMessage(this, MessageIcon::Information, kSuccessTitle, text);
+        dialogs_.Show(this, {MessageIcon::Information, kSuccessTitle, text});
     else
-        ShowWarning(this, text);
+        dialogs_.Warn(this, text);
 }
 
 }  // namespace ziv

@@ -20,13 +20,14 @@ class QTimer;
 
 namespace ziv {
 
+class Dialogs;
 class FolderList;
 class SerialPort;
 
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit SettingsWindow(const std::string& savePath, QWidget* parent = nullptr);
+    SettingsWindow(const std::string& savePath, Dialogs& dialogs, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
     // Window state, for the tests.
@@ -82,6 +83,7 @@ private:
     void endTest();
     void finishTest(bool success, const QString& text);
 
+    Dialogs& dialogs_;
     std::string savePath_;
     InstrumentLinks links_{};
     // Set when RS232C.dat exists but could not be read: the table shown is not

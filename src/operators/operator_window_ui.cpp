@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/file_dialog_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
 
@@ -17,7 +16,7 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-OperatorWindow::OperatorWindow(QWidget* parent) : QWidget(parent) {
+OperatorWindow::OperatorWindow(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
     setObjectName("OperatorWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
@@ -48,12 +47,12 @@ OperatorWindow::OperatorWindow(QWidget* parent) : QWidget(parent) {
 bool OperatorWindow::startUp() {
     SavePath = InstallationRoot();
     if (!instance_.Acquire(SavePath)) {
-        ShowWarning(this, QString::fromUtf8("既にプログラムは起動しています。"));
+        dialogs_.Warn(this, QString::fromUtf8("既にプログラムは起動しています。"));
         return false;
     }
     std::string config = JoinPath(SavePath, "Config");
     if (!MakeFolders(config))
-        ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
+        dialogs_.Warn(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
     lists_ = LoadOperatorLists(SavePath);
     operatorList_->clear();
     for (const auto& name : lists_.Names) operatorList_->addItem(Q(name));
@@ -70,7 +69,7 @@ void OperatorWindow::decide() {
     if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
     if (i >= static_cast<int>(lists_.Folders.size()) || lists_.Folders[i].empty()) {
         // Path.dat shorter than Users.dat: there is no folder to work in.
-        ShowWarning(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));
+        dialogs_.Warn(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));
         return;
     }
     UserName = lists_.Names[i];
@@ -83,19 +82,19 @@ void OperatorWindow::decide() {
 void OperatorWindow::exitProgram() { close(); }
 
 void OperatorWindow::createOperator() {
-    auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー作成"));
+    auto chosen = dialogs_.AskSaveFile(this, QString::fromUtf8("ユーザー作成"));
     if (!chosen) return;
     std::string folder = chosen->FullPath.toStdString();
     if (!AcceptableEntry(chosen->Name.toStdString(), folder)) return;
     if (!MakeFolder(folder)) {
-        ShowWarning(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(chosen->FullPath));
+        dialogs_.Warn(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(chosen->FullPath));
         return;
     }
     AddOperator(chosen->Name.toStdString(), folder);
 }
 
 void OperatorWindow::registerOperator() {
-    auto chosen = AskSaveFile(this, QString::fromUtf8("ユーザー登録"));
+    auto chosen = dialogs_.AskSaveFile(this, QString::fromUtf8("ユーザー登録"));
     if (!chosen) return;
     std::string folder = RegisteredOperatorFolder(chosen->FullPath.toStdString(), chosen->Name.toStdString());
     std::string name = LastPathComponent(folder);
@@ -121,7 +120,7 @@ void OperatorWindow::openSettings() {
 // empty or broken line in either would pair every later operator wrongly.
 bool OperatorWindow::AcceptableEntry(const std::string& name, const std::string& folder) {
     if (IsOperatorEntry(name) && IsOperatorEntry(folder)) return true;
-    ShowWarning(this, QString::fromUtf8("ユーザー名とフォルダは空にできず、改行も含められません。\n\"%1\"")
+    dialogs_.Warn(this, QString::fromUtf8("ユーザー名とフォルダは空にできず、改行も含められません。\n\"%1\"")
                           .arg(Q(folder)));
     return false;
 }
@@ -138,7 +137,7 @@ void OperatorWindow::AddOperator(const std::string& name, const std::string& fol
 }
 
 void OperatorWindow::SaveLists() {
-    if (auto r = SaveOperatorLists(SavePath, lists_); !r) ShowWarning(this, Q(r.error));
+    if (auto r = SaveOperatorLists(SavePath, lists_); !r) dialogs_.Warn(this, Q(r.error));
 }
 
 }  // namespace ziv

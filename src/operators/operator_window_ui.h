@@ -11,10 +11,12 @@ class QPushButton;
 
 namespace ziv {
 
+class Dialogs;
+
 class OperatorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit OperatorWindow(QWidget* parent = nullptr);
+    explicit OperatorWindow(Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Refuses a second instance (message shown, false returned: end the
     // program), fixes SavePath, creates Config and loads the operator lists.
@@ -42,6 +44,7 @@ signals:
     void SettingsRequested();
 
 private:
+    Dialogs& dialogs_;
     void AddOperator(const std::string& name, const std::string& folder);
     // The row the user selected; -1 when none is (the current row alone is
     // not a choice: the list makes row 0 current on its own).

@@ -21,7 +21,7 @@
 #include "drawing/window_placement_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/serial_port_qt.h"
 #include "platform/ui_font_qt.h"
@@ -91,7 +91,8 @@ public:
 
 }  // namespace
 
-MeasurementWindow::MeasurementWindow(const SignedInOperator& op, QWidget* parent) : QWidget(parent), op_(op) {
+MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), op_(op) {
     setObjectName("MeasurementWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
@@ -248,7 +249,7 @@ bool MeasurementWindow::startUp() {
     std::string linksPath = LinksFilePath(op_.SavePath);
     LinksRead linksRead = ReadInstrumentLinks(linksPath);
     if (linksRead.status == ReadStatus::Missing) {
-        ShowWarning(this, U("通信設定が行われていません。"));
+        dialogs_.Warn(this, U("通信設定が行われていません。"));
         return false;
     }
     if (linksRead.status == ReadStatus::Unreadable) {
@@ -261,7 +262,7 @@ bool MeasurementWindow::startUp() {
     // 4: product folder.
     std::string folderPath = ProductFolderFilePath(op_.SavePath);
     if (!IsFile(folderPath)) {
-        ShowWarning(this, U("製品フォルダの設定が行われていません。"));
+        dialogs_.Warn(this, U("製品フォルダの設定が行われていません。"));
         return false;
     }
     productFolder_ = LoadProductFolder(folderPath);
@@ -366,7 +367,7 @@ void MeasurementWindow::LoadDrawingFor(int m) {
 
 DrawingEditor* MeasurementWindow::Editor() {
     if (!editor_) {
-        editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath);
+        editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath, dialogs_);
         editor_->Load();
     }
     return editor_.get();
@@ -437,7 +438,7 @@ void MeasurementWindow::SetExportPath() {
 
 int MeasurementWindow::CurrentGridRow() const { return grids_[MachineNumber]->Row(); }
 
-void MeasurementWindow::Warn(const std::string& text) { ShowWarning(this, Q(text)); }
+void MeasurementWindow::Warn(const std::string& text) { dialogs_.Warn(this, Q(text)); }
 
 // The window sees every key before the control that has the focus.
 bool MeasurementWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -27,6 +27,7 @@ class QTimer;
 
 namespace ziv {
 
+class Dialogs;
 class FlexGrid;
 class FolderList;
 class ProductPanel;
@@ -44,7 +45,7 @@ struct SignedInOperator {
 class MeasurementWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit MeasurementWindow(const SignedInOperator& op, QWidget* parent = nullptr);
+    MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, QWidget* parent = nullptr);
     ~MeasurementWindow() override;
 
     // Start-up; false after a message when the program must end.
@@ -165,6 +166,7 @@ private:
     bool ProductRegistered() const { return !productPaths_[MachineNumber].empty(); }
     void Warn(const std::string& text);
 
+    Dialogs& dialogs_;
     SignedInOperator op_;
     InstrumentLinks links_{};
     int currentKey_ = 1;

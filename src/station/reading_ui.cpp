@@ -8,7 +8,7 @@
 #include "drawing/drawing_editor_ui.h"
 #include "links/link_port_qt.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/serial_port_qt.h"
 #include "station/measurement_window_ui.h"
 #include "station/judgement.h"
@@ -50,7 +50,7 @@ bool MeasurementWindow::SendRequest(const std::string& text) {
     port_->clearOutBuffer();
     if (!port_->open() || (port_->clearInBuffer(), !port_->output(text))) {
         ClosePortIfOpen();
-        ShowWarning(this, QString::fromUtf8(kPortMessage));
+        dialogs_.Warn(this, QString::fromUtf8(kPortMessage));
         return false;
     }
     ShowState(QString::fromUtf8("通信中"));
@@ -69,7 +69,7 @@ void MeasurementWindow::onPortData() {
     ClosePortIfOpen();
     if (result.event == ReadingSession::Event::CutFailed) {
         EndReading();
-        ShowWarning(this, QString::fromUtf8(kCutMessage));
+        dialogs_.Warn(this, QString::fromUtf8(kCutMessage));
         return;
     }
     AcceptReading(result.value);
@@ -103,7 +103,7 @@ void MeasurementWindow::onReadingTimeout() {
     }
     if (session_.Tick().event != ReadingSession::Event::TimedOut) return;
     EndReading();
-    ShowWarning(this, QString::fromUtf8(kTimeoutMessage));
+    dialogs_.Warn(this, QString::fromUtf8(kTimeoutMessage));
 }
 
 }  // namespace ziv

@@ -12,7 +12,7 @@
 #include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
-#include "platform/message_box_qt.h"
+#include "recording_dialogs.h"
 #include "station/measurement_window_ui.h"
 #include "temp_root.h"
 
@@ -31,13 +31,13 @@ T* Visible() {
 // operator signs in and the measurement window with the editor opens.
 TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     TempRoot root;
-    std::vector<ShownMessage> messages;
-    SetMessageSink([&](const ShownMessage& m) { messages.push_back(m); });
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
     WriteBytes(root / "Config/Users.dat", *ToCp932("検査員1\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
     WriteBytes(root / "op1/.keep", "");
 
-    WindowFlow flow;
+    WindowFlow flow(dialogs);
     ASSERT_TRUE(flow.Start());
     OperatorWindow* operatorWindow = flow.operatorWindow();
     EXPECT_TRUE(operatorWindow->isVisible());
@@ -67,16 +67,15 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     EXPECT_EQ(finished.count(), 1);
     EXPECT_FALSE(measurementWindow->Editor()->isVisible());
     EXPECT_TRUE(messages.empty()) << messages.front().text.toStdString();
-    SetMessageSink(nullptr);
 }
 
 TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
     TempRoot root;
-    std::vector<ShownMessage> messages;
-    SetMessageSink([&](const ShownMessage& m) { messages.push_back(m); });
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
     WriteBytes(root / "Config/Users.dat", *ToCp932("検査員1\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
-    WindowFlow flow;
+    WindowFlow flow(dialogs);
     ASSERT_TRUE(flow.Start());
     QSignalSpy finished(&flow, &WindowFlow::Finished);
     flow.operatorWindow()->operatorList()->setCurrentRow(0);
@@ -84,5 +83,4 @@ TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
     EXPECT_EQ(finished.count(), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text.toStdString(), "通信設定が行われていません。");
-    SetMessageSink(nullptr);
 }

@@ -24,7 +24,7 @@
 #include "links/instrument_link.h"
 #include "operators/operator_lists.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/message_box_qt.h"
+#include "recording_dialogs.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
 #include "platform/workbook.h"
@@ -304,9 +304,9 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
     ASSERT_FALSE(device.empty());
     EXPECT_EQ(SerialDevicePath(root.path(), 1), device);
 
-    std::vector<QString> messages;
-    SetMessageSink([&](const ShownMessage& m) { messages.push_back(m.text); });
-    MeasurementWindow form({root.path(), lists.Folders[0], lists.Names[0]});
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
+    MeasurementWindow form({root.path(), lists.Folders[0], lists.Names[0]}, dialogs);
     ASSERT_TRUE(form.startUp());
     form.show();
     QApplication::setActiveWindow(&form);
@@ -316,12 +316,11 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
         Press(form, Qt::Key_Space);
         ASSERT_EQ(form.ReadingPending(), 1) << "point " << r;
         ASSERT_TRUE(WaitUntil([&] { return form.ReadingPending() == 0; })) << "point " << r;
-        ASSERT_TRUE(messages.empty()) << messages.front().toStdString();
+        ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
     }
     std::string book = DayBookPath(form.ProductPath(0), lists.Names[0], form.ProductName(0), 0, form.WorkingDate());
     std::string rejections = RejectionFolder(form.ProductFolder());
     form.close();
-    SetMessageSink(nullptr);
 
     std::string error;
     auto day = Workbook::Open(book, &error);

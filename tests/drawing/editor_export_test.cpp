@@ -62,10 +62,7 @@ TEST_F(EditorTest, ExportShowsTheExportedPointsOnTheOverviewMeanwhile) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     std::vector<OverviewCircle> duringMessage;
-    SetMessageSink([&](const ShownMessage& m) {
-        messages.push_back(m);
-        duringMessage = editor.overview->Circles();
-    });
+    dialogs.onShow = [&](const ShownMessage&) { duringMessage = editor.overview->Circles(); };
     editor.ExportInspectionDrawing();
     ASSERT_EQ(messages.size(), 1u);
     int blue = 0;
@@ -176,11 +173,10 @@ TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     DrawingEditor& editor = *form;
     QImage duringMessage;
     std::vector<OverviewCircle> circles;
-    SetMessageSink([&](const ShownMessage& m) {
-        messages.push_back(m);
+    dialogs.onShow = [&](const ShownMessage&) {
         circles = editor.overview->Circles();
         duringMessage = editor.overview->grab().toImage();
-    });
+    };
     QTest::keyRelease(&editor, Qt::Key_Shift);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("全測定指定箇所を表示しました。"));

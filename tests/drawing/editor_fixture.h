@@ -17,7 +17,7 @@
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
-#include "platform/message_box_qt.h"
+#include "recording_dialogs.h"
 #include "platform/paths.h"
 #include "temp_root.h"
 
@@ -78,12 +78,12 @@ class EditorTest : public ::testing::Test {
 protected:
     TempRoot root;
     FakeHost host;
-    std::vector<ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
     std::unique_ptr<DrawingEditor> form;
     std::int64_t moveClock = 0;  // milliseconds of the editor's drag pacing
 
     void SetUp() override {
-        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
         MakeFolders(root / "Config");
         InstrumentLinks links;
         links.fill(DefaultInstrumentLink());
@@ -95,13 +95,12 @@ protected:
 
     void TearDown() override {
         form.reset();
-        SetMessageSink(nullptr);
         SetWriteFaultHook(nullptr);
     }
 
     DrawingEditor& Editor() {
         if (!form) {
-            form = std::make_unique<DrawingEditor>(&host, root.path());
+            form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs);
             host.editor = form.get();
             EXPECT_TRUE(form->Load());
             form->SetMoveClock([this] { return moveClock; });  // drags are paced by hand

@@ -12,7 +12,7 @@ using namespace ziv::testing;
 
 TEST_F(EditorTest, LoadRefusesWithoutCommunicationSettings) {
     RemoveFile(LinksFilePath(root.path()));
-    DrawingEditor editor(&host, root.path());
+    DrawingEditor editor(&host, root.path(), dialogs);
     EXPECT_FALSE(editor.Load());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("通信設定が行われていません。"));
@@ -65,7 +65,7 @@ TEST_F(EditorTest, LastCompleteTripleOfDrawPosWins) {
 }
 
 TEST_F(EditorTest, WithoutDrawPosTheWindowKeepsItsDesignedPlace) {
-    form = std::make_unique<DrawingEditor>(&host, root.path());
+    form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs);
     QPoint designed = form->pos();
     ASSERT_TRUE(form->Load());
     EXPECT_EQ(form->pos(), designed);

@@ -23,7 +23,6 @@
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
 #include "operators/operator_lists.h"
-#include "platform/file_dialog_qt.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
@@ -525,19 +524,16 @@ namespace {
 class SettingsWrites : public ::testing::Test {
 protected:
     TempRoot root;
-    std::vector<ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
 
     void SetUp() override {
-        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
         ASSERT_TRUE(MakeFolders(root / "Config"));
         ASSERT_TRUE(WriteDefaultLinks(LinksFilePath(root.path())));
         ASSERT_TRUE(MakeFolders(root / "p0"));
         ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), root / "p0"));
     }
-    void TearDown() override {
-        SetWriteFaultHook(nullptr);
-        SetMessageSink(nullptr);
-    }
+    void TearDown() override { SetWriteFaultHook(nullptr); }
     static void Edit(SettingsWindow& form, const char* box, const std::string& text) {
         form.findChild<QLineEdit*>(box)->setText(QString::fromStdString(text));
     }
@@ -557,7 +553,7 @@ TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
         std::string folder = root / ("p" + std::to_string(n));
         ASSERT_TRUE(MakeFolders(folder));
         const std::string before = ReadBytes(failing);
-        SettingsWindow form(root.path());
+        SettingsWindow form(root.path(), dialogs);
         form.show();
         QSignalSpy closed(&form, &SettingsWindow::closed);
         Edit(form, "folderPathBox", folder);
@@ -591,23 +587,19 @@ namespace {
 class OperatorWrites : public ::testing::Test {
 protected:
     TempRoot root;
-    std::vector<ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
     int made = 0;
 
     void SetUp() override {
-        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
-        SetSaveFileDialogSink([this](const QString&) {
+        dialogs.answerSave = [this](const QString&) {
             std::string name = "検査員" + std::to_string(++made);
             return std::optional<ChosenFile>(
                 ChosenFile{QString::fromStdString(root / ("ops/" + name)), QString::fromStdString(name)});
-        });
+        };
         ASSERT_TRUE(MakeFolders(root / "ops"));
     }
-    void TearDown() override {
-        SetWriteFaultHook(nullptr);
-        SetSaveFileDialogSink(nullptr);
-        SetMessageSink(nullptr);
-    }
+    void TearDown() override { SetWriteFaultHook(nullptr); }
     // Every stored name has its own folder beside it.
     void ExpectNamesPairedWithTheirFolders(const std::string& context) {
         OperatorLists stored = LoadOperatorLists(root.path());
@@ -620,7 +612,7 @@ protected:
 }  // namespace
 
 TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     for (int i = 0; i < 4; ++i) form.createOperator();
     ASSERT_TRUE(messages.empty());

@@ -13,22 +13,21 @@
 
 #include "common/text_file.h"
 #include "links/settings_window_ui.h"
-#include "platform/message_box_qt.h"
 #include "platform/paths.h"
+#include "recording_dialogs.h"
 #include "temp_root.h"
 
 struct SettingsWindowTest {
     TempRoot root;
     std::string home = root / "home";
-    std::vector<ziv::ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ziv::ShownMessage>& messages = dialogs.messages;
 
     SettingsWindowTest() {
         ziv::MakeFolders(home);
         ziv::MakeFolders(root / "Config");
         setenv("HOME", home.c_str(), 1);
-        ziv::SetMessageSink([this](const ziv::ShownMessage& m) { messages.push_back(m); });
     }
-    ~SettingsWindowTest() { ziv::SetMessageSink(nullptr); }
 
     std::string linksFile() const { return root / "Config/RS232C.dat"; }
     std::string folderFile() const { return root / "Config/ProductDir.dat"; }

@@ -9,8 +9,7 @@
 
 #include "common/text_file.h"
 #include "operators/operator_window_ui.h"
-#include "platform/file_dialog_qt.h"
-#include "platform/message_box_qt.h"
+#include "recording_dialogs.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -19,20 +18,16 @@ namespace {
 
 struct OperatorWindowTest : ::testing::Test {
     TempRoot root;
-    std::vector<ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ShownMessage>& messages = dialogs.messages;
     std::optional<ChosenFile> answer;
     QString askedTitle;
 
     void SetUp() override {
-        SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
-        SetSaveFileDialogSink([this](const QString& title) {
+        dialogs.answerSave = [this](const QString& title) {
             askedTitle = title;
             return answer;
-        });
-    }
-    void TearDown() override {
-        SetMessageSink(nullptr);
-        SetSaveFileDialogSink(nullptr);
+        };
     }
     void Click(OperatorWindow& form, const char* name) {
         QTest::mouseClick(form.findChild<QPushButton*>(name), Qt::LeftButton);
@@ -44,7 +39,7 @@ struct OperatorWindowTest : ::testing::Test {
 }  // namespace
 
 TEST_F(OperatorWindowTest, FirstStartCreatesConfigAndWritesNothingElse) {
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     EXPECT_EQ(form.SavePath, root.path());
     EXPECT_TRUE(std::filesystem::is_directory(root / "Config"));
@@ -58,16 +53,16 @@ TEST_F(OperatorWindowTest, FirstStartCreatesConfigAndWritesNothingElse) {
 
 TEST_F(OperatorWindowTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
     {
-        OperatorWindow first;
+        OperatorWindow first(dialogs);
         ASSERT_TRUE(first.startUp());
-        OperatorWindow second;
+        OperatorWindow second(dialogs);
         EXPECT_FALSE(second.startUp());
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].text, QString::fromUtf8("既にプログラムは起動しています。"));
         EXPECT_EQ(messages[0].title, QString::fromUtf8("ZIV - 警告"));
         EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
     }
-    OperatorWindow afterwards;
+    OperatorWindow afterwards(dialogs);
     EXPECT_TRUE(afterwards.startUp());
     EXPECT_EQ(messages.size(), 1u);
 }
@@ -75,7 +70,7 @@ TEST_F(OperatorWindowTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
 TEST_F(OperatorWindowTest, CreateRegisterDeleteKeepBothFilesInStep) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base + "/佐藤");
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
 
     answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
@@ -116,7 +111,7 @@ TEST_F(OperatorWindowTest, CreateRegisterDeleteKeepBothFilesInStep) {
 TEST_F(OperatorWindowTest, DecideNeedsASelectionAndHandsOverTheOperator) {
     WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n\r\n佐藤\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n\r\n/a/佐藤\r\n"));
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     form.show();
     QSignalSpy decided(&form, &OperatorWindow::Decided);
@@ -133,7 +128,7 @@ TEST_F(OperatorWindowTest, DecideNeedsASelectionAndHandsOverTheOperator) {
 }
 
 TEST_F(OperatorWindowTest, SettingsHidesTheWindow) {
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     form.show();
     QSignalSpy settings(&form, &OperatorWindow::SettingsRequested);
@@ -151,7 +146,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base);
     {
-        OperatorWindow form;
+        OperatorWindow form(dialogs);
         ASSERT_TRUE(form.startUp());
         answer = ChosenFile{QString::fromStdString(base + "/田中"), QString::fromUtf8("田中")};
         Click(form, "createButton");
@@ -162,7 +157,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().title, QString::fromUtf8("ZIV - 警告"));
     }
-    OperatorWindow again;  // after a restart every name still has its own folder
+    OperatorWindow again(dialogs);  // after a restart every name still has its own folder
     ASSERT_TRUE(again.startUp());
     const OperatorLists& lists = again.Operators();
     ASSERT_EQ(lists.Folders.size(), 3u);
@@ -173,7 +168,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
 TEST_F(OperatorWindowTest, EmptyOrBrokenNamesAreRefusedAndNothingIsWritten) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base + "/山田");
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
     Click(form, "registerButton");
@@ -205,7 +200,7 @@ TEST_F(OperatorWindowTest, EmptyOrBrokenNamesAreRefusedAndNothingIsWritten) {
 TEST_F(OperatorWindowTest, DeleteAndDecideActOnlyOnASelectedOperator) {
     WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n佐藤\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n/a/佐藤\r\n"));
-    OperatorWindow form;
+    OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
     form.show();
     QApplication::setActiveWindow(&form);

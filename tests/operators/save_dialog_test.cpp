@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/file_dialog_qt.h"
+#include "platform/dialogs_qt.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -59,7 +59,7 @@ TEST(SaveDialog, TypedNameOfAnExistingFolderIsTaken) {
     std::filesystem::create_directories(root / "検査/山田");
     bool typed = false;
     AnswerDialog(QString::fromStdString(root / "検査"), QString::fromUtf8("山田"), &typed);
-    std::optional<ChosenFile> chosen = AskSaveFile(nullptr, QString::fromUtf8("ユーザー登録"));
+    std::optional<ChosenFile> chosen = DesktopDialogs().AskSaveFile(nullptr, QString::fromUtf8("ユーザー登録"));
     ASSERT_TRUE(typed);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->FullPath.toStdString(), root / "検査/山田");
@@ -68,7 +68,7 @@ TEST(SaveDialog, TypedNameOfAnExistingFolderIsTaken) {
     // A new name is taken as typed.
     typed = false;
     AnswerDialog(QString::fromStdString(root / "検査"), QString::fromUtf8("佐藤"), &typed);
-    chosen = AskSaveFile(nullptr, QString::fromUtf8("ユーザー作成"));
+    chosen = DesktopDialogs().AskSaveFile(nullptr, QString::fromUtf8("ユーザー作成"));
     ASSERT_TRUE(typed);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->FullPath.toStdString(), root / "検査/佐藤");

@@ -13,7 +13,6 @@
 using namespace ziv;
 
 void StationFixture::SetUp() {
-    SetMessageSink([this](const ShownMessage& m) { messages.push_back(m); });
     std::filesystem::create_directories(root / "Config");
     productRoot = root / "製品";
     userDir = root / "users/検査員1";
@@ -22,8 +21,6 @@ void StationFixture::SetUp() {
     ASSERT_TRUE(WriteDefaultLinks(LinksFilePath(root.path())));
     ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), productRoot));
 }
-
-void StationFixture::TearDown() { SetMessageSink(nullptr); }
 
 std::string StationFixture::MakeProduct(const std::string& name, const std::vector<MasterPoint>& points) {
     std::string folder = productRoot + "/" + name;
@@ -47,7 +44,7 @@ void StationFixture::Register(const std::vector<std::pair<int, std::string>>& ma
 }
 
 std::unique_ptr<MeasurementWindow> StationFixture::Open() {
-    auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName});
+    auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs);
     if (!form->startUp()) return nullptr;
     form->show();
     QApplication::setActiveWindow(form.get());

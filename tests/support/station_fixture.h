@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/message_box_qt.h"
 #include "station/measurement_window_ui.h"
+#include "recording_dialogs.h"
 #include "temp_root.h"
 
 struct MasterPoint {
@@ -20,13 +20,13 @@ struct MasterPoint {
 class StationFixture : public ::testing::Test {
 protected:
     TempRoot root;
-    std::vector<ziv::ShownMessage> messages;
+    RecordingDialogs dialogs;
+    std::vector<ziv::ShownMessage>& messages = dialogs.messages;
     std::string productRoot;  // the product folder setting
     std::string userDir;
     std::string userName = "検査員1";
 
     void SetUp() override;
-    void TearDown() override;
 
     // A product folder with a master data.xls holding the given points.
     std::string MakeProduct(const std::string& name, const std::vector<MasterPoint>& points);

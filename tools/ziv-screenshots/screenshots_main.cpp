@@ -19,7 +19,7 @@
 #include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/message_box_qt.h"
+#include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
 #include "station/measurement_window_ui.h"
@@ -29,6 +29,15 @@ namespace {
 // Points measured before the pictures are taken: enough to show passes, a
 // failure and the input position further down the list.
 constexpr int kPointsMeasured = 9;
+
+// The pictures are taken unattended: boxes are written to standard error
+// afterwards instead of waiting for a click, and no save dialog is answered.
+class UnattendedDialogs : public ziv::Dialogs {
+public:
+    std::vector<QString> shown;
+    void Show(QWidget*, const ziv::ShownMessage& message) override { shown.push_back(message.text); }
+    std::optional<ziv::ChosenFile> AskSaveFile(QWidget*, const QString&) override { return std::nullopt; }
+};
 
 void Settle(int ms = 150) {
     QEventLoop loop;
@@ -101,10 +110,8 @@ int main(int argc, char** argv) {
     app.setFont(ziv::UiFont());
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
-    std::vector<QString> shown;
-    ziv::SetMessageSink([&](const ziv::ShownMessage& m) { shown.push_back(m.text); });
-
-    ziv::OperatorWindow operatorWindow;
+    UnattendedDialogs dialogs;
+    ziv::OperatorWindow operatorWindow(dialogs);
     if (!operatorWindow.startUp() || operatorWindow.Operators().Names.empty()) {
         std::cerr << "ziv-screenshots: ZIV_ROOT holds no demo installation (run scripts/demo-prepare)\n";
         return 1;
@@ -115,14 +122,14 @@ int main(int argc, char** argv) {
     operatorWindow.hide();
 
     {
-        ziv::SettingsWindow settingsWindow(operatorWindow.SavePath);
+        ziv::SettingsWindow settingsWindow(operatorWindow.SavePath, dialogs);
         settingsWindow.resize(760, 720);
         ok = Save(Shot(settingsWindow), out, "settings-window.png") && ok;
         settingsWindow.hide();
     }
 
     const auto& lists = operatorWindow.Operators();
-    ziv::MeasurementWindow measurementWindow({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]});
+    ziv::MeasurementWindow measurementWindow({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]}, dialogs);
     if (!measurementWindow.startUp()) {
         std::cerr << "ziv-screenshots: the measurement window did not start\n";
         return 1;
@@ -147,7 +154,7 @@ int main(int argc, char** argv) {
     QImage exported(QString::fromStdString(ziv::JoinPath(measurementWindow.ProductPath(0), "Data.jpg")));
     ok = Save(exported.scaledToWidth(1200, Qt::SmoothTransformation), out, "exported-drawing.png") && ok;
 
-    for (const QString& text : shown) std::cerr << "message: " << text.toStdString() << "\n";
+    for (const QString& text : dialogs.shown) std::cerr << "message: " << text.toStdString() << "\n";
     measurementWindow.close();
     return ok ? 0 : 1;
 }

@@ -1,16 +1,25 @@
-#include "platform/file_dialog_qt.h"
+#include "platform/dialogs_qt.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 
 namespace ziv {
-namespace {
-std::function<std::optional<ChosenFile>(const QString&)>& Sink() {
-    static std::function<std::optional<ChosenFile>(const QString&)> sink;
-    return sink;
+
+const char* const kWarningTitle = "ZIV - 警告";
+const char* const kInformationTitle = "ZIV - 情報";
+
+void Dialogs::Warn(QWidget* parent, const QString& text) {
+    Show(parent, {MessageIcon::Critical, QString::fromUtf8(kWarningTitle), text});
 }
+
+void Dialogs::Inform(QWidget* parent, const QString& text) {
+    Show(parent, {MessageIcon::Information, QString::fromUtf8(kInformationTitle), text});
+}
+
+namespace {
 
 // A save dialog in which a typed name is the answer even when a folder of that
 // name exists: registering an operator means typing the name of the
@@ -47,18 +56,27 @@ private:
     QString chosen_;
 };
 
+class Desktop : public Dialogs {
+public:
+    void Show(QWidget* parent, const ShownMessage& message) override {
+        QMessageBox box(message.icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
+                        message.title, message.text, QMessageBox::Ok, parent);
+        box.exec();
+    }
+
+    std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) override {
+        NameDialog dialog(parent, title);
+        if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
+        QString path = dialog.Chosen();
+        return ChosenFile{path, QFileInfo(path).fileName()};
+    }
+};
+
 }  // namespace
 
-std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) {
-    if (Sink()) return Sink()(title);
-    NameDialog dialog(parent, title);
-    if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
-    QString path = dialog.Chosen();
-    return ChosenFile{path, QFileInfo(path).fileName()};
-}
-
-void SetSaveFileDialogSink(std::function<std::optional<ChosenFile>(const QString&)> sink) {
-    Sink() = std::move(sink);
+Dialogs& DesktopDialogs() {
+    static Desktop desktop;
+    return desktop;
 }
 
 }  // namespace ziv
