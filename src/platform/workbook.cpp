@@ -117,21 +117,16 @@ GsfInput* ChildNoCase(GsfInfile* folder, std::string_view name) {
     return nullptr;
 }
 
-std::optional<std::string> ReadInput(GsfInput* input, size_t limit, bool* tooLarge = nullptr) {
+// The whole of an input in one read: libgsf hands out its own buffer (or the
+// bytes of the file in memory themselves), which stays valid until the input
+// is read again or let go; no copy of the stream is made.
+std::optional<std::string_view> InputBytes(GsfInput* input, size_t limit) {
     gsf_off_t size = gsf_input_size(input);
-    if (size < 0) return std::nullopt;
-    if (static_cast<unsigned long long>(size) > limit) {
-        if (tooLarge) *tooLarge = true;
-        return std::nullopt;
-    }
-    std::string bytes(static_cast<size_t>(size), '\0');
-    size_t done = 0;
-    while (done < bytes.size()) {
-        size_t chunk = std::min<size_t>(bytes.size() - done, 1u << 20);
-        if (!gsf_input_read(input, chunk, reinterpret_cast<guint8*>(bytes.data() + done))) return std::nullopt;
-        done += chunk;
-    }
-    return bytes;
+    if (size < 0 || static_cast<unsigned long long>(size) > limit) return std::nullopt;
+    if (size == 0) return std::string_view();
+    const guint8* data = gsf_input_read(input, static_cast<size_t>(size), nullptr);
+    if (!data) return std::nullopt;
+    return std::string_view(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
 }
 
 std::optional<Workbook> Fail(std::string* error, std::string reason) {
@@ -150,7 +145,7 @@ std::optional<Workbook> OpenCompound(GsfInfile* ole, std::string* error) {
     }
     if (GSF_IS_INFILE(stream.object) && gsf_infile_num_children(GSF_INFILE(stream.object)) >= 0)
         return Fail(error, workbook_errors::kUnknownFormat);
-    auto bytes = ReadInput(GSF_INPUT(stream.object), kMaxPartBytes);
+    auto bytes = InputBytes(GSF_INPUT(stream.object), kMaxPartBytes);
     if (!bytes) return Fail(error, std::string(workbook_errors::kDamaged) + " (ストリームを読めません)");
     WorkbookReader reader(kBiffRows, kBiffColumns);
     std::string reason;
@@ -361,7 +356,6 @@ bool WorkbookReader::ChargeEntry(size_t bytes) {
 
 Workbook::Cell* WorkbookReader::Existing(size_t sheet, int row, int column) {
     auto& cells = book_.sheets_[sheet].cells;
-    if (cells.empty() || Workbook::Before(cells.back(), row, column)) return nullptr;
     auto at = std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, column),
                                [](const Workbook::Cell& c, const auto& p) { return Workbook::Before(c, p.first, p.second); });
     if (at != cells.end() && at->row == row && at->column == column) return &*at;
@@ -370,68 +364,82 @@ Workbook::Cell* WorkbookReader::Existing(size_t sheet, int row, int column) {
     return found == late.end() ? nullptr : &found->second;
 }
 
-bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell cell, std::string_view text) {
+bool WorkbookReader::Charge(size_t textBytes) {
+    if (entries_ >= kMaxEntries || textBytes > kMaxStoredBytes || bytes_ + textBytes + kCellCost > kMaxStoredBytes)
+        return false;
+    ++entries_;
+    bytes_ += textBytes + kCellCost;
+    return true;
+}
+
+void WorkbookReader::Fill(Workbook::Sheet& sheet, Workbook::Cell& cell, int row, int column, Workbook::Cell::Kind kind,
+                          double number, bool boolean, std::string_view text) {
+    cell.row = row;
+    cell.column = column;
+    cell.kind = kind;
+    cell.boolean = boolean;
+    cell.number = number;
+    cell.textSize = 0;
+    Workbook::PutText(sheet, cell, text);
+}
+
+bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell::Kind kind, double number, bool boolean,
+                         std::string_view text) {
     if (sheet < 0 || static_cast<size_t>(sheet) >= book_.sheets_.size()) return true;
     if (!InGrid(row, column)) return true;
     const size_t index = static_cast<size_t>(sheet);
-    cell.row = static_cast<int>(row);
-    cell.column = static_cast<int>(column);
-    Workbook::Cell* existing = Existing(index, cell.row, cell.column);
+    const int r = static_cast<int>(row), c = static_cast<int>(column);
+    Workbook::Sheet& target = book_.sheets_[index];
+    auto& cells = target.cells;
+    // Files are written in row order: a cell after the last one is new.
+    if (!cells.empty() && !Workbook::Before(cells.back(), r, c))
+        return AddOutOfOrder(index, r, c, kind, number, boolean, text);
+    if (!Charge(text.size())) return false;
+    // A day workbook's sheet holds a few hundred cells.
+    if (cells.empty()) cells.reserve(256);
+    Fill(target, cells.emplace_back(), r, c, kind, number, boolean, text);
+    return true;
+}
+
+bool WorkbookReader::AddOutOfOrder(size_t sheet, int row, int column, Workbook::Cell::Kind kind, double number,
+                                   bool boolean, std::string_view text) {
+    Workbook::Cell* existing = Existing(sheet, row, column);
     if (existing) {
         bytes_ -= existing->textSize + kCellCost;
         --entries_;
     }
-    if (entries_ >= kMaxEntries || text.size() > kMaxStoredBytes || bytes_ + text.size() + kCellCost > kMaxStoredBytes)
-        return false;
-    ++entries_;
-    bytes_ += text.size() + kCellCost;
-    Workbook::Sheet& target = book_.sheets_[index];
-    Workbook::PutText(target, cell, text);
-    auto& cells = target.cells;
-    if (existing) {
-        Workbook::DropText(target, *existing);
-        *existing = cell;
-        // A damaged file may write one place again and again.
-        if (Workbook::WorthRepacking(target))
-            Workbook::RepackTexts(target, [&](auto&& f) {
-                for (auto& entry : late_[index]) f(entry.second);
-            });
-    } else if (cells.empty() || Workbook::Before(cells.back(), cell.row, cell.column)) {
-        // A day workbook's sheet holds a few hundred cells.
-        if (cells.empty()) cells.reserve(256);
-        cells.push_back(cell);
-    } else {
-        late_[index].emplace(std::make_pair(cell.row, cell.column), cell);
+    if (!Charge(text.size())) return false;
+    Workbook::Sheet& target = book_.sheets_[sheet];
+    if (!existing) {
+        Fill(target, late_[sheet][{row, column}], row, column, kind, number, boolean, text);
+        return true;
     }
+    Workbook::DropText(target, *existing);
+    Fill(target, *existing, row, column, kind, number, boolean, text);
+    // A damaged file may write one place again and again.
+    if (Workbook::WorthRepacking(target))
+        Workbook::RepackTexts(target, [&](auto&& f) {
+            for (auto& entry : late_[sheet]) f(entry.second);
+        });
     return true;
 }
 
 bool WorkbookReader::AddNumber(int sheet, long row, long column, double value) {
-    Workbook::Cell cell;
-    cell.kind = Workbook::Cell::Kind::Number;
-    cell.number = value;
-    return Add(sheet, row, column, cell);
+    return Add(sheet, row, column, Workbook::Cell::Kind::Number, value, false, {});
 }
 
 bool WorkbookReader::AddText(int sheet, long row, long column, std::string_view text) {
     if (text.empty()) return true;
-    Workbook::Cell cell;
-    cell.kind = Workbook::Cell::Kind::Text;
-    return Add(sheet, row, column, cell, text);
+    return Add(sheet, row, column, Workbook::Cell::Kind::Text, 0, false, text);
 }
 
 bool WorkbookReader::AddBoolean(int sheet, long row, long column, bool value) {
-    Workbook::Cell cell;
-    cell.kind = Workbook::Cell::Kind::Boolean;
-    cell.boolean = value;
-    return Add(sheet, row, column, cell);
+    return Add(sheet, row, column, Workbook::Cell::Kind::Boolean, 0, value, {});
 }
 
 bool WorkbookReader::AddError(int sheet, long row, long column, std::string_view text) {
     if (text.empty()) return true;
-    Workbook::Cell cell;
-    cell.kind = Workbook::Cell::Kind::Error;
-    return Add(sheet, row, column, cell, text);
+    return Add(sheet, row, column, Workbook::Cell::Kind::Error, 0, false, text);
 }
 
 Workbook WorkbookReader::Finish() {
@@ -459,11 +467,15 @@ Workbook Workbook::New(int sheets) {
 }
 
 std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return Fail(error, "ファイル \"" + path + "\" がありません。");
+    // Read first and asked why only when that fails: a report reads
+    // thousands of books, and each look-up of a path costs.
     auto bytes = ReadWholeFile(path, kMaxPartBytes);
-    if (!bytes) return Fail(error, "ファイル \"" + path + "\" を読めません (読み取りできないか大きすぎます)。");
+    if (!bytes) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(path, ec))
+            return Fail(error, "ファイル \"" + path + "\" がありません。");
+        return Fail(error, "ファイル \"" + path + "\" を読めません (読み取りできないか大きすぎます)。");
+    }
     std::string reason;
     auto book = OpenFromMemory(*bytes, &reason);
     if (!book) return Fail(error, "ファイル \"" + path + "\": " + reason + "。");

@@ -71,9 +71,19 @@ public:
     Workbook Finish();
 
 private:
-    bool Add(int sheet, long row, long column, Workbook::Cell cell, std::string_view text = {});
-    // A cell already read at the same place, to be replaced; nothing when new.
+    // The cell's parts come one by one, not as a Cell: a cell put together on
+    // the stack and copied costs more than all the rest of storing it.
+    bool Add(int sheet, long row, long column, Workbook::Cell::Kind kind, double number, bool boolean,
+             std::string_view text);
+    // A cell before the last one read: it may replace one read already.
+    bool AddOutOfOrder(size_t sheet, int row, int column, Workbook::Cell::Kind kind, double number, bool boolean,
+                       std::string_view text);
+    // A cell read already at a place before the last one; nothing when new.
     Workbook::Cell* Existing(size_t sheet, int row, int column);
+    // Counts one more cell of `textBytes` against the limits; false when it does not fit.
+    bool Charge(size_t textBytes);
+    static void Fill(Workbook::Sheet& sheet, Workbook::Cell& cell, int row, int column, Workbook::Cell::Kind kind,
+                     double number, bool boolean, std::string_view text);
 
     Workbook book_;
     // Cells that came before a place already read (files are written in row
