@@ -320,6 +320,19 @@ void Workbook::PutText(Sheet& sheet, Cell& cell, std::string_view text) {
     sheet.texts.append(text);
 }
 
+void Workbook::ReplaceText(Sheet& sheet, Cell& cell, std::string_view text) {
+    if (!text.empty() && text.size() <= cell.textSize) {
+        std::copy(text.begin(), text.end(), sheet.texts.begin() + static_cast<std::ptrdiff_t>(cell.textAt));
+        sheet.unusedText += cell.textSize - text.size();
+        cell.textSize = static_cast<std::uint32_t>(text.size());
+        return;
+    }
+    DropText(sheet, cell);
+    cell.textAt = 0;
+    cell.textSize = 0;
+    PutText(sheet, cell, text);
+}
+
 template <typename VisitOthers>
 void Workbook::RepackTexts(Sheet& sheet, VisitOthers&& visitOthers) {
     std::string texts;
@@ -379,6 +392,7 @@ void WorkbookReader::Fill(Workbook::Sheet& sheet, Workbook::Cell& cell, int row,
     cell.kind = kind;
     cell.boolean = boolean;
     cell.number = number;
+    cell.textAt = 0;
     cell.textSize = 0;
     Workbook::PutText(sheet, cell, text);
 }
@@ -414,8 +428,10 @@ bool WorkbookReader::AddOutOfOrder(size_t sheet, int row, int column, Workbook::
         Fill(target, late_[sheet][{row, column}], row, column, kind, number, boolean, text);
         return true;
     }
-    Workbook::DropText(target, *existing);
-    Fill(target, *existing, row, column, kind, number, boolean, text);
+    existing->kind = kind;
+    existing->boolean = boolean;
+    existing->number = number;
+    Workbook::ReplaceText(target, *existing, text);
     // A damaged file may write one place again and again.
     if (Workbook::WorthRepacking(target))
         Workbook::RepackTexts(target, [&](auto&& f) {
@@ -599,24 +615,27 @@ bool Workbook::SetCell(int sheet, int row, int column, std::string_view text) {
     auto at = std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, column),
                                [](const Cell& c, const auto& p) { return Before(c, p.first, p.second); });
     bool present = at != cells.end() && at->row == row && at->column == column;
-    if (present) DropText(in, *at);
     if (text.empty()) {
-        if (present) cells.erase(at);
+        if (present) {
+            DropText(in, *at);
+            cells.erase(at);
+        }
     } else {
-        Cell cell;
-        cell.row = row;
-        cell.column = column;
+        if (!present) {
+            Cell fresh;
+            fresh.row = row;
+            fresh.column = column;
+            at = cells.insert(at, fresh);
+        }
+        Cell& cell = *at;
         if (auto value = DecimalValue(text)) {
+            ReplaceText(in, cell, {});
             cell.kind = Cell::Kind::Number;
             cell.number = *value;
         } else {
+            ReplaceText(in, cell, LimitUtf16Units(ValidUtf8(text), kMaxStringUnits));
             cell.kind = Cell::Kind::Text;
-            PutText(in, cell, LimitUtf16Units(ValidUtf8(text), kMaxStringUnits));
         }
-        if (present)
-            *at = cell;
-        else
-            cells.insert(at, cell);
     }
     // A station sets the cells of a book over and over through a working day.
     if (WorthRepacking(in)) RepackTexts(in, [](auto&&) {});

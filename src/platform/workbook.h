@@ -104,9 +104,11 @@ private:
         return {sheet.texts.data() + cell.textAt, cell.textSize};
     }
     static CellView ViewOf(const Sheet& sheet, const Cell& cell);
-    // Gives a cell its text, and lets go of a text no cell holds any more;
-    // the texts let go of are dropped once they outweigh those held.
+    // Gives a cell without a text its text; gives a cell a text in place of
+    // the one it held, over it where it fits; lets go of a text no cell holds
+    // any more. The texts let go of are dropped once they outweigh those held.
     static void PutText(Sheet& sheet, Cell& cell, std::string_view text);
+    static void ReplaceText(Sheet& sheet, Cell& cell, std::string_view text);
     static void DropText(Sheet& sheet, const Cell& cell) { sheet.unusedText += cell.textSize; }
     static bool WorthRepacking(const Sheet& sheet) {
         return sheet.unusedText > 4096 && sheet.unusedText > sheet.texts.size() / 2;

@@ -246,9 +246,10 @@ TEST(WorkbookCellStore, RewritesAndErasuresKeepEveryOtherCell) {
 // A file whose string cells come in falling row order, and one that writes
 // the same place again and again: read in row order, the last one kept.
 TEST(WorkbookCellStore, FileCellsInAnyOrderAndWrittenTwice) {
-    const int count = 300;
+    const int count = 600;
     Workbook book = Workbook::New();
-    auto textOf = [](int k) { return "text of cell " + std::to_string(k) + std::string(20, 'x'); };
+    // Of different lengths, so that a text written over another does not always fit in its place.
+    auto textOf = [](int k) { return "text of cell " + std::to_string(k) + std::string(20 + k % 5 * 20, 'x'); };
     for (int k = 0; k < count; ++k) ASSERT_TRUE(book.SetCell(1, k + 1, 1, textOf(k)));
     ASSERT_TRUE(book.SetCell(1, count + 5, 2, "7.25"));
     const std::string file = book.ToBytes();
