@@ -33,7 +33,7 @@ public:
     int CurrentRow(int) const override { return 1; }
     std::string EPath() const override { return folder; }
     bool AppEnd() const override { return true; }
-    void SetExportPath() override { editor->DrawSavePath = JoinPath(folder, "Data.jpg"); }
+    std::string ExportFile() const override { return JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
 };
@@ -99,16 +99,18 @@ Fixture& Shared() {
 // detail view centred, and both boxes painted.
 void BM_OverviewMouseRepaint(benchmark::State& state) {
     DrawingEditor& editor = *Shared().editor;
-    QImage overview(editor.overview->size(), QImage::Format_ARGB32_Premultiplied);
-    QImage detail(editor.detail->size(), QImage::Format_ARGB32_Premultiplied);
+    auto* overviewBox = editor.findChild<OverviewBox*>("overview");
+    QImage overview(overviewBox->size(), QImage::Format_ARGB32_Premultiplied);
+    auto* detailBox = editor.findChild<DetailBox*>("detail");
+    QImage detail(detailBox->size(), QImage::Format_ARGB32_Premultiplied);
     editor.overviewMouseDown(1, 0, 3000, 3000);
     double x = 0;
     for (auto _ : state) {
         x = x > 11000 ? 100 : x + 450;
         Shared().moveClock += MoveThrottle::kIntervalMs;
         editor.overviewMouseMove(1, 0, x, 4000);
-        editor.overview->render(&overview);
-        editor.detail->render(&detail);
+        overviewBox->render(&overview);
+        detailBox->render(&detail);
         benchmark::DoNotOptimize(overview.constBits());
     }
     editor.overviewMouseUp(1, 0, x, 4000);
@@ -118,9 +120,10 @@ BENCHMARK(BM_OverviewMouseRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5
 // Painting the overview box alone, from its cached scaled drawing.
 void BM_OverviewRepaint(benchmark::State& state) {
     DrawingEditor& editor = *Shared().editor;
-    QImage overview(editor.overview->size(), QImage::Format_ARGB32_Premultiplied);
+    auto* overviewBox = editor.findChild<OverviewBox*>("overview");
+    QImage overview(overviewBox->size(), QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
-        editor.overview->render(&overview);
+        overviewBox->render(&overview);
         benchmark::DoNotOptimize(overview.constBits());
     }
 }
@@ -130,14 +133,15 @@ BENCHMARK(BM_OverviewRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->Re
 void BM_DetailPanRepaint(benchmark::State& state) {
     DrawingEditor& editor = *Shared().editor;
     editor.toggleZoom();  // the zoomed view is the largest detail view
-    QImage detail(editor.detail->size(), QImage::Format_ARGB32_Premultiplied);
+    auto* detailBox = editor.findChild<DetailBox*>("detail");
+    QImage detail(detailBox->size(), QImage::Format_ARGB32_Premultiplied);
     editor.detailMouseDown(1, 0, 0, 0);
     double x = 0;
     for (auto _ : state) {
         x += 150;
         Shared().moveClock += MoveThrottle::kIntervalMs;
         editor.detailMouseMove(1, 0, std::fmod(x, 6000.0), 0);
-        editor.detail->render(&detail);
+        detailBox->render(&detail);
         benchmark::DoNotOptimize(detail.constBits());
     }
     editor.detailMouseUp(1, 0, 0, 0);

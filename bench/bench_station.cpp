@@ -119,8 +119,9 @@ void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     Installation inst(1, false);
     MeasurementWindow form(inst.Operator(), DesktopDialogs());
     form.startUp();
+    auto* numberEntryBox = form.findChild<QLineEdit*>("numberEntryBox");
     for (auto _ : state) {
-        form.numberEntryBox->setText("11.005");
+        numberEntryBox->setText("11.005");
         form.enterNumber();
     }
     state.counters["saved"] = form.SavedCount();

@@ -20,7 +20,7 @@ bool WindowFlow::Start() {
 }
 
 void WindowFlow::OpenSettings() {
-    auto* settingsWindow = new SettingsWindow(operatorWindow_->SavePath, dialogs_);
+    auto* settingsWindow = new SettingsWindow(operatorWindow_->savePath(), dialogs_);
     settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // However the settings window closes, the operator window comes back.
     connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), [this] {
@@ -31,7 +31,7 @@ void WindowFlow::OpenSettings() {
 }
 
 void WindowFlow::OpenMeasurement() {
-    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->SavePath, operatorWindow_->UserDIR, operatorWindow_->UserName}, dialogs_);
+    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->savePath(), operatorWindow_->userDir(), operatorWindow_->userName()}, dialogs_);
     connect(measurementWindow_.get(), &MeasurementWindow::Ended, this, &WindowFlow::Finished);
     if (!measurementWindow_->startUp()) {
         emit Finished();

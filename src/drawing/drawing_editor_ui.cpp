@@ -568,16 +568,15 @@ void DrawingEditor::ExportInspectionDrawing() {
     if (!CanMarkPoints()) return;
     QImage canvas = RenderInspectionDrawing(Drawing(Machine()), PointTables_[Machine()]);
     MarkAllPlacedPoints();
-    DrawSavePath.clear();
-    host_->SetExportPath();
+    std::string file = host_->ExportFile();
     // An existing Data.jpg is replaced whole by the atomic write; it is not
     // deleted first, so a failed write leaves the previous export in place.
-    int status = DrawSavePath.empty() ? kJpegWriteFailed : SavePictureJpeg(canvas, DrawSavePath, 100);
+    int status = file.empty() ? kJpegWriteFailed : SavePictureJpeg(canvas, file, 100);
     if (status == kJpegWritten)
         dialogs_.Inform(this, QStringLiteral("検査成績表用図面を保存しました。"));
     else
         dialogs_.Warn(this, QStringLiteral("検査成績表用図面を保存できませんでした。\n") +
-                              Utf8(DrawSavePath.empty() ? std::string("Data.jpg") : DrawSavePath));
+                              Utf8(file.empty() ? std::string("Data.jpg") : file));
     DrawOverview();
     host_->FocusGrid();
 }

@@ -46,7 +46,6 @@ public:
     // false when the file cannot be read as an image (slot stays empty).
     bool LoadDrawing(int machine, const std::string& imagePath);
     bool HasDrawing(int machine) const;
-    std::string DrawSavePath;  // set by EditorHost::SetExportPath()
     // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
     // made normal, Top/Left in twips as read afterwards.
     WindowPlacement TakePlacementForShutdown();
@@ -81,7 +80,14 @@ public:
     TwipPoint Pending() const { return {static_cast<double>(PendingX), static_cast<double>(PendingY)}; }
     std::int32_t OverviewRadius() const { return OverviewMarkRadius_; }
 
-    // Controls under their designer names.
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Controls; tests and assistive technology find them by their object names.
     OverviewBox* const overview;
     DetailBox* const detail;
     QLabel* const instrumentLabel;
@@ -93,13 +99,6 @@ public:
     QPushButton* const resetButton;
     QComboBox* const instrumentList;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void keyReleaseEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void BuildControls();
     void layOutViews();
     int Machine() const;

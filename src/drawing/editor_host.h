@@ -14,8 +14,8 @@ public:
     // Product folder of the machine shown; the point table is saved there.
     virtual std::string EPath() const = 0;
     virtual bool AppEnd() const = 0;
-    // Sets the editor's DrawSavePath to the product folder of the machine shown + "/Data.jpg".
-    virtual void SetExportPath() = 0;
+    // Where the inspection drawing goes: Data.jpg in the product folder of the machine shown.
+    virtual std::string ExportFile() const = 0;
     // Gives the keyboard focus back to the grid of the machine shown.
     virtual void FocusGrid() = 0;
     // Disabled while a point is designated.

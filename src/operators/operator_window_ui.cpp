@@ -45,15 +45,15 @@ OperatorWindow::OperatorWindow(Dialogs& dialogs, QWidget* parent) : QWidget(pare
 }
 
 bool OperatorWindow::startUp() {
-    SavePath = InstallationRoot();
-    if (!instance_.Acquire(SavePath)) {
+    savePath_ = InstallationRoot();
+    if (!instance_.Acquire(savePath_)) {
         dialogs_.Warn(this, QString::fromUtf8("既にプログラムは起動しています。"));
         return false;
     }
-    std::string config = JoinPath(SavePath, "Config");
+    std::string config = JoinPath(savePath_, "Config");
     if (!MakeFolders(config))
         dialogs_.Warn(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
-    lists_ = LoadOperatorLists(SavePath);
+    lists_ = LoadOperatorLists(savePath_);
     operatorList_->clear();
     for (const auto& name : lists_.Names) operatorList_->addItem(Q(name));
     return true;
@@ -72,8 +72,8 @@ void OperatorWindow::decide() {
         dialogs_.Warn(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));
         return;
     }
-    UserName = lists_.Names[i];
-    UserDIR = lists_.Folders[i];
+    userName_ = lists_.Names[i];
+    userDir_ = lists_.Folders[i];
     setEnabled(false);
     hide();
     emit Decided();
@@ -137,7 +137,7 @@ void OperatorWindow::AddOperator(const std::string& name, const std::string& fol
 }
 
 void OperatorWindow::SaveLists() {
-    if (auto r = SaveOperatorLists(SavePath, lists_); !r) dialogs_.Warn(this, Q(r.error));
+    if (auto r = SaveOperatorLists(savePath_, lists_); !r) dialogs_.Warn(this, Q(r.error));
 }
 
 }  // namespace ziv

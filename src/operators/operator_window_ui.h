@@ -19,12 +19,13 @@ public:
     explicit OperatorWindow(Dialogs& dialogs, QWidget* parent = nullptr);
 
     // Refuses a second instance (message shown, false returned: end the
-    // program), fixes SavePath, creates Config and loads the operator lists.
+    // program), fixes the installation root, creates Config and loads the operator lists.
     bool startUp();
 
-    std::string SavePath;
-    std::string UserDIR;
-    std::string UserName;
+    // The installation root, and the operator chosen by "決定" with his folder.
+    const std::string& savePath() const { return savePath_; }
+    const std::string& userDir() const { return userDir_; }
+    const std::string& userName() const { return userName_; }
 
     const OperatorLists& Operators() const { return lists_; }
     QListWidget* operatorList() const { return operatorList_; }
@@ -52,6 +53,7 @@ private:
     bool AcceptableEntry(const std::string& name, const std::string& folder);
     void SaveLists();
 
+    std::string savePath_, userDir_, userName_;
     OperatorLists lists_;
     QListWidget* operatorList_;
     SingleInstance instance_;

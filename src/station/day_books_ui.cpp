@@ -66,7 +66,7 @@ void MeasurementWindow::ReadMaster(int m) {
 }
 
 bool MeasurementWindow::SaveDayBook() {
-    int m = MachineNumber;
+    int m = shownMachine_;
     std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
     MachineSheet& sheet = sheets_[m];
     auto result = dayBooks_.Save(

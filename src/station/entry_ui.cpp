@@ -50,7 +50,7 @@ void MeasurementWindow::PassFailEntry(const std::string& text) {
     int r = CurrentGridRow();
     currentInputName_.clear();
     ShownSheet().EnterPassFail(r, text == "OK");
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
     if (text == "NG") WriteRejection();
     SaveDayBook();
     AdvanceToEmptyPoint();
@@ -100,7 +100,7 @@ void MeasurementWindow::EndMeasuringMode() {
 
 void MeasurementWindow::gridRowChanged(int m) {
     // Hidden grids change rows only while every machine is loaded in turn.
-    if (m != MachineNumber) return;
+    if (m != shownMachine_) return;
     int row = grids_[m]->Row();
     if (row <= 0) return;
     inputPositionBox->setText(" " + QString::number(row));
@@ -126,7 +126,7 @@ void MeasurementWindow::enterNumber() {
     currentInputName_.clear();
     int r = CurrentGridRow();
     ShownSheet().EnterValue(r, MagnitudeText(numberEntryBox->text().toStdString()));
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
     JudgeCurrentRow();
     CalcCorrection();
     SaveDayBook();
@@ -140,7 +140,7 @@ void MeasurementWindow::enterText() {
     int r = CurrentGridRow();
     currentInputName_.clear();
     ShownSheet().EnterText(r, textEntryBox->text().toStdString());
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
     SaveDayBook();
     AdvanceToEmptyPoint();
     if (clearTextBox->isChecked()) Empty(textEntryBox);
@@ -150,14 +150,14 @@ void MeasurementWindow::enterText() {
 void MeasurementWindow::JudgeCurrentRow() {
     int r = CurrentGridRow();
     Judgement j = ShownSheet().JudgeRow(r);
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
     if (j == Judgement::Fail) WriteRejection();
 }
 
 void MeasurementWindow::CalcCorrection() {
     int r = CurrentGridRow();
     ShownSheet().CorrectRow(r);
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
 }
 
 void MeasurementWindow::WriteRejection() {
@@ -166,8 +166,8 @@ void MeasurementWindow::WriteRejection() {
                          workDate_.Month,
                          workDate_.Day,
                          op_.UserName,
-                         MachineNumber,
-                         productNames_[MachineNumber],
+                         shownMachine_,
+                         productNames_[shownMachine_],
                          row.Nominal,
                          row.Upper,
                          row.Lower,

@@ -24,22 +24,22 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
     workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
     datePanel->showDate(workDate_);
     ReloadEveryMachine();
-    inputPositionBox->setText(QString::number(grids_[MachineNumber]->Row()));
+    inputPositionBox->setText(QString::number(grids_[shownMachine_]->Row()));
     setEnabled(true);
     ApplyMode(WindowMode::Ready);
 }
 
 void MeasurementWindow::ShowMachine(int n) {
     if (n < 0 || n > kLastMachine) return;
-    gridFrames_[MachineNumber]->hide();
+    gridFrames_[shownMachine_]->hide();
     gridFrames_[n]->show();
     activateWindow();
-    MachineNumber = n;
+    shownMachine_ = n;
     AdvanceToEmptyPoint();
     machineBox->setText(QString::number(n) + QString::fromUtf8("号機"));
     productNameBox->setText(QString::fromStdString(productNames_[n]));
     if (!Editor()->HasDrawing(n) && !productPaths_[n].empty()) LoadDrawingFor(n);
-    EPath = productPaths_[n];
+    shownProductFolder_ = productPaths_[n];
     Editor()->currentPointChanged();
 }
 

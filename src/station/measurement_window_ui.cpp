@@ -108,7 +108,7 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialog
 }
 
 MeasurementWindow::~MeasurementWindow() {
-    if (editor_) AppEnd = 1;
+    if (editor_) ended_ = true;
     editor_.reset();
 }
 
@@ -277,7 +277,7 @@ bool MeasurementWindow::startUp() {
     // 11: every machine's day workbook and master.
     ReloadEveryMachine();
     // 12
-    MachineNumber = 0;
+    shownMachine_ = 0;
     productNameBox->setText(Q(productNames_[0]));
     inputPositionBox->setText(QString::number(grids_[0]->Row()));
     // 13
@@ -288,7 +288,7 @@ bool MeasurementWindow::startUp() {
                       LoadWindowPlacement(EditorPlacementPath(op_.SavePath)) ? nullptr : Editor());
     Editor()->show();
     LoadDrawingFor(0);
-    EPath = productPaths_[0];
+    shownProductFolder_ = productPaths_[0];
     Editor()->currentPointChanged();
     // 17
     if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)))
@@ -385,7 +385,7 @@ void MeasurementWindow::AdvanceToEmptyPoint(int m) {
         grid->SetTopRow(grid->Row());
     }
     // The box follows the machine shown only.
-    if (m == MachineNumber) inputPositionBox->setText(" " + QString::number(grid->Row()));
+    if (m == shownMachine_) inputPositionBox->setText(" " + QString::number(grid->Row()));
 }
 
 void MeasurementWindow::closeEvent(QCloseEvent* event) {
@@ -415,7 +415,7 @@ void MeasurementWindow::shutDown() {
     // 4: every workbook closed; each was saved whole when its last value came.
     dayBooks_.CloseAll();
     // 5
-    AppEnd = 1;
+    ended_ = true;
     if (editor_) editor_->close();
     emit Ended();
 }
@@ -429,14 +429,14 @@ int MeasurementWindow::EditorLink::CurrentRow(int machine) const {
 // activated: after a click in the editor the keys would stay with the editor.
 void MeasurementWindow::FocusGrid() {
     if (isVisible() && !isActiveWindow()) activateWindow();
-    grids_[MachineNumber]->setFocus();
+    grids_[shownMachine_]->setFocus();
 }
 
-void MeasurementWindow::SetExportPath() {
-    if (editor_) editor_->DrawSavePath = JoinPath(productPaths_[MachineNumber], "Data.jpg");
+std::string MeasurementWindow::EditorLink::ExportFile() const {
+    return JoinPath(f.productPaths_[f.shownMachine_], "Data.jpg");
 }
 
-int MeasurementWindow::CurrentGridRow() const { return grids_[MachineNumber]->Row(); }
+int MeasurementWindow::CurrentGridRow() const { return grids_[shownMachine_]->Row(); }
 
 void MeasurementWindow::Warn(const std::string& text) { dialogs_.Warn(this, Q(text)); }
 

@@ -50,21 +50,21 @@ public:
 
     // Start-up; false after a message when the program must end.
     bool startUp();
-    // Shut-down: operator record, window positions, workbooks closed, AppEnd.
+    // Shut-down: operator record, window positions, workbooks closed, the run ended.
     void shutDown();
 
-    // Public variables.
-    int MachineNumber = 0;
-    int AppEnd = 0;
-    std::string EPath;
+    // The machine whose grid is shown, and its product folder.
+    int ShownMachine() const { return shownMachine_; }
+    const std::string& ShownProductFolder() const { return shownProductFolder_; }
+    // Shut down: the editor may close now.
+    bool HasEnded() const { return ended_; }
 
     std::string GetProductName(const std::string& path) const { return ziv::GetProductName(path); }
-    void SetExportPath();
 
     // Procedures of the window.
     // Moves machine m's input position to its first empty point (the machine shown by default).
     void AdvanceToEmptyPoint(int m);
-    void AdvanceToEmptyPoint() { AdvanceToEmptyPoint(MachineNumber); }
+    void AdvanceToEmptyPoint() { AdvanceToEmptyPoint(shownMachine_); }
     void JudgeCurrentRow();
     void CalcCorrection();
     bool SaveDayBook();
@@ -129,11 +129,11 @@ private:
     class EditorLink : public EditorHost {
     public:
         explicit EditorLink(MeasurementWindow& form) : f(form) {}
-        int MachineNumber() const override { return f.MachineNumber; }
+        int MachineNumber() const override { return f.shownMachine_; }
         int CurrentRow(int machine) const override;
-        std::string EPath() const override { return f.EPath; }
-        bool AppEnd() const override { return f.AppEnd != 0; }
-        void SetExportPath() override { f.SetExportPath(); }
+        std::string EPath() const override { return f.shownProductFolder_; }
+        bool AppEnd() const override { return f.ended_; }
+        std::string ExportFile() const override;
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
 
@@ -162,12 +162,15 @@ private:
     void EndReading();
     void ClosePortIfOpen();
     int CurrentGridRow() const;
-    MachineSheet& ShownSheet() { return sheets_[MachineNumber]; }
-    bool ProductRegistered() const { return !productPaths_[MachineNumber].empty(); }
+    MachineSheet& ShownSheet() { return sheets_[shownMachine_]; }
+    bool ProductRegistered() const { return !productPaths_[shownMachine_].empty(); }
     void Warn(const std::string& text);
 
     Dialogs& dialogs_;
     SignedInOperator op_;
+    int shownMachine_ = 0;
+    std::string shownProductFolder_;
+    bool ended_ = false;
     InstrumentLinks links_{};
     int currentKey_ = 1;
     // A reading ends on the sixth tick of the one-second timer without a reply.
@@ -200,8 +203,7 @@ private:
     SerialPort* port_ = nullptr;
     QTimer* readingTimer_ = nullptr;
 
-public:
-    // Controls, by their designer names.
+    // Controls; tests and assistive technology find them by their object names.
     QGroupBox *inputPositionPanel = nullptr, *instrumentPanel = nullptr, *machinePanel = nullptr, *productNamePanel = nullptr, *numberEntryPanel = nullptr,
               *textEntryPanel = nullptr;
     WorkDatePanel* datePanel = nullptr;

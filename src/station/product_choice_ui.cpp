@@ -27,7 +27,7 @@ static const char* const kUnreadableDirectory =
     "を読み込めなかったため、製品の登録を変更できません。ファイルを確認してから起動し直して下さい。";
 
 void MeasurementWindow::registerProduct() {
-    int m = MachineNumber;
+    int m = shownMachine_;
     std::string chosen = productPanel->chosenFolder().toStdString();
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
@@ -51,13 +51,13 @@ void MeasurementWindow::registerProduct() {
         Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
     else
         Editor()->forgetDrawing(m);
-    EPath = productPaths_[m];
+    shownProductFolder_ = productPaths_[m];
     Editor()->currentPointChanged();
     FocusGrid();
 }
 
 void MeasurementWindow::unregisterProduct() {
-    int m = MachineNumber;
+    int m = shownMachine_;
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
         return;

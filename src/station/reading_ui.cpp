@@ -81,7 +81,7 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
     currentInputName_ = links_[currentKey_ - 1].InputName;
     int r = CurrentGridRow();
     ShownSheet().EnterValue(r, MagnitudeText(valueText));
-    ShowRow(MachineNumber, r);
+    ShowRow(shownMachine_, r);
     JudgeCurrentRow();
     CalcCorrection();
     SaveDayBook();

@@ -5,6 +5,7 @@
 
 #include "drawing/drawing_views_qt.h"
 #include "editor_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 using namespace ziv::testing;
@@ -28,17 +29,17 @@ TEST_F(EditorTest, DesignationModeLocksTheMeasurementWindowAndShowsItsControls) 
     editor.startDesignation();
     EXPECT_TRUE(editor.InDesignMode());
     EXPECT_FALSE(host.measurementEnabled);
-    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
-    EXPECT_TRUE(editor.okButton->isVisibleTo(&editor));
-    EXPECT_TRUE(editor.cancelButton->isVisibleTo(&editor));
-    EXPECT_TRUE(editor.resetButton->isVisibleTo(&editor));
-    EXPECT_TRUE(editor.instrumentList->isVisibleTo(&editor));
-    EXPECT_FALSE(editor.detail->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(editor, "okButton")->isVisibleTo(&editor));
+    EXPECT_TRUE(Child<QPushButton>(editor, "cancelButton")->isVisibleTo(&editor));
+    EXPECT_TRUE(Child<QPushButton>(editor, "resetButton")->isVisibleTo(&editor));
+    EXPECT_TRUE(Child<QComboBox>(editor, "instrumentList")->isVisibleTo(&editor));
+    EXPECT_FALSE(Child<DetailBox>(editor, "detail")->isEnabled());
     EXPECT_EQ(editor.Pending().X, 6000);
     EXPECT_EQ(editor.Pending().Y, 3000);
     // The list keeps its own selection; it is not taken from the point.
-    EXPECT_EQ(editor.instrumentList->currentIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->currentIndex(), 0);
 }
 
 TEST_F(EditorTest, ClickInDesignationModeMovesThePendingPosition) {
@@ -47,18 +48,18 @@ TEST_F(EditorTest, ClickInDesignationModeMovesThePendingPosition) {
     DrawingEditor& editor = *form;
     editor.show();
     editor.startDesignation();
-    QTest::mouseClick(editor.overview, Qt::LeftButton, {}, QPoint(100, 50));
+    QTest::mouseClick(Child<OverviewBox>(editor, "overview"), Qt::LeftButton, {}, QPoint(100, 50));
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV  X=1500 : Y=750"));
     EXPECT_EQ(editor.Pending().X, 1500);
     EXPECT_EQ(editor.Pending().Y, 750);
-    ASSERT_FALSE(editor.overview->Circles().empty());
-    EXPECT_EQ(editor.overview->Circles().back().Colour, QColor(255, 0, 255));
+    ASSERT_FALSE(Child<OverviewBox>(editor, "overview")->Circles().empty());
+    EXPECT_EQ(Child<OverviewBox>(editor, "overview")->Circles().back().Colour, QColor(255, 0, 255));
     // The detail view shows the stored point in red and the pending one in
     // magenta in its middle.
-    ASSERT_EQ(editor.detail->Discs().size(), 2u);
-    EXPECT_EQ(editor.detail->Discs()[1].Fill, QColor(255, 0, 255));
-    EXPECT_EQ(editor.detail->Discs()[1].CentreTwips, QPointF(1500, 4500));
-    QImage detail = editor.detail->grab().toImage();
+    ASSERT_EQ(Child<DetailBox>(editor, "detail")->Discs().size(), 2u);
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->Discs()[1].Fill, QColor(255, 0, 255));
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->Discs()[1].CentreTwips, QPointF(1500, 4500));
+    QImage detail = Child<DetailBox>(editor, "detail")->grab().toImage();
     EXPECT_TRUE(IsMagentaish(detail.pixelColor(100, 314)));
     // Mouse on the detail view is ignored while designating.
     ViewOrigin view = editor.View();
@@ -78,7 +79,7 @@ TEST_F(EditorTest, OkStoresSavesAndLeavesDesignationMode) {
     editor.startDesignation();
     editor.overviewMouseDown(1, 0, 2000.4, 1000.6);
     editor.overviewMouseUp(1, 0, 2000.4, 1000.6);
-    editor.instrumentList->setCurrentIndex(18);
+    Child<QComboBox>(editor, "instrumentList")->setCurrentIndex(18);
     editor.confirmDesignation();
 
     EXPECT_FALSE(editor.InDesignMode());
@@ -94,16 +95,16 @@ TEST_F(EditorTest, OkStoresSavesAndLeavesDesignationMode) {
     EXPECT_EQ(lines[14], " 18");
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
     EXPECT_TRUE(host.measurementEnabled);
-    EXPECT_TRUE(editor.designateButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_TRUE(editor.IsZoomButtonEnabled());
-    EXPECT_FALSE(editor.okButton->isVisibleTo(&editor));
-    EXPECT_FALSE(editor.instrumentList->isVisibleTo(&editor));
-    EXPECT_TRUE(editor.detail->isEnabled());
-    EXPECT_EQ(editor.instrumentLabel->text(), QStringLiteral("ノギス"));
-    ASSERT_EQ(editor.overview->Circles().size(), 1u);
-    EXPECT_EQ(editor.overview->Circles()[0].CentreTwips, QPointF(2000, 1001));
-    ASSERT_EQ(editor.detail->Discs().size(), 1u);
-    EXPECT_EQ(editor.detail->Discs()[0].Fill, QColor(255, 0, 0));
+    EXPECT_FALSE(Child<QPushButton>(editor, "okButton")->isVisibleTo(&editor));
+    EXPECT_FALSE(Child<QComboBox>(editor, "instrumentList")->isVisibleTo(&editor));
+    EXPECT_TRUE(Child<DetailBox>(editor, "detail")->isEnabled());
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->text(), QStringLiteral("ノギス"));
+    ASSERT_EQ(Child<OverviewBox>(editor, "overview")->Circles().size(), 1u);
+    EXPECT_EQ(Child<OverviewBox>(editor, "overview")->Circles()[0].CentreTwips, QPointF(2000, 1001));
+    ASSERT_EQ(Child<DetailBox>(editor, "detail")->Discs().size(), 1u);
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->Discs()[0].Fill, QColor(255, 0, 0));
     EXPECT_TRUE(messages.empty());
 }
 
@@ -118,7 +119,7 @@ TEST_F(EditorTest, TheGridMovingOnDuringDesignationLeavesTheDesignatedPoint) {
     host.rows[0] = 4;
     editor.currentPointChanged();
     EXPECT_TRUE(editor.InDesignMode());
-    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
     editor.overviewMouseDown(1, 0, 2000, 1000);
     editor.overviewMouseUp(1, 0, 2000, 1000);
@@ -126,7 +127,7 @@ TEST_F(EditorTest, TheGridMovingOnDuringDesignationLeavesTheDesignatedPoint) {
     EXPECT_EQ(editor.Table(0).PosX[3], 2000);
     EXPECT_EQ(editor.Table(0).PosY[3], 1000);
     EXPECT_EQ(editor.Table(0).PosX[4], 0);
-    EXPECT_TRUE(editor.designateButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(editor, "designateButton")->isEnabled());
 }
 
 TEST_F(EditorTest, OkWithoutClickingStoresThePreviousPositionAndTheListsInstrument) {
@@ -134,12 +135,12 @@ TEST_F(EditorTest, OkWithoutClickingStoresThePreviousPositionAndTheListsInstrume
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     editor.startDesignation();
-    editor.instrumentList->setCurrentIndex(22);
+    Child<QComboBox>(editor, "instrumentList")->setCurrentIndex(22);
     editor.confirmDesignation();
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
     EXPECT_EQ(editor.Table(0).PosY[1], 3000);
     EXPECT_EQ(editor.Table(0).InstrumentIndex[1], 22);
-    EXPECT_EQ(editor.instrumentLabel->text(), QStringLiteral("面粗度測定器"));
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->text(), QStringLiteral("面粗度測定器"));
 }
 
 TEST_F(EditorTest, ResetThenOkUnplacesThePoint) {
@@ -147,18 +148,18 @@ TEST_F(EditorTest, ResetThenOkUnplacesThePoint) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     editor.startDesignation();
-    editor.instrumentList->setCurrentIndex(5);
+    Child<QComboBox>(editor, "instrumentList")->setCurrentIndex(5);
     editor.resetDesignation();
     EXPECT_TRUE(editor.InDesignMode());
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV  X=0 : Y=0"));
-    EXPECT_EQ(editor.instrumentList->currentIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->currentIndex(), 0);
     editor.confirmDesignation();
     EXPECT_EQ(editor.Table(0).PosX[1], 0);
     EXPECT_EQ(editor.Table(0).PosY[1], 0);
     EXPECT_EQ(editor.Table(0).InstrumentIndex[1], 0);
-    EXPECT_EQ(editor.instrumentLabel->text(), QStringLiteral("指定なし"));
-    EXPECT_TRUE(editor.overview->Circles().empty());
-    EXPECT_TRUE(editor.detail->Discs().empty());
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->text(), QStringLiteral("指定なし"));
+    EXPECT_TRUE(Child<OverviewBox>(editor, "overview")->Circles().empty());
+    EXPECT_TRUE(Child<DetailBox>(editor, "detail")->Discs().empty());
     auto lines = Lines(ReadBytes(PointTableFilePath(host.productFolder)));
     ASSERT_EQ(lines.size(), 603u);
     EXPECT_EQ(lines[3], " 0");
@@ -174,7 +175,7 @@ TEST_F(EditorTest, CancelDropsEverything) {
     editor.overviewMouseUp(1, 0, 100, 200);
     editor.overviewMouseDown(1, 0, 900, 800);
     editor.overviewMouseUp(1, 0, 900, 800);
-    editor.instrumentList->setCurrentIndex(9);
+    Child<QComboBox>(editor, "instrumentList")->setCurrentIndex(9);
     editor.cancelDesignation();
     EXPECT_FALSE(editor.InDesignMode());
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
@@ -184,8 +185,8 @@ TEST_F(EditorTest, CancelDropsEverything) {
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
     EXPECT_TRUE(host.measurementEnabled);
     // No pending disc is left behind in the detail view.
-    ASSERT_EQ(editor.detail->Discs().size(), 1u);
-    EXPECT_EQ(editor.detail->Discs()[0].Fill, QColor(255, 0, 0));
+    ASSERT_EQ(Child<DetailBox>(editor, "detail")->Discs().size(), 1u);
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->Discs()[0].Fill, QColor(255, 0, 0));
 }
 
 TEST_F(EditorTest, FirstOkCreatesDataDat) {
@@ -271,7 +272,7 @@ TEST_F(EditorTest, KeysAreIgnoredWhileDesignating) {
     EXPECT_TRUE(messages.empty());
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
     EXPECT_FALSE(editor.IsZoomed());
-    EXPECT_EQ(host.returenNameCount, 0);
+    EXPECT_EQ(host.exportFileAsked, 0);
     EXPECT_TRUE(editor.InDesignMode());
 }
 
@@ -297,10 +298,10 @@ TEST_F(EditorTest, DesignationNeedsADrawingAndAPoint) {
 TEST_F(EditorTest, DamagedInstrumentIndexShowsNoText) {
     WritePoints({{1, 6000, 3000, 400}});
     ShowProduct(1200, 600);
-    EXPECT_TRUE(form->instrumentLabel->text().isEmpty());
+    EXPECT_TRUE(Child<QLabel>(*form, "instrumentLabel")->text().isEmpty());
     host.rows[0] = 2;
     WritePoints({{2, 6000, 3000, -4}});
     form->LoadPosDat(PointTableFilePath(host.productFolder));
     form->currentPointChanged();
-    EXPECT_TRUE(form->instrumentLabel->text().isEmpty());
+    EXPECT_TRUE(Child<QLabel>(*form, "instrumentLabel")->text().isEmpty());
 }

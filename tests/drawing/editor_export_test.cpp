@@ -5,6 +5,7 @@
 #include "drawing/drawing_export_qt.h"
 #include "drawing/drawing_views_qt.h"
 #include "editor_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 using namespace ziv::testing;
@@ -34,7 +35,6 @@ TEST_F(EditorTest, ExportWritesTheMarkedDrawingAtItsOwnSize) {
     QTest::keyRelease(&editor, Qt::Key_Space);
 
     std::string path = ExportFilePath(host.productFolder);
-    EXPECT_EQ(editor.DrawSavePath, path);
     QImage exported = ReadJpeg(path);
     ASSERT_EQ(exported.size(), QSize(1200, 600));
     // Disc fill 13 pixels below each centre, clear of the white number.
@@ -62,7 +62,7 @@ TEST_F(EditorTest, ExportShowsTheExportedPointsOnTheOverviewMeanwhile) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     std::vector<OverviewCircle> duringMessage;
-    dialogs.onShow = [&](const ShownMessage&) { duringMessage = editor.overview->Circles(); };
+    dialogs.onShow = [&](const ShownMessage&) { duringMessage = Child<OverviewBox>(editor, "overview")->Circles(); };
     editor.ExportInspectionDrawing();
     ASSERT_EQ(messages.size(), 1u);
     int blue = 0;
@@ -70,8 +70,8 @@ TEST_F(EditorTest, ExportShowsTheExportedPointsOnTheOverviewMeanwhile) {
         if (c.Colour == QColor(0, 0, 255)) ++blue;
     EXPECT_EQ(blue, 2);
     // Afterwards only the current point's red circle is left.
-    ASSERT_EQ(editor.overview->Circles().size(), 1u);
-    EXPECT_EQ(editor.overview->Circles()[0].Colour, QColor(255, 0, 0));
+    ASSERT_EQ(Child<OverviewBox>(editor, "overview")->Circles().size(), 1u);
+    EXPECT_EQ(Child<OverviewBox>(editor, "overview")->Circles()[0].Colour, QColor(255, 0, 0));
 }
 
 TEST_F(EditorTest, ExportLeavesOutEntryZeroAndEntriesAboveOneHundred) {
@@ -140,7 +140,7 @@ TEST_F(EditorTest, ExportAndShowAllNeedADrawingAndATable) {
     for (const auto& m : messages) EXPECT_EQ(m.text, QStringLiteral("測定指定箇所データが作成されていません。"));
     EXPECT_EQ(host.focusCount, focus + 2);
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
-    EXPECT_TRUE(editor.overview->Circles().empty());
+    EXPECT_TRUE(Child<OverviewBox>(editor, "overview")->Circles().empty());
 }
 
 TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
@@ -155,7 +155,7 @@ TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
     EXPECT_TRUE(messages[0].text.contains(QString::fromStdString(path)));
     EXPECT_EQ(ReadBytes(path), "previous export");
     // Blue circles are gone again.
-    EXPECT_EQ(form->overview->Circles().size(), 1u);
+    EXPECT_EQ(Child<OverviewBox>(*form, "overview")->Circles().size(), 1u);
 }
 
 TEST_F(EditorTest, ExportReplacesAnEarlierFile) {
@@ -174,8 +174,8 @@ TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     QImage duringMessage;
     std::vector<OverviewCircle> circles;
     dialogs.onShow = [&](const ShownMessage&) {
-        circles = editor.overview->Circles();
-        duringMessage = editor.overview->grab().toImage();
+        circles = Child<OverviewBox>(editor, "overview")->Circles();
+        duringMessage = Child<OverviewBox>(editor, "overview")->grab().toImage();
     };
     QTest::keyRelease(&editor, Qt::Key_Shift);
     ASSERT_EQ(messages.size(), 1u);
@@ -187,7 +187,7 @@ TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     EXPECT_EQ(blue, 3);
     // Point 2 at overview pixel (100, 50), radius 12 pixels.
     EXPECT_TRUE(IsBluish(duringMessage.pixelColor(112, 50)));
-    EXPECT_EQ(editor.overview->Circles().size(), 1u);
+    EXPECT_EQ(Child<OverviewBox>(editor, "overview")->Circles().size(), 1u);
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
 }
 

@@ -31,7 +31,7 @@ public:
     bool appEnd = false;
     DrawingEditor* editor = nullptr;
     int focusCount = 0;
-    int returenNameCount = 0;
+    mutable int exportFileAsked = 0;
     bool measurementEnabled = true;
 
     int MachineNumber() const override { return machine; }
@@ -41,9 +41,9 @@ public:
     }
     std::string EPath() const override { return productFolder; }
     bool AppEnd() const override { return appEnd; }
-    void SetExportPath() override {
-        ++returenNameCount;
-        if (editor) editor->DrawSavePath = JoinPath(productFolder, "Data.jpg");
+    std::string ExportFile() const override {
+        ++exportFileAsked;
+        return JoinPath(productFolder, "Data.jpg");
     }
     void FocusGrid() override { ++focusCount; }
     void SetMeasurementWindowEnabled(bool enabled) override { measurementEnabled = enabled; }

@@ -6,6 +6,7 @@
 #include "drawing/drawing_views_qt.h"
 #include "drawing/position_files.h"
 #include "editor_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 using namespace ziv::testing;
@@ -22,32 +23,32 @@ TEST_F(EditorTest, LoadRefusesWithoutCommunicationSettings) {
 
 TEST_F(EditorTest, LoadListsTheInstrumentsWithTheKeysNames) {
     DrawingEditor& editor = Editor();
-    ASSERT_EQ(editor.instrumentList->count(), 27);
-    EXPECT_EQ(editor.instrumentList->currentIndex(), 0);
-    EXPECT_EQ(editor.instrumentList->itemText(0), QStringLiteral("指定なし"));
-    EXPECT_EQ(editor.instrumentList->itemText(1), QStringLiteral("F1 デジマチック"));
-    EXPECT_EQ(editor.instrumentList->itemText(10), QStringLiteral("F10 マイクロ"));
-    EXPECT_EQ(editor.instrumentList->itemText(26), QStringLiteral("その他"));
+    ASSERT_EQ(Child<QComboBox>(editor, "instrumentList")->count(), 27);
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->currentIndex(), 0);
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->itemText(0), QStringLiteral("指定なし"));
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->itemText(1), QStringLiteral("F1 デジマチック"));
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->itemText(10), QStringLiteral("F10 マイクロ"));
+    EXPECT_EQ(Child<QComboBox>(editor, "instrumentList")->itemText(26), QStringLiteral("その他"));
     EXPECT_EQ(editor.windowTitle(), QStringLiteral("ZIV"));
     EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(EditorTest, ControlsCarryTheirCaptionsAndStartForNoDrawing) {
     DrawingEditor& editor = Editor();
-    EXPECT_EQ(editor.designateButton->text(), QStringLiteral("測定箇所指定"));
-    EXPECT_EQ(editor.okButton->text(), QStringLiteral("OK"));
-    EXPECT_EQ(editor.cancelButton->text(), QStringLiteral("Cancel"));
-    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
-    EXPECT_EQ(editor.resetButton->text(), QStringLiteral("Reset"));
-    EXPECT_EQ(editor.instrumentCaption->text(), QStringLiteral("指定測定器名："));
+    EXPECT_EQ(Child<QPushButton>(editor, "designateButton")->text(), QStringLiteral("測定箇所指定"));
+    EXPECT_EQ(Child<QPushButton>(editor, "okButton")->text(), QStringLiteral("OK"));
+    EXPECT_EQ(Child<QPushButton>(editor, "cancelButton")->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(Child<QPushButton>(editor, "zoomButton")->text(), QStringLiteral("拡大"));
+    EXPECT_EQ(Child<QPushButton>(editor, "resetButton")->text(), QStringLiteral("Reset"));
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentCaption")->text(), QStringLiteral("指定測定器名："));
     EXPECT_TRUE(editor.font().families().contains(QStringLiteral("IPAGothic")));
     editor.currentPointChanged();
-    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
-    EXPECT_FALSE(editor.okButton->isVisibleTo(&editor));
-    EXPECT_FALSE(editor.instrumentList->isVisibleTo(&editor));
-    EXPECT_EQ(editor.overview->geometry(), QRect(0, 0, 800, editor.height() - 40));
-    EXPECT_EQ(editor.designateButton->y(), editor.height() - 32);
+    EXPECT_FALSE(Child<QPushButton>(editor, "okButton")->isVisibleTo(&editor));
+    EXPECT_FALSE(Child<QComboBox>(editor, "instrumentList")->isVisibleTo(&editor));
+    EXPECT_EQ(Child<OverviewBox>(editor, "overview")->geometry(), QRect(0, 0, 800, editor.height() - 40));
+    EXPECT_EQ(Child<QPushButton>(editor, "designateButton")->y(), editor.height() - 32);
 }
 
 TEST_F(EditorTest, DrawPosPlacementIsApplied) {
@@ -99,9 +100,9 @@ TEST_F(EditorTest, ShrinkingSnapsBackAndTheBottomRowFollowsTheHeight) {
     EXPECT_GE(editor.width(), 1000);
     EXPECT_GE(editor.height(), 640);
     editor.resize(1300, 900);
-    EXPECT_EQ(editor.resetButton->y(), 900 - 32);
-    EXPECT_EQ(editor.instrumentLabel->y(), 900 - 32);
-    EXPECT_EQ(editor.detail->geometry(), QRect(800, 0, 500, 860));
+    EXPECT_EQ(Child<QPushButton>(editor, "resetButton")->y(), 900 - 32);
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->y(), 900 - 32);
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->geometry(), QRect(800, 0, 500, 860));
     EXPECT_EQ(editor.DetailViewSize().Width, 500 * 15);
     EXPECT_EQ(editor.DetailViewSize().Height, 860 * 15);
 }
@@ -114,7 +115,7 @@ TEST_F(EditorTest, ResizingAMinimisedWindowChangesNothing) {
     editor.setWindowState(Qt::WindowMinimized);
     editor.resize(1400, 900);
     EXPECT_EQ(editor.DetailViewSize().Width, before.Width);
-    EXPECT_EQ(editor.designateButton->y(), 640 - 32);
+    EXPECT_EQ(Child<QPushButton>(editor, "designateButton")->y(), 640 - 32);
 }
 
 TEST_F(EditorTest, ZoomToggleCoversTheOverviewAndBack) {
@@ -123,17 +124,17 @@ TEST_F(EditorTest, ZoomToggleCoversTheOverviewAndBack) {
     int focus = host.focusCount;
     QTest::keyRelease(&editor, Qt::Key_Control);
     EXPECT_TRUE(editor.IsZoomed());
-    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("縮小"));
-    EXPECT_FALSE(editor.designateButton->isEnabled());
-    EXPECT_EQ(editor.detail->geometry(), QRect(0, 0, 1000, 600));
+    EXPECT_EQ(Child<QPushButton>(editor, "zoomButton")->text(), QStringLiteral("縮小"));
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->geometry(), QRect(0, 0, 1000, 600));
     EXPECT_EQ(editor.DetailViewSize().Width, 15000);
     EXPECT_EQ(host.focusCount, focus + 1);
     // A click on the button toggles back, as the measurement window's Ctrl does.
     editor.toggleZoom();
     EXPECT_FALSE(editor.IsZoomed());
-    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
-    EXPECT_TRUE(editor.designateButton->isEnabled());
-    EXPECT_EQ(editor.detail->geometry(), QRect(800, 0, 200, 600));
+    EXPECT_EQ(Child<QPushButton>(editor, "zoomButton")->text(), QStringLiteral("拡大"));
+    EXPECT_TRUE(Child<QPushButton>(editor, "designateButton")->isEnabled());
+    EXPECT_EQ(Child<DetailBox>(editor, "detail")->geometry(), QRect(800, 0, 200, 600));
 }
 
 TEST_F(EditorTest, ZoomNeedsADrawing) {
@@ -142,15 +143,15 @@ TEST_F(EditorTest, ZoomNeedsADrawing) {
     editor.toggleZoom();
     QTest::keyRelease(&editor, Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
-    EXPECT_EQ(editor.zoomButton->text(), QStringLiteral("拡大"));
+    EXPECT_EQ(Child<QPushButton>(editor, "zoomButton")->text(), QStringLiteral("拡大"));
 }
 
 TEST_F(EditorTest, KeysReleasedOverAControlAreSeenOnceByTheWindow) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
-    QTest::keyRelease(editor.designateButton, Qt::Key_Control);
+    QTest::keyRelease(Child<QPushButton>(editor, "designateButton"), Qt::Key_Control);
     EXPECT_TRUE(editor.IsZoomed());
-    QTest::keyRelease(editor.detail, Qt::Key_Control);
+    QTest::keyRelease(Child<DetailBox>(editor, "detail"), Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
     // Holding the key repeats releases that must not toggle again and again.
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
@@ -168,10 +169,10 @@ TEST_F(EditorTest, DelCurForgetsTheDrawingAndThePoints) {
     EXPECT_FALSE(editor.HasDrawing(0));
     EXPECT_FALSE(editor.PointsLoaded(0));
     EXPECT_EQ(editor.Table(0), PointTable{});
-    EXPECT_FALSE(editor.designateButton->isEnabled());
-    EXPECT_FALSE(editor.overview->ShowsDrawing());
-    EXPECT_FALSE(editor.detail->ShowsDrawing());
-    EXPECT_TRUE(editor.instrumentLabel->text().isEmpty());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
+    EXPECT_FALSE(Child<OverviewBox>(editor, "overview")->ShowsDrawing());
+    EXPECT_FALSE(Child<DetailBox>(editor, "detail")->ShowsDrawing());
+    EXPECT_TRUE(Child<QLabel>(editor, "instrumentLabel")->text().isEmpty());
 }
 
 TEST_F(EditorTest, ProductWithoutDataDatStartsEmpty) {
@@ -203,11 +204,11 @@ TEST_F(EditorTest, MachinesKeepTheirOwnDrawingsAndTables) {
     DrawingEditor& editor = *form;
     host.machine = 5;
     editor.currentPointChanged();
-    EXPECT_FALSE(editor.designateButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_FALSE(editor.PointsLoaded(5));
     host.machine = 0;
     editor.currentPointChanged();
-    EXPECT_TRUE(editor.designateButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(editor, "designateButton")->isEnabled());
     EXPECT_EQ(editor.Table(0).PosX[1], 6000);
 }
 

@@ -13,6 +13,7 @@
 #include "pty_instrument.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -57,7 +58,7 @@ protected:
         EXPECT_EQ(form->ReadingPending(), 0) << context;
         EXPECT_FALSE(form->ReadingTimer()->isActive()) << context;
         EXPECT_FALSE(form->Port()->isOpen()) << context;
-        EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能") << context;
+        EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能") << context;
         EXPECT_EQ(form->MeasuringMode(), 1) << context;
     }
     void TimeOut() {

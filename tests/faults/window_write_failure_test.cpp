@@ -33,6 +33,7 @@
 #include "station/rejection.h"
 #include "records/product_panel_ui.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -124,7 +125,7 @@ protected:
                            form->WorkingDate());
     }
     void Enter(const std::string& number) {
-        form->numberEntryBox->setText(QString::fromStdString(number));
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::fromStdString(number));
         form->enterNumber();
     }
     void ExpectWarningNaming(const std::string& path, int err, const std::string& context) {
@@ -132,9 +133,9 @@ protected:
     }
     // The day workbook of the machine shown holds what its grid holds, row by row.
     void ExpectBookHoldsGrid(const std::string& context) {
-        auto book = Workbook::Open(Book(form->MachineNumber));
+        auto book = Workbook::Open(Book(form->ShownMachine()));
         ASSERT_TRUE(book) << context;
-        FlexGrid* grid = form->Grid(form->MachineNumber);
+        FlexGrid* grid = form->Grid(form->ShownMachine());
         for (int r = 1; r <= kLastPoint; ++r) {
             MeasuredRow row = ReadDayBookRow(*book, r);
             EXPECT_EQ(row.Value, grid->TextMatrix(r, 1).toStdString()) << context << ", row " << r;
@@ -220,7 +221,7 @@ TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
     messages.clear();
     form->ShowMachine(5);
     form->openProductPanel();
-    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(other)));
+    ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(other)));
     form->registerProduct();
     ExpectWarningNaming(directory, EFBIG, "Directory.dat");
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -239,7 +240,7 @@ TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
 
 TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsStillSaved) {
     Start();
-    form->autoAdvanceBox->setChecked(false);
+    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     int n = 0;
     for (const Fault& fault : kFaults) {
         std::string context = Describe(fault);
@@ -325,7 +326,7 @@ TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoes
         EXPECT_EQ(records.size(), failDated ? 0u : 1u) << context;
         // The rest of the shut-down still happens.
         EXPECT_EQ(ended.count(), 1) << context;
-        EXPECT_EQ(form->AppEnd, 1) << context;
+        EXPECT_TRUE(form->HasEnded()) << context;
         EXPECT_EQ(SplitLines(ReadBytes(root / "Config/DrawPos.dat")).size(), 3u) << context;
         EXPECT_EQ(SplitLines(ReadBytes(root / "Config/DrawPosMain.dat")).size(), 3u) << context;
         form.reset();
@@ -385,16 +386,16 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
         {
             FailingWrite f(fault, "Directory.dat");
             form->openProductPanel();
-            ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(b)));
+            ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(b)));
             form->registerProduct();
             EXPECT_EQ(f.hits(), 1) << context;
         }
         ExpectWarningNaming(path, fault.err, context);
         EXPECT_EQ(ReadBytes(path), before) << context;
         // The window goes on with the product registered.
-        EXPECT_FALSE(form->productPanel->isVisible()) << context;
-        EXPECT_TRUE(form->chooseProductButton->isEnabled()) << context;
-        EXPECT_EQ(form->productNameBox->text().toStdString(), "B-200") << context;
+        EXPECT_FALSE(Child<ProductPanel>(*form, "productPanel")->isVisible()) << context;
+        EXPECT_TRUE(Child<QPushButton>(*form, "chooseProductButton")->isEnabled()) << context;
+        EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "B-200") << context;
         EXPECT_EQ(Cell(*form, 1, 3), "10") << context;
         messages.clear();
         Enter("10");
@@ -410,7 +411,7 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
         form->unregisterProduct();
     }
     ExpectWarningNaming(path, EIO, "unregister");
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "");
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "");
     EXPECT_EQ(Cell(*form, 1, 3), "");
     messages.clear();
     form->ShowMachine(2);
@@ -655,5 +656,5 @@ TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
     std::string chosen = form.operatorList()->currentItem()->text().toStdString();
     form.decide();
     ASSERT_EQ(decided.count(), 1);
-    EXPECT_EQ(form.UserDIR, root / ("ops/" + chosen));
+    EXPECT_EQ(form.userDir(), root / ("ops/" + chosen));
 }

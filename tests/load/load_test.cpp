@@ -27,6 +27,7 @@
 #include "pty_instrument.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -99,15 +100,15 @@ protected:
         Register(machines);
         form = Open();
         ASSERT_TRUE(form);
-        ASSERT_TRUE(form->autoAdvanceBox->isChecked());
-        ASSERT_TRUE(form->clearNumberBox->isChecked());
+        ASSERT_TRUE(Child<QCheckBox>(*form, "autoAdvanceBox")->isChecked());
+        ASSERT_TRUE(Child<QCheckBox>(*form, "clearNumberBox")->isChecked());
     }
 
 
     // Typed into the number box, entered with the button.
     void Type(const std::string& number) {
-        QTest::keyClicks(form->numberEntryBox, QString::fromStdString(number));
-        QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+        QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), QString::fromStdString(number));
+        QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     }
 
     // Start, space, the instrument's reply, Esc.
@@ -214,15 +215,15 @@ TEST_F(Load, ValuesOverAllMachinesKeepMemoryFlatAndTimePerValueEven) {
 TEST_F(Load, BoxesEmptiedAfterAnEntryKeepNoUndoSteps) {
     Prepare();
     Type("1234.5");
-    EXPECT_EQ(form->numberEntryBox->text(), "");
-    EXPECT_FALSE(form->numberEntryBox->isUndoAvailable());
-    QTest::keyClicks(form->textEntryBox, "ok");
-    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
-    EXPECT_EQ(form->textEntryBox->text(), "");
-    EXPECT_FALSE(form->textEntryBox->isUndoAvailable());
-    QTest::keyClicks(form->numberEntryBox, "12");
-    QTest::keyClicks(form->textEntryBox, "ab");
+    EXPECT_EQ(Child<QLineEdit>(*form, "numberEntryBox")->text(), "");
+    EXPECT_FALSE(Child<QLineEdit>(*form, "numberEntryBox")->isUndoAvailable());
+    QTest::keyClicks(Child<QLineEdit>(*form, "textEntryBox"), "ok");
+    QTest::mouseClick(Child<QPushButton>(*form, "enterTextButton"), Qt::LeftButton);
+    EXPECT_EQ(Child<QLineEdit>(*form, "textEntryBox")->text(), "");
+    EXPECT_FALSE(Child<QLineEdit>(*form, "textEntryBox")->isUndoAvailable());
+    QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), "12");
+    QTest::keyClicks(Child<QLineEdit>(*form, "textEntryBox"), "ab");
     form->startMeasuring();
-    EXPECT_FALSE(form->numberEntryBox->isUndoAvailable());
-    EXPECT_FALSE(form->textEntryBox->isUndoAvailable());
+    EXPECT_FALSE(Child<QLineEdit>(*form, "numberEntryBox")->isUndoAvailable());
+    EXPECT_FALSE(Child<QLineEdit>(*form, "textEntryBox")->isUndoAvailable());
 }

@@ -12,6 +12,7 @@
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -22,7 +23,7 @@ TEST_F(BusyLock, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave)
     Register({{0, product}});
     auto form = Open();
     ASSERT_TRUE(form);
-    form->autoAdvanceBox->setChecked(false);
+    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     std::string book = DayBookPath(product, userName, "A-100", 0, form->WorkingDate());
     {
         // Held as another station would hold it (a live holder on this computer).
@@ -30,7 +31,7 @@ TEST_F(BusyLock, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave)
         QLockFile other(QString::fromStdString(LockFilePath(book)));
         ASSERT_TRUE(other.tryLock(0));
         form->Grid(0)->SetRow(1);
-        form->numberEntryBox->setText("10.01");
+        Child<QLineEdit>(*form, "numberEntryBox")->setText("10.01");
         form->enterNumber();
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
@@ -39,7 +40,7 @@ TEST_F(BusyLock, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave)
         EXPECT_EQ(Cell(*form, 1, 1), "10.01");
     }
     form->Grid(0)->SetRow(2);
-    form->numberEntryBox->setText("10.005");
+    Child<QLineEdit>(*form, "numberEntryBox")->setText("10.005");
     form->enterNumber();
     EXPECT_EQ(messages.size(), 1u);
     auto read = Workbook::Open(book);

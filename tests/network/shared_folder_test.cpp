@@ -24,6 +24,7 @@
 #include "records/product_registry.h"
 #include "share.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -117,12 +118,12 @@ TEST_F(TypingStation, Child) {
     Register({{0, products + "/" + kProduct}});
     auto form = Open();
     ASSERT_TRUE(form);
-    form->autoAdvanceBox->setChecked(false);
+    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     std::mt19937 rng(static_cast<unsigned>(k * 7919 + ::getpid()));
     std::uniform_int_distribution<int> pause(0, 3000);
     for (int i = 0; i < count; ++i) {
         form->Grid(0)->SetRow(RowOf(k, stride, rows, i));
-        form->numberEntryBox->setText(QString::fromStdString(ValueOf(k, i)));
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::fromStdString(ValueOf(k, i)));
         form->enterNumber();
         std::this_thread::sleep_for(std::chrono::microseconds(pause(rng)));
     }
@@ -139,7 +140,7 @@ TEST_F(TypingStation, Child) {
         90000));
     int last = count - 1;
     form->Grid(0)->SetRow(RowOf(k, stride, rows, last));
-    form->numberEntryBox->setText(QString::fromStdString(ValueOf(k, last)));
+    Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::fromStdString(ValueOf(k, last)));
     form->enterNumber();
     for (int p = 0; p < peers; ++p)
         for (int i = count - rows; i < count; ++i)

@@ -41,7 +41,7 @@ struct OperatorWindowTest : ::testing::Test {
 TEST_F(OperatorWindowTest, FirstStartCreatesConfigAndWritesNothingElse) {
     OperatorWindow form(dialogs);
     ASSERT_TRUE(form.startUp());
-    EXPECT_EQ(form.SavePath, root.path());
+    EXPECT_EQ(form.savePath(), root.path());
     EXPECT_TRUE(std::filesystem::is_directory(root / "Config"));
     EXPECT_FALSE(FileExists(root / "Config/Users.dat"));
     EXPECT_EQ(form.operatorList()->count(), 0);
@@ -121,8 +121,8 @@ TEST_F(OperatorWindowTest, DecideNeedsASelectionAndHandsOverTheOperator) {
     form.operatorList()->setCurrentRow(1);
     Click(form, "decideButton");
     EXPECT_EQ(decided.count(), 1);
-    EXPECT_EQ(form.UserName, "佐藤");
-    EXPECT_EQ(form.UserDIR, "/a/佐藤");
+    EXPECT_EQ(form.userName(), "佐藤");
+    EXPECT_EQ(form.userDir(), "/a/佐藤");
     EXPECT_FALSE(form.isVisible());
     EXPECT_FALSE(form.isEnabled());
 }
@@ -153,7 +153,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
         EXPECT_EQ(Paths().find("\r\n\r\n"), std::string::npos) << Paths();
         form.operatorList()->setCurrentRow(3);  // 鈴木 has no folder
         Click(form, "decideButton");
-        EXPECT_TRUE(form.UserDIR.empty());
+        EXPECT_TRUE(form.userDir().empty());
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().title, QString::fromUtf8("ZIV - 警告"));
     }
@@ -213,7 +213,7 @@ TEST_F(OperatorWindowTest, DeleteAndDecideActOnlyOnASelectedOperator) {
     EXPECT_EQ(form.operatorList()->count(), 2);
     EXPECT_EQ(Users(), "山田\r\n佐藤\r\n");
     EXPECT_EQ(decided.count(), 0);
-    EXPECT_TRUE(form.UserName.empty());
+    EXPECT_TRUE(form.userName().empty());
 
     QTest::mouseClick(form.operatorList()->viewport(), Qt::LeftButton, {},
                       form.operatorList()->visualItemRect(form.operatorList()->item(1)).center());

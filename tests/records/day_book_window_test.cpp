@@ -15,6 +15,7 @@
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -44,7 +45,7 @@ protected:
                "号機_" + QString("%1年%2月%3日.xls").arg(d.year()).arg(d.month()).arg(d.day()).toStdString();
     }
     void Enter(const char* number) {
-        form->numberEntryBox->setText(number);
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(number);
         form->enterNumber();
     }
     // Reads a workbook the way other programs and scripts do: through ziv-workbook.
@@ -84,7 +85,7 @@ TEST_F(DayBookWindow, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
 
 TEST_F(DayBookWindow, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
     Start();
-    form->autoAdvanceBox->setChecked(false);
+    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     Enter("10.03");  // row 1: fails, correction -0.03
     form->Grid(0)->SetRow(3);
     Enter("30.001");
@@ -126,13 +127,13 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     Start();
     Enter("10");
     form->openCalendar();
-    EXPECT_TRUE(form->calendar->isVisible());
-    EXPECT_FALSE(form->startButton->isEnabled());
-    form->calendar->setSelectedDate(QDate(2025, 1, 5));  // as the click selects it
+    EXPECT_TRUE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+    EXPECT_FALSE(Child<QPushButton>(*form, "startButton")->isEnabled());
+    Child<QCalendarWidget>(*form, "calendar")->setSelectedDate(QDate(2025, 1, 5));  // as the click selects it
     form->dateClicked(2025, 1, 5);
-    EXPECT_FALSE(form->calendar->isVisible());
-    EXPECT_TRUE(form->startButton->isEnabled());
-    EXPECT_EQ(form->dateBox->text().toStdString(), "2025/1/5");
+    EXPECT_FALSE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+    EXPECT_TRUE(Child<QPushButton>(*form, "startButton")->isEnabled());
+    EXPECT_EQ(Child<QLineEdit>(*form, "dateBox")->text().toStdString(), "2025/1/5");
     EXPECT_EQ(Cell(*form, 1, 1), "");  // nothing measured on that date yet
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     Enter("10.01");
@@ -147,7 +148,7 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     EXPECT_TRUE(found);
     // Opened again, the calendar shows today, not the working date.
     form->openCalendar();
-    EXPECT_EQ(form->calendar->selectedDate(), QDate::currentDate());
+    EXPECT_EQ(Child<QCalendarWidget>(*form, "calendar")->selectedDate(), QDate::currentDate());
 }
 
 TEST_F(DayBookWindow, SameProductOnTwoMachinesGivesTwoWorkbooks) {
@@ -158,10 +159,10 @@ TEST_F(DayBookWindow, SameProductOnTwoMachinesGivesTwoWorkbooks) {
     Enter("10");
     form->startMeasuring();
     Type(*form, "w");
-    ASSERT_EQ(form->MachineNumber, 1);
-    EXPECT_EQ(form->machineBox->text().toStdString(), "1号機");
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "A-100");
-    EXPECT_EQ(form->EPath, product);
+    ASSERT_EQ(form->ShownMachine(), 1);
+    EXPECT_EQ(Child<QLineEdit>(*form, "machineBox")->text().toStdString(), "1号機");
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "A-100");
+    EXPECT_EQ(form->ShownProductFolder(), product);
     form->AcceptReading("20");
     EXPECT_TRUE(FileExists(TodayBook(0)));
     EXPECT_TRUE(FileExists(TodayBook(1)));
@@ -176,13 +177,13 @@ TEST_F(DayBookWindow, RegisterAndUnregisterRewriteDirectoryFile) {
     form = Open();
     ASSERT_TRUE(form);
     form->openProductPanel();
-    EXPECT_TRUE(form->productPanel->isVisible());
-    EXPECT_FALSE(form->chooseDateButton->isEnabled());
-    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(b)));
-    EXPECT_EQ(form->productPathBox->text().toStdString(), b);
+    EXPECT_TRUE(Child<ProductPanel>(*form, "productPanel")->isVisible());
+    EXPECT_FALSE(Child<QPushButton>(*form, "chooseDateButton")->isEnabled());
+    ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(b)));
+    EXPECT_EQ(Child<QLineEdit>(*form, "productPathBox")->text().toStdString(), b);
     form->registerProduct();
-    EXPECT_FALSE(form->productPanel->isVisible());
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "B-200");
+    EXPECT_FALSE(Child<ProductPanel>(*form, "productPanel")->isVisible());
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "B-200");
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     EXPECT_EQ(Cell(*form, 2, 3), "");
     auto lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
@@ -200,7 +201,7 @@ TEST_F(DayBookWindow, RegisterAndUnregisterRewriteDirectoryFile) {
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Cell(*form, 1, 3), "");
     EXPECT_EQ(Cell(*form, 1, 0), "1");
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "");
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "");
     lines = SplitLines(FromCp932(ReadBytes(userDir + "/Directory.dat")));
     ASSERT_EQ(lines.size(), 48u);
     EXPECT_EQ(lines[0], "");
@@ -210,7 +211,7 @@ TEST_F(DayBookWindow, RegisterAndUnregisterRewriteDirectoryFile) {
     form->openProductPanel();
     form->closeProductPanel();
     EXPECT_EQ(ReadBytes(userDir + "/Directory.dat"), before);
-    EXPECT_TRUE(form->chooseProductButton->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "chooseProductButton")->isEnabled());
 }
 
 TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
@@ -285,7 +286,7 @@ TEST_F(DayBookWindow, PassFailAndTextEntriesAreSaved) {
     Key(*form, Qt::Key_F11);
     Key(*form, Qt::Key_F12);
     Key(*form, Qt::Key_Escape);
-    form->textEntryBox->setText("傷あり");
+    Child<QLineEdit>(*form, "textEntryBox")->setText("傷あり");
     form->enterText();
     auto book = Workbook::Open(TodayBook());
     ASSERT_TRUE(book);

@@ -14,6 +14,7 @@
 #include "records/work_date_ui.h"
 #include "station_fixture.h"
 #include "temp_root.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -109,11 +110,11 @@ TEST_F(RegistryWindow, UnreadableDirectoryFileIsReportedAndKeptThroughRegisterAn
 
     messages.clear();
     form->openProductPanel();
-    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(product)));
+    ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(product)));
     form->registerProduct();
     EXPECT_TRUE(Warned(DirectoryFile()));
     EXPECT_EQ(form->ProductPath(0), "");
-    EXPECT_TRUE(form->productPanel->isVisibleTo(form.get()));  // the panel stays for another choice
+    EXPECT_TRUE(Child<ProductPanel>(*form, "productPanel")->isVisibleTo(form.get()));  // the panel stays for another choice
     messages.clear();
     form->unregisterProduct();
     EXPECT_TRUE(Warned(DirectoryFile()));
@@ -129,7 +130,7 @@ TEST_F(RegistryWindow, FolderNameWithALineBreakIsRefusedAtRegister) {
     auto form = Open();
     ASSERT_TRUE(form);
     form->openProductPanel();
-    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(broken)));
+    ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(broken)));
     form->registerProduct();
     EXPECT_TRUE(Warned("改行"));
     EXPECT_EQ(form->ProductPath(0), good);

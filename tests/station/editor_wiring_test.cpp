@@ -14,6 +14,7 @@
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -44,7 +45,7 @@ protected:
         return *form->Editor();
     }
     static QPointF Marker(DrawingEditor& editor) {
-        const auto& circles = editor.overview->Circles();
+        const auto& circles = Child<OverviewBox>(editor, "overview")->Circles();
         return circles.empty() ? QPointF(-1, -1) : circles.back().CentreTwips;
     }
 };
@@ -54,15 +55,15 @@ protected:
 TEST_F(EditorWiring, TheMarkerFollowsTheInputPosition) {
     DrawingEditor& editor = Start();
     form->Grid(0)->SetRow(2);
-    EXPECT_EQ(form->inputPositionBox->text().trimmed().toStdString(), "2");
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().trimmed().toStdString(), "2");
     EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
-    EXPECT_EQ(editor.instrumentLabel->text(), editor.instrumentList->itemText(5));
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->text(), Child<QComboBox>(editor, "instrumentList")->itemText(5));
     form->Grid(0)->SetRow(1);
     EXPECT_EQ(Marker(editor), QPointF(1500, 1200));
-    EXPECT_EQ(editor.instrumentLabel->text(), editor.instrumentList->itemText(2));
+    EXPECT_EQ(Child<QLabel>(editor, "instrumentLabel")->text(), Child<QComboBox>(editor, "instrumentList")->itemText(2));
     // A typed value moves the input position on, and the marker with it.
-    form->numberEntryBox->setText("10");
-    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+    Child<QLineEdit>(*form, "numberEntryBox")->setText("10");
+    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     EXPECT_EQ(Marker(editor), QPointF(6000, 4500));
 }
 
@@ -84,11 +85,11 @@ TEST_F(EditorWiring, RegisteringLoadsTheDrawingAndUnregisteringClearsIt) {
     EXPECT_FALSE(editor.HasDrawing(0));
     EXPECT_FALSE(editor.PointsLoaded(0));
     EXPECT_FALSE(editor.IsZoomButtonEnabled());
-    EXPECT_FALSE(editor.designateButton->isEnabled());
-    EXPECT_TRUE(editor.instrumentLabel->text().isEmpty());
+    EXPECT_FALSE(Child<QPushButton>(editor, "designateButton")->isEnabled());
+    EXPECT_TRUE(Child<QLabel>(editor, "instrumentLabel")->text().isEmpty());
 
     form->openProductPanel();
-    ASSERT_TRUE(form->folderList->setPath(QString::fromStdString(other)));
+    ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(other)));
     form->registerProduct();
     EXPECT_TRUE(editor.HasDrawing(0));
     EXPECT_EQ(editor.Drawing(0).size(), QSize(900, 600));

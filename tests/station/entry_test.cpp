@@ -13,6 +13,7 @@
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -31,8 +32,8 @@ protected:
         ASSERT_TRUE(form);
     }
     void Enter(const char* number) {
-        form->numberEntryBox->setText(number);
-        QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(number);
+        QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     }
     std::vector<std::string> Rejections() {
         std::vector<std::string> names;
@@ -47,7 +48,7 @@ const MasterPoint kPoint{"10", "0.02", "-0.01", "10"};
 
 TEST_F(Entry, JudgementTableThroughTheNumberPanel) {
     OpenWith({kPoint, kPoint, kPoint, kPoint});
-    form->autoAdvanceBox->setChecked(false);
+    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     struct { const char* value; const char* judgement; } table[] = {
         {"10.02", "不"}, {"10.019", "合"}, {"9.99", "合"}, {"9.989", "不"}};
     for (auto& row : table) {
@@ -86,32 +87,32 @@ TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
     Key(*form, Qt::Key_F11);
     Key(*form, Qt::Key_F12);
     Enter("10");
-    form->textEntryBox->setText("x");
-    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
+    Child<QLineEdit>(*form, "textEntryBox")->setText("x");
+    QTest::mouseClick(Child<QPushButton>(*form, "enterTextButton"), Qt::LeftButton);
     for (int c = 1; c <= 7; ++c) EXPECT_EQ(Cell(*form, 1, c), "") << c;
     EXPECT_EQ(form->SavedCount(), 0);
 }
 
 TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndCheck2KeepsTheNumber) {
     OpenWith({kPoint, kPoint});
-    form->numberEntryBox->setFocus();
-    QTest::keyClicks(form->numberEntryBox, "-1a0.5");
-    EXPECT_EQ(form->numberEntryBox->text().toStdString(), "10.5");
-    form->clearNumberBox->setChecked(false);
-    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
-    EXPECT_EQ(form->numberEntryBox->text().toStdString(), "10.5");
-    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+    Child<QLineEdit>(*form, "numberEntryBox")->setFocus();
+    QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), "-1a0.5");
+    EXPECT_EQ(Child<QLineEdit>(*form, "numberEntryBox")->text().toStdString(), "10.5");
+    Child<QCheckBox>(*form, "clearNumberBox")->setChecked(false);
+    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
+    EXPECT_EQ(Child<QLineEdit>(*form, "numberEntryBox")->text().toStdString(), "10.5");
+    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "10.5");
     EXPECT_EQ(Cell(*form, 2, 1), "10.5");
-    form->clearNumberBox->setChecked(true);
-    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
-    EXPECT_TRUE(form->numberEntryBox->text().isEmpty());
+    Child<QCheckBox>(*form, "clearNumberBox")->setChecked(true);
+    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
+    EXPECT_TRUE(Child<QLineEdit>(*form, "numberEntryBox")->text().isEmpty());
 }
 
 // Text that is not typed key by key: input-method commits, pastes and drops.
 TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
     OpenWith({kPoint, kPoint, kPoint});
-    QLineEdit* box = form->numberEntryBox;
+    QLineEdit* box = Child<QLineEdit>(*form, "numberEntryBox");
     form->show();
     box->setFocus();
     auto commit = [&](const QString& text) {
@@ -149,7 +150,7 @@ TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
     QTest::keyClick(box, Qt::Key_Tab);
     EXPECT_FALSE(box->hasFocus());
     box->setText("10.02");
-    QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "10.02");
     EXPECT_EQ(Cell(*form, 1, 2), "不");
     EXPECT_EQ(Rejections().size(), 1u);
@@ -159,13 +160,13 @@ TEST_F(Entry, EmptyTextClearsValueJudgementAndCorrection) {
     OpenWith({kPoint});
     Enter("10.05");
     form->Grid(0)->SetRow(1);
-    form->textEntryBox->setText("");
-    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
+    Child<QLineEdit>(*form, "textEntryBox")->setText("");
+    QTest::mouseClick(Child<QPushButton>(*form, "enterTextButton"), Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Cell(*form, 1, 2), "");
     EXPECT_EQ(Cell(*form, 1, 7), "");
-    form->textEntryBox->setText(QString::fromUtf8("傷あり"));
-    QTest::mouseClick(form->enterTextButton, Qt::LeftButton);
+    Child<QLineEdit>(*form, "textEntryBox")->setText(QString::fromUtf8("傷あり"));
+    QTest::mouseClick(Child<QPushButton>(*form, "enterTextButton"), Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "傷あり");
     EXPECT_EQ(Cell(*form, 1, 2), "");
 }
@@ -181,29 +182,29 @@ TEST_F(Entry, MeasuringModeControlsAndKeys) {
     Key(*form, Qt::Key_Escape);
     Type(*form, "q");
     Type(*form, "w");
-    EXPECT_EQ(form->MachineNumber, 0);
-    QTest::mouseClick(form->startButton, Qt::LeftButton);
+    EXPECT_EQ(form->ShownMachine(), 0);
+    QTest::mouseClick(Child<QPushButton>(*form, "startButton"), Qt::LeftButton);
     EXPECT_EQ(form->MeasuringMode(), 1);
-    EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
-    for (QWidget* w : {static_cast<QWidget*>(form->startButton), static_cast<QWidget*>(form->enterNumberButton),
-                       static_cast<QWidget*>(form->autoAdvanceBox), static_cast<QWidget*>(form->numberEntryPanel),
-                       static_cast<QWidget*>(form->datePanel)})
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
+    for (QWidget* w : {static_cast<QWidget*>(Child<QPushButton>(*form, "startButton")), static_cast<QWidget*>(Child<QPushButton>(*form, "enterNumberButton")),
+                       static_cast<QWidget*>(Child<QCheckBox>(*form, "autoAdvanceBox")), static_cast<QWidget*>(Child<QGroupBox>(*form, "numberEntryPanel")),
+                       static_cast<QWidget*>(Child<WorkDatePanel>(*form, "datePanel"))})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     Type(*form, "W");
-    EXPECT_EQ(form->MachineNumber, 0);
+    EXPECT_EQ(form->ShownMachine(), 0);
     Type(*form, "w");
-    EXPECT_EQ(form->MachineNumber, 1);
-    EXPECT_EQ(form->machineBox->text().toStdString(), "1号機");
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "B");
+    EXPECT_EQ(form->ShownMachine(), 1);
+    EXPECT_EQ(Child<QLineEdit>(*form, "machineBox")->text().toStdString(), "1号機");
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "B");
     Type(*form, "q");
-    EXPECT_EQ(form->MachineNumber, 0);
+    EXPECT_EQ(form->ShownMachine(), 0);
     Key(*form, Qt::Key_F3);
     EXPECT_EQ(form->CurrentKey(), 3);
     Key(*form, Qt::Key_Escape);
     EXPECT_EQ(form->MeasuringMode(), 0);
-    EXPECT_TRUE(form->startButton->isEnabled());
-    EXPECT_TRUE(form->searchButton->isEnabled());
-    EXPECT_TRUE(form->stateLabel->text().isEmpty());
+    EXPECT_TRUE(Child<QPushButton>(*form, "startButton")->isEnabled());
+    EXPECT_TRUE(Child<QPushButton>(*form, "searchButton")->isEnabled());
+    EXPECT_TRUE(Child<QLabel>(*form, "stateLabel")->text().isEmpty());
 }
 
 TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
@@ -212,11 +213,11 @@ TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
     Enter("10");
     EXPECT_EQ(form->Grid(0)->Row(), 3);
     form->Grid(0)->SetRow(1);
-    EXPECT_EQ(form->inputPositionBox->text().toStdString(), " 1");
-    QTest::mouseClick(form->searchButton, Qt::LeftButton);
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), " 1");
+    QTest::mouseClick(Child<QPushButton>(*form, "searchButton"), Qt::LeftButton);
     EXPECT_EQ(form->Grid(0)->Row(), 3);
-    form->autoAdvanceBox->click();
-    EXPECT_FALSE(form->searchButton->isEnabled());
+    Child<QCheckBox>(*form, "autoAdvanceBox")->click();
+    EXPECT_FALSE(Child<QPushButton>(*form, "searchButton")->isEnabled());
     form->Grid(0)->SetRow(1);
     Enter("10.001");
     EXPECT_EQ(form->Grid(0)->Row(), 1);

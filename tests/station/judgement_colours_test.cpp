@@ -13,6 +13,7 @@
 #include "platform/flex_grid_qt.h"
 #include "station/judgement_colours_qt.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -32,12 +33,12 @@ protected:
         }
         form = Open();
         ASSERT_TRUE(form);
-        form->autoAdvanceBox->setChecked(false);
+        Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
     }
     void Enter(int row, const char* number) {
         form->Grid(0)->SetRow(row);
-        form->numberEntryBox->setText(number);
-        QTest::mouseClick(form->enterNumberButton, Qt::LeftButton);
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(number);
+        QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     }
     QVariant Role(int row, int col, int role) {
         QTableWidgetItem* cell = form->Grid(0)->item(row - 1, col);
@@ -95,7 +96,7 @@ TEST_F(JudgementColours, FollowTheJudgementAndSurviveARestart) {
     Key(*form, Qt::Key_F11);
     Key(*form, Qt::Key_Escape);
     ExpectFail(3);
-    form->textEntryBox->setText("傷");
+    Child<QLineEdit>(*form, "textEntryBox")->setText("傷");
     form->Grid(0)->SetRow(3);
     form->enterText();
     ExpectPlain(3);
@@ -143,14 +144,14 @@ TEST_F(JudgementColours, ReadableForDeuteranopesAndWhileTheEditorIsInFront) {
 TEST_F(JudgementColours, TheStateReadsFromAStepAway) {
     Start();
     auto centre = [&] {
-        QImage shot = form->stateLabel->grab().toImage();
+        QImage shot = Child<QLabel>(*form, "stateLabel")->grab().toImage();
         return shot.pixelColor(4, shot.height() / 2);
     };
     QColor idle = centre();
     form->startMeasuring();
     QColor ready = centre();
     EXPECT_GT(ready.green(), ready.red() + 40) << ready.name().toStdString();
-    EXPECT_GT(form->stateLabel->font().pointSizeF(), form->font().pointSizeF() * 1.5);
+    EXPECT_GT(Child<QLabel>(*form, "stateLabel")->font().pointSizeF(), form->font().pointSizeF() * 1.5);
     Key(*form, Qt::Key_Escape);
     EXPECT_EQ(centre(), idle);
 }

@@ -14,6 +14,7 @@
 #include "platform/workbook.h"
 #include "pty_instrument.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 
@@ -72,7 +73,7 @@ protected:
 TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     Start();
     Request();
-    EXPECT_EQ(form->stateLabel->text().toStdString(), "通信中");
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "通信中");
     EXPECT_TRUE(form->ReadingTimer()->isActive());
     Send("01A+01");
     ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer() == "01A+01"; }));
@@ -82,7 +83,7 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
     EXPECT_EQ(Cell(*form, 1, 2), "合");
     EXPECT_EQ(Cell(*form, 1, 7), "-0.045");
-    EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
     EXPECT_FALSE(form->ReadingTimer()->isActive());
     EXPECT_EQ(form->Grid(0)->Row(), 2);
     EXPECT_TRUE(messages.empty());
@@ -154,7 +155,7 @@ TEST_F(Reading, KeysWaitWhileAReadingIsPending) {
     EXPECT_EQ(form->CurrentKey(), 1);
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(form->MeasuringMode(), 1);
-    EXPECT_EQ(form->MachineNumber, 0);
+    EXPECT_EQ(form->ShownMachine(), 0);
     Key(*form, Qt::Key_Space);  // no second request while one waits
     QTest::qWait(20);
     EXPECT_EQ(instrument.received(), "1\r");
@@ -189,7 +190,7 @@ TEST_F(Reading, MissingDeviceAndRefusedSettingsGiveThePortMessage) {
         Key(*form, Qt::Key_Space);
         EXPECT_EQ(Messages(), std::vector<std::string>{kPortMessage}) << key;
         EXPECT_EQ(form->ReadingPending(), 0);
-        EXPECT_EQ(form->stateLabel->text().toStdString(), "測定可能");
+        EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
     }
 }
 
@@ -272,7 +273,7 @@ TEST_F(Reading, AReadingEndingDuringDesignationLeavesTheDesignatedPoint) {
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
     EXPECT_EQ(form->Grid(0)->Row(), 2);
     EXPECT_TRUE(editor->InDesignMode());
-    EXPECT_FALSE(editor->designateButton->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(*editor, "designateButton")->isEnabled());
     EXPECT_FALSE(editor->IsZoomButtonEnabled());
     editor->overviewMouseDown(1, 0, 2000, 1000);
     editor->overviewMouseUp(1, 0, 2000, 1000);

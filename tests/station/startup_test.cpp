@@ -9,6 +9,7 @@
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "station_fixture.h"
+#include "children.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;
@@ -50,12 +51,12 @@ TEST_F(Startup, FirstRunCreatesDirectoryFileAndLogFoldersAndWritesNoRecordWithou
     EXPECT_EQ(grid->Cols(), 8);
     EXPECT_EQ(grid->TextMatrix(0, 7).toStdString(), "補正");
     EXPECT_EQ(grid->TextMatrix(100, 0).toStdString(), "100");
-    EXPECT_EQ(form->inputPositionBox->text().toStdString(), "1");
-    EXPECT_EQ(form->instrumentBox->text().toStdString(), "マイクロ");
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), "1");
+    EXPECT_EQ(Child<QLineEdit>(*form, "instrumentBox")->text().toStdString(), "マイクロ");
     QDate today = QDate::currentDate();
-    EXPECT_EQ(form->dateBox->text(), QString("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
+    EXPECT_EQ(Child<QLineEdit>(*form, "dateBox")->text(), QString("%1/%2/%3").arg(today.year()).arg(today.month()).arg(today.day()));
     form->close();
-    EXPECT_EQ(form->AppEnd, 1);
+    EXPECT_TRUE(form->HasEnded());
     EXPECT_EQ(FileCount(productRoot + "/ＺＩＶログ/測定者記録"), 0);
     EXPECT_TRUE(FileExists(root / "Config/DrawPos.dat"));
     EXPECT_TRUE(FileExists(root / "Config/DrawPosMain.dat"));
@@ -69,9 +70,9 @@ TEST_F(Startup, ProductsOnMachinesZeroAndFiveAreListedInOrder) {
     ASSERT_TRUE(form);
     const std::string& log = form->OperatorLog();
     EXPECT_NE(log.find("分開始\r\n\r\n0号機 A-100\r\n5号機 B-200\r\n\r\n2台担当\r\n\r\n"), std::string::npos) << log;
-    EXPECT_EQ(form->MachineNumber, 0);
-    EXPECT_EQ(form->productNameBox->text().toStdString(), "A-100");
-    EXPECT_EQ(form->EPath, a);
+    EXPECT_EQ(form->ShownMachine(), 0);
+    EXPECT_EQ(Child<QLineEdit>(*form, "productNameBox")->text().toStdString(), "A-100");
+    EXPECT_EQ(form->ShownProductFolder(), a);
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     EXPECT_EQ(Cell(*form, 2, 5), "-0.1");
     EXPECT_EQ(form->LoadedPointCount(), 3);
@@ -83,7 +84,7 @@ TEST_F(Startup, OperatorRecordIsWrittenOnlyAfterAValueWasSaved) {
     Register({{0, a}});
     auto form = Open();
     ASSERT_TRUE(form);
-    form->numberEntryBox->setText("10");
+    Child<QLineEdit>(*form, "numberEntryBox")->setText("10");
     form->enterNumber();
     ASSERT_EQ(form->SavedCount(), 1);
     form->close();
@@ -109,9 +110,9 @@ TEST_F(Startup, WindowPlacementIsRestoredAndAllPointsFilledGoToRowOne) {
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
     // Fill every row by hand: auto-advance then wraps to the first row.
     for (int r = 1; r <= 100; ++r) {
-        form->numberEntryBox->setText(QString::number(r));
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::number(r));
         form->enterNumber();
     }
     EXPECT_EQ(form->Grid(0)->Row(), 1);
-    EXPECT_EQ(form->inputPositionBox->text().toStdString(), " 1");
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), " 1");
 }

@@ -65,7 +65,7 @@ void StationFixture::Type(MeasurementWindow& form, const QString& character) {
 }
 
 std::string StationFixture::Cell(MeasurementWindow& form, int row, int col) {
-    return form.Grid(form.MachineNumber)->TextMatrix(row, col).toStdString();
+    return form.Grid(form.ShownMachine())->TextMatrix(row, col).toStdString();
 }
 
 std::vector<std::string> StationFixture::Messages() const {

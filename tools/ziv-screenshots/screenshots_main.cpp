@@ -122,14 +122,14 @@ int main(int argc, char** argv) {
     operatorWindow.hide();
 
     {
-        ziv::SettingsWindow settingsWindow(operatorWindow.SavePath, dialogs);
+        ziv::SettingsWindow settingsWindow(operatorWindow.savePath(), dialogs);
         settingsWindow.resize(760, 720);
         ok = Save(Shot(settingsWindow), out, "settings-window.png") && ok;
         settingsWindow.hide();
     }
 
     const auto& lists = operatorWindow.Operators();
-    ziv::MeasurementWindow measurementWindow({operatorWindow.SavePath, lists.Folders[0], lists.Names[0]}, dialogs);
+    ziv::MeasurementWindow measurementWindow({operatorWindow.savePath(), lists.Folders[0], lists.Names[0]}, dialogs);
     if (!measurementWindow.startUp()) {
         std::cerr << "ziv-screenshots: the measurement window did not start\n";
         return 1;
