@@ -64,11 +64,11 @@ Statistics ComputeStatistics(const std::vector<double>& values, const Limits& li
     return stats;
 }
 
-CapabilityBuilder::CapabilityBuilder() : points_(kReportLastPoint + 1) {}
+CapabilityBuilder::CapabilityBuilder() : points_(kLastPoint + 1) {}
 
 void CapabilityBuilder::Add(const DayBookData& book) {
     for (const PointRow& row : book.Rows) {
-        if (row.Point < kReportFirstPoint || row.Point > kReportLastPoint) continue;
+        if (row.Point < kFirstPoint || row.Point > kLastPoint) continue;
         PointState& point = points_[static_cast<size_t>(row.Point)];
         // The limits rarely change from book to book: read them only when they do.
         if (!point.HasLimits || point.Nominal != row.Nominal || point.Upper != row.Upper ||
@@ -103,7 +103,7 @@ void CapabilityBuilder::Add(const DayBookData& book) {
 std::vector<PointCapability> CapabilityBuilder::Result() const {
     std::vector<PointCapability> result;
     std::vector<double> values;
-    for (int p = kReportFirstPoint; p <= kReportLastPoint; ++p) {
+    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
         const PointState& point = points_[static_cast<size_t>(p)];
         bool anything = !point.Samples.empty() || point.Ok || point.Ng || !point.Other.empty();
         if (!anything && point.Nominal.empty()) continue;
@@ -129,7 +129,7 @@ std::vector<PointCapability> CapabilityBuilder::Result() const {
 
 const std::vector<Sample>& CapabilityBuilder::Samples(int point) const {
     static const std::vector<Sample> kNone;
-    if (point < kReportFirstPoint || point > kReportLastPoint) return kNone;
+    if (point < kFirstPoint || point > kLastPoint) return kNone;
     return points_[static_cast<size_t>(point)].Samples;
 }
 

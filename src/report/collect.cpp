@@ -92,7 +92,7 @@ private:
         std::uint64_t bits = 0;
         std::string text;
     };
-    std::array<std::array<Entry, kColumns>, kReportLastPoint + 1> entries_;
+    std::array<std::array<Entry, kColumns>, kLastPoint + 1> entries_;
 };
 
 // Cells A..F of one row of the first sheet.
@@ -127,7 +127,7 @@ void ReadValuesRows(const Workbook& book, DayBookData& data, LimitTexts& limits)
         at = {};
     };
     book.ForEachCell(1, [&](int row, int column, const Workbook::CellView& view) {
-        if (row < kReportFirstPoint || row > kReportLastPoint || column < 1 || column > 6) return;
+        if (row < kFirstPoint || row > kLastPoint || column < 1 || column > 6) return;
         if (row != current) {
             flush();
             current = row;
@@ -138,7 +138,7 @@ void ReadValuesRows(const Workbook& book, DayBookData& data, LimitTexts& limits)
 }
 
 void ReadAllRows(const Workbook& book, DayBookData& data, LimitTexts& limits) {
-    for (int r = kReportFirstPoint; r <= kReportLastPoint; ++r) {
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
         PointRow& row = data.Rows.emplace_back();
         row.Point = r;
         row.Nominal = limits.Text(r, 1, book.View(1, r, 1));
@@ -160,7 +160,7 @@ std::optional<DayBookData> ReadBook(const std::string& path, const DayBookName& 
     DayBookData data;
     data.Path = path;
     data.Name = name;
-    data.Rows.reserve(kReportLastPoint);
+    data.Rows.reserve(kLastPoint);
     if (cells == Cells::All)
         ReadAllRows(*book, data, limits);
     else
@@ -182,7 +182,7 @@ std::optional<int> MasterPointCount(const std::string& productDir) {
     auto master = Workbook::Open(path);
     if (!master) return std::nullopt;
     int count = 0;
-    for (int r = kReportFirstPoint; r <= kReportLastPoint; ++r)
+    for (int r = kFirstPoint; r <= kLastPoint; ++r)
         if (!ReadMasterRow(*master, r).Nominal.empty()) ++count;
     return count;
 }

@@ -8,13 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "common/station_limits.h"
 #include "report/day_book_name.h"
 
 namespace ziv::report {
-
-// Points 1..100 are the rows of a day workbook.
-constexpr int kReportFirstPoint = 1;
-constexpr int kReportLastPoint = 100;
 
 // One point of one day workbook, every text as the workbook holds it; the
 // limits are the book's own (the master may have changed since).
