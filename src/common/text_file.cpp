@@ -61,8 +61,10 @@ bool Convert(const char* to, const char* from, std::string_view in, std::string&
     return true;
 }
 
-std::string ErrorText(const std::string& path, const char* what, int err) {
-    return "ファイル \"" + path + "\" を書き込めません（" + what + ": " + std::strerror(err) + "）。";
+FileResult WriteFailed(const std::string& path, WriteStep step, int err) {
+    FileResult result = Failed(Failure::WriteFailed, path, err);
+    result.step = step;
+    return result;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -277,13 +279,9 @@ TextRead ReadTextFile(const std::string& path) {
         result.status = ReadStatus::Missing;
     } else {
         result.status = ReadStatus::Unreadable;
-        result.error = ReadFailureText(err);
+        result.err = err;
     }
     return result;
-}
-
-std::string ReadFailureText(int err) {
-    return err == EISDIR ? "ファイルではありません" : err == EFBIG ? "大きすぎます" : std::strerror(err);
 }
 
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
@@ -292,19 +290,13 @@ std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
     return std::move(r.lines);
 }
 
-std::string UnreadableFileMessage(const std::string& path, const std::string& why) {
-    return "ファイル \"" + path + "\" を読み込めません（" + why +
-           "）。内容を失わないよう、このファイルは書き換えません。";
-}
-
-WriteResult WriteTextFile(const std::string& path, std::string_view utf8) {
+FileResult WriteTextFile(const std::string& path, std::string_view utf8) {
     auto bytes = ToCp932(utf8);
-    if (!bytes)
-        return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
+    if (!bytes) return Failed(Failure::NotShiftJis, path);
     return WriteFileAtomic(path, *bytes);
 }
 
-WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written) {
+FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written) {
     std::string folder = FolderOf(path);
     std::string name = path.substr(path.find_last_of('/') + 1);
     std::string temp = folder + "/" + TempStem(name) + WriterTag() + "XXXXXX";
@@ -317,41 +309,41 @@ WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, Fil
         if (fd < 0) err = errno;
         else ::flock(fd, LOCK_EX | LOCK_NB);  // marks the temporary as in use until it is closed
     }
-    if (err) return {false, ErrorText(path, "作成", err)};
+    if (err) return WriteFailed(path, WriteStep::Open, err);
     if (!foreign.empty()) {
         // The new temporary's time is the share's clock, whatever this computer's says.
         struct stat now {};
         if (fstat(fd, &now) == 0) RemoveOldForeignTemporaries(foreign, ModifiedNs(now));
     }
-    auto fail = [&](const char* what, int e) {
+    auto fail = [&](WriteStep step, int e) {
         if (fd >= 0) ::close(fd);
         ::unlink(temp.c_str());
-        return WriteResult{false, ErrorText(path, what, e)};
+        return WriteFailed(path, step, e);
     };
     fchmod(fd, 0644);
     size_t done = 0;
     while (done < bytes.size()) {
-        if ((err = InjectedFault(WriteStep::Write, path))) return fail("書き込み", err);
+        if ((err = InjectedFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return fail("書き込み", errno);
+            return fail(WriteStep::Write, errno);
         }
         done += static_cast<size_t>(n);
     }
-    if ((err = InjectedFault(WriteStep::Sync, path))) return fail("同期", err);
-    if (::fsync(fd) != 0) return fail("同期", errno);
+    if ((err = InjectedFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
+    if (::fsync(fd) != 0) return fail(WriteStep::Sync, errno);
     if (::close(fd) != 0) {
         fd = -1;
-        return fail("クローズ", errno);
+        return fail(WriteStep::Close, errno);
     }
     fd = -1;
-    if ((err = InjectedFault(WriteStep::Rename, path))) return fail("置き換え", err);
-    if (::rename(temp.c_str(), path.c_str()) != 0) return fail("置き換え", errno);
+    if ((err = InjectedFault(WriteStep::Rename, path))) return fail(WriteStep::Rename, err);
+    if (::rename(temp.c_str(), path.c_str()) != 0) return fail(WriteStep::Rename, errno);
     if (written) *written = StampOfWritten(path, bytes);
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = InjectedFault(WriteStep::SyncFolder, path)))
-        return {false, ErrorText(path, "フォルダ同期", err)};
+        return WriteFailed(path, WriteStep::SyncFolder, err);
     int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);

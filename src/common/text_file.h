@@ -8,13 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace ziv {
+#include "common/failure.h"
 
-struct WriteResult {
-    bool ok = true;
-    std::string error;  // what went wrong, in words the operator can pass on
-    explicit operator bool() const { return ok; }
-};
+namespace ziv {
 
 // UTF-8 -> CP932; nothing when some character has no CP932 form.
 std::optional<std::string> ToCp932(std::string_view utf8);
@@ -34,7 +30,7 @@ enum class ReadStatus { Missing, Unreadable, Read };
 struct TextRead {
     ReadStatus status = ReadStatus::Missing;
     std::vector<std::string> lines;  // UTF-8, only when read
-    std::string error;               // why it could not be read, for the operator
+    int err = 0;                     // why it could not be read (errno), when unreadable
     bool read() const { return status == ReadStatus::Read; }
     bool unreadable() const { return status == ReadStatus::Unreadable; }
 };
@@ -46,13 +42,9 @@ TextRead ReadTextFile(const std::string& path);
 // The lines of ReadTextFile; nothing when the file is missing or cannot be read.
 std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
 
-// Why a read failed (an errno of reading), in the operator's words.
-std::string ReadFailureText(int err);
-// The message for a file that exists but cannot be read, naming it.
-std::string UnreadableFileMessage(const std::string& path, const std::string& why);
 
 // Writes UTF-8 text as the whole CP932 content of a file (nothing is added).
-WriteResult WriteTextFile(const std::string& path, std::string_view utf8);
+FileResult WriteTextFile(const std::string& path, std::string_view utf8);
 
 // Which version of a file a station read or wrote: a file server may round
 // modification times, so the size and a hash of the content count too.
@@ -80,14 +72,13 @@ StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
 // of the same file that a killed writer left are removed by the next write,
 // but never one that a live writer (on this or another computer) still
 // writes. *written, when given, receives the stamp of the new content.
-WriteResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr);
+FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr);
 
 // Reads a whole file; nothing when it is missing, unreadable or larger than limit.
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 256u << 20);
 
 // Test seam: called before each step of an atomic write; a non-zero result is
 // taken as the errno of that step failing.
-enum class WriteStep { Open, Write, Sync, Rename, SyncFolder };
 void SetWriteFaultHook(std::function<int(WriteStep, const std::string& path)> hook);
 // Test seam: called before a file is opened for reading; a non-zero result is
 // taken as the errno of the open failing.

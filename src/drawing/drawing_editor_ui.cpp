@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "drawing/drawing_export_qt.h"
 #include "drawing/drawing_views_qt.h"
@@ -213,16 +214,16 @@ bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
 void DrawingEditor::LoadPosDat(const std::string& path) {
     int m = Machine();
     if (!IsMachineSlot(m)) return;
-    std::string error;
-    if (ReadPointTableFile(path, PointTables_[m], &error) == ReadStatus::Read) {
+    FileResult problem;
+    if (ReadPointTableFile(path, PointTables_[m], &problem) == ReadStatus::Read) {
         PointsLoaded_[m] = 1;
         unreadablePointFiles_.erase(path);
     } else {
         PointTables_[m].Clear();
         PointsLoaded_[m] = 0;
-        if (!error.empty()) {
+        if (!problem) {
             unreadablePointFiles_.insert(path);
-            dialogs_.Warn(this, Utf8(error));
+            dialogs_.Warn(this, Utf8(FailureText(problem)));
         }
     }
 }
@@ -499,24 +500,27 @@ void DrawingEditor::confirmDesignation() {
 void DrawingEditor::SaveDesignatedTable() {
     std::string folder = host_->EPath();
     std::string path = PointTableFilePath(folder);
-    WriteResult result;
-    if (folder.empty())
-        result = {false, "製品フォルダが指定されていません。"};
-    else if (unreadablePointFiles_.count(path))
-        result = {false, "このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。"};
-    else {
+    QString why;
+    if (folder.empty()) {
+        why = QStringLiteral("製品フォルダが指定されていません。");
+    } else if (unreadablePointFiles_.count(path)) {
+        why = QStringLiteral("このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。");
+    } else {
         int m = Machine();
         PointTable saved;
-        result = SavePointTable(path, PointTables_[m], &saved);
-        // Points another station designated meanwhile came with the save: shown at once.
-        if (result && !(saved == PointTables_[m])) {
-            PointTables_[m] = saved;
-            currentPointChanged();
+        FileResult result = SavePointTable(path, PointTables_[m], &saved);
+        if (result) {
+            // Points another station designated meanwhile came with the save: shown at once.
+            if (!(saved == PointTables_[m])) {
+                PointTables_[m] = saved;
+                currentPointChanged();
+            }
+            return;
         }
+        why = Utf8(FailureText(result));
+        if (result.failure == Failure::Busy) why += QStringLiteral("指定はこのステーションに残り、次の「OK」で保存されます。");
     }
-    if (!result)
-        dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) +
-                              QStringLiteral("\n") + Utf8(result.error));
+    dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) + "\n" + why);
 }
 
 void DrawingEditor::cancelDesignation() {

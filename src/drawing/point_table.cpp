@@ -65,14 +65,14 @@ bool IsPointNumber(int row) { return row >= kFirstPoint && row <= kLastPoint; }
 
 bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots; }
 
-ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error) {
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem) {
     StampedRead file = ReadStamped(path);
     if (file.missing()) {
         KnownTables().Remember(path, {}, PointTable{});
         return ReadStatus::Missing;
     }
     if (file.err) {
-        if (error) *error = UnreadableFileMessage(path, ReadFailureText(file.err));
+        if (problem) *problem = Failed(Failure::Unreadable, path, file.err);
         return ReadStatus::Unreadable;
     }
     auto lines = SplitLines(FromCp932(file.bytes));
@@ -98,7 +98,7 @@ std::string PointTableText(const PointTable& table) {
     return text;
 }
 
-WriteResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved) {
+FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved) {
     auto parse = [](const std::string& bytes) {
         PointTable disk;
         TableFromLines(SplitLines(FromCp932(bytes)), disk);
@@ -111,9 +111,7 @@ WriteResult SavePointTable(const std::string& path, const PointTable& table, Poi
         return merged;
     };
     return KnownTables().Save(
-        path, table,
-        "ファイル \"" + path + "\" は他のステーションが書き込み中です。指定はこのステーションに残り、次の「OK」で保存されます。",
-        parse, merge, PointTableText, saved);
+        path, table, parse, merge, PointTableText, saved);
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

@@ -40,7 +40,7 @@ bool IsMachineSlot(int machine);
 bool ReadPointTable(const std::string& path, PointTable& table);
 // The same, telling a missing file from one that exists but cannot be read
 // (error then holds the message naming it); the table changes only when read.
-ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, std::string* error = nullptr);
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem = nullptr);
 
 // 603 lines in the sign-column form, CR LF after each, nothing more.
 std::string PointTableText(const PointTable& table);
@@ -51,7 +51,7 @@ std::string PointTableText(const PointTable& table);
 // here and wins; every other point comes from the file as it is now. Refused
 // when the lock cannot be had in a few seconds (the table stays in memory).
 // *saved, when given, receives the table as written.
-WriteResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr);
+FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

@@ -19,7 +19,7 @@ std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path) {
     return last;
 }
 
-WriteResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement) {
+FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement) {
     int state = placement.State == 1 ? 0 : placement.State;
     std::string text = SignColumnText(placement.Top) + "\r\n" + SignColumnText(placement.Left) + "\r\n" +
                        SignColumnText(state) + "\r\n";

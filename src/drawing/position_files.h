@@ -19,7 +19,7 @@ struct WindowPlacement {
 // holds no complete triple.
 std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path);
 // Writes the three lines; a minimised state (1) is stored as 0.
-WriteResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement);
+FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement);
 
 std::string EditorPlacementPath(const std::string& savePath);      // Config/DrawPos.dat
 std::string MeasurementPlacementPath(const std::string& savePath); // Config/DrawPosMain.dat

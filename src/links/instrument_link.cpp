@@ -24,7 +24,7 @@ LinksRead ReadInstrumentLinks(const std::string& path) {
     TextRead text = ReadTextFile(path);
     LinksRead result;
     result.status = text.status;
-    if (text.unreadable()) result.error = UnreadableFileMessage(path, text.error);
+    if (text.unreadable()) result.problem = Failed(Failure::Unreadable, path, text.err);
     // Lines past the 130th belong to no key and are left unread.
     size_t count = std::min<size_t>(text.lines.size(), result.links.size() * InstrumentLink::kFieldCount);
     for (size_t n = 0; n < count; ++n)
@@ -34,22 +34,21 @@ LinksRead ReadInstrumentLinks(const std::string& path) {
 
 InstrumentLinks LoadInstrumentLinks(const std::string& path) { return ReadInstrumentLinks(path).links; }
 
-WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links) {
+FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links) {
     std::string text;
     for (size_t key = 0; key < links.size(); ++key)
         for (int f = 0; f < InstrumentLink::kFieldCount; ++f) {
             const std::string& field = links[key].Field(f);
             if (!FitsOneLine(field))
-                return {false, "F" + std::to_string(key + 1) + "キーの設定に改行が含まれているため、\"" + path +
-                                   "\" に書き込めません。"};
+                return Refused(Failure::KeySettingLineBreak, path, "F" + std::to_string(key + 1));
             text += field + "\r\n";
         }
     if (TextRead current = ReadTextFile(path); current.unreadable())
-        return {false, UnreadableFileMessage(path, current.error)};
+        return Failed(Failure::Unreadable, path, current.err);
     return WriteTextFile(path, text);
 }
 
-WriteResult WriteDefaultLinks(const std::string& path) {
+FileResult WriteDefaultLinks(const std::string& path) {
     InstrumentLinks links;
     links.fill(DefaultInstrumentLink());
     return SaveInstrumentLinks(path, links);
@@ -63,7 +62,7 @@ std::string LoadProductFolder(const std::string& path) {
     return last;
 }
 
-WriteResult SaveProductFolder(const std::string& path, const std::string& folder) {
+FileResult SaveProductFolder(const std::string& path, const std::string& folder) {
     return WriteTextFile(path, folder + "\r\n");
 }
 

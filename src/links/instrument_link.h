@@ -29,7 +29,7 @@ InstrumentLink DefaultInstrumentLink();
 struct LinksRead {
     ReadStatus status = ReadStatus::Missing;
     InstrumentLinks links{};  // only when read
-    std::string error;        // the message naming the file, when it cannot be read
+    FileResult problem;       // Unreadable, naming the file, when it cannot be read
 };
 
 // RS232C.dat, telling a missing file from one that exists but cannot be read.
@@ -38,12 +38,12 @@ LinksRead ReadInstrumentLinks(const std::string& path);
 InstrumentLinks LoadInstrumentLinks(const std::string& path);
 // Refused, with nothing written, when a field holds a line break (every later
 // field of every key would shift) or when the file exists but cannot be read.
-WriteResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links);
-WriteResult WriteDefaultLinks(const std::string& path);
+FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links);
+FileResult WriteDefaultLinks(const std::string& path);
 
 // The last non-empty line; empty text when there is none or no file.
 std::string LoadProductFolder(const std::string& path);
-WriteResult SaveProductFolder(const std::string& path, const std::string& folder);
+FileResult SaveProductFolder(const std::string& path, const std::string& folder);
 
 // "4800,N,8,2"
 std::string SerialSettingsText(const InstrumentLink& link);

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "links/link_port_qt.h"
 #include "platform/folder_list_qt.h"
@@ -246,7 +247,7 @@ void SettingsWindow::loadProductFolder() {
     folderPathBox_->setText(QString::fromStdString(folder));
     MakeFolders(JoinPath(savePath_, "Config"));
     if (auto written = SaveProductFolder(file, folder); !written)
-        dialogs_.Warn(this, QString::fromStdString(written.error));
+        dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
 }
 
 // A stored folder that has gone leaves the list at the nearest folder above it
@@ -265,15 +266,15 @@ void SettingsWindow::loadLinks() {
     if (read.status == ReadStatus::Missing) {
         MakeFolders(JoinPath(savePath_, "Config"));
         if (auto written = WriteDefaultLinks(file); !written) {
-            dialogs_.Warn(this, QString::fromStdString(written.error));
+            dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
             links_.fill(DefaultInstrumentLink());
             return;
         }
         read = ReadInstrumentLinks(file);
     }
     if (read.status == ReadStatus::Unreadable) {
-        linksUnreadable_ = read.error;
-        dialogs_.Warn(this, QString::fromStdString(read.error));
+        linksUnreadable_ = FailureText(read.problem);
+        dialogs_.Warn(this, QString::fromStdString(linksUnreadable_));
     }
     links_ = read.links;
 }
@@ -389,10 +390,10 @@ void SettingsWindow::saveAndClose() {
         return;
     }
     // The message names the file that could not be written and why.
-    WriteResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
+    FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
     if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
     if (!written) {
-        dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(written.error));
+        dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(FailureText(written)));
         return;
     }
     close();

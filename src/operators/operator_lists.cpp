@@ -47,21 +47,21 @@ OperatorLists LoadOperatorLists(const std::string& savePath) {
 
 bool IsOperatorEntry(const std::string& text) { return !text.empty() && FitsOneLine(text); }
 
-WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
+FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
     const std::string users = UsersFilePath(savePath);
     size_t count = lists.Names.size();
     for (size_t i = 0; i < count; ++i) {
         if (!IsOperatorEntry(lists.Names[i]) || (i < lists.Folders.size() && !IsOperatorEntry(lists.Folders[i])))
-            return {false, "ユーザー \"" + lists.Names[i] +
-                               "\" の名前かフォルダが空か改行を含むため、Users.dat と Path.dat に書き込めません。"};
+            return Refused(Failure::OperatorEntryRefused, users, lists.Names[i]);
     }
     // Names and folders pair by line: when Path.dat cannot follow, Users.dat
     // goes back to what it was, or every later name would get another's folder.
     std::optional<std::string> previous = ReadWholeFile(users);
     if (auto r = WriteTextFile(users, JoinLines(lists.Names, lists.Names.size())); !r) return r;
-    WriteResult r = WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
+    FileResult r = WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
     if (!r) {
-        if (previous) WriteFileAtomic(users, *previous);
+        // Best effort: the failure the operator hears of is Path.dat's.
+        if (previous) static_cast<void>(WriteFileAtomic(users, *previous));
         else RemoveFile(users);
     }
     return r;

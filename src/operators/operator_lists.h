@@ -23,7 +23,7 @@ OperatorLists LoadOperatorLists(const std::string& savePath);
 // Refused, with nothing written, when a name or folder is empty or holds a line
 // break: readers skip empty lines in each file on its own, so such an entry
 // would pair every later name with another operator's folder.
-WriteResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists);
+FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists);
 // A name or folder that can stand on its own line of Users.dat or Path.dat.
 bool IsOperatorEntry(const std::string& text);
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "common/failure_text.h"
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
@@ -137,7 +138,7 @@ void OperatorWindow::AddOperator(const std::string& name, const std::string& fol
 }
 
 void OperatorWindow::SaveLists() {
-    if (auto r = SaveOperatorLists(savePath_, lists_); !r) dialogs_.Warn(this, Q(r.error));
+    if (auto r = SaveOperatorLists(savePath_, lists_); !r) dialogs_.Warn(this, Q(FailureText(r)));
 }
 
 }  // namespace ziv

@@ -124,12 +124,12 @@ std::optional<std::string> SerialDevicePath(const std::string& root, int portNum
     return PlatformDevice(portNumber);
 }
 
-WriteResult BindSerialDevice(const std::string& root, int portNumber, const std::string& device) {
-    std::string reason;
-    if (!PortNumberInRange(portNumber, &reason)) return {false, reason};
-    if (device.find_first_of("\r\n") != std::string::npos) return {false, "装置名に改行は使えません。"};
-    if (!MakeFolders(JoinPath(root, "Config")))
-        return {false, "フォルダ \"" + JoinPath(root, "Config") + "\" を作れません。"};
+FileResult BindSerialDevice(const std::string& root, int portNumber, const std::string& device) {
+    if (!PortNumberInRange(portNumber, nullptr))
+        return Refused(Failure::PortOutOfRange, ComPortsFilePath(root), DecimalText(portNumber));
+    if (device.find_first_of("\r\n") != std::string::npos)
+        return Failed(Failure::DeviceNameLineBreak, ComPortsFilePath(root));
+    if (!MakeFolders(JoinPath(root, "Config"))) return Failed(Failure::FolderNotMade, JoinPath(root, "Config"));
     auto lines = ReadTextLines(ComPortsFilePath(root)).value_or(std::vector<std::string>{});
     if (lines.size() < size_t(portNumber)) lines.resize(portNumber);
     lines[portNumber - 1] = device;

@@ -25,7 +25,7 @@ std::optional<std::string> SerialDevicePath(const std::string& root, int portNum
 
 // Writes the device into line n of ComPorts.dat (creating the folder and the
 // file), keeping every other line; missing lines before it are left empty.
-WriteResult BindSerialDevice(const std::string& root, int portNumber, const std::string& device);
+FileResult BindSerialDevice(const std::string& root, int portNumber, const std::string& device);
 
 enum class SerialParity { None, Even, Odd, Mark, Space };
 enum class SerialStopBits { One, OneAndHalf, Two };

@@ -27,12 +27,12 @@ public:
     // process knew it; parse turns the file's bytes into content, text the
     // content into the file's text. *saved receives what was written.
     template <typename Parse, typename Merge, typename Text>
-    WriteResult Save(const std::string& path, const Content& mine, const std::string& busyMessage, Parse parse,
+    FileResult Save(const std::string& path, const Content& mine, Parse parse,
                      Merge merge, Text text, Content* saved) {
         auto lock = LockSharedFile(path);
-        if (!lock) return {false, busyMessage};
+        if (!lock) return Failed(Failure::Busy, path);
         StampedRead file = ReadStamped(path);
-        if (file.err && !file.missing()) return {false, UnreadableFileMessage(path, ReadFailureText(file.err))};
+        if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
         Content merged = mine;
         std::optional<Known> known;
         {
@@ -41,9 +41,9 @@ public:
         }
         if (!file.err && known && !(file.stamp == known->stamp)) merged = merge(mine, known->content, parse(file.bytes));
         auto bytes = ToCp932(text(merged));
-        if (!bytes) return {false, "ファイル \"" + path + "\" に Shift_JIS で書けない文字が含まれています。"};
+        if (!bytes) return Failed(Failure::NotShiftJis, path);
         FileStamp written;
-        WriteResult result = WriteFileAtomic(path, *bytes, &written);
+        FileResult result = WriteFileAtomic(path, *bytes, &written);
         if (result) {
             Remember(path, written, merged);
             if (saved) *saved = merged;

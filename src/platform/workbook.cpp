@@ -659,16 +659,16 @@ std::string Workbook::ToBytes() const {
     return bytes ? *bytes : std::string();
 }
 
-WriteResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
+FileResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
     for (const auto& sheet : sheets_) {
         if (!sheet.cells.empty() && (sheet.cells.back().row > kBiffRows ||
                                      std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const Cell& c) {
                                          return c.column > kBiffColumns;
                                      })))
-            return {false, "ブック \"" + path + "\" には .xls に収まらない位置のセルがあるため保存できません。"};
+            return Failed(Failure::CellOutsideGrid, path);
     }
     std::string bytes = ToBytes();
-    if (bytes.empty()) return {false, "ブック \"" + path + "\" を組み立てられませんでした。"};
+    if (bytes.empty()) return Failed(Failure::BookNotAssembled, path);
     return WriteFileAtomic(path, bytes, written);
 }
 

@@ -75,7 +75,7 @@ public:
     // BIFF8 bytes of the whole workbook, and an atomic save of them
     // (*written, when given, receives the stamp of what was written).
     std::string ToBytes() const;
-    WriteResult SaveAs(const std::string& path, FileStamp* written = nullptr) const;
+    FileResult SaveAs(const std::string& path, FileStamp* written = nullptr) const;
 
 private:
     struct Cell {

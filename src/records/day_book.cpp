@@ -45,17 +45,17 @@ void DayBooks::CloseAll() {
     for (int m = 0; m < kMachineCount; ++m) Close(m);
 }
 
-std::optional<std::string> DayBooks::Open(int machine, const std::string& path) {
+std::optional<DayBooks::ReadProblem> DayBooks::Open(int machine, const std::string& path) {
     Close(machine);
     return Read(machine, path);
 }
 
-std::optional<std::string> DayBooks::Read(int machine, const std::string& path) {
+std::optional<DayBooks::ReadProblem> DayBooks::Read(int machine, const std::string& path) {
     StampedRead file = ReadStamped(path);
-    if (file.err) return ReadFailureText(file.err);
+    if (file.err) return ReadProblem{file.err, {}};
     std::string error;
     auto book = Workbook::OpenFromMemory(file.bytes, &error);
-    if (!book) return error;
+    if (!book) return ReadProblem{0, error};
     books_[machine] = std::move(*book);
     stamps_[machine] = file.stamp;
     return std::nullopt;
@@ -76,18 +76,18 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
                                     int rows, const MeasuredOf& measured, const MasterOf& master) {
     waiting_[machine][row] = inputName;
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, folder, {}};
+    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}};
     auto lock = LockSharedFile(path);
-    if (!lock) return {Outcome::Locked, LockFilePath(path), {}};
+    if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}};
     SaveResult result;
     StampedRead file = ReadStamped(path);
-    if (file.err && !file.missing()) return {Outcome::Unreadable, ReadFailureText(file.err), {}};
+    if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}};
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         std::string error;
         auto disk = Workbook::OpenFromMemory(file.bytes, &error);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
-        if (!disk) return {Outcome::Unreadable, error, {}};
+        if (!disk) return {Outcome::Unreadable, {}, {0, error}, {}};
         // Without an open workbook the grid shows no measured row (the file
         // was missing or unreadable when the machine was shown).
         for (int r = 1; r <= rows; ++r) {
@@ -101,9 +101,9 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
     Workbook& book = *books_[machine];
     bool stored = true;
     for (const auto& [r, name] : waiting_[machine]) stored = WriteDayBookRow(book, r, measured(r, name)) && stored;
-    if (!stored) return {Outcome::CellRefused, {}, result.fromDisk};
+    if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk};
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w.error, result.fromDisk};
+    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w, {}, result.fromDisk};
     waiting_[machine].clear();
     return result;
 }

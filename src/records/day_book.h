@@ -68,9 +68,16 @@ MasterRow ReadMasterRow(const Workbook& master, int row);
 class DayBooks {
 public:
     enum class Outcome { Saved, FolderNotMade, Unreadable, CellRefused, WriteFailed, Locked };
+    // Why a workbook on disk could not be read: the system's error, or else
+    // the workbook engine's reason.
+    struct ReadProblem {
+        int err = 0;
+        std::string engineReason;
+    };
     struct SaveResult {
         Outcome outcome = Outcome::Saved;
-        std::string detail;  // the engine's or the file system's reason
+        FileResult failure;       // the folder, lock or file concerned (FolderNotMade, Locked, WriteFailed)
+        ReadProblem unreadable;   // Unreadable
         // Rows whose measured cells another station changed: the grid shows them anew.
         std::vector<int> fromDisk;
         explicit operator bool() const { return outcome == Outcome::Saved; }
@@ -82,8 +89,8 @@ public:
     // Forgets the machine's workbook and its waiting rows.
     void Close(int machine);
     void CloseAll();
-    // Opens the file on disk for the machine; its reason when it cannot be read.
-    std::optional<std::string> Open(int machine, const std::string& path);
+    // Opens the file on disk for the machine; why, when it cannot be read.
+    std::optional<ReadProblem> Open(int machine, const std::string& path);
     // Measured row r of the machine's open workbook.
     MeasuredRow Row(int machine, int row) const;
     // Saves row `row` (and every row still waiting) into the workbook at path:
@@ -93,7 +100,7 @@ public:
                     const MeasuredOf& measured, const MasterOf& master);
 
 private:
-    std::optional<std::string> Read(int machine, const std::string& path);
+    std::optional<ReadProblem> Read(int machine, const std::string& path);
 
     std::array<std::optional<Workbook>, kMachineCount> books_{};
     std::array<FileStamp, kMachineCount> stamps_{};  // of the version read or last written

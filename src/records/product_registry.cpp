@@ -36,7 +36,7 @@ DirectoryRead ReadDirectoryFile(const std::string& path) {
         KnownDirectories().Remember(path, {}, result.paths);
     } else if (file.err) {
         result.status = ReadStatus::Unreadable;
-        result.error = UnreadableFileMessage(path, ReadFailureText(file.err));
+        result.problem = Failed(Failure::Unreadable, path, file.err);
     } else {
         result.status = ReadStatus::Read;
         result.paths = PathsFromBytes(file.bytes);
@@ -51,11 +51,9 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path) {
     return read.paths;
 }
 
-WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths, ProductPathList* saved) {
+FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths, ProductPathList* saved) {
     for (const auto& p : paths)
-        if (!FitsOneLine(p))
-            return {false, "製品フォルダ \"" + p + "\" の名前に改行が含まれているため、\"" + path +
-                               "\" に書き込めません。"};
+        if (!FitsOneLine(p)) return Refused(Failure::ProductFolderLineBreak, path, p);
     auto merge = [](const ProductPathList& mine, const ProductPathList& known, const ProductPathList& disk) {
         ProductPathList merged = mine;
         for (size_t k = 0; k < merged.size(); ++k)
@@ -68,9 +66,7 @@ WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& pa
         return all;
     };
     return KnownDirectories().Save(
-        path, paths,
-        "ファイル \"" + path + "\" は他のステーションが書き込み中です。登録はこのステーションに残り、次の登録で保存されます。",
-        PathsFromBytes, merge, text, saved);
+        path, paths, PathsFromBytes, merge, text, saved);
 }
 
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName) {

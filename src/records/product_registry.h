@@ -20,7 +20,7 @@ std::string DirectoryFilePath(const std::string& userDir);
 struct DirectoryRead {
     ReadStatus status = ReadStatus::Missing;
     ProductPathList paths{};  // only when read
-    std::string error;        // the message naming the file, when it cannot be read
+    FileResult problem;       // Unreadable, naming the file, when it cannot be read
 };
 
 // The first 48 lines; missing lines are machines without a product. A file
@@ -35,7 +35,7 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
 // line of paths that differs from the version this process last read or wrote
 // wins, every other line comes from the file as it is now. Refused when the
 // lock cannot be had in a few seconds. *saved receives the lines as written.
-WriteResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths,
+FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths,
                               ProductPathList* saved = nullptr);
 
 // <product>/<product name>.jpg

@@ -165,7 +165,7 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
     return painter.end();
 }
 
-WriteResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title) {
+FileResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title) {
     QByteArray bytes;
     {
         QBuffer buffer(&bytes);
@@ -177,7 +177,7 @@ WriteResult WriteDocumentPdf(const PagedDocument& document, const std::string& p
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
                                       document.Landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
                                       QMarginsF(0, 0, 0, 0)));
-        if (!PaintDocument(pdf, document)) return {false, "PDF を作れません: " + path};
+        if (!PaintDocument(pdf, document)) return Failed(Failure::PdfNotMade, path);
     }
     return WriteFileAtomic(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }

@@ -45,6 +45,6 @@ struct PagedDocument {
 // the painter could not start on it.
 bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document);
 // Writes the document as a PDF file (fonts embedded), whole and atomic.
-WriteResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title);
+FileResult WriteDocumentPdf(const PagedDocument& document, const std::string& path, const QString& title);
 
 }  // namespace ziv::report

@@ -1,4 +1,5 @@
 // The machines' sheets, their grids, day workbooks and product master.
+#include "common/failure_text.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
@@ -8,6 +9,10 @@ namespace ziv {
 
 namespace {
 const char* const kHeaders[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
+
+std::string ReasonText(const DayBooks::ReadProblem& problem) {
+    return problem.err ? ReadFailureText(problem.err) : problem.engineReason;
+}
 }  // namespace
 
 void MeasurementWindow::ShowRow(int m, int r) {
@@ -40,7 +45,7 @@ void MeasurementWindow::LoadDayBook(int m) {
             AdvanceToEmptyPoint(m);
         } else if (auto error = dayBooks_.Open(m, path)) {
             // Left closed: a later save opens it again rather than overwrite it.
-            Warn("ブック \"" + path + "\" を読み込めません（" + *error + "）。");
+            Warn("ブック \"" + path + "\" を読み込めません（" + ReasonText(*error) + "）。");
         } else {
             for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
         }
@@ -83,21 +88,21 @@ bool MeasurementWindow::SaveDayBook() {
             ++savedCount_;
             return true;
         case DayBooks::Outcome::FolderNotMade:
-            Warn("フォルダ \"" + result.detail + "\" を作成できないため、ブック \"" + path +
+            Warn("フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
                  "\" に値は保存されていません。");
             break;
         case DayBooks::Outcome::Unreadable:
-            Warn("ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + result.detail + "）。");
+            Warn("ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + ReasonText(result.unreadable) + "）。");
             break;
         case DayBooks::Outcome::CellRefused:
             Warn("ブック \"" + path + "\" の形が違うため、値は保存されていません。");
             break;
         case DayBooks::Outcome::Locked:
             Warn("ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
-                 result.detail + "\"）。値は残してあり、次の保存で書き込まれます。");
+                 result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。");
             break;
         case DayBooks::Outcome::WriteFailed:
-            Warn("ブック \"" + path + "\" に保存できませんでした。値は保存されていません。\n" + result.detail);
+            Warn("ブック \"" + path + "\" に保存できませんでした。値は保存されていません。\n" + FailureText(result.failure));
             break;
     }
     return false;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "common/failure_text.h"
 #include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "records/product_panel_ui.h"
@@ -173,7 +174,7 @@ void MeasurementWindow::WriteRejection() {
                          row.Lower,
                          row.Value};
     // The judgement stands whatever happens here; the operator must know the record is missing.
-    if (auto result = WriteRejectionFile(productFolder_, facts); !result) Warn(result.error);
+    if (auto result = WriteRejectionFile(productFolder_, facts); !result) Warn(FailureText(result));
 }
 
 }  // namespace ziv

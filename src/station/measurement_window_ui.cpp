@@ -16,6 +16,7 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/window_placement_qt.h"
@@ -253,7 +254,7 @@ bool MeasurementWindow::startUp() {
         return false;
     }
     if (linksRead.status == ReadStatus::Unreadable) {
-        Warn(linksRead.error);
+        Warn(FailureText(linksRead.problem));
         return false;
     }
     links_ = linksRead.links;
@@ -317,7 +318,7 @@ void MeasurementWindow::ReadOperatorProducts() {
     DirectoryRead directory = ReadDirectoryFile(dirFile);
     directoryUnreadable_ = directory.status == ReadStatus::Unreadable;
     if (directoryUnreadable_) {
-        Warn(directory.error);
+        Warn(FailureText(directory.problem));
     } else if (directory.status == ReadStatus::Read) {
         for (int k = 0; k <= kLastMachine; ++k) {
             productPaths_[k] = directory.paths[k];
@@ -335,7 +336,8 @@ void MeasurementWindow::ReadOperatorProducts() {
 void MeasurementWindow::SaveDirectory() {
     ProductPathList saved{};
     if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_, &saved); !r) {
-        Warn(r.error);
+        Warn(FailureText(r) +
+             (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : ""));
         return;
     }
     // Machines the operator registered on another station meanwhile: their
@@ -404,14 +406,14 @@ void MeasurementWindow::shutDown() {
         OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, savedCount_, loadedPointCount_,
                                                      startHour_, startMinute_, end);
         operatorLog_ = record.Content;
-        if (auto r = WriteOperatorRecord(productFolder_, op_.UserName, record); !r) Warn(r.error);
+        if (auto r = WriteOperatorRecord(productFolder_, op_.UserName, record); !r) Warn(FailureText(r));
     }
     // 2-3: window positions.
     if (editor_) {
         if (auto r = SaveWindowPlacement(EditorPlacementPath(op_.SavePath), editor_->TakePlacementForShutdown()); !r)
-            Warn(r.error);
+            Warn(FailureText(r));
     }
-    if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(r.error);
+    if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(FailureText(r));
     // 4: every workbook closed; each was saved whole when its last value came.
     dayBooks_.CloseAll();
     // 5

@@ -55,10 +55,10 @@ std::string OperatorRecordFolder(const std::string& productFolder) {
     return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), "測定者記録");
 }
 
-WriteResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
+FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
                                 const OperatorRecord& record) {
     std::string folder = JoinPath(OperatorRecordFolder(productFolder), userName);
-    if (!MakeFolder(folder)) return {false, "フォルダ \"" + folder + "\" を作成できません。"};
+    if (!MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
     if (auto r = WriteTextFile(JoinPath(folder, record.FileName), record.Content); !r) return r;
     return WriteTextFile(JoinPath(OperatorRecordFolder(productFolder), userName + ".txt"), record.Content);
 }

@@ -97,7 +97,7 @@ std::string RejectionFolder(const std::string& productFolder) {
     return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), "不合格記録");
 }
 
-WriteResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts, std::string* path) {
+FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts, std::string* path) {
     std::string target = JoinPath(RejectionFolder(productFolder), RejectionFileName(facts));
     if (path) *path = target;
     return WriteTextFile(target, RejectionContent(RejectionRecord(facts)));

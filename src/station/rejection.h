@@ -32,7 +32,7 @@ std::string RejectionContent(const std::string& record);
 std::string RejectionFolder(const std::string& productFolder);
 
 // Writes (creates or replaces) the file; the path written goes to *path.
-WriteResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts,
+FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts,
                                std::string* path = nullptr);
 
 }  // namespace ziv

@@ -130,9 +130,10 @@ TEST(PointTableFile, MissingFileLeavesTheTableAlone) {
 
 TEST(PointTableFile, UnwritableFolderIsReportedAndLeavesNoFile) {
     TempRoot root;
-    WriteResult result = SavePointTable(root / "no-such-folder/Data.dat", PointTable{});
-    EXPECT_FALSE(result.ok);
-    EXPECT_FALSE(result.error.empty());
+    FileResult result = SavePointTable(root / "no-such-folder/Data.dat", PointTable{});
+    EXPECT_EQ(result.failure, Failure::WriteFailed);
+    EXPECT_EQ(result.step, WriteStep::Open);
+    EXPECT_EQ(result.err, ENOENT);
     EXPECT_FALSE(FileExists(root / "no-such-folder/Data.dat"));
 }
 

@@ -16,6 +16,7 @@
 #include <set>
 #include <thread>
 
+#include "common/failure_text.h"
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
@@ -180,8 +181,8 @@ TEST(DesigningStation, Child) {
         table.PosY[n] = static_cast<float>(1000 + n);
         table.InstrumentIndex[n] = static_cast<std::int16_t>(k + 1);
         PointTable saved;
-        WriteResult r = SavePointTable(path, table, &saved);
-        ASSERT_TRUE(r) << r.error;
+        FileResult r = SavePointTable(path, table, &saved);
+        ASSERT_TRUE(r) << FailureText(r);
         // Nothing designated here so far went missing in the merge.
         for (int m = 1 + k * 50; m <= n; ++m) ASSERT_EQ(saved.PosX[m], static_cast<float>(m)) << m;
         table = saved;

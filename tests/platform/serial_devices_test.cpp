@@ -36,11 +36,11 @@ TEST(SerialDevices, PortNumberOutsideRangeIsRefusedWithReason) {
 
 TEST(SerialDevices, BindingWritesOneLineAndKeepsTheOthers) {
     TempRoot root;
-    ASSERT_TRUE(BindSerialDevice(root.path(), 3, "/dev/pts/4").ok);
+    ASSERT_TRUE(BindSerialDevice(root.path(), 3, "/dev/pts/4"));
     EXPECT_EQ(ReadBytes(ComPorts(root)), "\r\n\r\n/dev/pts/4\r\n");
 
     WriteBytes(ComPorts(root), "A\r\nB\r\nC\r\nD\r\n");
-    ASSERT_TRUE(BindSerialDevice(root.path(), 2, "/dev/計測").ok);
+    ASSERT_TRUE(BindSerialDevice(root.path(), 2, "/dev/計測"));
     EXPECT_EQ(ReadBytes(ComPorts(root)), "A\r\n/dev/\x8c\x76\x91\xaa\r\nC\r\nD\r\n");
     EXPECT_EQ(SerialDevicePath(root.path(), 2), "/dev/計測");
     EXPECT_EQ(SerialDevicePath(root.path(), 4), "D");
@@ -48,8 +48,10 @@ TEST(SerialDevices, BindingWritesOneLineAndKeepsTheOthers) {
 
 TEST(SerialDevices, BindingRefusesWhatCannotBeALine) {
     TempRoot root;
-    EXPECT_FALSE(BindSerialDevice(root.path(), 0, "/dev/pts/4").ok);
-    EXPECT_FALSE(BindSerialDevice(root.path(), 1, "/dev/pts/4\r\n/dev/x").ok);
+    FileResult outOfRange = BindSerialDevice(root.path(), 0, "/dev/pts/4");
+    EXPECT_EQ(outOfRange.failure, Failure::PortOutOfRange);
+    EXPECT_EQ(outOfRange.subject, "0");
+    EXPECT_EQ(BindSerialDevice(root.path(), 1, "/dev/pts/4\r\n/dev/x").failure, Failure::DeviceNameLineBreak);
     EXPECT_FALSE(FileExists(ComPorts(root)));
 }
 

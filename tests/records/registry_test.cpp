@@ -72,9 +72,10 @@ TEST(ProductRegistry, DirectoryFileIsNeverWrittenOverWhenUnreadableOrWithABroken
     EXPECT_EQ(ReadDirectoryFile(path).status, ReadStatus::Unreadable);
     ProductPathList paths{};
     paths[3] = "/製品/B";
-    WriteResult refused = SaveDirectoryFile(path, paths);
+    FileResult refused = SaveDirectoryFile(path, paths);
     EXPECT_FALSE(refused);
-    EXPECT_NE(refused.error.find(path), std::string::npos) << refused.error;
+    EXPECT_EQ(refused.failure, Failure::Unreadable);
+    EXPECT_EQ(refused.path, path);
     EXPECT_EQ(std::filesystem::file_size(path), kUnreadableSize);
 
     std::filesystem::remove(path);

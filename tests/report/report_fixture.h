@@ -30,7 +30,7 @@ inline std::string MakeDayBook(const std::string& productDir, const std::string&
         ziv::WriteDayBookRow(book, r.Point, {r.InputName, r.Value, r.Judgement, r.Correction});
     }
     std::string path = productDir + "/data/" + fileName;
-    book.SaveAs(path);
+    EXPECT_TRUE(book.SaveAs(path)) << path;
     return path;
 }
 

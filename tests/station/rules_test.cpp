@@ -140,8 +140,8 @@ TEST(Rejection, MissingFolderIsReportedWithTheFileName) {
     TempRoot root;
     std::string path;
     auto result = WriteRejectionFile(root / "nowhere", Example(), &path);
-    EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find(path), std::string::npos);
+    EXPECT_EQ(result.failure, Failure::WriteFailed);
+    EXPECT_EQ(result.path, path);
 }
 
 TEST(OperatorRecord, ExampleRunByteForByte) {

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "common/failure_text.h"
 #include "platform/serial_devices.h"
 #include "temp_root.h"
 
@@ -87,5 +88,5 @@ void PtyInstrument::closeMaster() {
 
 void BindPort(const TempRoot& root, int n, const std::string& device) {
     auto written = ziv::BindSerialDevice(root.path(), n, device);
-    ASSERT_TRUE(written.ok) << written.error;
+    ASSERT_TRUE(written) << ziv::FailureText(written);
 }

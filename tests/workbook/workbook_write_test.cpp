@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "platform/workbook.h"
 #include "temp_root.h"
@@ -337,7 +338,7 @@ TEST(WorkbookSave, SaveAsWritesTheBytesAndReplacesAFile) {
     WriteBytes(path, "old content");
     Workbook book = DayWorkbook();
     auto result = book.SaveAs(path);
-    ASSERT_TRUE(result) << result.error;
+    ASSERT_TRUE(result) << ziv::FailureText(result);
     EXPECT_EQ(ReadBytes(path), book.ToBytes());
     std::string error;
     auto opened = Workbook::Open(path, &error);
@@ -356,8 +357,9 @@ TEST(WorkbookSave, FailureIsReportedAndLeavesTheOldFile) {
     second.SetCell(1, 1, 1, "2");
     auto result = second.SaveAs(path);
     ziv::SetWriteFaultHook(nullptr);
-    EXPECT_FALSE(result);
-    EXPECT_FALSE(result.error.empty());
+    EXPECT_EQ(result.failure, ziv::Failure::WriteFailed);
+    EXPECT_EQ(result.step, ziv::WriteStep::Write);
+    EXPECT_EQ(result.err, 28);
     EXPECT_EQ(Workbook::Open(path)->CellText(1, 1, 1), "1");
     EXPECT_FALSE(Workbook::New().SaveAs(root / "missing-folder/day.xls"));
 }

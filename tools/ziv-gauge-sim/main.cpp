@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "gauge_core.h"
 #include "platform/serial_devices.h"
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
     if (options->bindPort > 0) {
         auto bound = ziv::BindSerialDevice(options->bindRoot, options->bindPort, terminal.device);
         if (!bound) {
-            std::cerr << "ziv-gauge-sim: " << bound.error << "\n";
+            std::cerr << "ziv-gauge-sim: " << ziv::FailureText(bound) << "\n";
             return 1;
         }
     }

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <optional>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
@@ -85,9 +86,9 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
     return true;
 }
 
-void ReportWrite(const WriteResult& result, const std::string& path, int& code) {
+void ReportWrite(const FileResult& result, const std::string& path, int& code) {
     if (!result) {
-        std::cerr << "ziv-report: 書けません: " << path << ": " << result.error << "\n";
+        std::cerr << "ziv-report: 書けません: " << path << ": " << FailureText(result) << "\n";
         code = 1;
     } else {
         std::cerr << "書きました: " << path << "\n";

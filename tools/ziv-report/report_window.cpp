@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "platform/ui_font_qt.h"
@@ -326,7 +327,7 @@ void ReportWindow::SaveTableCsv() {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をCSVに保存"), QString(),
                                                 QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
-    if (WriteResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(w.error));
+    if (FileResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(FailureText(w)));
 }
 
 void ReportWindow::SaveTablePdf() {
@@ -334,9 +335,9 @@ void ReportWindow::SaveTablePdf() {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をPDFに保存"), QString(),
                                                 QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    WriteResult w =
+    FileResult w =
         WriteDocumentPdf(CapabilityDocument(result_->Scope, result_->Table), S(path), QStringLiteral("工程能力"));
-    if (!w) Warn(Q(w.error));
+    if (!w) Warn(Q(FailureText(w)));
 }
 
 void ReportWindow::SaveChart(QChartView* view, bool pdf) {
@@ -356,9 +357,9 @@ void ReportWindow::SaveChart(QChartView* view, bool pdf) {
         view->grab().save(&buffer, "PNG");
     }
     buffer.close();
-    if (WriteResult w = WriteFileAtomic(S(path), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    if (FileResult w = WriteFileAtomic(S(path), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
         !w)
-        Warn(Q(w.error));
+        Warn(Q(FailureText(w)));
 }
 
 void ReportWindow::DayReport(bool print) {
@@ -385,7 +386,7 @@ void ReportWindow::DayReport(bool print) {
                                                 QFileInfo(book).completeBaseName() + ".pdf",
                                                 QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    if (WriteResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(w.error));
+    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(FailureText(w)));
 }
 
 }  // namespace ziv::report

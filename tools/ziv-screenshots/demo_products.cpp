@@ -306,13 +306,14 @@ PointTable PointTableFor(const DemoProduct& product) {
     return table;
 }
 
-WriteResult WriteProduct(const std::string& root, const DemoProduct& product) {
+FileResult WriteProduct(const std::string& root, const DemoProduct& product) {
     std::string folder = ProductFolder(root, product);
-    if (!MakeFolders(folder)) return {false, "cannot create " + folder};
+    if (!MakeFolders(folder)) return Failed(Failure::FolderNotMade, folder);
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
-    if (!PaintDrawing(product).save(&buffer, "JPEG", 90)) return {false, "cannot encode the drawing of " + folder};
+    if (!PaintDrawing(product).save(&buffer, "JPEG", 90))
+        return Failed(Failure::ImageNotEncoded, ProductDrawingPath(folder, GetProductName(folder)));
     std::string name = GetProductName(folder);
     if (auto r = WriteFileAtomic(ProductDrawingPath(folder, name), std::string_view(jpeg.constData(), jpeg.size())); !r)
         return r;
@@ -376,11 +377,11 @@ std::string GaugeValues() {
     return values;
 }
 
-WriteResult WriteDemoFiles(const std::string& root) {
+FileResult WriteDemoFiles(const std::string& root) {
     std::string config = JoinPath(root, "Config");
     std::string userDir = OperatorFolder(root);
     for (const std::string& folder : {config, userDir, ProductRootFolder(root)})
-        if (!MakeFolders(folder)) return {false, "cannot create " + folder};
+        if (!MakeFolders(folder)) return Failed(Failure::FolderNotMade, folder);
     if (auto r = SaveOperatorLists(root, {{kOperatorName}, {userDir}}); !r) return r;
     if (auto r = WriteDefaultLinks(LinksFilePath(root)); !r) return r;
     if (auto r = SaveProductFolder(ProductFolderFilePath(root), ProductRootFolder(root)); !r) return r;

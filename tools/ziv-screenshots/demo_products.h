@@ -61,6 +61,6 @@ std::string GaugeValues();
 // Writes the operator lists, the settings files, the operator's product list
 // (first product on machine 0, second on machine 1), and per product its
 // drawing and point table. The masters come from MasterLines via ziv-workbook.
-WriteResult WriteDemoFiles(const std::string& root);
+FileResult WriteDemoFiles(const std::string& root);
 
 }  // namespace ziv::demo

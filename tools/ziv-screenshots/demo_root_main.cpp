@@ -5,6 +5,7 @@
 #include <string>
 
 #include "demo_products.h"
+#include "common/failure_text.h"
 #include "platform/paths.h"
 
 namespace {
@@ -24,7 +25,7 @@ int Files(const std::string& root) {
     QGuiApplication app(argc, argv);
     auto written = ziv::demo::WriteDemoFiles(root);
     if (!written) {
-        std::cerr << "ziv-demo-root: " << written.error << "\n";
+        std::cerr << "ziv-demo-root: " << ziv::FailureText(written) << "\n";
         return 1;
     }
     return 0;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "platform/workbook.h"
 
 namespace {
@@ -149,7 +150,7 @@ int Make(const std::string& path) {
     for (const auto& entry : entries) book.SetCell(entry.sheet, entry.row, entry.column, entry.text);
     auto result = book.SaveAs(path);
     if (!result) {
-        std::cerr << "ziv-workbook: " << result.error << "\n";
+        std::cerr << "ziv-workbook: " << ziv::FailureText(result) << "\n";
         return 1;
     }
     return 0;
