@@ -29,10 +29,10 @@ class BenchHost : public EditorHost {
 public:
     std::string folder;
     DrawingEditor* editor = nullptr;
-    int MachineNumber() const override { return 0; }
+    int ShownMachine() const override { return 0; }
     int CurrentRow(int) const override { return 1; }
-    std::string EPath() const override { return folder; }
-    bool AppEnd() const override { return true; }
+    std::string ShownProductFolder() const override { return folder; }
+    bool RunEnded() const override { return true; }
     std::string ExportFile() const override { return JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}

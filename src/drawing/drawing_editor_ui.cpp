@@ -155,7 +155,7 @@ bool DrawingEditor::Load() {
 
 // ---- machine slots and their contents --------------------------------------
 
-int DrawingEditor::Machine() const { return host_->MachineNumber(); }
+int DrawingEditor::Machine() const { return host_->ShownMachine(); }
 
 int DrawingEditor::CurrentPoint() const {
     // A reading that ends during designation moves the grid on; the point
@@ -498,7 +498,7 @@ void DrawingEditor::confirmDesignation() {
 }
 
 void DrawingEditor::SaveDesignatedTable() {
-    std::string folder = host_->EPath();
+    std::string folder = host_->ShownProductFolder();
     std::string path = PointTableFilePath(folder);
     QString why;
     if (folder.empty()) {
@@ -624,7 +624,7 @@ void DrawingEditor::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void DrawingEditor::closeEvent(QCloseEvent* event) {
-    if (host_->AppEnd())
+    if (host_->RunEnded())
         event->accept();
     else
         event->ignore();

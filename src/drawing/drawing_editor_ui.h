@@ -36,7 +36,7 @@ public:
     // Returns false after showing "通信設定が行われていません。" when RS232C.dat is missing
     // (the caller then ends the program).
     bool Load();
-    void LoadPosDat(const std::string& path);  // into slot MachineNumber
+    void LoadPosDat(const std::string& path);  // into the slot of the machine shown
     // Drops machine m's drawing and point table (its product was changed or unregistered).
     void forgetDrawing(int machine);
     void currentPointChanged();

@@ -8,12 +8,13 @@ namespace ziv {
 class EditorHost {
 public:
     virtual ~EditorHost() = default;
-    virtual int MachineNumber() const = 0;
+    virtual int ShownMachine() const = 0;
     // Current row (point number) of the grid of machine m.
     virtual int CurrentRow(int machine) const = 0;
     // Product folder of the machine shown; the point table is saved there.
-    virtual std::string EPath() const = 0;
-    virtual bool AppEnd() const = 0;
+    virtual std::string ShownProductFolder() const = 0;
+    // The measurement window has shut down: the editor may close with it.
+    virtual bool RunEnded() const = 0;
     // Where the inspection drawing goes: Data.jpg in the product folder of the machine shown.
     virtual std::string ExportFile() const = 0;
     // Gives the keyboard focus back to the grid of the machine shown.

@@ -129,10 +129,10 @@ private:
     class EditorLink : public EditorHost {
     public:
         explicit EditorLink(MeasurementWindow& form) : f(form) {}
-        int MachineNumber() const override { return f.shownMachine_; }
+        int ShownMachine() const override { return f.shownMachine_; }
         int CurrentRow(int machine) const override;
-        std::string EPath() const override { return f.shownProductFolder_; }
-        bool AppEnd() const override { return f.ended_; }
+        std::string ShownProductFolder() const override { return f.shownProductFolder_; }
+        bool RunEnded() const override { return f.ended_; }
         std::string ExportFile() const override;
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
@@ -154,7 +154,7 @@ private:
     void EndMeasuringMode();
     // Machine m's sheet emptied, and its grid with it.
     void ClearSheet(int m);
-    // The grid of machine m shows point r (every point) of its sheet.
+    // The grid of machine m shows point r of its sheet; ShowSheet, every point and the headers.
     void ShowRow(int m, int r);
     void ShowSheet(int m);
     void ReadMaster(int m);

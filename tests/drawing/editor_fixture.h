@@ -34,13 +34,13 @@ public:
     mutable int exportFileAsked = 0;
     bool measurementEnabled = true;
 
-    int MachineNumber() const override { return machine; }
+    int ShownMachine() const override { return machine; }
     int CurrentRow(int m) const override {
         auto it = rows.find(m);
         return it == rows.end() ? 1 : it->second;
     }
-    std::string EPath() const override { return productFolder; }
-    bool AppEnd() const override { return appEnd; }
+    std::string ShownProductFolder() const override { return productFolder; }
+    bool RunEnded() const override { return appEnd; }
     std::string ExportFile() const override {
         ++exportFileAsked;
         return JoinPath(productFolder, "Data.jpg");
