@@ -64,7 +64,7 @@ struct Fixture {
         host.folder = JoinPath(root, "P");
         MakeFolders(JoinPath(root, "Config"));
         MakeFolders(host.folder);
-        WriteDefaultLinks(LinksFilePath(root));
+        Must(WriteDefaultLinks(LinksFilePath(root)));
         std::string drawing = JoinPath(host.folder, "P.jpg");
         LargeDrawing().save(QString::fromStdString(drawing), "JPEG", 90);
         PointTable table;
@@ -72,7 +72,7 @@ struct Fixture {
             table.PosX[n] = static_cast<float>(100 + (n * 113) % 11800);
             table.PosY[n] = static_cast<float>(100 + (n * 71) % 8400);
         }
-        SavePointTable(PointTableFilePath(host.folder), table);
+        Must(SavePointTable(PointTableFilePath(host.folder), table));
         editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs());
         host.editor = editor.get();
         editor->Load();

@@ -3,12 +3,22 @@
 #include <QApplication>
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <functional>
+#include <iostream>
 
+#include "common/failure_text.h"
 #include "drawing/drawing_export_qt.h"
 #include "platform/file_lock_qt.h"
 
 namespace ziv {
+
+// A benchmark's set-up that could not write its files measures nothing: stop.
+inline void Must(const FileResult& result) {
+    if (result) return;
+    std::cerr << FailureText(result) << "\n";
+    std::abort();
+}
 
 // `beforeQuit` releases what the benchmarks kept, while the application still lives.
 inline void RunBenchmarksWithApplication(int argc, char** argv, const std::function<void()>& beforeQuit = {}) {

@@ -37,8 +37,8 @@ std::string MakeRoot() {
 void TypedValueToDurableSave(benchmark::State& state, const std::string& root, const std::string& products) {
     setenv("ZIV_ROOT", root.c_str(), 1);
     fs::create_directories(root + "/Config");
-    WriteDefaultLinks(LinksFilePath(root));
-    SaveProductFolder(ProductFolderFilePath(root), products);
+    Must(WriteDefaultLinks(LinksFilePath(root)));
+    Must(SaveProductFolder(ProductFolderFilePath(root), products));
     std::string product = products + "/P";
     fs::create_directories(product);
     Workbook master = Workbook::New();
@@ -47,12 +47,12 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
         master.SetCell(1, r, 2, "0.02");
         master.SetCell(1, r, 3, "-0.01");
     }
-    master.SaveAs(product + "/data.xls");
+    Must(master.SaveAs(product + "/data.xls"));
     std::string user = root + "/op";
     fs::create_directories(user);
     ProductPathList paths{};
     paths[0] = product;
-    SaveDirectoryFile(DirectoryFilePath(user), paths);
+    Must(SaveDirectoryFile(DirectoryFilePath(user), paths));
 
     MeasurementWindow form(SignedInOperator{root, user, "op"}, DesktopDialogs());
     form.startUp();

@@ -43,10 +43,10 @@ struct Installation {
         root = mkdtemp(pattern);
         setenv("ZIV_ROOT", root.c_str(), 1);
         fs::create_directories(root + "/Config");
-        WriteDefaultLinks(LinksFilePath(root));
+        Must(WriteDefaultLinks(LinksFilePath(root)));
         std::string products = root + "/products";
         fs::create_directories(products);
-        SaveProductFolder(ProductFolderFilePath(root), products);
+        Must(SaveProductFolder(ProductFolderFilePath(root), products));
         user = root + "/op";
         fs::create_directories(user);
         ProductPathList paths{};
@@ -63,16 +63,16 @@ struct Installation {
                 master.SetCell(1, r, 3, "-0.01");
                 master.SetCell(1, r, 4, std::to_string(10 + r));
             }
-            master.SaveAs(paths[m] + "/data.xls");
+            Must(master.SaveAs(paths[m] + "/data.xls"));
             if (!fullBooks) continue;
             Workbook book = NewDayBook(100, [](int r) {
                 return MasterRow{std::to_string(10 + r), "0.02", "-0.01", std::to_string(10 + r)};
             });
             for (int r = 1; r <= 100; ++r)
                 WriteDayBookRow(book, r, {"M", std::to_string(10 + r) + ".005", "合", "-0.005"});
-            book.SaveAs(DayBookPath(paths[m], "op", name, m, date));
+            Must(book.SaveAs(DayBookPath(paths[m], "op", name, m, date)));
         }
-        SaveDirectoryFile(DirectoryFilePath(user), paths);
+        Must(SaveDirectoryFile(DirectoryFilePath(user), paths));
     }
     ~Installation() { fs::remove_all(root); }
     SignedInOperator Operator() const { return {root, user, "op"}; }
