@@ -13,20 +13,20 @@ enum class WriteStep { Open, Write, Sync, Close, Rename, SyncFolder };
 
 enum class Failure {
     None,
-    WriteFailed,           // path, err, step
-    NotShiftJis,           // path: some character has no Shift_JIS form
-    Unreadable,            // path, err: the file exists but cannot be read
-    FolderNotMade,         // path: the folder
-    Busy,                  // path: another station holds the file's lock
-    ProductFolderLineBreak,  // path; subject: the product folder
-    KeySettingLineBreak,   // path; subject: the key ("F3")
-    OperatorEntryRefused,  // subject: the operator's name (empty, or a line break)
-    DeviceNameLineBreak,   // the device bound to a port
-    PortOutOfRange,        // subject: the port number
-    CellOutsideGrid,       // path: a workbook cell lies outside the .xls grid
-    BookNotAssembled,      // path: the workbook's bytes could not be made
-    PdfNotMade,            // path
-    ImageNotEncoded,       // path: the picture could not be encoded
+    WriteFailed,              // path, err, step
+    NotShiftJis,              // path: some character has no Shift_JIS form
+    Unreadable,               // path, err: the file exists but cannot be read
+    FolderNotMade,            // path: the folder
+    Busy,                     // path: another station holds the file's lock
+    ProductFolderLineBreak,   // path; subject: the product folder
+    KeySettingLineBreak,      // path; subject: the key ("F3")
+    OperatorEntryRefused,     // subject: the operator's name (empty, or a line break)
+    DeviceNameLineBreak,      // the device bound to a port
+    PortOutOfRange,           // subject: the port number
+    CellOutsideGrid,          // path: a workbook cell lies outside the .xls grid
+    BookNotAssembled,         // path: the workbook's bytes could not be made
+    PdfNotMade,               // path
+    ImageNotEncoded,          // path: the picture could not be encoded
 };
 
 struct [[nodiscard]] FileResult {
