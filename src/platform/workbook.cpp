@@ -359,29 +359,20 @@ std::optional<int> WorkbookReader::AddSheet(std::string name) {
     return static_cast<int>(book_.sheets_.size()) - 1;
 }
 
-bool WorkbookReader::ChargeEntry(size_t bytes) {
-    if (entries_ >= kMaxEntries || bytes > kMaxStoredBytes || bytes_ + bytes + kEntryCost > kMaxStoredBytes)
-        return false;
-    ++entries_;
-    bytes_ += bytes + kEntryCost;
-    return true;
-}
+bool WorkbookReader::ChargeEntry(size_t bytes) { return Charge(bytes, kEntryCost); }
 
 Workbook::Cell* WorkbookReader::Existing(size_t sheet, int row, int column) {
-    auto& cells = book_.sheets_[sheet].cells;
-    auto at = std::lower_bound(cells.begin(), cells.end(), std::make_pair(row, column),
-                               [](const Workbook::Cell& c, const auto& p) { return Workbook::Before(c, p.first, p.second); });
-    if (at != cells.end() && at->row == row && at->column == column) return &*at;
+    if (const Workbook::Cell* stored = Workbook::Find(book_.sheets_[sheet], row, column))
+        return const_cast<Workbook::Cell*>(stored);  // the reader owns the book it fills
     auto& late = late_[sheet];
     auto found = late.find({row, column});
     return found == late.end() ? nullptr : &found->second;
 }
 
-bool WorkbookReader::Charge(size_t textBytes) {
-    if (entries_ >= kMaxEntries || textBytes > kMaxStoredBytes || bytes_ + textBytes + kCellCost > kMaxStoredBytes)
-        return false;
+bool WorkbookReader::Charge(size_t bytes, size_t cost) {
+    if (entries_ >= kMaxEntries || bytes > kMaxStoredBytes || bytes_ + bytes + cost > kMaxStoredBytes) return false;
     ++entries_;
-    bytes_ += textBytes + kCellCost;
+    bytes_ += bytes + cost;
     return true;
 }
 
@@ -408,7 +399,7 @@ bool WorkbookReader::Add(int sheet, long row, long column, Workbook::Cell::Kind 
     // Files are written in row order: a cell after the last one is new.
     if (!cells.empty() && !Workbook::Before(cells.back(), r, c))
         return AddOutOfOrder(index, r, c, kind, number, boolean, text);
-    if (!Charge(text.size())) return false;
+    if (!Charge(text.size(), kCellCost)) return false;
     // A day workbook's sheet holds a few hundred cells.
     if (cells.empty()) cells.reserve(256);
     Fill(target, cells.emplace_back(), r, c, kind, number, boolean, text);
@@ -422,7 +413,7 @@ bool WorkbookReader::AddOutOfOrder(size_t sheet, int row, int column, Workbook::
         bytes_ -= existing->textSize + kCellCost;
         --entries_;
     }
-    if (!Charge(text.size())) return false;
+    if (!Charge(text.size(), kCellCost)) return false;
     Workbook::Sheet& target = book_.sheets_[sheet];
     if (!existing) {
         Fill(target, late_[sheet][{row, column}], row, column, kind, number, boolean, text);

@@ -80,8 +80,8 @@ private:
                        std::string_view text);
     // A cell read already at a place before the last one; nothing when new.
     Workbook::Cell* Existing(size_t sheet, int row, int column);
-    // Counts one more cell of `textBytes` against the limits; false when it does not fit.
-    bool Charge(size_t textBytes);
+    // Counts one more entry of `bytes` of text and `cost` against the limits; false when it does not fit.
+    bool Charge(size_t bytes, size_t cost);
     static void Fill(Workbook::Sheet& sheet, Workbook::Cell& cell, int row, int column, Workbook::Cell::Kind kind,
                      double number, bool boolean, std::string_view text);
 

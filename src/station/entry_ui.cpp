@@ -127,8 +127,7 @@ void MeasurementWindow::enterNumber() {
     currentInputName_.clear();
     int r = CurrentGridRow();
     ShownSheet().EnterValue(r, MagnitudeText(numberEntryBox->text().toStdString()));
-    ShowRow(shownMachine_, r);
-    JudgeCurrentRow();
+    JudgeCurrentRow();  // shows the row, value and judgement together
     CalcCorrection();
     SaveDayBook();
     AdvanceToEmptyPoint();

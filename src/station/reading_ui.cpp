@@ -81,8 +81,7 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
     currentInputName_ = links_[currentKey_ - 1].InputName;
     int r = CurrentGridRow();
     ShownSheet().EnterValue(r, MagnitudeText(valueText));
-    ShowRow(shownMachine_, r);
-    JudgeCurrentRow();
+    JudgeCurrentRow();  // shows the row, value and judgement together
     CalcCorrection();
     SaveDayBook();
     AdvanceToEmptyPoint();
