@@ -4,20 +4,54 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QThread>
 #include <random>
+#include <utility>
 
 #include "platform/file_lock.h"
 
 namespace ziv {
 namespace {
 
-// A holder writes its process and computer into the lock file right after
+// A holder writes its process and computer into a lock file right after
 // making it; a lock file still without them after this long belongs to a
 // station killed in between, which QLockFile would only take over by age.
 constexpr qint64 kUnwrittenLockMs = 1500;
+
+// A lock file that may have been left without its holder's details: removed
+// once it has stayed so, unchanged, for kUnwrittenLockMs.
+class UnwrittenLock {
+public:
+    explicit UnwrittenLock(QString path) : path_(std::move(path)) {}
+
+    // True when it removed the file.
+    bool RemovedIfLeft() {
+        qint64 pid = 0;
+        QString host, app;
+        QFileInfo file(path_);
+        if (!file.exists() || QLockFile(path_).getLockInfo(&pid, &host, &app)) {
+            since_.invalidate();
+            return false;
+        }
+        QDateTime stamp = file.lastModified();
+        if (!since_.isValid() || stamp != stamp_) {
+            since_.start();
+            stamp_ = stamp;
+            return false;
+        }
+        if (since_.elapsed() < kUnwrittenLockMs) return false;
+        since_.invalidate();
+        return QFile::remove(path_);
+    }
+
+private:
+    QString path_;
+    QElapsedTimer since_;
+    QDateTime stamp_;
+};
 
 class QtHold : public FileLockHold {
 public:
@@ -34,26 +68,15 @@ public:
     bool Take() {
         QDeadlineTimer deadline(kLockWaitMs);
         std::minstd_rand pauses(static_cast<unsigned>(QCoreApplication::applicationPid()));
-        QElapsedTimer unwrittenFor;
-        QDateTime unwrittenStamp;
+        // QLockFile takes over a dead holder's lock under a second lock file,
+        // "<lock>.rmlock"; a station killed right after making that one
+        // leaves it empty, and then no one could take the lock for half a minute.
+        UnwrittenLock unwritten(path_), removal(path_ + QStringLiteral(".rmlock"));
         for (;;) {
             if (lock_.tryLock(0)) return true;
             if (lock_.error() != QLockFile::LockFailedError || deadline.hasExpired()) return false;
-            qint64 pid = 0;
-            QString host, app;
-            if (lock_.getLockInfo(&pid, &host, &app)) {
-                unwrittenFor.invalidate();
-            } else {
-                QDateTime stamp = QFileInfo(path_).lastModified();
-                if (!unwrittenFor.isValid() || stamp != unwrittenStamp) {
-                    unwrittenFor.start();
-                    unwrittenStamp = stamp;
-                } else if (unwrittenFor.elapsed() >= kUnwrittenLockMs) {
-                    lock_.removeStaleLockFile();
-                    unwrittenFor.invalidate();
-                    continue;
-                }
-            }
+            bool removed = unwritten.RemovedIfLeft();
+            if (removal.RemovedIfLeft() || removed) continue;
             QThread::msleep(2 + pauses() % 15);
         }
     }

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "drawing/point_table.h"
@@ -105,18 +106,20 @@ PointTable TableVersion(long v) {
 
 // One round of saves, in a fixed order; `done` is told after each file.
 template <typename Done>
-bool SaveVersion(const Layout& l, long v, Done done) {
-    if (!BookVersion(v).SaveAs(l.DayBook())) return false;
-    done();
-    if (!WriteRejectionFile(l.ProductFolder(), RejectionVersion(v))) return false;
-    done();
-    if (!WriteOperatorRecord(l.ProductFolder(), kUser, RecordVersion(v))) return false;
-    done();
-    if (!SaveDirectoryFile(l.Directory(), DirectoryVersion(v))) return false;
-    done();
-    if (!SavePointTable(l.Points(), TableVersion(v))) return false;
-    done();
-    return true;
+FileResult SaveVersion(const Layout& l, long v, Done done) {
+    const std::function<FileResult()> saves[] = {
+        [&] { return BookVersion(v).SaveAs(l.DayBook()); },
+        [&] { return WriteRejectionFile(l.ProductFolder(), RejectionVersion(v)); },
+        [&] { return WriteOperatorRecord(l.ProductFolder(), kUser, RecordVersion(v)); },
+        [&] { return SaveDirectoryFile(l.Directory(), DirectoryVersion(v)); },
+        [&] { return SavePointTable(l.Points(), TableVersion(v)); },
+    };
+    for (auto& save : saves) {
+        FileResult result = save();
+        if (!result) return result;
+        done();
+    }
+    return {};
 }
 
 // ---- reading back -------------------------------------------------------------
@@ -279,9 +282,9 @@ int KillCount() {
 
 std::string EnvironmentEntry(const char* name, const std::string& value) { return std::string(name) + "=" + value; }
 
-// Starts this test program again, running only the saver; its output goes
-// nowhere (its exit status tells what went wrong).
-pid_t StartSaver(const std::string& base, int notifyFd) {
+// Starts this test program again, running only the saver; its output goes to
+// `log`, shown when it stops by itself.
+pid_t StartSaver(const std::string& base, int notifyFd, const std::string& log) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
@@ -296,17 +299,17 @@ pid_t StartSaver(const std::string& base, int notifyFd) {
     std::string exe = fs::read_symlink("/proc/self/exe").string();
     std::string filter = "--gtest_filter=CrashDuringSave.SaverChild";
     char* argv[] = {exe.data(), filter.data(), nullptr};
-    int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int output = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     pid_t pid = fork();
     if (pid == 0) {
-        if (devnull >= 0) {
-            dup2(devnull, STDOUT_FILENO);
-            dup2(devnull, STDERR_FILENO);
+        if (output >= 0) {
+            dup2(output, STDOUT_FILENO);
+            dup2(output, STDERR_FILENO);
         }
         execve(exe.c_str(), argv, envp.data());
         _exit(127);
     }
-    if (devnull >= 0) ::close(devnull);
+    if (output >= 0) ::close(output);
     return pid;
 }
 
@@ -324,6 +327,14 @@ bool WaitForFiles(int fd, int files) {
     return true;
 }
 
+// 2: a save failed; 3: the test stopped listening; other codes and signals
+// come from a failed check or a sanitizer's report.
+std::string HowItEnded(int status) {
+    if (WIFEXITED(status)) return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
+    return "wait status " + std::to_string(status);
+}
+
 }  // namespace
 
 // The saving process: saves round after round until it is killed. Skipped
@@ -339,11 +350,14 @@ TEST(CrashDuringSave, SaverChild) {
     long v = std::max(1L, BookOnDisk(l, &why));
     ASSERT_TRUE(why.empty()) << why;
     for (;; ++v) {
-        bool saved = SaveVersion(l, v, [fd] {
+        FileResult saved = SaveVersion(l, v, [fd] {
             char one = 1;
             if (::write(fd, &one, 1) != 1) _exit(3);
         });
-        if (!saved) _exit(2);
+        if (!saved) {
+            std::fprintf(stderr, "version %ld: %s\n", v, FailureText(saved).c_str());
+            _exit(2);
+        }
     }
 }
 
@@ -351,6 +365,7 @@ TEST(CrashDuringSave, EveryFileIsTheOldOrTheNewVersionAfterEachKill) {
     TempRoot root;
     Layout l{root / "crash"};
     l.MakeFolders();
+    const std::string log = root / "saver.log";
     const int kills = KillCount();
     unsigned seed = std::random_device{}();
     if (const char* s = std::getenv("ZIV_CRASH_SEED")) seed = static_cast<unsigned>(std::strtoul(s, nullptr, 10));
@@ -366,7 +381,7 @@ TEST(CrashDuringSave, EveryFileIsTheOldOrTheNewVersionAfterEachKill) {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         fcntl(fds[0], F_SETFD, FD_CLOEXEC);
-        pid_t pid = StartSaver(l.base, fds[1]);
+        pid_t pid = StartSaver(l.base, fds[1], log);
         ::close(fds[1]);
         ASSERT_GT(pid, 0);
         bool running = WaitForFiles(fds[0], filesBeforeKill(rng));
@@ -375,7 +390,8 @@ TEST(CrashDuringSave, EveryFileIsTheOldOrTheNewVersionAfterEachKill) {
         int status = 0;
         waitpid(pid, &status, 0);
         ::close(fds[0]);
-        ASSERT_TRUE(running) << "the saver stopped by itself before kill " << kill;
+        ASSERT_TRUE(running) << "the saver stopped by itself before kill " << kill << ": " << HowItEnded(status)
+                             << "\n" << ReadBytes(log);
         ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
             << "the saver ended with status " << status << " before kill " << kill;
         Versions now = CheckAfterKill(l, versions, kill);
