@@ -91,6 +91,8 @@ protected:
         for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
             QProcess& p = **it;
             if (p.state() == QProcess::NotRunning) continue;
+            p.terminate();
+            if (p.waitForFinished(5000)) continue;
             p.kill();
             p.waitForFinished(5000);
         }
@@ -107,40 +109,40 @@ protected:
             }
         }
         screen_ = {0, 0, width, height};
-        const int first = 100 + static_cast<int>(getpid() % 500);
-        for (int n = first; n < first + 40; ++n) {
-            if (QFile::exists(QString("/tmp/.X%1-lock").arg(n)) || QFile::exists(QString("/tmp/.X11-unix/X%1").arg(n)))
-                continue;
-            QProcess* x = Spawn("Xvfb", {QString(":%1").arg(n), "-screen", "0", QString("%1x%2x24").arg(width).arg(height),
-                                         "-nolisten", "tcp", "-noreset"},
-                                QProcessEnvironment::systemEnvironment());
-            display_ = QString(":%1").arg(n);
-            env_ = QProcessEnvironment::systemEnvironment();
-            env_.insert("DISPLAY", display_);
-            env_.insert("QT_QPA_PLATFORM", "xcb");
-            env_.remove("QT_ACCESSIBILITY");
-            bool up = WaitUntil([&] { return x->state() != QProcess::Running || X({"xprop", "-root"}).code == 0; }, 10000);
-            if (up && x->state() == QProcess::Running) {
-                Spawn("openbox", {"--sm-disable"}, env_);
-                if (!WaitUntil([&] { return X({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.contains("window id"); },
-                               10000)) {
-                    skip_ = "openbox did not start on " + display_.toStdString();
-                    return false;
-                }
-                return true;
-            }
-            x->kill();
-            x->waitForFinished(2000);
+        // Xvfb picks a free display itself and writes its number to stdout; it
+        // also takes over the lock files of servers that were killed.
+        QProcess* x = Spawn("Xvfb", {"-displayfd", "1", "-screen", "0", QString("%1x%2x24").arg(width).arg(height),
+                                     "-nolisten", "tcp", "-noreset"},
+                            QProcessEnvironment::systemEnvironment());
+        if (!WaitUntil([&] { return x->canReadLine() || (x->waitForReadyRead(50), x->canReadLine()); }, 10000)) {
+            skip_ = "no X server could start: " + x->readAllStandardError().trimmed().toStdString();
+            return false;
         }
-        skip_ = "no X server could start (Xvfb failed on every display number tried)";
-        return false;
+        display_ = ":" + QString::fromLatin1(x->readLine()).trimmed();
+        env_ = QProcessEnvironment::systemEnvironment();
+        env_.insert("DISPLAY", display_);
+        env_.insert("QT_QPA_PLATFORM", "xcb");
+        env_.remove("QT_ACCESSIBILITY");
+        if (!WaitUntil([&] { return X({"xprop", "-root"}).code == 0; }, 10000)) {
+            skip_ = "the X server on " + display_.toStdString() + " does not answer";
+            return false;
+        }
+        Spawn("openbox", {"--sm-disable"}, env_);
+        if (!WaitUntil([&] { return X({"xprop", "-root", "_NET_SUPPORTING_WM_CHECK"}).out.contains("window id"); },
+                       10000)) {
+            skip_ = "openbox did not start on " + display_.toStdString();
+            return false;
+        }
+        return true;
     }
 
+    // Stopped with SIGTERM, even when this test dies: the X server then
+    // removes its lock file and socket, which would otherwise pile up in /tmp.
     QProcess* Spawn(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(env);
         p->setStandardInputFile(QProcess::nullDevice());
-        p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        p->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         p->start(program, args);
         p->waitForStarted(10000);
         children_.push_back(std::move(p));
