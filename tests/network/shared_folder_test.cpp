@@ -93,9 +93,13 @@ protected:
         EXPECT_TRUE(master.SaveAs(folder + "/data.xls"));
         return folder;
     }
+    // Each station's own root lies inside this test's, so that the root of a
+    // station killed on purpose goes with this test's instead of staying in /tmp.
     pid_t Station(const std::string& filter, int k, const std::vector<std::string>& more) {
+        const std::string stations = root / "stations";
+        fs::create_directories(stations);
         std::vector<std::string> env = {"ZIV_NET_STATION=" + std::to_string(k),
-                                        "ZIV_NET_PRODUCTS=" + share->mount() + "/製品"};
+                                        "ZIV_NET_PRODUCTS=" + share->mount() + "/製品", "TMPDIR=" + stations};
         env.insert(env.end(), more.begin(), more.end());
         return StartSelf(filter, env, Log(k));
     }
