@@ -75,8 +75,9 @@ public:
         for (;;) {
             if (lock_.tryLock(0)) return true;
             if (lock_.error() != QLockFile::LockFailedError || deadline.hasExpired()) return false;
-            bool removed = unwritten.RemovedIfLeft();
-            if (removal.RemovedIfLeft() || removed) continue;
+            const bool lockRemoved = unwritten.RemovedIfLeft();
+            const bool removalRemoved = removal.RemovedIfLeft();
+            if (lockRemoved || removalRemoved) continue;
             QThread::msleep(2 + pauses() % 15);
         }
     }
