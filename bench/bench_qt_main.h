@@ -9,7 +9,7 @@
 
 #include "common/failure_text.h"
 #include "drawing/drawing_export_qt.h"
-#include "platform/file_lock_qt.h"
+#include "platform/share_lock.h"
 
 namespace ziv {
 

@@ -3,7 +3,7 @@
 #include "app/window_flow_ui.h"
 #include "drawing/drawing_export_qt.h"
 #include "platform/dialogs_qt.h"
-#include "platform/file_lock_qt.h"
+#include "platform/share_lock.h"
 #include "platform/ui_font_qt.h"
 
 int main(int argc, char** argv) {

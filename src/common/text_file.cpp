@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +13,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "common/this_computer.h"
 
 namespace ziv {
 namespace {
@@ -98,16 +99,9 @@ std::string Hex8(std::uint32_t value) {
     return text;
 }
 
-// This computer, as far as names on a shared folder can tell: the machine id
-// and the host name (two stations may share a host name, rarely both).
+// The computer whose process numbers the tag's pid is one of.
 const std::string& ComputerTag() {
-    static const std::string tag = [] {
-        std::string identity;
-        if (auto id = ReadWholeFile("/etc/machine-id", 4096)) identity = *id;
-        char host[256] = {};
-        if (::gethostname(host, sizeof host - 1) == 0) identity += host;
-        return Hex8(static_cast<std::uint32_t>(std::hash<std::string>{}(identity)));
-    }();
+    static const std::string tag = Hex8(static_cast<std::uint32_t>(std::hash<std::string>{}(ThisComputer())));
     return tag;
 }
 
@@ -158,8 +152,8 @@ std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const st
         std::string leftover = folder + "/" + std::string(found);
         bool ours = tagged && rest.substr(0, 8) == ComputerTag();
         if (ours) {
-            auto pid = static_cast<pid_t>(std::strtoul(std::string(rest.substr(9, 8)).c_str(), nullptr, 16));
-            if (pid <= 0 || ::kill(pid, 0) == 0 || errno != ESRCH) continue;
+            auto pid = static_cast<long>(std::strtoul(std::string(rest.substr(9, 8)).c_str(), nullptr, 16));
+            if (!ProcessGone(pid)) continue;
         }
         int fd = ::open(leftover.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
@@ -296,20 +290,47 @@ FileResult WriteTextFile(const std::string& path, std::string_view utf8) {
     return WriteFileAtomic(path, *bytes);
 }
 
-FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written) {
+Temporary MakeTemporaryBeside(const std::string& path) {
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    Temporary temp;
+    temp.path = FolderOf(path) + "/" + TempStem(name) + WriterTag() + "XXXXXX";
+    temp.fd = mkostemp(temp.path.data(), O_CLOEXEC);
+    if (temp.fd < 0) {
+        temp.err = errno;
+        temp.path.clear();
+        return temp;
+    }
+    ::flock(temp.fd, LOCK_EX | LOCK_NB);  // marks the temporary as in use until it is closed
+    fchmod(temp.fd, 0644);
+    return temp;
+}
+
+std::optional<std::int64_t> ShareClockNs(const std::string& path) {
+    Temporary probe = MakeTemporaryBeside(path);
+    if (probe.fd < 0) return std::nullopt;
+    struct stat st {};
+    bool known = fstat(probe.fd, &st) == 0;
+    ::close(probe.fd);
+    ::unlink(probe.path.c_str());
+    if (!known) return std::nullopt;
+    return ModifiedNs(st);
+}
+
+FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written,
+                           const std::function<bool()>& mayReplace) {
     std::string folder = FolderOf(path);
     std::string name = path.substr(path.find_last_of('/') + 1);
-    std::string temp = folder + "/" + TempStem(name) + WriterTag() + "XXXXXX";
     int err = InjectedFault(WriteStep::Open, path);
-    int fd = -1;
+    Temporary made;
     std::vector<Leftover> foreign;
     if (!err) {
         foreign = RemoveStaleTemporaries(folder, name);
-        fd = mkostemp(temp.data(), O_CLOEXEC);
-        if (fd < 0) err = errno;
-        else ::flock(fd, LOCK_EX | LOCK_NB);  // marks the temporary as in use until it is closed
+        made = MakeTemporaryBeside(path);
+        err = made.err;
     }
     if (err) return WriteFailed(path, WriteStep::Open, err);
+    int fd = made.fd;
+    const std::string& temp = made.path;
     if (!foreign.empty()) {
         // The new temporary's time is the share's clock, whatever this computer's says.
         struct stat now {};
@@ -320,7 +341,6 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
         ::unlink(temp.c_str());
         return WriteFailed(path, step, e);
     };
-    fchmod(fd, 0644);
     size_t done = 0;
     while (done < bytes.size()) {
         if ((err = InjectedFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
@@ -338,6 +358,10 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
         return fail(WriteStep::Close, errno);
     }
     fd = -1;
+    if (mayReplace && !mayReplace()) {
+        ::unlink(temp.c_str());
+        return Failed(Failure::Busy, path);
+    }
     if ((err = InjectedFault(WriteStep::Rename, path))) return fail(WriteStep::Rename, err);
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail(WriteStep::Rename, errno);
     if (written) *written = StampOfWritten(path, bytes);

@@ -72,7 +72,23 @@ StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
 // of the same file that a killed writer left are removed by the next write,
 // but never one that a live writer (on this or another computer) still
 // writes. *written, when given, receives the stamp of the new content.
-FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr);
+// mayReplace, when given, is asked right before the target is replaced; when
+// it says no, the target stays as it was and the result is Busy.
+FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr,
+                           const std::function<bool()>& mayReplace = {});
+
+// An empty file of this process beside path, named as the atomic writer names
+// its temporaries, so that one a killed process left goes the same way.
+struct Temporary {
+    int fd = -1;       // open for writing; closed by whoever made it
+    std::string path;  // empty when it could not be made
+    int err = 0;
+};
+Temporary MakeTemporaryBeside(const std::string& path);
+
+// The file server's time now (ns since the epoch), read off a file just made
+// beside path: a station's own clock may be minutes off the server's.
+std::optional<std::int64_t> ShareClockNs(const std::string& path);
 
 // Reads a whole file; nothing when it is missing, unreadable or larger than limit.
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 256u << 20);

@@ -215,7 +215,7 @@ void DrawingEditor::LoadPosDat(const std::string& path) {
     int m = Machine();
     if (!IsMachineSlot(m)) return;
     FileResult problem;
-    if (ReadPointTableFile(path, PointTables_[m], &problem) == ReadStatus::Read) {
+    if (ReadPointTableFile(path, PointTables_[m], &problem, m) == ReadStatus::Read) {
         PointsLoaded_[m] = 1;
         unreadablePointFiles_.erase(path);
     } else {
@@ -508,7 +508,7 @@ void DrawingEditor::SaveDesignatedTable() {
     } else {
         int m = Machine();
         PointTable saved;
-        FileResult result = SavePointTable(path, PointTables_[m], &saved);
+        FileResult result = SavePointTable(path, PointTables_[m], &saved, m);
         if (result) {
             // Points another station designated meanwhile came with the save: shown at once.
             if (!(saved == PointTables_[m])) {

@@ -34,13 +34,17 @@ void TableFromLines(const std::vector<std::string>& lines, PointTable& table) {
     }
 }
 
-// The version of each Data.dat this process last read or wrote: a point that
-// differs from it was designated here since, every other point is whatever
-// the file holds now (another station may have designated it).
+// The version of Data.dat each machine's table of this process last read or
+// wrote: a point that differs from it was designated here since, every other
+// point is whatever the file holds now (designated on another machine of this
+// station, or by another station). One product may be shown on several
+// machines, each with a table read at another time.
 SharedFileVersions<PointTable>& KnownTables() {
     static SharedFileVersions<PointTable> known;
     return known;
 }
+
+std::string TableKey(const std::string& path, int slot) { return path + '\n' + std::to_string(slot); }
 
 bool SamePoint(const PointTable& a, const PointTable& b, int i) {
     return a.PosX[i] == b.PosX[i] && a.PosY[i] == b.PosY[i] && a.InstrumentIndex[i] == b.InstrumentIndex[i];
@@ -65,10 +69,10 @@ bool IsPointNumber(int row) { return row >= kFirstPoint && row <= kLastPoint; }
 
 bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots; }
 
-ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem) {
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem, int slot) {
     StampedRead file = ReadStamped(path);
     if (file.missing()) {
-        KnownTables().Remember(path, {}, PointTable{});
+        KnownTables().Remember(TableKey(path, slot), {}, PointTable{});
         return ReadStatus::Missing;
     }
     if (file.err) {
@@ -79,12 +83,12 @@ ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileRe
     TableFromLines(lines, table);
     PointTable read;
     TableFromLines(lines, read);
-    KnownTables().Remember(path, file.stamp, read);
+    KnownTables().Remember(TableKey(path, slot), file.stamp, read);
     return ReadStatus::Read;
 }
 
-bool ReadPointTable(const std::string& path, PointTable& table) {
-    return ReadPointTableFile(path, table) == ReadStatus::Read;
+bool ReadPointTable(const std::string& path, PointTable& table, int slot) {
+    return ReadPointTableFile(path, table, nullptr, slot) == ReadStatus::Read;
 }
 
 std::string PointTableText(const PointTable& table) {
@@ -98,7 +102,7 @@ std::string PointTableText(const PointTable& table) {
     return text;
 }
 
-FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved) {
+FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved, int slot) {
     auto parse = [](const std::string& bytes) {
         PointTable disk;
         TableFromLines(SplitLines(FromCp932(bytes)), disk);
@@ -110,8 +114,7 @@ FileResult SavePointTable(const std::string& path, const PointTable& table, Poin
             if (SamePoint(mine, known, i)) CopyPoint(disk, merged, i);
         return merged;
     };
-    return KnownTables().Save(
-        path, table, parse, merge, PointTableText, saved);
+    return KnownTables().Save(path, TableKey(path, slot), table, parse, merge, PointTableText, saved);
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

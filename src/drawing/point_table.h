@@ -37,21 +37,26 @@ bool IsMachineSlot(int machine);
 // the table is then left as it was. Records are read in order until the
 // lines run out or the table is full; a trailing record with fewer than three
 // lines is not read, and entries beyond the records read keep their values.
-bool ReadPointTable(const std::string& path, PointTable& table);
+// slot is the machine whose table it is: each table merges from the version
+// it was read as. Readers that keep no table of their own share kNoSlot.
+constexpr int kNoSlot = -1;
+bool ReadPointTable(const std::string& path, PointTable& table, int slot = kNoSlot);
 // The same, telling a missing file from one that exists but cannot be read
 // (error then holds the message naming it); the table changes only when read.
-ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem = nullptr);
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem = nullptr,
+                              int slot = kNoSlot);
 
 // 603 lines in the sign-column form, CR LF after each, nothing more.
 std::string PointTableText(const PointTable& table);
 // Refused, with nothing written, when the file exists but cannot be read: the
 // points it holds would be lost.
 // Stations share Data.dat: under the lock beside it, a point of table that
-// differs from the version this process last read or wrote was designated
+// differs from the version the slot's table was read or written as was designated
 // here and wins; every other point comes from the file as it is now. Refused
 // when the lock cannot be had in a few seconds (the table stays in memory).
 // *saved, when given, receives the table as written.
-FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr);
+FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr,
+                          int slot = kNoSlot);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

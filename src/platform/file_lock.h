@@ -12,15 +12,21 @@ namespace ziv {
 class FileLockHold {
 public:
     virtual ~FileLockHold() = default;
+    // False once another station has taken the lock over (it judged this
+    // holder dead): the file must then not be replaced from what was read.
+    virtual bool StillHeld() const { return true; }
 };
 
-// Takes the lock file at lockPath, waiting a few seconds at most; nothing when
-// another holder kept it all that time.
-using FileLocker = std::function<std::unique_ptr<FileLockHold>(const std::string& lockPath)>;
+// Takes the lock guarding the file at path, waiting a few seconds at most;
+// nothing when another holder kept it all that time.
+using FileLocker = std::function<std::unique_ptr<FileLockHold>(const std::string& path)>;
 void SetFileLocker(FileLocker locker);
 
-// "<file>.lock", beside the file it guards.
-std::string LockFilePath(const std::string& path);
+// "<file>.lock", beside the file it guards; for a name too long to take the
+// ending, its start and a hash of the whole name stand for it, so that the
+// lock's name always fits the file system and never is another file's lock.
+// suffix ".lock.rmlock" gives the lock under which a left lock is removed.
+std::string LockFilePath(const std::string& path, const std::string& suffix = ".lock");
 
 // The lock guarding path; nothing when it could not be had. Without a locker
 // installed (a program that never shares its files) the hold locks nothing.

@@ -1,9 +1,11 @@
 #pragma once
 // A line-based file that stations sharing a product folder replace whole
 // (Directory.dat, Data.dat). Each process remembers the version of each such
-// file it last read or wrote; a save then takes the file's lock, and when the
-// file is no longer that version, merges: what this station changed since
-// wins, the rest comes from the file as it is now.
+// file it last read or wrote, under a key of whatever holds a copy of its
+// content (the file itself, or one machine's table of it); a save then takes
+// the file's lock, and when the file is no longer the version that copy came
+// from, merges: what this station changed since wins, the rest comes from the
+// file as it is now.
 #include <map>
 #include <mutex>
 #include <optional>
@@ -17,38 +19,43 @@ namespace ziv {
 template <typename Content>
 class SharedFileVersions {
 public:
-    void Remember(const std::string& path, const FileStamp& stamp, const Content& content) {
+    void Remember(const std::string& key, const FileStamp& stamp, const Content& content) {
         std::lock_guard<std::mutex> guard(mutex_);
-        known_[path] = {stamp, content};
+        known_[key] = {stamp, content};
     }
 
-    // Saves `mine` to path under the file's lock. merge(mine, known, disk)
+    // Saves `mine`, the copy remembered under key, to path under the file's lock. merge(mine, known, disk)
     // gives what to write when another station changed the file since this
     // process knew it; parse turns the file's bytes into content, text the
     // content into the file's text. *saved receives what was written.
     template <typename Parse, typename Merge, typename Text>
-    FileResult Save(const std::string& path, const Content& mine, Parse parse,
-                     Merge merge, Text text, Content* saved) {
-        auto lock = LockSharedFile(path);
-        if (!lock) return Failed(Failure::Busy, path);
-        StampedRead file = ReadStamped(path);
-        if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
-        Content merged = mine;
-        std::optional<Known> known;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            if (auto it = known_.find(path); it != known_.end()) known = it->second;
+    FileResult Save(const std::string& path, const std::string& key, const Content& mine, Parse parse,
+                    Merge merge, Text text, Content* saved) {
+        // A holder judged dead by another station has lost its lock: read
+        // and merge again rather than write over what that station saved.
+        for (int attempt = 1;; ++attempt) {
+            auto lock = LockSharedFile(path);
+            if (!lock) return Failed(Failure::Busy, path);
+            StampedRead file = ReadStamped(path);
+            if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
+            Content merged = mine;
+            std::optional<Known> known;
+            {
+                std::lock_guard<std::mutex> guard(mutex_);
+                if (auto it = known_.find(key); it != known_.end()) known = it->second;
+            }
+            if (!file.err && known && !(file.stamp == known->stamp))
+                merged = merge(mine, known->content, parse(file.bytes));
+            auto bytes = ToCp932(text(merged));
+            if (!bytes) return Failed(Failure::NotShiftJis, path);
+            FileStamp written;
+            FileResult result = WriteFileAtomic(path, *bytes, &written, [&] { return lock->StillHeld(); });
+            if (result) {
+                Remember(key, written, merged);
+                if (saved) *saved = merged;
+            }
+            if (result.failure != Failure::Busy || attempt == 3) return result;
         }
-        if (!file.err && known && !(file.stamp == known->stamp)) merged = merge(mine, known->content, parse(file.bytes));
-        auto bytes = ToCp932(text(merged));
-        if (!bytes) return Failed(Failure::NotShiftJis, path);
-        FileStamp written;
-        FileResult result = WriteFileAtomic(path, *bytes, &written);
-        if (result) {
-            Remember(path, written, merged);
-            if (saved) *saved = merged;
-        }
-        return result;
     }
 
 private:

@@ -650,7 +650,8 @@ std::string Workbook::ToBytes() const {
     return bytes ? *bytes : std::string();
 }
 
-FileResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
+FileResult Workbook::SaveAs(const std::string& path, FileStamp* written,
+                            const std::function<bool()>& mayReplace) const {
     for (const auto& sheet : sheets_) {
         if (!sheet.cells.empty() && (sheet.cells.back().row > kBiffRows ||
                                      std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const Cell& c) {
@@ -660,7 +661,7 @@ FileResult Workbook::SaveAs(const std::string& path, FileStamp* written) const {
     }
     std::string bytes = ToBytes();
     if (bytes.empty()) return Failed(Failure::BookNotAssembled, path);
-    return WriteFileAtomic(path, bytes, written);
+    return WriteFileAtomic(path, bytes, written, mayReplace);
 }
 
 }  // namespace ziv

@@ -73,9 +73,11 @@ public:
     std::vector<std::pair<std::pair<int, int>, std::string>> Cells(int sheet) const;
 
     // BIFF8 bytes of the whole workbook, and an atomic save of them
-    // (*written, when given, receives the stamp of what was written).
+    // (*written, when given, receives the stamp of what was written; see
+    // WriteFileAtomic for mayReplace).
     std::string ToBytes() const;
-    FileResult SaveAs(const std::string& path, FileStamp* written = nullptr) const;
+    FileResult SaveAs(const std::string& path, FileStamp* written = nullptr,
+                      const std::function<bool()>& mayReplace = {}) const;
 
 private:
     struct Cell {

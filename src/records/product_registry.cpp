@@ -1,5 +1,7 @@
 #include "records/product_registry.h"
 
+#include <algorithm>
+
 #include "platform/shared_file.h"
 #include "platform/paths.h"
 
@@ -51,13 +53,17 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path) {
     return read.paths;
 }
 
-FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths, ProductPathList* saved) {
+FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths, ProductPathList* saved,
+                             const std::vector<int>& registeredHere) {
     for (const auto& p : paths)
         if (!FitsOneLine(p)) return Refused(Failure::ProductFolderLineBreak, path, p);
-    auto merge = [](const ProductPathList& mine, const ProductPathList& known, const ProductPathList& disk) {
+    auto merge = [&](const ProductPathList& mine, const ProductPathList& known, const ProductPathList& disk) {
         ProductPathList merged = mine;
-        for (size_t k = 0; k < merged.size(); ++k)
-            if (mine[k] == known[k]) merged[k] = disk[k];
+        for (size_t k = 0; k < merged.size(); ++k) {
+            bool here = std::find(registeredHere.begin(), registeredHere.end(), static_cast<int>(k)) !=
+                        registeredHere.end();
+            if (!here && mine[k] == known[k]) merged[k] = disk[k];
+        }
         return merged;
     };
     auto text = [](const ProductPathList& lines) {
@@ -65,8 +71,7 @@ FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& pat
         for (const auto& p : lines) all += p + "\r\n";
         return all;
     };
-    return KnownDirectories().Save(
-        path, paths, PathsFromBytes, merge, text, saved);
+    return KnownDirectories().Save(path, path, paths, PathsFromBytes, merge, text, saved);
 }
 
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName) {

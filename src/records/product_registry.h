@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/station_limits.h"
 #include "common/text_file.h"
@@ -31,12 +32,14 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
 // Exactly 48 lines, each ended by CR LF. Refused, with nothing written, when a
 // path holds a line break (every later machine would shift) or when the file
 // exists but cannot be read (its registrations would be lost).
-// An operator may work on two stations: under the lock beside the file, a
-// line of paths that differs from the version this process last read or wrote
-// wins, every other line comes from the file as it is now. Refused when the
-// lock cannot be had in a few seconds. *saved receives the lines as written.
+// An operator may work on two stations: under the lock beside the file, the
+// machines registered here (registeredHere: also when the product is the one
+// the file held when this process last read it) and every line of paths that
+// differs from that version win; every other line comes from the file as it
+// is now. Refused when the lock cannot be had in a few seconds. *saved
+// receives the lines as written.
 FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths,
-                              ProductPathList* saved = nullptr);
+                             ProductPathList* saved = nullptr, const std::vector<int>& registeredHere = {});
 
 // <product>/<product name>.jpg
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName);

@@ -3,12 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QLockFile>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "platform/file_lock.h"
 #include "platform/flex_grid_qt.h"
@@ -53,37 +49,4 @@ TEST_F(BusyLock, SaveWhileAnotherStationHoldsTheLockKeepsTheValueForTheNextSave)
     EXPECT_EQ(read->CellText(1, 1, 5), "10.01");
     EXPECT_EQ(read->CellText(1, 2, 5), "10.005");
     EXPECT_FALSE(FileExists(LockFilePath(book)));
-}
-
-// A station killed while it took over a dead station's lock leaves that lock
-// (naming a process that is gone) and QLockFile's empty "<lock>.rmlock"; the
-// next save still gets the lock within its wait instead of failing as busy.
-TEST(LeftLocks, LockOfADeadStationUnderAnEmptyRemovalLockIsTaken) {
-    TempRoot root;
-    std::string file = root / "Directory.dat";
-    QString lockPath = QString::fromStdString(LockFilePath(file));
-    QByteArray details;
-    {
-        QLockFile mine(lockPath);
-        ASSERT_TRUE(mine.tryLock(0));
-        QFile written(lockPath);
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        details = written.readAll();
-    }
-    pid_t gone = fork();
-    if (gone == 0) _exit(0);
-    ASSERT_GT(gone, 0);
-    waitpid(gone, nullptr, 0);
-    details = QByteArray::number(gone) + details.mid(details.indexOf('\n'));
-    QFile left(lockPath), removal(lockPath + ".rmlock");
-    ASSERT_TRUE(left.open(QIODevice::WriteOnly) && left.write(details) == details.size());
-    left.close();
-    ASSERT_TRUE(removal.open(QIODevice::WriteOnly));
-    removal.close();
-
-    auto hold = LockSharedFile(file);
-    ASSERT_TRUE(hold);
-    EXPECT_FALSE(removal.exists());
-    hold.reset();
-    EXPECT_FALSE(QFile::exists(lockPath));
 }

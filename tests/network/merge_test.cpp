@@ -134,3 +134,58 @@ TEST(SharedFileMerge, TemporaryOfAnotherComputerGoesOnlyWhenLongUntouched) {
     EXPECT_FALSE(FileExists(dead));
     EXPECT_EQ(TemporariesIn(folder), std::vector<std::string>{".Data.dat.ziv-tmp-0badf00d-00001234-Ab12Cd"});
 }
+
+// The operator registers again, here, the product this station last read on
+// machine 2, while another station has registered another product there: the
+// operator's choice here is what the window shows, so it is what the file
+// must hold.
+TEST(SharedFileMerge, ARegistrationHereWinsAlsoWhenItRestoresTheLineLastRead) {
+    TempRoot root;
+    std::string path = root / "Directory.dat";
+    ProductPathList start{};
+    start[2] = "/製品/A";
+    WriteBytes(path, DirectoryText(start));
+    ProductPathList here = ReadDirectoryFile(path).paths;
+    ProductPathList other = start;
+    other[2] = "/製品/B";
+    other[4] = "/製品/D";
+    WriteBytes(path, DirectoryText(other));
+    here[2] = "/製品/A";
+    ProductPathList saved{};
+    ASSERT_TRUE(SaveDirectoryFile(path, here, &saved, {2}));
+    EXPECT_EQ(saved[2], "/製品/A");
+    EXPECT_EQ(saved[4], "/製品/D");
+    EXPECT_EQ(ReadBytes(path), DirectoryText(saved));
+}
+
+// One product shown on two machines of this station: each machine's table was
+// read at its own time, so saving the older one merges from the version it
+// was read as, and keeps what the other machine (or station) designated since.
+TEST(SharedFileMerge, OneProductOnTwoMachinesKeepsThePointsOfBoth) {
+    TempRoot root;
+    std::string path = root / "Data.dat";
+    WriteBytes(path, TableLines(PointTable{}));
+    PointTable machine0, machine1;
+    ASSERT_EQ(ReadPointTableFile(path, machine0, nullptr, 0), ReadStatus::Read);
+    // Another station designates point 9; then machine 1 is shown and point 3
+    // designated there.
+    PointTable other;
+    other.PosX[9] = 90;
+    other.PosY[9] = 99;
+    WriteBytes(path, TableLines(other));
+    ASSERT_EQ(ReadPointTableFile(path, machine1, nullptr, 1), ReadStatus::Read);
+    machine1.PosX[3] = 30;
+    machine1.PosY[3] = 33;
+    ASSERT_TRUE(SavePointTable(path, machine1, nullptr, 1));
+    // Machine 0, with the table read before both, designates point 5.
+    machine0.PosX[5] = 50;
+    machine0.PosY[5] = 55;
+    PointTable saved;
+    ASSERT_TRUE(SavePointTable(path, machine0, &saved, 0));
+    PointTable onDisk;
+    ASSERT_TRUE(ReadPointTable(path, onDisk));
+    EXPECT_EQ(onDisk, saved);
+    EXPECT_EQ(onDisk.PosX[3], 30.0f);
+    EXPECT_EQ(onDisk.PosX[5], 50.0f);
+    EXPECT_EQ(onDisk.PosX[9], 90.0f);
+}

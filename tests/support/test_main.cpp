@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "drawing/drawing_export_qt.h"
-#include "platform/file_lock_qt.h"
+#include "platform/share_lock.h"
 
 // Every test program may open windows: they run offscreen, never on a real display.
 int main(int argc, char** argv) {

@@ -1,0 +1,272 @@
+#include "platform/share_lock.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <random>
+#include <thread>
+
+#include "common/text_file.h"
+#include "common/this_computer.h"
+#include "platform/file_lock.h"
+#include "platform/paths.h"
+#include "platform/station_identity.h"
+
+namespace ziv {
+
+std::string LockDetails(const LockHolder& holder, std::uint64_t token) {
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(token));
+    char host[256] = {};
+    ::gethostname(host, sizeof host - 1);
+    // The first three lines read as other lock files do (process, program,
+    // host), for whoever looks at a lock by hand.
+    return std::to_string(holder.pid) + "\nziv\n" + host + "\n" + holder.computer + "\n" + holder.station + "\n" +
+           hex + "\n";
+}
+
+std::optional<LockHolder> ParseLockDetails(const std::string& text) {
+    auto lines = SplitLines(text);
+    if (lines.size() < 6 || lines[1] != "ziv" || lines[3].empty() || lines[4].empty()) return std::nullopt;
+    char* end = nullptr;
+    long pid = std::strtol(lines[0].c_str(), &end, 10);
+    if (lines[0].empty() || *end || pid <= 0) return std::nullopt;
+    return LockHolder{pid, lines[3], lines[4]};
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+const std::string& ThisStation() {
+    static const std::string id = StationIdentity(InstallationRoot());
+    return id;
+}
+
+std::uint64_t NewToken() {
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    return random();
+}
+
+std::int64_t ModifiedNs(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// A lock file as seen at one moment: its details and when the server last
+// saw it written.
+struct Seen {
+    bool exists = false;
+    std::string text;
+    std::int64_t modifiedNs = 0;
+    bool operator==(const Seen&) const = default;
+};
+
+// Opened first, then asked for its time: a network client revalidates a
+// file's attributes when it is opened.
+Seen Look(const std::string& path) {
+    Seen seen;
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return seen;
+    struct stat st {};
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        seen.exists = true;
+        seen.modifiedNs = ModifiedNs(st);
+        char buf[4096];
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n > 0) seen.text.assign(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return seen;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// The file server's time, asked of the server at most twice a second and
+// carried forward by this computer's monotonic clock in between.
+class ShareTime {
+public:
+    explicit ShareTime(std::string beside) : beside_(std::move(beside)) {}
+    std::optional<std::int64_t> Now() {
+        auto now = Clock::now();
+        if (!probed_ || now - probedAt_ > std::chrono::milliseconds(500)) {
+            probed_ = ShareClockNs(beside_);
+            probedAt_ = now;
+        }
+        if (!probed_) return std::nullopt;
+        return *probed_ + std::chrono::duration_cast<std::chrono::nanoseconds>(now - probedAt_).count();
+    }
+
+private:
+    std::string beside_;
+    std::optional<std::int64_t> probed_;
+    Clock::time_point probedAt_;
+};
+
+// Left behind: its holder is a process of this computer that is gone, or it
+// has not been written for the stale time by the server's clock. A lock
+// whose details cannot be read is judged by its age alone.
+bool LeftBehind(const Seen& seen, ShareTime& time) {
+    if (auto holder = ParseLockDetails(seen.text); holder && holder->computer == ThisComputer())
+        if (ProcessGone(holder->pid)) return true;
+    auto now = time.Now();
+    return now && *now - seen.modifiedNs >= static_cast<std::int64_t>(kStaleLockMs) * 1000000;
+}
+
+// Makes the lock file at lockPath holding details; its descriptor, or -errno
+// (-EEXIST when someone holds it). Where the file system can rename without
+// replacing, the lock appears with its details already in it; elsewhere (a
+// network share) it is made empty and written at once.
+class LockMaker {
+public:
+    explicit LockMaker(std::string dataPath) : dataPath_(std::move(dataPath)) {}
+
+    int Make(const std::string& lockPath, const std::string& details) {
+        if (renameWorks_) {
+            Temporary staged = MakeTemporaryBeside(dataPath_);
+            if (staged.fd < 0) return -staged.err;
+            int err = WriteAll(staged.fd, details) ? 0 : (errno ? errno : EIO);
+            if (!err && ::renameat2(AT_FDCWD, staged.path.c_str(), AT_FDCWD, lockPath.c_str(), RENAME_NOREPLACE) == 0)
+                return staged.fd;
+            if (!err) err = errno;
+            ::close(staged.fd);
+            ::unlink(staged.path.c_str());
+            if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return -err;
+            renameWorks_ = false;
+        }
+        int fd = ::open(lockPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) return -errno;
+        if (!WriteAll(fd, details)) {
+            int err = errno ? errno : EIO;
+            ::close(fd);
+            ::unlink(lockPath.c_str());
+            return -err;
+        }
+        return fd;
+    }
+
+private:
+    std::string dataPath_;
+    bool renameWorks_ = true;
+};
+
+class ShareHold : public FileLockHold {
+public:
+    explicit ShareHold(const std::string& dataPath)
+        : lockPath_(LockFilePath(dataPath)),
+          removalPath_(LockFilePath(dataPath, ".lock.rmlock")),
+          details_(LockDetails({static_cast<long>(::getpid()), ThisComputer(), ThisStation()}, NewToken())),
+          maker_(dataPath),
+          time_(dataPath) {}
+
+    ~ShareHold() override {
+        if (fd_ < 0) return;
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_one();
+        refresher_.join();
+        // Taken over meanwhile: the lock file is the new holder's now.
+        if (StillHeld()) ::unlink(lockPath_.c_str());
+        ::close(fd_);
+    }
+
+    // Tried again at short, uneven intervals: a station that waited with
+    // growing pauses would lose the lock over and over to stations that save
+    // often. 0 when held, else the errno (EEXIST: another station kept it).
+    int Take() {
+        auto deadline = Clock::now() + std::chrono::milliseconds(kLockWaitMs);
+        std::minstd_rand pauses(static_cast<unsigned>(::getpid()));
+        for (;;) {
+            int made = maker_.Make(lockPath_, details_);
+            if (made >= 0) {
+                fd_ = made;
+                refresher_ = std::thread([this] { KeepFresh(); });
+                return 0;
+            }
+            if (made != -EEXIST) return -made;
+            if (RemovedLeftLock()) continue;
+            if (Clock::now() >= deadline) return EEXIST;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2 + pauses() % 15));
+        }
+    }
+
+    bool StillHeld() const override { return Look(lockPath_).text == details_; }
+
+private:
+    // Rewriting the details makes the server stamp the lock anew, by its
+    // own clock; a waiter on any computer then sees a live holder.
+    void KeepFresh() {
+        std::unique_lock<std::mutex> guard(mutex_);
+        while (!wake_.wait_for(guard, std::chrono::milliseconds(kLockRefreshMs), [this] { return stopping_; })) {
+            if (WriteAll(fd_, details_)) ::fdatasync(fd_);
+        }
+    }
+
+    // A lock left behind is removed under a second lock, and only when it is
+    // still exactly as judged: two waiters that both judged it left must not
+    // remove the lock that one of them has made since.
+    bool RemovedLeftLock() {
+        Seen seen = Look(lockPath_);
+        if (!seen.exists) return true;
+        if (!LeftBehind(seen, time_)) return false;
+        std::string removalDetails = LockDetails({static_cast<long>(::getpid()), ThisComputer(), ThisStation()},
+                                                 NewToken());
+        int fd = maker_.Make(removalPath_, removalDetails);
+        if (fd < 0) {
+            // A station died while it removed a lock: its removal lock is
+            // judged like any other.
+            if (Seen removal = Look(removalPath_); removal.exists && LeftBehind(removal, time_))
+                if (Look(removalPath_) == removal) ::unlink(removalPath_.c_str());
+            return false;
+        }
+        bool removed = Look(lockPath_) == seen && ::unlink(lockPath_.c_str()) == 0;
+        ::close(fd);
+        ::unlink(removalPath_.c_str());
+        return removed;
+    }
+
+    std::string lockPath_, removalPath_, details_;
+    LockMaker maker_;
+    ShareTime time_;
+    int fd_ = -1;
+    std::thread refresher_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+};
+
+}  // namespace
+
+void UseStationFileLocks() {
+    static const bool installed = [] {
+        SetFileLocker([](const std::string& dataPath) -> std::unique_ptr<FileLockHold> {
+            auto hold = std::make_unique<ShareHold>(dataPath);
+            int err = hold->Take();
+            if (err == 0) return hold;
+            if (err == EEXIST) return nullptr;
+            // The lock file cannot be made (no room, no right to create): the
+            // write that follows fails for the same reason and says so.
+            return std::make_unique<FileLockHold>();
+        });
+        return true;
+    }();
+    (void)installed;
+}
+
+}  // namespace ziv

@@ -1,0 +1,166 @@
+// The lock between stations on one computer's view of a folder: what a lock
+// file says, when it is taken over, how it is kept fresh, how it is named.
+// Several computers are exercised by the network tests.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <thread>
+
+#include "common/text_file.h"
+#include "common/this_computer.h"
+#include "platform/file_lock.h"
+#include "platform/share_lock.h"
+#include "platform/station_identity.h"
+#include "temp_root.h"
+
+using namespace ziv;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets a file's modification time `seconds` before now.
+void AgeFile(const std::string& path, int seconds) {
+    struct timespec times[2];
+    clock_gettime(CLOCK_REALTIME, &times[0]);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+std::int64_t AgeSeconds(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return static_cast<std::int64_t>(time(nullptr)) - st.st_mtim.tv_sec;
+}
+
+pid_t GonePid() {
+    pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    return gone;
+}
+
+}  // namespace
+
+TEST(ShareLock, DetailsNameTheHolderAndOtherFilesAreNotTakenForOurs) {
+    LockHolder holder{4242, ThisComputer(), "0123456789abcdef0123456789abcdef"};
+    std::string text = LockDetails(holder, 7);
+    auto parsed = ParseLockDetails(text);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->pid, 4242);
+    EXPECT_EQ(parsed->computer, holder.computer);
+    EXPECT_EQ(parsed->station, holder.station);
+    EXPECT_NE(LockDetails(holder, 8), text) << "each hold is told apart from the others of its station";
+    // Cut short by a slow write, another program's lock, nonsense.
+    for (std::string other : {std::string(), text.substr(0, text.size() / 2), std::string("4242\nqt-app\nhost\nuuid\n"),
+                              std::string("-1\nziv\nh\nc\ns\nt\n"), std::string("12x\nziv\nh\nc\ns\nt\n")})
+        EXPECT_FALSE(ParseLockDetails(other)) << other;
+}
+
+// A lock file without readable details may be one whose holder is still
+// writing them on a slow share: it stands until it has not been written for
+// the stale time by the server's clock, and then goes.
+TEST(ShareLock, LockWithoutDetailsStandsUntilItIsStale) {
+    TempRoot root;
+    std::string file = root / "Directory.dat";
+    WriteBytes(LockFilePath(file), "");
+    EXPECT_FALSE(LockSharedFile(file)) << "taken from a holder that may be alive";
+    EXPECT_TRUE(FileExists(LockFilePath(file)));
+    AgeFile(LockFilePath(file), kStaleLockMs / 1000 + 2);
+    auto hold = LockSharedFile(file);
+    ASSERT_TRUE(hold);
+    EXPECT_TRUE(hold->StillHeld());
+    EXPECT_TRUE(ParseLockDetails(ReadBytes(LockFilePath(file))));
+}
+
+// A holder on this computer whose process is gone is known dead at once, as
+// is its half-finished removal of another lock.
+TEST(ShareLock, LockOfADeadProcessOfThisComputerIsTakenAtOnce) {
+    TempRoot root;
+    std::string file = root / "Data.dat";
+    std::string details = LockDetails({GonePid(), ThisComputer(), StationIdentity(root.path())}, 1);
+    WriteBytes(LockFilePath(file), details);
+    WriteBytes(LockFilePath(file, ".lock.rmlock"), details);
+    auto start = std::chrono::steady_clock::now();
+    auto hold = LockSharedFile(file);
+    ASSERT_TRUE(hold);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kLockWaitMs));
+    EXPECT_FALSE(FileExists(LockFilePath(file, ".lock.rmlock")));
+    hold.reset();
+    EXPECT_FALSE(FileExists(LockFilePath(file)));
+
+    // The same details from another computer (a clone of this one sharing its
+    // host name) cannot be asked about their process: only age tells.
+    WriteBytes(LockFilePath(file), LockDetails({GonePid(), "another-boot/pid:[1]", "x"}, 1));
+    EXPECT_FALSE(LockSharedFile(file));
+}
+
+// A holder rewrites its details while it holds the lock, so that a waiter on
+// any computer, by the server's clock, sees it alive during a long write.
+TEST(ShareLock, HolderKeepsItsLockFreshAndLetsGoOnlyOfItsOwn) {
+    TempRoot root;
+    std::string file = root / "book.xls";
+    auto hold = LockSharedFile(file);
+    ASSERT_TRUE(hold);
+    AgeFile(LockFilePath(file), 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLockRefreshMs + 700));
+    EXPECT_LE(AgeSeconds(LockFilePath(file)), 2);
+
+    // Taken over by a station that judged this one dead: the file must not
+    // be replaced from what this holder read, nor the new lock removed.
+    std::string other = LockDetails({1, "another-boot/pid:[1]", "y"}, 9);
+    WriteBytes(LockFilePath(file), other);
+    EXPECT_FALSE(hold->StillHeld());
+    WriteBytes(file, "old");
+    FileResult written = WriteFileAtomic(file, "new", nullptr, [&] { return hold->StillHeld(); });
+    EXPECT_EQ(written.failure, Failure::Busy);
+    EXPECT_EQ(ReadBytes(file), "old");
+    hold.reset();
+    EXPECT_EQ(ReadBytes(LockFilePath(file)), other);
+}
+
+// "<name>.lock" of a name of 251-255 bytes is longer than a file name may
+// be; the lock must still be made (and be told apart from the lock of a name
+// that starts alike), or the save would go ahead unlocked.
+TEST(ShareLock, LongNamesAreLockedUnderNamesThatFit) {
+    TempRoot root;
+    std::string stem = root / "";
+    std::string a = stem + std::string(251, 'a'), b = stem + std::string(250, 'a') + "b";
+    std::string kana = stem + std::string(1, 'x');
+    for (int k = 0; k < 84; ++k) kana += "日";  // 253 bytes, cut between characters
+    for (const std::string& name : {a, b, kana}) {
+        std::string lock = LockFilePath(name), removal = LockFilePath(name, ".lock.rmlock");
+        EXPECT_LE(fs::path(lock).filename().string().size(), static_cast<size_t>(NAME_MAX));
+        EXPECT_LE(fs::path(removal).filename().string().size(), static_cast<size_t>(NAME_MAX));
+        EXPECT_EQ(FromCp932(*ToCp932(fs::path(lock).filename().string())), fs::path(lock).filename().string());
+    }
+    EXPECT_NE(LockFilePath(a), LockFilePath(b));
+    EXPECT_EQ(LockFilePath(stem + "short.xls"), stem + "short.xls.lock");
+
+    auto hold = LockSharedFile(a);
+    ASSERT_TRUE(hold);
+    EXPECT_TRUE(FileExists(LockFilePath(a)));
+    EXPECT_TRUE(hold->StillHeld());
+    EXPECT_FALSE(LockSharedFile(a)) << "a second holder of the same long name";
+    EXPECT_TRUE(LockSharedFile(b)) << "a different long name with the same start";
+}
+
+TEST(StationIdentity, MadeOnceKeptAndNeverShared) {
+    TempRoot one, two;
+    std::string first = StationIdentity(one.path());
+    EXPECT_EQ(first.size(), 32u);
+    EXPECT_EQ(StationIdentity(one.path()), first);
+    EXPECT_TRUE(FileExists(StationIdentityPath(one.path())));
+    EXPECT_NE(StationIdentity(two.path()), first);
+    WriteBytes(StationIdentityPath(one.path()), "damaged\r\n");
+    std::string remade = StationIdentity(one.path());
+    EXPECT_EQ(remade.size(), 32u);
+    EXPECT_EQ(StationIdentity(one.path()), remade);
+}
