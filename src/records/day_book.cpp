@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
+#include "records/save_queue.h"
 
 namespace ziv {
 
@@ -35,10 +36,15 @@ MasterRow ReadMasterRow(const Workbook& master, int row) {
             master.CellText(1, row, 4)};
 }
 
+std::string ProductOfDayBook(const std::string& bookPath) {
+    std::string folder = bookPath.substr(0, bookPath.find_last_of('/'));
+    return folder.substr(0, folder.find_last_of('/'));
+}
+
 void DayBooks::Close(int machine) {
     books_[machine].reset();
     stamps_[machine] = {};
-    waiting_[machine].clear();
+    paths_[machine].clear();
 }
 
 void DayBooks::CloseAll() {
@@ -58,6 +64,7 @@ std::optional<DayBooks::ReadProblem> DayBooks::Read(int machine, const std::stri
     if (!book) return ReadProblem{0, error};
     books_[machine] = std::move(*book);
     stamps_[machine] = file.stamp;
+    paths_[machine] = path;
     return std::nullopt;
 }
 
@@ -65,47 +72,103 @@ MeasuredRow DayBooks::Row(int machine, int row) const {
     return books_[machine] ? ReadDayBookRow(*books_[machine], row) : MeasuredRow{};
 }
 
+std::map<int, MeasuredRow> DayBooks::Waiting(const std::string& path) const { return queue_.RowsOf(path); }
+
 namespace {
 bool SameRow(const MeasuredRow& a, const MeasuredRow& b) {
     return a.InputName == b.InputName && a.Value == b.Value && a.Judgement == b.Judgement &&
            a.Correction == b.Correction;
 }
+
+void KeepFirst(FileResult& first, FileResult result) {
+    if (first && !result) first = std::move(result);
+}
 }  // namespace
 
 DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int row, const std::string& inputName,
                                     int rows, const MeasuredOf& measured, const MasterOf& master) {
-    waiting_[machine][row] = inputName;
+    std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
+    pending[row] = measured(row, inputName);
+    SaveResult result = Write(machine, path, pending, rows, master);
+    // Only a failure costs a write of the queue: a value that saves at once never enters it.
+    if (result) result.queued = queue_.RemoveRows(path, pending);
+    else result.queued = queue_.PutRow({path, machine, row, pending[row]});
+    return result;
+}
+
+DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
+                                     int rows, const MasterOf& master) {
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}};
+    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}, {}};
     auto lock = LockSharedFile(path);
-    if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}};
+    if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
     SaveResult result;
     StampedRead file = ReadStamped(path);
-    if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}};
+    if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}, {}};
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         std::string error;
         auto disk = Workbook::OpenFromMemory(file.bytes, &error);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
-        if (!disk) return {Outcome::Unreadable, {}, {0, error}, {}};
+        if (!disk) return {Outcome::Unreadable, {}, {0, error}, {}, {}};
         // Without an open workbook the grid shows no measured row (the file
         // was missing or unreadable when the machine was shown).
         for (int r = 1; r <= rows; ++r) {
             MeasuredRow shown = books_[machine] ? ReadDayBookRow(*books_[machine], r) : MeasuredRow{};
-            if (!waiting_[machine].count(r) && !SameRow(shown, ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
+            if (!pending.count(r) && !SameRow(shown, ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
         }
         books_[machine] = std::move(*disk);
     } else if (!books_[machine]) {
         books_[machine] = NewDayBook(rows, master);
     }
+    paths_[machine] = path;
     Workbook& book = *books_[machine];
     bool stored = true;
-    for (const auto& [r, name] : waiting_[machine]) stored = WriteDayBookRow(book, r, measured(r, name)) && stored;
-    if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk};
+    // The rows waiting here are this station's newest: they win over whatever the file holds for them.
+    for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
+    if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk, {}};
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w, {}, result.fromDisk};
-    waiting_[machine].clear();
+    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w, {}, result.fromDisk, {}};
     return result;
+}
+
+DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending) {
+    // As the window does, a new workbook takes the product's master as it
+    // reads now, read only when the workbook must be made.
+    std::optional<Workbook> master;
+    bool masterRead = false;
+    auto masterOf = [&](int r) {
+        if (!masterRead) master = Workbook::Open(MasterBookPath(ProductOfDayBook(path)));
+        masterRead = true;
+        return master ? ReadMasterRow(*master, r) : MasterRow{};
+    };
+    Close(kUnshown);
+    SaveResult result = Write(kUnshown, path, pending, kLastPoint, masterOf);
+    Close(kUnshown);
+    result.fromDisk.clear();
+    return result;
+}
+
+int DayBooks::MachineShowing(const std::string& path) const {
+    for (int m = 0; m < kMachineCount; ++m)
+        if (books_[m] && paths_[m] == path) return m;
+    return kUnshown;
+}
+
+DayBooks::Retried DayBooks::SaveWaiting() {
+    Retried retried;
+    for (const std::string& path : queue_.Books()) {
+        std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
+        int m = MachineShowing(path);
+        // An open workbook is never made new, so it needs no master.
+        SaveResult result = m == kUnshown ? WriteUnshown(path, pending)
+                                          : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; });
+        if (result.outcome == Outcome::Locked) break;
+        if (!result) continue;
+        KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));
+        if (!result.fromDisk.empty()) retried.fromDisk.push_back({m, result.fromDisk});
+    }
+    return retried;
 }
 
 }  // namespace ziv

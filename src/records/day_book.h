@@ -57,9 +57,13 @@ MeasuredRow ReadDayBookRow(const Workbook& book, int row);
 // Master columns A..D of row r of the first sheet.
 MasterRow ReadMasterRow(const Workbook& master, int row);
 
+class SaveQueue;
+
 // The day workbooks of every machine while the measurement window runs: each
-// opened once and kept, written whole at every save, and the rows whose save
-// failed remembered so that the next save that works writes them too.
+// opened once and kept, written whole at every save. A row whose save fails,
+// for whatever reason, waits in the station's save queue; every later save of
+// its workbook, and SaveWaiting, writes it, so that closing a workbook or the
+// window never loses it.
 // Several stations may measure the same machine of the same product on the
 // same date into one shared workbook: a save holds the lock beside it, and
 // when the file is no longer the version this station read or last wrote, the
@@ -80,31 +84,64 @@ public:
         ReadProblem unreadable;   // Unreadable
         // Rows whose measured cells another station changed: the grid shows them anew.
         std::vector<int> fromDisk;
+        // The row kept in (or the written rows taken out of) the queue's file;
+        // a failure here means the row waits in memory only.
+        FileResult queued;
         explicit operator bool() const { return outcome == Outcome::Saved; }
     };
     using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
     using MasterOf = std::function<MasterRow(int row)>;
 
+    explicit DayBooks(SaveQueue& queue) : queue_(queue) {}
+
     bool IsOpen(int machine) const { return books_[machine].has_value(); }
-    // Forgets the machine's workbook and its waiting rows.
+    // Forgets the machine's workbook; its rows still waiting stay in the queue.
     void Close(int machine);
     void CloseAll();
     // Opens the file on disk for the machine; why, when it cannot be read.
     std::optional<ReadProblem> Open(int machine, const std::string& path);
     // Measured row r of the machine's open workbook.
     MeasuredRow Row(int machine, int row) const;
-    // Saves row `row` (and every row still waiting) into the workbook at path:
-    // the open one, else the file on disk (another program may have made it),
-    // else a new one holding the master of `rows` points.
+    // The rows of the workbook at path waiting in the queue: this station's
+    // newest values for them, whatever the file holds.
+    std::map<int, MeasuredRow> Waiting(const std::string& path) const;
+    // Saves row `row` (and every row of that workbook still waiting) into the
+    // workbook at path: the open one, else the file on disk (another program
+    // may have made it), else a new one holding the master of `rows` points.
     SaveResult Save(int machine, const std::string& path, int row, const std::string& inputName, int rows,
                     const MeasuredOf& measured, const MasterOf& master);
 
-private:
-    std::optional<ReadProblem> Read(int machine, const std::string& path);
+    struct Retried {
+        // Rows of open workbooks that another station changed, by machine.
+        std::vector<std::pair<int, std::vector<int>>> fromDisk;
+        FileResult queueProblem;  // the queue's own file could not be written
+    };
+    // Writes the waiting rows of every workbook: an open one's through its
+    // machine, any other (another date, another product) straight into its
+    // file, a new one taking the master beside the product's data folder.
+    // Stops at a workbook whose lock another station keeps, so that one pass
+    // waits for one lock at most.
+    Retried SaveWaiting();
 
-    std::array<std::optional<Workbook>, kMachineCount> books_{};
-    std::array<FileStamp, kMachineCount> stamps_{};  // of the version read or last written
-    std::array<std::map<int, std::string>, kMachineCount> waiting_{};  // row -> input name
+private:
+    // Books that no machine shows (another date or product) are written
+    // through this slot, emptied before and after.
+    static constexpr int kUnshown = kMachineCount;
+
+    std::optional<ReadProblem> Read(int machine, const std::string& path);
+    // The rows into the workbook at path, under its lock, through the machine's slot.
+    SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
+                     const MasterOf& master);
+    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending);
+    int MachineShowing(const std::string& path) const;
+
+    SaveQueue& queue_;
+    std::array<std::optional<Workbook>, kMachineCount + 1> books_{};
+    std::array<FileStamp, kMachineCount + 1> stamps_{};  // of the version read or last written
+    std::array<std::string, kMachineCount + 1> paths_{};  // of the open workbook
 };
+
+// The product folder of a day workbook's path (<product>/data/<name>.xls).
+std::string ProductOfDayBook(const std::string& bookPath);
 
 }  // namespace ziv

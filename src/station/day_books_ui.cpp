@@ -1,8 +1,14 @@
-// The machines' sheets, their grids, day workbooks and product master.
+// The machines' sheets, their grids, day workbooks and product master, and
+// what waits to be written.
+#include <QLabel>
+#include <QTimer>
+
 #include "common/failure_text.h"
+#include "common/numbers.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
+#include "records/save_queue.h"
 #include "station/measurement_window_ui.h"
 
 namespace ziv {
@@ -40,14 +46,20 @@ void MeasurementWindow::LoadDayBook(int m) {
     dayBooks_.Close(m);
     if (!productPaths_[m].empty()) {
         std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
-        if (!IsFile(path)) {
+        bool present = IsFile(path);
+        if (present) {
+            if (auto error = dayBooks_.Open(m, path)) {
+                // Left closed: a later save opens it again rather than overwrite it.
+                Warn("ブック \"" + path + "\" を読み込めません（" + ReasonText(*error) + "）。");
+            } else {
+                for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
+            }
+        }
+        // Rows still waiting to be written are this station's newest values.
+        for (const auto& [r, row] : dayBooks_.Waiting(path)) sheets_[m].SetMeasured(r, row);
+        if (!present) {
             AdvanceToEmptyPoint(m);
             AdvanceToEmptyPoint(m);
-        } else if (auto error = dayBooks_.Open(m, path)) {
-            // Left closed: a later save opens it again rather than overwrite it.
-            Warn("ブック \"" + path + "\" を読み込めません（" + ReasonText(*error) + "）。");
-        } else {
-            for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
         }
         ReadMaster(m);
     }
@@ -83,29 +95,98 @@ bool MeasurementWindow::SaveDayBook() {
         sheet.SetMeasured(r, dayBooks_.Row(m, r));
         ShowRow(m, r);
     }
+    if (result) {
+        ++savedCount_;
+        // Every save tries again what waits, for this workbook and any other.
+        WriteWaiting();
+        return true;
+    }
+    TellKept(SaveFailureText(result, path), result.queued);
+    return false;
+}
+
+std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
+    const std::string kept = "値はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
     switch (result.outcome) {
         case DayBooks::Outcome::Saved:
-            ++savedCount_;
-            return true;
+            break;
         case DayBooks::Outcome::FolderNotMade:
-            Warn("フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
-                 "\" に値は保存されていません。");
-            break;
+            return "フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
+                   "\" に値は保存されていません。" + kept;
         case DayBooks::Outcome::Unreadable:
-            Warn("ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + ReasonText(result.unreadable) + "）。");
-            break;
+            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + ReasonText(result.unreadable) +
+                   "）。" + kept;
         case DayBooks::Outcome::CellRefused:
-            Warn("ブック \"" + path + "\" の形が違うため、値は保存されていません。");
-            break;
+            return "ブック \"" + path + "\" の形が違うため、値は保存されていません。" + kept;
         case DayBooks::Outcome::Locked:
-            Warn("ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
-                 result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。");
-            break;
+            return "ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
+                   result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。";
         case DayBooks::Outcome::WriteFailed:
-            Warn("ブック \"" + path + "\" に保存できませんでした。値は保存されていません。\n" + FailureText(result.failure));
-            break;
+            return "ブック \"" + path + "\" に保存できませんでした。値は保存されていません。" + kept + "\n" +
+                   FailureText(result.failure);
     }
-    return false;
+    return {};
+}
+
+// When the share goes away every value fails the same way: the operator hears
+// of it once, later failures only raise the count, and once everything is
+// written the next failure is told again. Should the queue's own file fail,
+// he hears of that every time, since the value then lives in memory only.
+void MeasurementWindow::TellKept(const std::string& text, const FileResult& queued) {
+    bool tell = !toldWaiting_ || !queued;
+    ShowWaiting();
+    if (!tell) return;
+    toldWaiting_ = true;
+    if (queued) Warn(text);
+    else Warn(text + "\n" + FailureText(queued) + "控えを書き込めないため、ZIV を終了すると失われます。");
+}
+
+void MeasurementWindow::ShowWaiting() {
+    size_t count = queue_.Count();
+    waitingLabel->setText(count ? QString::fromUtf8("未保存 ") + QString::number(count) : QString());
+    waitingLabel->setVisible(count != 0);
+    if (count == 0) {
+        retryTimer_->stop();
+        toldWaiting_ = false;
+    } else if (!retryTimer_->isActive()) {
+        retryTimer_->start();
+    }
+}
+
+void MeasurementWindow::retryWaiting() {
+    // A reading's reply must not wait behind a lock.
+    if (session_.Active()) return;
+    WriteWaiting();
+}
+
+void MeasurementWindow::WriteWaiting() {
+    if (!queue_.Empty()) {
+        // Taking written entries out of the queue's file may fail (the
+        // station's own disk): they are then only written once more.
+        DayBooks::Retried retried = dayBooks_.SaveWaiting();
+        for (const auto& [m, rows] : retried.fromDisk) {
+            for (int r : rows) {
+                sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
+                ShowRow(m, r);
+            }
+        }
+        static_cast<void>(SaveWaitingRegistrations(queue_));
+    }
+    ShowWaiting();
+}
+
+void MeasurementWindow::LoadWaiting() {
+    SaveQueue::Loaded loaded = queue_.Load();
+    std::string text = loaded.damaged ? "未保存の値の控え \"" + queue_.Path() + "\" が壊れていました。" : "";
+    if (!loaded.problem) text += FailureText(loaded.problem);
+    if (!loaded.keptAside.empty()) text += "\"" + loaded.keptAside + "\" として残しました。";
+    if (loaded.damaged) text += "読み取れた " + DecimalText(static_cast<long long>(loaded.salvaged)) + " 件は書き込まれます。";
+    if (!text.empty()) Warn(text);
+    WriteWaiting();
+    if (queue_.Empty()) return;
+    toldWaiting_ = true;
+    Warn("前回書き込めなかった値・登録 " + DecimalText(static_cast<long long>(queue_.Count())) +
+         " 件があります。書き込めるようになると自動で書き込まれます。");
 }
 
 }  // namespace ziv

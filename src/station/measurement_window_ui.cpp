@@ -103,6 +103,10 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialog
     readingTimer_ = new QTimer(this);
     readingTimer_->setObjectName("readingTimer");
     connect(readingTimer_, &QTimer::timeout, this, &MeasurementWindow::onReadingTimeout);
+    retryTimer_ = new QTimer(this);
+    retryTimer_->setObjectName("retryTimer");
+    retryTimer_->setInterval(10000);
+    connect(retryTimer_, &QTimer::timeout, this, &MeasurementWindow::retryWaiting);
     // Key preview: the window sees each key before whichever of its controls has the focus.
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -169,11 +173,16 @@ void MeasurementWindow::BuildControls() {
     stateFont.setPointSizeF(stateFont.pointSizeF() * 1.8);
     stateFont.setBold(true);
     stateLabel->setFont(stateFont);
+    waitingLabel = new QLabel(this);
+    waitingLabel->setObjectName("waitingLabel");
+    waitingLabel->setAlignment(Qt::AlignCenter);
+    waitingLabel->setStyleSheet("background-color: #FFB300; color: black; padding: 4px;");
+    waitingLabel->hide();
 
     auto* side = new QVBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(inputPositionPanel), static_cast<QWidget*>(instrumentPanel), static_cast<QWidget*>(machinePanel),
                        static_cast<QWidget*>(productNamePanel), static_cast<QWidget*>(numberEntryPanel), static_cast<QWidget*>(textEntryPanel),
-                       static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel)})
+                       static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel), static_cast<QWidget*>(waitingLabel)})
         side->addWidget(w);
     side->addWidget(calendar);
     side->addWidget(productPanel, 1);
@@ -267,6 +276,8 @@ bool MeasurementWindow::startUp() {
         return false;
     }
     productFolder_ = LoadProductFolder(folderPath);
+    // What the last run could not write goes first, so that what is read next shows it.
+    LoadWaiting();
     // 5-6: grids.
     for (auto* grid : grids_) SetUpGrid(grid);
     // 7: working date = today.
@@ -319,27 +330,42 @@ void MeasurementWindow::ReadOperatorProducts() {
     directoryUnreadable_ = directory.status == ReadStatus::Unreadable;
     if (directoryUnreadable_) {
         Warn(FailureText(directory.problem));
-    } else if (directory.status == ReadStatus::Read) {
-        for (int k = 0; k <= kLastMachine; ++k) {
-            productPaths_[k] = directory.paths[k];
-            if (productPaths_[k].empty()) continue;
-            productNames_[k] = GetProductName(productPaths_[k]);
-            charged.push_back({k, productNames_[k]});
-        }
     } else {
-        SaveDirectory();
+        if (directory.status == ReadStatus::Read) productPaths_ = directory.paths;
+        // Registrations made here that still wait to be written are the operator's latest choice.
+        for (const auto& [k, folder] : queue_.RegistrationsOf(dirFile)) productPaths_[k] = folder;
+        if (directory.status == ReadStatus::Missing) SaveDirectory();
+    }
+    for (int k = 0; k <= kLastMachine; ++k) {
+        if (productPaths_[k].empty()) continue;
+        productNames_[k] = GetProductName(productPaths_[k]);
+        charged.push_back({k, productNames_[k]});
     }
     operatorLog_ = OperatorLogStart(dateBox->text().toStdString(), startHour_, startMinute_, charged);
     chargeText_ = ChargeText(charged.size());
 }
 
-void MeasurementWindow::SaveDirectory() {
+void MeasurementWindow::SaveDirectory(int changed) {
+    std::string file = DirectoryFilePath(op_.UserDIR);
     ProductPathList saved{};
-    if (auto r = SaveDirectoryFile(DirectoryFilePath(op_.UserDIR), productPaths_, &saved); !r) {
-        Warn(FailureText(r) +
-             (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : ""));
+    if (auto r = SaveDirectoryFile(file, productPaths_, &saved); !r) {
+        std::string text =
+            FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : "");
+        // A refusal (a name Shift_JIS cannot hold) would fail the same way every time.
+        bool mayWorkLater = r.failure == Failure::Busy || r.failure == Failure::Unreadable ||
+                            r.failure == Failure::WriteFailed || r.failure == Failure::FolderNotMade;
+        if (changed < 0 || !mayWorkLater) {
+            Warn(text);
+            return;
+        }
+        if (r.failure != Failure::Busy) text += "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
+        TellKept(text, queue_.PutRegistration({file, changed, productPaths_[changed]}));
         return;
     }
+    // The lines just written hold every registration of this file that waited:
+    // memory always has the newest. Should the queue's file keep them (its
+    // disk failing), the next start only writes this station's choice again.
+    static_cast<void>(queue_.RemoveRegistrations(file, queue_.RegistrationsOf(file)));
     // Machines the operator registered on another station meanwhile: their
     // products are taken over here, with their day workbooks and drawings.
     for (int k = 0; k <= kLastMachine; ++k) {
@@ -349,6 +375,8 @@ void MeasurementWindow::SaveDirectory() {
         LoadDayBook(k);
         Editor()->forgetDrawing(k);
     }
+    // Every save tries again what waits.
+    WriteWaiting();
 }
 
 void MeasurementWindow::CreateLogFolders() {
@@ -399,6 +427,13 @@ void MeasurementWindow::shutDown() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
     EndReading();
+    // What waits is tried once more; what still cannot be written stays in
+    // the queue for the next start, and the operator knows.
+    WriteWaiting();
+    retryTimer_->stop();
+    if (!queue_.Empty())
+        Warn("書き込めなかった値・登録 " + DecimalText(static_cast<long long>(queue_.Count())) +
+             " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
     // 1: the operator record, only when something was saved.
     if (savedCount_ != 0) {
         QDateTime now = QDateTime::currentDateTime();

@@ -15,6 +15,7 @@
 #include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "records/save_queue.h"
 #include "station/machine_sheet.h"
 
 class QCalendarWidget;
@@ -92,6 +93,8 @@ public:
     const WorkDate& WorkingDate() const { return workDate_; }
     const std::string& ProductFolder() const { return productFolder_; }
     bool DayBookOpen(int m) const { return dayBooks_.IsOpen(m); }
+    // Values and registrations that could not be written yet.
+    size_t WaitingCount() const { return queue_.Count(); }
     DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
     QTimer* ReadingTimer() const { return readingTimer_; }
@@ -115,6 +118,8 @@ public slots:
     void onReadingTimeout();
     void keyReleased(int key);
     void characterTyped(const QString& character);
+    // Tries again to write what waits (the retry timer's tick).
+    void retryWaiting();
 
 signals:
     // The run is over: the program ends.
@@ -158,7 +163,17 @@ private:
     void ShowRow(int m, int r);
     void ShowSheet(int m);
     void ReadMaster(int m);
-    void SaveDirectory();
+    // Directory.dat from the products in memory; `changed` is the machine
+    // whose line this save is for, kept for later when it cannot be written.
+    void SaveDirectory(int changed = -1);
+    // What the last run left unwritten: read, and written before anything else.
+    void LoadWaiting();
+    void WriteWaiting();
+    // The count of what waits, and the retry timer running while anything does.
+    void ShowWaiting();
+    // A failure that left something waiting; `queued` tells whether it is kept in the queue's file.
+    void TellKept(const std::string& text, const FileResult& queued);
+    static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
     void ClosePortIfOpen();
     int CurrentGridRow() const;
@@ -183,7 +198,11 @@ private:
     ProductPathList productPaths_{};
     ProductPathList productNames_{};
     WorkDate workDate_;
-    DayBooks dayBooks_;
+    // Declared after op_, whose root holds its file.
+    SaveQueue queue_{SaveQueuePath(op_.SavePath)};
+    DayBooks dayBooks_{queue_};
+    // The operator has been told that things wait; again only once all is written.
+    bool toldWaiting_ = false;
     int savedCount_ = 0;
     int loadedPointCount_ = 0;
     std::string operatorLog_;
@@ -202,6 +221,7 @@ private:
     std::unique_ptr<DrawingEditor> editor_;
     SerialPort* port_ = nullptr;
     QTimer* readingTimer_ = nullptr;
+    QTimer* retryTimer_ = nullptr;
 
     // Controls; tests and assistive technology find them by their object names.
     QGroupBox *inputPositionPanel = nullptr, *instrumentPanel = nullptr, *machinePanel = nullptr, *productNamePanel = nullptr, *numberEntryPanel = nullptr,
@@ -215,6 +235,7 @@ private:
                 *searchButton = nullptr, *chooseDateButton = nullptr, *chooseProductButton = nullptr, *registerButton = nullptr,
                 *closeProductPanelButton = nullptr;
     QLabel* stateLabel = nullptr;
+    QLabel* waitingLabel = nullptr;
     QCalendarWidget* calendar = nullptr;
     FolderList* folderList = nullptr;
 };
