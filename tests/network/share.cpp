@@ -20,13 +20,17 @@ namespace {
 
 bool Executable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }
 
-std::string Find(const std::string& name) {
+}  // namespace
+
+std::string FindProgram(const std::string& name) {
     for (const char* dir : {"/usr/sbin", "/usr/bin", "/sbin", "/bin", "/usr/local/bin"}) {
         std::string path = std::string(dir) + "/" + name;
         if (Executable(path)) return path;
     }
     return {};
 }
+
+namespace {
 
 pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, const std::string& log) {
     std::vector<std::string> env;
@@ -102,24 +106,26 @@ pid_t StartSelf(const std::string& filter, const std::vector<std::string>& env, 
 std::string SshfsShare::Unavailable() {
     if (::access("/dev/fuse", R_OK | W_OK) != 0) return "/dev/fuse is not available";
     for (const char* p : {"fusermount", "sshfs", "sshd", "ssh-keygen"})
-        if (Find(p).empty()) return std::string(p) + " is not installed (scripts/setup installs it)";
+        if (FindProgram(p).empty()) return std::string(p) + " is not installed (scripts/setup installs it)";
     return {};
 }
 
 SshfsShare::SshfsShare(const std::string& base)
     : base_(base), served_(base + "/served"), mount_(base + "/mnt") {
-    std::string ssh = base + "/ssh", log = base + "/share.log";
+    ssh_ = base + "/ssh";
+    const std::string& ssh = ssh_;
+    std::string log = base + "/share.log";
     fs::create_directories(served_);
     fs::create_directories(mount_);
     fs::create_directories(ssh);
     fs::create_directories("/run/sshd");
     for (const char* key : {"host", "user"})
-        if (RunProgram({Find("ssh-keygen"), "-q", "-t", "ed25519", "-N", "", "-f", ssh + "/" + key}, log) != 0) {
+        if (RunProgram({FindProgram("ssh-keygen"), "-q", "-t", "ed25519", "-N", "", "-f", ssh + "/" + key}, log) != 0) {
             error_ = "ssh-keygen failed";
             return;
         }
     fs::copy_file(ssh + "/user.pub", ssh + "/authorized_keys");
-    int port = FreePort();
+    int port = port_ = FreePort();
     {
         std::ofstream config(ssh + "/sshd_config");
         config << "Port " << port << "\nListenAddress 127.0.0.1\nHostKey " << ssh << "/host\n"
@@ -127,19 +133,24 @@ SshfsShare::SshfsShare(const std::string& base)
                << "UsePAM no\nStrictModes no\nPermitRootLogin prohibit-password\nPasswordAuthentication no\n"
                << "Subsystem sftp internal-sftp\n";
     }
-    sshd_ = Spawn({Find("sshd"), "-D", "-e", "-f", ssh + "/sshd_config"}, {}, log);
+    sshd_ = Spawn({FindProgram("sshd"), "-D", "-e", "-f", ssh + "/sshd_config"}, {}, log);
     for (int i = 0; i < 200 && !Listening(port); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    std::string user = getenv("USER") && *getenv("USER") ? getenv("USER") : "root";
-    int rc = RunProgram({Find("sshfs"), "-p", std::to_string(port), "-o",
-                         "IdentityFile=" + ssh + "/user,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,"
-                                                 "BatchMode=yes",
-                         user + "@127.0.0.1:" + served_, mount_},
-                        log);
+    user_ = getenv("USER") && *getenv("USER") ? getenv("USER") : "root";
+    std::vector<std::string> argv = {FindProgram("sshfs")};
+    for (auto& a : SshfsArguments()) argv.push_back(a);
+    argv.push_back(mount_);
+    int rc = RunProgram(argv, log);
     mounted_ = rc == 0;
     if (!mounted_) {
         std::ifstream in(log);
         error_ = "sshfs failed: " + std::string(std::istreambuf_iterator<char>(in), {});
     }
+}
+
+std::vector<std::string> SshfsShare::SshfsArguments() const {
+    return {"-p", std::to_string(port_), "-o",
+            "IdentityFile=" + ssh_ + "/user,StrictHostKeyChecking=no,UserKnownHostsFile=/dev/null,BatchMode=yes",
+            user_ + "@127.0.0.1:" + served_};
 }
 
 namespace {
@@ -156,10 +167,10 @@ SshfsShare::~SshfsShare() {
     // A mount still busy for a moment (the kernel flushing to sshfs) is tried
     // again, and detached at last, so that no mount outlives the test.
     for (int i = 0; mounted_ && i < 20 && StillMounted(mount_); ++i) {
-        RunProgram({Find("fusermount"), "-u", mount_}, base_ + "/share.log");
+        RunProgram({FindProgram("fusermount"), "-u", mount_}, base_ + "/share.log");
         if (StillMounted(mount_)) std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    if (mounted_ && StillMounted(mount_)) RunProgram({Find("fusermount"), "-u", "-z", mount_}, base_ + "/share.log");
+    if (mounted_ && StillMounted(mount_)) RunProgram({FindProgram("fusermount"), "-u", "-z", mount_}, base_ + "/share.log");
     if (sshd_ > 0) {
         ::kill(sshd_, SIGTERM);
         WaitChild(sshd_);

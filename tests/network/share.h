@@ -21,12 +21,19 @@ public:
     const std::string& error() const { return error_; }
     const std::string& served() const { return served_; }  // the folder itself, on the server side
     const std::string& mount() const { return mount_; }    // the same folder through sshfs
+    // What another mount of the same folder needs: sshfs's arguments before
+    // the mount point ("-p PORT -o … USER@127.0.0.1:SERVED").
+    std::vector<std::string> SshfsArguments() const;
 
 private:
-    std::string base_, served_, mount_, error_;
+    std::string base_, served_, mount_, error_, ssh_, user_;
+    int port_ = -1;
     pid_t sshd_ = -1;
     bool mounted_ = false;
 };
+
+// The full path of an installed program; empty when it is missing.
+std::string FindProgram(const std::string& name);
 
 // Runs a program, its output into log; its exit status (-1 when not started).
 int RunProgram(const std::vector<std::string>& argv, const std::string& log);

@@ -1,0 +1,166 @@
+/* A slow file server for tests, put in front of a program with LD_PRELOAD:
+ * the chosen calls sleep before they reach the share, as they do on a busy
+ * network link; everything off the share stays as fast as it was.
+ *   ZIV_SLOW_SHARE_PREFIX  the share's mount point (nothing is slowed without it)
+ *   ZIV_SLOW_SHARE_MS      how long each slowed call sleeps
+ *   ZIV_SLOW_SHARE_CALLS   which calls: any of "write", "rename", "create",
+ *                          separated by commas (default "write,rename")
+ * write covers write, pwrite and writev on a file of the share (the
+ * descriptor's link in /proc/self/fd tells); create covers open and openat
+ * with O_CREAT. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/types.h>
+#include <sys/uio.h>
+#include <time.h>
+#include <unistd.h>
+
+enum { SLOW_WRITE = 1, SLOW_RENAME = 2, SLOW_CREATE = 4 };
+
+static const char* share_prefix(void) {
+    const char* prefix = getenv("ZIV_SLOW_SHARE_PREFIX");
+    return prefix && *prefix ? prefix : NULL;
+}
+
+static int slowed_calls(void) {
+    const char* calls = getenv("ZIV_SLOW_SHARE_CALLS");
+    if (!calls || !*calls) return SLOW_WRITE | SLOW_RENAME;
+    int set = 0;
+    if (strstr(calls, "write")) set |= SLOW_WRITE;
+    if (strstr(calls, "rename")) set |= SLOW_RENAME;
+    if (strstr(calls, "create")) set |= SLOW_CREATE;
+    return set;
+}
+
+/* The share's own folder or anything below it; "/mnt" is not "/mnt2". */
+static int under(const char* path, const char* prefix) {
+    size_t n = strlen(prefix);
+    while (n > 1 && prefix[n - 1] == '/') --n;
+    return strncmp(path, prefix, n) == 0 && (path[n] == '\0' || path[n] == '/');
+}
+
+static int path_on_share(int dirfd, const char* path) {
+    const char* prefix = share_prefix();
+    if (!prefix || !path) return 0;
+    if (path[0] == '/') return under(path, prefix);
+    /* Relative: against the folder it is relative to. */
+    char link[64], base[PATH_MAX];
+    ssize_t len;
+    if (dirfd == AT_FDCWD) {
+        if (!getcwd(base, sizeof base)) return 0;
+        return under(base, prefix);
+    }
+    snprintf(link, sizeof link, "/proc/self/fd/%d", dirfd);
+    len = readlink(link, base, sizeof base - 1);
+    if (len <= 0) return 0;
+    base[len] = '\0';
+    return under(base, prefix);
+}
+
+static int fd_on_share(int fd) {
+    const char* prefix = share_prefix();
+    if (!prefix || fd < 0) return 0;
+    char link[64], target[PATH_MAX];
+    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    ssize_t len = readlink(link, target, sizeof target - 1);
+    if (len <= 0) return 0;
+    target[len] = '\0';
+    return under(target, prefix);
+}
+
+static void nap(int call) {
+    if (!(slowed_calls() & call)) return;
+    const char* ms_text = getenv("ZIV_SLOW_SHARE_MS");
+    long ms = ms_text ? atol(ms_text) : 0;
+    if (ms <= 0) return;
+    int saved = errno;
+    struct timespec pause = {ms / 1000, (ms % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+    errno = saved;
+}
+
+#define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
+
+ssize_t write(int fd, const void* buf, size_t count) {
+    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    return NEXT(write)(fd, buf, count);
+}
+
+ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) {
+    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    return NEXT(pwrite)(fd, buf, count, offset);
+}
+
+ssize_t pwrite64(int fd, const void* buf, size_t count, off64_t offset) {
+    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    return NEXT(pwrite64)(fd, buf, count, offset);
+}
+
+ssize_t writev(int fd, const struct iovec* iov, int iovcnt) {
+    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    return NEXT(writev)(fd, iov, iovcnt);
+}
+
+int rename(const char* from, const char* to) {
+    if (path_on_share(AT_FDCWD, to)) nap(SLOW_RENAME);
+    return NEXT(rename)(from, to);
+}
+
+int renameat(int fromdir, const char* from, int todir, const char* to) {
+    if (path_on_share(todir, to)) nap(SLOW_RENAME);
+    return NEXT(renameat)(fromdir, from, todir, to);
+}
+
+int renameat2(int fromdir, const char* from, int todir, const char* to, unsigned int flags) {
+    if (path_on_share(todir, to)) nap(SLOW_RENAME);
+    return NEXT(renameat2)(fromdir, from, todir, to, flags);
+}
+
+/* open and openat take a mode only with O_CREAT (or O_TMPFILE). */
+static mode_t mode_of(int flags, va_list args) {
+    return (flags & O_CREAT) || (flags & O_TMPFILE) == O_TMPFILE ? (mode_t)va_arg(args, int) : 0;
+}
+
+int open(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = mode_of(flags, args);
+    va_end(args);
+    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE);
+    return NEXT(open)(path, flags, mode);
+}
+
+int open64(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = mode_of(flags, args);
+    va_end(args);
+    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE);
+    return NEXT(open64)(path, flags, mode);
+}
+
+int openat(int dirfd, const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = mode_of(flags, args);
+    va_end(args);
+    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE);
+    return NEXT(openat)(dirfd, path, flags, mode);
+}
+
+int openat64(int dirfd, const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    mode_t mode = mode_of(flags, args);
+    va_end(args);
+    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE);
+    return NEXT(openat64)(dirfd, path, flags, mode);
+}
