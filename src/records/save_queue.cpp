@@ -292,8 +292,13 @@ FileResult SaveWaitingRegistrations(SaveQueue& queue) {
         if (now.status == ReadStatus::Unreadable) continue;
         std::map<int, std::string> waiting = queue.RegistrationsOf(file);
         ProductPathList paths = now.paths;
-        for (const auto& [machine, folder] : waiting) paths[static_cast<size_t>(machine)] = folder;
-        if (SaveDirectoryFile(file, paths)) KeepFirst(queueProblem, queue.RemoveRegistrations(file, waiting));
+        std::vector<int> registeredHere;
+        for (const auto& [machine, folder] : waiting) {
+            paths[static_cast<size_t>(machine)] = folder;
+            registeredHere.push_back(machine);
+        }
+        if (SaveDirectoryFile(file, paths, nullptr, registeredHere))
+            KeepFirst(queueProblem, queue.RemoveRegistrations(file, waiting));
     }
     return queueProblem;
 }

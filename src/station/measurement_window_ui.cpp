@@ -348,7 +348,10 @@ void MeasurementWindow::ReadOperatorProducts() {
 void MeasurementWindow::SaveDirectory(int changed) {
     std::string file = DirectoryFilePath(op_.UserDIR);
     ProductPathList saved{};
-    if (auto r = SaveDirectoryFile(file, productPaths_, &saved); !r) {
+    std::vector<int> registeredHere;
+    for (const auto& [k, folder] : queue_.RegistrationsOf(file)) registeredHere.push_back(k);
+    if (changed >= 0) registeredHere.push_back(changed);
+    if (auto r = SaveDirectoryFile(file, productPaths_, &saved, registeredHere); !r) {
         std::string text =
             FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : "");
         // A refusal (a name Shift_JIS cannot hold) would fail the same way every time.
