@@ -40,7 +40,7 @@ void MeasurementWindow::registerProduct() {
     productPaths_[m] = chosen;
     productNames_[m] = GetProductName(productPaths_[m]);
     productNameBox->setText(Q(productNames_[m]));
-    SaveDirectory();
+    SaveDirectory(m);
     LoadDayBook(m);
     grids_[m]->SetRow(1);
     grids_[m]->SetTopRow(1);
@@ -65,7 +65,7 @@ void MeasurementWindow::unregisterProduct() {
     productPaths_[m].clear();
     productNames_[m].clear();
     productNameBox->clear();
-    SaveDirectory();
+    SaveDirectory(m);
     ClearSheet(m);
     dayBooks_.Close(m);
     grids_[m]->SetRow(1);

@@ -1,0 +1,169 @@
+// What the measurement window shows and says of values and registrations
+// that wait to be written: the count, one warning while the share is gone,
+// what closing tells, and the next start writing them first.
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <cerrno>
+
+#include "common/text_file.h"
+#include "platform/flex_grid_qt.h"
+#include "platform/folder_list_qt.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "records/product_registry.h"
+#include "records/save_queue.h"
+#include "station_fixture.h"
+#include "children.h"
+
+using namespace ziv;
+
+namespace {
+
+class WaitingSaves : public StationFixture {
+protected:
+    std::unique_ptr<MeasurementWindow> form;
+    std::string product, other;
+
+    void TearDown() override {
+        SetReadFaultHook(nullptr);
+        SetWriteFaultHook(nullptr);
+        form.reset();
+    }
+    void Start() {
+        product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"20", "0.02", "-0.01", "20"},
+                                        {"30", "0.02", "-0.01", "30"}});
+        other = MakeProduct("B-200", {{"5", "0.1", "-0.1", "5"}});
+        Register({{0, product}});
+        form = Open();
+        ASSERT_TRUE(form);
+        Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
+    }
+    // The product folder's share gone: day workbooks and Directory.dat answer
+    // with the errors of a dropped connection; the masters were read before.
+    static void ShareGone() {
+        SetReadFaultHook([](const std::string& p) { return p.find("/data/") != std::string::npos ? ENOTCONN : 0; });
+        SetWriteFaultHook([](WriteStep, const std::string& p) {
+            return p.find("Directory.dat") != std::string::npos ? EIO : 0;
+        });
+    }
+    static void ShareBack() {
+        SetReadFaultHook(nullptr);
+        SetWriteFaultHook(nullptr);
+    }
+    void Enter(int row, const char* number) {
+        form->Grid(0)->SetRow(row);
+        Child<QLineEdit>(*form, "numberEntryBox")->setText(number);
+        form->enterNumber();
+    }
+    void RegisterOn(int machine, const std::string& folder) {
+        form->ShowMachine(machine);
+        form->openProductPanel();
+        ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(folder)));
+        form->registerProduct();
+        form->ShowMachine(0);
+    }
+    std::string Today() const { return DayBookPath(product, userName, "A-100", 0, form->WorkingDate()); }
+    QString Shown() { return Child<QLabel>(*form, "waitingLabel")->text(); }
+    bool CountVisible() { return Child<QLabel>(*form, "waitingLabel")->isVisibleTo(form.get()); }
+    bool Retrying() { return Child<QTimer>(*form, "retryTimer")->isActive(); }
+    std::string DirectoryLine(int machine) {
+        auto lines = SplitLines(FromCp932(ReadBytes(DirectoryFilePath(userDir))));
+        return machine < static_cast<int>(lines.size()) ? lines[machine] : "(no line)";
+    }
+};
+
+}  // namespace
+
+TEST_F(WaitingSaves, CountShowsWhatWaitsAndTheShareGoneIsToldOnceUntilAllIsWritten) {
+    Start();
+    const std::string today = Today();
+    EXPECT_FALSE(CountVisible());
+    EXPECT_FALSE(Retrying());
+    ShareGone();
+    Enter(1, "10.001");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
+    EXPECT_NE(messages[0].text.toStdString().find(today), std::string::npos);
+    Enter(2, "20.002");
+    RegisterOn(5, other);
+    // Moving to another date keeps what waits for today's workbook.
+    form->dateClicked(2025, 1, 5);
+    Enter(3, "30.003");
+    EXPECT_EQ(messages.size(), 1u) << Messages().back();
+    EXPECT_EQ(Shown().toStdString(), "未保存 4");
+    EXPECT_TRUE(CountVisible());
+    EXPECT_TRUE(Retrying());
+    // A tick while the share is still gone changes nothing and says nothing.
+    form->retryWaiting();
+    EXPECT_EQ(form->WaitingCount(), 4u);
+    EXPECT_EQ(messages.size(), 1u);
+
+    ShareBack();
+    form->retryWaiting();
+    EXPECT_EQ(form->WaitingCount(), 0u);
+    EXPECT_FALSE(CountVisible());
+    EXPECT_FALSE(Retrying());
+    auto todays = Workbook::Open(today);
+    ASSERT_TRUE(todays);
+    EXPECT_EQ(todays->CellText(1, 1, 5), "10.001");
+    EXPECT_EQ(todays->CellText(1, 2, 5), "20.002");
+    EXPECT_EQ(todays->CellText(1, 3, 1), "30");
+    auto dated = Workbook::Open(DayBookPath(product, userName, "A-100", 0, {"2025", "1", "5"}));
+    ASSERT_TRUE(dated);
+    EXPECT_EQ(dated->CellText(1, 3, 5), "30.003");
+    EXPECT_EQ(DirectoryLine(5), other);
+    EXPECT_EQ(messages.size(), 1u);
+
+    // All written, the next failure is told again.
+    ShareGone();
+    Enter(1, "10.004");
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(Shown().toStdString(), "未保存 1");
+}
+
+TEST_F(WaitingSaves, ClosingKeepsWhatWaitsAndSaysSoAndTheNextStartWritesItFirst) {
+    Start();
+    const std::string book = Today();
+    ShareGone();
+    Enter(1, "10.001");
+    Enter(2, "20.002");
+    RegisterOn(3, other);
+    messages.clear();
+    form->close();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.toStdString().find("3 件"), std::string::npos) << Messages()[0];
+    EXPECT_NE(messages[0].text.toStdString().find("次の起動時に書き込まれます"), std::string::npos) << Messages()[0];
+    form.reset();
+
+    // Started while the share is still gone: the operator sees his values and
+    // his registration, and hears that they wait.
+    messages.clear();
+    form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(Shown().toStdString(), "未保存 3");
+    EXPECT_EQ(Cell(*form, 1, 1), "10.001");
+    EXPECT_EQ(Cell(*form, 2, 1), "20.002");
+    EXPECT_EQ(form->ProductPath(3), other);
+    form->close();
+    form.reset();
+
+    ShareBack();
+    messages.clear();
+    form = Open();
+    ASSERT_TRUE(form);
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    EXPECT_EQ(form->WaitingCount(), 0u);
+    EXPECT_FALSE(CountVisible());
+    auto written = Workbook::Open(book);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->CellText(1, 1, 5), "10.001");
+    EXPECT_EQ(written->CellText(1, 2, 5), "20.002");
+    EXPECT_EQ(written->CellText(1, 2, 1), "20");
+    EXPECT_EQ(DirectoryLine(3), other);
+    EXPECT_EQ(Cell(*form, 2, 1), "20.002");
+    form->close();
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+}
