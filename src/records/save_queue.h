@@ -60,10 +60,12 @@ public:
 
     struct Loaded {
         ReadStatus status = ReadStatus::Missing;
-        FileResult problem;      // Unreadable: the file could not be read
-        bool damaged = false;    // some of it could not be read
-        std::string keptAside;   // where a damaged or unreadable file was moved; empty when it could not be
-        size_t salvaged = 0;     // entries of a damaged file that read whole
+        // The file could not be read, or not be moved aside, or what was read
+        // of it not be written anew.
+        FileResult problem;
+        bool damaged = false;   // some of it could not be read
+        std::string keptAside;  // where a damaged or unreadable file was moved; empty when it could not be
+        size_t salvaged = 0;    // entries of a damaged file that read whole
     };
     // Reads the file left by the last run. A damaged or unreadable file is
     // moved aside (never written over) and whatever of it reads whole is kept.

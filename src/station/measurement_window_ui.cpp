@@ -352,17 +352,7 @@ void MeasurementWindow::SaveDirectory(int changed) {
     for (const auto& [k, folder] : queue_.RegistrationsOf(file)) registeredHere.push_back(k);
     if (changed >= 0) registeredHere.push_back(changed);
     if (auto r = SaveDirectoryFile(file, productPaths_, &saved, registeredHere); !r) {
-        std::string text =
-            FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : "");
-        // A refusal (a name Shift_JIS cannot hold) would fail the same way every time.
-        bool mayWorkLater = r.failure == Failure::Busy || r.failure == Failure::Unreadable ||
-                            r.failure == Failure::WriteFailed || r.failure == Failure::FolderNotMade;
-        if (changed < 0 || !mayWorkLater) {
-            Warn(text);
-            return;
-        }
-        if (r.failure != Failure::Busy) text += "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-        TellKept(text, queue_.PutRegistration({file, changed, productPaths_[changed]}));
+        DirectoryNotSaved(r, changed);
         return;
     }
     // The lines just written hold every registration of this file that waited:
@@ -380,6 +370,20 @@ void MeasurementWindow::SaveDirectory(int changed) {
     }
     // Every save tries again what waits.
     WriteWaiting();
+}
+
+void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {
+    std::string text =
+        FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : "");
+    // A refusal (a name Shift_JIS cannot hold) would fail the same way every time.
+    bool mayWorkLater = r.failure == Failure::Busy || r.failure == Failure::Unreadable ||
+                        r.failure == Failure::WriteFailed || r.failure == Failure::FolderNotMade;
+    if (changed < 0 || !mayWorkLater) {
+        Warn(text);
+        return;
+    }
+    if (r.failure != Failure::Busy) text += "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
+    TellKept(text, queue_.PutRegistration({DirectoryFilePath(op_.UserDIR), changed, productPaths_[changed]}));
 }
 
 void MeasurementWindow::CreateLogFolders() {

@@ -166,6 +166,7 @@ private:
     // Directory.dat from the products in memory; `changed` is the machine
     // whose line this save is for, kept for later when it cannot be written.
     void SaveDirectory(int changed = -1);
+    void DirectoryNotSaved(const FileResult& result, int changed);
     // What the last run left unwritten: read, and written before anything else.
     void LoadWaiting();
     void WriteWaiting();

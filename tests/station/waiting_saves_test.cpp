@@ -167,3 +167,32 @@ TEST_F(WaitingSaves, ClosingKeepsWhatWaitsAndSaysSoAndTheNextStartWritesItFirst)
     form->close();
     EXPECT_EQ(Messages(), std::vector<std::string>{});
 }
+
+TEST_F(WaitingSaves, DamagedQueueIsKeptAsideAndToldAndWhatReadsWholeIsWritten) {
+    product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"20", "0.02", "-0.01", "20"}});
+    Register({{0, product}});
+    QDate d = QDate::currentDate();
+    WorkDate today{std::to_string(d.year()), std::to_string(d.month()), std::to_string(d.day())};
+    std::string book = DayBookPath(product, userName, "A-100", 0, today);
+    const std::string queueFile = SaveQueuePath(root.path());
+    {
+        SaveQueue left(queueFile);
+        ASSERT_TRUE(left.PutRow({book, 0, 2, {"", "20.002", "合", "-0.002"}}));
+    }
+    std::string bytes = ReadBytes(queueFile);
+    size_t end = bytes.find("end\t");
+    ASSERT_NE(end, std::string::npos);
+    bytes.insert(end, "R\tcut short\n");
+    WriteBytes(queueFile, bytes);
+
+    form = Open();
+    ASSERT_TRUE(form);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(Messages()[0].find(root / "Config/SaveQueue-damaged-1.dat"), std::string::npos) << Messages()[0];
+    EXPECT_EQ(ReadBytes(root / "Config/SaveQueue-damaged-1.dat"), bytes);
+    EXPECT_EQ(form->WaitingCount(), 0u);
+    auto written = Workbook::Open(book);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->CellText(1, 2, 5), "20.002");
+    EXPECT_EQ(Cell(*form, 2, 1), "20.002");
+}
