@@ -294,7 +294,7 @@ FileResult SaveWaitingRegistrations(SaveQueue& queue) {
         ProductPathList paths = now.paths;
         std::vector<int> registeredHere;
         for (const auto& [machine, folder] : waiting) {
-            paths[static_cast<size_t>(machine)] = folder;
+            paths.at(static_cast<size_t>(machine)) = folder;
             registeredHere.push_back(machine);
         }
         if (SaveDirectoryFile(file, paths, nullptr, registeredHere))
