@@ -1,0 +1,487 @@
+// Stations on two computers sharing one file server: each computer with its
+// own host name, machine id, process ids and sshfs mount of the same folder,
+// one perhaps with a clock ahead of the server's or a slow link. The stations
+// are this program started again on a computer; they save through the
+// station's own save paths and say what they were told was saved, and the
+// tests check that every such value is in the file on the server.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <climits>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "common/failure_text.h"
+#include "common/text_file.h"
+#include "computers.h"
+#include "platform/file_lock.h"
+#include "platform/paths.h"
+#include "platform/workbook.h"
+#include "records/day_book.h"
+#include "records/save_queue.h"
+#include "share.h"
+#include "temp_root.h"
+
+using namespace ziv;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr char kOperator[] = "検査員1";
+constexpr char kProduct[] = "A-100";
+constexpr int kPoints = 100;
+// A fixed working date: a clock moved ahead must not move the book to another day.
+const WorkDate kDate{"2024", "5", "17"};
+
+int EnvInt(const char* name, int otherwise) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : otherwise;
+}
+
+std::string Env(const char* name) {
+    const char* text = std::getenv(name);
+    return text ? text : "";
+}
+
+void Say(const std::string& line) { std::cout << line << std::endl; }
+
+// How far this station's clock runs ahead of the server's, from a file it
+// has just made on the share (file times are the server's).
+void SayClock(const std::string& share) {
+    std::string probe = share + "/clock-" + std::to_string(::getpid()) + "-" + std::to_string(std::rand());
+    { std::ofstream(probe) << "now"; }
+    struct stat st {};
+    if (::stat(probe.c_str(), &st) == 0) Say("CLOCK " + std::to_string(std::time(nullptr) - st.st_mtime));
+    ::unlink(probe.c_str());
+}
+
+void MakeStationRoot() {
+    // The station's own installation root, kept across its restarts.
+    ASSERT_FALSE(Env("ZIV_ROOT").empty());
+    fs::create_directories(Env("ZIV_ROOT") + "/Config");
+}
+
+ComputerOptions Named(const std::string& host, int firstPid) {
+    ComputerOptions options;
+    options.hostName = host;
+    options.firstPid = firstPid;
+    return options;
+}
+
+bool IsChild() { return !Env("ZIV_TWO_STATION").empty(); }
+
+}  // namespace
+
+// ---- the stations ---------------------------------------------------------------
+
+// A station's day workbooks, with its queue of rows not yet written in its
+// own installation root.
+struct StationBooks {
+    SaveQueue queue{SaveQueuePath(Env("ZIV_ROOT"))};
+    DayBooks books{queue};
+};
+
+// Types values into its rows of one day workbook through the measurement
+// window's save path (DayBooks), one value at a time, and says "SAVED row
+// value" for every value the save reported as written. A save that did not
+// work keeps its rows for the next one, as in the window.
+TEST(ComputerStation, Saver) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string book = Env("ZIV_TWO_BOOK");
+    const int firstRow = EnvInt("ZIV_TWO_FIRST_ROW", 1), rows = EnvInt("ZIV_TWO_ROWS", 1),
+              firstValue = EnvInt("ZIV_TWO_FIRST_VALUE", 1000), count = EnvInt("ZIV_TWO_COUNT", 1),
+              seconds = EnvInt("ZIV_TWO_SECONDS", 0), pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 0),
+              flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
+    SayClock(book.substr(0, book.find_last_of('/')));
+
+    StationBooks station;
+    std::map<int, std::string> shown;    // row -> value in the grid
+    std::map<int, std::string> waiting;  // rows not yet reported saved
+    auto measured = [&](int row, const std::string& input) { return MeasuredRow{input, shown[row], "合", "0"}; };
+    auto master = [](int) { return MasterRow{"5000", "5000", "-5000", "0"}; };
+    auto save = [&](int row) {
+        auto result = station.books.Save(0, book, row, "F1", kPoints, measured, master);
+        if (result) {
+            for (auto& [r, v] : waiting) Say("SAVED " + std::to_string(r) + " " + v);
+            waiting.clear();
+        } else {
+            Say("NOT SAVED " + std::to_string(static_cast<int>(result.outcome)) + " " + FailureText(result.failure));
+        }
+    };
+    std::mt19937 rng(static_cast<unsigned>(::getpid()));
+    std::uniform_int_distribution<int> pause(0, std::max(pauseMs, 0));
+    auto end = Clock::now() + std::chrono::seconds(seconds);
+    int last = firstRow;
+    for (int i = 0; seconds > 0 ? Clock::now() < end : i < count; ++i) {
+        last = firstRow + i % rows;
+        shown[last] = waiting[last] = std::to_string(firstValue + i);
+        save(last);
+        if (pauseMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
+    }
+    // What is still waiting goes in with the next save that works.
+    auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
+    while (!waiting.empty() && Clock::now() < flushEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        save(last);
+    }
+    EXPECT_EQ(waiting.size(), 0u) << "rows never saved";
+}
+
+// Takes the lock of one shared file again and again, and while inside makes a
+// marker on the share that only one holder at a time may make.
+TEST(ComputerStation, LockHolder) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string file = Env("ZIV_TWO_LOCKED"), marker = Env("ZIV_TWO_MARKER");
+    const int entries = EnvInt("ZIV_TWO_ENTRIES", 1), insideMs = EnvInt("ZIV_TWO_INSIDE_MS", 1000),
+              pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 200), seconds = EnvInt("ZIV_TWO_SECONDS", 40);
+    auto end = Clock::now() + std::chrono::seconds(seconds);
+    int entered = 0;
+    while (entered < entries && Clock::now() < end) {
+        auto hold = LockSharedFile(file);
+        if (!hold) continue;  // busy: try again
+        int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            Say("OVERLAP: another holder is inside");
+            ADD_FAILURE() << "two holders of one lock at once";
+            return;
+        }
+        ::close(fd);
+        Say("ENTERED");
+        ++entered;
+        std::this_thread::sleep_for(std::chrono::milliseconds(insideMs));
+        ::unlink(marker.c_str());
+        hold.reset();
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+    EXPECT_EQ(entered, entries) << "the lock was not had in " << seconds << " s";
+}
+
+// Writes one file of the share whole, as a record or an export is written
+// (no lock: every station writes its own content); over a slow link its
+// temporary lives a while.
+TEST(ComputerStation, Writer) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string target = Env("ZIV_TWO_TARGET");
+    std::string bytes(static_cast<size_t>(EnvInt("ZIV_TWO_BYTES", 1000)), 'x');
+    Say("WRITING");
+    FileResult r = WriteFileAtomic(target, bytes);
+    EXPECT_TRUE(r) << FailureText(r);
+    if (r) Say("WROTE");
+}
+
+// ---- the tests -------------------------------------------------------------------
+
+namespace {
+
+class TwoComputers : public ::testing::Test {
+protected:
+    TempRoot root;
+    std::unique_ptr<SshfsShare> share;
+    std::vector<std::unique_ptr<Computer>> computers;
+
+    void SetUp() override {
+        if (IsChild()) GTEST_SKIP() << "a station runs no tests of its own";
+        if (std::string why = SshfsShare::Unavailable(); !why.empty())
+            GTEST_SKIP() << "no network file system for this test: " << why;
+        share = std::make_unique<SshfsShare>(root / "net");
+        ASSERT_TRUE(share->mounted()) << share->error();
+        fs::create_directories(share->served() + "/製品/" + kProduct + "/data");
+    }
+    void TearDown() override {
+        computers.clear();
+        share.reset();
+    }
+
+    // A computer on the share; nothing (and a failure) when it did not start.
+    Computer* AddComputer(const ComputerOptions& options) {
+        computers.push_back(std::make_unique<Computer>(*share, root / "z", options, root / "computers"));
+        if (!computers.back()->up()) {
+            ADD_FAILURE() << computers.back()->error();
+            return nullptr;
+        }
+        return computers.back().get();
+    }
+    // Skips when a computer with these options cannot be made here.
+    bool Available(const std::vector<ComputerOptions>& options) {
+        for (auto& o : options)
+            if (std::string why = Computer::Unavailable(o); !why.empty()) {
+                skipReason = why;
+                return false;
+            }
+        return true;
+    }
+    std::string skipReason;
+
+    // The share as every computer sees it, and the same folder on the server.
+    std::string OnShare(const std::string& relative) { return root / ("z/" + relative); }
+    std::string OnServer(const std::string& relative) { return share->served() + "/" + relative; }
+
+    std::string BookRelative(const std::string& product = kProduct) {
+        std::string full = DayBookPath("/" + std::string("製品/") + product, kOperator, product, 0, kDate);
+        return full.substr(1);
+    }
+
+    std::string Log(const std::string& name) { return root / (name + ".log"); }
+
+    // Starts a station on a computer: its own installation root, stations'
+    // sanitizer leak check off (it is made in the single-process tests).
+    pid_t Station(Computer& pc, const std::string& filter, const std::string& name,
+                  const std::vector<std::string>& env) {
+        const char* sanitizer = std::getenv("ASAN_OPTIONS");
+        std::vector<std::string> all = {"ZIV_TWO_STATION=" + name, "ZIV_ROOT=" + root / ("stations/" + name),
+                                        std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") +
+                                            ":detect_leaks=0"};
+        all.insert(all.end(), env.begin(), env.end());
+        return pc.StartSelf(filter, all, Log(name));
+    }
+
+    // Waits until a temporary of a file being written appears in the folder
+    // on the server: its writer holds the file's lock by then.
+    bool WaitForTemporary(const std::string& folderRelative, int seconds) {
+        auto end = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < end) {
+            std::error_code error;
+            for (auto& e : fs::directory_iterator(OnServer(folderRelative), error))
+                if (e.path().filename().string().find(".ziv-tmp-") != std::string::npos) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // A save on the holder's computer that takes long (its replace of the
+    // workbook is slow), and while it holds the lock, one on the other's.
+    void SaveWhileAnotherSaves(Computer& holderPc, Computer& otherPc, const std::string& bookRelative) {
+        std::string book = OnShare(bookRelative);
+        pid_t holder = Station(holderPc, "ComputerStation.Saver", "holder",
+                               {"ZIV_TWO_BOOK=" + book, "ZIV_TWO_FIRST_ROW=1", "ZIV_TWO_FIRST_VALUE=1001"});
+        std::string folder = bookRelative.substr(0, bookRelative.find_last_of('/'));
+        bool holding = WaitForTemporary(folder, 20);
+        pid_t other = holding ? Station(otherPc, "ComputerStation.Saver", "other",
+                                        {"ZIV_TWO_BOOK=" + book, "ZIV_TWO_FIRST_ROW=2", "ZIV_TWO_FIRST_VALUE=2001"})
+                              : -1;
+        ExpectExit(holder, "holder");
+        ASSERT_TRUE(holding) << "the holder never wrote";
+        ExpectExit(other, "other");
+        ExpectEveryReportedValueIn(bookRelative, {"holder", "other"});
+    }
+
+    // Waits until the station's log holds a line starting with what.
+    bool WaitForLine(const std::string& name, const std::string& what, int seconds) {
+        auto end = Clock::now() + std::chrono::seconds(seconds);
+        while (Clock::now() < end) {
+            if (!LinesStartingWith(Log(name), what).empty()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
+
+    // The values a station was told were saved, per row, the last for each row.
+    std::map<int, int> Saved(const std::string& name) {
+        std::map<int, int> saved;
+        for (auto& line : LinesStartingWith(Log(name), "SAVED ")) {
+            std::istringstream in(line);
+            int row = 0, value = 0;
+            if (in >> row >> value) saved[row] = value;
+        }
+        return saved;
+    }
+
+    int ClockAhead(const std::string& name) {
+        auto lines = LinesStartingWith(Log(name), "CLOCK ");
+        return lines.empty() ? -1000 : std::atoi(lines.front().c_str());
+    }
+
+    // Every value the stations were told was saved is in the book on the
+    // server: the last of each row exactly, or for a station killed while it
+    // saved, that one or a later one of its own.
+    void ExpectEveryReportedValueIn(const std::string& bookRelative, const std::vector<std::string>& names,
+                                    const std::set<std::string>& killed = {}) {
+        std::string error;
+        auto book = Workbook::Open(OnServer(bookRelative), &error);
+        ASSERT_TRUE(book) << bookRelative << ": " << error;
+        for (auto& name : names)
+            for (auto& [row, value] : Saved(name)) {
+                std::string cell = ReadDayBookRow(*book, row).Value;
+                if (killed.count(name))
+                    EXPECT_GE(std::atoi(cell.c_str()), value) << "station " << name << ", row " << row << ": " << cell;
+                else
+                    EXPECT_EQ(cell, std::to_string(value)) << "station " << name << ", row " << row << " was saved";
+            }
+    }
+
+    void ExpectExit(pid_t pid, const std::string& name) {
+        EXPECT_EQ(WaitChild(pid), 0) << "station " << name << ":\n" << LogTail(Log(name));
+    }
+};
+
+}  // namespace
+
+#define SKIP_UNLESS_AVAILABLE(...)                                           \
+    do {                                                                     \
+        if (!Available({__VA_ARGS__})) GTEST_SKIP() << skipReason;           \
+    } while (0)
+
+// A station whose clock runs 45 s ahead of the server sees a lock made a
+// moment ago as 45 s old. It must still wait for the holder: a lock's age is
+// the server's to tell. Both values end in the book.
+TEST_F(TwoComputers, StationWithClockAheadWaitsForALiveLock) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    a.slowShareMs = 6000;
+    a.slowCalls = "rename";
+    b.clockAheadSeconds = 45;
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    SaveWhileAnotherSaves(*pcA, *pcB, BookRelative());
+    EXPECT_NEAR(ClockAhead("other"), 45, 3) << "the station's clock was not moved";
+    EXPECT_NEAR(ClockAhead("holder"), 0, 3);
+}
+
+// A holder whose write of its lock's details is slow (a busy link) is not a
+// dead station: nobody else may come in while it holds the lock.
+TEST_F(TwoComputers, SlowLockWriteKeepsTheLock) {
+    ComputerOptions slow = Named("pc-slow", 1000), fast = Named("pc-fast", 2000);
+    slow.slowShareMs = 2500;
+    slow.slowCalls = "write";
+    SKIP_UNLESS_AVAILABLE(slow, fast);
+    Computer* pcSlow = AddComputer(slow);
+    Computer* pcFast = AddComputer(fast);
+    ASSERT_TRUE(pcSlow && pcFast);
+    std::string file = OnShare(std::string("製品/") + kProduct + "/Data.dat"),
+                marker = OnShare(std::string("製品/") + kProduct + "/inside");
+    pid_t s = Station(*pcSlow, "ComputerStation.LockHolder", "slow",
+                      {"ZIV_TWO_LOCKED=" + file, "ZIV_TWO_MARKER=" + marker, "ZIV_TWO_ENTRIES=2",
+                       "ZIV_TWO_INSIDE_MS=2000"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    pid_t f = Station(*pcFast, "ComputerStation.LockHolder", "fast",
+                      {"ZIV_TWO_LOCKED=" + file, "ZIV_TWO_MARKER=" + marker, "ZIV_TWO_ENTRIES=5",
+                       "ZIV_TWO_INSIDE_MS=1000"});
+    ExpectExit(s, "slow");
+    ExpectExit(f, "fast");
+    EXPECT_EQ(LinesStartingWith(Log("slow"), "OVERLAP"), std::vector<std::string>{});
+    EXPECT_EQ(LinesStartingWith(Log("fast"), "OVERLAP"), std::vector<std::string>{});
+}
+
+// A day workbook whose name is 251 to 255 bytes long (a long product name)
+// is locked like any other: a save on another computer waits for the holder.
+TEST_F(TwoComputers, LongFileNameIsLockedToo) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    a.slowShareMs = 6000;
+    a.slowCalls = "rename";
+    SKIP_UNLESS_AVAILABLE(a, b);
+    // The longest product name whose workbook name still fits the file system.
+    std::string product = "L";
+    while (LastPathComponent(DayBookPath("/p", kOperator, product + "L", 0, kDate)).size() <= NAME_MAX)
+        product += "L";
+    std::string relative = BookRelative(product);
+    size_t name = LastPathComponent(relative).size();
+    ASSERT_GE(name, 251u);
+    ASSERT_LE(name, 255u);
+    fs::create_directories(OnServer(std::string("製品/") + product + "/data"));
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    SaveWhileAnotherSaves(*pcA, *pcB, relative);
+}
+
+// PCs installed from one disk image share host name and machine id. One must
+// not take the other's live lock as its own dead station's.
+TEST_F(TwoComputers, ClonedComputerWaitsForTheOthersLiveLock) {
+    ComputerOptions a = Named("pc-clone", 1000);
+    a.machineId = "0123456789abcdef0123456789abcdef";
+    ComputerOptions b = a;
+    b.firstPid = 2000;
+    a.slowShareMs = 6000;
+    a.slowCalls = "rename";
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    SaveWhileAnotherSaves(*pcA, *pcB, BookRelative());
+}
+
+// Nor may it take the other's temporary, still being written over a slow
+// link, for one left by a dead writer of its own.
+TEST_F(TwoComputers, ClonedComputerLeavesTheOthersLiveTemporary) {
+    ComputerOptions a = Named("pc-clone", 1000);
+    a.machineId = "0123456789abcdef0123456789abcdef";
+    ComputerOptions b = a;
+    b.firstPid = 2000;
+    a.slowShareMs = 3000;
+    a.slowCalls = "write";
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    std::string target = OnShare(std::string("製品/") + kProduct + "/record.txt");
+    pid_t slow = Station(*pcA, "ComputerStation.Writer", "slow", {"ZIV_TWO_TARGET=" + target});
+    ASSERT_TRUE(WaitForLine("slow", "WRITING", 20)) << LogTail(Log("slow"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));  // its temporary is made by now
+    pid_t other = Station(*pcB, "ComputerStation.Writer", "other", {"ZIV_TWO_TARGET=" + target});
+    ExpectExit(other, "other");
+    ExpectExit(slow, "slow");
+}
+
+// Four stations on two computers, one with its clock 45 s ahead and one with
+// a slow link, type into one day workbook for about a minute; one station is
+// killed and started again, and the slow computer loses the share for a while.
+// Every value any of them was told was saved is in the book at the end.
+TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    a.clockAheadSeconds = 45;
+    b.slowShareMs = 300;
+    b.slowCalls = "write,rename";
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    std::string book = OnShare(BookRelative());
+    constexpr int kSeconds = 50, kRows = 15;
+    auto start = [&](Computer& pc, const std::string& name, int instance, int seconds) {
+        // Each run of a station types into rows of its own, with values of its own.
+        return Station(pc, "ComputerStation.Saver", name,
+                       {"ZIV_TWO_BOOK=" + book, "ZIV_TWO_FIRST_ROW=" + std::to_string(1 + instance * kRows),
+                        "ZIV_TWO_ROWS=" + std::to_string(kRows),
+                        "ZIV_TWO_FIRST_VALUE=" + std::to_string(10000 * (instance + 1)),
+                        "ZIV_TWO_SECONDS=" + std::to_string(seconds), "ZIV_TWO_PAUSE_MS=800",
+                        "ZIV_TWO_FLUSH_SECONDS=45"});
+    };
+    auto t0 = Clock::now();
+    auto at = [&](int seconds) { std::this_thread::sleep_until(t0 + std::chrono::seconds(seconds)); };
+    std::map<std::string, pid_t> stations = {{"a0", start(*pcA, "a0", 0, kSeconds)},
+                                             {"a1", start(*pcA, "a1", 1, kSeconds)},
+                                             {"b0", start(*pcB, "b0", 2, kSeconds)},
+                                             {"b1", start(*pcB, "b1", 3, kSeconds)}};
+    at(15);
+    Kill(stations["a1"]);
+    stations.erase("a1");
+    at(17);
+    stations["a1-again"] = start(*pcA, "a1-again", 4, kSeconds - 17);
+    at(28);
+    pcB->DropShare();
+    at(32);
+    ASSERT_TRUE(pcB->RestoreShare()) << LogTail(pcB->log());
+    for (auto& [name, pid] : stations) ExpectExit(pid, name);
+    EXPECT_NEAR(ClockAhead("a0"), 45, 3) << "the station's clock was not moved";
+    ExpectEveryReportedValueIn(BookRelative(), {"a0", "a1", "a1-again", "b0", "b1"}, {"a1"});
+    for (auto& name : {"a0", "a1-again", "b0", "b1"})
+        EXPECT_GT(Saved(name).size(), 0u) << "station " << name << " saved nothing";
+}
