@@ -75,11 +75,6 @@ MeasuredRow DayBooks::Row(int machine, int row) const {
 std::map<int, MeasuredRow> DayBooks::Waiting(const std::string& path) const { return queue_.RowsOf(path); }
 
 namespace {
-bool SameRow(const MeasuredRow& a, const MeasuredRow& b) {
-    return a.InputName == b.InputName && a.Value == b.Value && a.Judgement == b.Judgement &&
-           a.Correction == b.Correction;
-}
-
 void KeepFirst(FileResult& first, FileResult result) {
     if (first && !result) first = std::move(result);
 }
@@ -100,8 +95,21 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
                                      int rows, const MasterOf& master) {
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}, {}};
-    auto lock = LockSharedFile(path);
-    if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
+    // A holder judged dead by another station has lost its lock: the file may
+    // hold that station's rows since, so it is read and merged again.
+    for (int attempt = 1;; ++attempt) {
+        auto lock = LockSharedFile(path);
+        if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
+        SaveResult result = MergeAndWrite(machine, path, pending, rows, master, *lock);
+        bool lost = result.outcome == Outcome::WriteFailed && result.failure.failure == Failure::Busy;
+        if (!lost) return result;
+        if (attempt == 3) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, result.fromDisk, {}};
+    }
+}
+
+DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& path,
+                                             const std::map<int, MeasuredRow>& pending, int rows,
+                                             const MasterOf& master, const FileLockHold& lock) {
     SaveResult result;
     StampedRead file = ReadStamped(path);
     if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}, {}};
@@ -115,7 +123,7 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
         // was missing or unreadable when the machine was shown).
         for (int r = 1; r <= rows; ++r) {
             MeasuredRow shown = books_[machine] ? ReadDayBookRow(*books_[machine], r) : MeasuredRow{};
-            if (!pending.count(r) && !SameRow(shown, ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
+            if (!pending.count(r) && !(shown == ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
         }
         books_[machine] = std::move(*disk);
     } else if (!books_[machine]) {
@@ -128,7 +136,8 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
     for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
     if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk, {}};
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine]); !w) return {Outcome::WriteFailed, w, {}, result.fromDisk, {}};
+    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }); !w)
+        return {Outcome::WriteFailed, w, {}, result.fromDisk, {}};
     return result;
 }
 

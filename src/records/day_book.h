@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/workbook.h"
 #include "records/product_registry.h"
 
@@ -132,6 +133,10 @@ private:
     // The rows into the workbook at path, under its lock, through the machine's slot.
     SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
                      const MasterOf& master);
+    // Under the lock: the file as it is now with the rows over it; nothing is
+    // replaced once the lock is no longer this station's.
+    SaveResult MergeAndWrite(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
+                             int rows, const MasterOf& master, const FileLockHold& lock);
     SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending);
     int MachineShowing(const std::string& path) const;
 

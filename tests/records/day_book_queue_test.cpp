@@ -120,3 +120,37 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     EXPECT_EQ(Value(4), "40.04");
     EXPECT_EQ(queue.Count(), 0u);
 }
+
+namespace {
+// A hold that another station takes over while this one writes, the first
+// time the writer asks, writing its own row meanwhile.
+class TakenOverHold : public FileLockHold {
+public:
+    explicit TakenOverHold(std::function<void()> meanwhile) : meanwhile_(std::move(meanwhile)) {}
+    bool StillHeld() const override {
+        if (!meanwhile_) return true;
+        meanwhile_();
+        return false;
+    }
+
+private:
+    std::function<void()> meanwhile_;
+};
+}  // namespace
+
+TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAgain) {
+    WrittenElsewhere({{1, "9.991"}});
+    SaveQueue queue(SaveQueuePath(root.path()));
+    DayBooks books(queue);
+    ASSERT_FALSE(books.Open(0, book));
+    int holds = 0;
+    SetFileLocker([&](const std::string&) -> std::unique_ptr<FileLockHold> {
+        if (++holds > 1) return std::make_unique<FileLockHold>();
+        return std::make_unique<TakenOverHold>([&] { WrittenElsewhere({{3, "9.993"}}); });
+    });
+    ASSERT_EQ(Enter(books, 2, "20.02"), DayBooks::Outcome::Saved);
+    EXPECT_EQ(holds, 2);
+    EXPECT_EQ(Value(1), "9.991");
+    EXPECT_EQ(Value(2), "20.02");
+    EXPECT_EQ(Value(3), "9.993") << "the other station's row, written while its lock was taken over";
+}
