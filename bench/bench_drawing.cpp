@@ -36,6 +36,8 @@ public:
     std::string ExportFile() const override { return JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
+    bool KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return false; }
+    void TryWaitingAgain() override {}
 };
 
 QImage LargeDrawing() {

@@ -494,19 +494,22 @@ void DrawingEditor::confirmDesignation() {
     LeaveDesignMode();
     // Told last, once the window is back in its normal state: the designation
     // stays in memory and the next "OK" tries again.
-    SaveDesignatedTable();
+    SaveDesignatedTable(r);
 }
 
-void DrawingEditor::SaveDesignatedTable() {
+void DrawingEditor::SaveDesignatedTable(int point) {
     std::string folder = host_->ShownProductFolder();
     std::string path = PointTableFilePath(folder);
-    QString why;
     if (folder.empty()) {
-        why = QStringLiteral("製品フォルダが指定されていません。");
-    } else if (unreadablePointFiles_.count(path)) {
+        dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) + "\n" +
+                                QStringLiteral("製品フォルダが指定されていません。"));
+        return;
+    }
+    int m = Machine();
+    QString why;
+    if (unreadablePointFiles_.count(path)) {
         why = QStringLiteral("このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。");
     } else {
-        int m = Machine();
         PointTable saved;
         FileResult result = SavePointTable(path, PointTables_[m], &saved, m);
         if (result) {
@@ -515,11 +518,16 @@ void DrawingEditor::SaveDesignatedTable() {
                 PointTables_[m] = saved;
                 currentPointChanged();
             }
+            host_->TryWaitingAgain();
             return;
         }
         why = Utf8(FailureText(result));
         if (result.failure == Failure::Busy) why += QStringLiteral("指定はこのステーションに残り、次の「OK」で保存されます。");
     }
+    // Kept by the station, it is written as soon as the file can be: also
+    // after the program was closed meanwhile.
+    if (host_->KeepDesignation(path, point, PointOf(PointTables_[m], point)))
+        why += QStringLiteral("指定はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。");
     dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) + "\n" + why);
 }
 

@@ -118,7 +118,7 @@ private:
     void MarkAllPlacedPoints();
     bool CanMarkPoints();
     void LeaveDesignMode();
-    void SaveDesignatedTable();
+    void SaveDesignatedTable(int point);
     bool HandlePreviewKey(QEvent* event);
 
     EditorHost* host_;

@@ -3,6 +3,8 @@
 // window implements it; editor tests use a fake.
 #include <string>
 
+#include "drawing/point_table.h"
+
 namespace ziv {
 
 class EditorHost {
@@ -21,6 +23,12 @@ public:
     virtual void FocusGrid() = 0;
     // Disabled while a point is designated.
     virtual void SetMeasurementWindowEnabled(bool enabled) = 0;
+    // A designation that could not be written into pointFile: kept by the
+    // station and written when it can be. False when it could not even be
+    // kept (it then lives in the editor's memory only).
+    virtual bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) = 0;
+    // A save went through: whatever the station keeps waiting may go now too.
+    virtual void TryWaitingAgain() = 0;
 };
 
 }  // namespace ziv

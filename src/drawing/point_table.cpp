@@ -117,6 +117,26 @@ FileResult SavePointTable(const std::string& path, const PointTable& table, Poin
     return KnownTables().Save(path, TableKey(path, slot), table, parse, merge, PointTableText, saved);
 }
 
+DesignatedPoint PointOf(const PointTable& table, int point) {
+    return {table.PosX[point], table.PosY[point], table.InstrumentIndex[point]};
+}
+
+FileResult SaveDesignatedPoints(const std::string& path, const std::map<int, DesignatedPoint>& points) {
+    // A table of its own, read just now: the points given differ from it and
+    // win; whatever another station writes meanwhile is merged in.
+    constexpr int kWaitingSlot = -2;
+    PointTable table;
+    FileResult problem;
+    if (ReadPointTableFile(path, table, &problem, kWaitingSlot) == ReadStatus::Unreadable) return problem;
+    for (const auto& [point, p] : points) {
+        if (!IsPointNumber(point)) continue;
+        table.PosX[point] = p.X;
+        table.PosY[point] = p.Y;
+        table.InstrumentIndex[point] = p.Instrument;
+    }
+    return SavePointTable(path, table, nullptr, kWaitingSlot);
+}
+
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }
 
 std::string ExportFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.jpg"); }

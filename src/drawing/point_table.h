@@ -4,6 +4,7 @@
 // product's Data.dat that keeps it.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "common/station_limits.h"
@@ -57,6 +58,18 @@ std::string PointTableText(const PointTable& table);
 // *saved, when given, receives the table as written.
 FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr,
                           int slot = kNoSlot);
+
+// One point's place and instrument, as designated.
+struct DesignatedPoint {
+    float X = 0, Y = 0;
+    std::int16_t Instrument = 0;
+    bool operator==(const DesignatedPoint&) const = default;
+};
+DesignatedPoint PointOf(const PointTable& table, int point);
+// Writes points (point number -> designation) into the Data.dat at path as it
+// is now, under its lock; every other point stays as the file holds it.
+// Refused, with nothing written, when the file exists but cannot be read.
+FileResult SaveDesignatedPoints(const std::string& path, const std::map<int, DesignatedPoint>& points);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

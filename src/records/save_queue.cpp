@@ -106,6 +106,28 @@ std::optional<QueuedRegistration> RegistrationFrom(const std::vector<std::string
     return QueuedRegistration{f[1], *machine, f[3]};
 }
 
+std::optional<float> Coordinate(const std::string& text) {
+    float value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::string CoordinateText(float value) {
+    char text[32];
+    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, ec == std::errc() ? end : text);
+}
+
+std::optional<QueuedDesignation> DesignationFrom(const std::vector<std::string>& f) {
+    if (f.size() != 6) return std::nullopt;
+    auto point = Whole(f[2], kFirstPoint, kLastPoint);
+    auto x = Coordinate(f[3]), y = Coordinate(f[4]);
+    auto instrument = Whole(f[5], 0, 32767);
+    if (f[1].empty() || !point || !x || !y || !instrument) return std::nullopt;
+    return QueuedDesignation{f[1], *point, {*x, *y, static_cast<std::int16_t>(*instrument)}};
+}
+
 // Takes one entry line into content; false when it does not read whole.
 bool TakeEntry(std::string_view line, QueueContent& content) {
     auto fields = Fields(Split(line, '\t'));
@@ -120,10 +142,17 @@ bool TakeEntry(std::string_view line, QueueContent& content) {
         if (registration) content.registrations.push_back(std::move(*registration));
         return registration.has_value();
     }
+    if ((*fields)[0] == "P") {
+        auto designation = DesignationFrom(*fields);
+        if (designation) content.designations.push_back(std::move(*designation));
+        return designation.has_value();
+    }
     return false;
 }
 
-size_t CountOf(const QueueContent& content) { return content.rows.size() + content.registrations.size(); }
+size_t CountOf(const QueueContent& content) {
+    return content.rows.size() + content.registrations.size() + content.designations.size();
+}
 
 std::string QueueFileText(const QueueContent& content) {
     std::string text = std::string(kFirstLine) + "\n";
@@ -135,6 +164,9 @@ std::string QueueFileText(const QueueContent& content) {
     }
     for (const QueuedRegistration& d : content.registrations)
         text += "D\t" + Escaped(d.DirectoryFile) + "\t" + DecimalText(d.Machine) + "\t" + Escaped(d.ProductFolder) + "\n";
+    for (const QueuedDesignation& p : content.designations)
+        text += "P\t" + Escaped(p.PointFile) + "\t" + DecimalText(p.Point) + "\t" + CoordinateText(p.Designated.X) +
+                "\t" + CoordinateText(p.Designated.Y) + "\t" + DecimalText(p.Designated.Instrument) + "\n";
     return text + "end\t" + DecimalText(static_cast<long long>(CountOf(content))) + "\n";
 }
 
@@ -220,6 +252,8 @@ FileResult SaveQueue::Store() {
     return WriteFileAtomic(path_, QueueFileText(content_));
 }
 
+size_t SaveQueue::Count() const { return CountOf(content_); }
+
 std::vector<std::string> SaveQueue::Books() const {
     std::vector<std::string> books;
     for (const QueuedRow& r : content_.rows)
@@ -283,6 +317,49 @@ FileResult SaveQueue::RemoveRegistrations(const std::string& directoryFile, cons
     size_t before = content_.registrations.size();
     std::erase_if(content_.registrations, done);
     return content_.registrations.size() == before ? FileResult{} : Store();
+}
+
+std::vector<std::string> SaveQueue::PointFiles() const {
+    std::vector<std::string> files;
+    for (const QueuedDesignation& p : content_.designations)
+        if (std::find(files.begin(), files.end(), p.PointFile) == files.end()) files.push_back(p.PointFile);
+    return files;
+}
+
+std::map<int, DesignatedPoint> SaveQueue::DesignationsOf(const std::string& pointFile) const {
+    std::map<int, DesignatedPoint> points;
+    for (const QueuedDesignation& p : content_.designations)
+        if (p.PointFile == pointFile) points[p.Point] = p.Designated;
+    return points;
+}
+
+FileResult SaveQueue::PutDesignation(const QueuedDesignation& designation) {
+    auto same = [&](const QueuedDesignation& p) {
+        return p.PointFile == designation.PointFile && p.Point == designation.Point;
+    };
+    auto& all = content_.designations;
+    if (auto it = std::find_if(all.begin(), all.end(), same); it != all.end()) *it = designation;
+    else all.push_back(designation);
+    return Store();
+}
+
+FileResult SaveQueue::RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written) {
+    auto done = [&](const QueuedDesignation& p) {
+        auto it = written.find(p.Point);
+        return p.PointFile == pointFile && it != written.end() && it->second == p.Designated;
+    };
+    size_t before = content_.designations.size();
+    std::erase_if(content_.designations, done);
+    return content_.designations.size() == before ? FileResult{} : Store();
+}
+
+FileResult SaveWaitingDesignations(SaveQueue& queue) {
+    FileResult queueProblem;
+    for (const std::string& file : queue.PointFiles()) {
+        std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(file);
+        if (SaveDesignatedPoints(file, waiting)) KeepFirst(queueProblem, queue.RemoveDesignations(file, waiting));
+    }
+    return queueProblem;
 }
 
 FileResult SaveWaitingRegistrations(SaveQueue& queue) {

@@ -9,6 +9,7 @@
 
 #include "common/failure.h"
 #include "common/text_file.h"
+#include "drawing/point_table.h"
 #include "records/day_book.h"
 
 namespace ziv {
@@ -30,6 +31,14 @@ struct QueuedRegistration {
     bool operator==(const QueuedRegistration&) const = default;
 };
 
+// One point of a product's Data.dat, as designated in the drawing editor.
+struct QueuedDesignation {
+    std::string PointFile;
+    int Point = 0;
+    DesignatedPoint Designated;
+    bool operator==(const QueuedDesignation&) const = default;
+};
+
 // <root>/Config/SaveQueue.dat
 std::string SaveQueuePath(const std::string& savePath);
 
@@ -39,6 +48,7 @@ std::string SaveQueuePath(const std::string& savePath);
 //   ZIV save queue 1
 //   R<TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
 //   D<TAB>Directory.dat<TAB>machine<TAB>product folder
+//   P<TAB>Data.dat<TAB>point<TAB>x<TAB>y<TAB>instrument   (x, y: shortest text that reads back exactly)
 //   end<TAB>number of entries
 //
 // Operator-typed texts and paths may hold anything: in every field a
@@ -48,6 +58,7 @@ std::string SaveQueuePath(const std::string& savePath);
 struct QueueContent {
     std::vector<QueuedRow> rows;
     std::vector<QueuedRegistration> registrations;
+    std::vector<QueuedDesignation> designations;
 };
 
 // The entries waiting, in the order they came. A row or a registration put
@@ -72,7 +83,7 @@ public:
     Loaded Load();
 
     const std::string& Path() const { return path_; }
-    size_t Count() const { return content_.rows.size() + content_.registrations.size(); }
+    size_t Count() const;
     bool Empty() const { return Count() == 0; }
 
     // Paths of the day workbooks with waiting rows, each once.
@@ -90,6 +101,13 @@ public:
     FileResult PutRegistration(const QueuedRegistration& registration);
     FileResult RemoveRegistrations(const std::string& directoryFile, const std::map<int, std::string>& written);
 
+    // Data.dat files with waiting designations, each once.
+    std::vector<std::string> PointFiles() const;
+    // point -> designation
+    std::map<int, DesignatedPoint> DesignationsOf(const std::string& pointFile) const;
+    FileResult PutDesignation(const QueuedDesignation& designation);
+    FileResult RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written);
+
 private:
     FileResult Store();
     std::string KeepAside();
@@ -105,5 +123,7 @@ private:
 // cannot be written yet stay. A failure only when the queue's own file could
 // not be written.
 FileResult SaveWaitingRegistrations(SaveQueue& queue);
+// The same for every waiting designation, into its Data.dat.
+FileResult SaveWaitingDesignations(SaveQueue& queue);
 
 }  // namespace ziv

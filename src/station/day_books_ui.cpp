@@ -171,8 +171,17 @@ void MeasurementWindow::WriteWaiting() {
             }
         }
         static_cast<void>(SaveWaitingRegistrations(queue_));
+        static_cast<void>(SaveWaitingDesignations(queue_));
     }
     ShowWaiting();
+}
+
+bool MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
+                                                    const DesignatedPoint& designated) {
+    FileResult kept = f.queue_.PutDesignation({pointFile, point, designated});
+    f.toldWaiting_ = true;  // the editor tells the operator itself
+    f.ShowWaiting();
+    return static_cast<bool>(kept);
 }
 
 void MeasurementWindow::LoadWaiting() {
@@ -185,7 +194,7 @@ void MeasurementWindow::LoadWaiting() {
     WriteWaiting();
     if (queue_.Empty()) return;
     toldWaiting_ = true;
-    Warn("前回書き込めなかった値・登録 " + DecimalText(static_cast<long long>(queue_.Count())) +
+    Warn("前回書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
          " 件があります。書き込めるようになると自動で書き込まれます。");
 }
 

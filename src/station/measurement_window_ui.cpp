@@ -439,7 +439,7 @@ void MeasurementWindow::shutDown() {
     WriteWaiting();
     retryTimer_->stop();
     if (!queue_.Empty())
-        Warn("書き込めなかった値・登録 " + DecimalText(static_cast<long long>(queue_.Count())) +
+        Warn("書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
              " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
     // 1: the operator record, only when something was saved.
     if (savedCount_ != 0) {

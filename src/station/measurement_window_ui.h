@@ -141,6 +141,8 @@ private:
         std::string ExportFile() const override;
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
+        bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) override;
+        void TryWaitingAgain() override { f.WriteWaiting(); }
 
     private:
         MeasurementWindow& f;

@@ -47,6 +47,12 @@ public:
     }
     void FocusGrid() override { ++focusCount; }
     void SetMeasurementWindowEnabled(bool enabled) override { measurementEnabled = enabled; }
+    std::vector<std::pair<std::string, int>> kept;  // designations the station was asked to keep
+    bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint&) override {
+        kept.emplace_back(pointFile, point);
+        return true;
+    }
+    void TryWaitingAgain() override {}
 };
 
 // A drawing with lines, a frame and some text, mostly white like a real one.

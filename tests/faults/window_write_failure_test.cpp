@@ -485,6 +485,7 @@ TEST_F(EditorWrites, PointTableThatCannotBeSavedKeepsItsContentAndTheNextOkSaves
         }
         ExpectWarningNaming(table, fault.err, context);
         EXPECT_EQ(ReadBytes(table), before) << context;
+        EXPECT_EQ(form->WaitingCount(), 1u) << context;
         // Back to the normal state, the designation kept in memory.
         EXPECT_FALSE(editor->InDesignMode()) << context;
         EXPECT_TRUE(form->isEnabled()) << context;
@@ -496,8 +497,32 @@ TEST_F(EditorWrites, PointTableThatCannotBeSavedKeepsItsContentAndTheNextOkSaves
         ASSERT_TRUE(ReadPointTable(table, stored)) << context;
         EXPECT_EQ(stored, editor->Table(0)) << context;
         EXPECT_EQ(stored.PosX[row], 100.0f * row) << context;
+        EXPECT_EQ(form->WaitingCount(), 0u) << context;
         row += 2;
     }
+}
+
+// The operator designates while Data.dat cannot be written and closes the
+// program before any later "OK": the next start writes the designation.
+TEST_F(EditorWrites, DesignationThatCannotBeWrittenOutlivesTheProgram) {
+    StartWithDrawing();
+    SetWriteFaultHook([&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; });
+    Designate(4, 321, 123);
+    messages.clear();
+    form->close();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.toStdString().find("1 件"), std::string::npos);
+    form.reset();
+    SetWriteFaultHook(nullptr);
+    PointTable stored;
+    ASSERT_TRUE(ReadPointTable(table, stored));
+    ASSERT_EQ(stored.PosX[4], 0.0f);
+    form = Open();
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(ReadPointTable(table, stored));
+    EXPECT_NE(stored.PosX[4], 0.0f);
+    EXPECT_EQ(stored.PosX[2], 1500.0f);
+    EXPECT_EQ(form->WaitingCount(), 0u);
 }
 
 TEST_F(EditorWrites, ExportThatCannotBeWrittenKeepsTheEarlierDrawingAndTheNextExportWorks) {

@@ -47,22 +47,27 @@ TEST_F(SaveQueueFile, EveryChangeIsInTheFileAtOnceAndAnyTextComesBackExactly) {
         int n = static_cast<int>(i) + 1;
         ASSERT_TRUE(queue.PutRow({"/p/" + t + "/data/x.xls", 7, n, {t, "old", t, "-" + t}}));
         ASSERT_TRUE(queue.PutRegistration({"/u/" + t + "/Directory.dat", n, "/p/" + t}));
+        ASSERT_TRUE(queue.PutDesignation({"/p/" + t + "/Data.dat", n, {0.1f * n, -12345.678f / n, 3}}));
         // Measured again: the newer value takes the waiting one's place.
         ASSERT_TRUE(queue.PutRow({"/p/" + t + "/data/x.xls", 7, n, {t, t + "1", t, "-" + t}}));
     }
     // One line per entry, whatever the texts hold.
-    EXPECT_EQ(SplitLines(ReadBytes(path)).size(), 2 + 2 * awkward.size());
+    EXPECT_EQ(SplitLines(ReadBytes(path)).size(), 2 + 3 * awkward.size());
 
     SaveQueue::Loaded loaded;
     SaveQueue again = Restarted(&loaded);
     EXPECT_FALSE(loaded.damaged);
-    ASSERT_EQ(again.Count(), 2 * awkward.size());
+    ASSERT_EQ(again.Count(), 3 * awkward.size());
     for (size_t i = 0; i < awkward.size(); ++i) {
         const std::string& t = awkward[i];
         int n = static_cast<int>(i) + 1;
         EXPECT_EQ(again.RowsOf("/p/" + t + "/data/x.xls"), (std::map<int, MeasuredRow>{{n, {t, t + "1", t, "-" + t}}}))
             << i;
         EXPECT_EQ(again.RegistrationsOf("/u/" + t + "/Directory.dat"), (std::map<int, std::string>{{n, "/p/" + t}})) << i;
+        // Coordinates come back to the last bit, whatever the locale.
+        EXPECT_EQ(again.DesignationsOf("/p/" + t + "/Data.dat"),
+                  (std::map<int, DesignatedPoint>{{n, {0.1f * n, -12345.678f / n, 3}}}))
+            << i;
     }
     // Taken out only while it still holds what was written, not when measured again meanwhile.
     const std::string t = awkward[1];
@@ -71,7 +76,7 @@ TEST_F(SaveQueueFile, EveryChangeIsInTheFileAtOnceAndAnyTextComesBackExactly) {
     EXPECT_EQ(again.RowsOf(book).size(), 1u);
     ASSERT_TRUE(again.RemoveRows(book, again.RowsOf(book)));
     ASSERT_TRUE(again.RemoveRegistrations("/u/" + t + "/Directory.dat", {{2, "/p/" + t}}));
-    EXPECT_EQ(Restarted().Count(), 2 * awkward.size() - 2);
+    EXPECT_EQ(Restarted().Count(), 3 * awkward.size() - 2);
 }
 
 // A file the station did not write whole: whatever reads whole is kept, the
@@ -118,4 +123,28 @@ TEST_F(SaveQueueFile, DamagedOrUnreadableFileIsKeptAsideAndWhatReadsWholeStaysQu
     EXPECT_EQ(loaded.problem.err, EIO);
     ASSERT_TRUE(unread.PutRow({book, 0, 9, {"M", "1", "", ""}}));
     EXPECT_EQ(ReadBytes(loaded.keptAside), whole);
+}
+
+// A designation the editor could not write goes into Data.dat once it can be
+// read and written, over what it holds now, keeping what others designated.
+TEST_F(SaveQueueFile, WaitingDesignationsGoIntoTheFileAsItIsThen) {
+    std::string points = root / "製品/Data.dat";
+    fs::create_directories(root / "製品");
+    PointTable other;
+    other.PosX[4] = 40;
+    other.PosY[4] = 44;
+    ASSERT_TRUE(SavePointTable(points, other));
+    SaveQueue queue(path);
+    ASSERT_TRUE(queue.PutDesignation({points, 7, {70.5f, 77.25f, 2}}));
+    SetReadFaultHook([&](const std::string& p) { return p == points ? ENOTCONN : 0; });
+    EXPECT_TRUE(SaveWaitingDesignations(queue));
+    EXPECT_EQ(queue.Count(), 1u) << "the share is gone: it keeps waiting";
+    SetReadFaultHook(nullptr);
+    EXPECT_TRUE(SaveWaitingDesignations(queue));
+    EXPECT_EQ(queue.Count(), 0u);
+    PointTable onDisk;
+    ASSERT_TRUE(ReadPointTable(points, onDisk));
+    EXPECT_EQ(PointOf(onDisk, 7), (DesignatedPoint{70.5f, 77.25f, 2}));
+    EXPECT_EQ(PointOf(onDisk, 4), (DesignatedPoint{40, 44, 0}));
+    EXPECT_EQ(Restarted().Count(), 0u);
 }
