@@ -37,7 +37,7 @@ public:
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
     bool KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return false; }
-    void TryWaitingAgain() override {}
+    void DesignationSaved(const std::string&, int, const PointTable&) override {}
 };
 
 QImage LargeDrawing() {

@@ -1,6 +1,9 @@
 // A value typed by hand until its day workbook is durably saved, with the
 // product folder on the local disk and on a folder shared over sshfs (an sshd
 // of the benchmark's own on 127.0.0.1): median and 95th percentile of each.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDate>
 #include <QLineEdit>
 #include <benchmark/benchmark.h>
@@ -76,6 +79,74 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
     state.counters["saved"] = form.SavedCount();
     form.close();
 }
+
+// What a station's save is held against: the bytes of a day workbook of 100
+// values written durably by hand, with nothing else (no lock, no read, no
+// merge): a temporary written and synced, renamed, the folder synced.
+void PlainDurableWrite(benchmark::State& state, const std::string& folder) {
+    fs::create_directories(folder);
+    Workbook book = Workbook::New();
+    for (int r = 1; r <= 100; ++r) {
+        book.SetCell(1, r, 1, "11");
+        book.SetCell(1, r, 2, "0.02");
+        book.SetCell(1, r, 3, "-0.01");
+        book.SetCell(1, r, 5, "11.005");
+        book.SetCell(1, r, 6, "合");
+        book.SetCell(2, r, 2, "-0.005");
+    }
+    const std::string bytes = book.ToBytes();
+    const std::string target = folder + "/book.xls", temp = folder + "/.book.xls.tmp";
+    std::vector<double> ms;
+    for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        bool ok = fd >= 0 && ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size()) &&
+                  ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        ok = ok && ::rename(temp.c_str(), target.c_str()) == 0;
+        int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
+        if (!ok) {
+            state.SkipWithError("plain write failed");
+            return;
+        }
+        double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(took / 1000);
+        ms.push_back(took);
+    }
+    std::sort(ms.begin(), ms.end());
+    if (!ms.empty()) {
+        state.counters["median_ms"] = ms[ms.size() / 2];
+        state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    }
+}
+
+void BM_PlainDurableWriteLocalDisk(benchmark::State& state) {
+    std::string root = MakeRoot();
+    PlainDurableWrite(state, root + "/products/P/data");
+    fs::remove_all(root);
+}
+BENCHMARK(BM_PlainDurableWriteLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_PlainDurableWriteSshfs(benchmark::State& state) {
+    if (std::string why = SshfsShare::Unavailable(); !why.empty()) {
+        state.SkipWithError(("no sshfs: " + why).c_str());
+        return;
+    }
+    std::string root = MakeRoot();
+    {
+        SshfsShare share(root + "/net");
+        if (!share.mounted())
+            state.SkipWithError(share.error().c_str());
+        else
+            PlainDurableWrite(state, share.mount() + "/products/P/data");
+    }
+    fs::remove_all(root);
+}
+BENCHMARK(BM_PlainDurableWriteSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
 void BM_TypedValueToDurableSaveLocalDisk(benchmark::State& state) {
     std::string root = MakeRoot();

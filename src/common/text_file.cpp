@@ -1,6 +1,9 @@
 #include "common/text_file.h"
 
 #include <algorithm>
+#include <chrono>
+#include <map>
+#include <mutex>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -126,6 +129,34 @@ bool IsHex(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
+// A writer killed mid-write is rare, and a folder of day workbooks grows by
+// the thousand over the months: a large folder's listing is read at most
+// once a minute for each file this process writes, not at every save.
+class Sweeps {
+public:
+    static constexpr size_t kLargeFolder = 256;
+    static bool Due(const std::string& folder, const std::string& name) {
+        std::lock_guard<std::mutex> guard(Mutex());
+        auto it = Last().find(folder + "/" + name);
+        return it == Last().end() || std::chrono::steady_clock::now() - it->second >= std::chrono::minutes(1);
+    }
+    static void Done(const std::string& folder, const std::string& name, size_t entries) {
+        std::lock_guard<std::mutex> guard(Mutex());
+        if (entries >= kLargeFolder) Last()[folder + "/" + name] = std::chrono::steady_clock::now();
+        else Last().erase(folder + "/" + name);
+    }
+
+private:
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<std::string, std::chrono::steady_clock::time_point>& Last() {
+        static std::map<std::string, std::chrono::steady_clock::time_point> last;
+        return last;
+    }
+};
+
 struct Leftover {
     std::string path;
     std::int64_t modifiedNs;
@@ -141,7 +172,9 @@ std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const st
     const std::string prefix = TempStem(name);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return foreign;
+    size_t entries = 0;
     while (const dirent* entry = ::readdir(dir)) {
+        ++entries;
         std::string_view found(entry->d_name);
         if (found.substr(0, prefix.size()) != prefix) continue;
         std::string_view rest = found.substr(prefix.size());
@@ -167,6 +200,7 @@ std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const st
         ::close(fd);
     }
     ::closedir(dir);
+    Sweeps::Done(folder, name, entries);
     return foreign;
 }
 
@@ -324,7 +358,7 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
     Temporary made;
     std::vector<Leftover> foreign;
     if (!err) {
-        foreign = RemoveStaleTemporaries(folder, name);
+        if (Sweeps::Due(folder, name)) foreign = RemoveStaleTemporaries(folder, name);
         made = MakeTemporaryBeside(path);
         err = made.err;
     }

@@ -69,9 +69,10 @@ StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
 // Writes bytes as the whole content of a file: a temporary file in the same
 // folder, flushed and synced, renamed over the target, then the folder synced.
 // A crash leaves the old file or the new one, never a part. The temporaries
-// of the same file that a killed writer left are removed by the next write,
-// but never one that a live writer (on this or another computer) still
-// writes. *written, when given, receives the stamp of the new content.
+// of the same file that a killed writer left are removed by the next write
+// (in a folder of hundreds of files, by this process's next write after a
+// minute), but never one that a live writer (on this or another computer)
+// still writes. *written, when given, receives the stamp of the new content.
 // mayReplace, when given, is asked right before the target is replaced; when
 // it says no, the target stays as it was and the result is Busy.
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr,

@@ -518,7 +518,7 @@ void DrawingEditor::SaveDesignatedTable(int point) {
                 PointTables_[m] = saved;
                 currentPointChanged();
             }
-            host_->TryWaitingAgain();
+            host_->DesignationSaved(path, point, saved);
             return;
         }
         why = Utf8(FailureText(result));

@@ -27,8 +27,10 @@ public:
     // station and written when it can be. False when it could not even be
     // kept (it then lives in the editor's memory only).
     virtual bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) = 0;
-    // A save went through: whatever the station keeps waiting may go now too.
-    virtual void TryWaitingAgain() = 0;
+    // point was just designated and saved into pointFile, which now holds
+    // saved: what the station kept waiting for that point, or holds as it
+    // is, is done; whatever else waits may go now too.
+    virtual void DesignationSaved(const std::string& pointFile, int point, const PointTable& saved) = 0;
 };
 
 }  // namespace ziv

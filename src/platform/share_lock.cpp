@@ -8,8 +8,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "common/text_file.h"
@@ -127,16 +129,41 @@ bool LeftBehind(const Seen& seen, ShareTime& time) {
     return now && *now - seen.modifiedNs >= static_cast<std::int64_t>(kStaleLockMs) * 1000000;
 }
 
+// Folders whose file system cannot rename without replacing (network
+// shares): learnt once, not asked again at every save.
+class NoRenameFolders {
+public:
+    static bool Has(const std::string& folder) {
+        std::lock_guard<std::mutex> guard(mutex());
+        return folders().count(folder) != 0;
+    }
+    static void Add(const std::string& folder) {
+        std::lock_guard<std::mutex> guard(mutex());
+        folders().insert(folder);
+    }
+
+private:
+    static std::mutex& mutex() {
+        static std::mutex m;
+        return m;
+    }
+    static std::set<std::string>& folders() {
+        static std::set<std::string> f;
+        return f;
+    }
+};
+
 // Makes the lock file at lockPath holding details; its descriptor, or -errno
 // (-EEXIST when someone holds it). Where the file system can rename without
 // replacing, the lock appears with its details already in it; elsewhere (a
 // network share) it is made empty and written at once.
 class LockMaker {
 public:
-    explicit LockMaker(std::string dataPath) : dataPath_(std::move(dataPath)) {}
+    explicit LockMaker(std::string dataPath)
+        : dataPath_(std::move(dataPath)), folder_(dataPath_.substr(0, dataPath_.find_last_of('/') + 1)) {}
 
     int Make(const std::string& lockPath, const std::string& details) {
-        if (renameWorks_) {
+        if (!NoRenameFolders::Has(folder_)) {
             Temporary staged = MakeTemporaryBeside(dataPath_);
             if (staged.fd < 0) return -staged.err;
             int err = WriteAll(staged.fd, details) ? 0 : (errno ? errno : EIO);
@@ -146,7 +173,7 @@ public:
             ::close(staged.fd);
             ::unlink(staged.path.c_str());
             if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return -err;
-            renameWorks_ = false;
+            NoRenameFolders::Add(folder_);
         }
         int fd = ::open(lockPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) return -errno;
@@ -160,8 +187,46 @@ public:
     }
 
 private:
-    std::string dataPath_;
-    bool renameWorks_ = true;
+    std::string dataPath_, folder_;
+};
+
+// Keeps every lock of this process fresh: one thread for all, started with
+// the first lock, so that a save pays for no thread of its own. Rewriting the
+// details makes the server stamp the lock anew, by its own clock; a waiter on
+// any computer then sees a live holder, also during a long write.
+class Refresher {
+public:
+    static Refresher& Instance() {
+        // Never destroyed: holds may still be released while the program ends.
+        static Refresher* refresher = new Refresher;
+        return *refresher;
+    }
+
+    void Add(int fd, const std::string* details) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        held_[fd] = details;
+        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
+    }
+    // Returns once no refresh of fd is under way, so that fd may be closed.
+    void Remove(int fd) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        held_.erase(fd);
+    }
+
+private:
+    void Run() {
+        std::unique_lock<std::mutex> guard(mutex_);
+        for (;;) {
+            wake_.wait_for(guard, std::chrono::milliseconds(kLockRefreshMs));
+            for (const auto& [fd, details] : held_)
+                if (WriteAll(fd, *details)) ::fdatasync(fd);
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::map<int, const std::string*> held_;
+    std::thread thread_;
 };
 
 class ShareHold : public FileLockHold {
@@ -175,12 +240,7 @@ public:
 
     ~ShareHold() override {
         if (fd_ < 0) return;
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            stopping_ = true;
-        }
-        wake_.notify_one();
-        refresher_.join();
+        Refresher::Instance().Remove(fd_);
         // Taken over meanwhile: the lock file is the new holder's now.
         if (StillHeld()) ::unlink(lockPath_.c_str());
         ::close(fd_);
@@ -196,7 +256,7 @@ public:
             int made = maker_.Make(lockPath_, details_);
             if (made >= 0) {
                 fd_ = made;
-                refresher_ = std::thread([this] { KeepFresh(); });
+                Refresher::Instance().Add(fd_, &details_);
                 return 0;
             }
             if (made != -EEXIST) return -made;
@@ -209,15 +269,6 @@ public:
     bool StillHeld() const override { return Look(lockPath_).text == details_; }
 
 private:
-    // Rewriting the details makes the server stamp the lock anew, by its
-    // own clock; a waiter on any computer then sees a live holder.
-    void KeepFresh() {
-        std::unique_lock<std::mutex> guard(mutex_);
-        while (!wake_.wait_for(guard, std::chrono::milliseconds(kLockRefreshMs), [this] { return stopping_; })) {
-            if (WriteAll(fd_, details_)) ::fdatasync(fd_);
-        }
-    }
-
     // A lock left behind is removed under a second lock, and only when it is
     // still exactly as judged: two waiters that both judged it left must not
     // remove the lock that one of them has made since.
@@ -245,10 +296,6 @@ private:
     LockMaker maker_;
     ShareTime time_;
     int fd_ = -1;
-    std::thread refresher_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stopping_ = false;
 };
 
 }  // namespace

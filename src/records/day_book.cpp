@@ -86,8 +86,13 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
     pending[row] = measured(row, inputName);
     SaveResult result = Write(machine, path, pending, rows, master);
     // Only a failure costs a write of the queue: a value that saves at once never enters it.
-    if (result) result.queued = queue_.RemoveRows(path, pending);
-    else result.queued = queue_.PutRow({path, machine, row, pending[row]});
+    if (!result) {
+        result.queued = queue_.PutRow({path, machine, row, pending[row]});
+        return result;
+    }
+    // What waited for these rows is written, or (for the row measured again)
+    // replaced by what was written: none of it may go in again later.
+    result.queued = queue_.RemoveRows(path, queue_.RowsOf(path));
     return result;
 }
 

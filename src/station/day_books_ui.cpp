@@ -184,6 +184,17 @@ bool MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile
     return static_cast<bool>(kept);
 }
 
+void MeasurementWindow::EditorLink::DesignationSaved(const std::string& pointFile, int point,
+                                                     const PointTable& saved) {
+    // An older designation of the point, kept waiting, must not come back
+    // over the one just saved.
+    std::map<int, DesignatedPoint> done;
+    for (const auto& [p, designated] : f.queue_.DesignationsOf(pointFile))
+        if (p == point || PointOf(saved, p) == designated) done[p] = designated;
+    static_cast<void>(f.queue_.RemoveDesignations(pointFile, done));
+    f.WriteWaiting();
+}
+
 void MeasurementWindow::LoadWaiting() {
     SaveQueue::Loaded loaded = queue_.Load();
     std::string text = loaded.damaged ? "未保存の値の控え \"" + queue_.Path() + "\" が壊れていました。" : "";

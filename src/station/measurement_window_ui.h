@@ -142,7 +142,7 @@ private:
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
         bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) override;
-        void TryWaitingAgain() override { f.WriteWaiting(); }
+        void DesignationSaved(const std::string& pointFile, int point, const PointTable& saved) override;
 
     private:
         MeasurementWindow& f;

@@ -52,7 +52,7 @@ public:
         kept.emplace_back(pointFile, point);
         return true;
     }
-    void TryWaitingAgain() override {}
+    void DesignationSaved(const std::string&, int, const PointTable&) override {}
 };
 
 // A drawing with lines, a frame and some text, mostly white like a real one.

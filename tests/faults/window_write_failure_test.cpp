@@ -525,6 +525,21 @@ TEST_F(EditorWrites, DesignationThatCannotBeWrittenOutlivesTheProgram) {
     EXPECT_EQ(form->WaitingCount(), 0u);
 }
 
+TEST_F(EditorWrites, APointDesignatedAgainReplacesTheDesignationThatWaited) {
+    StartWithDrawing();
+    SetWriteFaultHook([&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; });
+    Designate(4, 100, 100);
+    SetWriteFaultHook(nullptr);
+    ASSERT_EQ(form->WaitingCount(), 1u);
+    Designate(4, 300, 200);
+    const float newest = editor->Table(0).PosX[4];
+    EXPECT_EQ(form->WaitingCount(), 0u);
+    form->retryWaiting();
+    PointTable stored;
+    ASSERT_TRUE(ReadPointTable(table, stored));
+    EXPECT_EQ(stored.PosX[4], newest);
+}
+
 TEST_F(EditorWrites, ExportThatCannotBeWrittenKeepsTheEarlierDrawingAndTheNextExportWorks) {
     StartWithDrawing();
     for (const Fault& fault : kFaults) {

@@ -119,6 +119,16 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     EXPECT_EQ(Value(3), "9.983");
     EXPECT_EQ(Value(4), "40.04");
     EXPECT_EQ(queue.Count(), 0u);
+
+    // A row that waits and is then measured again: the older value must never
+    // come back with a later save.
+    busy.insert(book);
+    ASSERT_EQ(Enter(books, 2, "20.03"), DayBooks::Outcome::Locked);
+    busy.clear();
+    ASSERT_EQ(Enter(books, 2, "20.04"), DayBooks::Outcome::Saved);
+    EXPECT_EQ(queue.Count(), 0u);
+    ASSERT_EQ(Enter(books, 5, "50.05"), DayBooks::Outcome::Saved);
+    EXPECT_EQ(Value(2), "20.04");
 }
 
 namespace {
