@@ -544,3 +544,60 @@ TEST_F(Desktop, AFailedValueIsPaintedInTheFailColour) {
     // Two cells of a row at least, value and judgement.
     EXPECT_GT(failPixels("fail-colour-after"), before + 400);
 }
+
+// A value typed while the product's data folder cannot be reached waits: the
+// window shows how many wait (in amber), closing says they are kept, and the
+// next start writes them into the day workbook before anything else.
+TEST_F(Desktop, AValueThatCannotBeWrittenWaitsAndTheNextStartWritesIt) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    auto amberPixels = [&](const QString& name) {
+        Screenshot(name);
+        QImage shot(BuildDir() + "/desktop-shots/" + name + ".png");
+        Rect m = MainClient();
+        int count = 0;
+        for (int y = std::max(0, m.y); y < std::min(shot.height(), m.y + m.h); ++y)
+            for (int x = std::max(0, m.x); x < std::min(shot.width(), m.x + m.w); ++x) {
+                QColor c = shot.pixelColor(x, y);
+                count += std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
+            }
+        return count;
+    };
+    // Dismisses the message box that appears over the windows.
+    auto answerMessage = [&](const char* what) {
+        ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message " << what;
+        QThread::msleep(300);
+        Screenshot(QString("waiting-message-") + what);
+        Key("Return");
+        ASSERT_TRUE(WaitUntil([&] { return Windows().size() <= 2; }, 10000)) << "the message stayed: " << what;
+    };
+    int before = amberPixels("waiting-before");
+    // The share gone: where the data folder should be, something that is not one.
+    const QString data = product_ + "/data", away = product_ + "/data-away";
+    ASSERT_TRUE(QDir().rename(data, away) || !QDir(data).exists());
+    WriteFile(data, "not a folder");
+    Rect m = MainClient();
+    Click(m.x + m.w - kNumberBoxFromRight, m.y + kNumberBoxTop);
+    X({"xdotool", "type", "10.004"});
+    ClickMain(kNumberEnterFromRight, kNumberBoxTop);
+    ASSERT_NO_FATAL_FAILURE(answerMessage("value"));
+    EXPECT_GT(amberPixels("waiting-shown"), before + 300) << "the count of what waits is not shown";
+    EXPECT_NE(ReadFile(Root("Config/SaveQueue.dat")).find("10.004"), std::string::npos);
+
+    X({"wmctrl", "-i", "-c", main_});
+    ASSERT_NO_FATAL_FAILURE(answerMessage("closing"));
+    ASSERT_TRUE(ziv_->waitForFinished(20000)) << "ziv did not end";
+
+    QFile::remove(data);
+    if (QDir(away).exists()) {
+        ASSERT_TRUE(QDir().rename(away, data));
+    }
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1) == "10.004"; }, 10000)) << "the waiting value was not written";
+    EXPECT_EQ(ReadFile(Root("Config/SaveQueue.dat")).find("10.004"), std::string::npos);
+    EXPECT_LE(amberPixels("waiting-written"), before + 50);
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
+}
