@@ -254,103 +254,102 @@ FileResult SaveQueue::Store() {
 
 size_t SaveQueue::Count() const { return CountOf(content_); }
 
-std::vector<std::string> SaveQueue::Books() const {
-    std::vector<std::string> books;
-    for (const QueuedRow& r : content_.rows)
-        if (std::find(books.begin(), books.end(), r.Book) == books.end()) books.push_back(r.Book);
-    return books;
+namespace {
+
+// The three kinds of entry are alike: a file, a place in it (row, machine
+// line, point) and what goes there. These work on any of them.
+template <typename Entry>
+std::vector<std::string> FilesOf(const std::vector<Entry>& all, std::string Entry::*file) {
+    std::vector<std::string> files;
+    for (const Entry& e : all)
+        if (std::find(files.begin(), files.end(), e.*file) == files.end()) files.push_back(e.*file);
+    return files;
 }
 
+template <typename Entry, typename Value>
+std::map<int, Value> PlacesOf(const std::vector<Entry>& all, const std::string& of, std::string Entry::*file,
+                              int Entry::*place, Value Entry::*value) {
+    std::map<int, Value> places;
+    for (const Entry& e : all)
+        if (e.*file == of) places[e.*place] = e.*value;
+    return places;
+}
+
+// The entry of the same file and place is replaced: the newer one wins.
+template <typename Entry>
+void PutInPlace(std::vector<Entry>& all, const Entry& entry, std::string Entry::*file, int Entry::*place) {
+    auto same = [&](const Entry& e) { return e.*file == entry.*file && e.*place == entry.*place; };
+    if (auto it = std::find_if(all.begin(), all.end(), same); it != all.end()) *it = entry;
+    else all.push_back(entry);
+}
+
+// True when an entry of the file still held what was written, and went.
+template <typename Entry, typename Value>
+bool DropWritten(std::vector<Entry>& all, const std::string& of, const std::map<int, Value>& written,
+                 std::string Entry::*file, int Entry::*place, Value Entry::*value) {
+    auto done = [&](const Entry& e) {
+        auto it = written.find(e.*place);
+        return e.*file == of && it != written.end() && it->second == e.*value;
+    };
+    return std::erase_if(all, done) > 0;
+}
+
+}  // namespace
+
+std::vector<std::string> SaveQueue::Books() const { return FilesOf(content_.rows, &QueuedRow::Book); }
+
 std::map<int, MeasuredRow> SaveQueue::RowsOf(const std::string& book) const {
-    std::map<int, MeasuredRow> rows;
-    for (const QueuedRow& r : content_.rows)
-        if (r.Book == book) rows[r.Row] = r.Measured;
-    return rows;
+    return PlacesOf(content_.rows, book, &QueuedRow::Book, &QueuedRow::Row, &QueuedRow::Measured);
 }
 
 FileResult SaveQueue::PutRow(const QueuedRow& row) {
-    auto same = [&](const QueuedRow& r) { return r.Book == row.Book && r.Row == row.Row; };
-    if (auto it = std::find_if(content_.rows.begin(), content_.rows.end(), same); it != content_.rows.end()) *it = row;
-    else content_.rows.push_back(row);
+    PutInPlace(content_.rows, row, &QueuedRow::Book, &QueuedRow::Row);
     return Store();
 }
 
 FileResult SaveQueue::RemoveRows(const std::string& book, const std::map<int, MeasuredRow>& written) {
-    auto done = [&](const QueuedRow& r) {
-        auto it = written.find(r.Row);
-        return r.Book == book && it != written.end() && it->second == r.Measured;
-    };
-    size_t before = content_.rows.size();
-    std::erase_if(content_.rows, done);
-    return content_.rows.size() == before ? FileResult{} : Store();
+    bool dropped = DropWritten(content_.rows, book, written, &QueuedRow::Book, &QueuedRow::Row, &QueuedRow::Measured);
+    return dropped ? Store() : FileResult{};
 }
 
 std::vector<std::string> SaveQueue::DirectoryFiles() const {
-    std::vector<std::string> files;
-    for (const QueuedRegistration& d : content_.registrations)
-        if (std::find(files.begin(), files.end(), d.DirectoryFile) == files.end()) files.push_back(d.DirectoryFile);
-    return files;
+    return FilesOf(content_.registrations, &QueuedRegistration::DirectoryFile);
 }
 
 std::map<int, std::string> SaveQueue::RegistrationsOf(const std::string& directoryFile) const {
-    std::map<int, std::string> lines;
-    for (const QueuedRegistration& d : content_.registrations)
-        if (d.DirectoryFile == directoryFile) lines[d.Machine] = d.ProductFolder;
-    return lines;
+    return PlacesOf(content_.registrations, directoryFile, &QueuedRegistration::DirectoryFile,
+                    &QueuedRegistration::Machine, &QueuedRegistration::ProductFolder);
 }
 
 FileResult SaveQueue::PutRegistration(const QueuedRegistration& registration) {
-    auto same = [&](const QueuedRegistration& d) {
-        return d.DirectoryFile == registration.DirectoryFile && d.Machine == registration.Machine;
-    };
-    auto& all = content_.registrations;
-    if (auto it = std::find_if(all.begin(), all.end(), same); it != all.end()) *it = registration;
-    else all.push_back(registration);
+    PutInPlace(content_.registrations, registration, &QueuedRegistration::DirectoryFile, &QueuedRegistration::Machine);
     return Store();
 }
 
 FileResult SaveQueue::RemoveRegistrations(const std::string& directoryFile, const std::map<int, std::string>& written) {
-    auto done = [&](const QueuedRegistration& d) {
-        auto it = written.find(d.Machine);
-        return d.DirectoryFile == directoryFile && it != written.end() && it->second == d.ProductFolder;
-    };
-    size_t before = content_.registrations.size();
-    std::erase_if(content_.registrations, done);
-    return content_.registrations.size() == before ? FileResult{} : Store();
+    bool dropped = DropWritten(content_.registrations, directoryFile, written, &QueuedRegistration::DirectoryFile,
+                               &QueuedRegistration::Machine, &QueuedRegistration::ProductFolder);
+    return dropped ? Store() : FileResult{};
 }
 
 std::vector<std::string> SaveQueue::PointFiles() const {
-    std::vector<std::string> files;
-    for (const QueuedDesignation& p : content_.designations)
-        if (std::find(files.begin(), files.end(), p.PointFile) == files.end()) files.push_back(p.PointFile);
-    return files;
+    return FilesOf(content_.designations, &QueuedDesignation::PointFile);
 }
 
 std::map<int, DesignatedPoint> SaveQueue::DesignationsOf(const std::string& pointFile) const {
-    std::map<int, DesignatedPoint> points;
-    for (const QueuedDesignation& p : content_.designations)
-        if (p.PointFile == pointFile) points[p.Point] = p.Designated;
-    return points;
+    return PlacesOf(content_.designations, pointFile, &QueuedDesignation::PointFile, &QueuedDesignation::Point,
+                    &QueuedDesignation::Designated);
 }
 
 FileResult SaveQueue::PutDesignation(const QueuedDesignation& designation) {
-    auto same = [&](const QueuedDesignation& p) {
-        return p.PointFile == designation.PointFile && p.Point == designation.Point;
-    };
-    auto& all = content_.designations;
-    if (auto it = std::find_if(all.begin(), all.end(), same); it != all.end()) *it = designation;
-    else all.push_back(designation);
+    PutInPlace(content_.designations, designation, &QueuedDesignation::PointFile, &QueuedDesignation::Point);
     return Store();
 }
 
 FileResult SaveQueue::RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written) {
-    auto done = [&](const QueuedDesignation& p) {
-        auto it = written.find(p.Point);
-        return p.PointFile == pointFile && it != written.end() && it->second == p.Designated;
-    };
-    size_t before = content_.designations.size();
-    std::erase_if(content_.designations, done);
-    return content_.designations.size() == before ? FileResult{} : Store();
+    bool dropped = DropWritten(content_.designations, pointFile, written, &QueuedDesignation::PointFile,
+                               &QueuedDesignation::Point, &QueuedDesignation::Designated);
+    return dropped ? Store() : FileResult{};
 }
 
 FileResult SaveWaitingDesignations(SaveQueue& queue) {

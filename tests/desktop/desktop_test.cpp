@@ -309,6 +309,17 @@ protected:
     }
 
     Rect MainClient() { return Client(main_); }
+    // A screenshot named name, and how many pixels of the measurement window are of the colour.
+    int MainPixels(const QString& name, const std::function<bool(QColor)>& ofTheColour) {
+        Screenshot(name);
+        QImage shot(BuildDir() + "/desktop-shots/" + name + ".png");
+        Rect m = MainClient();
+        int count = 0;
+        for (int y = std::max(0, m.y); y < std::min(shot.height(), m.y + m.h); ++y)
+            for (int x = std::max(0, m.x); x < std::min(shot.width(), m.x + m.w); ++x)
+                count += ofTheColour(shot.pixelColor(x, y));
+        return count;
+    }
     void ClickMain(int fromRight, int top) {
         Rect m = MainClient();
         Click(m.x + m.w - fromRight, m.y + top);
@@ -523,16 +534,7 @@ TEST_F(Desktop, AFailedValueIsPaintedInTheFailColour) {
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
     auto failPixels = [&](const QString& name) {
-        Screenshot(name);
-        QImage shot(BuildDir() + "/desktop-shots/" + name + ".png");
-        Rect m = MainClient();
-        int count = 0;
-        for (int y = std::max(0, m.y); y < std::min(shot.height(), m.y + m.h); ++y)
-            for (int x = std::max(0, m.x); x < std::min(shot.width(), m.x + m.w); ++x) {
-                QColor c = shot.pixelColor(x, y);
-                count += std::abs(c.red() - 0xCC) < 24 && c.green() < 24 && c.blue() < 24;
-            }
-        return count;
+        return MainPixels(name, [](QColor c) { return std::abs(c.red() - 0xCC) < 24 && c.green() < 24 && c.blue() < 24; });
     };
     int before = failPixels("fail-colour-before");
     Rect m = MainClient();
@@ -554,16 +556,9 @@ TEST_F(Desktop, AValueThatCannotBeWrittenWaitsAndTheNextStartWritesIt) {
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
     auto amberPixels = [&](const QString& name) {
-        Screenshot(name);
-        QImage shot(BuildDir() + "/desktop-shots/" + name + ".png");
-        Rect m = MainClient();
-        int count = 0;
-        for (int y = std::max(0, m.y); y < std::min(shot.height(), m.y + m.h); ++y)
-            for (int x = std::max(0, m.x); x < std::min(shot.width(), m.x + m.w); ++x) {
-                QColor c = shot.pixelColor(x, y);
-                count += std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
-            }
-        return count;
+        return MainPixels(name, [](QColor c) {
+            return std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
+        });
     };
     // Dismisses the message box that appears over the windows.
     auto answerMessage = [&](const char* what) {

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -92,6 +93,16 @@ int WaitChild(pid_t pid) {
     int status = 0;
     if (pid <= 0 || waitpid(pid, &status, 0) != pid) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Env(const char* name) {
+    const char* text = std::getenv(name);
+    return text ? text : "";
+}
+
+int EnvInt(const char* name, int otherwise) {
+    const char* text = std::getenv(name);
+    return text && *text ? std::atoi(text) : otherwise;
 }
 
 int RunProgram(const std::vector<std::string>& argv, const std::string& log) {

@@ -35,6 +35,11 @@ private:
 // The full path of an installed program; empty when it is missing.
 std::string FindProgram(const std::string& name);
 
+// What a station started by a test was told in its environment: the text
+// (empty when unset), or the number (otherwise when unset or empty).
+std::string Env(const char* name);
+int EnvInt(const char* name, int otherwise);
+
 // Runs a program, its output into log; its exit status (-1 when not started).
 int RunProgram(const std::vector<std::string>& argv, const std::string& log);
 

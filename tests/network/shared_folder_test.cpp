@@ -34,16 +34,6 @@ namespace {
 
 constexpr char kProduct[] = "A-100";
 
-int EnvInt(const char* name, int otherwise) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : otherwise;
-}
-
-std::string Env(const char* name) {
-    const char* text = std::getenv(name);
-    return text ? text : "";
-}
-
 // Station k types into rows k+1, k+1+stride, …; value i of station k.
 int RowOf(int k, int stride, int rows, int i) { return k + 1 + stride * (i % rows); }
 std::string ValueOf(int k, int i) { return std::to_string(1000 * (k + 1) + i); }

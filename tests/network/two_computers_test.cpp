@@ -47,16 +47,6 @@ constexpr int kPoints = 100;
 // A fixed working date: a clock moved ahead must not move the book to another day.
 const WorkDate kDate{"2024", "5", "17"};
 
-int EnvInt(const char* name, int otherwise) {
-    const char* text = std::getenv(name);
-    return text && *text ? std::atoi(text) : otherwise;
-}
-
-std::string Env(const char* name) {
-    const char* text = std::getenv(name);
-    return text ? text : "";
-}
-
 void Say(const std::string& line) { std::cout << line << std::endl; }
 
 // How far this station's clock runs ahead of the server's, from a file it
