@@ -252,6 +252,7 @@ public:
     int Take() {
         auto deadline = Clock::now() + std::chrono::milliseconds(kLockWaitMs);
         std::minstd_rand pauses(static_cast<unsigned>(::getpid()));
+        int strayErrors = 0;
         for (;;) {
             int made = maker_.Make(lockPath_, details_);
             if (made >= 0) {
@@ -259,7 +260,15 @@ public:
                 Refresher::Instance().Add(fd_, &details_);
                 return 0;
             }
-            if (made != -EEXIST) return -made;
+            // A share may refuse the exclusive making of a file that exists
+            // with another error (sshfs says EPERM): as long as the lock file
+            // is there, it is held, whatever the error said. Were it taken for
+            // a lock that cannot be made, the save would go ahead unlocked.
+            if (made != -EEXIST && !Look(lockPath_).exists) {
+                // It may have gone just between the two: asked again.
+                if (++strayErrors < 3) continue;
+                return -made;
+            }
             if (RemovedLeftLock()) continue;
             if (Clock::now() >= deadline) return EEXIST;
             std::this_thread::sleep_for(std::chrono::milliseconds(2 + pauses() % 15));

@@ -27,6 +27,7 @@
 #include "common/failure_text.h"
 #include "common/text_file.h"
 #include "computers.h"
+#include "drawing/point_table.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
 #include "platform/workbook.h"
@@ -100,6 +101,8 @@ TEST(ComputerStation, Saver) {
     SayClock(book.substr(0, book.find_last_of('/')));
 
     StationBooks station;
+    // Started again on its root, it writes what waited with its first save.
+    static_cast<void>(station.queue.Load());
     std::map<int, std::string> shown;    // row -> value in the grid
     std::map<int, std::string> waiting;  // rows not yet reported saved
     auto measured = [&](int row, const std::string& input) { return MeasuredRow{input, shown[row], "合", "0"}; };
@@ -130,6 +133,60 @@ TEST(ComputerStation, Saver) {
         save(last);
     }
     EXPECT_EQ(waiting.size(), 0u) << "rows never saved";
+}
+
+// Designates points of one product on two machines, as the drawing editor
+// does: each machine keeps its own table of the product's Data.dat, and a
+// designation that cannot be written waits in the station's queue. Says
+// "DESIGNATED point x" for every designation once it is in the file.
+TEST(ComputerStation, Designator) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string points = Env("ZIV_TWO_POINTS");
+    const int firstPoint = EnvInt("ZIV_TWO_FIRST_POINT", 1), count = EnvInt("ZIV_TWO_ROWS", 1),
+              firstX = EnvInt("ZIV_TWO_FIRST_VALUE", 1000), seconds = EnvInt("ZIV_TWO_SECONDS", 10),
+              pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 500), flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
+    SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
+    static_cast<void>(queue.Load());
+    PointTable tables[2];
+    for (int slot : {0, 1}) static_cast<void>(ReadPointTableFile(points, tables[slot], nullptr, slot));
+    // What waited and is gone from the queue now is in the file.
+    auto writeWaiting = [&] {
+        std::map<int, DesignatedPoint> before = queue.DesignationsOf(points);
+        static_cast<void>(SaveWaitingDesignations(queue));
+        std::map<int, DesignatedPoint> after = queue.DesignationsOf(points);
+        for (auto& [p, d] : before)
+            if (!after.count(p)) Say("DESIGNATED " + std::to_string(p) + " " + std::to_string(static_cast<int>(d.X)));
+    };
+    std::mt19937 rng(static_cast<unsigned>(::getpid()));
+    std::uniform_int_distribution<int> pause(0, std::max(pauseMs, 0));
+    auto end = Clock::now() + std::chrono::seconds(seconds);
+    for (int i = 0; Clock::now() < end; ++i) {
+        int slot = i % 2, point = firstPoint + i % count;
+        PointTable& t = tables[slot];
+        t.PosX[point] = static_cast<float>(firstX + i);
+        t.PosY[point] = static_cast<float>(point);
+        t.InstrumentIndex[point] = static_cast<std::int16_t>(slot);
+        PointTable saved;
+        if (SavePointTable(points, t, &saved, slot)) {
+            t = saved;
+            // As the window does: what waited for this point is replaced.
+            std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(points);
+            std::erase_if(waiting, [&](const auto& e) { return e.first != point; });
+            static_cast<void>(queue.RemoveDesignations(points, waiting));
+            Say("DESIGNATED " + std::to_string(point) + " " + std::to_string(firstX + i));
+            writeWaiting();
+        } else {
+            static_cast<void>(queue.PutDesignation({points, point, PointOf(t, point)}));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
+    }
+    auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
+    while (!queue.Empty() && Clock::now() < flushEnd) {
+        writeWaiting();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    EXPECT_TRUE(queue.Empty()) << "designations never written";
 }
 
 // Takes the lock of one shared file again and again, and while inside makes a
@@ -232,10 +289,12 @@ protected:
 
     // Starts a station on a computer: its own installation root, stations'
     // sanitizer leak check off (it is made in the single-process tests).
+    // A station started again keeps its installation root: give the same root.
     pid_t Station(Computer& pc, const std::string& filter, const std::string& name,
-                  const std::vector<std::string>& env) {
+                  const std::vector<std::string>& env, const std::string& rootName = {}) {
         const char* sanitizer = std::getenv("ASAN_OPTIONS");
-        std::vector<std::string> all = {"ZIV_TWO_STATION=" + name, "ZIV_ROOT=" + root / ("stations/" + name),
+        std::string own = rootName.empty() ? name : rootName;
+        std::vector<std::string> all = {"ZIV_TWO_STATION=" + name, "ZIV_ROOT=" + root / ("stations/" + own),
                                         std::string("ASAN_OPTIONS=") + (sanitizer ? sanitizer : "") +
                                             ":detect_leaks=0"};
         all.insert(all.end(), env.begin(), env.end());
@@ -444,14 +503,26 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
     Computer* pcB = AddComputer(b);
     ASSERT_TRUE(pcA && pcB);
     std::string book = OnShare(BookRelative());
+    const std::string pointsRelative = std::string("製品/") + kProduct + "/Data.dat";
     constexpr int kSeconds = 50, kRows = 15;
-    auto start = [&](Computer& pc, const std::string& name, int instance, int seconds) {
+    auto start = [&](Computer& pc, const std::string& name, int instance, int seconds, const std::string& own = {}) {
         // Each run of a station types into rows of its own, with values of its own.
         return Station(pc, "ComputerStation.Saver", name,
                        {"ZIV_TWO_BOOK=" + book, "ZIV_TWO_FIRST_ROW=" + std::to_string(1 + instance * kRows),
                         "ZIV_TWO_ROWS=" + std::to_string(kRows),
                         "ZIV_TWO_FIRST_VALUE=" + std::to_string(10000 * (instance + 1)),
                         "ZIV_TWO_SECONDS=" + std::to_string(seconds), "ZIV_TWO_PAUSE_MS=800",
+                        "ZIV_TWO_FLUSH_SECONDS=45"},
+                       own);
+    };
+    // One designating station on each computer, each on points of its own of
+    // one product, on two machines.
+    auto designer = [&](Computer& pc, const std::string& name, int instance) {
+        return Station(pc, "ComputerStation.Designator", name,
+                       {"ZIV_TWO_POINTS=" + OnShare(pointsRelative),
+                        "ZIV_TWO_FIRST_POINT=" + std::to_string(1 + instance * 10), "ZIV_TWO_ROWS=10",
+                        "ZIV_TWO_FIRST_VALUE=" + std::to_string(1000 * (instance + 1)),
+                        "ZIV_TWO_SECONDS=" + std::to_string(kSeconds), "ZIV_TWO_PAUSE_MS=1200",
                         "ZIV_TWO_FLUSH_SECONDS=45"});
     };
     auto t0 = Clock::now();
@@ -459,12 +530,15 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
     std::map<std::string, pid_t> stations = {{"a0", start(*pcA, "a0", 0, kSeconds)},
                                              {"a1", start(*pcA, "a1", 1, kSeconds)},
                                              {"b0", start(*pcB, "b0", 2, kSeconds)},
-                                             {"b1", start(*pcB, "b1", 3, kSeconds)}};
+                                             {"b1", start(*pcB, "b1", 3, kSeconds)},
+                                             {"pa", designer(*pcA, "pa", 0)},
+                                             {"pb", designer(*pcB, "pb", 1)}};
     at(15);
     Kill(stations["a1"]);
     stations.erase("a1");
     at(17);
-    stations["a1-again"] = start(*pcA, "a1-again", 4, kSeconds - 17);
+    // Started again on its own root: what it could not write before goes in first.
+    stations["a1-again"] = start(*pcA, "a1-again", 4, kSeconds - 17, "a1");
     at(28);
     pcB->DropShare();
     at(32);
@@ -474,4 +548,17 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
     ExpectEveryReportedValueIn(BookRelative(), {"a0", "a1", "a1-again", "b0", "b1"}, {"a1"});
     for (auto& name : {"a0", "a1-again", "b0", "b1"})
         EXPECT_GT(Saved(name).size(), 0u) << "station " << name << " saved nothing";
+    PointTable onServer;
+    ASSERT_TRUE(ReadPointTable(OnServer(pointsRelative), onServer));
+    for (auto& name : {"pa", "pb"}) {
+        std::map<int, int> designated;
+        for (auto& line : LinesStartingWith(Log(name), "DESIGNATED ")) {
+            std::istringstream in(line);
+            int point = 0, x = 0;
+            if (in >> point >> x) designated[point] = x;
+        }
+        EXPECT_GT(designated.size(), 0u) << "station " << name << " designated nothing";
+        for (auto& [point, x] : designated)
+            EXPECT_EQ(onServer.PosX[point], static_cast<float>(x)) << "station " << name << ", point " << point;
+    }
 }
