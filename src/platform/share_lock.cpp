@@ -269,8 +269,9 @@ public:
                 if (++strayErrors < 3) continue;
                 return -made;
             }
-            if (RemovedLeftLock()) continue;
+            bool removed = RemovedLeftLock();
             if (Clock::now() >= deadline) return EEXIST;
+            if (removed) continue;
             std::this_thread::sleep_for(std::chrono::milliseconds(2 + pauses() % 15));
         }
     }
