@@ -48,14 +48,14 @@ std::string LockFilePath(const std::string& path, const std::string& suffix) {
     return path.substr(0, nameStart) + name.substr(0, keep) + hash + suffix;
 }
 
-std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path) {
+std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path, LockWait wait) {
     FileLocker locker;
     {
         std::lock_guard<std::mutex> guard(lockerMutex);
         locker = Locker();
     }
     if (!locker) return std::make_unique<FileLockHold>();
-    return locker(path);
+    return locker(path, wait);
 }
 
 }  // namespace ziv

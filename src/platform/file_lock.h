@@ -8,6 +8,11 @@
 
 namespace ziv {
 
+// How long a save waits for a lock another station holds: a few seconds, or
+// not at all (a retry of what waits, made in passing, must not hold up the
+// operator; its timer tries again later).
+enum class LockWait { Patient, Once };
+
 // Held while it lives; released when destroyed.
 class FileLockHold {
 public:
@@ -19,7 +24,7 @@ public:
 
 // Takes the lock guarding the file at path, waiting a few seconds at most;
 // nothing when another holder kept it all that time.
-using FileLocker = std::function<std::unique_ptr<FileLockHold>(const std::string& path)>;
+using FileLocker = std::function<std::unique_ptr<FileLockHold>(const std::string& path, LockWait wait)>;
 void SetFileLocker(FileLocker locker);
 
 // "<file>.lock", beside the file it guards; for a name too long to take the
@@ -30,6 +35,6 @@ std::string LockFilePath(const std::string& path, const std::string& suffix = ".
 
 // The lock guarding path; nothing when it could not be had. Without a locker
 // installed (a program that never shares its files) the hold locks nothing.
-std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path);
+std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path, LockWait wait = LockWait::Patient);
 
 }  // namespace ziv

@@ -249,10 +249,10 @@ public:
     // Tried again at short, uneven intervals: a station that waited with
     // growing pauses would lose the lock over and over to stations that save
     // often. 0 when held, else the errno (EEXIST: another station kept it).
-    int Take() {
-        auto deadline = Clock::now() + std::chrono::milliseconds(kLockWaitMs);
+    int Take(LockWait wait) {
+        auto deadline = Clock::now() + std::chrono::milliseconds(wait == LockWait::Patient ? kLockWaitMs : 0);
         std::minstd_rand pauses(static_cast<unsigned>(::getpid()));
-        int strayErrors = 0;
+        int strayErrors = 0, removals = 0;
         for (;;) {
             int made = maker_.Make(lockPath_, details_);
             if (made >= 0) {
@@ -269,9 +269,10 @@ public:
                 if (++strayErrors < 3) continue;
                 return -made;
             }
-            bool removed = RemovedLeftLock();
+            // A lock left behind and removed is tried again at once, also
+            // past the wait, but not without end (a lock that cannot be read).
+            if (RemovedLeftLock() && ++removals < 3) continue;
             if (Clock::now() >= deadline) return EEXIST;
-            if (removed) continue;
             std::this_thread::sleep_for(std::chrono::milliseconds(2 + pauses() % 15));
         }
     }
@@ -281,7 +282,8 @@ public:
 private:
     // A lock left behind is removed under a second lock, and only when it is
     // still exactly as judged: two waiters that both judged it left must not
-    // remove the lock that one of them has made since.
+    // remove the lock that one of them has made since. True when a lock or a
+    // removal lock went: the lock is worth trying again at once.
     bool RemovedLeftLock() {
         Seen seen = Look(lockPath_);
         if (!seen.exists) return true;
@@ -291,9 +293,9 @@ private:
         int fd = maker_.Make(removalPath_, removalDetails);
         if (fd < 0) {
             // A station died while it removed a lock: its removal lock is
-            // judged like any other.
+            // judged like any other, and once gone, the lock is tried again.
             if (Seen removal = Look(removalPath_); removal.exists && LeftBehind(removal, time_))
-                if (Look(removalPath_) == removal) ::unlink(removalPath_.c_str());
+                return Look(removalPath_) == removal && ::unlink(removalPath_.c_str()) == 0;
             return false;
         }
         bool removed = Look(lockPath_) == seen && ::unlink(lockPath_.c_str()) == 0;
@@ -312,9 +314,9 @@ private:
 
 void UseStationFileLocks() {
     static const bool installed = [] {
-        SetFileLocker([](const std::string& dataPath) -> std::unique_ptr<FileLockHold> {
+        SetFileLocker([](const std::string& dataPath, LockWait wait) -> std::unique_ptr<FileLockHold> {
             auto hold = std::make_unique<ShareHold>(dataPath);
-            int err = hold->Take();
+            int err = hold->Take(wait);
             if (err == 0) return hold;
             if (err == EEXIST) return nullptr;
             // The lock file cannot be made (no room, no right to create): the

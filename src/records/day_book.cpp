@@ -97,13 +97,13 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
 }
 
 DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
-                                     int rows, const MasterOf& master) {
+                                     int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}, {}};
     // A holder judged dead by another station has lost its lock: the file may
     // hold that station's rows since, so it is read and merged again.
     for (int attempt = 1;; ++attempt) {
-        auto lock = LockSharedFile(path);
+        auto lock = LockSharedFile(path, wait);
         if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
         SaveResult result = MergeAndWrite(machine, path, pending, rows, master, *lock);
         bool lost = result.outcome == Outcome::WriteFailed && result.failure.failure == Failure::Busy;
@@ -146,7 +146,8 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
     return result;
 }
 
-DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending) {
+DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,
+                                            LockWait wait) {
     // As the window does, a new workbook takes the product's master as it
     // reads now, read only when the workbook must be made.
     std::optional<Workbook> master;
@@ -157,7 +158,7 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
         return master ? ReadMasterRow(*master, r) : MasterRow{};
     };
     Close(kUnshown);
-    SaveResult result = Write(kUnshown, path, pending, kLastPoint, masterOf);
+    SaveResult result = Write(kUnshown, path, pending, kLastPoint, masterOf, wait);
     Close(kUnshown);
     result.fromDisk.clear();
     return result;
@@ -169,14 +170,14 @@ int DayBooks::MachineShowing(const std::string& path) const {
     return kUnshown;
 }
 
-DayBooks::Retried DayBooks::SaveWaiting() {
+DayBooks::Retried DayBooks::SaveWaiting(LockWait wait) {
     Retried retried;
     for (const std::string& path : queue_.Books()) {
         std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
         int m = MachineShowing(path);
         // An open workbook is never made new, so it needs no master.
-        SaveResult result = m == kUnshown ? WriteUnshown(path, pending)
-                                          : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; });
+        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait)
+                                          : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; }, wait);
         if (result.outcome == Outcome::Locked) break;
         if (!result) continue;
         KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));

@@ -121,8 +121,8 @@ public:
     // machine, any other (another date, another product) straight into its
     // file, a new one taking the master beside the product's data folder.
     // Stops at a workbook whose lock another station keeps, so that one pass
-    // waits for one lock at most.
-    Retried SaveWaiting();
+    // waits for one lock at most (with LockWait::Once, for none).
+    Retried SaveWaiting(LockWait wait = LockWait::Patient);
 
 private:
     // Books that no machine shows (another date or product) are written
@@ -132,12 +132,12 @@ private:
     std::optional<ReadProblem> Read(int machine, const std::string& path);
     // The rows into the workbook at path, under its lock, through the machine's slot.
     SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
-                     const MasterOf& master);
+                     const MasterOf& master, LockWait wait = LockWait::Patient);
     // Under the lock: the file as it is now with the rows over it; nothing is
     // replaced once the lock is no longer this station's.
     SaveResult MergeAndWrite(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
                              int rows, const MasterOf& master, const FileLockHold& lock);
-    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending);
+    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait);
     int MachineShowing(const std::string& path) const;
 
     SaveQueue& queue_;

@@ -98,7 +98,7 @@ bool MeasurementWindow::SaveDayBook() {
     if (result) {
         ++savedCount_;
         // Every save tries again what waits, for this workbook and any other.
-        WriteWaiting();
+        WriteWaiting(LockWait::Once);
         return true;
     }
     TellKept(SaveFailureText(result, path), result.queued);
@@ -159,11 +159,11 @@ void MeasurementWindow::retryWaiting() {
     WriteWaiting();
 }
 
-void MeasurementWindow::WriteWaiting() {
+void MeasurementWindow::WriteWaiting(LockWait wait) {
     if (!queue_.Empty()) {
         // Taking written entries out of the queue's file may fail (the
         // station's own disk): they are then only written once more.
-        DayBooks::Retried retried = dayBooks_.SaveWaiting();
+        DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
         for (const auto& [m, rows] : retried.fromDisk) {
             for (int r : rows) {
                 sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
@@ -192,7 +192,7 @@ void MeasurementWindow::EditorLink::DesignationSaved(const std::string& pointFil
     for (const auto& [p, designated] : f.queue_.DesignationsOf(pointFile))
         if (p == point || PointOf(saved, p) == designated) done[p] = designated;
     static_cast<void>(f.queue_.RemoveDesignations(pointFile, done));
-    f.WriteWaiting();
+    f.WriteWaiting(LockWait::Once);
 }
 
 void MeasurementWindow::LoadWaiting() {

@@ -369,7 +369,7 @@ void MeasurementWindow::SaveDirectory(int changed) {
         Editor()->forgetDrawing(k);
     }
     // Every save tries again what waits.
-    WriteWaiting();
+    WriteWaiting(LockWait::Once);
 }
 
 void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {

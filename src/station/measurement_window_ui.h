@@ -171,7 +171,9 @@ private:
     void DirectoryNotSaved(const FileResult& result, int changed);
     // What the last run left unwritten: read, and written before anything else.
     void LoadWaiting();
-    void WriteWaiting();
+    // Writes what waits; after a save of its own, without waiting for a lock
+    // another station holds (the timer tries again).
+    void WriteWaiting(LockWait wait = LockWait::Patient);
     // The count of what waits, and the retry timer running while anything does.
     void ShowWaiting();
     // A failure that left something waiting; `queued` tells whether it is kept in the queue's file.

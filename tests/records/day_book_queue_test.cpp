@@ -35,7 +35,7 @@ protected:
         for (int r = 1; r <= 3; ++r) master.SetCell(1, r, 1, std::to_string(10 * r));
         ASSERT_TRUE(master.SaveAs(MasterBookPath(product)));
         // Each test runs in a process of its own: the program's lock need not come back.
-        SetFileLocker([this](const std::string& path) -> std::unique_ptr<FileLockHold> {
+        SetFileLocker([this](const std::string& path, LockWait) -> std::unique_ptr<FileLockHold> {
             return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
         });
     }
@@ -154,7 +154,7 @@ TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAg
     DayBooks books(queue);
     ASSERT_FALSE(books.Open(0, book));
     int holds = 0;
-    SetFileLocker([&](const std::string&) -> std::unique_ptr<FileLockHold> {
+    SetFileLocker([&](const std::string&, LockWait) -> std::unique_ptr<FileLockHold> {
         if (++holds > 1) return std::make_unique<FileLockHold>();
         return std::make_unique<TakenOverHold>([&] { WrittenElsewhere({{3, "9.993"}}); });
     });
@@ -163,4 +163,26 @@ TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAg
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
     EXPECT_EQ(Value(3), "9.993") << "the other station's row, written while its lock was taken over";
+}
+
+// A retry made in passing (right after a value was saved) must not hold up
+// the operator behind another station's lock; the timer's retry may wait.
+TEST_F(QueuedDayRows, ARetryInPassingWaitsForNoLock) {
+    SaveQueue queue(SaveQueuePath(root.path()));
+    DayBooks books(queue);
+    busy.insert(book);
+    ASSERT_EQ(Enter(books, 1, "10.01"), DayBooks::Outcome::Locked);
+    std::vector<LockWait> asked;
+    SetFileLocker([&](const std::string& path, LockWait wait) -> std::unique_ptr<FileLockHold> {
+        asked.push_back(wait);
+        return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
+    });
+    books.SaveWaiting(LockWait::Once);
+    EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Once});
+    EXPECT_EQ(queue.Count(), 1u);
+    busy.clear();
+    asked.clear();
+    books.SaveWaiting();
+    EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Patient});
+    EXPECT_EQ(Value(1), "10.01");
 }
