@@ -124,9 +124,16 @@ void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 
 void MeasurementWindow::enterNumber() {
     if (!ProductRegistered()) return;
+    // Text put into the box by a program or assistive technology bypasses
+    // the box's own check: nothing but a number is ever entered and judged.
+    auto entry = MagnitudeEntry(numberEntryBox->text().toStdString());
+    if (!entry) {
+        Warn("「手動数値入力」の \"" + numberEntryBox->text().toStdString() + "\" は数値ではないため、入力していません。");
+        return;
+    }
     currentInputName_.clear();
     int r = CurrentGridRow();
-    ShownSheet().EnterValue(r, MagnitudeText(numberEntryBox->text().toStdString()));
+    ShownSheet().EnterValue(r, MagnitudeText(*entry));
     JudgeCurrentRow();  // shows the row, value and judgement together
     CalcCorrection();
     SaveDayBook();

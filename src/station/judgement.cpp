@@ -34,4 +34,24 @@ std::optional<std::string> CorrectionText(std::string_view target, std::string_v
 
 std::string MagnitudeText(std::string_view text) { return GeneralDecimalText(std::fabs(NumberFromText(text))); }
 
+std::optional<std::string> MagnitudeEntry(std::string_view text) {
+    // Full-width "０"-"９" are EF BC 90-99 and "．" is EF BC 8E in UTF-8.
+    std::string entry;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if ((c >= '0' && c <= '9') || c == '.') {
+            entry += c;
+        } else if (text.substr(i, 2) == "\xEF\xBC" && i + 2 < text.size()) {
+            unsigned char last = static_cast<unsigned char>(text[i + 2]);
+            if (last >= 0x90 && last <= 0x99) entry += static_cast<char>('0' + (last - 0x90));
+            else if (last == 0x8E) entry += '.';
+            else return std::nullopt;
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return entry;
+}
+
 }  // namespace ziv

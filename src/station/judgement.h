@@ -24,4 +24,11 @@ std::optional<std::string> CorrectionText(std::string_view target, std::string_v
 // The magnitude of the number in a text, as entries write it into the grid.
 std::string MagnitudeText(std::string_view text);
 
+// What the number box may hold (UTF-8): digits and "." only, since values
+// are magnitudes; the input method's full-width digits and point mean the
+// same and come back as "0"-"9" and ".". Nothing when any other character
+// stands in it: no part of a foreign text ("1.5e3", "-2", "abc") may become
+// a different number.
+std::optional<std::string> MagnitudeEntry(std::string_view text);
+
 }  // namespace ziv

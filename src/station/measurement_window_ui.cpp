@@ -72,20 +72,16 @@ QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     return f;
 }
 
-// Only digits and "." ever stand in the number box (values are magnitudes),
-// however the text arrives: typed, committed by the input method, pasted or
-// dropped. A change bringing anything else is refused whole, so no part of a
-// foreign text ("1.5e3", "-2") becomes a different number. The input method's
-// full-width digits and point mean the same and stand as "0"-"9" and ".".
+// Only digits and "." ever stand in the number box, however the text
+// arrives: typed, committed by the input method, pasted or dropped. A change
+// bringing anything else is refused whole (see MagnitudeEntry).
 class MagnitudeValidator : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int&) const override {
-        for (QChar& c : input) {
-            if (c >= QChar(0xFF10) && c <= QChar(0xFF19)) c = QChar(c.unicode() - 0xFF10 + '0');
-            else if (c == QChar(0xFF0E)) c = '.';
-            else if (!((c >= '0' && c <= '9') || c == '.')) return Invalid;
-        }
+        auto entry = MagnitudeEntry(input.toStdString());
+        if (!entry) return Invalid;
+        input = QString::fromStdString(*entry);
         return Acceptable;
     }
 };

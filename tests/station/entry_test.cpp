@@ -93,7 +93,7 @@ TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
     EXPECT_EQ(form->SavedCount(), 0);
 }
 
-TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndCheck2KeepsTheNumber) {
+TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndKeepsTheNumberWithoutItsClearBox) {
     OpenWith({kPoint, kPoint});
     Child<QLineEdit>(*form, "numberEntryBox")->setFocus();
     QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), "-1a0.5");
@@ -153,6 +153,17 @@ TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
     QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     EXPECT_EQ(Cell(*form, 1, 1), "10.02");
     EXPECT_EQ(Cell(*form, 1, 2), "不");
+    EXPECT_EQ(Rejections().size(), 1u);
+    // Put into the box past its own check, as a program or assistive
+    // technology does: 「入力」 refuses it, says so, and judges nothing.
+    messages.clear();
+    for (const char* foreign : {"abc", "1.5e3", "-2"}) {
+        box->setText(QString::fromUtf8(foreign));
+        QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
+        EXPECT_EQ(Cell(*form, 2, 1), "") << foreign;
+        EXPECT_EQ(Cell(*form, 2, 2), "") << foreign;
+    }
+    EXPECT_EQ(messages.size(), 3u);
     EXPECT_EQ(Rejections().size(), 1u);
 }
 

@@ -48,6 +48,15 @@ TEST(Judgement, EnteredValuesAreMagnitudesInGeneralForm) {
     EXPECT_EQ(MagnitudeText("012.345\r"), "12.345");
 }
 
+TEST(Judgement, TheNumberBoxHoldsDigitsAndPointOnly) {
+    EXPECT_EQ(MagnitudeEntry("10.02"), "10.02");
+    EXPECT_EQ(MagnitudeEntry("１０．０２"), "10.02");
+    EXPECT_EQ(MagnitudeEntry("1０.0２"), "10.02");
+    EXPECT_EQ(MagnitudeEntry(""), "");
+    for (const char* foreign : {"abc", "-2", "+2", "1.5e3", "10.02\n", " 1", "１Ａ", "10，5", "\xEF\xBC"})
+        EXPECT_FALSE(MagnitudeEntry(foreign)) << foreign;
+}
+
 namespace {
 RejectionFacts Example() {
     return {"2024", "3", "7", "検査員1", 3, "A-100", "10", "0.02", "-0.01", "10.02"};
