@@ -39,7 +39,8 @@ std::vector<int> PlacedPoints(const PointTable& table) {
     return points;
 }
 
-QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table) {
+QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table,
+                               const std::function<QColor(int point)>& colourOf) {
     QImage canvas(drawing.size(), QImage::Format_RGB32);
     canvas.fill(Qt::white);
     if (drawing.isNull()) return canvas;
@@ -49,7 +50,8 @@ QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table) {
     OverviewSize overview = OverviewSizeFor(size);
     for (int n : PlacedPoints(table)) {
         TwipPoint at = DrawingTwipsFor(size, overview, table.PosX[n], table.PosY[n]);
-        PaintMarker(painter, QPointF(at.X / 15.0, at.Y / 15.0), n, QColor(255, 0, 0), Qt::black, 3);
+        PaintMarker(painter, QPointF(at.X / 15.0, at.Y / 15.0), n, colourOf ? colourOf(n) : QColor(255, 0, 0),
+                    Qt::black, 3);
     }
     return canvas;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The inspection drawing: the product drawing at its own pixel size with every
 // placed point marked by a numbered disc, written as a JPEG file.
+#include <QColor>
 #include <QImage>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,8 +28,10 @@ int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality
 // Points 1..100 that are placed, in number order.
 std::vector<int> PlacedPoints(const PointTable& table);
 
-// A copy of the drawing with a red disc (black rim, white number) at every
-// placed point; discs beyond the edge are clipped.
-QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table);
+// A copy of the drawing with a disc (black rim, white number) at every placed
+// point, red unless colourOf gives a point's colour; discs beyond the edge
+// are clipped.
+QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table,
+                               const std::function<QColor(int point)>& colourOf = {});
 
 }  // namespace ziv

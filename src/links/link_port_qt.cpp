@@ -10,7 +10,6 @@ void ApplyLink(SerialPort& port, const InstrumentLink& link) {
     port.setHandshaking(WholeNumberClamped(link.Handshake, -1, 99));
     port.setSettings(SerialSettingsText(link));
     port.setRThreshold(1);
-    port.setSThreshold(0);
     port.setCommPort(WholeNumberClamped(link.PortNumber, -1, 32767));
 }
 

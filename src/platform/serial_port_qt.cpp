@@ -78,7 +78,6 @@ struct SerialPort::Impl {
     int handshaking = 0;
     bool nullDiscard = false;
     int rThreshold = 0;
-    int sThreshold = 0;
     int event = 0;
     // At most one CP932 lead byte whose trail byte has not arrived yet.
     QByteArray heldLead;
@@ -160,7 +159,6 @@ void SerialPort::setNullDiscard(bool discard) { d->nullDiscard = discard; }
 
 void SerialPort::setRThreshold(int threshold) { d->rThreshold = threshold; }
 
-void SerialPort::setSThreshold(int threshold) { d->sThreshold = threshold; }
 
 void SerialPort::clearInBuffer() {
     d->heldLead.clear();

@@ -30,7 +30,6 @@ public:
     void setHandshaking(int mode);
     void setNullDiscard(bool discard);
     void setRThreshold(int threshold);
-    void setSThreshold(int threshold);
     void clearInBuffer();
     void clearOutBuffer();
 
@@ -53,7 +52,7 @@ public:
     int commEvent() const;
 
 signals:
-    // Raised on the UI thread when characters have arrived (MSComm1_OnComm).
+    // Raised on the UI thread when characters have arrived.
     void onComm();
 
 private:

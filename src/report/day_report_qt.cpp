@@ -1,11 +1,7 @@
 #include "report/day_report_qt.h"
 
-#include <QPainter>
-
 #include "common/numbers.h"
 #include "drawing/drawing_export_qt.h"
-#include "drawing/drawing_views_qt.h"
-#include "drawing/view_geometry.h"
 #include "report/report_csv.h"
 
 namespace ziv::report {
@@ -42,18 +38,11 @@ QImage MarkedDrawing(const DayReport& report) {
     if (report.DrawingPath.empty() || !report.Points) return {};
     QImage drawing(QString::fromStdString(report.DrawingPath));
     if (drawing.isNull()) return {};
-    QImage canvas = drawing.convertToFormat(QImage::Format_RGB32);
-    QPainter painter(&canvas);
-    DrawingSize size{drawing.width() * 15.0, drawing.height() * 15.0};
-    OverviewSize overview = OverviewSizeFor(size);
-    const PointTable& table = *report.Points;
-    for (int n : PlacedPoints(table)) {
+    // The exported drawing's discs, coloured by each point's verdict.
+    return RenderInspectionDrawing(drawing, *report.Points, [&](int n) {
         const PointRow* row = FindRow(report.Book, n);
-        PointVerdict verdict = row ? VerdictOf(*row) : PointVerdict::NotMeasured;
-        TwipPoint at = DrawingTwipsFor(size, overview, table.PosX[n], table.PosY[n]);
-        PaintMarker(painter, QPointF(at.X / 15.0, at.Y / 15.0), n, VerdictColour(verdict), Qt::black, 3);
-    }
-    return canvas;
+        return VerdictColour(row ? VerdictOf(*row) : PointVerdict::NotMeasured);
+    });
 }
 
 PagedDocument DayReportDocument(const DayReport& report) {

@@ -58,6 +58,8 @@ void MeasurementWindow::LoadDayBook(int m) {
         // Rows still waiting to be written are this station's newest values.
         for (const auto& [r, row] : dayBooks_.Waiting(path)) sheets_[m].SetMeasured(r, row);
         if (!present) {
+            // The second call brings the point the first one moved to up to
+            // the top of the view: a new day starts with its first point on top.
             AdvanceToEmptyPoint(m);
             AdvanceToEmptyPoint(m);
         }

@@ -251,7 +251,8 @@ void MeasurementWindow::ShowState(const QString& text) {
 }
 
 bool MeasurementWindow::startUp() {
-    // 1-2: instrument links and the port prepared for F1.
+    // Without the instruments' settings no gauge can be read: the run ends
+    // here. F1's instrument is the one chosen at first.
     std::string linksPath = LinksFilePath(op_.SavePath);
     LinksRead linksRead = ReadInstrumentLinks(linksPath);
     if (linksRead.status == ReadStatus::Missing) {
@@ -265,7 +266,8 @@ bool MeasurementWindow::startUp() {
     links_ = linksRead.links;
     port_->setNullDiscard(true);
     SelectInstrument(1);
-    // 4: product folder.
+    // Rejections and operator records go below the product folder setting:
+    // without it the run ends here too.
     std::string folderPath = ProductFolderFilePath(op_.SavePath);
     if (!IsFile(folderPath)) {
         dialogs_.Warn(this, U("製品フォルダの設定が行われていません。"));
@@ -274,23 +276,23 @@ bool MeasurementWindow::startUp() {
     productFolder_ = LoadProductFolder(folderPath);
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
-    // 5-6: grids.
     for (auto* grid : grids_) SetUpGrid(grid);
-    // 7: working date = today.
+    // Values go into today's day workbooks until the operator picks another date.
     QDate today = QDate::currentDate();
     workDate_ = {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())};
     datePanel->showDate(workDate_);
-    // 9: the operator's products and the opening of the operator record.
+    // The operator's products, and the operator record, timed from now.
     ReadOperatorProducts();
-    // 11: every machine's day workbook and master.
+    // Every machine's values and master, so that showing another machine is immediate.
     ReloadEveryMachine();
-    // 12
+    // Machine 0 is shown first.
     shownMachine_ = 0;
     productNameBox->setText(Q(productNames_[0]));
     inputPositionBox->setText(QString::number(grids_[0]->Row()));
-    // 13
+    // Made now, so that a product folder that cannot take the logs is told
+    // at once rather than at the first rejection.
     CreateLogFolders();
-    // 14-16: the editor beside this window, with machine 0's drawing. A
+    // The editor beside this window, with machine 0's drawing. A
     // window without a remembered place starts where both are seen whole.
     PlaceAtFirstStart(LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)) ? nullptr : this,
                       LoadWindowPlacement(EditorPlacementPath(op_.SavePath)) ? nullptr : Editor());
@@ -298,7 +300,7 @@ bool MeasurementWindow::startUp() {
     LoadDrawingFor(0);
     shownProductFolder_ = productPaths_[0];
     Editor()->currentPointChanged();
-    // 17
+    // The remembered place last, once the window has its controls and size.
     if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)))
         ApplyPlacement(this, *placement);
     loaded_ = true;
@@ -437,7 +439,7 @@ void MeasurementWindow::shutDown() {
     if (!queue_.Empty())
         Warn("書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
              " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
-    // 1: the operator record, only when something was saved.
+    // A run that saved nothing leaves no operator record.
     if (savedCount_ != 0) {
         QDateTime now = QDateTime::currentDateTime();
         ClockTime end{now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute()};
@@ -446,15 +448,15 @@ void MeasurementWindow::shutDown() {
         operatorLog_ = record.Content;
         if (auto r = WriteOperatorRecord(productFolder_, op_.UserName, record); !r) Warn(FailureText(r));
     }
-    // 2-3: window positions.
+    // Both windows open where they were left, next time.
     if (editor_) {
         if (auto r = SaveWindowPlacement(EditorPlacementPath(op_.SavePath), editor_->TakePlacementForShutdown()); !r)
             Warn(FailureText(r));
     }
     if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(FailureText(r));
-    // 4: every workbook closed; each was saved whole when its last value came.
+    // Every workbook was saved whole when its last value came: only closed here.
     dayBooks_.CloseAll();
-    // 5
+    // The editor refuses to close while the run lasts; now it may.
     ended_ = true;
     if (editor_) editor_->close();
     emit Ended();

@@ -21,9 +21,9 @@ std::string WithoutHalfWidthBlanks(const std::string& text) {
 
 std::string ChargeText(size_t machineCount) { return DecimalText(static_cast<long long>(machineCount)) + "台担当"; }
 
-std::string OperatorLogStart(const std::string& text7, int startHour, int startMinute,
+std::string OperatorLogStart(const std::string& dateShown, int startHour, int startMinute,
                              const std::vector<ChargedMachine>& machines) {
-    std::string log = text7 + "\r\n" + DecimalText(startHour) + "時" + DecimalText(startMinute) + "分開始\r\n\r\n";
+    std::string log = dateShown + "\r\n" + DecimalText(startHour) + "時" + DecimalText(startMinute) + "分開始\r\n\r\n";
     for (const auto& m : machines) log += DecimalText(m.Machine) + "号機 " + m.ProductName + "\r\n";
     log += "\r\n" + ChargeText(machines.size()) + "\r\n\r\n";
     return log;

@@ -19,7 +19,7 @@ struct ChargedMachine {
 
 // The record's opening: date line, start time, the machines in charge and
 // "n台担当".
-std::string OperatorLogStart(const std::string& text7, int startHour, int startMinute,
+std::string OperatorLogStart(const std::string& dateShown, int startHour, int startMinute,
                              const std::vector<ChargedMachine>& machines);
 std::string ChargeText(size_t machineCount);
 

@@ -191,36 +191,36 @@ TEST(Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
     SettingsWindowTest t;
     const std::string a = t.folder("a"), b = t.folder("a/b"), c = t.folder("c");
     SettingsWindow form(t.root.path(), t.dialogs);
-    QLineEdit* text6 = Box(form, "folderPathBox");
+    QLineEdit* folderPathBox = Box(form, "folderPathBox");
     ziv::FolderList* dir1 = folderList_(form);
 
     // Typing a folder moves the list; the list does not write back.
-    text6->clear();
-    QTest::keyClicks(text6, QString::fromStdString(a + "/"));
+    folderPathBox->clear();
+    QTest::keyClicks(folderPathBox, QString::fromStdString(a + "/"));
     EXPECT_EQ(dir1->path().toStdString(), a);
-    EXPECT_EQ(text6->text().toStdString(), a + "/");
+    EXPECT_EQ(folderPathBox->text().toStdString(), a + "/");
 
     // Opening a folder in the list writes the box.
     ASSERT_TRUE(dir1->setPath(QString::fromStdString(b)));
-    EXPECT_EQ(text6->text().toStdString(), b);
+    EXPECT_EQ(folderPathBox->text().toStdString(), b);
 
     // Text that names nothing or a file leaves the list where it is.
     WriteBytes(t.root / "f.txt", "x");
-    text6->setText(QString::fromStdString(t.root / "nothing"));
+    folderPathBox->setText(QString::fromStdString(t.root / "nothing"));
     EXPECT_EQ(dir1->path().toStdString(), b);
-    text6->setText(QString::fromStdString(t.root / "f.txt"));
+    folderPathBox->setText(QString::fromStdString(t.root / "f.txt"));
     EXPECT_EQ(dir1->path().toStdString(), b);
 
     // The box naming the folder the list already shows sets no flag, so the
     // user's next opening in the list is still copied to the box.
-    text6->setText(QString::fromStdString(b));
+    folderPathBox->setText(QString::fromStdString(b));
     ASSERT_TRUE(dir1->setPath(QString::fromStdString(c)));
-    EXPECT_EQ(text6->text().toStdString(), c);
+    EXPECT_EQ(folderPathBox->text().toStdString(), c);
     dir1->goUp();
-    EXPECT_EQ(text6->text().toStdString(), t.root.path());
+    EXPECT_EQ(folderPathBox->text().toStdString(), t.root.path());
 
     // And the user's next edit of the box still moves the list.
-    text6->setText(QString::fromStdString(a));
+    folderPathBox->setText(QString::fromStdString(a));
     EXPECT_EQ(dir1->path().toStdString(), a);
 }
 

@@ -32,7 +32,6 @@ struct PortOnPty {
         port.setHandshaking(2);
         port.setNullDiscard(true);
         port.setRThreshold(1);
-        port.setSThreshold(0);
         QObject::connect(&port, &SerialPort::onComm, [this] {
             arrivals.push_back({port.commEvent(), port.input()});
         });
