@@ -11,7 +11,6 @@
 #include <map>
 #include <mutex>
 #include <random>
-#include <set>
 #include <thread>
 
 #include "common/text_file.h"
@@ -129,51 +128,84 @@ bool LeftBehind(const Seen& seen, ShareTime& time) {
     return now && *now - seen.modifiedNs >= static_cast<std::int64_t>(kStaleLockMs) * 1000000;
 }
 
-// Folders whose file system cannot rename without replacing (network
-// shares): learnt once, not asked again at every save.
-class NoRenameFolders {
+// How a lock file is made so that it appears with its details already in
+// it: renamed there without replacing (local disks), else linked there (NFS,
+// sshfs; a link is never made over a file), else, where neither exists
+// (SMB), made exclusively and written at once, which leaves it empty for a
+// moment. Learnt once per folder, not asked again at every save.
+enum class MakeWay { RenameNoReplace, HardLink, Exclusive };
+
+class MakeWays {
 public:
-    static bool Has(const std::string& folder) {
-        std::lock_guard<std::mutex> guard(mutex());
-        return folders().count(folder) != 0;
+    static MakeWay Of(const std::string& folder) {
+        std::lock_guard<std::mutex> guard(Mutex());
+        auto it = Learnt().find(folder);
+        return it == Learnt().end() ? MakeWay::RenameNoReplace : it->second;
     }
-    static void Add(const std::string& folder) {
-        std::lock_guard<std::mutex> guard(mutex());
-        folders().insert(folder);
+    static void Learn(const std::string& folder, MakeWay way) {
+        std::lock_guard<std::mutex> guard(Mutex());
+        Learnt()[folder] = way;
     }
 
 private:
-    static std::mutex& mutex() {
+    static std::mutex& Mutex() {
         static std::mutex m;
         return m;
     }
-    static std::set<std::string>& folders() {
-        static std::set<std::string> f;
-        return f;
+    static std::map<std::string, MakeWay>& Learnt() {
+        static std::map<std::string, MakeWay> learnt;
+        return learnt;
     }
 };
 
+bool Unsupported(int err) { return err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP; }
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 // Makes the lock file at lockPath holding details; its descriptor, or -errno
-// (-EEXIST when someone holds it). Where the file system can rename without
-// replacing, the lock appears with its details already in it; elsewhere (a
-// network share) it is made empty and written at once.
+// (-EEXIST when someone holds it).
 class LockMaker {
 public:
     explicit LockMaker(std::string dataPath)
         : dataPath_(std::move(dataPath)), folder_(dataPath_.substr(0, dataPath_.find_last_of('/') + 1)) {}
 
     int Make(const std::string& lockPath, const std::string& details) {
-        if (!NoRenameFolders::Has(folder_)) {
+        MakeWay way = MakeWays::Of(folder_);
+        if (way != MakeWay::Exclusive) {
             Temporary staged = MakeTemporaryBeside(dataPath_);
             if (staged.fd < 0) return -staged.err;
             int err = WriteAll(staged.fd, details) ? 0 : (errno ? errno : EIO);
-            if (!err && ::renameat2(AT_FDCWD, staged.path.c_str(), AT_FDCWD, lockPath.c_str(), RENAME_NOREPLACE) == 0)
-                return staged.fd;
-            if (!err) err = errno;
+            if (!err && way == MakeWay::RenameNoReplace) {
+                if (::renameat2(AT_FDCWD, staged.path.c_str(), AT_FDCWD, lockPath.c_str(), RENAME_NOREPLACE) == 0)
+                    return staged.fd;
+                err = errno;
+                if (Unsupported(err)) {
+                    MakeWays::Learn(folder_, way = MakeWay::HardLink);
+                    err = 0;
+                }
+            }
+            if (!err && way == MakeWay::HardLink) {
+                int linked = ::link(staged.path.c_str(), lockPath.c_str());
+                err = linked == 0 ? 0 : errno;
+                // A server may report a link it made as failed (a request
+                // sent again): the count of names tells.
+                struct stat st {};
+                if (linked == 0 || (fstat(staged.fd, &st) == 0 && st.st_nlink == 2)) {
+                    ::unlink(staged.path.c_str());
+                    return staged.fd;
+                }
+                // sshfs says EPERM both for "no links here" and "exists".
+                if (err != EEXIST && !Exists(lockPath) && (Unsupported(err) || err == EPERM || err == EMLINK)) {
+                    MakeWays::Learn(folder_, way = MakeWay::Exclusive);
+                    err = 0;
+                }
+            }
             ::close(staged.fd);
             ::unlink(staged.path.c_str());
-            if (err != EINVAL && err != ENOSYS && err != ENOTSUP) return -err;
-            NoRenameFolders::Add(folder_);
+            if (err) return -err;
         }
         int fd = ::open(lockPath.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) return -errno;

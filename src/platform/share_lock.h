@@ -7,7 +7,8 @@
 // kStaleLockMs by the server's clock.
 //
 // Written here rather than taken from a mail-spool lock library: those make
-// the lock with a hard link, which SMB shares do not have.
+// the lock with a hard link only, which SMB shares do not have; here a link
+// is one of three ways to make it (see MakeWay).
 #include <cstdint>
 #include <optional>
 #include <string>
