@@ -37,6 +37,14 @@ std::string MakeRoot() {
     return mkdtemp(pattern);
 }
 
+// Median and 95th percentile of the times of one benchmark, in ms.
+void ReportPercentiles(benchmark::State& state, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    if (ms.empty()) return;
+    state.counters["median_ms"] = ms[ms.size() / 2];
+    state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+}
+
 // One station whose product folder setting is `products`.
 void TypedValueToDurableSave(benchmark::State& state, const std::string& root, const std::string& products) {
     setenv("ZIV_ROOT", root.c_str(), 1);
@@ -72,11 +80,7 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
         state.SetIterationTime(took / 1000);
         ms.push_back(took);
     }
-    std::sort(ms.begin(), ms.end());
-    if (!ms.empty()) {
-        state.counters["median_ms"] = ms[ms.size() / 2];
-        state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-    }
+    ReportPercentiles(state, ms);
     state.counters["saved"] = form.SavedCount();
     form.close();
 }
@@ -118,11 +122,7 @@ void PlainDurableWrite(benchmark::State& state, const std::string& folder) {
         state.SetIterationTime(took / 1000);
         ms.push_back(took);
     }
-    std::sort(ms.begin(), ms.end());
-    if (!ms.empty()) {
-        state.counters["median_ms"] = ms[ms.size() / 2];
-        state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-    }
+    ReportPercentiles(state, ms);
 }
 
 // Runs measure(root, products) with the product folder setting on the local
