@@ -339,6 +339,15 @@ Temporary MakeTemporaryBeside(const std::string& path) {
     return temp;
 }
 
+void RemoveLeftTemporaries(const std::string& path) {
+    std::string folder = FolderOf(path);
+    std::string name = path.substr(path.find_last_of('/') + 1);
+    if (!Sweeps::Due(folder, name)) return;
+    std::vector<Leftover> foreign = RemoveStaleTemporaries(folder, name);
+    if (foreign.empty()) return;
+    if (auto now = ShareClockNs(path)) RemoveOldForeignTemporaries(foreign, *now);
+}
+
 std::optional<std::int64_t> ShareClockNs(const std::string& path) {
     Temporary probe = MakeTemporaryBeside(path);
     if (probe.fd < 0) return std::nullopt;

@@ -87,6 +87,11 @@ struct Temporary {
 };
 Temporary MakeTemporaryBeside(const std::string& path);
 
+// Removes the temporaries beside path that writers which died left, as the
+// next atomic write of path does; for whoever makes such a file of its own
+// first, so that a killed process leaves one of them at most.
+void RemoveLeftTemporaries(const std::string& path);
+
 // The file server's time now (ns since the epoch), read off a file just made
 // beside path: a station's own clock may be minutes off the server's.
 std::optional<std::int64_t> ShareClockNs(const std::string& path);

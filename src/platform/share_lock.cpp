@@ -175,6 +175,7 @@ public:
     int Make(const std::string& lockPath, const std::string& details) {
         MakeWay way = MakeWays::Of(folder_);
         if (way != MakeWay::Exclusive) {
+            RemoveLeftTemporaries(dataPath_);
             Temporary staged = MakeTemporaryBeside(dataPath_);
             if (staged.fd < 0) return -staged.err;
             int err = WriteAll(staged.fd, details) ? 0 : (errno ? errno : EIO);
