@@ -160,11 +160,6 @@ private:
 
 bool Unsupported(int err) { return err == EINVAL || err == ENOSYS || err == ENOTSUP || err == EOPNOTSUPP; }
 
-bool Exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 // Makes the lock file at lockPath holding details; its descriptor, or -errno
 // (-EEXIST when someone holds it).
 class LockMaker {
@@ -199,7 +194,7 @@ public:
                     return staged.fd;
                 }
                 // sshfs says EPERM both for "no links here" and "exists".
-                if (err != EEXIST && !Exists(lockPath) && (Unsupported(err) || err == EPERM || err == EMLINK)) {
+                if (err != EEXIST && !Look(lockPath).exists && (Unsupported(err) || err == EPERM || err == EMLINK)) {
                     MakeWays::Learn(folder_, way = MakeWay::Exclusive);
                     err = 0;
                 }

@@ -73,6 +73,14 @@ ComputerOptions Named(const std::string& host, int firstPid) {
     return options;
 }
 
+// A PC installed from the same disk image as every other ClonePc: the same
+// host name and machine id; only its process ids start elsewhere.
+ComputerOptions ClonePc(int firstPid) {
+    ComputerOptions options = Named("pc-clone", firstPid);
+    options.machineId = "0123456789abcdef0123456789abcdef";
+    return options;
+}
+
 bool IsChild() { return !Env("ZIV_TWO_STATION").empty(); }
 
 }  // namespace
@@ -454,10 +462,7 @@ TEST_F(TwoComputers, LongFileNameIsLockedToo) {
 // PCs installed from one disk image share host name and machine id. One must
 // not take the other's live lock as its own dead station's.
 TEST_F(TwoComputers, ClonedComputerWaitsForTheOthersLiveLock) {
-    ComputerOptions a = Named("pc-clone", 1000);
-    a.machineId = "0123456789abcdef0123456789abcdef";
-    ComputerOptions b = a;
-    b.firstPid = 2000;
+    ComputerOptions a = ClonePc(1000), b = ClonePc(2000);
     a.slowShareMs = 6000;
     a.slowCalls = "rename";
     SKIP_UNLESS_AVAILABLE(a, b);
@@ -470,10 +475,7 @@ TEST_F(TwoComputers, ClonedComputerWaitsForTheOthersLiveLock) {
 // Nor may it take the other's temporary, still being written over a slow
 // link, for one left by a dead writer of its own.
 TEST_F(TwoComputers, ClonedComputerLeavesTheOthersLiveTemporary) {
-    ComputerOptions a = Named("pc-clone", 1000);
-    a.machineId = "0123456789abcdef0123456789abcdef";
-    ComputerOptions b = a;
-    b.firstPid = 2000;
+    ComputerOptions a = ClonePc(1000), b = ClonePc(2000);
     a.slowShareMs = 3000;
     a.slowCalls = "write";
     SKIP_UNLESS_AVAILABLE(a, b);
