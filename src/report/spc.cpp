@@ -108,8 +108,8 @@ double AndersonDarlingPValue(double a) {
     return std::clamp(p, 0.0, 1.0);
 }
 
-// Decimals a number text is written with; "1.5E-03" has 4. Nothing for a
-// text without a digit.
+// Decimals a number text is written with; "1.5E-03" has 4, "1E+03" -3.
+// Nothing for a text without a digit.
 std::optional<int> DecimalsOf(std::string_view text) {
     if (text.find_first_of("0123456789") == std::string_view::npos) return std::nullopt;
     size_t exponentAt = text.find_first_of("EeDd");
@@ -126,7 +126,7 @@ std::optional<int> DecimalsOf(std::string_view text) {
         std::from_chars(exponentText.data(), exponentText.data() + exponentText.size(), exponent);
         decimals -= exponent;
     }
-    return std::max(decimals, 0);
+    return decimals;
 }
 
 }  // namespace
@@ -141,7 +141,7 @@ Spread SpreadOf(const std::vector<double>& inOrder) {
     double mean = MeanOf(inOrder, *lo, *hi);
     spread.Mean = mean;
     if (inOrder.size() < 2) return spread;
-    spread.OverallSigma = *lo == *hi ? 0.0 : OverallSigmaOf(inOrder, mean);
+    spread.OverallSigma = OverallSigmaOf(inOrder, mean);
     spread.MeanMovingRange = MeanMovingRangeOf(inOrder);
     spread.WithinSigma = *spread.MeanMovingRange / kD2;
     return spread;

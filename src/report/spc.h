@@ -43,7 +43,7 @@ struct Indices {
     // Cp and Cpk from the within sigma, Pp and Ppk from the overall one; Cp and
     // Pp need both sides. None when the sigma is 0 or absent.
     std::optional<double> Cp, Cpk, Pp, Ppk;
-    std::optional<double> CpkLower95;  // Bissell's one-sided 95 % bound of Cpk
+    std::optional<double> CpkLower95;  // Bissell's one-sided 95 % bound of Cpk, with n values
 };
 Indices CapabilityOf(const Spread& spread, const SpecLimits& limits);
 
