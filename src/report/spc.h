@@ -88,11 +88,12 @@ inline constexpr size_t kMaxBins = 60;
 // Bins over [min, max], as many as the Freedman-Diaconis width 2 IQR n^(-1/3)
 // asks for (quartiles interpolated linearly between order statistics, as
 // QUARTILE.INC takes them), at most kMaxBins; Sturges' count where the
-// interquartile range is 0; one bin centred on the value when all are equal.
-// No bins for no values.
+// interquartile range is 0; one bin centred on the value when all are equal
+// (0.001 of the value wide, at least 0.001). No bins for no values.
 Histogram BinsOf(const std::vector<double>& values);
 
-// Density of the normal distribution; 0 for a sigma that is not positive.
+// Density of the normal distribution, for the curve over the bars (times
+// n * Width); 0 for a sigma that is not positive.
 double NormalDensity(double x, double mean, double sigma);
 
 struct Normality {
