@@ -21,6 +21,7 @@ namespace {
 
 constexpr int kBooks = 10000;
 constexpr int kPoints = 100;
+constexpr int kMachines = 48;
 const std::string kProduct = "ベンチ_製品";
 
 std::string BenchRoot() {
@@ -34,8 +35,9 @@ std::string ProductDir() { return BenchRoot() + "/" + kProduct; }
 void MakeBooks() {
     namespace fs = std::filesystem;
     std::string data = ProductDir() + "/data";
-    std::string done = BenchRoot() + "/complete-" + std::to_string(kBooks);
+    std::string done = BenchRoot() + "/complete-" + std::to_string(kBooks) + "-" + std::to_string(kMachines);
     if (fs::exists(done)) return;
+    fs::remove_all(data);  // a set of another shape, or one left half made
     fs::create_directories(data);
     unsigned seed = 12345;
     auto noise = [&] {
@@ -55,8 +57,8 @@ void MakeBooks() {
                                  {"マイクロ", ziv::GeneralDecimalText(value), value < nominal + 0.02 && value >= nominal - 0.02 ? "合" : "不",
                                   ziv::GeneralDecimalText(nominal - value)});
         }
-        // Ten machines, a thousand working days from 2020 on.
-        int day = b / 10, machine = b % 10;
+        // Every machine, about two hundred working days from 2020 on.
+        int day = b / kMachines, machine = b % kMachines;
         int year = 2020 + day / 336, month = 1 + (day % 336) / 28, dom = 1 + day % 28;
         std::string name = "測定者_" + std::to_string(machine % 3) + "_" + kProduct + "_" + std::to_string(machine) +
                            "号機_" + std::to_string(year) + "年" + std::to_string(month) + "月" +

@@ -27,16 +27,41 @@ std::string ReadFailureText(int err) {
     return err == EISDIR ? "ファイルではありません" : err == EFBIG ? "大きすぎます" : std::strerror(err);
 }
 
-std::string FailureText(const FileResult& r) {
+std::string SystemErrorText(int err) {
+    switch (err) {
+        case ENOENT: return "ありません";
+        case ENOTDIR: return "途中にフォルダでないものがあります";
+        case EACCES:
+        case EPERM: return "読み書きが許可されていません";
+        case EISDIR: return "ファイルではありません";
+        case EFBIG: return "大きすぎます";
+        case ENOSPC: return "ディスクに空きがありません";
+        case EROFS: return "読み取り専用です";
+        case EIO: return "入出力エラーです";
+        case ENAMETOOLONG: return "名前が長すぎます";
+        case ETIMEDOUT:
+        case EHOSTDOWN:
+        case EHOSTUNREACH:
+        case ENOTCONN:
+        case ESTALE: return "ファイルサーバーに届きません";
+        default: return "システムエラー " + std::to_string(err);
+    }
+}
+
+std::string FailureText(const FileResult& r, ErrnoWords errnoWords) {
+    auto system = [&](int err) {
+        return errnoWords == ErrnoWords::Japanese ? SystemErrorText(err) : std::string(std::strerror(err));
+    };
     switch (r.failure) {
         case Failure::None: return {};
         case Failure::WriteFailed:
             return "ファイル " + Quoted(r.path) + " を書き込めません（" + StepText(r.step) + ": " +
-                   std::strerror(r.err) + "）。";
+                   system(r.err) + "）。";
         case Failure::NotShiftJis:
             return "ファイル " + Quoted(r.path) + " に Shift_JIS で書けない文字が含まれています。";
         case Failure::Unreadable:
-            return "ファイル " + Quoted(r.path) + " を読み込めません（" + ReadFailureText(r.err) +
+            return "ファイル " + Quoted(r.path) + " を読み込めません（" +
+                   (errnoWords == ErrnoWords::Japanese ? SystemErrorText(r.err) : ReadFailureText(r.err)) +
                    "）。内容を失わないよう、このファイルは書き換えません。";
         case Failure::FolderNotMade: return "フォルダ " + Quoted(r.path) + " を作成できません。";
         case Failure::Busy: return "ファイル " + Quoted(r.path) + " は他のステーションが書き込み中です。";

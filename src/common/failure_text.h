@@ -6,8 +6,15 @@
 
 namespace ziv {
 
-std::string FailureText(const FileResult& result);
+// The system's error inside a message: its own text (what the station has
+// always shown) or the Japanese of SystemErrorText (the report tool, whose
+// every message is Japanese).
+enum class ErrnoWords { System, Japanese };
+std::string FailureText(const FileResult& result, ErrnoWords errnoWords = ErrnoWords::System);
 // Why a read failed (an errno of reading).
 std::string ReadFailureText(int err);
+// A system error in the operator's words, for the tools whose every message
+// is Japanese: the usual causes named, any other by its number.
+std::string SystemErrorText(int err);
 
 }  // namespace ziv

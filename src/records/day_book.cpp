@@ -7,7 +7,7 @@
 
 namespace ziv {
 
-std::string DayBookFolder(const std::string& productPath) { return JoinPath(productPath, "data"); }
+std::string DayBookFolder(const std::string& productPath) { return JoinPath(productPath, std::string(kDayBookFolderName)); }
 
 std::string MasterBookPath(const std::string& productPath) { return JoinPath(productPath, "data.xls"); }
 

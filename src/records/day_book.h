@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file_lock.h"
@@ -21,6 +22,7 @@ struct WorkDate {
 // <product>/data/<user>_<product name>_<m>号機_<y>年<m>月<d>日.xls
 std::string DayBookPath(const std::string& productPath, const std::string& userName,
                         const std::string& productName, int machine, const WorkDate& date);
+inline constexpr std::string_view kDayBookFolderName = "data";
 std::string DayBookFolder(const std::string& productPath);
 std::string MasterBookPath(const std::string& productPath);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/numbers.h"
+#include "station/judgement.h"
 
 namespace ziv::report {
 
@@ -22,115 +23,249 @@ std::optional<double> MeasuredNumber(std::string_view text) {
     return value;
 }
 
-Limits LimitsOf(std::string_view nominal, std::string_view upper, std::string_view lower) {
-    Limits limits;
-    if (nominal.empty()) return limits;
-    double base = NumberFromText(nominal);
-    if (!upper.empty()) limits.Upper = base + NumberFromText(upper);
-    if (!lower.empty()) limits.Lower = base + NumberFromText(lower);
-    return limits;
+ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits) {
+    ToleranceLimits spec;
+    if (limits.Nominal.empty()) return spec;
+    double base = NumberFromText(limits.Nominal);
+    if (!limits.Upper.empty()) spec.Upper = base + NumberFromText(limits.Upper);
+    if (!limits.Lower.empty()) spec.Lower = base + NumberFromText(limits.Lower);
+    spec.LowerIsNaturalBound = base == 0 && spec.Lower && *spec.Lower == 0 && spec.Upper && *spec.Upper > 0;
+    return spec;
 }
 
-bool IsOutside(double value, const Limits& limits) {
-    return (limits.Upper && value >= *limits.Upper) || (limits.Lower && value < *limits.Lower);
+Verdict StoredVerdict(std::string_view judgement) {
+    if (judgement == JudgementText(Judgement::Pass)) return Verdict::Pass;
+    if (judgement == JudgementText(Judgement::Fail)) return Verdict::Fail;
+    return Verdict::None;
 }
 
-Statistics ComputeStatistics(const std::vector<double>& values, const Limits& limits) {
-    Statistics stats;
-    stats.N = values.size();
-    if (values.empty()) return stats;
-    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-    stats.Min = *lo;
-    stats.Max = *hi;
-    double sum = 0;
-    for (double v : values) sum += v;
-    double mean = sum / static_cast<double>(values.size());
-    // Equal values have no spread, whatever rounding the mean picked up.
-    if (*lo == *hi) mean = *lo;
-    stats.Mean = mean;
-    if (values.size() < 2) return stats;
-    double squares = 0;
-    for (double v : values) squares += (v - mean) * (v - mean);
-    double sigma = *lo == *hi ? 0.0 : std::sqrt(squares / static_cast<double>(values.size() - 1));
-    stats.StdDev = sigma;
-    if (!(sigma > 0)) return stats;
-    if (limits.Upper && limits.Lower) stats.Cp = (*limits.Upper - *limits.Lower) / (6 * sigma);
-    if (limits.Upper && limits.Lower)
-        stats.Cpk = std::min(*limits.Upper - mean, mean - *limits.Lower) / (3 * sigma);
-    else if (limits.Upper)
-        stats.Cpk = (*limits.Upper - mean) / (3 * sigma);
-    else if (limits.Lower)
-        stats.Cpk = (mean - *limits.Lower) / (3 * sigma);
-    return stats;
+std::size_t CapabilityRow::RuleSignals() const {
+    std::size_t total = 0;
+    for (std::size_t count : Rules) total += count;
+    return total;
+}
+
+std::optional<double> CapabilityRow::FailedShare() const {
+    if (Stats.N == 0) return std::nullopt;
+    return static_cast<double>(Failed) / static_cast<double>(Stats.N);
+}
+
+CapabilityRow::Standing CapabilityRow::Assess() const {
+    if (Failed > 0 || NgCount > 0 || RuleSignals() > 0) return Standing::WantsALook;
+    // Pooled rows carry no within-process figure to prove anything with.
+    std::optional<double> index = Machine ? Index.Cpk : Index.Ppk;
+    if (!index) return Standing::Unknown;
+    if (*index < kCapableCpk) return Standing::WantsALook;
+    if (!Machine) return Standing::Unknown;
+    return Index.CpkLower95 && *Index.CpkLower95 >= kCapableCpk ? Standing::Proven : Standing::NotProven;
 }
 
 CapabilityBuilder::CapabilityBuilder() : points_(kLastPoint + 1) {}
 
+std::uint16_t CapabilityBuilder::SetOf(PointState& point, const PointRow& row) {
+    auto matches = [&](const LimitTexts& set) {
+        return set.Nominal == row.Nominal && set.Upper == row.Upper && set.Lower == row.Lower;
+    };
+    if (!point.Sets.empty() && matches(point.Sets[point.Current])) return point.Current;
+    auto it = std::find_if(point.Sets.begin(), point.Sets.end(), matches);
+    if (it == point.Sets.end()) it = point.Sets.insert(it, LimitTexts{row.Nominal, row.Upper, row.Lower});
+    point.Current = static_cast<std::uint16_t>(it - point.Sets.begin());
+    return point.Current;
+}
+
+CapabilityBuilder::MachineState& CapabilityBuilder::MachineFor(PointState& point, int machine) {
+    std::int16_t& slot = point.Slot[static_cast<size_t>(machine)];
+    if (slot < 0) {
+        slot = static_cast<std::int16_t>(point.Machines.size());
+        point.Machines.emplace_back().Values.Machine = machine;
+    }
+    return point.Machines[static_cast<size_t>(slot)];
+}
+
+namespace {
+
+void CountText(std::vector<std::pair<std::string, std::size_t>>& texts, const std::string& text, std::size_t n = 1) {
+    auto it = std::find_if(texts.begin(), texts.end(), [&](const auto& entry) { return entry.first == text; });
+    if (it != texts.end())
+        it->second += n;
+    else
+        texts.emplace_back(text, n);
+}
+
+}  // namespace
+
 void CapabilityBuilder::Add(const DayBookData& book) {
+    if (book.Name.Machine < 0 || book.Name.Machine > kLastMachine) return;
     for (const PointRow& row : book.Rows) {
         if (row.Point < kFirstPoint || row.Point > kLastPoint) continue;
         PointState& point = points_[static_cast<size_t>(row.Point)];
-        // The limits rarely change from book to book: read them only when they do.
-        if (!point.HasLimits || point.Nominal != row.Nominal || point.Upper != row.Upper ||
-            point.Lower != row.Lower) {
-            if (point.HasLimits) point.LimitsChanged = true;
-            point.Nominal = row.Nominal;
-            point.Upper = row.Upper;
-            point.Lower = row.Lower;
-            point.RowLimits = LimitsOf(row.Nominal, row.Upper, row.Lower);
-            point.HasLimits = true;
-        }
+        std::uint16_t set = SetOf(point, row);
+        MachineState& machine = MachineFor(point, book.Name.Machine);
+        if (machine.BySet.size() <= set) machine.BySet.resize(set + 1u);
+        TextCounts& texts = machine.BySet[set];
+        texts.Seen = true;
         if (row.Value.empty() && !row.Measured) continue;
         if (auto value = row.Measured ? row.Measured : MeasuredNumber(row.Value)) {
-            bool outside = IsOutside(*value, point.RowLimits);
-            point.Samples.push_back({book.Name.WorkDate, book.Name.Machine, *value, outside});
-            if (outside) ++point.Outside;
+            machine.Values.Samples.push_back({book.Name.WorkDate, *value, StoredVerdict(row.Judgement), set});
         } else if (row.Value == "OK") {
-            ++point.Ok;
+            ++texts.Ok;
         } else if (row.Value == "NG") {
-            ++point.Ng;
+            ++texts.Ng;
         } else {
-            auto it = std::find_if(point.Other.begin(), point.Other.end(),
-                                   [&](const auto& entry) { return entry.first == row.Value; });
-            if (it != point.Other.end())
-                ++it->second;
-            else
-                point.Other.emplace_back(row.Value, 1);
+            CountText(texts.Other, row.Value);
         }
     }
 }
 
-std::vector<PointCapability> CapabilityBuilder::Result() const {
-    std::vector<PointCapability> result;
+std::vector<RuleSignal> SeriesSignals(const Series& series) {
     std::vector<double> values;
-    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
-        const PointState& point = points_[static_cast<size_t>(p)];
-        bool anything = !point.Samples.empty() || point.Ok || point.Ng || !point.Other.empty();
-        if (!anything && point.Nominal.empty()) continue;
-        PointCapability capability;
-        capability.Point = p;
-        capability.Nominal = point.Nominal;
-        capability.Upper = point.Upper;
-        capability.Lower = point.Lower;
-        capability.LimitsChanged = point.LimitsChanged;
-        values.clear();
-        for (const Sample& s : point.Samples) values.push_back(s.Value);
-        capability.Stats = ComputeStatistics(values, LimitsOf(point.Nominal, point.Upper, point.Lower));
-        capability.Outside = point.Outside;
-        if (!values.empty())
-            capability.OutsideShare = static_cast<double>(point.Outside) / static_cast<double>(values.size());
-        capability.OkCount = point.Ok;
-        capability.NgCount = point.Ng;
-        capability.OtherTexts = point.Other;
-        result.push_back(std::move(capability));
-    }
-    return result;
+    values.reserve(series.Samples.size());
+    for (const Sample& s : series.Samples) values.push_back(s.Value);
+    auto limits = IndividualsLimits(SpreadOf(values));
+    if (!limits) return {};
+    return RunRules(values, *limits);
 }
 
-const std::vector<Sample>& CapabilityBuilder::Samples(int point) const {
-    static const std::vector<Sample> kNone;
+namespace {
+
+CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed) {
+    CapabilityRow row;
+    row.Point = p;
+    row.Limits = limits;
+    row.Tolerance = ToleranceLimitsOf(limits);
+    row.LimitsChanged = changed;
+    row.Decimals = DisplayDecimals({limits.Nominal, limits.Upper, limits.Lower});
+    return row;
+}
+
+// Spread, indices and normality of the values in the order given.
+void Figure(CapabilityRow& row, const std::vector<double>& values) {
+    row.Stats = SpreadOf(values);
+    row.Index = CapabilityOf(row.Stats, row.Tolerance);
+    row.Normal = AndersonDarling(values);
+}
+
+void TakeSample(CapabilityRow& row, const Sample& s, std::vector<double>& values) {
+    values.push_back(s.Value);
+    if (!row.First || s.Day < *row.First) row.First = s.Day;
+    if (!row.Last || *row.Last < s.Day) row.Last = s.Day;
+    if (s.Judged == Verdict::Fail) ++row.Failed;
+    if (s.Judged == Verdict::None) ++row.Unjudged;
+}
+
+}  // namespace
+
+void CapabilityBuilder::AddMachineRows(int p, const PointState& point, std::vector<CapabilityRow>& rows) const {
+    std::vector<const MachineState*> machines;
+    for (std::int16_t slot : point.Slot)
+        if (slot >= 0) machines.push_back(&point.Machines[static_cast<size_t>(slot)]);
+    const bool changed = point.Sets.size() > 1;
+    std::vector<double> values;
+    for (const MachineState* machine : machines) {
+        std::vector<RuleSignal> signals = SeriesSignals(machine->Values);
+        for (std::uint16_t set = 0; set < machine->BySet.size(); ++set) {
+            const TextCounts& texts = machine->BySet[set];
+            if (!texts.Seen) continue;
+            CapabilityRow row = RowOf(p, point.Sets[set], changed);
+            row.Machine = machine->Values.Machine;
+            values.clear();
+            const auto& samples = machine->Values.Samples;
+            for (const Sample& s : samples)
+                if (s.LimitSet == set) TakeSample(row, s, values);
+            Figure(row, values);
+            for (const RuleSignal& signal : signals)
+                if (samples[signal.Index].LimitSet == set) ++row.Rules[static_cast<size_t>(signal.Rule)];
+            row.OkCount = texts.Ok;
+            row.NgCount = texts.Ng;
+            row.OtherTexts = texts.Other;
+            rows.push_back(std::move(row));
+        }
+    }
+}
+
+std::vector<Sample> CapabilityBuilder::Merged(const PointState& point, std::uint16_t set,
+                                              int* machinesWithValues) const {
+    std::vector<Sample> merged;
+    for (std::int16_t slot : point.Slot) {
+        if (slot < 0) continue;
+        size_t before = merged.size();
+        for (const Sample& s : point.Machines[static_cast<size_t>(slot)].Values.Samples)
+            if (s.LimitSet == set) merged.push_back(s);
+        if (machinesWithValues && merged.size() > before) ++*machinesWithValues;
+    }
+    std::stable_sort(merged.begin(), merged.end(), [](const Sample& a, const Sample& b) { return a.Day < b.Day; });
+    return merged;
+}
+
+void CapabilityBuilder::AddPooledRows(int p, const PointState& point, std::vector<CapabilityRow>& rows) const {
+    const bool changed = point.Sets.size() > 1;
+    for (std::uint16_t set = 0; set < point.Sets.size(); ++set) {
+        int machinesWithValues = 0;
+        std::vector<Sample> merged = Merged(point, set, &machinesWithValues);
+        if (machinesWithValues < 2) continue;
+        CapabilityRow row = RowOf(p, point.Sets[set], changed);
+        for (const MachineState& machine : point.Machines) {
+            if (set >= machine.BySet.size()) continue;
+            const TextCounts& texts = machine.BySet[set];
+            row.OkCount += texts.Ok;
+            row.NgCount += texts.Ng;
+            for (const auto& [text, n] : texts.Other) CountText(row.OtherTexts, text, n);
+        }
+        std::vector<double> values;
+        values.reserve(merged.size());
+        for (const Sample& s : merged) TakeSample(row, s, values);
+        Figure(row, values);
+        // Interleaved machines make moving ranges meaningless: overall figures only.
+        row.Stats.MeanMovingRange.reset();
+        row.Stats.WithinSigma.reset();
+        row.Index.Cp.reset();
+        row.Index.Cpk.reset();
+        row.Index.CpkLower95.reset();
+        rows.push_back(std::move(row));
+    }
+}
+
+std::vector<Sample> CapabilityBuilder::RowSamples(const CapabilityRow& row) const {
+    if (row.Point < kFirstPoint || row.Point > kLastPoint) return {};
+    const PointState& point = points_[static_cast<size_t>(row.Point)];
+    auto it = std::find(point.Sets.begin(), point.Sets.end(), row.Limits);
+    if (it == point.Sets.end()) return {};
+    auto set = static_cast<std::uint16_t>(it - point.Sets.begin());
+    if (!row.Machine) return Merged(point, set, nullptr);
+    std::vector<Sample> samples;
+    if (const Series* series = SeriesOf(row.Point, *row.Machine))
+        for (const Sample& s : series->Samples)
+            if (s.LimitSet == set) samples.push_back(s);
+    return samples;
+}
+
+std::vector<CapabilityRow> CapabilityBuilder::Result(bool pooled) const {
+    std::vector<CapabilityRow> rows;
+    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
+        const PointState& point = points_[static_cast<size_t>(p)];
+        if (point.Machines.empty()) continue;
+        AddMachineRows(p, point, rows);
+        if (pooled) AddPooledRows(p, point, rows);
+    }
+    // A point seen only with no nominal size and nothing measured says nothing.
+    std::erase_if(rows, [](const CapabilityRow& row) {
+        return row.Stats.N == 0 && row.OkCount == 0 && row.NgCount == 0 && row.OtherTexts.empty() &&
+               row.Limits.Nominal.empty();
+    });
+    return rows;
+}
+
+const Series* CapabilityBuilder::SeriesOf(int point, int machine) const {
+    if (point < kFirstPoint || point > kLastPoint || machine < 0 || machine > kLastMachine) return nullptr;
+    const PointState& state = points_[static_cast<size_t>(point)];
+    std::int16_t slot = state.Slot[static_cast<size_t>(machine)];
+    return slot < 0 ? nullptr : &state.Machines[static_cast<size_t>(slot)].Values;
+}
+
+const std::vector<LimitTexts>& CapabilityBuilder::LimitSets(int point) const {
+    static const std::vector<LimitTexts> kNone;
     if (point < kFirstPoint || point > kLastPoint) return kNone;
-    return points_[static_cast<size_t>(point)].Samples;
+    return points_[static_cast<size_t>(point)].Sets;
 }
 
 std::string FixedText(std::optional<double> value, int decimals, std::string_view none) {
@@ -141,6 +276,20 @@ std::string FixedText(std::optional<double> value, int decimals, std::string_vie
     std::string text(buffer, end);
     if (text.starts_with("-") && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
     return text;
+}
+
+std::string ExactText(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+std::string SidesText(const CapabilityRow& row) {
+    if (row.Tolerance.LowerIsNaturalBound) return "上側(自然限界)";
+    if (row.Tolerance.Upper && row.Tolerance.Lower) return "両側";
+    if (row.Tolerance.Upper) return "上側のみ";
+    if (row.Tolerance.Lower) return "下側のみ";
+    return "規格なし";
 }
 
 }  // namespace ziv::report

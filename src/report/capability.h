@@ -1,5 +1,9 @@
 #pragma once
-// Process capability of every point over the day workbooks of a range.
+// Process capability of every point and machine over the day workbooks of a
+// range: each machine's values in date order, capability from the variation
+// within the process (moving ranges) beside the overall one, the individuals
+// chart's limits and run rules, and the verdicts the station gave.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -8,7 +12,9 @@
 #include <utility>
 #include <vector>
 
+#include "common/station_limits.h"
 #include "report/collect.h"
+#include "report/spc.h"
 
 namespace ziv::report {
 
@@ -16,69 +22,128 @@ namespace ziv::report {
 // "1E-05"); nothing for "OK", "NG", other texts and empty text.
 std::optional<double> MeasuredNumber(std::string_view text);
 
-// Upper and lower specification limits of a row: nominal + upper and nominal +
-// lower, each read as the station's judgement reads them; a limit whose
-// tolerance (or the nominal size) is empty is absent.
-struct Limits {
-    std::optional<double> Upper, Lower;
+// The tolerances of a point as one book holds them.
+struct LimitTexts {
+    std::string Nominal, Upper, Lower;
+    bool operator==(const LimitTexts&) const = default;
 };
-Limits LimitsOf(std::string_view nominal, std::string_view upper, std::string_view lower);
-// Outside as the station's judgement fails it: at or above the upper limit,
-// or below the lower one.
-bool IsOutside(double value, const Limits& limits);
 
-struct Statistics {
-    size_t N = 0;
-    std::optional<double> Mean, StdDev, Min, Max;  // StdDev with n - 1, from n = 2
-    // None when sigma is 0 or n < 2; Cp needs both limits, Cpk one of them.
-    std::optional<double> Cp, Cpk;
-};
-Statistics ComputeStatistics(const std::vector<double>& values, const Limits& limits);
+// Upper and lower specification limits: nominal + upper and nominal + lower,
+// each number read as the station reads it; a limit whose tolerance (or the
+// nominal size) is empty is absent. Nominal 0 with a lower tolerance of 0 is a
+// geometric tolerance (flatness, runout, roughness): 0 is a bound no part can
+// cross, not a limit the process may miss.
+ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits);
+
+// What the station decided for a value, as its book keeps it beside the value.
+enum class Verdict : std::uint8_t { Pass, Fail, None };
+Verdict StoredVerdict(std::string_view judgement);
 
 struct Sample {
     Date Day;
-    int Machine = 0;
     double Value = 0;
-    bool Outside = false;  // against its own book's limits
+    Verdict Judged = Verdict::None;
+    std::uint16_t LimitSet = 0;  // index into the point's limit sets
 };
 
-struct PointCapability {
-    int Point = 0;
-    // Limits of the latest book in the range, as texts; LimitsChanged when an
-    // earlier book of the range held others.
-    std::string Nominal, Upper, Lower;
-    bool LimitsChanged = false;
-    Statistics Stats;
-    size_t Outside = 0;
-    std::optional<double> OutsideShare;  // Outside / N, when N > 0
-    size_t OkCount = 0, NgCount = 0;
-    std::vector<std::pair<std::string, size_t>> OtherTexts;  // text and how often
+// The values of one point on one machine, in date order (several operators
+// on one day: in the order of their names).
+struct Series {
+    int Machine = 0;
+    std::vector<Sample> Samples;
 };
+
+// Which run rules of the individuals chart a row's values break, by rule 1..4.
+using RuleCounts = std::array<std::size_t, 5>;
+
+// One row of the table: a point on one machine under one set of limits. A
+// point whose limits changed within the range gets a row per set, so that no
+// figure mixes two sets. Pooled rows (Machine empty) put every machine
+// together for reference only: with the machines' values interleaved the
+// moving ranges mean nothing, so they carry the overall figures alone.
+struct CapabilityRow {
+    int Point = 0;
+    std::optional<int> Machine;
+    LimitTexts Limits;
+    ToleranceLimits Tolerance;
+    bool LimitsChanged = false;  // the point had other limits too within the range
+    std::optional<Date> First, Last;
+    Spread Stats;
+    Indices Index;
+    std::optional<Normality> Normal;
+    RuleCounts Rules{};
+    std::size_t Failed = 0;     // numeric values the station judged 不
+    std::size_t Unjudged = 0;   // numeric values the station gave no verdict
+    std::size_t OkCount = 0, NgCount = 0;
+    std::vector<std::pair<std::string, std::size_t>> OtherTexts;  // text and how often
+    int Decimals = 2;  // one digit finer than the tightest number of the limits
+
+    std::size_t RuleSignals() const;
+    std::optional<double> FailedShare() const;
+    enum class Standing {
+        Unknown,     // no index to judge by (n < 2, no spread, no limit)
+        WantsALook,  // a failure, NG, a run rule broken, or Cpk (pooled: Ppk) below 1.33
+        NotProven,   // Cpk reaches 1.33, but its 95 % lower bound does not: too few values to tell
+        Proven,      // the 95 % lower bound of Cpk reaches 1.33, in control, nothing failed
+    };
+    Standing Assess() const;
+};
+
+inline constexpr double kCapableCpk = 1.33;
 
 // Takes the books in date order (as ReadDayBooks hands them over) and keeps
-// one number per value: a year of a shop's books fits in a few megabytes.
+// one sample per value: a year of a shop's books fits in a few megabytes.
 class CapabilityBuilder {
 public:
     CapabilityBuilder();
     void Add(const DayBookData& book);
-    // Points with anything measured or a nominal size, in point order.
-    std::vector<PointCapability> Result() const;
-    // The numeric values of a point in the order they were added.
-    const std::vector<Sample>& Samples(int point) const;
+    // Points with anything measured or a nominal size, in point order; each
+    // machine's rows, then the pooled rows when `pooled` and more than one
+    // machine measured the point.
+    std::vector<CapabilityRow> Result(bool pooled = true) const;
+    // The values of a point on a machine, or nothing.
+    const Series* SeriesOf(int point, int machine) const;
+    const std::vector<LimitTexts>& LimitSets(int point) const;
+    // The values a row's figures were taken from, in date order (a pooled
+    // row: every machine's, merged by date).
+    std::vector<Sample> RowSamples(const CapabilityRow& row) const;
 
 private:
-    struct PointState {
-        std::string Nominal, Upper, Lower;
-        Limits RowLimits;  // of the texts above
-        bool HasLimits = false, LimitsChanged = false;
-        std::vector<Sample> Samples;
-        size_t Outside = 0, Ok = 0, Ng = 0;
-        std::vector<std::pair<std::string, size_t>> Other;
+    struct TextCounts {
+        bool Seen = false;
+        std::size_t Ok = 0, Ng = 0;
+        std::vector<std::pair<std::string, std::size_t>> Other;
     };
+    struct MachineState {
+        Series Values;
+        std::vector<TextCounts> BySet;  // index = limit set
+    };
+    struct PointState {
+        std::vector<LimitTexts> Sets;
+        std::uint16_t Current = 0;  // the set of the last book, which most books match
+        std::array<std::int16_t, kMachineCount> Slot;  // machine -> index into Machines, -1 none
+        std::vector<MachineState> Machines;
+        PointState() { Slot.fill(-1); }
+    };
+    std::uint16_t SetOf(PointState& point, const PointRow& row);
+    MachineState& MachineFor(PointState& point, int machine);
+    void AddMachineRows(int p, const PointState& point, std::vector<CapabilityRow>& rows) const;
+    void AddPooledRows(int p, const PointState& point, std::vector<CapabilityRow>& rows) const;
+    std::vector<Sample> Merged(const PointState& point, std::uint16_t set, int* machinesWithValues) const;
+
     std::vector<PointState> points_;  // index = point number
 };
 
+// Run rule signals of a machine's whole series: the process does not know its
+// tolerances, so the chart's limits come from all of its values.
+std::vector<RuleSignal> SeriesSignals(const Series& series);
+
 // "—" for none; otherwise fixed decimals, "." whatever the locale.
 std::string FixedText(std::optional<double> value, int decimals, std::string_view none = "—");
+// The shortest text that reads back as the same double: for files other
+// programs compute with.
+std::string ExactText(double value);
+// "両側", "上側のみ", "下側のみ", "上側(自然限界)", "規格なし".
+std::string SidesText(const CapabilityRow& row);
 
 }  // namespace ziv::report

@@ -26,25 +26,31 @@ bool Filter::Accepts(const DayBookName& name) const {
     return true;
 }
 
-std::string ProductNameOf(const std::string& productDir) {
-    std::string folder = productDir;
-    while (folder.size() > 1 && folder.back() == kPathSeparator) folder.pop_back();
-    return LastPathComponent(folder);
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code ec;
+    fs::path path = fs::absolute(fs::path(folder), ec);
+    if (ec) path = fs::path(folder);
+    std::string text = path.lexically_normal().string();
+    while (text.size() > 1 && text.back() == kPathSeparator) text.pop_back();
+    return text;
 }
+
+std::string ProductNameOf(const std::string& productDir) { return LastPathComponent(AbsoluteFolder(productDir)); }
 
 Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
     Listing listing;
     std::string product = ProductNameOf(productDir);
-    std::string folder = DayBookFolder(productDir);
+    std::string folder = DayBookFolder(AbsoluteFolder(productDir));
+    listing.Folder = folder;
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
     if (ec) {
-        listing.Error = "データフォルダを読めません: " + folder + " (" + ec.message() + ")";
+        listing.Error = ec.value();
         return listing;
     }
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) {
-            listing.Error = "データフォルダを読めません: " + folder + " (" + ec.message() + ")";
+            listing.Error = ec.value();
             break;
         }
         std::error_code typeError;

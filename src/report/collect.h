@@ -46,9 +46,13 @@ struct Filter {
 struct Listing {
     std::vector<FoundBook> Books;      // by date, machine, operator
     std::vector<std::string> Ignored;  // files whose names are not day workbooks of this product
-    std::string Error;                 // the data folder cannot be listed
+    std::string Folder;                // the data folder
+    int Error = 0;                     // errno when the data folder cannot be listed
 };
 
+// The folder as an absolute path without "." or ".." steps or a closing "/",
+// so that "." and "../製品" name the product as its full path does.
+std::string AbsoluteFolder(const std::string& folder);
 // The product name is the folder's last component.
 std::string ProductNameOf(const std::string& productDir);
 // The day workbooks of <productDir>/data that the filter accepts.

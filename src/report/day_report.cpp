@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "records/day_book.h"
 
 namespace ziv::report {
 
@@ -19,42 +20,66 @@ const PointRow* FindRow(const DayBookData& book, int point) {
     return nullptr;
 }
 
-std::optional<DayReport> LoadDayReport(const std::string& bookPath, std::string* error) {
-    namespace fs = std::filesystem;
-    fs::path path(bookPath);
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) {
-        if (error) *error = "ファイルがありません: " + bookPath;
-        return std::nullopt;
-    }
-    DayReport report;
-    fs::path absolute = fs::absolute(path, ec);
-    if (ec) absolute = path;
-    report.ProductDir = absolute.parent_path().parent_path().string();
-    std::string productName = ProductNameOf(report.ProductDir);
+namespace {
+
+// The name of a book and, when it lies in one, its product folder.
+std::optional<DayBookName> NameFromPlace(const std::filesystem::path& absolute, std::string& productDir) {
     std::string fileName = absolute.filename().string();
-    auto name = ParseDayBookName(fileName, productName);
-    if (!name) name = ParseDayBookName(fileName);
-    if (name) report.NameRead = true;
-    auto book = ReadDayBook(bookPath, name.value_or(DayBookName{}), error);
-    if (!book) return std::nullopt;
+    std::filesystem::path folder = absolute.parent_path();
+    if (folder.filename() == kDayBookFolderName) {
+        productDir = folder.parent_path().string();
+        return ParseDayBookName(fileName, ProductNameOf(productDir));
+    }
+    auto name = ParseDayBookName(fileName);
+    // "<a>_<b>_<c>" could be operator "a_b" of product "c" or the other way.
+    if (name && (name->Operator + name->Product).find('_') != std::string::npos) return std::nullopt;
+    return name;
+}
+
+}  // namespace
+
+std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRefusal* refusal) {
+    namespace fs = std::filesystem;
+    auto refuse = [&](DayReportRefusal::Kind why, std::string reason = {}) -> std::optional<DayReport> {
+        if (refusal) *refusal = {why, std::move(reason)};
+        return std::nullopt;
+    };
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::path(bookPath), ec)) return refuse(DayReportRefusal::Kind::Missing);
+    DayReport report;
+    auto name = NameFromPlace(fs::path(AbsoluteFolder(bookPath)), report.ProductDir);
+    if (!name) return refuse(DayReportRefusal::Kind::NotADayBook);
+    std::string error;
+    auto book = ReadDayBook(bookPath, *name, &error);
+    if (!book) return refuse(DayReportRefusal::Kind::Unreadable, error);
     report.Book = std::move(*book);
-    if (!name) report.Book.Name.Product = productName;
     for (const PointRow& row : report.Book.Rows) {
         if (!row.Value.empty()) ++report.Measured;
         PointVerdict verdict = VerdictOf(row);
         if (verdict == PointVerdict::Pass) ++report.Passed;
         if (verdict == PointVerdict::Fail) ++report.Failed;
     }
+    if (report.ProductDir.empty()) return report;
     report.MasterPoints = MasterPointCount(report.ProductDir);
     // The drawing belongs to the product folder the book lies in.
-    std::string drawing = JoinPath(report.ProductDir, productName + ".jpg");
+    std::string drawing = JoinPath(report.ProductDir, name->Product + ".jpg");
     PointTable table;
     if (IsFile(drawing) && ReadPointTableFile(PointTableFilePath(report.ProductDir), table) == ReadStatus::Read) {
         report.DrawingPath = drawing;
         report.Points = table;
     }
     return report;
+}
+
+std::string RefusalText(const DayReportRefusal& refusal, const std::string& bookPath) {
+    switch (refusal.Why) {
+        case DayReportRefusal::Kind::Missing: return "ブックがありません: " + bookPath;
+        case DayReportRefusal::Kind::NotADayBook:
+            return "日ごとのブックではありません (製品フォルダの data にある"
+                   "「測定者_製品_N号機_Y年M月D日.xls」): " + bookPath;
+        case DayReportRefusal::Kind::Unreadable: return "ブックを読めません: " + bookPath + ": " + refusal.EngineReason;
+    }
+    return {};
 }
 
 }  // namespace ziv::report

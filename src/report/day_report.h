@@ -15,8 +15,7 @@ PointVerdict VerdictOf(const PointRow& row);
 
 struct DayReport {
     DayBookData Book;
-    bool NameRead = false;           // the file name is a day workbook's
-    std::string ProductDir;          // <product> of <product>/data/<book>
+    std::string ProductDir;          // <product> of <product>/data/<book>; empty for a book elsewhere
     std::optional<int> MasterPoints; // points with a nominal size in data.xls
     int Measured = 0, Passed = 0, Failed = 0;
     // <product>/<product name>.jpg and the positions of <product>/Data.dat;
@@ -25,9 +24,20 @@ struct DayReport {
     std::optional<PointTable> Points;
 };
 
-// Reads the book and what lies beside it; nothing, and the reason, when the
-// book itself cannot be read.
-std::optional<DayReport> LoadDayReport(const std::string& bookPath, std::string* error);
+// Why there is no report of a file.
+struct DayReportRefusal {
+    enum class Kind { Missing, NotADayBook, Unreadable } Why = Kind::Missing;
+    std::string EngineReason;  // Unreadable: the workbook engine's reason
+};
+
+// Reads the book and what lies beside it. Operator, product, machine and date
+// come from the book's place: in <product>/data its name must be a day
+// workbook's of that product; elsewhere (a copy) only a name that splits one
+// way into operator and product is taken. Anything else, the product master
+// included, is refused rather than reported under the wrong names.
+std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRefusal* refusal);
+// The refusal in the words the window and the command line show.
+std::string RefusalText(const DayReportRefusal& refusal, const std::string& bookPath);
 
 // The row of a point, or nothing.
 const PointRow* FindRow(const DayBookData& book, int point);

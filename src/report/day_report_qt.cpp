@@ -2,6 +2,7 @@
 
 #include "common/numbers.h"
 #include "drawing/drawing_export_qt.h"
+#include "report/capability_table.h"
 #include "report/report_csv.h"
 
 namespace ziv::report {
@@ -49,14 +50,10 @@ PagedDocument DayReportDocument(const DayReport& report) {
     PagedDocument doc;
     doc.Title = QStringLiteral("検査成績表");
     const DayBookName& name = report.Book.Name;
-    if (report.NameRead) {
-        doc.HeaderLines << QStringLiteral("製品: %1    号機: %2号機    測定者: %3    日付: %4")
-                               .arg(Q(name.Product))
-                               .arg(name.Machine)
-                               .arg(Q(name.Operator), DateCaption(name.WorkDate));
-    } else {
-        doc.HeaderLines << QStringLiteral("製品: %1").arg(Q(name.Product));
-    }
+    doc.HeaderLines << QStringLiteral("製品: %1    号機: %2号機    測定者: %3    日付: %4")
+                           .arg(Q(name.Product))
+                           .arg(name.Machine)
+                           .arg(Q(name.Operator), DateCaption(name.WorkDate));
     QString master = report.MasterPoints ? QString::number(*report.MasterPoints) : QStringLiteral("—");
     doc.HeaderLines << QStringLiteral("測定点数: %1 / %2 (マスタ)    合格: %3    不合格: %4")
                            .arg(report.Measured)
@@ -85,44 +82,37 @@ PagedDocument DayReportDocument(const DayReport& report) {
     return doc;
 }
 
-bool NeedsAttention(const PointCapability& point) {
-    return point.Outside > 0 || point.NgCount > 0 || (point.Stats.Cpk && *point.Stats.Cpk < 1.33);
+QColor StandingTint(CapabilityRow::Standing standing) {
+    switch (standing) {
+        case CapabilityRow::Standing::WantsALook: return QColor(255, 215, 215);
+        case CapabilityRow::Standing::NotProven: return QColor(255, 240, 200);
+        case CapabilityRow::Standing::Proven: return QColor(215, 245, 215);
+        case CapabilityRow::Standing::Unknown: break;
+    }
+    return {};
 }
 
-PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<PointCapability>& table) {
+PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<CapabilityRow>& table) {
     PagedDocument doc;
     doc.Landscape = true;
     doc.Title = QStringLiteral("工程能力");
+    doc.TableFontSize = 7;
     doc.HeaderLines << QStringLiteral("製品: %1").arg(Q(ProductNameOf(scope.ProductDir)));
     doc.HeaderLines << FilterCaption(scope.Range);
     doc.HeaderLines << QStringLiteral("読んだブック: %1    読めなかったブック: %2    対象外のファイル: %3")
                            .arg(scope.BooksRead)
                            .arg(scope.BooksSkipped)
                            .arg(scope.FilesIgnored);
-    doc.Columns = {{QStringLiteral("番号"), 28},           {QStringLiteral("寸法"), 48},
-                   {QStringLiteral("上限"), 42},           {QStringLiteral("下限"), 42},
-                   {QStringLiteral("n"), 34},              {QStringLiteral("平均"), 56},
-                   {QStringLiteral("標準偏差"), 52},       {QStringLiteral("最小"), 50},
-                   {QStringLiteral("最大"), 50},           {QStringLiteral("Cp"), 38},
-                   {QStringLiteral("Cpk"), 38},            {QStringLiteral("規格外"), 38},
-                   {QStringLiteral("規格外率"), 46},       {QStringLiteral("OK"), 30},
-                   {QStringLiteral("NG"), 30},             {QStringLiteral("その他"), 90, Qt::AlignLeft}};
-    for (const PointCapability& p : table) {
-        const Statistics& s = p.Stats;
-        std::optional<double> percent;
-        if (p.OutsideShare) percent = *p.OutsideShare * 100;
+    // The legend, a sentence a line.
+    for (const QString& sentence : Q(std::string(kCapabilityLegend)).split(QStringLiteral("。"), Qt::SkipEmptyParts))
+        doc.HeaderLines << sentence + QStringLiteral("。");
+    for (const CapabilityColumn& column : kCapabilityColumns)
+        doc.Columns.push_back({Q(std::string(column.Title)), static_cast<double>(column.Width),
+                               column.Text ? Qt::AlignLeft : Qt::AlignRight});
+    for (const CapabilityRow& row : table) {
         TableRow line;
-        QString nominal = Q(p.Nominal) + (p.LimitsChanged ? QStringLiteral("*") : QString());
-        line.Cells << QString::number(p.Point) << nominal << Q(p.Upper) << Q(p.Lower)
-                   << QString::number(static_cast<qulonglong>(s.N)) << Q(FixedText(s.Mean, 4))
-                   << Q(FixedText(s.StdDev, 4)) << (s.Min ? Q(GeneralDecimalText(*s.Min)) : QStringLiteral("—"))
-                   << (s.Max ? Q(GeneralDecimalText(*s.Max)) : QStringLiteral("—")) << Q(FixedText(s.Cp, 2))
-                   << Q(FixedText(s.Cpk, 2)) << QString::number(static_cast<qulonglong>(p.Outside))
-                   << (percent ? Q(FixedText(percent, 1)) + "%" : QStringLiteral("—"))
-                   << QString::number(static_cast<qulonglong>(p.OkCount))
-                   << QString::number(static_cast<qulonglong>(p.NgCount)) << Q(OtherTextsSummary(p));
-        line.Marked = NeedsAttention(p);
-        line.MarkedColumn = 10;
+        for (const std::string& cell : CapabilityRowTexts(row)) line.Cells << Q(cell);
+        line.Tint = StandingTint(row.Assess());
         doc.Rows.push_back(std::move(line));
     }
     return doc;

@@ -27,10 +27,9 @@ struct CapabilityScope {
     Filter Range;
     size_t BooksRead = 0, BooksSkipped = 0, FilesIgnored = 0;
 };
-PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<PointCapability>& table);
+PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<CapabilityRow>& table);
 
-// A row of the capability table wants a look: values out of tolerance, NG
-// entries, or a Cpk below 1.33.
-bool NeedsAttention(const PointCapability& point);
+// The tint of a capability row, on screen and on paper; invalid for none.
+QColor StandingTint(CapabilityRow::Standing standing);
 
 }  // namespace ziv::report

@@ -15,10 +15,17 @@ std::string CsvField(std::string_view text) {
     return out;
 }
 
+std::string InertText(std::string_view text) {
+    if (text.empty() || std::string_view("=+-@\t\r").find(text.front()) == std::string_view::npos)
+        return std::string(text);
+    if (MeasuredNumber(text)) return std::string(text);
+    return "'" + std::string(text);
+}
+
 void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields) {
     for (size_t i = 0; i < fields.size(); ++i) {
         if (i) out += ',';
-        out += CsvField(fields[i]);
+        out += CsvField(InertText(fields[i]));
     }
     out += "\r\n";
 }
@@ -41,33 +48,57 @@ void AppendValueRecords(std::string& out, const DayBookData& book) {
     }
 }
 
-std::string OtherTextsSummary(const PointCapability& point) {
+std::string OtherTextsSummary(const CapabilityRow& row) {
     std::string out;
     auto add = [&](const std::string& text, size_t count) {
         if (!out.empty()) out += " ";
         out += text + "×" + DecimalText(static_cast<long long>(count));
     };
-    for (const auto& [text, count] : point.OtherTexts) add(text, count);
+    for (const auto& [text, count] : row.OtherTexts) add(text, count);
     return out;
 }
 
-std::string CapabilityCsv(const std::vector<PointCapability>& table) {
+std::string MachineText(const CapabilityRow& row) {
+    return row.Machine ? DecimalText(*row.Machine) : std::string(kPooledMachines);
+}
+
+namespace {
+
+std::string Exact(std::optional<double> value) { return value ? ExactText(*value) : std::string(); }
+std::string Count(size_t n) { return DecimalText(static_cast<long long>(n)); }
+std::string DateOf(const std::optional<Date>& date) { return date ? DateText(*date) : std::string(); }
+
+}  // namespace
+
+std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
     std::string out(kUtf8Bom);
-    AppendCsvRecord(out, {"番号", "寸法", "上限", "下限", "n", "平均", "標準偏差", "最小", "最大", "Cp", "Cpk",
-                          "規格外", "規格外率(%)", "OK", "NG", "その他", "規格変更"});
-    for (const PointCapability& p : table) {
-        const Statistics& s = p.Stats;
-        std::optional<double> percent;
-        if (p.OutsideShare) percent = *p.OutsideShare * 100;
-        AppendCsvRecord(out, {DecimalText(p.Point), p.Nominal, p.Upper, p.Lower,
-                              DecimalText(static_cast<long long>(s.N)),
-                              FixedText(s.Mean, 5, ""), FixedText(s.StdDev, 5, ""),
-                              s.Min ? GeneralDecimalText(*s.Min) : "", s.Max ? GeneralDecimalText(*s.Max) : "",
-                              FixedText(s.Cp, 3, ""), FixedText(s.Cpk, 3, ""),
-                              DecimalText(static_cast<long long>(p.Outside)), FixedText(percent, 2, ""),
-                              DecimalText(static_cast<long long>(p.OkCount)),
-                              DecimalText(static_cast<long long>(p.NgCount)), OtherTextsSummary(p),
-                              p.LimitsChanged ? "あり" : ""});
+    AppendCsvRecord(out, {"番号", "号機", "寸法", "上限", "下限", "規格", "開始日", "終了日", "n", "平均", "最小",
+                          "最大", "σ群内(MR/d2)", "σ全体(n-1)", "Cp", "Cpk", "Cpk下限95%", "Pp", "Ppk", "管理中心",
+                          "管理上限", "管理下限", "MR平均", "MR上限", "ルール1", "ルール2", "ルール3", "ルール4",
+                          "AD統計量A2*", "AD p値", "不合格", "判定なし", "OK", "NG", "その他", "規格変更"});
+    for (const CapabilityRow& r : table) {
+        std::optional<ControlLimits> control;
+        if (r.Machine) control = IndividualsLimits(r.Stats);
+        std::vector<std::string> fields{
+            DecimalText(r.Point), MachineText(r), r.Limits.Nominal, r.Limits.Upper, r.Limits.Lower, SidesText(r),
+            DateOf(r.First), DateOf(r.Last), Count(r.Stats.N),
+            Exact(r.Stats.Mean), Exact(r.Stats.Min), Exact(r.Stats.Max), Exact(r.Stats.WithinSigma),
+            Exact(r.Stats.OverallSigma),
+            Exact(r.Index.Cp), Exact(r.Index.Cpk), Exact(r.Index.CpkLower95), Exact(r.Index.Pp), Exact(r.Index.Ppk)};
+        for (auto v : {control ? std::optional(control->Centre) : std::nullopt,
+                       control ? std::optional(control->Upper) : std::nullopt,
+                       control ? std::optional(control->Lower) : std::nullopt,
+                       control ? std::optional(control->RangeCentre) : std::nullopt,
+                       control ? std::optional(control->RangeUpper) : std::nullopt})
+            fields.push_back(Exact(v));
+        for (int rule = 1; rule <= 4; ++rule)
+            fields.push_back(r.Machine ? Count(r.Rules[static_cast<size_t>(rule)]) : "");
+        fields.push_back(r.Normal ? ExactText(r.Normal->A2Star) : "");
+        fields.push_back(r.Normal ? ExactText(r.Normal->PValue) : "");
+        for (size_t n : {r.Failed, r.Unjudged, r.OkCount, r.NgCount}) fields.push_back(Count(n));
+        fields.push_back(OtherTextsSummary(r));
+        fields.push_back(r.LimitsChanged ? "あり" : "");
+        AppendCsvRecord(out, fields);
     }
     return out;
 }

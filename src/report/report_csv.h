@@ -14,6 +14,10 @@ namespace ziv::report {
 inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 std::string CsvField(std::string_view text);
+// A text cell that a spreadsheet would take for a formula ("=", "+", "-", "@",
+// tab or CR first) gets a leading "'", which spreadsheets show as text;
+// numbers ("-0.02") stay numbers. Every record goes through it.
+std::string InertText(std::string_view text);
 void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 
 // Byte-order mark and the header record of the value table.
@@ -22,11 +26,15 @@ std::string ValuesCsvStart();
 // values and are left out).
 void AppendValueRecords(std::string& out, const DayBookData& book);
 
-// The whole capability table, byte-order mark included; empty fields where a
-// figure does not exist.
-std::string CapabilityCsv(const std::vector<PointCapability>& table);
+// The whole capability table, byte-order mark included; every figure as the
+// shortest text that reads back exactly, empty where it does not exist.
+std::string CapabilityCsv(const std::vector<CapabilityRow>& table);
 
 // "OK 3", "NG 1" and the other texts with their counts, joined for one cell.
-std::string OtherTextsSummary(const PointCapability& point);
+std::string OtherTextsSummary(const CapabilityRow& row);
+
+// The machine of a row: its number, or that every machine is pooled.
+inline constexpr std::string_view kPooledMachines = "全号機(参考)";
+std::string MachineText(const CapabilityRow& row);
 
 }  // namespace ziv::report

@@ -17,7 +17,6 @@ constexpr double kMargin = 36;      // points
 constexpr double kFootRoom = 24;    // the page number below the table
 constexpr double kRowHeight = 15;
 constexpr double kCellPad = 3;
-constexpr int kTableFont = 9;       // in points: the painter works in points
 constexpr double kPictureShare = 0.5;
 
 QFont Font(int points, bool bold = false) {
@@ -80,7 +79,7 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
     const int pages = static_cast<int>(pageStarts.size());
 
     auto paintTableHeader = [&](double y) {
-        painter.setFont(Font(kTableFont, true));
+        painter.setFont(Font(document.TableFontSize, true));
         painter.setPen(Qt::black);
         painter.setBrush(QColor(230, 230, 230));
         double x = g.Left();
@@ -93,16 +92,16 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
     };
     auto paintRow = [&](const TableRow& row, double y) {
         double x = g.Left();
-        QFont plain = Font(kTableFont);
+        QFont plain = Font(document.TableFontSize);
         QFontMetricsF metrics(plain);
         for (size_t c = 0; c < document.Columns.size(); ++c) {
             QRectF cell(x, y, widths[c], kRowHeight);
             painter.setPen(QColor(120, 120, 120));
-            painter.setBrush(row.Marked ? QColor(255, 215, 215) : QColor(Qt::white));
+            painter.setBrush(row.Marked ? QColor(255, 215, 215) : row.Tint.isValid() ? row.Tint : QColor(Qt::white));
             painter.drawRect(cell);
             QString text = c < static_cast<size_t>(row.Cells.size()) ? row.Cells[static_cast<int>(c)] : QString();
             bool emphasised = row.Marked && static_cast<int>(c) == row.MarkedColumn;
-            painter.setFont(emphasised ? Font(kTableFont, true) : plain);
+            painter.setFont(emphasised ? Font(document.TableFontSize, true) : plain);
             painter.setPen(emphasised ? QColor(200, 0, 0) : QColor(Qt::black));
             QRectF inner = cell.adjusted(kCellPad, 0, -kCellPad, 0);
             text = metrics.elidedText(text, Qt::ElideRight, inner.width());

@@ -24,6 +24,7 @@ struct TableRow {
     QStringList Cells;
     bool Marked = false;  // a failing row: tinted, its marked cell in red
     int MarkedColumn = -1;
+    QColor Tint;  // an unmarked row's background when valid (white otherwise)
 };
 
 struct LegendEntry {
@@ -39,6 +40,7 @@ struct PagedDocument {
     std::vector<TableColumn> Columns;
     std::vector<TableRow> Rows;
     bool Landscape = false;
+    int TableFontSize = 9;  // in points (the painter works in points); a wide table takes a smaller one
 };
 
 // Paints onto a device whose page size the caller has set to A4; false when

@@ -147,7 +147,7 @@ Spread SpreadOf(const std::vector<double>& inOrder) {
     return spread;
 }
 
-Indices CapabilityOf(const Spread& spread, const SpecLimits& limits) {
+Indices CapabilityOf(const Spread& spread, const ToleranceLimits& limits) {
     Indices indices;
     std::optional<double> upper = limits.Upper;
     std::optional<double> lower;

@@ -28,7 +28,7 @@ Spread SpreadOf(const std::vector<double>& inOrder);
 // A geometric tolerance (flatness, runout: nominal 0, lower tolerance 0) has a
 // lower limit no part can cross; such a lower limit says nothing about the
 // process, so only the upper side counts.
-struct SpecLimits {
+struct ToleranceLimits {
     std::optional<double> Upper, Lower;
     bool LowerIsNaturalBound = false;
 };
@@ -45,7 +45,7 @@ struct Indices {
     std::optional<double> Cp, Cpk, Pp, Ppk;
     std::optional<double> CpkLower95;  // Bissell's one-sided 95 % bound of Cpk, with n values
 };
-Indices CapabilityOf(const Spread& spread, const SpecLimits& limits);
+Indices CapabilityOf(const Spread& spread, const ToleranceLimits& limits);
 
 // Bissell's approximate lower confidence bound of Cpk from n values:
 // Cpk - z * sqrt(1 / (9n) + Cpk^2 / (2(n - 1))). NaN for n < 2.
@@ -76,7 +76,7 @@ struct RuleSignal {
 // ninth to the twelfth. In index order, and by rule within one index.
 std::vector<RuleSignal> RunRules(const std::vector<double>& inOrder, const ControlLimits& limits);
 // [1] to [4]: the signals of each rule; [0]: the points with any signal.
-std::array<size_t, 5> CountByRule(const std::vector<RuleSignal>& signals);
+std::array<size_t, 5> CountByRule(const std::vector<RuleSignal>& found);
 
 // Bin i holds [Start + i * Width, Start + (i + 1) * Width); the last bin holds
 // its upper edge too, so every value lies in exactly one bin.

@@ -2,6 +2,8 @@
 // cannot be read or are not day workbooks of this product.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <atomic>
 
 #include "report/collect.h"
@@ -34,7 +36,7 @@ TEST(ReportCollect, DamagedAndForeignFilesAreSkippedOrIgnoredAndCounted) {
     std::filesystem::create_directories(product + "/data/old");
 
     Listing listing = ListDayBooks(product, {});
-    EXPECT_TRUE(listing.Error.empty());
+    EXPECT_EQ(listing.Error, 0);
     ASSERT_EQ(listing.Books.size(), 4u);
     EXPECT_EQ(listing.Ignored.size(), 2u);
     // Date order, whatever order the folder lists them in.
@@ -56,7 +58,7 @@ TEST(ReportCollect, DamagedAndForeignFilesAreSkippedOrIgnoredAndCounted) {
     }
 
     Listing none = ListDayBooks(root / "ない製品", {});
-    EXPECT_FALSE(none.Error.empty());
+    EXPECT_EQ(none.Error, ENOENT);
 }
 
 TEST(ReportCollect, FiltersAndTheBookRowsAsWritten) {

@@ -48,14 +48,17 @@ void MakeBooks(const std::string& product) {
     }
 }
 
-void ExpectSameStatistics(const Statistics& a, const Statistics& b, int point) {
-    EXPECT_EQ(a.N, b.N) << point;
+void ExpectSameFigures(const CapabilityRow& a, const CapabilityRow& b) {
+    EXPECT_EQ(a.Stats.N, b.Stats.N) << a.Point;
     using Pair = std::pair<std::optional<double>, std::optional<double>>;
-    for (const auto& [x, y] : {Pair{a.Mean, b.Mean}, Pair{a.StdDev, b.StdDev}, Pair{a.Min, b.Min},
-                               Pair{a.Max, b.Max}, Pair{a.Cp, b.Cp}, Pair{a.Cpk, b.Cpk}}) {
-        ASSERT_EQ(x.has_value(), y.has_value()) << point;
+    for (const auto& [x, y] :
+         {Pair{a.Stats.Mean, b.Stats.Mean}, Pair{a.Stats.OverallSigma, b.Stats.OverallSigma},
+          Pair{a.Stats.WithinSigma, b.Stats.WithinSigma}, Pair{a.Stats.Min, b.Stats.Min},
+          Pair{a.Stats.Max, b.Stats.Max}, Pair{a.Index.Cp, b.Index.Cp}, Pair{a.Index.Cpk, b.Index.Cpk},
+          Pair{a.Index.Ppk, b.Index.Ppk}}) {
+        ASSERT_EQ(x.has_value(), y.has_value()) << a.Point;
         if (x) {
-            EXPECT_EQ(Bits(*x), Bits(*y)) << point;
+            EXPECT_EQ(Bits(*x), Bits(*y)) << a.Point;
         }
     }
 }
@@ -120,27 +123,30 @@ TEST(ReportCollectValues, ValuesReadingAgreesWithTheFullReading) {
         EXPECT_GT(measured, 0);
         EXPECT_GT(asText, 0);  // the texts, and the numbers their text rounds
 
-        std::vector<PointCapability> a = fromFull.Result(), b = fromValues.Result();
+        std::vector<CapabilityRow> a = fromFull.Result(), b = fromValues.Result();
         ASSERT_EQ(a.size(), b.size());
         bool changed = false;
         for (size_t i = 0; i < a.size(); ++i) {
             EXPECT_EQ(a[i].Point, b[i].Point);
-            EXPECT_EQ(a[i].Nominal, b[i].Nominal);
-            EXPECT_EQ(a[i].Upper, b[i].Upper);
-            EXPECT_EQ(a[i].Lower, b[i].Lower);
+            EXPECT_EQ(a[i].Machine, b[i].Machine);
+            EXPECT_EQ(a[i].Limits, b[i].Limits);
             EXPECT_EQ(a[i].LimitsChanged, b[i].LimitsChanged) << a[i].Point;
             changed = changed || a[i].LimitsChanged;
-            ExpectSameStatistics(a[i].Stats, b[i].Stats, a[i].Point);
-            EXPECT_EQ(a[i].Outside, b[i].Outside);
+            ExpectSameFigures(a[i], b[i]);
+            EXPECT_EQ(a[i].Failed, b[i].Failed);
+            EXPECT_EQ(a[i].Unjudged, b[i].Unjudged);
             EXPECT_EQ(a[i].OkCount, b[i].OkCount);
             EXPECT_EQ(a[i].NgCount, b[i].NgCount);
             EXPECT_EQ(a[i].OtherTexts, b[i].OtherTexts);
-            const auto& sa = fromFull.Samples(a[i].Point);
-            const auto& sb = fromValues.Samples(a[i].Point);
-            ASSERT_EQ(sa.size(), sb.size());
-            for (size_t s = 0; s < sa.size(); ++s) {
-                EXPECT_EQ(Bits(sa[s].Value), Bits(sb[s].Value));
-                EXPECT_EQ(sa[s].Outside, sb[s].Outside);
+            const Series* sa = fromFull.SeriesOf(a[i].Point, 1);
+            const Series* sb = fromValues.SeriesOf(a[i].Point, 1);
+            ASSERT_EQ(sa == nullptr, sb == nullptr);
+            if (!sa) continue;
+            ASSERT_EQ(sa->Samples.size(), sb->Samples.size());
+            for (size_t s = 0; s < sa->Samples.size(); ++s) {
+                EXPECT_EQ(Bits(sa->Samples[s].Value), Bits(sb->Samples[s].Value));
+                EXPECT_EQ(sa->Samples[s].Judged, sb->Samples[s].Judged);
+                EXPECT_EQ(sa->Samples[s].LimitSet, sb->Samples[s].LimitSet);
             }
         }
         EXPECT_TRUE(changed);

@@ -39,8 +39,9 @@ struct Ran {
     std::string Out, Err;
 };
 
-inline Ran RunProgram(const QString& program, const QStringList& args) {
+inline Ran RunProgram(const QString& program, const QStringList& args, const QString& workingDir = {}) {
     QProcess process;
+    if (!workingDir.isEmpty()) process.setWorkingDirectory(workingDir);
     process.start(program, args);
     Ran ran;
     if (!process.waitForFinished(120000)) return ran;

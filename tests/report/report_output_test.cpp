@@ -20,6 +20,19 @@ const QString kPython = QStringLiteral("/usr/bin/python3");
 
 #define REQUIRE_REPORT_TOOL() REQUIRE_PROGRAM(QString::fromStdString(ReportTool()))
 
+// The fields of one line the Python script printed.
+std::vector<std::string> Fields(const std::string& text) {
+    std::vector<std::string> fields;
+    std::string line = text.substr(0, text.find('\n'));
+    size_t start = 0;
+    for (size_t bar = line.find('|'); bar != std::string::npos; bar = line.find('|', start)) {
+        fields.push_back(line.substr(start, bar - start));
+        start = bar + 1;
+    }
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
@@ -219,18 +232,38 @@ TEST(ReportOutput, CsvReadByPythonKeepsJapaneseAndAwkwardTexts) {
     EXPECT_EQ(lines[3].substr(0, 40), std::string("2026-03-08|佐藤|2|軸受_A|1|10|0.02|-0.02||NG").substr(0, 40));
 
     std::string stats = root / "stats.csv";
+    std::string statsPdf = root / "stats.pdf";
     ran = RunProgram(QString::fromStdString(ReportTool()),
                      {"stats", QString::fromStdString(product), "--from", "2026-03-01", "--to", "2026-03-31",
-                      "--operator", "佐藤", "--csv", QString::fromStdString(stats)});
+                      "--operator", "佐藤", "--csv", QString::fromStdString(stats), "--pdf",
+                      QString::fromStdString(statsPdf)});
     ASSERT_EQ(ran.Exit, 0) << ran.Err;
+    // The paper names the figures as the screen does, and says what they mean.
+    if (HasProgram("pdftotext")) {
+        std::string paper = RunProgram("pdftotext", {"-layout", QString::fromStdString(statsPdf), "-"}).Out;
+        for (const char* words : {"σ群内", "σ全体", "Pp", "Ppk", "Cpk下限", "ルール", "判定なし", "Bissell", "軸受_A"})
+            EXPECT_NE(paper.find(words), std::string::npos) << words << "\n" << paper;
+    }
     py = RunProgram(kPython, {"-c", script, QString::fromStdString(stats)});
     ASSERT_EQ(py.Exit, 0) << py.Err;
     // Header, point 1 (one value, one NG), point 2 (a text), point 3 (a nominal size only).
     EXPECT_EQ(Count(py.Out, "\n"), 4u) << py.Out;
-    EXPECT_EQ(py.Out.substr(0, py.Out.find('\n')),
-              "番号|寸法|上限|下限|n|平均|標準偏差|最小|最大|Cp|Cpk|規格外|規格外率(%)|OK|NG|その他|規格変更");
-    EXPECT_NE(py.Out.find("\n1|10|0.02|-0.02|1|10.01000||10.01|10.01|||0|0.00|0|1||\n"), std::string::npos)
-        << py.Out;
+    std::vector<std::string> header = Fields(py.Out.substr(0, py.Out.find('\n')));
+    ASSERT_EQ(header.size(), 36u) << py.Out;
+    EXPECT_EQ(header[14], "Cp");
+    EXPECT_EQ(header[17], "Pp");
+    std::vector<std::string> first = Fields(py.Out.substr(py.Out.find("\n1|") + 1));
+    ASSERT_EQ(first.size(), header.size());
+    auto at = [&](const char* name) {
+        return first[static_cast<size_t>(std::find(header.begin(), header.end(), name) - header.begin())];
+    };
+    EXPECT_EQ(at("号機"), "2");
+    EXPECT_EQ(at("規格"), "両側");
+    EXPECT_EQ(at("n"), "1");
+    EXPECT_EQ(at("平均"), "10.01");
+    EXPECT_EQ(at("Cpk"), "");  // one value: no spread, no index
+    EXPECT_EQ(at("NG"), "1");
+    EXPECT_EQ(at("不合格"), "0");
     EXPECT_NE(py.Out.find("傷あり\\n要確認×1"), std::string::npos) << py.Out;
 }
 
@@ -244,38 +277,123 @@ TEST(ReportOutput, CommandLineExitCodes) {
     QString dir = QString::fromStdString(product);
     auto run = [&](const QStringList& args) { return RunProgram(tool, args); };
 
-    Ran ok = run({"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31"});
+    // A damaged book among readable ones: the report is made, and the exit says so.
+    Ran partial = run({"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31"});
+    EXPECT_EQ(partial.Exit, 3) << partial.Err;
+    EXPECT_NE(partial.Err.find("読めなかったブック 1"), std::string::npos) << partial.Err;
+    EXPECT_NE(partial.Err.find("op_P_1号機_2026年3月2日.xls"), std::string::npos) << partial.Err;
+    EXPECT_NE(partial.Out.find("Cpk"), std::string::npos) << partial.Out;
+    Ran ok = run({"stats", dir, "--from", "2026-03-01", "--to", "2026-03-01"});
     EXPECT_EQ(ok.Exit, 0) << ok.Err;
-    EXPECT_NE(ok.Err.find("読めなかったブック 1"), std::string::npos) << ok.Err;
-    EXPECT_NE(ok.Err.find("op_P_1号機_2026年3月2日.xls"), std::string::npos) << ok.Err;
 
+    std::filesystem::create_directories(root / "empty");
+    WriteBytes(product + "/data.xls", ReadBytes(product + "/data/op_P_1号機_2026年3月1日.xls"));
     struct Bad {
         QStringList Args;
+        int Exit;
         const char* Says;
     } bad[] = {
-        {{"report"}, "知らない命令"},
-        {{"stats", dir}, "--from"},
-        {{"stats", dir, "--from", "2026-02-30", "--to", "2026-03-31"}, "日付が読めません"},
-        {{"stats", dir, "--from", "2026-03-31", "--to", "2026-03-01"}, "期間"},
-        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31", "--machine", "48"}, "号機"},
-        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31", "--colour", "x"}, "--colour"},
-        {{"stats", QString::fromStdString(root / "none"), "--from", "2026-03-01", "--to", "2026-03-31"}, "製品フォルダ"},
-        {{"values", dir, "--from", "2026-03-01", "--to", "2026-03-31"}, "--csv"},
+        {{"report"}, 1, "知らない命令"},
+        {{"stats", dir}, 1, "--from"},
+        {{"stats", dir, "--from", "2026-02-30", "--to", "2026-03-31"}, 1, "日付が読めません"},
+        {{"stats", dir, "--from", "2026-03-31", "--to", "2026-03-01"}, 1, "期間"},
+        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31", "--machine", "48"}, 1, "号機"},
+        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31", "--colour", "x"}, 1, "--colour"},
+        {{"values", dir, "--from", "2026-03-01", "--to", "2026-03-31"}, 1, "--csv"},
+        {{"stats", QString::fromStdString(root / "none"), "--from", "2026-03-01", "--to", "2026-03-31"}, 2,
+         "製品フォルダがありません"},
+        {{"stats", QString::fromStdString(root / "empty"), "--from", "2026-03-01", "--to", "2026-03-31"}, 2,
+         "データフォルダがありません"},
+        {{"stats", dir, "--from", "2025-03-01", "--to", "2025-03-31"}, 2, "ブックがありません"},
+        {{"day", QString::fromStdString(root / "missing.xls"), "--pdf", QString::fromStdString(root / "x.pdf")}, 2,
+         "ありません"},
+        {{"day", QString::fromStdString(product + "/data.xls"), "--pdf", QString::fromStdString(root / "x.pdf")}, 2,
+         "日ごとのブックではありません"},
         {{"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月2日.xls"), "--pdf",
           QString::fromStdString(root / "x.pdf")},
-         "読めません"},
-        {{"day", QString::fromStdString(root / "missing.xls"), "--pdf", QString::fromStdString(root / "x.pdf")},
-         "ありません"},
-        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-31", "--csv",
+         3, "読めません"},
+        {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-01", "--csv",
           QString::fromStdString(root / "no/such/folder/out.csv")},
-         "書けません"},
+         4, "書けません"},
     };
     for (const Bad& b : bad) {
         Ran r = run(b.Args);
-        EXPECT_EQ(r.Exit, 1) << b.Args.join(' ').toStdString() << "\n" << r.Err;
+        EXPECT_EQ(r.Exit, b.Exit) << b.Args.join(' ').toStdString() << "\n" << r.Err;
         EXPECT_NE(r.Err.find(b.Says), std::string::npos) << b.Args.join(' ').toStdString() << "\n" << r.Err;
+        // Every message in the operator's language: no English system text.
+        EXPECT_EQ(r.Err.find("No such file"), std::string::npos) << r.Err;
     }
     EXPECT_FALSE(FileExists(root / "x.pdf"));
+}
+
+// Operator, product, machine and date come from the book's place; relative
+// folders work as absolute ones; a copy whose name splits two ways, and the
+// master, are refused instead of being reported under wrong names.
+TEST(ReportOutput, BooksAndFoldersAreNamedByTheirPlace) {
+    REQUIRE_REPORT_TOOL();
+    REQUIRE_PROGRAM(QStringLiteral("pdftotext"));
+    TempRoot root;
+    std::string product = root / "軸受_A";
+    std::string book = MakeDayBook(product, "佐藤_一郎_軸受_A_2号機_2026年3月7日.xls",
+                                   {{1, "10", "0.02", "-0.02", "", "10.01", "合", ""}});
+    QString tool = QString::fromStdString(ReportTool());
+    auto headerOf = [&](const QStringList& args, const QString& cwd) {
+        std::filesystem::remove(root / "day.pdf");
+        Ran ran = RunProgram(tool, args + QStringList{"--pdf", QString::fromStdString(root / "day.pdf")}, cwd);
+        EXPECT_EQ(ran.Exit, 0) << ran.Err;
+        return RunProgram("pdftotext", {"-layout", QString::fromStdString(root / "day.pdf"), "-"}).Out;
+    };
+    std::string inPlace = headerOf({"day", "軸受_A/data/佐藤_一郎_軸受_A_2号機_2026年3月7日.xls"},
+                                   QString::fromStdString(root.path()));
+    EXPECT_NE(inPlace.find("製品: 軸受_A"), std::string::npos) << inPlace;
+    EXPECT_NE(inPlace.find("測定者: 佐藤_一郎"), std::string::npos) << inPlace;
+
+    std::filesystem::create_directories(root / "copies");
+    std::filesystem::copy_file(book, root / "copies/佐藤_一郎_軸受_A_2号機_2026年3月7日.xls");
+    Ran twoWays = RunProgram(tool, {"day", QString::fromStdString(root / "copies/佐藤_一郎_軸受_A_2号機_2026年3月7日.xls"),
+                                    "--pdf", QString::fromStdString(root / "x.pdf")});
+    EXPECT_EQ(twoWays.Exit, 2) << twoWays.Err;
+    EXPECT_NE(twoWays.Err.find("日ごとのブックではありません"), std::string::npos) << twoWays.Err;
+    std::filesystem::copy_file(book, root / "copies/佐藤_軸受A_5号機_2026年3月8日.xls");
+    std::string copy = headerOf({"day", "佐藤_軸受A_5号機_2026年3月8日.xls"}, QString::fromStdString(root / "copies"));
+    EXPECT_NE(copy.find("製品: 軸受A"), std::string::npos) << copy;
+    EXPECT_NE(copy.find("5号機"), std::string::npos) << copy;
+
+    for (const auto& [folder, cwd] : {std::pair<QString, std::string>{".", product},
+                                      std::pair<QString, std::string>{"../../軸受_A/", product + "/data"}}) {
+        Ran stats = RunProgram(tool, {"stats", folder, "--from", "2026-03-01", "--to", "2026-03-31"},
+                               QString::fromStdString(cwd));
+        EXPECT_EQ(stats.Exit, 0) << folder.toStdString() << ": " << stats.Err;
+        EXPECT_NE(stats.Out.find("\n1\t2\t10\t"), std::string::npos) << stats.Out;
+    }
+}
+
+// A spreadsheet opening the CSV runs no formula: texts that look like one
+// stay texts, numbers stay numbers.
+TEST(ReportOutput, SpreadsheetKeepsFormulaLookingTextsAsText) {
+    REQUIRE_REPORT_TOOL();
+    REQUIRE_PROGRAM(QStringLiteral("soffice"));
+    TempRoot root;
+    std::string product = root / "P";
+    MakeDayBook(product, "=1+2_P_1号機_2026年3月1日.xls",
+                {{1, "10", "0.02", "-0.02", "@SUM(1)", "=HYPERLINK(\"http://example.invalid\";\"x\")", "", ""},
+                 {2, "10", "0.02", "-0.02", "+cmd", "-0.015", "", ""}});
+    std::string csv = root / "values.csv";
+    Ran ran = RunProgram(QString::fromStdString(ReportTool()),
+                         {"values", QString::fromStdString(product), "--from", "2026-03-01", "--to", "2026-03-01",
+                          "--csv", QString::fromStdString(csv)});
+    ASSERT_EQ(ran.Exit, 0) << ran.Err;
+    // LibreOffice's own CSV import (comma, quote, UTF-8) into a flat document.
+    Ran lo = RunProgram("soffice", {"-env:UserInstallation=file://" + QString::fromStdString(root / "lo-profile"),
+                                    "--headless", "--infilter=CSV:44,34,76,1", "--convert-to", "fods", "--outdir",
+                                    QString::fromStdString(root / "out"), QString::fromStdString(csv)});
+    ASSERT_EQ(lo.Exit, 0) << lo.Err;
+    std::string fods = ReadBytes(root / "out/values.fods");
+    ASSERT_FALSE(fods.empty()) << lo.Out << lo.Err;
+    EXPECT_EQ(fods.find("table:formula"), std::string::npos) << "a formula was made";
+    for (const char* text : {"=1+2", "@SUM(1)", "=HYPERLINK", "+cmd"})
+        EXPECT_NE(fods.find(text), std::string::npos) << text << " kept as text";
+    EXPECT_NE(fods.find("office:value=\"-0.015\""), std::string::npos) << "a negative value stays a number";
 }
 
 // The window collects beside its event loop and fills the table and charts:

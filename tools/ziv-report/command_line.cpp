@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "report/capability.h"
+#include "report/capability_table.h"
 #include "report/collect.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
@@ -30,11 +32,15 @@ const char* kUsage =
     "      期間のすべての測定値を CSV に\n"
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
-    "終了コード: 0 成功 (読めなかったブックは標準エラーに数えます)、1 引数または入力の誤り\n";
+    "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
+    "  3 読めないブックがあった (読めた分で作りました)、4 出力を書けない\n";
 
-int Fail(const std::string& message) {
+// One meaning each, as the usage and the README say.
+enum Exit { kDone = 0, kBadArguments = 1, kNothingToReport = 2, kUnreadableInput = 3, kOutputNotWritten = 4 };
+
+int Fail(const std::string& message, int code = kBadArguments) {
     std::cerr << "ziv-report: " << message << "\n";
-    return 1;
+    return code;
 }
 
 struct Options {
@@ -88,8 +94,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
 
 void ReportWrite(const FileResult& result, const std::string& path, int& code) {
     if (!result) {
-        std::cerr << "ziv-report: 書けません: " << path << ": " << FailureText(result) << "\n";
-        code = 1;
+        std::cerr << "ziv-report: 書けません: " << path << ": " << FailureText(result, ErrnoWords::Japanese) << "\n";
+        code = kOutputNotWritten;
     } else {
         std::cerr << "書きました: " << path << "\n";
     }
@@ -100,10 +106,13 @@ int Day(const std::vector<std::string>& args) {
     std::string message;
     if (!ParseOptions(args, {"pdf", "csv"}, options, message)) return Fail(message);
     if (!options.Pdf && !options.Csv) return Fail("--pdf OUT.pdf を指定してください");
-    std::string error;
-    auto report = LoadDayReport(options.Target, &error);
-    if (!report) return Fail("ブックを読めません: " + options.Target + ": " + error);
-    int code = 0;
+    DayReportRefusal refusal;
+    auto report = LoadDayReport(options.Target, &refusal);
+    if (!report) {
+        int exit = refusal.Why == DayReportRefusal::Kind::Unreadable ? kUnreadableInput : kNothingToReport;
+        return Fail(RefusalText(refusal, options.Target), exit);
+    }
+    int code = kDone;
     if (options.Pdf) ReportWrite(WriteDocumentPdf(DayReportDocument(*report), *options.Pdf,
                                                   QStringLiteral("検査成績表")),
                                  *options.Pdf, code);
@@ -163,11 +172,25 @@ bool ParseRange(const Options& options, Filter& filter, std::string& message) {
     return true;
 }
 
-void ListProblems(const ReadSummary& summary, const Listing& listing) {
+// The books that could not be read, on standard error; the exit code they give.
+int ListProblems(const ReadSummary& summary, const Listing& listing) {
     for (const auto& skipped : summary.Skipped)
         std::cerr << "読めないブック: " << skipped.Path << ": " << skipped.Reason << "\n";
     std::cerr << "読んだブック " << summary.Read << "、読めなかったブック " << summary.Skipped.size()
               << "、対象外のファイル " << listing.Ignored.size() << "\n";
+    return summary.Skipped.empty() ? kDone : kUnreadableInput;
+}
+
+// The table on standard output, tab-separated, as it reads on screen.
+void PrintTable(const std::vector<CapabilityRow>& table) {
+    for (size_t c = 0; c < kCapabilityColumns.size(); ++c)
+        std::cout << (c ? "\t" : "") << kCapabilityColumns[c].Title;
+    std::cout << "\n";
+    for (const CapabilityRow& row : table) {
+        std::vector<std::string> cells = CapabilityRowTexts(row);
+        for (size_t c = 0; c < cells.size(); ++c) std::cout << (c ? "\t" : "") << cells[c];
+        std::cout << "\n";
+    }
 }
 
 int Range(const std::vector<std::string>& args, bool valuesOnly) {
@@ -179,16 +202,22 @@ int Range(const std::vector<std::string>& args, bool valuesOnly) {
     Filter filter;
     if (!ParseRange(options, filter, message)) return Fail(message);
     if (valuesOnly && !options.Csv) return Fail("--csv OUT.csv を指定してください");
-    if (!IsFolder(options.Target)) return Fail("製品フォルダがありません: " + options.Target);
-    Listing listing = ListDayBooks(options.Target, filter);
-    if (!listing.Error.empty()) return Fail(listing.Error);
+    std::string folder = AbsoluteFolder(options.Target);
+    if (!IsFolder(folder)) return Fail("製品フォルダがありません: " + options.Target, kNothingToReport);
+    Listing listing = ListDayBooks(folder, filter);
+    if (listing.Error == ENOENT) return Fail("データフォルダがありません: " + listing.Folder, kNothingToReport);
+    if (listing.Error)
+        return Fail("データフォルダを読めません: " + listing.Folder + " (" + SystemErrorText(listing.Error) + ")",
+                    kUnreadableInput);
+    if (listing.Books.empty())
+        return Fail("期間と条件に合う日ごとのブックがありません: " + listing.Folder, kNothingToReport);
 
-    int code = 0;
+    int code = kDone;
     if (valuesOnly) {
         std::string csv = ValuesCsvStart();
         ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { AppendValueRecords(csv, book); },
                                            ProgressOnStandardError());
-        ListProblems(summary, listing);
+        code = ListProblems(summary, listing);
         ReportWrite(WriteFileAtomic(*options.Csv, csv), *options.Csv, code);
         return code;
     }
@@ -196,19 +225,13 @@ int Range(const std::vector<std::string>& args, bool valuesOnly) {
     ReadOptions reading = ProgressOnStandardError();
     reading.Needed = Cells::LimitsAndValues;
     ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { builder.Add(book); }, reading);
-    ListProblems(summary, listing);
-    std::vector<PointCapability> table = builder.Result();
-    std::cout << "番号\tn\t平均\t標準偏差\t最小\t最大\tCp\tCpk\t規格外\tOK\tNG\n";
-    for (const PointCapability& p : table) {
-        const Statistics& s = p.Stats;
-        std::cout << p.Point << '\t' << s.N << '\t' << FixedText(s.Mean, 4) << '\t' << FixedText(s.StdDev, 4)
-                  << '\t' << (s.Min ? GeneralDecimalText(*s.Min) : "—") << '\t'
-                  << (s.Max ? GeneralDecimalText(*s.Max) : "—") << '\t' << FixedText(s.Cp, 2) << '\t'
-                  << FixedText(s.Cpk, 2) << '\t' << p.Outside << '\t' << p.OkCount << '\t' << p.NgCount << '\n';
-    }
+    code = ListProblems(summary, listing);
+    if (summary.Read == 0) return Fail("読めた日ごとのブックがありません", kUnreadableInput);
+    std::vector<CapabilityRow> table = builder.Result();
+    PrintTable(table);
     if (options.Csv) ReportWrite(WriteFileAtomic(*options.Csv, CapabilityCsv(table)), *options.Csv, code);
     if (options.Pdf) {
-        CapabilityScope scope{options.Target, filter, summary.Read, summary.Skipped.size(), listing.Ignored.size()};
+        CapabilityScope scope{folder, filter, summary.Read, summary.Skipped.size(), listing.Ignored.size()};
         ReportWrite(WriteDocumentPdf(CapabilityDocument(scope, table), *options.Pdf, QStringLiteral("工程能力")),
                     *options.Pdf, code);
     }
@@ -220,13 +243,13 @@ int Range(const std::vector<std::string>& args, bool valuesOnly) {
 int RunCommandLine(const std::vector<std::string>& args) {
     if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         std::cout << kUsage;
-        return args.empty() ? 1 : 0;
+        return args.empty() ? kBadArguments : kDone;
     }
     if (args[0] == "day") return Day(args);
     if (args[0] == "stats") return Range(args, false);
     if (args[0] == "values") return Range(args, true);
     std::cerr << "ziv-report: 知らない命令です: " << args[0] << "\n\n" << kUsage;
-    return 1;
+    return kBadArguments;
 }
 
 }  // namespace ziv::report

@@ -1,6 +1,9 @@
 #include "report_charts.h"
 
+#include <QDateTime>
 #include <QtCharts/QAreaSeries>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
@@ -14,126 +17,261 @@ namespace ziv::report {
 
 namespace {
 
-struct LimitLines {
-    std::optional<double> Nominal, Upper, Lower;
-};
-
-LimitLines LinesOf(const PointCapability& c) {
-    LimitLines lines;
-    Limits limits = LimitsOf(c.Nominal, c.Upper, c.Lower);
-    if (!c.Nominal.empty()) lines.Nominal = NumberFromText(c.Nominal);
-    lines.Upper = limits.Upper;
-    lines.Lower = limits.Lower;
-    return lines;
-}
+QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->setTitleFont(UiFont(11));
-    chart->legend()->setFont(UiFont(9));
+    chart->setTitleFont(UiFont(10));
+    chart->legend()->setFont(UiFont(8));
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }
 
-QLineSeries* Line(const QString& name, QColor colour, Qt::PenStyle style, double x0, double y0, double x1,
-                  double y1) {
-    auto* series = new QLineSeries;
-    series->setName(name);
-    series->setPen(QPen(colour, 1.5, style));
-    series->append(x0, y0);
-    series->append(x1, y1);
-    return series;
-}
-
-void Attach(QChart* chart, QAbstractSeries* series, QValueAxis* x, QValueAxis* y) {
+void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y) {
     chart->addSeries(series);
     series->attachAxis(x);
     series->attachAxis(y);
 }
 
-// The value range to show: the data and every limit, with a little room.
-std::pair<double, double> Span(const std::vector<Sample>& samples, const LimitLines& lines) {
-    double lo = INFINITY, hi = -INFINITY;
-    for (const auto& s : samples) {
-        lo = std::min(lo, s.Value);
-        hi = std::max(hi, s.Value);
+// Lines that share a meaning share one legend entry.
+void HideFromLegend(QChart* chart, QAbstractSeries* series) {
+    for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
+}
+
+QLineSeries* Line(const QString& name, QColor colour, Qt::PenStyle style, double width = 1.5) {
+    auto* series = new QLineSeries;
+    series->setName(name);
+    series->setPen(QPen(colour, width, style));
+    return series;
+}
+
+QString RowTitle(const CapabilityRow& row) {
+    QString machine = row.Machine ? QStringLiteral("%1号機").arg(*row.Machine) : QStringLiteral("全号機 (参考)");
+    return QStringLiteral("番号 %1・%2").arg(row.Point).arg(machine);
+}
+
+// A value's place on the time axis: its day, values of one day spread over it
+// in the order they were taken.
+std::vector<double> TimesOf(const std::vector<Sample>& samples) {
+    std::vector<double> times(samples.size());
+    size_t i = 0;
+    while (i < samples.size()) {
+        size_t j = i;
+        while (j < samples.size() && samples[j].Day == samples[i].Day) ++j;
+        QDateTime day(QDate(samples[i].Day.Year, samples[i].Day.Month, samples[i].Day.Day), QTime(0, 0));
+        double start = static_cast<double>(day.toMSecsSinceEpoch());
+        for (size_t k = i; k < j; ++k)
+            times[k] = start + 86400000.0 * static_cast<double>(k - i + 1) / static_cast<double>(j - i + 1);
+        i = j;
     }
-    for (auto v : {lines.Nominal, lines.Upper, lines.Lower})
-        if (v) {
-            lo = std::min(lo, *v);
-            hi = std::max(hi, *v);
-        }
-    if (!std::isfinite(lo)) return {0, 1};
+    return times;
+}
+
+QDateTimeAxis* DateAxis(const std::vector<double>& times) {
+    auto* x = new QDateTimeAxis;
+    x->setTitleText(QStringLiteral("日付"));
+    double first = times.empty() ? 0 : times.front(), last = times.empty() ? 86400000.0 : times.back();
+    bool years = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)).date().year() !=
+                 QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)).date().year();
+    x->setFormat(years ? QStringLiteral("yyyy/MM/dd") : QStringLiteral("MM/dd"));
+    double room = std::max(43200000.0, (last - first) * 0.03);
+    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - room)),
+                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last + room)));
+    x->setTickCount(std::clamp(static_cast<int>(times.size()), 2, 7));
+    return x;
+}
+
+QValueAxis* ValueAxis(const QString& title, double lo, double hi, int decimals) {
+    auto* y = new QValueAxis;
+    y->setTitleText(title);
     double room = hi > lo ? (hi - lo) * 0.08 : std::max(std::fabs(lo) * 0.01, 0.001);
-    return {lo - room, hi + room};
+    y->setRange(lo - room, hi + room);
+    y->setLabelFormat(QStringLiteral("%.%1f").arg(std::clamp(decimals, 0, 8)));
+    return y;
+}
+
+// A horizontal line across the whole time span.
+void Across(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, QLineSeries* line, double from, double to,
+            double value) {
+    line->append(from, value);
+    line->append(to, value);
+    Attach(chart, line, x, y);
+}
+
+const QString kRuleNames[5] = {QString(), QStringLiteral("ルール1: 管理限界外"),
+                               QStringLiteral("ルール2: 片側に9点連続"),
+                               QStringLiteral("ルール3: 6点連続の増加・減少"),
+                               QStringLiteral("ルール4: 14点交互の増減")};
+const QColor kRuleColours[5] = {QColor(), QColor(230, 120, 0), QColor(150, 60, 200), QColor(0, 150, 170),
+                                QColor(120, 90, 40)};
+
+// The tolerance limits in force at each value, as steps where they changed.
+void ToleranceSteps(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::vector<Sample>& samples,
+                    const std::vector<double>& times, const std::vector<LimitTexts>& sets, double end) {
+    bool upperNamed = false, lowerNamed = false;
+    size_t i = 0;
+    while (i < samples.size()) {
+        size_t j = i;
+        while (j < samples.size() && samples[j].LimitSet == samples[i].LimitSet) ++j;
+        double from = i == 0 ? times[i] - 43200000.0 : (times[i - 1] + times[i]) / 2;
+        double to = j == samples.size() ? end : (times[j - 1] + times[j]) / 2;
+        ToleranceLimits spec = ToleranceLimitsOf(sets[samples[i].LimitSet]);
+        auto add = [&](std::optional<double> limit, bool& named, const QString& name) {
+            if (!limit) return;
+            auto* line = Line(name, Qt::red, Qt::SolidLine, 2);
+            line->append(from, *limit);
+            line->append(to, *limit);
+            Attach(chart, line, x, y);
+            if (named) HideFromLegend(chart, line);
+            named = true;
+        };
+        add(spec.Upper, upperNamed, QStringLiteral("規格上限"));
+        if (!spec.LowerIsNaturalBound) add(spec.Lower, lowerNamed, QStringLiteral("規格下限"));
+        if (i > 0) {
+            // Where the limits changed: a mark the legend explains.
+            const Date& d = samples[i].Day;
+            auto* change = Line(QStringLiteral("規格変更 %1/%2").arg(d.Month).arg(d.Day), Qt::darkGray, Qt::DotLine);
+            change->append(from, y->min());
+            change->append(from, y->max());
+            Attach(chart, change, x, y);
+        }
+        i = j;
+    }
 }
 
 }  // namespace
 
-QChart* NewRunChart(int point, const std::vector<Sample>& samples, const PointCapability& capability) {
-    QChart* chart = NewChart(QStringLiteral("番号 %1 の推移 (日付順)").arg(point));
-    auto* x = new QValueAxis;
-    auto* y = new QValueAxis;
-    x->setTitleText(QStringLiteral("測定順"));
-    x->setLabelFormat("%d");
-    y->setTitleText(QStringLiteral("測定値"));
+QChart* NewIndividualsChart(const ChartData& data) {
+    const CapabilityRow& row = data.Row;
+    if (!data.Values) {
+        QChart* chart = NewChart(RowTitle(row) + QStringLiteral(": 管理図は号機ごとの行で表示します"));
+        return chart;
+    }
+    const std::vector<Sample>& samples = data.Values->Samples;
+    std::vector<double> values, times = TimesOf(samples);
+    for (const Sample& s : samples) values.push_back(s.Value);
+    Spread spread = SpreadOf(values);
+    std::optional<ControlLimits> control = IndividualsLimits(spread);
+    QString title = RowTitle(row) + QStringLiteral(" 個々の値 (I) 管理図");
+    if (!control) title += QStringLiteral(" — 管理限界には 2 点以上が要ります");
+    QChart* chart = NewChart(title);
+    auto* x = DateAxis(times);
+    double end = times.empty() ? 0 : times.back() + 43200000.0, start = times.empty() ? 0 : times.front() - 43200000.0;
+
+    auto* line = Line(QStringLiteral("測定値"), QColor(40, 80, 160), Qt::SolidLine);
+    line->setPointsVisible(samples.size() <= 200);
+    auto* failed = new QScatterSeries;
+    failed->setName(QStringLiteral("不合格 (ステーションの判定)"));
+    failed->setColor(QColor(230, 0, 0));
+    failed->setMarkerSize(9);
+    for (size_t i = 0; i < samples.size(); ++i) {
+        line->append(times[i], values[i]);
+        if (samples[i].Judged == Verdict::Fail) failed->append(times[i], values[i]);
+    }
+    // The span shows the values, the control limits and every tolerance limit.
+    double lo = spread.Min.value_or(0), hi = spread.Max.value_or(1);
+    if (control) {
+        lo = std::min(lo, control->Lower);
+        hi = std::max(hi, control->Upper);
+    }
+    for (const LimitTexts& set : data.Sets) {
+        ToleranceLimits spec = ToleranceLimitsOf(set);
+        for (auto limit : {spec.Upper, spec.LowerIsNaturalBound ? std::nullopt : spec.Lower})
+            if (limit) {
+                lo = std::min(lo, *limit);
+                hi = std::max(hi, *limit);
+            }
+    }
+    auto* y = ValueAxis(QStringLiteral("測定値"), lo, hi, row.Decimals);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    LimitLines lines = LinesOf(capability);
-    double last = std::max<double>(1, static_cast<double>(samples.size()));
-    auto* values = new QLineSeries;
-    values->setName(QStringLiteral("測定値"));
-    values->setPointsVisible(samples.size() <= 200);
-    auto* failures = new QScatterSeries;
-    failures->setName(QStringLiteral("規格外"));
-    failures->setColor(QColor(230, 0, 0));
-    failures->setMarkerSize(9);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        values->append(static_cast<double>(i + 1), samples[i].Value);
-        if (samples[i].Outside) failures->append(static_cast<double>(i + 1), samples[i].Value);
+    Attach(chart, line, x, y);
+    if (control) {
+        Across(chart, x, y, Line(QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine), start, end, control->Centre);
+        auto* ucl = Line(QStringLiteral("管理限界"), QColor(0, 90, 200), Qt::DashLine);
+        Across(chart, x, y, ucl, start, end, control->Upper);
+        auto* lcl = Line(QString(), QColor(0, 90, 200), Qt::DashLine);
+        Across(chart, x, y, lcl, start, end, control->Lower);
+        HideFromLegend(chart, lcl);
     }
-    Attach(chart, values, x, y);
-    if (lines.Nominal) Attach(chart, Line(QStringLiteral("寸法"), Qt::darkGreen, Qt::DashLine, 1, *lines.Nominal, last, *lines.Nominal), x, y);
-    if (lines.Upper) Attach(chart, Line(QStringLiteral("上限"), Qt::red, Qt::SolidLine, 1, *lines.Upper, last, *lines.Upper), x, y);
-    if (lines.Lower) Attach(chart, Line(QStringLiteral("下限"), Qt::red, Qt::SolidLine, 1, *lines.Lower, last, *lines.Lower), x, y);
-    Attach(chart, failures, x, y);
-    auto [lo, hi] = Span(samples, lines);
-    x->setRange(1, last);
-    // Whole-number ticks only: the axis counts values.
-    x->setTickType(QValueAxis::TicksDynamic);
-    x->setTickAnchor(1);
-    x->setTickInterval(std::max(1.0, std::ceil((last - 1) / 8)));
-    y->setRange(lo, hi);
+    ToleranceSteps(chart, x, y, samples, times, data.Sets, end);
+    if (failed->count() > 0) Attach(chart, failed, x, y); else delete failed;
+    if (control) {
+        std::vector<QScatterSeries*> rules(5, nullptr);
+        for (const RuleSignal& signal : RunRules(values, *control)) {
+            auto& series = rules[static_cast<size_t>(signal.Rule)];
+            if (!series) {
+                series = new QScatterSeries;
+                series->setName(kRuleNames[signal.Rule]);
+                series->setColor(kRuleColours[signal.Rule]);
+                series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+                series->setMarkerSize(7);
+            }
+            series->append(times[signal.Index], values[signal.Index]);
+        }
+        for (QScatterSeries* series : rules)
+            if (series) Attach(chart, series, x, y);
+    }
     return chart;
 }
 
-QChart* NewHistogram(int point, const std::vector<Sample>& samples, const PointCapability& capability) {
-    QChart* chart = NewChart(QStringLiteral("番号 %1 のヒストグラム").arg(point));
-    auto* x = new QValueAxis;
-    auto* y = new QValueAxis;
-    x->setTitleText(QStringLiteral("測定値"));
-    y->setTitleText(QStringLiteral("度数"));
-    y->setLabelFormat("%d");
+QChart* NewMovingRangeChart(const ChartData& data) {
+    const CapabilityRow& row = data.Row;
+    QChart* chart = NewChart(RowTitle(row) + QStringLiteral(" 移動範囲 (MR) 管理図"));
+    if (!data.Values || data.Values->Samples.size() < 2) return chart;
+    const std::vector<Sample>& samples = data.Values->Samples;
+    std::vector<double> values, times = TimesOf(samples);
+    for (const Sample& s : samples) values.push_back(s.Value);
+    std::optional<ControlLimits> control = IndividualsLimits(SpreadOf(values));
+    if (!control) return chart;
+    auto* x = DateAxis(times);
+    auto* line = Line(QStringLiteral("移動範囲"), QColor(40, 80, 160), Qt::SolidLine);
+    line->setPointsVisible(samples.size() <= 200);
+    double top = control->RangeUpper;
+    for (size_t i = 1; i < values.size(); ++i) {
+        double mr = std::fabs(values[i] - values[i - 1]);
+        line->append(times[i], mr);
+        top = std::max(top, mr);
+    }
+    auto* y = ValueAxis(QStringLiteral("移動範囲"), 0, top, row.Decimals);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
-    LimitLines lines = LinesOf(capability);
-    auto [lo, hi] = Span(samples, lines);
-    int bins = std::clamp(static_cast<int>(std::sqrt(static_cast<double>(samples.size()))), 5, 40);
-    std::vector<int> counts(static_cast<size_t>(bins), 0);
-    double width = (hi - lo) / bins;
-    for (const auto& s : samples) {
-        int b = std::clamp(static_cast<int>((s.Value - lo) / width), 0, bins - 1);
-        ++counts[static_cast<size_t>(b)];
-    }
-    int top = std::max(1, *std::max_element(counts.begin(), counts.end()));
+    Attach(chart, line, x, y);
+    double start = times.front() - 43200000.0, end = times.back() + 43200000.0;
+    Across(chart, x, y, Line(QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine), start, end, control->RangeCentre);
+    Across(chart, x, y, Line(QStringLiteral("管理上限"), QColor(0, 90, 200), Qt::DashLine), start, end,
+           control->RangeUpper);
+    y->setMin(0);
+    return chart;
+}
+
+QChart* NewHistogram(const ChartData& data) {
+    const CapabilityRow& row = data.Row;
+    const std::vector<double>& values = data.RowValues;
+    QString title = RowTitle(row) + QStringLiteral(" ヒストグラム");
+    if (row.Normal)
+        title += QStringLiteral(" — 正規性 (Anderson-Darling) p = %1").arg(Q(FixedText(row.Normal->PValue, 3)));
+    else if (!values.empty())
+        title += QStringLiteral(" — 正規性の検定には 8 点以上が要ります");
+    QChart* chart = NewChart(title);
+    if (values.empty()) return chart;
+    Histogram bins = BinsOf(values);
+    double lo = bins.Start, hi = bins.Start + bins.Width * static_cast<double>(bins.Counts.size());
+    for (auto limit : {row.Tolerance.Upper, row.Tolerance.Lower})
+        if (limit) {
+            lo = std::min(lo, *limit);
+            hi = std::max(hi, *limit);
+        }
+    size_t top = std::max<size_t>(1, *std::max_element(bins.Counts.begin(), bins.Counts.end()));
     // The bars as one stepped outline filled down to zero.
     auto* outline = new QLineSeries;
     auto* base = new QLineSeries;
-    for (int b = 0; b < bins; ++b) {
-        double left = lo + b * width, right = left + width;
-        outline->append(left, counts[static_cast<size_t>(b)]);
-        outline->append(right, counts[static_cast<size_t>(b)]);
+    for (size_t b = 0; b < bins.Counts.size(); ++b) {
+        double left = bins.Start + bins.Width * static_cast<double>(b), right = left + bins.Width;
+        auto count = static_cast<double>(bins.Counts[b]);
+        outline->append(left, count);
+        outline->append(right, count);
         base->append(left, 0);
         base->append(right, 0);
     }
@@ -144,16 +282,40 @@ QChart* NewHistogram(int point, const std::vector<Sample>& samples, const PointC
     bars->setName(QStringLiteral("度数"));
     bars->setColor(QColor(90, 140, 220));
     bars->setBorderColor(QColor(40, 80, 160));
+    auto* x = ValueAxis(QStringLiteral("測定値"), lo, hi, row.Decimals);
+    auto* y = new QValueAxis;
+    y->setTitleText(QStringLiteral("度数"));
+    y->setLabelFormat("%d");
+    chart->addAxis(x, Qt::AlignBottom);
+    chart->addAxis(y, Qt::AlignLeft);
     Attach(chart, bars, x, y);
-    double peak = top * 1.1;
-    if (lines.Nominal) Attach(chart, Line(QStringLiteral("寸法"), Qt::darkGreen, Qt::DashLine, *lines.Nominal, 0, *lines.Nominal, peak), x, y);
-    if (lines.Upper) Attach(chart, Line(QStringLiteral("上限"), Qt::red, Qt::SolidLine, *lines.Upper, 0, *lines.Upper, peak), x, y);
-    if (lines.Lower) Attach(chart, Line(QStringLiteral("下限"), Qt::red, Qt::SolidLine, *lines.Lower, 0, *lines.Lower, peak), x, y);
-    x->setRange(lo, hi);
+    double peak = static_cast<double>(top) * 1.15;
+    if (row.Stats.Mean && row.Stats.OverallSigma && *row.Stats.OverallSigma > 0) {
+        auto* curve = Line(QStringLiteral("正規分布 (平均, σ全体)"), QColor(20, 20, 20), Qt::SolidLine);
+        double scale = static_cast<double>(values.size()) * bins.Width;
+        for (int k = 0; k <= 120; ++k) {
+            double v = x->min() + (x->max() - x->min()) * k / 120.0;
+            double density = scale * NormalDensity(v, *row.Stats.Mean, *row.Stats.OverallSigma);
+            curve->append(v, density);
+            peak = std::max(peak, density * 1.05);
+        }
+        Attach(chart, curve, x, y);
+    }
+    auto vertical = [&](const QString& name, QColor colour, Qt::PenStyle style, double at) {
+        auto* line = Line(name, colour, style, 2);
+        line->append(at, 0);
+        line->append(at, peak);
+        Attach(chart, line, x, y);
+    };
+    if (!row.Limits.Nominal.empty() && !row.Tolerance.LowerIsNaturalBound)
+        vertical(QStringLiteral("寸法"), Qt::darkGreen, Qt::DashLine, NumberFromText(row.Limits.Nominal));
+    if (row.Tolerance.Upper) vertical(QStringLiteral("規格上限"), Qt::red, Qt::SolidLine, *row.Tolerance.Upper);
+    if (row.Tolerance.Lower && !row.Tolerance.LowerIsNaturalBound)
+        vertical(QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, *row.Tolerance.Lower);
     y->setRange(0, peak);
     y->setTickType(QValueAxis::TicksDynamic);
     y->setTickAnchor(0);
-    y->setTickInterval(std::max(1.0, std::ceil(top / 5.0)));
+    y->setTickInterval(std::max(1.0, std::ceil(static_cast<double>(top) / 5.0)));
     return chart;
 }
 

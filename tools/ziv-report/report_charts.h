@@ -1,6 +1,7 @@
 #pragma once
-// The two charts of a point: values in date order against the nominal size and
-// the limits, and the histogram of the values with the limits.
+// The charts of a row of the capability table: the individuals and moving
+// range (I-MR) control charts of the point on its machine, dates on the axis,
+// and the histogram of the row's values with the fitted normal curve.
 #include <QtCharts/QChart>
 #include <vector>
 
@@ -8,8 +9,20 @@
 
 namespace ziv::report {
 
-// Both charts are new objects the caller owns (a chart view takes them).
-QChart* NewRunChart(int point, const std::vector<Sample>& samples, const PointCapability& capability);
-QChart* NewHistogram(int point, const std::vector<Sample>& samples, const PointCapability& capability);
+// What a chart needs of the collected range.
+struct ChartData {
+    const CapabilityRow& Row;
+    // The machine's whole series (several limit sets, when they changed);
+    // empty for a pooled row.
+    const Series* Values = nullptr;
+    const std::vector<LimitTexts>& Sets;
+    // The row's own values, in date order (the histogram's).
+    std::vector<double> RowValues;
+};
+
+// Every chart is a new object the caller owns (a chart view takes it).
+QChart* NewIndividualsChart(const ChartData& data);
+QChart* NewMovingRangeChart(const ChartData& data);
+QChart* NewHistogram(const ChartData& data);
 
 }  // namespace ziv::report

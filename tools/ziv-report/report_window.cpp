@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtCharts/QChartView>
@@ -28,6 +29,7 @@
 #include "platform/ui_font_qt.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
+#include "report/capability_table.h"
 #include "report/report_csv.h"
 #include "report_charts.h"
 
@@ -36,7 +38,7 @@ namespace ziv::report {
 struct ReportWindow::Outcome {
     CapabilityScope Scope;
     CapabilityBuilder Builder;
-    std::vector<PointCapability> Table;
+    std::vector<CapabilityRow> Table;
     std::vector<SkippedBook> Skipped;
     std::string Error;
     bool Cancelled = false;
@@ -102,13 +104,13 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     rangeRow->addWidget(progress_, 1);
     outer->addWidget(Frame(QStringLiteral("期間と条件"), rangeRow));
 
-    table_ = new QTableWidget(0, 16);
-    table_->setHorizontalHeaderLabels({QStringLiteral("番号"), QStringLiteral("寸法"), QStringLiteral("上限"),
-                                       QStringLiteral("下限"), QStringLiteral("n"), QStringLiteral("平均"),
-                                       QStringLiteral("標準偏差"), QStringLiteral("最小"), QStringLiteral("最大"),
-                                       QStringLiteral("Cp"), QStringLiteral("Cpk"), QStringLiteral("規格外"),
-                                       QStringLiteral("規格外率"), QStringLiteral("OK"), QStringLiteral("NG"),
-                                       QStringLiteral("その他")});
+    table_ = new QTableWidget(0, static_cast<int>(kCapabilityColumns.size()));
+    for (int c = 0; c < table_->columnCount(); ++c) {
+        const CapabilityColumn& column = kCapabilityColumns[static_cast<size_t>(c)];
+        auto* header = new QTableWidgetItem(Q(std::string(column.Title)));
+        header->setToolTip(Q(std::string(column.Tip)));
+        table_->setHorizontalHeaderItem(c, header);
+    }
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -116,6 +118,10 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     table_->horizontalHeader()->setStretchLastSection(true);
     auto* tableLayout = new QVBoxLayout;
     tableLayout->addWidget(table_);
+    auto* legend = new QLabel(Q(std::string(kCapabilityLegend)));
+    legend->setWordWrap(true);
+    legend->setFont(UiFont(9));
+    tableLayout->addWidget(legend);
     auto* tableButtons = new QHBoxLayout;
     auto* tableCsv = new QPushButton(QStringLiteral("表をCSVに保存..."));
     auto* tablePdf = new QPushButton(QStringLiteral("表をPDFに保存..."));
@@ -124,35 +130,41 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     tableButtons->addStretch(1);
     tableLayout->addLayout(tableButtons);
 
-    runChart_ = new QChartView;
+    individualsChart_ = new QChartView;
+    movingRangeChart_ = new QChartView;
     histogram_ = new QChartView;
-    for (auto* view : {runChart_, histogram_}) {
+    for (auto* view : {individualsChart_, movingRangeChart_, histogram_}) {
         view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(420, 260);
+        view->setMinimumSize(380, 150);
     }
+    // The control charts one above the other, so that their dates line up.
+    auto* controlPage = new QWidget;
+    auto* controlLayout = new QVBoxLayout(controlPage);
+    controlLayout->setContentsMargins(0, 0, 0, 0);
+    controlLayout->addWidget(individualsChart_, 3);
+    controlLayout->addWidget(movingRangeChart_, 2);
+    charts_ = new QTabWidget;
+    charts_->addTab(controlPage, QStringLiteral("I-MR 管理図"));
+    charts_->addTab(histogram_, QStringLiteral("ヒストグラム"));
     auto* chartLayout = new QVBoxLayout;
-    auto addChart = [&](QChartView* view, const QString& name) {
-        chartLayout->addWidget(view, 1);
-        auto* row = new QHBoxLayout;
-        auto* png = new QPushButton(name + QStringLiteral("をPNGに保存..."));
-        auto* pdf = new QPushButton(name + QStringLiteral("をPDFに保存..."));
-        row->addWidget(png);
-        row->addWidget(pdf);
-        row->addStretch(1);
-        chartLayout->addLayout(row);
-        connect(png, &QPushButton::clicked, this, [this, view] { SaveChart(view, false); });
-        connect(pdf, &QPushButton::clicked, this, [this, view] { SaveChart(view, true); });
-    };
-    addChart(runChart_, QStringLiteral("推移"));
-    addChart(histogram_, QStringLiteral("ヒストグラム"));
+    chartLayout->addWidget(charts_, 1);
+    auto* chartButtons = new QHBoxLayout;
+    auto* png = new QPushButton(QStringLiteral("グラフをPNGに保存..."));
+    auto* pdf = new QPushButton(QStringLiteral("グラフをPDFに保存..."));
+    chartButtons->addWidget(png);
+    chartButtons->addWidget(pdf);
+    chartButtons->addStretch(1);
+    chartLayout->addLayout(chartButtons);
+    connect(png, &QPushButton::clicked, this, [this] { SaveCharts(false); });
+    connect(pdf, &QPushButton::clicked, this, [this] { SaveCharts(true); });
 
     auto* split = new QSplitter;
     auto* left = Frame(QStringLiteral("工程能力"), tableLayout);
-    auto* right = Frame(QStringLiteral("選んだ番号のグラフ"), chartLayout);
+    auto* right = Frame(QStringLiteral("選んだ行のグラフ"), chartLayout);
     split->addWidget(left);
     split->addWidget(right);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     outer->addWidget(split, 1);
 
     auto* dayRow = new QHBoxLayout;
@@ -217,7 +229,7 @@ void ReportWindow::StartCollecting() {
         Warn(QStringLiteral("期間の終わりが始まりより前です。"));
         return;
     }
-    std::string folder = S(folder_->text());
+    std::string folder = AbsoluteFolder(S(folder_->text()));
     Filter filter = CurrentFilter();
     cancelFlag_ = false;
     collect_->setEnabled(false);
@@ -230,7 +242,8 @@ void ReportWindow::StartCollecting() {
         outcome->Scope.ProductDir = folder;
         outcome->Scope.Range = filter;
         Listing listing = ListDayBooks(folder, filter);
-        outcome->Error = listing.Error;
+        if (listing.Error)
+            outcome->Error = "データフォルダを読めません: " + listing.Folder + " (" + SystemErrorText(listing.Error) + ")";
         outcome->Scope.FilesIgnored = listing.Ignored.size();
         ReadOptions options;
         options.Cancel = &cancelFlag_;
@@ -276,22 +289,13 @@ void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
     table_->setRowCount(0);
     table_->setRowCount(static_cast<int>(outcome->Table.size()));
     for (int r = 0; r < static_cast<int>(outcome->Table.size()); ++r) {
-        const PointCapability& p = outcome->Table[static_cast<size_t>(r)];
-        const Statistics& s = p.Stats;
-        std::optional<double> percent;
-        if (p.OutsideShare) percent = *p.OutsideShare * 100;
-        QStringList cells{QString::number(p.Point), Q(p.Nominal) + (p.LimitsChanged ? "*" : ""), Q(p.Upper),
-                          Q(p.Lower), QString::number(static_cast<qulonglong>(s.N)), Q(FixedText(s.Mean, 4)),
-                          Q(FixedText(s.StdDev, 4)), s.Min ? Q(GeneralDecimalText(*s.Min)) : "—",
-                          s.Max ? Q(GeneralDecimalText(*s.Max)) : "—", Q(FixedText(s.Cp, 2)), Q(FixedText(s.Cpk, 2)),
-                          QString::number(static_cast<qulonglong>(p.Outside)),
-                          percent ? Q(FixedText(percent, 1)) + "%" : "—",
-                          QString::number(static_cast<qulonglong>(p.OkCount)),
-                          QString::number(static_cast<qulonglong>(p.NgCount)), Q(OtherTextsSummary(p))};
-        for (int c = 0; c < cells.size(); ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
-            item->setTextAlignment((c == 15 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
-            if (NeedsAttention(p)) item->setBackground(QColor(255, 215, 215));
+        const CapabilityRow& row = outcome->Table[static_cast<size_t>(r)];
+        std::vector<std::string> cells = CapabilityRowTexts(row);
+        for (int c = 0; c < static_cast<int>(cells.size()); ++c) {
+            auto* item = new QTableWidgetItem(Q(cells[static_cast<size_t>(c)]));
+            bool text = kCapabilityColumns[static_cast<size_t>(c)].Text;
+            item->setTextAlignment((text ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+            if (QColor tint = StandingTint(row.Assess()); tint.isValid()) item->setBackground(tint);
             table_->setItem(r, c, item);
         }
     }
@@ -308,18 +312,23 @@ void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
 
 void ReportWindow::SelectPoint(int row) { table_->selectRow(row); }
 
+void ReportWindow::ShowHistogram() { charts_->setCurrentWidget(histogram_); }
+
 void ReportWindow::ShowCharts() {
     if (!result_) return;
     int row = table_->currentRow();
     if (row < 0 || row >= static_cast<int>(result_->Table.size())) return;
-    const PointCapability& p = result_->Table[static_cast<size_t>(row)];
-    const auto& samples = result_->Builder.Samples(p.Point);
-    QChart* oldRun = runChart_->chart();
-    QChart* oldHist = histogram_->chart();
-    runChart_->setChart(NewRunChart(p.Point, samples, p));
-    histogram_->setChart(NewHistogram(p.Point, samples, p));
-    delete oldRun;
-    delete oldHist;
+    const CapabilityRow& picked = result_->Table[static_cast<size_t>(row)];
+    ChartData charted{picked, picked.Machine ? result_->Builder.SeriesOf(picked.Point, *picked.Machine) : nullptr,
+                   result_->Builder.LimitSets(picked.Point), {}};
+    for (const Sample& s : result_->Builder.RowSamples(picked)) charted.RowValues.push_back(s.Value);
+    for (auto [view, make] : {std::pair{individualsChart_, &NewIndividualsChart},
+                              std::pair{movingRangeChart_, &NewMovingRangeChart},
+                              std::pair{histogram_, &NewHistogram}}) {
+        QChart* old = view->chart();
+        view->setChart(make(charted));
+        delete old;
+    }
 }
 
 void ReportWindow::SaveTableCsv() {
@@ -327,7 +336,7 @@ void ReportWindow::SaveTableCsv() {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をCSVに保存"), QString(),
                                                 QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
-    if (FileResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(FailureText(w)));
+    if (FileResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
 }
 
 void ReportWindow::SaveTablePdf() {
@@ -337,11 +346,14 @@ void ReportWindow::SaveTablePdf() {
     if (path.isEmpty()) return;
     FileResult w =
         WriteDocumentPdf(CapabilityDocument(result_->Scope, result_->Table), S(path), QStringLiteral("工程能力"));
-    if (!w) Warn(Q(FailureText(w)));
+    if (!w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
 }
 
-void ReportWindow::SaveChart(QChartView* view, bool pdf) {
-    if (!view->chart() || view->chart()->series().isEmpty()) return;
+void ReportWindow::SaveCharts(bool pdf) {
+    QWidget* page = charts_->currentWidget();
+    QList<QChartView*> views = page->findChildren<QChartView*>();
+    if (auto* alone = qobject_cast<QChartView*>(page)) views = {alone};
+    if (views.isEmpty() || !views.front()->chart() || views.front()->chart()->series().isEmpty()) return;
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("グラフを保存"), QString(),
                                                 pdf ? QStringLiteral("PDF (*.pdf)") : QStringLiteral("PNG (*.png)"));
     if (path.isEmpty()) return;
@@ -352,14 +364,19 @@ void ReportWindow::SaveChart(QChartView* view, bool pdf) {
         QPdfWriter writer(&buffer);
         writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10)));
         QPainter painter(&writer);
-        view->render(&painter);
+        // Each chart where it stands on the page, scaled to the paper.
+        double scale = std::min(writer.width() / double(page->width()), writer.height() / double(page->height()));
+        for (QChartView* view : views) {
+            QRectF at(view->mapTo(page, QPoint(0, 0)) * scale, QSizeF(view->size()) * scale);
+            view->render(&painter, at);
+        }
     } else {
-        view->grab().save(&buffer, "PNG");
+        page->grab().save(&buffer, "PNG");
     }
     buffer.close();
     if (FileResult w = WriteFileAtomic(S(path), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
         !w)
-        Warn(Q(FailureText(w)));
+        Warn(Q(FailureText(w, ErrnoWords::Japanese)));
 }
 
 void ReportWindow::DayReport(bool print) {
@@ -367,10 +384,10 @@ void ReportWindow::DayReport(bool print) {
     QString book = QFileDialog::getOpenFileName(this, QStringLiteral("日ごとのブック"), start,
                                                 QStringLiteral("ブック (*.xls)"));
     if (book.isEmpty()) return;
-    std::string error;
-    auto report = LoadDayReport(S(book), &error);
+    DayReportRefusal refusal;
+    auto report = LoadDayReport(S(book), &refusal);
     if (!report) {
-        Warn(QStringLiteral("ブックを読めません。\n%1").arg(Q(error)));
+        Warn(Q(RefusalText(refusal, S(book))));
         return;
     }
     PagedDocument document = DayReportDocument(*report);
@@ -386,7 +403,7 @@ void ReportWindow::DayReport(bool print) {
                                                 QFileInfo(book).completeBaseName() + ".pdf",
                                                 QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(FailureText(w)));
+    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
 }
 
 }  // namespace ziv::report

@@ -1,7 +1,7 @@
 #pragma once
 // The window of ziv-report: a product folder, a range and filters; the
-// capability table; the run chart and the histogram of the selected point; the
-// inspection report of one day workbook.
+// capability table; the control charts and the histogram of the selected row;
+// the inspection report of one day workbook.
 #include <QMainWindow>
 #include <atomic>
 #include <memory>
@@ -19,6 +19,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 
 namespace ziv::report {
 
@@ -34,6 +35,7 @@ public:
     void StartCollecting();
     bool IsCollecting() const { return worker_.joinable(); }
     void SelectPoint(int row);
+    void ShowHistogram();
 
 private:
     struct Outcome;
@@ -43,7 +45,8 @@ private:
     void ShowCharts();
     void SaveTableCsv();
     void SaveTablePdf();
-    void SaveChart(QChartView* view, bool pdf);
+    // The charts of the tab shown, as one picture.
+    void SaveCharts(bool pdf);
     void DayReport(bool print);
     Filter CurrentFilter() const;
     void Warn(const QString& message);
@@ -58,8 +61,10 @@ private:
     QProgressBar* progress_;
     QLabel* status_;
     QTableWidget* table_;
-    QChartView* runChart_;
+    QChartView* individualsChart_;
+    QChartView* movingRangeChart_;
     QChartView* histogram_;
+    QTabWidget* charts_;
 
     std::thread worker_;
     std::atomic<bool> cancelFlag_{false};

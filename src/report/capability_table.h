@@ -1,0 +1,57 @@
+#pragma once
+// The capability table as people read it, on screen and on paper alike: the
+// columns, what they mean, and each row's texts with decimals that follow the
+// tolerances (the CSV carries the exact figures instead).
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/capability.h"
+
+namespace ziv::report {
+
+struct CapabilityColumn {
+    std::string_view Title, Tip;
+    bool Text = false;  // left-aligned words rather than a figure
+    int Width = 40;     // on paper, in points
+};
+
+inline constexpr std::array<CapabilityColumn, 23> kCapabilityColumns{{
+    {"番号", "", false, 24},
+    {"号機", "全号機(参考): 号機を混ぜた参考の行 (全体の変動だけ)", true, 62},
+    {"寸法", "", false, 40},
+    {"上限", "", false, 34},
+    {"下限", "", false, 34},
+    {"規格", "能力を見る側: 両側、片側、上側のみ (自然限界: 幾何公差の下限 0 は越えられない境界)", true, 68},
+    {"期間", "", true, 56},
+    {"n", "", false, 26},
+    {"平均", "", false, 46},
+    {"σ群内", "工程内の変動: 移動範囲の平均 / 1.128", false, 48},
+    {"σ全体", "全体の標準偏差 (n − 1)", false, 48},
+    {"Cp", "σ群内による工程能力指数", false, 30},
+    {"Cpk", "σ群内による工程能力指数 (かたより考慮)", false, 30},
+    {"Cpk下限", "Cpk の 95% 下側信頼限界 (Bissell)", false, 50},
+    {"Pp", "σ全体による工程性能指数", false, 30},
+    {"Ppk", "σ全体による工程性能指数 (かたより考慮)", false, 30},
+    {"ルール", "I 管理図のルール違反の点数 (1: 管理限界外, 2: 片側に9点, 3: 6点連続増減, 4: 14点交互)", false, 36},
+    {"不合格", "ステーションが「不」と判定した値", false, 36},
+    {"判定なし", "ステーションが判定しなかった値 (公差が片側だけなど)", false, 40},
+    {"OK", "", false, 22},
+    {"NG", "", false, 22},
+    {"正規性p", "Anderson-Darling 検定の p 値 (8 点以上)", false, 40},
+    {"備考", "", true, 50},
+}};
+
+inline constexpr std::string_view kCapabilityLegend =
+    "Cp/Cpk は工程内の変動 (σ群内 = 移動範囲の平均 / 1.128、号機ごとに日付順)、Pp/Ppk は全体の標準偏差による。"
+    "Cpk下限 は Cpk の 95% 下側信頼限界 (Bissell)。"
+    "緑: Cpk下限が 1.33 以上で、ルール違反も不合格もない。"
+    "黄: Cpk は 1.33 以上だが、Cpk下限が届かない (値が少なく、まだ示せない)。"
+    "赤: 要確認 (不合格・NG・ルール違反・Cpk 1.33 未満)。"
+    "規格が期間中に変わった番号は規格ごとの行 (備考「規格変更」)。全号機(参考) は号機を混ぜた全体の値だけ。";
+
+// One text per column of kCapabilityColumns.
+std::vector<std::string> CapabilityRowTexts(const CapabilityRow& row);
+
+}  // namespace ziv::report
