@@ -25,6 +25,7 @@ constexpr std::array<std::string_view, 17> kColumns = {
     "補正", "入力方法", "測定器", "管理番号", "校正期限", "校正期限切れ", "受信", "前の値"};
 constexpr std::string_view kTyped = "手入力";
 constexpr std::string_view kEmptied = "消去";
+constexpr std::string_view kCutOff = "\x18";  // CAN
 
 // A control character's picture: U+2400 + code (three bytes E2 90 80+code),
 // U+2421 for DEL.
@@ -312,7 +313,10 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
     struct stat st {};
     if (fstat(fd, &st) != 0) return fail(WriteStep::Open, errno);
     if (st.st_size == 0) text = JournalStart() + text;
-    else if (!EndsWithLineEnd(fd, st.st_size)) text = "\r\n" + text;  // after what a crash cut off
+    // What a crash cut off might read as a record once a line end followed it,
+    // a value cut short included: a control character, which no record holds,
+    // ends it for good.
+    else if (!EndsWithLineEnd(fd, st.st_size)) text = std::string(kCutOff) + "\r\n" + text;
     size_t done = 0;
     while (done < text.size()) {
         if ((err = Injected(WriteStep::Write, path))) return fail(WriteStep::Write, err);

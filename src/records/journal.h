@@ -45,8 +45,10 @@
 //
 // A record counts only once its line end is on disk. A crash in the middle of
 // an append leaves part of one line: the reader skips it (and any other line
-// that does not read as a record) and counts it as damaged, and the next
-// append starts on a fresh line.
+// that does not read as a record) and counts it as damaged. The next append
+// first ends that line with the control character CAN (U+0018) and a line
+// end, so that it never reads as a record (it may have been cut inside a value
+// that still reads as one), and starts on a fresh line.
 #include <cstddef>
 #include <functional>
 #include <optional>

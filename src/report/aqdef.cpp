@@ -108,7 +108,7 @@ AqdefRead ParseAqdef(std::string_view text) {
         bool ok = line.size() >= 6 && line[0] == 'K';
         if (ok) {
             auto [after, ec] = std::from_chars(p + 1, p + 5, field.Key);
-            ok = ec == std::errc() && after == p + 5;
+            ok = ec == std::errc() && after == p + 5 && line[1] != '-' && line[1] != '+';
             p += 5;
         }
         if (ok && p < end && *p == '/') {
