@@ -12,8 +12,8 @@
 //   K2001/i characteristic number  (the point number)
 //   K2002/i characteristic name
 //   K2101/i nominal value
-//   K2110/i lower specification limit  (absolute: nominal + lower tolerance)
-//   K2111/i upper specification limit
+//   K2110/i lower limit            (absolute: nominal + lower tolerance)
+//   K2111/i upper limit
 //   then for each value, in the order given:
 //   K0001/i value
 //   K0004/i date and time, dd.mm.yyyy/hh:mm:ss, the station's local time
