@@ -8,6 +8,7 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
+#include "records/journal.h"
 #include "records/product_registry.h"
 
 namespace ziv {
@@ -128,6 +129,11 @@ std::optional<QueuedDesignation> DesignationFrom(const std::vector<std::string>&
     return QueuedDesignation{f[1], *point, {*x, *y, static_cast<std::int16_t>(*instrument)}};
 }
 
+std::optional<QueuedJournalLine> JournalLineFrom(const std::vector<std::string>& f) {
+    if (f.size() != 3 || f[1].empty()) return std::nullopt;
+    return QueuedJournalLine{f[1], f[2]};
+}
+
 // Takes one entry line into content; false when it does not read whole.
 bool TakeEntry(std::string_view line, QueueContent& content) {
     auto fields = Fields(Split(line, '\t'));
@@ -147,11 +153,17 @@ bool TakeEntry(std::string_view line, QueueContent& content) {
         if (designation) content.designations.push_back(std::move(*designation));
         return designation.has_value();
     }
+    if ((*fields)[0] == "J") {
+        auto journalLine = JournalLineFrom(*fields);
+        if (journalLine) content.journalLines.push_back(std::move(*journalLine));
+        return journalLine.has_value();
+    }
     return false;
 }
 
 size_t CountOf(const QueueContent& content) {
-    return content.rows.size() + content.registrations.size() + content.designations.size();
+    return content.rows.size() + content.registrations.size() + content.designations.size() +
+           content.journalLines.size();
 }
 
 std::string QueueFileText(const QueueContent& content) {
@@ -167,6 +179,8 @@ std::string QueueFileText(const QueueContent& content) {
     for (const QueuedDesignation& p : content.designations)
         text += "P\t" + Escaped(p.PointFile) + "\t" + DecimalText(p.Point) + "\t" + CoordinateText(p.Designated.X) +
                 "\t" + CoordinateText(p.Designated.Y) + "\t" + DecimalText(p.Designated.Instrument) + "\n";
+    for (const QueuedJournalLine& j : content.journalLines)
+        text += "J\t" + Escaped(j.Journal) + "\t" + Escaped(j.Record) + "\n";
     return text + "end\t" + DecimalText(static_cast<long long>(CountOf(content))) + "\n";
 }
 
@@ -350,6 +364,42 @@ FileResult SaveQueue::RemoveDesignations(const std::string& pointFile, const std
     bool dropped = DropWritten(content_.designations, pointFile, written, &QueuedDesignation::PointFile,
                                &QueuedDesignation::Point, &QueuedDesignation::Designated);
     return dropped ? Store() : FileResult{};
+}
+
+std::vector<std::string> SaveQueue::Journals() const {
+    return FilesOf(content_.journalLines, &QueuedJournalLine::Journal);
+}
+
+std::vector<std::string> SaveQueue::JournalRecordsOf(const std::string& journal) const {
+    std::vector<std::string> records;
+    for (const QueuedJournalLine& j : content_.journalLines)
+        if (j.Journal == journal) records.push_back(j.Record);
+    return records;
+}
+
+FileResult SaveQueue::PutJournalLine(const QueuedJournalLine& line) {
+    content_.journalLines.push_back(line);
+    return Store();
+}
+
+FileResult SaveQueue::RemoveJournalLines(const std::string& journal, const std::vector<std::string>& written) {
+    std::vector<QueuedJournalLine> kept;
+    size_t next = 0, dropped = 0;
+    for (QueuedJournalLine& j : content_.journalLines) {
+        bool done = j.Journal == journal && next < written.size() && j.Record == written[next];
+        if (done) ++next, ++dropped;
+        // The lines of the journal after one that was not written wait on.
+        else if (j.Journal == journal) next = written.size();
+        if (!done) kept.push_back(std::move(j));
+    }
+    content_.journalLines = std::move(kept);
+    return dropped > 0 ? Store() : FileResult{};
+}
+
+FileResult SaveWaitingJournalLines(SaveQueue& queue) {
+    FileResult queueProblem;
+    for (const std::string& journal : queue.Journals()) KeepFirst(queueProblem, SaveWaitingJournal(queue, journal).queueProblem);
+    return queueProblem;
 }
 
 FileResult SaveWaitingDesignations(SaveQueue& queue) {

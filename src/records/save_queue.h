@@ -39,6 +39,14 @@ struct QueuedDesignation {
     bool operator==(const QueuedDesignation&) const = default;
 };
 
+// One record of a station's journal (see records/journal.h), waiting to be
+// appended to it.
+struct QueuedJournalLine {
+    std::string Journal;  // the journal's path
+    std::string Record;   // the record, without its line end
+    bool operator==(const QueuedJournalLine&) const = default;
+};
+
 // <root>/Config/SaveQueue.dat
 std::string SaveQueuePath(const std::string& savePath);
 
@@ -49,7 +57,12 @@ std::string SaveQueuePath(const std::string& savePath);
 //   R<TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
 //   D<TAB>Directory.dat<TAB>machine<TAB>product folder
 //   P<TAB>Data.dat<TAB>point<TAB>x<TAB>y<TAB>instrument   (x, y: shortest text that reads back exactly)
+//   J<TAB>journal<TAB>record                             (one journal record, without its line end)
 //   end<TAB>number of entries
+//
+// The J lines came later than the others: a file without them reads as it
+// always did. They are kept in the order they came, since a journal is
+// appended to, not written over.
 //
 // Operator-typed texts and paths may hold anything: in every field a
 // backslash is written "\\", a tab "\t", a line feed "\n", a carriage return
@@ -59,10 +72,12 @@ struct QueueContent {
     std::vector<QueuedRow> rows;
     std::vector<QueuedRegistration> registrations;
     std::vector<QueuedDesignation> designations;
+    std::vector<QueuedJournalLine> journalLines;
 };
 
 // The entries waiting, in the order they came. A row or a registration put
-// again replaces the one of the same book and row, or file and machine.
+// again replaces the one of the same book and row, or file and machine; a
+// journal line never replaces another.
 // Every change is written to the file at once (whole, synced) before it
 // returns; when that fails the change still holds in memory.
 class SaveQueue {
@@ -108,6 +123,16 @@ public:
     FileResult PutDesignation(const QueuedDesignation& designation);
     FileResult RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written);
 
+    // Journals with waiting lines, each once.
+    std::vector<std::string> Journals() const;
+    // The records waiting for one journal, in the order they came.
+    std::vector<std::string> JournalRecordsOf(const std::string& journal) const;
+    size_t JournalLineCount() const { return content_.journalLines.size(); }
+    FileResult PutJournalLine(const QueuedJournalLine& line);
+    // Drops the first records waiting for the journal as long as they are,
+    // in order, those written.
+    FileResult RemoveJournalLines(const std::string& journal, const std::vector<std::string>& written);
+
 private:
     FileResult Store();
     std::string KeepAside();
@@ -125,5 +150,8 @@ private:
 FileResult SaveWaitingRegistrations(SaveQueue& queue);
 // The same for every waiting designation, into its Data.dat.
 FileResult SaveWaitingDesignations(SaveQueue& queue);
+// Appends the waiting lines of every journal to it, in the order they came;
+// a journal that cannot be written yet keeps its lines waiting.
+FileResult SaveWaitingJournalLines(SaveQueue& queue);
 
 }  // namespace ziv

@@ -20,6 +20,32 @@ const PointRow* FindRow(const DayBookData& book, int point) {
     return nullptr;
 }
 
+RecordVerdict VerdictOfRecord(const DayBookData& book, std::optional<int> masterPoints) {
+    int failed = 0, masterRows = 0, unmeasured = 0;
+    for (const PointRow& row : book.Rows) {
+        PointVerdict verdict = VerdictOf(row);
+        if (verdict == PointVerdict::Fail) ++failed;
+        if (row.Nominal.empty()) continue;
+        ++masterRows;
+        if (verdict == PointVerdict::NotMeasured) ++unmeasured;
+    }
+    if (masterPoints && *masterPoints > masterRows) unmeasured += *masterPoints - masterRows;
+    if (failed > 0) return {RecordVerdictKind::Fail, failed};
+    if (unmeasured > 0 || masterRows == 0) return {RecordVerdictKind::Incomplete, unmeasured};
+    return {RecordVerdictKind::Pass, 0};
+}
+
+RecordVerdict VerdictOfRecord(const DayReport& report) { return VerdictOfRecord(report.Book, report.MasterPoints); }
+
+std::string RecordVerdictText(const RecordVerdict& verdict) {
+    switch (verdict.Kind) {
+        case RecordVerdictKind::Pass: return "合格";
+        case RecordVerdictKind::Fail: return "不合格（" + std::to_string(verdict.Count) + "点）";
+        case RecordVerdictKind::Incomplete: return "未完了（未測定 " + std::to_string(verdict.Count) + "点）";
+    }
+    return {};
+}
+
 namespace {
 
 // The name of a book and, when it lies in one, its product folder.

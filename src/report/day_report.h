@@ -42,4 +42,23 @@ std::string RefusalText(const DayReportRefusal& refusal, const std::string& book
 // The row of a point, or nothing.
 const PointRow* FindRow(const DayBookData& book, int point);
 
+// The verdict on a whole inspection record: 合格 only when every point of the
+// master holds a value and none failed; 不合格 with the number of points that
+// failed, whether or not others are missing; otherwise 未完了 with the number
+// of master points without a value. The master's points are the rows of the
+// book with a nominal size (the book was made from the master, and keeps the
+// limits it was measured against); when the master now names more points
+// than that (masterPoints), the ones the book lacks are not measured either.
+// A record with no point to measure is never 合格.
+enum class RecordVerdictKind { Pass, Fail, Incomplete };
+struct RecordVerdict {
+    RecordVerdictKind Kind = RecordVerdictKind::Incomplete;
+    int Count = 0;  // points failed (Fail) or not measured (Incomplete)
+    bool operator==(const RecordVerdict&) const = default;
+};
+RecordVerdict VerdictOfRecord(const DayBookData& book, std::optional<int> masterPoints);
+RecordVerdict VerdictOfRecord(const DayReport& report);
+// "合格", "不合格（2点）", "未完了（未測定 3点）"
+std::string RecordVerdictText(const RecordVerdict& verdict);
+
 }  // namespace ziv::report

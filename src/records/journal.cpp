@@ -1,0 +1,396 @@
+#include "records/journal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <utility>
+
+#include "common/numbers.h"
+#include "common/station_limits.h"
+#include "platform/paths.h"
+#include "records/save_queue.h"
+
+namespace ziv {
+
+namespace {
+
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::array<std::string_view, 17> kColumns = {
+    "日時", "作業日", "ステーション", "測定者", "製品", "号機", "番号", "入力", "判定",
+    "補正", "入力方法", "測定器", "管理番号", "校正期限", "校正期限切れ", "受信", "前の値"};
+constexpr std::string_view kTyped = "手入力";
+constexpr std::string_view kEmptied = "消去";
+constexpr std::string_view kCutOff = "\x18";  // CAN
+
+// A control character's picture: U+2400 + code (three bytes E2 90 80+code),
+// U+2421 for DEL.
+void AppendPicture(std::string& out, unsigned char c) {
+    unsigned code = c == 0x7F ? 0x21 : c;
+    out += '\xE2';
+    out += static_cast<char>(0x90);
+    out += static_cast<char>(0x80 + code);
+}
+
+// The picture at text[i], if one stands there: the control character it shows.
+std::optional<char> PictureAt(std::string_view text, size_t i) {
+    if (i + 2 >= text.size() || text[i] != '\xE2' || text[i + 1] != '\x90') return std::nullopt;
+    unsigned last = static_cast<unsigned char>(text[i + 2]);
+    if (last >= 0x80 && last <= 0x9F) return static_cast<char>(last - 0x80);
+    if (last == 0xA1) return '\x7F';
+    return std::nullopt;
+}
+
+std::string Cell(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (char ch : text) {
+        auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7F) AppendPicture(shown, c);
+        else shown += ch;
+    }
+    if (shown.find_first_of(",\"") == std::string::npos) return shown;
+    std::string quoted = "\"";
+    for (char c : shown) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string FromCell(std::string_view shown) {
+    std::string text;
+    text.reserve(shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        if (auto c = PictureAt(shown, i)) {
+            text += *c;
+            i += 2;
+        } else {
+            text += shown[i];
+        }
+    }
+    return text;
+}
+
+// The cells of one line; nothing when its quotes do not close, a quote stands
+// inside an unquoted cell, or the line holds a raw control character.
+std::optional<std::vector<std::string>> SplitRecord(std::string_view line) {
+    std::vector<std::string> cells;
+    size_t i = 0;
+    for (;;) {
+        std::string cell;
+        if (i < line.size() && line[i] == '"') {
+            ++i;
+            for (;;) {
+                if (i >= line.size()) return std::nullopt;
+                if (line[i] == '"') {
+                    if (i + 1 < line.size() && line[i + 1] == '"') {
+                        cell += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                cell += line[i++];
+            }
+        } else {
+            while (i < line.size() && line[i] != ',') {
+                if (line[i] == '"') return std::nullopt;
+                cell += line[i++];
+            }
+        }
+        for (char c : cell)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+        cells.push_back(FromCell(cell));
+        if (i == line.size()) return cells;
+        if (line[i] != ',') return std::nullopt;
+        ++i;
+    }
+}
+
+std::string WayText(const JournalEntry& e) {
+    switch (e.Way) {
+        case EntryWay::Reading: return "F" + DecimalText(e.Key);
+        case EntryWay::Fail: return "F11";
+        case EntryWay::Pass: return "F12";
+        case EntryWay::Typed: return std::string(kTyped);
+        case EntryWay::Emptied: return std::string(kEmptied);
+    }
+    return {};
+}
+
+std::optional<int> Whole(std::string_view text, int lo, int hi) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return std::nullopt;
+    return value;
+}
+
+bool TakeWay(std::string_view text, JournalEntry& e) {
+    if (text == kTyped) e.Way = EntryWay::Typed;
+    else if (text == kEmptied) e.Way = EntryWay::Emptied;
+    else if (text == "F11") e.Way = EntryWay::Fail;
+    else if (text == "F12") e.Way = EntryWay::Pass;
+    else if (auto key = text.starts_with("F") ? Whole(text.substr(1), 1, 10) : std::nullopt; key && text[1] != '0') {
+        e.Way = EntryWay::Reading;
+        e.Key = *key;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+std::optional<JournalEntry> EntryFrom(const std::vector<std::string>& c) {
+    if (c.size() != kColumns.size()) return std::nullopt;
+    JournalEntry e;
+    auto time = ParseTimestamp(c[0]);
+    auto workDate = ParseDay(c[1]);
+    auto machine = Whole(c[5], 0, kLastMachine);
+    auto point = Whole(c[6], kFirstPoint, kLastPoint);
+    if (!time || !workDate || !machine || !point || !TakeWay(c[10], e)) return std::nullopt;
+    if (!c[13].empty()) {
+        e.GaugeDue = ParseDay(c[13]);
+        if (!e.GaugeDue) return std::nullopt;
+    }
+    if (c[14] != "0" && c[14] != "1") return std::nullopt;
+    e.Time = *time;
+    e.WorkDate = *workDate;
+    e.Station = c[2];
+    e.Operator = c[3];
+    e.Product = c[4];
+    e.Machine = *machine;
+    e.Point = *point;
+    e.Text = c[7];
+    e.Judgement = c[8];
+    e.Correction = c[9];
+    e.Instrument = c[11];
+    e.Gauge = c[12];
+    e.GaugeOverdue = c[14] == "1";
+    e.Reply = c[15];
+    e.Replaced = c[16];
+    return e;
+}
+
+std::string ColumnNames() {
+    std::string line;
+    for (std::string_view name : kColumns) {
+        if (!line.empty()) line += ',';
+        line += name;
+    }
+    return line;
+}
+
+std::string FolderOf(const std::string& path) {
+    auto slash = path.find_last_of(kPathSeparator);
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::function<int(WriteStep, const std::string&)>& FaultHook() {
+    static std::function<int(WriteStep, const std::string&)> hook;
+    return hook;
+}
+
+int Injected(WriteStep step, const std::string& path) {
+    auto& hook = FaultHook();
+    return hook ? hook(step, path) : 0;
+}
+
+FileResult AppendFailed(const std::string& path, WriteStep step, int err) {
+    FileResult result = Failed(Failure::WriteFailed, path, err);
+    result.step = step;
+    return result;
+}
+
+std::string Lines(const std::vector<std::string>& records) {
+    std::string text;
+    for (const std::string& r : records) text += r + "\r\n";
+    return text;
+}
+
+// Whether the file ends with a line end, or is empty; reads its last byte.
+bool EndsWithLineEnd(int fd, off_t size) {
+    if (size == 0) return true;
+    char last = 0;
+    return ::pread(fd, &last, 1, size - 1) == 1 && last == '\n';
+}
+
+}  // namespace
+
+std::string JournalFileName(const Day& workDate, const std::string& station) {
+    return "journal_" + DayText(workDate) + "_" + station + ".csv";
+}
+
+std::string JournalPath(const std::string& productFolder, const Day& workDate, const std::string& station) {
+    return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), JournalFileName(workDate, station));
+}
+
+std::string JournalStart() { return std::string(kBom) + ColumnNames() + "\r\n"; }
+
+std::string JournalRecord(const JournalEntry& e) {
+    const std::string cells[] = {TimestampText(e.Time),
+                                 DayText(e.WorkDate),
+                                 e.Station,
+                                 e.Operator,
+                                 e.Product,
+                                 DecimalText(e.Machine),
+                                 DecimalText(e.Point),
+                                 e.Text,
+                                 e.Judgement,
+                                 e.Correction,
+                                 WayText(e),
+                                 e.Instrument,
+                                 e.Gauge,
+                                 e.GaugeDue ? DayText(*e.GaugeDue) : std::string(),
+                                 e.GaugeOverdue ? "1" : "0",
+                                 e.Reply,
+                                 e.Replaced};
+    std::string record;
+    for (const std::string& c : cells) {
+        if (&c != cells) record += ',';
+        record += Cell(c);
+    }
+    return record;
+}
+
+JournalRead ParseJournal(std::string_view bytes) {
+    JournalRead read;
+    read.status = ReadStatus::Read;
+    if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
+    const std::string names = ColumnNames();
+    bool first = true;
+    while (!bytes.empty()) {
+        size_t end = bytes.find('\n');
+        if (end == std::string_view::npos) {
+            // Cut off before its line end: never taken, however whole it looks.
+            ++read.damaged;
+            break;
+        }
+        std::string_view line = bytes.substr(0, end);
+        bytes.remove_prefix(end + 1);
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        if (std::exchange(first, false) && line == names) continue;
+        auto cells = SplitRecord(line);
+        auto entry = cells ? EntryFrom(*cells) : std::nullopt;
+        if (entry) read.entries.push_back(std::move(*entry));
+        else ++read.damaged;
+    }
+    return read;
+}
+
+JournalRead ReadJournal(const std::string& path) {
+    StampedRead file = ReadStamped(path);
+    if (file.missing()) return {};
+    if (file.err) {
+        JournalRead read;
+        read.status = ReadStatus::Unreadable;
+        read.err = file.err;
+        return read;
+    }
+    return ParseJournal(file.bytes);
+}
+
+FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records) {
+    if (records.empty()) return {};
+    std::string text = Lines(records);
+    int err = Injected(WriteStep::Open, path);
+    int fd = err ? -1 : ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && !err) err = errno;
+    if (err == ENOENT) {
+        std::string folder = FolderOf(path);
+        if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
+        return WriteFileAtomic(path, JournalStart() + text);
+    }
+    if (err) return AppendFailed(path, WriteStep::Open, err);
+    auto fail = [&](WriteStep step, int e) {
+        ::close(fd);
+        return AppendFailed(path, step, e);
+    };
+    struct stat st {};
+    if (fstat(fd, &st) != 0) return fail(WriteStep::Open, errno);
+    if (st.st_size == 0) text = JournalStart() + text;
+    // What a crash cut off might read as a record once a line end followed it,
+    // a value cut short included: a control character, which no record holds,
+    // ends it for good.
+    else if (!EndsWithLineEnd(fd, st.st_size)) text = std::string(kCutOff) + "\r\n" + text;
+    size_t done = 0;
+    while (done < text.size()) {
+        if ((err = Injected(WriteStep::Write, path))) return fail(WriteStep::Write, err);
+        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return fail(WriteStep::Write, errno);
+        }
+        done += static_cast<size_t>(n);
+    }
+    if ((err = Injected(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
+    if (::fdatasync(fd) != 0) return fail(WriteStep::Sync, errno);
+    if (::close(fd) != 0) return AppendFailed(path, WriteStep::Close, errno);
+    return {};
+}
+
+size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::string>& records) {
+    if (records.empty()) return 0;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st {};
+    size_t longest = 0, all = 0;
+    for (const std::string& r : records) {
+        longest = std::max(longest, r.size());
+        all += r.size() + 2;
+    }
+    // Enough for the last record of ours and whatever a cut-off append of all
+    // of them left after it.
+    std::string tail;
+    if (fstat(fd, &st) == 0) {
+        size_t want = std::min(static_cast<size_t>(st.st_size), all + longest + 3);
+        tail.resize(want);
+        ssize_t n = ::pread(fd, tail.data(), want, st.st_size - static_cast<off_t>(want));
+        tail.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    }
+    ::close(fd);
+    // A cut-off line at the end is none of the records.
+    size_t lastEnd = tail.rfind('\n');
+    if (lastEnd == std::string::npos) return 0;
+    std::string_view whole(tail.data(), lastEnd + 1);
+    // Each record carries its time to the millisecond: the one the journal
+    // ends with shows how far the records went in.
+    for (size_t k = records.size(); k > 0; --k) {
+        const std::string& r = records[k - 1];
+        if (whole.size() < r.size() + 3) continue;
+        std::string_view at = whole.substr(whole.size() - r.size() - 3);
+        if (at[0] == '\n' && at.substr(1, r.size()) == r && at.ends_with("\r\n")) return k;
+    }
+    return 0;
+}
+
+JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path) {
+    JournalWrite result;
+    std::vector<std::string> waiting = queue.JournalRecordsOf(path);
+    if (waiting.empty()) return result;
+    size_t already = RecordsAlreadyInJournal(path, waiting);
+    std::vector<std::string> rest(waiting.begin() + static_cast<std::ptrdiff_t>(already), waiting.end());
+    result.problem = AppendToJournal(path, rest);
+    if (!result.problem) waiting.resize(already);
+    if (!waiting.empty()) result.queueProblem = queue.RemoveJournalLines(path, waiting);
+    return result;
+}
+
+JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry) {
+    std::string record = JournalRecord(entry);
+    JournalWrite result = SaveWaitingJournal(queue, path);
+    if (result.Written()) result.problem = AppendToJournal(path, {record});
+    if (!result.Written()) {
+        FileResult queued = queue.PutJournalLine({path, record});
+        if (!queued && result.queueProblem) result.queueProblem = queued;
+    }
+    return result;
+}
+
+void SetJournalFaultHook(std::function<int(WriteStep, const std::string&)> hook) { FaultHook() = std::move(hook); }
+
+}  // namespace ziv

@@ -1,0 +1,72 @@
+// What an inspection record for a customer rests on: the part facts kept in
+// the product folder, and the verdict on the whole record.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "common/text_file.h"
+#include "report/day_report.h"
+#include "report/part_facts.h"
+#include "temp_root.h"
+
+using namespace ziv;
+using namespace ziv::report;
+
+TEST(PartFactsFile, FactsComeBackAsSavedAndLinesWrittenByHandAreKept) {
+    TempRoot root;
+    const std::string path = PartFactsPath(root.path());
+    EXPECT_EQ(path, root / "部品情報.txt");
+    EXPECT_EQ(ReadPartFacts(path).status, ReadStatus::Missing);
+    // As Notepad leaves a file edited by hand.
+    WriteBytes(path, "\xEF\xBB\xBF# 客先の指定による\r\n 顧客 = 株式会社サンプル \r\n図番=AB-1234=01\r\n担当=山田\r\n"
+                     "品名=旧品名\n品名=フランジ（𠮷野）\r\n\r\n");
+    PartFacts facts;
+    facts.Customer = "株式会社サンプル";
+    facts.PartNumber = "AB-1234=01";
+    facts.PartName = "フランジ（𠮷野）";  // no Shift_JIS form
+    facts.OtherLines = {"# 客先の指定による", "担当=山田"};
+    EXPECT_EQ(ReadPartFacts(path).facts, facts);
+
+    facts.Material = " S45C\r\n(焼入れ) ";  // pasted over two lines
+    ASSERT_TRUE(SavePartFacts(path, facts));
+    EXPECT_EQ(ReadBytes(path), "顧客=株式会社サンプル\r\n図番=AB-1234=01\r\n改訂=\r\n品名=フランジ（𠮷野）\r\n"
+                               "材質=S45C  (焼入れ)\r\n# 客先の指定による\r\n担当=山田\r\n");
+    SetReadFaultHook([&](const std::string& p) { return p == path ? EACCES : 0; });
+    EXPECT_EQ(SavePartFacts(path, PartFacts{}).failure, Failure::Unreadable);
+    SetReadFaultHook(nullptr);
+    EXPECT_EQ(ReadPartFacts(path).facts.Material, "S45C  (焼入れ)");
+}
+
+namespace {
+PointRow Row(int point, std::string nominal, std::string value, std::string judgement = "") {
+    return {point, std::move(nominal), "", "", "", std::move(value), std::move(judgement), "", std::nullopt};
+}
+}  // namespace
+
+TEST(RecordVerdict, PassOnlyWhenEveryPointOfTheMasterIsMeasuredAndNoneFailed) {
+    using K = RecordVerdictKind;
+    struct Case {
+        const char* what;
+        std::vector<PointRow> rows;
+        std::optional<int> masterPoints;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"all measured", {Row(1, "10", "10.001", "合"), Row(2, "5", "OK"), Row(3, "7", "キズなし")}, 3, "合格"},
+        {"two missing", {Row(1, "10", "10.001", "合"), Row(2, "5", ""), Row(3, "7", "")}, 3, "未完了（未測定 2点）"},
+        {"a failure outweighs what is missing", {Row(1, "10", "10.05", "不"), Row(2, "5", ""), Row(3, "7", "NG")}, 3,
+         "不合格（2点）"},
+        {"a failure outside the master counts", {Row(1, "10", "10.0", "合"), Row(9, "", "NG", "不")}, 1, "不合格（1点）"},
+        {"the master grew since the book was made", {Row(1, "10", "10.0", "合")}, 4, "未完了（未測定 3点）"},
+        {"without a master file the book's points count", {Row(1, "10", "10.0", "合")}, std::nullopt, "合格"},
+        {"nothing to measure", {Row(4, "", "12")}, 0, "未完了（未測定 0点）"},
+    };
+    for (const Case& c : cases) {
+        DayReport report;
+        report.Book.Rows = c.rows;
+        report.MasterPoints = c.masterPoints;
+        RecordVerdict verdict = VerdictOfRecord(report);
+        EXPECT_EQ(RecordVerdictText(verdict), c.text) << c.what;
+        EXPECT_EQ(verdict.Kind == K::Pass, std::string(c.text) == "合格") << c.what;
+    }
+}
