@@ -113,17 +113,6 @@ std::optional<std::vector<std::string>> SplitRecord(std::string_view line) {
     }
 }
 
-std::string WayText(const JournalEntry& e) {
-    switch (e.Way) {
-        case EntryWay::Reading: return "F" + DecimalText(e.Key);
-        case EntryWay::Fail: return "F11";
-        case EntryWay::Pass: return "F12";
-        case EntryWay::Typed: return std::string(kTyped);
-        case EntryWay::Emptied: return std::string(kEmptied);
-    }
-    return {};
-}
-
 std::optional<int> Whole(std::string_view text, int lo, int hi) {
     int value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -221,12 +210,36 @@ bool EndsWithLineEnd(int fd, off_t size) {
 
 }  // namespace
 
-std::string JournalFileName(const Day& workDate, const std::string& station) {
-    return "journal_" + DayText(workDate) + "_" + station + ".csv";
+std::string EntryWayText(const JournalEntry& e) {
+    switch (e.Way) {
+        case EntryWay::Reading: return "F" + DecimalText(e.Key);
+        case EntryWay::Fail: return "F11";
+        case EntryWay::Pass: return "F12";
+        case EntryWay::Typed: return std::string(kTyped);
+        case EntryWay::Emptied: return std::string(kEmptied);
+    }
+    return {};
 }
 
+std::string JournalFileName(const Day& workDate, const std::string& station) {
+    return std::string(kJournalPrefix) + DayText(workDate) + "_" + station + std::string(kJournalExtension);
+}
+
+std::optional<Day> JournalFileDay(std::string_view fileName) {
+    constexpr size_t kDate = 10;  // "2024-03-07"
+    if (!fileName.starts_with(kJournalPrefix) || !fileName.ends_with(kJournalExtension)) return std::nullopt;
+    fileName.remove_prefix(kJournalPrefix.size());
+    if (fileName.size() < kDate + 1 + kJournalExtension.size() || fileName[kDate] != '_') return std::nullopt;
+    // Only the form the station writes, "2024-03-07".
+    auto day = ParseDay(fileName.substr(0, kDate));
+    if (!day || DayText(*day) != fileName.substr(0, kDate)) return std::nullopt;
+    return day;
+}
+
+std::string JournalFolder(const std::string& productFolder) { return JoinPath(productFolder, "ＺＩＶログ"); }
+
 std::string JournalPath(const std::string& productFolder, const Day& workDate, const std::string& station) {
-    return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), JournalFileName(workDate, station));
+    return JoinPath(JournalFolder(productFolder), JournalFileName(workDate, station));
 }
 
 std::string JournalStart() { return std::string(kBom) + ColumnNames() + "\r\n"; }
@@ -242,7 +255,7 @@ std::string JournalRecord(const JournalEntry& e) {
                                  e.Text,
                                  e.Judgement,
                                  e.Correction,
-                                 WayText(e),
+                                 EntryWayText(e),
                                  e.Instrument,
                                  e.Gauge,
                                  e.GaugeDue ? DayText(*e.GaugeDue) : std::string(),

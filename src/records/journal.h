@@ -90,8 +90,16 @@ struct JournalEntry {
     bool operator==(const JournalEntry&) const = default;
 };
 
+// "F3", "F11", "F12", "手入力", "消去": the 入力方法 column.
+std::string EntryWayText(const JournalEntry& entry);
+
+inline constexpr std::string_view kJournalPrefix = "journal_", kJournalExtension = ".csv";
 // "journal_2024-03-07_<station>.csv"
 std::string JournalFileName(const Day& workDate, const std::string& station);
+// The working date of a journal's file name; nothing for another file.
+std::optional<Day> JournalFileDay(std::string_view fileName);
+// <product folder>/ＺＩＶログ
+std::string JournalFolder(const std::string& productFolder);
 // <product folder>/ＺＩＶログ/<JournalFileName>
 std::string JournalPath(const std::string& productFolder, const Day& workDate, const std::string& station);
 

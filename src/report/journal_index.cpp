@@ -1,0 +1,87 @@
+#include "report/journal_index.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "report/capability.h"
+
+namespace ziv::report {
+
+namespace fs = std::filesystem;
+
+int DaysOf(const Day& day) { return std::chrono::sys_days(day).time_since_epoch().count(); }
+
+int DaysOf(const Date& date) {
+    using namespace std::chrono;
+    return DaysOf(Day{year(date.Year), month(static_cast<unsigned>(date.Month)), day(static_cast<unsigned>(date.Day))});
+}
+
+JournalIndex JournalIndex::Read(const std::string& productDir, const Filter& filter) {
+    JournalIndex index;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(JournalFolder(AbsoluteFolder(productDir))), ec);
+    if (ec) return index;  // no journals: the station kept none for this product yet
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        std::string name = it->path().filename().string();
+        auto day = JournalFileDay(name);
+        if (!day) continue;
+        if ((filter.From && DaysOf(*day) < DaysOf(*filter.From)) || (filter.To && DaysOf(*day) > DaysOf(*filter.To)))
+            continue;
+        JournalRead read = ReadJournal(it->path().string());
+        if (read.status != ReadStatus::Read) {
+            index.unreadable_.push_back(it->path().string());
+            continue;
+        }
+        index.damaged_ += read.damaged;
+        for (JournalEntry& entry : read.entries) {
+            if (filter.Machine && entry.Machine != *filter.Machine) continue;
+            if (filter.Operator && entry.Operator != *filter.Operator) continue;
+            index.entries_.push_back(std::move(entry));
+        }
+    }
+    std::stable_sort(index.entries_.begin(), index.entries_.end(),
+                     [](const JournalEntry& a, const JournalEntry& b) { return a.Time.Utc < b.Time.Utc; });
+    for (std::uint32_t i = 0; i < index.entries_.size(); ++i) {
+        const JournalEntry& e = index.entries_[i];
+        index.byPoint_[{e.Machine, e.Point, DaysOf(e.WorkDate)}].push_back(i);
+    }
+    return index;
+}
+
+std::vector<const JournalEntry*> JournalIndex::History(int point, std::optional<int> machine) const {
+    std::vector<const JournalEntry*> history;
+    for (const JournalEntry& e : entries_)
+        if (e.Point == point && (!machine || e.Machine == *machine)) history.push_back(&e);
+    return history;
+}
+
+const JournalEntry* JournalIndex::EntryOf(const DayBookName& book, int point, std::string_view text,
+                                          std::optional<double> number) const {
+    auto it = byPoint_.find({book.Machine, point, DaysOf(book.WorkDate)});
+    if (it == byPoint_.end()) return nullptr;
+    // The last entry of the operator's book decides what its cell holds.
+    for (auto i = it->second.rbegin(); i != it->second.rend(); ++i) {
+        const JournalEntry& e = entries_[*i];
+        if (e.Operator != book.Operator || e.Product != book.Product) continue;
+        bool same = number ? MeasuredNumber(e.Text) == number : e.Text == text;
+        return same ? &e : nullptr;
+    }
+    return nullptr;
+}
+
+bool IsRemeasurement(const JournalEntry& entry) {
+    return !entry.Replaced.empty() && entry.Way != EntryWay::Emptied;
+}
+
+std::string LocalTimeText(const Timestamp& time) {
+    auto clock = time.LocalTimeOfDay();
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, " %02d:%02d:%02d", static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count()));
+    return DayText(time.LocalDay()) + buffer;
+}
+
+}  // namespace ziv::report

@@ -1,0 +1,58 @@
+#pragma once
+// The measurement journals of a product read for a range of working dates:
+// every entry the stations made, so that the report can show a point's
+// history (re-measurements included) and give each value of a day workbook
+// the time, station and gauge it was taken with.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "records/journal.h"
+#include "report/collect.h"
+
+namespace ziv::report {
+
+class JournalIndex {
+public:
+    // The journals in <productDir>/ＺＩＶログ whose working date the filter's
+    // range holds; entries of other machines or operators than the filter's
+    // are left out. No folder, no journals: an empty index.
+    static JournalIndex Read(const std::string& productDir, const Filter& filter);
+
+    bool Empty() const { return entries_.empty(); }
+    size_t Size() const { return entries_.size(); }
+    // Lines of the journals that were not whole records, and journals that
+    // could not be read at all.
+    size_t Damaged() const { return damaged_; }
+    const std::vector<std::string>& Unreadable() const { return unreadable_; }
+
+    // Every entry of a point (on one machine, or on all), in time order.
+    std::vector<const JournalEntry*> History(int point, std::optional<int> machine) const;
+    // The entry that put a day workbook's value into its cell: the last one
+    // of that book's working date, operator, machine and point, if it holds
+    // the same value (the same text, or the same number where the book keeps
+    // the value as a number). Nothing when the journal does not know it.
+    const JournalEntry* EntryOf(const DayBookName& book, int point, std::string_view text,
+                                std::optional<double> number = std::nullopt) const;
+
+private:
+    using Key = std::tuple<int, int, int>;  // machine, point, working date as days
+    std::vector<JournalEntry> entries_;     // in time order
+    std::map<Key, std::vector<std::uint32_t>> byPoint_;
+    size_t damaged_ = 0;
+    std::vector<std::string> unreadable_;
+};
+
+// An entry that put a value where another stood: measured again.
+bool IsRemeasurement(const JournalEntry& entry);
+// The local date and time the operator saw, "2026-03-07 14:05:09".
+std::string LocalTimeText(const Timestamp& time);
+// Whole days since 1970-01-01 of a report date or a journal day.
+int DaysOf(const Date& date);
+int DaysOf(const Day& day);
+
+}  // namespace ziv::report
