@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/numbers.h"
+#include "report/journal_index.h"
 #include "station/judgement.h"
 
 namespace ziv::report {
@@ -94,7 +95,30 @@ void CountText(std::vector<std::pair<std::string, std::size_t>>& texts, const st
 
 }  // namespace
 
-void CapabilityBuilder::Add(const DayBookData& book) {
+namespace {
+
+// A value taken earlier on the same day than those before it moves back
+// among them: books come in the order of their operators, not of time.
+void PlaceByTime(std::vector<Sample>& samples) {
+    size_t i = samples.size() - 1;
+    const Sample s = samples[i];
+    if (s.TakenMs == Sample::kNoTime) return;
+    while (i > 0 && samples[i - 1].Day == s.Day && samples[i - 1].TakenMs != Sample::kNoTime &&
+           samples[i - 1].TakenMs > s.TakenMs) {
+        samples[i] = samples[i - 1];
+        --i;
+    }
+    samples[i] = s;
+}
+
+std::int64_t TakenMs(const JournalIndex* journal, const DayBookData& book, const PointRow& row, double value) {
+    const JournalEntry* entry = journal ? journal->EntryOf(book.Name, row.Point, row.Value, value) : nullptr;
+    return entry ? entry->Time.Utc.time_since_epoch().count() : Sample::kNoTime;
+}
+
+}  // namespace
+
+void CapabilityBuilder::Add(const DayBookData& book, const JournalIndex* journal) {
     if (book.Name.Machine < 0 || book.Name.Machine > kLastMachine) return;
     for (const PointRow& row : book.Rows) {
         if (row.Point < kFirstPoint || row.Point > kLastPoint) continue;
@@ -106,7 +130,9 @@ void CapabilityBuilder::Add(const DayBookData& book) {
         texts.Seen = true;
         if (row.Value.empty() && !row.Measured) continue;
         if (auto value = row.Measured ? row.Measured : MeasuredNumber(row.Value)) {
-            machine.Values.Samples.push_back({book.Name.WorkDate, *value, StoredVerdict(row.Judgement), set});
+            machine.Values.Samples.push_back(
+                {book.Name.WorkDate, *value, TakenMs(journal, book, row, *value), StoredVerdict(row.Judgement), set});
+            PlaceByTime(machine.Values.Samples);
         } else if (row.Value == "OK") {
             ++texts.Ok;
         } else if (row.Value == "NG") {

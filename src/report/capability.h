@@ -16,7 +16,11 @@
 #include "report/collect.h"
 #include "report/spc.h"
 
+#include <climits>
+
 namespace ziv::report {
+
+class JournalIndex;
 
 // The value of a text that is wholly a decimal number ("10.012", "-0.5",
 // "1E-05"); nothing for "OK", "NG", other texts and empty text.
@@ -40,14 +44,18 @@ enum class Verdict : std::uint8_t { Pass, Fail, None };
 Verdict StoredVerdict(std::string_view judgement);
 
 struct Sample {
+    static constexpr std::int64_t kNoTime = INT64_MIN;
     Date Day;
     double Value = 0;
+    // When it was taken (milliseconds since 1970, UTC), where the journal knows.
+    std::int64_t TakenMs = kNoTime;
     Verdict Judged = Verdict::None;
     std::uint16_t LimitSet = 0;  // index into the point's limit sets
 };
 
-// The values of one point on one machine, in date order (several operators
-// on one day: in the order of their names).
+// The values of one point on one machine, in date order; values of one day
+// in the order they were taken where the journal tells it, otherwise in the
+// order of the operators' names.
 struct Series {
     int Machine = 0;
     std::vector<Sample> Samples;
@@ -96,7 +104,8 @@ inline constexpr double kCapableCpk = 1.33;
 class CapabilityBuilder {
 public:
     CapabilityBuilder();
-    void Add(const DayBookData& book);
+    // With the journals of the range, when there are any: the times of the values.
+    void Add(const DayBookData& book, const JournalIndex* journal = nullptr);
     // Points with anything measured or a nominal size, in point order; each
     // machine's rows, then the pooled rows when `pooled` and more than one
     // machine measured the point.

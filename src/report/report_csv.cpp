@@ -32,21 +32,43 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields) {
 
 std::string ValuesCsvStart() {
     std::string out(kUtf8Bom);
+    // The journal's columns come last, so that readers of the first ones go on as before.
     AppendCsvRecord(out, {"日付", "測定者", "号機", "製品", "番号", "寸法", "上限", "下限", "測定器", "測定値", "判定",
-                          "補正", "ファイル"});
+                          "補正", "ファイル", "時刻", "ステーション", "管理番号"});
     return out;
 }
 
-void AppendValueRecords(std::string& out, const DayBookData& book) {
+void AppendValueRecords(std::string& out, const DayBookData& book, const JournalIndex* journal) {
     std::string date = DateText(book.Name.WorkDate);
     std::string machine = DecimalText(book.Name.Machine);
     for (const PointRow& row : book.Rows) {
         if (row.Value.empty()) continue;
+        const JournalEntry* entry = journal ? journal->EntryOf(book.Name, row.Point, row.Value) : nullptr;
         AppendCsvRecord(out, {date, book.Name.Operator, machine, book.Name.Product, DecimalText(row.Point),
                               row.Nominal, row.Upper, row.Lower, row.InputName, row.Value, row.Judgement,
-                              row.Correction, book.Path});
+                              row.Correction, book.Path, entry ? TimestampText(entry->Time) : "",
+                              entry ? entry->Station : "", entry ? entry->Gauge : ""});
     }
 }
+
+std::vector<std::string> HistoryTitles() {
+    return {"日時", "作業日", "ステーション", "測定者", "号機", "番号", "入力", "判定", "補正", "入力方法", "測定器",
+            "管理番号", "校正期限切れ", "前の値", "再測定"};
+}
+
+std::vector<std::string> HistoryTexts(const JournalEntry& e) {
+    return {LocalTimeText(e.Time), DayText(e.WorkDate), e.Station, e.Operator, DecimalText(e.Machine),
+            DecimalText(e.Point), e.Text, e.Judgement, e.Correction, EntryWayText(e), e.Instrument, e.Gauge,
+            e.GaugeOverdue ? "期限切れ" : "", e.Replaced, IsRemeasurement(e) ? "再測定" : ""};
+}
+
+std::string HistoryCsvStart() {
+    std::string out(kUtf8Bom);
+    AppendCsvRecord(out, HistoryTitles());
+    return out;
+}
+
+void AppendHistoryRecord(std::string& out, const JournalEntry& entry) { AppendCsvRecord(out, HistoryTexts(entry)); }
 
 std::string OtherTextsSummary(const CapabilityRow& row) {
     std::string out;

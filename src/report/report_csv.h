@@ -8,6 +8,7 @@
 
 #include "report/capability.h"
 #include "report/collect.h"
+#include "report/journal_index.h"
 
 namespace ziv::report {
 
@@ -23,8 +24,15 @@ void AppendCsvRecord(std::string& out, const std::vector<std::string>& fields);
 // Byte-order mark and the header record of the value table.
 std::string ValuesCsvStart();
 // One record per measured value of the book (rows with an empty value are not
-// values and are left out).
-void AppendValueRecords(std::string& out, const DayBookData& book);
+// values and are left out); the time, station and gauge come from the
+// journal, where it knows the value.
+void AppendValueRecords(std::string& out, const DayBookData& book, const JournalIndex* journal = nullptr);
+
+// The history of a point: every journal entry, re-measurements marked.
+std::string HistoryCsvStart();
+std::vector<std::string> HistoryTitles();
+std::vector<std::string> HistoryTexts(const JournalEntry& entry);
+void AppendHistoryRecord(std::string& out, const JournalEntry& entry);
 
 // The whole capability table, byte-order mark included; every figure as the
 // shortest text that reads back exactly, empty where it does not exist.

@@ -223,12 +223,12 @@ TEST(ReportOutput, CsvReadByPythonKeepsJapaneseAndAwkwardTexts) {
     std::istringstream in(py.Out);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     ASSERT_EQ(lines.size(), 4u) << py.Out;
-    EXPECT_EQ(lines[0], "日付|測定者|号機|製品|番号|寸法|上限|下限|測定器|測定値|判定|補正|ファイル");
+    EXPECT_EQ(lines[0], "日付|測定者|号機|製品|番号|寸法|上限|下限|測定器|測定値|判定|補正|ファイル|時刻|ステーション|管理番号");
     std::string folder = product + "/data/";
     EXPECT_EQ(lines[1], "2026-03-07|佐藤|2|軸受_A|1|10|0.02|-0.02|ノギス, \"赤\"|10.01|合|-0.01|" + folder +
-                            "佐藤_軸受_A_2号機_2026年3月7日.xls");
+                            "佐藤_軸受_A_2号機_2026年3月7日.xls|||");
     EXPECT_EQ(lines[2], "2026-03-07|佐藤|2|軸受_A|2||||" "|傷あり\\n要確認|||" + folder +
-                            "佐藤_軸受_A_2号機_2026年3月7日.xls");
+                            "佐藤_軸受_A_2号機_2026年3月7日.xls|||");
     EXPECT_EQ(lines[3].substr(0, 40), std::string("2026-03-08|佐藤|2|軸受_A|1|10|0.02|-0.02||NG").substr(0, 40));
 
     std::string stats = root / "stats.csv";

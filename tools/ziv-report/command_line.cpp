@@ -4,16 +4,20 @@
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <variant>
 
 #include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "report/capability.h"
+#include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/collect.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
+#include "report/journal_index.h"
+#include "report/part_facts.h"
 #include "report/report_csv.h"
 
 namespace ziv::report {
@@ -27,9 +31,14 @@ const char* kUsage =
     "      日ごとのブック 1 冊の検査成績表 (PDF, A4)\n"
     "  ziv-report stats PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME]\n"
     "                   [--csv OUT.csv] [--pdf OUT.pdf]\n"
-    "      期間の工程能力 (n, 平均, 標準偏差, 最小, 最大, Cp, Cpk, 規格外)\n"
+    "      期間の工程能力: 号機ごとに Cp/Cpk (群内の変動), Pp/Ppk (全体), Cpk 下限, 管理図のルール, 不合格\n"
     "  ziv-report values PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] --csv OUT.csv\n"
-    "      期間のすべての測定値を CSV に\n"
+    "      期間のすべての測定値を CSV に (記録にある値は時刻・ステーション・管理番号も)\n"
+    "  ziv-report history PRODUCT_DIR --point P --from DATE --to DATE [--machine N] [--operator NAME] [--csv OUT.csv]\n"
+    "      番号 P の記録: 測定し直した値を含むすべての入力を時刻順に\n"
+    "  ziv-report aqdef PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--lot LOT]\n"
+    "                   [--encoding utf8|sjis] --out OUT.dfq\n"
+    "      期間の測定値を AQDEF (Q-DAS) 形式で\n"
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
     "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
@@ -45,7 +54,7 @@ int Fail(const std::string& message, int code = kBadArguments) {
 
 struct Options {
     std::string Target;
-    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator;
+    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Encoding, Point;
 };
 
 // Reads "TARGET --name value ..."; false, with the message, on anything else.
@@ -78,6 +87,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
                                            : name == "from"     ? &options.From
                                            : name == "to"       ? &options.To
                                            : name == "machine"  ? &options.Machine
+                                           : name == "out"      ? &options.Out
+                                           : name == "lot"      ? &options.Lot
+                                           : name == "encoding" ? &options.Encoding
+                                           : name == "point"    ? &options.Point
                                                                 : &options.Operator;
         if (*slot) {
             message = arg + " が二度あります";
@@ -193,49 +206,130 @@ void PrintTable(const std::vector<CapabilityRow>& table) {
     }
 }
 
-int Range(const std::vector<std::string>& args, bool valuesOnly) {
-    Options options;
+// What every command over a range starts from: its options, the product
+// folder, the books of the range and the journals of the same range.
+struct RangeRun {
+    Options Given;
+    Filter Range;
+    std::string Folder;
+    Listing Books;
+    JournalIndex Journal;
+};
+
+// The options, folder and books of a range command; an exit code instead
+// when there is nothing to run on.
+std::variant<RangeRun, int> OpenRange(const std::vector<std::string>& args, std::vector<std::string> allowed,
+                                      bool needBooks = true) {
+    RangeRun run;
     std::string message;
-    std::vector<std::string> allowed{"from", "to", "machine", "operator", "csv"};
-    if (!valuesOnly) allowed.push_back("pdf");
-    if (!ParseOptions(args, allowed, options, message)) return Fail(message);
-    Filter filter;
-    if (!ParseRange(options, filter, message)) return Fail(message);
-    if (valuesOnly && !options.Csv) return Fail("--csv OUT.csv を指定してください");
-    std::string folder = AbsoluteFolder(options.Target);
-    if (!IsFolder(folder)) return Fail("製品フォルダがありません: " + options.Target, kNothingToReport);
-    Listing listing = ListDayBooks(folder, filter);
+    for (const char* name : {"from", "to", "machine", "operator"}) allowed.push_back(name);
+    if (!ParseOptions(args, allowed, run.Given, message)) return Fail(message);
+    if (!ParseRange(run.Given, run.Range, message)) return Fail(message);
+    run.Folder = AbsoluteFolder(run.Given.Target);
+    if (!IsFolder(run.Folder)) return Fail("製品フォルダがありません: " + run.Given.Target, kNothingToReport);
+    run.Journal = JournalIndex::Read(run.Folder, run.Range);
+    for (const std::string& path : run.Journal.Unreadable()) std::cerr << "読めない記録: " << path << "\n";
+    if (!needBooks) return run;
+    run.Books = ListDayBooks(run.Folder, run.Range);
+    const Listing& listing = run.Books;
     if (listing.Error == ENOENT) return Fail("データフォルダがありません: " + listing.Folder, kNothingToReport);
     if (listing.Error)
         return Fail("データフォルダを読めません: " + listing.Folder + " (" + SystemErrorText(listing.Error) + ")",
                     kUnreadableInput);
     if (listing.Books.empty())
         return Fail("期間と条件に合う日ごとのブックがありません: " + listing.Folder, kNothingToReport);
+    return run;
+}
 
-    int code = kDone;
-    if (valuesOnly) {
-        std::string csv = ValuesCsvStart();
-        ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { AppendValueRecords(csv, book); },
-                                           ProgressOnStandardError());
-        code = ListProblems(summary, listing);
-        ReportWrite(WriteFileAtomic(*options.Csv, csv), *options.Csv, code);
-        return code;
-    }
+int Values(const RangeRun& run) {
+    if (!run.Given.Csv) return Fail("--csv OUT.csv を指定してください");
+    std::string csv = ValuesCsvStart();
+    ReadSummary summary = ReadDayBooks(
+        run.Books.Books, [&](const DayBookData& book) { AppendValueRecords(csv, book, &run.Journal); },
+        ProgressOnStandardError());
+    int code = ListProblems(summary, run.Books);
+    ReportWrite(WriteFileAtomic(*run.Given.Csv, csv), *run.Given.Csv, code);
+    return code;
+}
+
+int Stats(const RangeRun& run) {
     CapabilityBuilder builder;
     ReadOptions reading = ProgressOnStandardError();
     reading.Needed = Cells::LimitsAndValues;
-    ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { builder.Add(book); }, reading);
-    code = ListProblems(summary, listing);
+    ReadSummary summary =
+        ReadDayBooks(run.Books.Books, [&](const DayBookData& book) { builder.Add(book, &run.Journal); }, reading);
+    int code = ListProblems(summary, run.Books);
     if (summary.Read == 0) return Fail("読めた日ごとのブックがありません", kUnreadableInput);
     std::vector<CapabilityRow> table = builder.Result();
     PrintTable(table);
+    const Options& options = run.Given;
     if (options.Csv) ReportWrite(WriteFileAtomic(*options.Csv, CapabilityCsv(table)), *options.Csv, code);
     if (options.Pdf) {
-        CapabilityScope scope{folder, filter, summary.Read, summary.Skipped.size(), listing.Ignored.size()};
+        CapabilityScope scope{run.Folder, run.Range, summary.Read, summary.Skipped.size(), run.Books.Ignored.size()};
         ReportWrite(WriteDocumentPdf(CapabilityDocument(scope, table), *options.Pdf, QStringLiteral("工程能力")),
                     *options.Pdf, code);
     }
     return code;
+}
+
+int Aqdef(const RangeRun& run) {
+    const Options& options = run.Given;
+    if (!options.Out) return Fail("--out OUT.dfq を指定してください");
+    AqdefEncoding encoding = AqdefEncoding::Utf8;
+    if (options.Encoding && *options.Encoding == "sjis")
+        encoding = AqdefEncoding::ShiftJis;
+    else if (options.Encoding && *options.Encoding != "utf8")
+        return Fail("--encoding は utf8 か sjis です: " + *options.Encoding);
+    PartFactsRead facts = ReadPartFacts(PartFactsPath(run.Folder));
+    AqdefCollector collector(facts.facts, options.Lot.value_or(""), &run.Journal);
+    ReadOptions reading = ProgressOnStandardError();
+    reading.Needed = Cells::LimitsAndValues;
+    ReadSummary summary =
+        ReadDayBooks(run.Books.Books, [&](const DayBookData& book) { collector.Add(book); }, reading);
+    int code = ListProblems(summary, run.Books);
+    if (summary.Read == 0) return Fail("読めた日ごとのブックがありません", kUnreadableInput);
+    AqdefInput input = collector.Result();
+    std::cerr << "特性 " << input.Characteristics.size() << "、測定値 " << input.Values.size() << "\n";
+    ReportWrite(WriteAqdefFile(*options.Out, input, encoding), *options.Out, code);
+    return code;
+}
+
+int History(const RangeRun& run) {
+    const Options& options = run.Given;
+    std::optional<int> point = options.Point ? WholeNumberFromText(*options.Point) : std::nullopt;
+    if (!point || *point < kFirstPoint || *point > kLastPoint || DecimalText(*point) != *options.Point)
+        return Fail("--point は 1 から 100 です");
+    std::vector<const JournalEntry*> history = run.Journal.History(*point, run.Range.Machine);
+    if (history.empty()) return Fail("期間と条件に合う記録がありません (番号 " + *options.Point + ")", kNothingToReport);
+    std::string csv = HistoryCsvStart();
+    std::vector<std::string> titles = HistoryTitles();
+    for (size_t c = 0; c < titles.size(); ++c) std::cout << (c ? "\t" : "") << titles[c];
+    std::cout << "\n";
+    for (const JournalEntry* entry : history) {
+        std::vector<std::string> texts = HistoryTexts(*entry);
+        for (size_t c = 0; c < texts.size(); ++c) std::cout << (c ? "\t" : "") << texts[c];
+        std::cout << "\n";
+        AppendHistoryRecord(csv, *entry);
+    }
+    int code = run.Journal.Damaged() || !run.Journal.Unreadable().empty() ? kUnreadableInput : kDone;
+    if (run.Journal.Damaged()) std::cerr << "読めない記録の行 " << run.Journal.Damaged() << "\n";
+    if (options.Csv) ReportWrite(WriteFileAtomic(*options.Csv, csv), *options.Csv, code);
+    return code;
+}
+
+int Range(const std::vector<std::string>& args) {
+    const std::string& command = args[0];
+    std::vector<std::string> allowed{"csv"};
+    if (command == "stats") allowed.push_back("pdf");
+    if (command == "aqdef") allowed.insert(allowed.end(), {"out", "lot", "encoding"});
+    if (command == "history") allowed.push_back("point");
+    auto opened = OpenRange(args, allowed, command != "history");
+    if (const int* code = std::get_if<int>(&opened)) return *code;
+    const RangeRun& run = std::get<RangeRun>(opened);
+    if (command == "values") return Values(run);
+    if (command == "aqdef") return Aqdef(run);
+    if (command == "history") return History(run);
+    return Stats(run);
 }
 
 }  // namespace
@@ -246,8 +340,8 @@ int RunCommandLine(const std::vector<std::string>& args) {
         return args.empty() ? kBadArguments : kDone;
     }
     if (args[0] == "day") return Day(args);
-    if (args[0] == "stats") return Range(args, false);
-    if (args[0] == "values") return Range(args, true);
+    for (const char* command : {"stats", "values", "aqdef", "history"})
+        if (args[0] == command) return Range(args);
     std::cerr << "ziv-report: 知らない命令です: " << args[0] << "\n\n" << kUsage;
     return kBadArguments;
 }

@@ -51,8 +51,8 @@ QString RowTitle(const CapabilityRow& row) {
     return QStringLiteral("番号 %1・%2").arg(row.Point).arg(machine);
 }
 
-// A value's place on the time axis: its day, values of one day spread over it
-// in the order they were taken.
+// A value's place on the time axis: when it was taken, where the journal
+// knows; otherwise its day, the values of one day spread over it in order.
 std::vector<double> TimesOf(const std::vector<Sample>& samples) {
     std::vector<double> times(samples.size());
     size_t i = 0;
@@ -62,7 +62,9 @@ std::vector<double> TimesOf(const std::vector<Sample>& samples) {
         QDateTime day(QDate(samples[i].Day.Year, samples[i].Day.Month, samples[i].Day.Day), QTime(0, 0));
         double start = static_cast<double>(day.toMSecsSinceEpoch());
         for (size_t k = i; k < j; ++k)
-            times[k] = start + 86400000.0 * static_cast<double>(k - i + 1) / static_cast<double>(j - i + 1);
+            times[k] = samples[k].TakenMs != Sample::kNoTime
+                           ? static_cast<double>(samples[k].TakenMs)
+                           : start + 86400000.0 * static_cast<double>(k - i + 1) / static_cast<double>(j - i + 1);
         i = j;
     }
     return times;

@@ -1,5 +1,6 @@
 #include "report_window.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDateEdit>
@@ -29,6 +30,7 @@
 #include "platform/ui_font_qt.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
+#include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/report_csv.h"
 #include "report_charts.h"
@@ -38,6 +40,7 @@ namespace ziv::report {
 struct ReportWindow::Outcome {
     CapabilityScope Scope;
     CapabilityBuilder Builder;
+    JournalIndex Journal;
     std::vector<CapabilityRow> Table;
     std::vector<SkippedBook> Skipped;
     std::string Error;
@@ -125,8 +128,10 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     auto* tableButtons = new QHBoxLayout;
     auto* tableCsv = new QPushButton(QStringLiteral("表をCSVに保存..."));
     auto* tablePdf = new QPushButton(QStringLiteral("表をPDFに保存..."));
+    auto* aqdef = new QPushButton(QStringLiteral("値をAQDEFに書き出す..."));
     tableButtons->addWidget(tableCsv);
     tableButtons->addWidget(tablePdf);
+    tableButtons->addWidget(aqdef);
     tableButtons->addStretch(1);
     tableLayout->addLayout(tableButtons);
 
@@ -146,6 +151,14 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     charts_ = new QTabWidget;
     charts_->addTab(controlPage, QStringLiteral("I-MR 管理図"));
     charts_->addTab(histogram_, QStringLiteral("ヒストグラム"));
+    // Every entry the stations made for the point: re-measurements too.
+    history_ = new QTableWidget(0, static_cast<int>(HistoryTitles().size()));
+    QStringList historyTitles;
+    for (const std::string& title : HistoryTitles()) historyTitles << Q(title);
+    history_->setHorizontalHeaderLabels(historyTitles);
+    history_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    history_->verticalHeader()->hide();
+    charts_->addTab(history_, QStringLiteral("記録"));
     auto* chartLayout = new QVBoxLayout;
     chartLayout->addWidget(charts_, 1);
     auto* chartButtons = new QHBoxLayout;
@@ -188,6 +201,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     connect(table_, &QTableWidget::itemSelectionChanged, this, &ReportWindow::ShowCharts);
     connect(tableCsv, &QPushButton::clicked, this, &ReportWindow::SaveTableCsv);
     connect(tablePdf, &QPushButton::clicked, this, &ReportWindow::SaveTablePdf);
+    connect(aqdef, &QPushButton::clicked, this, &ReportWindow::SaveAqdef);
     connect(dayPdf, &QPushButton::clicked, this, [this] { DayReport(false); });
     connect(dayPrint, &QPushButton::clicked, this, [this] { DayReport(true); });
 }
@@ -242,6 +256,7 @@ void ReportWindow::StartCollecting() {
         outcome->Scope.ProductDir = folder;
         outcome->Scope.Range = filter;
         Listing listing = ListDayBooks(folder, filter);
+        outcome->Journal = JournalIndex::Read(folder, filter);
         if (listing.Error)
             outcome->Error = "データフォルダを読めません: " + listing.Folder + " (" + SystemErrorText(listing.Error) + ")";
         outcome->Scope.FilesIgnored = listing.Ignored.size();
@@ -257,7 +272,7 @@ void ReportWindow::StartCollecting() {
                 progress_->setValue(percent);
             }, Qt::QueuedConnection);
         };
-        ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { outcome->Builder.Add(book); },
+        ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { outcome->Builder.Add(book, &outcome->Journal); },
                                            options);
         outcome->Cancelled = summary.Cancelled;
         outcome->Scope.BooksRead = summary.Read;
@@ -312,6 +327,25 @@ void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
 
 void ReportWindow::SelectPoint(int row) { table_->selectRow(row); }
 
+void ReportWindow::ShowHistory(const CapabilityRow& row) {
+    std::vector<const JournalEntry*> history = result_->Journal.History(row.Point, row.Machine);
+    history_->setRowCount(0);
+    history_->setRowCount(static_cast<int>(history.size()));
+    for (int r = 0; r < history_->rowCount(); ++r) {
+        const JournalEntry& entry = *history[static_cast<size_t>(r)];
+        std::vector<std::string> texts = HistoryTexts(entry);
+        for (int c = 0; c < static_cast<int>(texts.size()); ++c) {
+            auto* item = new QTableWidgetItem(Q(texts[static_cast<size_t>(c)]));
+            if (IsRemeasurement(entry)) item->setBackground(QColor(255, 240, 200));
+            if (entry.GaugeOverdue) item->setForeground(QColor(200, 0, 0));
+            history_->setItem(r, c, item);
+        }
+    }
+    history_->resizeColumnsToContents();
+    int tab = charts_->indexOf(history_);
+    charts_->setTabText(tab, history.empty() ? QStringLiteral("記録") : QStringLiteral("記録 (%1)").arg(history.size()));
+}
+
 void ReportWindow::ShowHistogram() { charts_->setCurrentWidget(histogram_); }
 
 void ReportWindow::ShowCharts() {
@@ -322,6 +356,7 @@ void ReportWindow::ShowCharts() {
     ChartData charted{picked, picked.Machine ? result_->Builder.SeriesOf(picked.Point, *picked.Machine) : nullptr,
                    result_->Builder.LimitSets(picked.Point), {}};
     for (const Sample& s : result_->Builder.RowSamples(picked)) charted.RowValues.push_back(s.Value);
+    ShowHistory(picked);
     for (auto [view, make] : {std::pair{individualsChart_, &NewIndividualsChart},
                               std::pair{movingRangeChart_, &NewMovingRangeChart},
                               std::pair{histogram_, &NewHistogram}}) {
@@ -347,6 +382,26 @@ void ReportWindow::SaveTablePdf() {
     FileResult w =
         WriteDocumentPdf(CapabilityDocument(result_->Scope, result_->Table), S(path), QStringLiteral("工程能力"));
     if (!w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+}
+
+// The values of the collected range again, for a customer's SPC system; a
+// range the window has just collected reads in moments.
+void ReportWindow::SaveAqdef() {
+    if (!result_) return;
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("値をAQDEFに書き出す"), QString(),
+                                                QStringLiteral("AQDEF (*.dfq)"));
+    if (path.isEmpty()) return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const CapabilityScope& scope = result_->Scope;
+    PartFactsRead facts = ReadPartFacts(PartFactsPath(scope.ProductDir));
+    AqdefCollector collector(facts.facts, {}, &result_->Journal);
+    ReadOptions reading;
+    reading.Needed = Cells::LimitsAndValues;
+    ReadDayBooks(ListDayBooks(scope.ProductDir, scope.Range).Books,
+                 [&](const DayBookData& book) { collector.Add(book); }, reading);
+    FileResult written = WriteAqdefFile(S(path), collector.Result());
+    QApplication::restoreOverrideCursor();
+    if (!written) Warn(Q(FailureText(written, ErrnoWords::Japanese)));
 }
 
 void ReportWindow::SaveCharts(bool pdf) {

@@ -10,6 +10,7 @@
 
 #include "report/capability.h"
 #include "report/collect.h"
+#include "report/journal_index.h"
 
 class QChartView;
 class QComboBox;
@@ -45,6 +46,8 @@ private:
     void ShowCharts();
     void SaveTableCsv();
     void SaveTablePdf();
+    void SaveAqdef();
+    void ShowHistory(const CapabilityRow& row);
     // The charts of the tab shown, as one picture.
     void SaveCharts(bool pdf);
     void DayReport(bool print);
@@ -65,6 +68,7 @@ private:
     QChartView* movingRangeChart_;
     QChartView* histogram_;
     QTabWidget* charts_;
+    QTableWidget* history_;
 
     std::thread worker_;
     std::atomic<bool> cancelFlag_{false};
