@@ -193,7 +193,7 @@ bool DrawingEditor::CurrentPointShown() const {
 
 DrawingSize DrawingEditor::CurrentDrawingSize() const {
     const QImage& image = Drawing(Machine());
-    return {image.width() * 15.0, image.height() * 15.0};
+    return {TwipsFromPixels(image.width()), TwipsFromPixels(image.height())};
 }
 
 bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
@@ -256,8 +256,8 @@ void DrawingEditor::PlaceDetail(bool withViewSize) {
         detail->setGeometry(left, 0, std::max(0, width() - left), viewHeight);
     }
     if (withViewSize) {
-        ViewWidth = detail->width() * 15;
-        ViewHeight = detail->height() * 15;
+        ViewWidth = detail->width() * kTwipsPerPixel;
+        ViewHeight = detail->height() * kTwipsPerPixel;
     }
 }
 
@@ -356,8 +356,8 @@ void DrawingEditor::DrawOverview() {
     if (!MachineHasDrawing()) return;
     DrawingSize d = CurrentDrawingSize();
     OverviewSize ov = OverviewSizeFor(d);
-    overview->resize(std::max(1, static_cast<int>(std::lround(ov.Width / 15))),
-                     std::max(1, static_cast<int>(std::lround(ov.Height / 15))));
+    overview->resize(std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Width)))),
+                     std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Height)))));
     OverviewMarkRadius_ = OverviewMarkRadius(d);
     overview->ClearCircles();
     overview->ShowDrawing(Drawing(Machine()));
@@ -393,7 +393,10 @@ void DrawingEditor::DrawDetail() {
         TwipPoint at = DrawingTwipsFor(d, OverviewSizeFor(d), t.PosX[r], t.PosY[r]);
         discs.push_back({QPointF(at.X - ViewX, at.Y - ViewY), r, kRed});
     }
-    if (InDesignMode()) discs.push_back({QPointF(detail->width() * 15 / 2.0, detail->height() * 15 / 2.0), r, kMagenta});
+    if (InDesignMode()) {
+        QPointF middle(TwipsFromPixels(detail->width()) / 2, TwipsFromPixels(detail->height()) / 2);
+        discs.push_back({middle, r, kMagenta});
+    }
     detail->Show(Drawing(Machine()), ViewX, ViewY, std::move(discs));
 }
 
