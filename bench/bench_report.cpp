@@ -12,10 +12,10 @@
 #include <string>
 
 #include "common/numbers.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "report/capability.h"
 #include "report/collect.h"
+#include "workbook/workbook.h"
 
 namespace {
 

@@ -23,10 +23,10 @@
 
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "station/measurement_window_ui.h"
+#include "workbook/workbook.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;

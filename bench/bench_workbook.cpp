@@ -10,7 +10,7 @@
 #include <string>
 
 #include "common/text_file.h"
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 namespace {
 

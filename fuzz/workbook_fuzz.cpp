@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 namespace ziv::fuzz::workbook {
 

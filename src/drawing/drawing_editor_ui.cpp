@@ -135,7 +135,7 @@ void DrawingEditor::BuildControls() {
 }
 
 bool DrawingEditor::Load() {
-    if (LoadDone) return true;
+    if (mode_.loaded) return true;
     std::string linksPath = LinksFilePath(savePath_);
     if (!IsFile(linksPath)) {
         dialogs_.Warn(this, QStringLiteral("通信設定が行われていません。"));
@@ -148,8 +148,8 @@ bool DrawingEditor::Load() {
     if (auto placement = LoadWindowPlacement(EditorPlacementPath(savePath_))) ApplyPlacement(this, *placement);
     ViewWidth = 200;
     ViewHeight = 600;
-    Zoomed = 0;
-    LoadDone = 1;
+    if (mode_.view == EditorView::Zoomed) mode_.view = EditorView::Beside;
+    mode_.loaded = true;
     return true;
 }
 
@@ -160,7 +160,7 @@ int DrawingEditor::Machine() const { return host_->ShownMachine(); }
 int DrawingEditor::CurrentPoint() const {
     // A reading that ends during designation moves the grid on; the point
     // being designated stays the one "OK" stores.
-    if (DesignMode) return designatedPoint_;
+    if (InDesignMode()) return designatedPoint_;
     int m = Machine();
     if (!IsMachineSlot(m)) return 0;
     int row = host_->CurrentRow(m);
@@ -193,7 +193,7 @@ bool DrawingEditor::CurrentPointShown() const {
 
 DrawingSize DrawingEditor::CurrentDrawingSize() const {
     const QImage& image = Drawing(Machine());
-    return {image.width() * 15.0, image.height() * 15.0};
+    return {TwipsFromPixels(image.width()), TwipsFromPixels(image.height())};
 }
 
 bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
@@ -248,7 +248,7 @@ void DrawingEditor::PlaceBottomRow() {
 
 void DrawingEditor::PlaceDetail(bool withViewSize) {
     int viewHeight = std::max(0, height() - kViewsBottomOffset);
-    if (Zoomed) {
+    if (IsZoomed()) {
         detail->setGeometry(0, 0, width(), viewHeight);
         detail->raise();
     } else {
@@ -256,8 +256,8 @@ void DrawingEditor::PlaceDetail(bool withViewSize) {
         detail->setGeometry(left, 0, std::max(0, width() - left), viewHeight);
     }
     if (withViewSize) {
-        ViewWidth = detail->width() * 15;
-        ViewHeight = detail->height() * 15;
+        ViewWidth = detail->width() * kTwipsPerPixel;
+        ViewHeight = detail->height() * kTwipsPerPixel;
     }
 }
 
@@ -283,7 +283,7 @@ void DrawingEditor::resizeEvent(QResizeEvent* event) {
 }
 
 void DrawingEditor::layOutViews() {
-    if (!LoadDone || isMinimized()) return;
+    if (!mode_.loaded || isMinimized()) return;
     if (width() < kClientWidth || height() < kClientHeight)
         resize(std::max(width(), kClientWidth), std::max(height(), kClientHeight));
     PlaceBottomRow();
@@ -300,10 +300,10 @@ void DrawingEditor::layOutViews() {
 
 void DrawingEditor::currentPointChanged() {
     // Leaving designation mode shows whatever point is current by then.
-    if (DesignMode) return;
+    if (InDesignMode()) return;
     int m = Machine();
     if (MachineHasDrawing()) {
-        designateButton->setEnabled(!Zoomed);
+        designateButton->setEnabled(!IsZoomed());
         zoomButton->setEnabled(true);
         DrawOverview();
         PlaceDetail(true);
@@ -329,15 +329,15 @@ void DrawingEditor::currentPointChanged() {
 }
 
 void DrawingEditor::toggleZoom() {
-    if (!MachineHasDrawing() || DesignMode) return;
-    if (Zoomed) {
-        Zoomed = 0;
+    if (!MachineHasDrawing() || InDesignMode()) return;
+    if (IsZoomed()) {
+        mode_.view = EditorView::Beside;
         PlaceDetail(true);
         DetailRefresh();
         zoomButton->setText(QStringLiteral("拡大"));
         designateButton->setEnabled(true);
     } else {
-        Zoomed = 1;
+        mode_.view = EditorView::Zoomed;
         PlaceDetail(true);
         DetailRefresh();
         zoomButton->setText(QStringLiteral("縮小"));
@@ -356,8 +356,8 @@ void DrawingEditor::DrawOverview() {
     if (!MachineHasDrawing()) return;
     DrawingSize d = CurrentDrawingSize();
     OverviewSize ov = OverviewSizeFor(d);
-    overview->resize(std::max(1, static_cast<int>(std::lround(ov.Width / 15))),
-                     std::max(1, static_cast<int>(std::lround(ov.Height / 15))));
+    overview->resize(std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Width)))),
+                     std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Height)))));
     OverviewMarkRadius_ = OverviewMarkRadius(d);
     overview->ClearCircles();
     overview->ShowDrawing(Drawing(Machine()));
@@ -393,53 +393,57 @@ void DrawingEditor::DrawDetail() {
         TwipPoint at = DrawingTwipsFor(d, OverviewSizeFor(d), t.PosX[r], t.PosY[r]);
         discs.push_back({QPointF(at.X - ViewX, at.Y - ViewY), r, kRed});
     }
-    if (DesignMode) discs.push_back({QPointF(detail->width() * 15 / 2.0, detail->height() * 15 / 2.0), r, kMagenta});
+    if (InDesignMode()) {
+        QPointF middle(TwipsFromPixels(detail->width()) / 2, TwipsFromPixels(detail->height()) / 2);
+        discs.push_back({middle, r, kMagenta});
+    }
     detail->Show(Drawing(Machine()), ViewX, ViewY, std::move(discs));
 }
 
 // ---- overview mouse ---------------------------------------------------------
 
 void DrawingEditor::OverviewPointer(double x, double y) {
-    if (DesignMode) {
+    if (InDesignMode()) {
         setWindowTitle(QStringLiteral("ZIV  X=") + CaptionNumber(x) + QStringLiteral(" : Y=") + CaptionNumber(y));
         PendingX = WholeTwips(x);
         PendingY = WholeTwips(y);
     }
     CenterDetail(x, y);
     DrawOverview();
-    AddOverviewCircle(x, y, DesignMode ? kMagenta : kBlue);
+    AddOverviewCircle(x, y, InDesignMode() ? kMagenta : kBlue);
 }
 
 void DrawingEditor::overviewMouseDown(int, int, double x, double y) {
     if (!MachineHasDrawing()) return;
-    OverviewHeld = 1;
+    mode_.hold = MouseHold::OverviewMark;
     OverviewPointer(x, y);
 }
 
 void DrawingEditor::overviewMouseMove(int, int, double x, double y) {
-    if (!MachineHasDrawing() || !OverviewHeld || !moveThrottle_.Take()) return;
+    if (!MachineHasDrawing() || mode_.hold != MouseHold::OverviewMark || !moveThrottle_.Take()) return;
     OverviewPointer(x, y);
 }
 
 void DrawingEditor::overviewMouseUp(int, int, double x, double y) {
     if (!MachineHasDrawing()) return;
     OverviewPointer(x, y);
-    OverviewHeld = 0;
-    if (!DesignMode) host_->FocusGrid();
+    if (mode_.hold == MouseHold::OverviewMark) mode_.hold = MouseHold::Nothing;
+    if (!InDesignMode()) host_->FocusGrid();
 }
 
 // ---- detail view mouse: panning ---------------------------------------------
 
 void DrawingEditor::detailMouseDown(int, int, double x, double y) {
-    if (!MachineHasDrawing() || DesignMode) return;
-    Dragging = 1;
+    if (!MachineHasDrawing() || InDesignMode()) return;
+    mode_.hold = MouseHold::DetailPan;
     DragLastX = WholeTwips(x);
     DragLastY = WholeTwips(y);
     DrawOverview();
 }
 
 void DrawingEditor::detailMouseMove(int, int, double x, double y) {
-    if (!MachineHasDrawing() || DesignMode || !Dragging || !moveThrottle_.Take()) return;
+    if (!MachineHasDrawing() || InDesignMode() || mode_.hold != MouseHold::DetailPan || !moveThrottle_.Take())
+        return;
     PanState pan = PanDetail({{ViewX, ViewY}, DragLastX, DragLastY}, x, y, {ViewWidth, ViewHeight},
                              CurrentDrawingSize());
     ViewX = pan.Origin.ViewX;
@@ -450,8 +454,8 @@ void DrawingEditor::detailMouseMove(int, int, double x, double y) {
 }
 
 void DrawingEditor::detailMouseUp(int, int, double, double) {
-    if (!MachineHasDrawing() || DesignMode) return;
-    Dragging = 0;
+    if (!MachineHasDrawing() || InDesignMode()) return;
+    if (mode_.hold == MouseHold::DetailPan) mode_.hold = MouseHold::Nothing;
     host_->FocusGrid();
 }
 
@@ -459,7 +463,7 @@ void DrawingEditor::detailMouseUp(int, int, double, double) {
 
 void DrawingEditor::startDesignation() {
     int r = CurrentPoint();
-    if (!MachineHasDrawing() || DesignMode || Zoomed || r == 0) return;
+    if (!MachineHasDrawing() || mode_.view != EditorView::Beside || r == 0) return;
     host_->SetMeasurementWindowEnabled(false);
     const PointTable& t = PointTables_[Machine()];
     PendingX = WholeTwips(t.PosX[r]);
@@ -471,12 +475,12 @@ void DrawingEditor::startDesignation() {
         w->setVisible(true);
     detail->setEnabled(false);
     designatedPoint_ = r;
-    DesignMode = 1;
+    mode_.view = EditorView::Designating;
     DrawOverview();
 }
 
 void DrawingEditor::resetDesignation() {
-    if (!DesignMode) return;
+    if (!InDesignMode()) return;
     overviewMouseDown(0, 0, 0, 0);
     overviewMouseUp(0, 0, 0, 0);
     instrumentList->setCurrentIndex(0);
@@ -485,7 +489,7 @@ void DrawingEditor::resetDesignation() {
 void DrawingEditor::confirmDesignation() {
     int m = Machine();
     int r = CurrentPoint();
-    if (!DesignMode || !IsMachineSlot(m) || r == 0) return;
+    if (!InDesignMode() || !IsMachineSlot(m) || r == 0) return;
     PointTable& t = PointTables_[m];
     t.PosX[r] = static_cast<float>(PendingX);
     t.PosY[r] = static_cast<float>(PendingY);
@@ -532,7 +536,7 @@ void DrawingEditor::SaveDesignatedTable(int point) {
 }
 
 void DrawingEditor::cancelDesignation() {
-    if (!DesignMode) return;
+    if (!InDesignMode()) return;
     LeaveDesignMode();
 }
 
@@ -544,8 +548,8 @@ void DrawingEditor::LeaveDesignMode() {
         w->setVisible(false);
     detail->setEnabled(true);
     // Out of designation mode before the repaint, so no pending disc is left.
-    DesignMode = 0;
-    OverviewHeld = 0;
+    mode_.view = EditorView::Beside;
+    if (mode_.hold == MouseHold::OverviewMark) mode_.hold = MouseHold::Nothing;
     currentPointChanged();
     setWindowTitle(QStringLiteral("ZIV"));
     host_->SetMeasurementWindowEnabled(true);
@@ -576,7 +580,7 @@ bool DrawingEditor::CanMarkPoints() {
 }
 
 void DrawingEditor::ExportInspectionDrawing() {
-    if (DesignMode) return;
+    if (InDesignMode()) return;
     if (!CanMarkPoints()) return;
     QImage canvas = RenderInspectionDrawing(Drawing(Machine()), PointTables_[Machine()]);
     MarkAllPlacedPoints();
@@ -594,7 +598,7 @@ void DrawingEditor::ExportInspectionDrawing() {
 }
 
 void DrawingEditor::ShowAllPoints() {
-    if (DesignMode) return;
+    if (InDesignMode()) return;
     if (!CanMarkPoints()) return;
     MarkAllPlacedPoints();
     dialogs_.Inform(this, QStringLiteral("全測定指定箇所を表示しました。"));

@@ -75,8 +75,8 @@ public:
     const QImage& Drawing(int machine) const;
     ViewOrigin View() const { return {ViewX, ViewY}; }
     ViewSize DetailViewSize() const { return {ViewWidth, ViewHeight}; }
-    bool IsZoomed() const { return Zoomed != 0; }
-    bool InDesignMode() const { return DesignMode != 0; }
+    bool IsZoomed() const { return mode_.view == EditorView::Zoomed; }
+    bool InDesignMode() const { return mode_.view == EditorView::Designating; }
     TwipPoint Pending() const { return {static_cast<double>(PendingX), static_cast<double>(PendingY)}; }
     std::int32_t OverviewRadius() const { return OverviewMarkRadius_; }
 
@@ -142,14 +142,24 @@ private:
     std::int32_t ViewY = 0;
     std::int32_t ViewWidth = 200;
     std::int32_t ViewHeight = 600;
-    std::int16_t Zoomed = 0;
-    std::int16_t DesignMode = 0;
+    // What the editor shows: the detail view beside the overview, the detail
+    // view over the whole window, or a point being designated. Zooming and
+    // designating exclude each other: the zoomed view hides the overview that
+    // designation points into.
+    enum class EditorView { Beside, Zoomed, Designating };
+    // What a held mouse button moves: the overview's mark or the detail view's
+    // drawing; one button is held at a time.
+    enum class MouseHold { Nothing, OverviewMark, DetailPan };
+    struct EditorMode {
+        // Before Load() the window has no layout of its own to keep.
+        bool loaded = false;
+        EditorView view = EditorView::Beside;
+        MouseHold hold = MouseHold::Nothing;
+    };
+    EditorMode mode_;
     int designatedPoint_ = 0;  // the point "測定箇所指定" was pressed on
     std::int32_t PendingX = 0;
     std::int32_t PendingY = 0;
-    std::int16_t OverviewHeld = 0;
-    std::int16_t LoadDone = 0;
-    std::int16_t Dragging = 0;
     std::int32_t DragLastX = 0;
     std::int32_t DragLastY = 0;
     std::int32_t OverviewMarkRadius_ = 0;

@@ -46,12 +46,12 @@ QImage RenderInspectionDrawing(const QImage& drawing, const PointTable& table,
     if (drawing.isNull()) return canvas;
     QPainter painter(&canvas);
     painter.drawImage(0, 0, drawing);
-    DrawingSize size{drawing.width() * 15.0, drawing.height() * 15.0};
+    DrawingSize size{TwipsFromPixels(drawing.width()), TwipsFromPixels(drawing.height())};
     OverviewSize overview = OverviewSizeFor(size);
     for (int n : PlacedPoints(table)) {
         TwipPoint at = DrawingTwipsFor(size, overview, table.PosX[n], table.PosY[n]);
-        PaintMarker(painter, QPointF(at.X / 15.0, at.Y / 15.0), n, colourOf ? colourOf(n) : QColor(255, 0, 0),
-                    Qt::black, 3);
+        QPointF centre(PixelsFromTwips(at.X), PixelsFromTwips(at.Y));
+        PaintMarker(painter, centre, n, colourOf ? colourOf(n) : QColor(255, 0, 0), Qt::black, 3);
     }
     return canvas;
 }

@@ -11,8 +11,7 @@ namespace ziv {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
-constexpr double kMarkRadiusPixels = kMarkRadiusTwips / kTwipsPerPixel;
+constexpr double kMarkRadiusPixels = PixelsFromTwips(kMarkRadiusTwips);
 // Circles far outside any box are not drawn: their coordinates could exceed
 // what the painter handles, and they would not be seen anyway.
 constexpr double kFarAway = 1e6;
@@ -161,8 +160,8 @@ void DetailBox::paintEvent(QPaintEvent* event) {
     painter.fillRect(event->rect(), BlankViewColour());
     if (drawing_.isNull()) return;
     // Whole pixels keep the drawing 1:1 and sharp.
-    QPoint origin(-static_cast<int>(std::lround(viewX_ / kTwipsPerPixel)),
-                  -static_cast<int>(std::lround(viewY_ / kTwipsPerPixel)));
+    QPoint origin(-static_cast<int>(std::lround(PixelsFromTwips(viewX_))),
+                  -static_cast<int>(std::lround(PixelsFromTwips(viewY_))));
     QRect target = QRect(origin, drawing_.size()).intersected(event->rect());
     if (!target.isEmpty()) painter.drawImage(target, drawing_, target.translated(-origin));
     for (const DetailDisc& disc : discs_)

@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kLandscapeOverviewPixels = 800;
 constexpr double kPortraitOverviewPixels = 600;
-constexpr double kTwips = 15;
 
 std::int32_t ClampToInt32(double value) {
     if (!std::isfinite(value)) return 0;
@@ -29,23 +28,24 @@ bool IsLandscape(DrawingSize drawing) { return drawing.W > drawing.H; }
 OverviewSize OverviewSizeFor(DrawingSize d) {
     if (d.W <= 0 || d.H <= 0) return {};
     if (IsLandscape(d))
-        return {kLandscapeOverviewPixels * kTwips, d.H * kLandscapeOverviewPixels / d.W * kTwips};
-    return {d.W * kPortraitOverviewPixels / d.H * kTwips, kPortraitOverviewPixels * kTwips};
+        return {kLandscapeOverviewPixels * kTwipsPerPixel, d.H * kLandscapeOverviewPixels / d.W * kTwipsPerPixel};
+    return {d.W * kPortraitOverviewPixels / d.H * kTwipsPerPixel, kPortraitOverviewPixels * kTwipsPerPixel};
 }
 
 std::int32_t OverviewMarkRadius(DrawingSize d) {
     if (d.W <= 0 || d.H <= 0) return 0;
-    if (IsLandscape(d)) return WholeTwips(kMarkFontSize * kLandscapeOverviewPixels / d.W * kTwips * kTwips);
-    return WholeTwips(kMarkFontSize * kPortraitOverviewPixels / d.H * kTwips * kTwips);
+    if (IsLandscape(d))
+        return WholeTwips(kMarkFontSize * kLandscapeOverviewPixels / d.W * kTwipsPerPixel * kTwipsPerPixel);
+    return WholeTwips(kMarkFontSize * kPortraitOverviewPixels / d.H * kTwipsPerPixel * kTwipsPerPixel);
 }
 
 TwipPoint DrawingTwipsFor(DrawingSize d, OverviewSize overview, double x, double y) {
     if (IsLandscape(d)) {
         double iy = overview.Height > 0 ? d.H * y / overview.Height : 0;
-        return {d.W * x / kLandscapeOverviewPixels / kTwips, iy};
+        return {d.W * x / kLandscapeOverviewPixels / kTwipsPerPixel, iy};
     }
     double ix = overview.Width > 0 ? d.W * x / overview.Width : 0;
-    return {ix, d.H * y / kPortraitOverviewPixels / kTwips};
+    return {ix, d.H * y / kPortraitOverviewPixels / kTwipsPerPixel};
 }
 
 ViewOrigin ClampView(double viewX, double viewY, ViewSize view, DrawingSize d) {

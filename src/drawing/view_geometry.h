@@ -2,19 +2,20 @@
 // Arithmetic of the editor's two views: the overview that shows the whole
 // drawing in a box with a fixed long side, the detail view that shows the
 // drawing 1:1 around a point, and the instrument list under the drawing.
-// All lengths are twips (15 to a pixel).
+// All lengths are twips (see common/twips.h).
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "common/twips.h"
 #include "links/instrument_link.h"
 
 namespace ziv {
 
 constexpr int kMarkFontSize = 18;
 // Radius of the discs on the detail view and the export: 18 pixels.
-constexpr int kMarkRadiusTwips = kMarkFontSize * 15;
+constexpr int kMarkRadiusTwips = kMarkFontSize * kTwipsPerPixel;
 constexpr int kInstrumentListSize = 27;
 
 struct DrawingSize {

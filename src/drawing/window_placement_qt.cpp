@@ -1,5 +1,6 @@
 #include "drawing/window_placement_qt.h"
 
+#include "common/twips.h"
 #include "drawing/window_layout.h"
 
 #include <QApplication>
@@ -14,10 +15,10 @@ namespace ziv {
 namespace {
 
 // A damaged file must not push the window to a coordinate that overflows.
-int PixelsFromTwips(double twips) {
+int ScreenPixelsFromTwips(double twips) {
     constexpr double kLimit = 1'000'000.0;
     if (!std::isfinite(twips)) return 0;
-    double pixels = std::nearbyint(twips / kTwipsPerPixel);
+    double pixels = std::nearbyint(PixelsFromTwips(twips));
     if (pixels > kLimit) return static_cast<int>(kLimit);
     if (pixels < -kLimit) return static_cast<int>(-kLimit);
     return static_cast<int>(pixels);
@@ -57,7 +58,7 @@ void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
     // and on X Qt would put its client area there, hiding the title bar above
     // the screen; where another window's frame is known, the client area goes
     // that frame's extent further in.
-    QPoint corner(PixelsFromTwips(placement.Left), PixelsFromTwips(placement.Top));
+    QPoint corner(ScreenPixelsFromTwips(placement.Left), ScreenPixelsFromTwips(placement.Top));
     auto frame = NormalFrameExtents();
     if (window->testAttribute(Qt::WA_WState_Created) || !frame) {
         window->move(corner);

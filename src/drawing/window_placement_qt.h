@@ -1,13 +1,11 @@
 #pragma once
 // Moves a window to a remembered place and reads its place back, in the
-// twips that DrawPos.dat and DrawPosMain.dat hold (15 twips to a pixel).
+// twips that DrawPos.dat and DrawPosMain.dat hold.
 #include "drawing/position_files.h"
 
 class QWidget;
 
 namespace ziv {
-
-constexpr int kTwipsPerPixel = 15;
 
 // Top/Left become the window's outer position; state 2 maximises it, any
 // other state leaves it normal.

@@ -7,10 +7,14 @@ namespace ziv {
 
 void ApplyLink(SerialPort& port, const InstrumentLink& link) {
     // Numbers beyond what the fields can mean name no handshake and no device.
-    port.setHandshaking(WholeNumberClamped(link.Handshake, -1, 99));
-    port.setSettings(SerialSettingsText(link));
-    port.setRThreshold(1);
-    port.setCommPort(WholeNumberClamped(link.PortNumber, -1, 32767));
+    std::string reason;
+    auto line = ParseSerialSettings(SerialSettingsText(link), &reason);
+    auto flow = FlowControlFromMode(WholeNumberClamped(link.Handshake, -1, 99), &reason);
+    if (line && flow)
+        port.setLine(*line, *flow);
+    else
+        port.setUnusableLine(reason);
+    port.setPortNumber(WholeNumberClamped(link.PortNumber, -1, 32767));
 }
 
 }  // namespace ziv

@@ -223,7 +223,7 @@ void SettingsWindow::connectHandlers() {
     connect(okButton, &QPushButton::clicked, this, &SettingsWindow::saveAndClose);
     connect(cancelButton, &QPushButton::clicked, this, &SettingsWindow::cancel);
     connect(testButton, &QPushButton::clicked, this, &SettingsWindow::startCommTest);
-    connect(port_, &SerialPort::onComm, this, &SettingsWindow::onPortData);
+    connect(port_, &SerialPort::received, this, &SettingsWindow::onPortData);
     connect(testTimer_, &QTimer::timeout, this, &SettingsWindow::onTestTimeout);
 }
 
@@ -435,7 +435,7 @@ void SettingsWindow::startCommTest() {
 }
 
 void SettingsWindow::onPortData() {
-    if (port_->commEvent() != 2 || !session_.Active()) return;
+    if (!session_.Active()) return;
     size_t taken = 0;
     std::string received = port_->input(session_.Room(), &taken);
     auto result = session_.Receive(received, taken);

@@ -3,11 +3,9 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
-namespace ziv {
+#include "common/twips.h"
 
-namespace {
-constexpr int kTwipsPerPixel = 15;
-}
+namespace ziv {
 
 FlexGrid::FlexGrid(QWidget* parent) : QTableWidget(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -15,7 +15,6 @@ namespace ziv {
 
 namespace {
 
-constexpr int kReceiveEvent = 2;
 // What QSerialPort may hold before it leaves further bytes in the driver:
 // a caller that stops taking input never makes the process grow.
 constexpr qint64 kReadBufferLimit = 64 * 1024;
@@ -72,13 +71,13 @@ QSerialPort::FlowControl QtFlowControl(SerialFlowControl flow) {
 
 struct SerialPort::Impl {
     QSerialPort port;
-    int commPort = 1;
+    int portNumber = 1;
     std::optional<std::string> deviceRoot;
-    std::string settings = "9600,N,8,1";
-    int handshaking = 0;
+    // Nothing when the settings named no usable line; noLineReason tells why.
+    std::optional<SerialLineSettings> line = SerialLineSettings{9600, SerialParity::None, 8, SerialStopBits::One};
+    SerialFlowControl flow = SerialFlowControl::None;
+    std::string noLineReason;
     bool nullDiscard = false;
-    int rThreshold = 0;
-    int event = 0;
     // At most one CP932 lead byte whose trail byte has not arrived yet.
     QByteArray heldLead;
 
@@ -87,17 +86,18 @@ struct SerialPort::Impl {
         if (port.isOpen()) port.close();
         return false;
     }
-    bool applyLine(const SerialLineSettings& line, SerialFlowControl flow, QString* error);
+    // Sets the opened device to the line; only called with one set.
+    bool applyLine(QString* error);
     qint64 waitingCharacters();
 };
 
-bool SerialPort::Impl::applyLine(const SerialLineSettings& line, SerialFlowControl flow, QString* error) {
-    if (!port.setBaudRate(line.baudRate))
-        return fail(error, QStringLiteral("この機器はボーレート %1 を使えません。").arg(line.baudRate));
-    if (!port.setParity(QtParity(line.parity))) return fail(error, QStringLiteral("この機器はこのパリティーを使えません。"));
-    if (!port.setDataBits(static_cast<QSerialPort::DataBits>(line.dataBits)))
-        return fail(error, QStringLiteral("この機器はデータ長 %1 を使えません。").arg(line.dataBits));
-    if (!port.setStopBits(QtStopBits(line.stopBits)))
+bool SerialPort::Impl::applyLine(QString* error) {
+    if (!port.setBaudRate(line->baudRate))
+        return fail(error, QStringLiteral("この機器はボーレート %1 を使えません。").arg(line->baudRate));
+    if (!port.setParity(QtParity(line->parity))) return fail(error, QStringLiteral("この機器はこのパリティーを使えません。"));
+    if (!port.setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits)))
+        return fail(error, QStringLiteral("この機器はデータ長 %1 を使えません。").arg(line->dataBits));
+    if (!port.setStopBits(QtStopBits(line->stopBits)))
         return fail(error, QStringLiteral("この機器はこのストップビットを使えません。"));
     if (!port.setFlowControl(QtFlowControl(flow)))
         return fail(error, QStringLiteral("この機器はこのハンドシェイクを使えません。"));
@@ -125,14 +125,11 @@ qint64 SerialPort::Impl::waitingCharacters() {
 SerialPort::SerialPort(QObject* parent) : QObject(parent), d(std::make_unique<Impl>()) {
     d->port.setReadBufferSize(kReadBufferLimit);
     connect(&d->port, &QSerialPort::readyRead, this, [this] {
-        qint64 waiting = d->waitingCharacters();
-        if (waiting == 0 && d->nullDiscard) {
-            d->port.readAll();  // nothing but NUL bytes: they never reach the caller
+        if (d->waitingCharacters() == 0) {
+            if (d->nullDiscard) d->port.readAll();  // nothing but NUL bytes: they never reach the caller
             return;
         }
-        if (d->rThreshold < 1 || waiting < d->rThreshold) return;
-        d->event = kReceiveEvent;
-        emit onComm();
+        emit received();
     });
     // A device that goes away (a hung-up pseudo-terminal, an unplugged adapter)
     // keeps reporting read errors; closing it stops them, and the caller's
@@ -145,20 +142,24 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent), d(std::make_unique<Im
 
 SerialPort::~SerialPort() = default;
 
-void SerialPort::setCommPort(int number) {
-    if (!d->port.isOpen()) d->commPort = number;
+void SerialPort::setPortNumber(int number) {
+    if (!d->port.isOpen()) d->portNumber = number;
 }
 
 void SerialPort::setDeviceRoot(const std::string& root) { d->deviceRoot = root; }
 
-void SerialPort::setSettings(const std::string& settingsText) { d->settings = settingsText; }
+void SerialPort::setLine(const SerialLineSettings& line, SerialFlowControl flow) {
+    d->line = line;
+    d->flow = flow;
+    d->noLineReason.clear();
+}
 
-void SerialPort::setHandshaking(int mode) { d->handshaking = mode; }
+void SerialPort::setUnusableLine(std::string reason) {
+    d->line.reset();
+    d->noLineReason = std::move(reason);
+}
 
 void SerialPort::setNullDiscard(bool discard) { d->nullDiscard = discard; }
-
-void SerialPort::setRThreshold(int threshold) { d->rThreshold = threshold; }
-
 
 void SerialPort::clearInBuffer() {
     d->heldLead.clear();
@@ -175,21 +176,20 @@ bool SerialPort::open(QString* error) {
         return false;
     }
     std::string reason;
-    auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->commPort, &reason);
-    auto line = ParseSerialSettings(d->settings, &reason);
-    auto flow = FlowControlFromMode(d->handshaking, &reason);
-    if (!device || !line || !flow) {
+    auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->portNumber, &reason);
+    // Settings that name no line are the reason even when the device is missing too.
+    if (!d->line) reason = d->noLineReason;
+    if (!device || !d->line) {
         if (error) *error = QString::fromStdString(reason);
         return false;
     }
     d->port.setPortName(QString::fromStdString(*device));
     if (!d->port.open(QIODevice::ReadWrite))
         return d->fail(error, QStringLiteral("%1 を開けません: %2").arg(d->port.portName(), d->port.errorString()));
-    if (!d->applyLine(*line, *flow, error)) return false;
+    if (!d->applyLine(error)) return false;
     // Whatever the device held before this opening belongs to no request of ours.
     d->port.clear(QSerialPort::AllDirections);
     d->heldLead.clear();
-    d->event = 0;
     return true;
 }
 
@@ -227,7 +227,5 @@ std::string SerialPort::input(size_t byteLimit, size_t* bytesTaken) {
     if (bytesTaken) *bytesTaken = whole;
     return FromCp932(std::string_view(bytes.constData(), whole));
 }
-
-int SerialPort::commEvent() const { return d->event; }
 
 }  // namespace ziv

@@ -1,12 +1,13 @@
 #pragma once
-// The serial port as the measurement window and the settings window use it:
-// the port number, settings text, thresholds and notifications those windows
-// work with, over QSerialPort.
+// The serial line to an instrument, over QSerialPort: a port number that
+// names the device, the line it runs, and a signal when characters arrive.
 #include <QObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include "platform/serial_devices.h"
 
 class QSerialPort;
 
@@ -20,16 +21,19 @@ public:
 
     // Port number n names the device of line n of <root>/Config/ComPorts.dat,
     // or /dev/ttyS<n-1> when that line is empty or missing. Set while closed.
-    void setCommPort(int number);
+    void setPortNumber(int number);
     // The root whose Config/ComPorts.dat names the devices; the installation
     // root until set.
     void setDeviceRoot(const std::string& root);
-    // "4800,N,8,2": baud, parity letter (E M N O S), data bits, stop bits (1, 1.5, 2).
-    void setSettings(const std::string& settingsText);
-    // 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both.
-    void setHandshaking(int mode);
+    // The line the next open() sets up; 9600 baud, no parity, 8 data bits,
+    // 1 stop bit and no flow control until set.
+    void setLine(const SerialLineSettings& line, SerialFlowControl flow);
+    // For settings that name no line a device here takes: the next open()
+    // fails with this reason, until a line is set. Refusing at open() rather
+    // than here lets a window show the instrument and report the port when it
+    // is used, as it does for a device that is missing.
+    void setUnusableLine(std::string reason);
     void setNullDiscard(bool discard);
-    void setRThreshold(int threshold);
     void clearInBuffer();
     void clearOutBuffer();
 
@@ -48,12 +52,11 @@ public:
     // past byteLimit are dropped; bytesTaken tells how many received bytes the
     // text stands for, since one byte may become up to three here.
     std::string input(size_t byteLimit = SIZE_MAX, size_t* bytesTaken = nullptr);
-    // Kind of the current notification: 2 = characters received.
-    int commEvent() const;
 
 signals:
-    // Raised on the UI thread when characters have arrived.
-    void onComm();
+    // Raised on the UI thread when characters have arrived; NUL bytes that
+    // are discarded count for none.
+    void received();
 
 private:
     struct Impl;

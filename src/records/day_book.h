@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "platform/file_lock.h"
-#include "platform/workbook.h"
 #include "records/product_registry.h"
+#include "workbook/workbook.h"
 
 namespace ziv {
 

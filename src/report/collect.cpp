@@ -11,8 +11,8 @@
 #include <variant>
 
 #include "platform/paths.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
+#include "workbook/workbook.h"
 
 namespace ziv::report {
 

@@ -95,7 +95,7 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialog
     setFont(UiFont());
     BuildControls();
     port_ = new SerialPort(this);
-    connect(port_, &SerialPort::onComm, this, &MeasurementWindow::onPortData);
+    connect(port_, &SerialPort::received, this, &MeasurementWindow::onPortData);
     readingTimer_ = new QTimer(this);
     readingTimer_->setObjectName("readingTimer");
     connect(readingTimer_, &QTimer::timeout, this, &MeasurementWindow::onReadingTimeout);

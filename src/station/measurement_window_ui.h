@@ -12,11 +12,11 @@
 #include "drawing/editor_host.h"
 #include "links/instrument_link.h"
 #include "links/reading_session.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "records/save_queue.h"
 #include "station/machine_sheet.h"
+#include "workbook/workbook.h"
 
 class QCalendarWidget;
 class QCheckBox;

@@ -60,7 +60,6 @@ bool MeasurementWindow::SendRequest(const std::string& text) {
 }
 
 void MeasurementWindow::onPortData() {
-    if (port_->commEvent() != 2) return;
     size_t taken = 0;
     std::string received = port_->input(session_.Room(), &taken);
     // Characters after a finished or timed-out request belong to no reading.

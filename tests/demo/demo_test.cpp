@@ -24,15 +24,15 @@
 #include "links/instrument_link.h"
 #include "operators/operator_lists.h"
 #include "platform/flex_grid_qt.h"
-#include "recording_dialogs.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
-#include "platform/workbook.h"
+#include "recording_dialogs.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "station/measurement_window_ui.h"
 #include "station/rejection.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

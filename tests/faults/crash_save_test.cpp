@@ -26,12 +26,12 @@
 #include "common/text_file.h"
 #include "drawing/point_table.h"
 #include "platform/paths.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "station/operator_record.h"
 #include "station/rejection.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 extern char** environ;
 

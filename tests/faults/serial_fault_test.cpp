@@ -6,14 +6,14 @@
 #include <QTimer>
 #include <functional>
 
+#include "children.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/serial_port_qt.h"
-#include "platform/workbook.h"
 #include "pty_instrument.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

@@ -16,24 +16,24 @@
 #include <optional>
 #include <sys/resource.h>
 
+#include "children.h"
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
-#include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
-#include "operators/operator_window_ui.h"
+#include "links/settings_window_ui.h"
 #include "operators/operator_lists.h"
+#include "operators/operator_window_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
+#include "records/product_panel_ui.h"
 #include "records/product_registry.h"
 #include "station/operator_record.h"
 #include "station/rejection.h"
-#include "records/product_panel_ui.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "children.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/workbook.h"
 #include "pty_instrument.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

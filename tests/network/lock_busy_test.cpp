@@ -6,14 +6,14 @@
 #include <QLineEdit>
 #include <QLockFile>
 
+#include "children.h"
 #include "platform/file_lock.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "station_fixture.h"
-#include "children.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

@@ -16,16 +16,16 @@
 #include <set>
 #include <thread>
 
+#include "children.h"
 #include "common/failure_text.h"
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "share.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

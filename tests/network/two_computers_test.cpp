@@ -30,11 +30,11 @@
 #include "drawing/point_table.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "share.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

@@ -40,7 +40,7 @@ struct Simulator {
 // Sends one request through the system's own serial port and collects the reply up to CR.
 std::string Ask(ziv::SerialPort& port, const std::string& request) {
     std::string reply;
-    auto connection = QObject::connect(&port, &ziv::SerialPort::onComm, [&] { reply += port.input(); });
+    auto connection = QObject::connect(&port, &ziv::SerialPort::received, [&] { reply += port.input(); });
     if (port.output(request))
         (void)QTest::qWaitFor([&] { return reply.find('\r') != std::string::npos; }, kWait);
     QObject::disconnect(connection);
@@ -48,11 +48,9 @@ std::string Ask(ziv::SerialPort& port, const std::string& request) {
 }
 
 void OpenPort(ziv::SerialPort& port, int number) {
-    port.setCommPort(number);
-    port.setSettings("4800,N,8,2");
-    port.setHandshaking(2);
+    port.setPortNumber(number);
+    port.setLine({4800, ziv::SerialParity::None, 8, ziv::SerialStopBits::Two}, ziv::SerialFlowControl::RtsCts);
     port.setNullDiscard(true);
-    port.setRThreshold(1);
     QString error;
     ASSERT_TRUE(port.open(&error)) << error.toStdString();
 }
@@ -83,7 +81,7 @@ TEST(GaugeSimulator, ValuesInTurnSplitIntoPiecesWithNulsAndExtraCharacters) {
     ziv::SerialPort port;
     OpenPort(port, 1);
     int arrivals = 0;
-    QObject::connect(&port, &ziv::SerialPort::onComm, [&] { ++arrivals; });
+    QObject::connect(&port, &ziv::SerialPort::received, [&] { ++arrivals; });
     ASSERT_TRUE(port.output("R\r"));  // CR does not end a request here: one answer for "R\r\n"
     std::string first = Ask(port, "\n");
     ASSERT_TRUE(QTest::qWaitFor([&] { return (first += port.input()).find('Z') != std::string::npos; }, kWait));

@@ -6,16 +6,17 @@
 #include "pty_instrument.h"
 #include "temp_root.h"
 
+using ziv::SerialFlowControl;
+using ziv::SerialLineSettings;
+using ziv::SerialParity;
 using ziv::SerialPort;
+using ziv::SerialStopBits;
 
 namespace {
 
 constexpr int kWait = 20000;  // generous: a loaded machine may be slow, a working one never waits this long
 
-struct Arrival {
-    int kind;
-    std::string text;
-};
+const SerialLineSettings k4800N82{4800, SerialParity::None, 8, SerialStopBits::Two};
 
 // A port bound to a fresh pseudo-terminal through ComPorts.dat, recording each
 // notification with what input() gave at that moment.
@@ -23,18 +24,14 @@ struct PortOnPty {
     TempRoot root;
     PtyInstrument instrument;
     SerialPort port;
-    std::vector<Arrival> arrivals;
+    std::vector<std::string> arrivals;
 
     explicit PortOnPty(int portNumber = 3) {
         BindPort(root, portNumber, instrument.devicePath());
-        port.setCommPort(portNumber);
-        port.setSettings("4800,N,8,2");
-        port.setHandshaking(2);
+        port.setPortNumber(portNumber);
+        port.setLine(k4800N82, SerialFlowControl::RtsCts);
         port.setNullDiscard(true);
-        port.setRThreshold(1);
-        QObject::connect(&port, &SerialPort::onComm, [this] {
-            arrivals.push_back({port.commEvent(), port.input()});
-        });
+        QObject::connect(&port, &SerialPort::received, [this] { arrivals.push_back(port.input()); });
     }
     bool waitForArrivals(size_t n) {
         return QTest::qWaitFor([&] { return arrivals.size() >= n; }, kWait);
@@ -62,8 +59,7 @@ TEST(SerialPort, OpensTheDeviceNamedByComPortsAndSendsCp932Bytes) {
 // left to real lines; speed, stop bits and flow control show on the device.
 TEST(SerialPort, AppliesTheLineSettingsToTheDevice) {
     PortOnPty p;
-    p.port.setSettings("9600,N,8,1");
-    p.port.setHandshaking(3);
+    p.port.setLine({9600, SerialParity::None, 8, SerialStopBits::One}, SerialFlowControl::RtsCtsXonXoff);
     QString error;
     ASSERT_TRUE(p.port.open(&error)) << error.toStdString();
     termios tio = p.instrument.lineSettings();
@@ -74,8 +70,7 @@ TEST(SerialPort, AppliesTheLineSettingsToTheDevice) {
     EXPECT_TRUE(tio.c_iflag & IXOFF);
     p.port.close();
 
-    p.port.setSettings("4800,N,8,2");
-    p.port.setHandshaking(1);
+    p.port.setLine(k4800N82, SerialFlowControl::XonXoff);
     ASSERT_TRUE(p.port.open());
     tio = p.instrument.lineSettings();
     EXPECT_EQ(cfgetospeed(&tio), speed_t(B4800));
@@ -84,7 +79,7 @@ TEST(SerialPort, AppliesTheLineSettingsToTheDevice) {
     EXPECT_TRUE(tio.c_iflag & IXON);
     p.port.close();
 
-    p.port.setHandshaking(0);
+    p.port.setLine(k4800N82, SerialFlowControl::None);
     ASSERT_TRUE(p.port.open());
     tio = p.instrument.lineSettings();
     EXPECT_FALSE(tio.c_cflag & CRTSCTS);
@@ -100,10 +95,8 @@ TEST(SerialPort, EachArrivalGivesOneReceiveNotificationWithItsCharacters) {
     ASSERT_TRUE(p.waitForArrivals(2));
     QCoreApplication::processEvents();
     ASSERT_EQ(p.arrivals.size(), 2u);
-    EXPECT_EQ(p.arrivals[0].kind, 2);
-    EXPECT_EQ(p.arrivals[0].text, "01A+01");
-    EXPECT_EQ(p.arrivals[1].kind, 2);
-    EXPECT_EQ(p.arrivals[1].text, "2.345\r");
+    EXPECT_EQ(p.arrivals[0], "01A+01");
+    EXPECT_EQ(p.arrivals[1], "2.345\r");
 }
 
 TEST(SerialPort, NulBytesAreDroppedOnlyWhenDiscardingIsOn) {
@@ -113,7 +106,7 @@ TEST(SerialPort, NulBytesAreDroppedOnlyWhenDiscardingIsOn) {
     ASSERT_TRUE(p.instrument.write(std::string("\0\0\0", 3)));
     ASSERT_TRUE(p.instrument.write(std::string("01\0A+\0\r", 7)));
     ASSERT_TRUE(p.waitForArrivals(1));
-    EXPECT_EQ(p.arrivals[0].text, "01A+\r");
+    EXPECT_EQ(p.arrivals[0], "01A+\r");
     p.port.close();
 
     p.port.setNullDiscard(false);
@@ -122,7 +115,7 @@ TEST(SerialPort, NulBytesAreDroppedOnlyWhenDiscardingIsOn) {
     ASSERT_TRUE(p.instrument.write(std::string("7\0\r", 3)));
     ASSERT_TRUE(QTest::qWaitFor([&] {
         std::string all;
-        for (const auto& a : p.arrivals) all += a.text;
+        for (const auto& a : p.arrivals) all += a;
         return all == std::string("7\0\r", 3);
     }, kWait));
 }
@@ -133,10 +126,10 @@ TEST(SerialPort, DoubleByteCharacterSplitAcrossArrivalsStaysWhole) {
     // 計 whole, then the lead byte of 測 alone.
     ASSERT_TRUE(p.instrument.write("\x8c\x76\x91"));
     ASSERT_TRUE(p.waitForArrivals(1));
-    EXPECT_EQ(p.arrivals[0].text, "計");
+    EXPECT_EQ(p.arrivals[0], "計");
     ASSERT_TRUE(p.instrument.write("\xaa\xb1\r"));
     ASSERT_TRUE(p.waitForArrivals(2));
-    EXPECT_EQ(p.arrivals[1].text, "測ｱ\r");
+    EXPECT_EQ(p.arrivals[1], "測ｱ\r");
 }
 
 TEST(SerialPort, ALeadByteFollowedByACarriageReturnDoesNotSwallowIt) {
@@ -146,7 +139,7 @@ TEST(SerialPort, ALeadByteFollowedByACarriageReturnDoesNotSwallowIt) {
     ASSERT_TRUE(p.waitForArrivals(1));
     ASSERT_TRUE(p.instrument.write("\r"));
     ASSERT_TRUE(p.waitForArrivals(2));
-    EXPECT_EQ(p.arrivals[0].text + p.arrivals[1].text, "\xEF\xBF\xBD\r");
+    EXPECT_EQ(p.arrivals[0] + p.arrivals[1], "\xEF\xBF\xBD\r");
 }
 
 TEST(SerialPort, BytesWaitingBeforeTheOpeningAreNotTakenAsReply) {
@@ -155,39 +148,39 @@ TEST(SerialPort, BytesWaitingBeforeTheOpeningAreNotTakenAsReply) {
     ASSERT_TRUE(p.port.open());
     ASSERT_TRUE(p.instrument.write("fresh\r"));
     ASSERT_TRUE(p.waitForArrivals(1));
-    EXPECT_EQ(p.arrivals[0].text, "fresh\r");
+    EXPECT_EQ(p.arrivals[0], "fresh\r");
 }
 
 TEST(SerialPort, MissingDeviceFailsToOpenAtOnce) {
     TempRoot root;
     BindPort(root, 1, root / "no-such-device");
     SerialPort port;
-    port.setCommPort(1);
-    port.setSettings("4800,N,8,2");
+    port.setPortNumber(1);
     QString error;
     EXPECT_FALSE(port.open(&error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_FALSE(port.isOpen());
 }
 
-TEST(SerialPort, SettingsTheDeviceRefusesFailTheOpeningWithAReason) {
+TEST(SerialPort, NumbersThatNameNoDeviceAndUnusableLinesFailTheOpeningWithAReason) {
     PortOnPty p;
-    const std::pair<int, const char*> bad[] = {{3, "4800,N,4,2"}, {3, "4800,N,8,1.5"}, {3, "4800,Q,8,2"},
-                                               {3, "fast,N,8,2"}, {3, ""},           {0, "4800,N,8,2"},
-                                               {256, "4800,N,8,2"}};
-    for (auto [number, settings] : bad) {
-        p.port.setCommPort(number);
-        p.port.setSettings(settings);
+    for (int number : {0, 256}) {
+        p.port.setPortNumber(number);
         QString error;
-        EXPECT_FALSE(p.port.open(&error)) << number << " " << settings;
-        EXPECT_FALSE(error.isEmpty()) << settings;
+        EXPECT_FALSE(p.port.open(&error)) << number;
+        EXPECT_FALSE(error.isEmpty()) << number;
         EXPECT_FALSE(p.port.isOpen());
     }
-    p.port.setCommPort(3);
-    p.port.setSettings("4800,N,8,2");
-    p.port.setHandshaking(4);
-    EXPECT_FALSE(p.port.open());
-    p.port.setHandshaking(2);
+    const QString parity = QStringLiteral("パリティー「Q」は使えません。");
+    p.port.setUnusableLine(parity.toStdString());
+    QString error;
+    EXPECT_FALSE(p.port.open(&error));
+    EXPECT_EQ(error, parity);  // the line is named before the device
+    p.port.setPortNumber(3);
+    EXPECT_FALSE(p.port.open(&error));
+    EXPECT_EQ(error, parity);
+    EXPECT_FALSE(p.port.isOpen());
+    p.port.setLine(k4800N82, SerialFlowControl::RtsCts);
     EXPECT_TRUE(p.port.open());
 }
 
@@ -198,8 +191,7 @@ TEST(SerialPort, AnOpenPortCannotBeOpenedAgainUntilClosed) {
     EXPECT_FALSE(p.port.open(&error));
     EXPECT_TRUE(p.port.isOpen());  // the failed second opening leaves the first alone
     SerialPort other;
-    other.setCommPort(3);
-    other.setSettings("4800,N,8,2");
+    other.setPortNumber(3);
     EXPECT_FALSE(other.open());  // in use
     p.port.close();
     EXPECT_TRUE(other.open());

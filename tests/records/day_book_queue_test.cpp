@@ -10,10 +10,10 @@
 
 #include "common/text_file.h"
 #include "platform/file_lock.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

@@ -6,16 +6,16 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "children.h"
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 namespace fs = std::filesystem;

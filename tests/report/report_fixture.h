@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/workbook.h"
 #include "records/day_book.h"
+#include "workbook/workbook.h"
 
 namespace reporttest {
 

@@ -7,14 +7,14 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "children.h"
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/workbook.h"
 #include "pty_instrument.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

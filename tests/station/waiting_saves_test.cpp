@@ -7,15 +7,15 @@
 #include <QTimer>
 #include <cerrno>
 
+#include "children.h"
 #include "common/text_file.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
-#include "platform/workbook.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "records/save_queue.h"
 #include "station_fixture.h"
-#include "children.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

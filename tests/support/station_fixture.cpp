@@ -7,8 +7,8 @@
 #include "common/text_file.h"
 #include "links/instrument_link.h"
 #include "platform/flex_grid_qt.h"
-#include "platform/workbook.h"
 #include "records/product_registry.h"
+#include "workbook/workbook.h"
 
 using namespace ziv;
 

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

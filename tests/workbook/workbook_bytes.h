@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 namespace wbtest {
 

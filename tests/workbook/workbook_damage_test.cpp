@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <random>
 
-#include "platform/workbook.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/workbook.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

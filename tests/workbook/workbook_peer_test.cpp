@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/text_file.h"
-#include "platform/workbook.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

@@ -2,7 +2,7 @@
 // and Office Open XML, built here byte by byte so that every case is known.
 #include <gtest/gtest.h>
 
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

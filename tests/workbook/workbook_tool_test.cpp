@@ -1,8 +1,8 @@
 // ziv-workbook on the command line: dump and make, and their errors.
 #include <gtest/gtest.h>
 
-#include "platform/workbook.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

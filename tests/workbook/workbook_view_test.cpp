@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "common/numbers.h"
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 using ziv::Workbook;
 using Kind = Workbook::CellView::Kind;

@@ -7,8 +7,8 @@
 
 #include "common/failure_text.h"
 #include "common/text_file.h"
-#include "platform/workbook.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;

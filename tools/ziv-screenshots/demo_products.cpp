@@ -293,7 +293,7 @@ void PaintShaft(QPainter& p) {
 
 PointTable PointTableFor(const DemoProduct& product) {
     PointTable table;
-    DrawingSize size{product.Width * 15.0, product.Height * 15.0};
+    DrawingSize size{TwipsFromPixels(product.Width), TwipsFromPixels(product.Height)};
     OverviewSize overview = OverviewSizeFor(size);
     for (size_t i = 0; i < product.Points.size(); ++i) {
         const DemoPoint& point = product.Points[i];

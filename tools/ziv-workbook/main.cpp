@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "common/failure_text.h"
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 namespace {
 

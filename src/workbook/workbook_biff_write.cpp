@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/workbook_formats.h"
+#include "workbook/workbook_formats.h"
 
 namespace ziv {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/workbook_formats.h"
+#include "workbook/workbook_formats.h"
 
 namespace ziv {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 typedef struct _GsfInfile GsfInfile;
 typedef struct _GsfInput GsfInput;

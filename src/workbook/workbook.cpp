@@ -1,4 +1,4 @@
-#include "platform/workbook.h"
+#include "workbook/workbook.h"
 
 #include <gsf/gsf.h>
 #include <iconv.h>
@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "common/numbers.h"
-#include "platform/workbook_formats.h"
+#include "workbook/workbook_formats.h"
 
 namespace ziv {
 namespace {

@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/workbook_formats.h"
+#include "workbook/workbook_formats.h"
 
 namespace ziv {
 namespace {
