@@ -85,8 +85,8 @@ public:
     const std::string& ProductName(int m) const { return productNames_[m]; }
     int SavedCount() const { return savedCount_; }
     int LoadedPointCount() const { return loadedPointCount_; }
-    int ReadingPending() const { return session_.Active() ? 1 : 0; }
-    int MeasuringMode() const { return mode_ == WindowMode::Measuring ? 1 : 0; }
+    bool ReadingPending() const { return session_.Active(); }
+    bool Measuring() const { return mode_ == WindowMode::Measuring; }
     int CurrentKey() const { return currentKey_; }
     const std::string& ReplyBuffer() const { return session_.Reply(); }
     const std::string& OperatorLog() const { return operatorLog_; }

@@ -195,7 +195,7 @@ TEST_F(Entry, MeasuringModeControlsAndKeys) {
     Type(*form, "w");
     EXPECT_EQ(form->ShownMachine(), 0);
     QTest::mouseClick(Child<QPushButton>(*form, "startButton"), Qt::LeftButton);
-    EXPECT_EQ(form->MeasuringMode(), 1);
+    EXPECT_TRUE(form->Measuring());
     EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
     for (QWidget* w : {static_cast<QWidget*>(Child<QPushButton>(*form, "startButton")), static_cast<QWidget*>(Child<QPushButton>(*form, "enterNumberButton")),
                        static_cast<QWidget*>(Child<QCheckBox>(*form, "autoAdvanceBox")), static_cast<QWidget*>(Child<QGroupBox>(*form, "numberEntryPanel")),
@@ -212,7 +212,7 @@ TEST_F(Entry, MeasuringModeControlsAndKeys) {
     Key(*form, Qt::Key_F3);
     EXPECT_EQ(form->CurrentKey(), 3);
     Key(*form, Qt::Key_Escape);
-    EXPECT_EQ(form->MeasuringMode(), 0);
+    EXPECT_FALSE(form->Measuring());
     EXPECT_TRUE(Child<QPushButton>(*form, "startButton")->isEnabled());
     EXPECT_TRUE(Child<QPushButton>(*form, "searchButton")->isEnabled());
     EXPECT_TRUE(Child<QLabel>(*form, "stateLabel")->text().isEmpty());
