@@ -105,7 +105,7 @@ void BM_ReadingTerminatorToSavedValue(benchmark::State& state) {
         while (::read(master, buf, sizeof buf) <= 0) QCoreApplication::processEvents();
         auto start = std::chrono::steady_clock::now();
         if (::write(master, "01A+012.345\r", 12) != 12) state.SkipWithError("write failed");
-        while (form.ReadingPending() == 1) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        while (form.ReadingPending()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     state.counters["saved"] = form.SavedCount();

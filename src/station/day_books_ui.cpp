@@ -1,6 +1,7 @@
-// The machines' sheets, their grids, day workbooks and product master, and
-// what waits to be written.
+// The grids that show the machines' sheets, what the operator hears of
+// entries and of files that cannot be read or written, and what waits.
 #include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 
 #include "common/failure_text.h"
@@ -22,8 +23,9 @@ std::string ReasonText(const DayBooks::ReadProblem& problem) {
 }  // namespace
 
 void MeasurementWindow::ShowRow(int m, int r) {
+    const MachineSheet& sheet = flow_.Sheet(m);
     for (int c = 1; c < MachineSheet::kColumns; ++c)
-        grids_[m]->SetTextMatrix(r, c, QString::fromStdString(sheets_[m].ColumnText(r, c)));
+        grids_[m]->SetTextMatrix(r, c, QString::fromStdString(sheet.ColumnText(r, c)));
 }
 
 void MeasurementWindow::ShowSheet(int m) {
@@ -36,75 +38,35 @@ void MeasurementWindow::ShowSheet(int m) {
     }
 }
 
-void MeasurementWindow::ClearSheet(int m) {
-    sheets_[m].Clear();
-    ShowSheet(m);
+void MeasurementWindow::ShowPoint(int m, int point, int top) {
+    grids_[m]->SetTopRow(top);
+    grids_[m]->SetRow(point);
+    // The box follows the machine shown only.
+    if (m == flow_.ShownMachine()) inputPositionBox->setText(" " + QString::number(point));
 }
 
-void MeasurementWindow::LoadDayBook(int m) {
-    sheets_[m].Clear();
-    dayBooks_.Close(m);
-    if (!productPaths_[m].empty()) {
-        std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
-        bool present = IsFile(path);
-        if (present) {
-            if (auto error = dayBooks_.Open(m, path)) {
-                // Left closed: a later save opens it again rather than overwrite it.
-                Warn("ブック \"" + path + "\" を読み込めません（" + ReasonText(*error) + "）。");
-            } else {
-                for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
-            }
-        }
-        // Rows still waiting to be written are this station's newest values.
-        for (const auto& [r, row] : dayBooks_.Waiting(path)) sheets_[m].SetMeasured(r, row);
-        if (!present) {
-            // The second call brings the point the first one moved to up to
-            // the top of the view: a new day starts with its first point on top.
-            AdvanceToEmptyPoint(m);
-            AdvanceToEmptyPoint(m);
-        }
-        ReadMaster(m);
-    }
-    ShowSheet(m);
+// The box follows the grid's row change, when there is one.
+void MeasurementWindow::ShowFirstPoint(int m) {
+    grids_[m]->SetRow(kFirstPoint);
+    grids_[m]->SetTopRow(kFirstPoint);
 }
 
-void MeasurementWindow::ReadMaster(int m) {
-    std::string path = MasterBookPath(productPaths_[m]);
-    if (!IsFile(path)) return;
-    std::string error;
-    auto master = Workbook::Open(path, &error);
-    if (!master) {
-        Warn("製品マスタ \"" + path + "\" を読み込めません（" + error + "）。寸法・公差・狙い値は表示されません。");
-        return;
-    }
-    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
-        MasterRow row = ReadMasterRow(*master, r);
-        sheets_[m].SetMaster(r, row);
-        if (!row.Nominal.empty()) ++loadedPointCount_;
+void MeasurementWindow::TellUnreadable(const EntryFlow::Unreadables& files) {
+    for (const EntryFlow::Unreadable& file : files) {
+        if (file.file == EntryFlow::Unreadable::File::DayBook)
+            Warn("ブック \"" + file.path + "\" を読み込めません（" + ReasonText(file.reason) + "）。");
+        else
+            Warn("製品マスタ \"" + file.path + "\" を読み込めません（" + ReasonText(file.reason) +
+                 "）。寸法・公差・狙い値は表示されません。");
     }
 }
 
-bool MeasurementWindow::SaveDayBook() {
-    int m = shownMachine_;
-    std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
-    MachineSheet& sheet = sheets_[m];
-    auto result = dayBooks_.Save(
-        m, path, CurrentGridRow(), currentInputName_, kLastPoint,
-        [&](int r, const std::string& inputName) { return sheet.Measured(r, inputName); },
-        [&](int r) { return sheet.Master(r); });
-    // Rows another station measured meanwhile are taken as the workbook now holds them.
-    for (int r : result.fromDisk) {
-        sheet.SetMeasured(r, dayBooks_.Row(m, r));
-        ShowRow(m, r);
-    }
-    if (result) {
-        ++savedCount_;
-        // Every save tries again what waits, for this workbook and any other.
-        WriteWaiting(LockWait::Once);
-        return true;
-    }
-    TellKept(SaveFailureText(result, path), result.queued);
-    return false;
+void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
+    if (!entry) return;
+    // The judgement stands whatever happens here; the operator must know the record is missing.
+    if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
+    if (entry.save) ShowWaiting();
+    else TellKept(SaveFailureText(entry.save, entry.book), entry.save.queued);
 }
 
 std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
@@ -162,19 +124,7 @@ void MeasurementWindow::retryWaiting() {
 }
 
 void MeasurementWindow::WriteWaiting(LockWait wait) {
-    if (!queue_.Empty()) {
-        // Taking written entries out of the queue's file may fail (the
-        // station's own disk): they are then only written once more.
-        DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
-        for (const auto& [m, rows] : retried.fromDisk) {
-            for (int r : rows) {
-                sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
-                ShowRow(m, r);
-            }
-        }
-        static_cast<void>(SaveWaitingRegistrations(queue_));
-        static_cast<void>(SaveWaitingDesignations(queue_));
-    }
+    flow_.WriteWaiting(wait);
     ShowWaiting();
 }
 

@@ -1,5 +1,5 @@
-// Keys, measuring mode, the input position, entries by hand and the judgement
-// of the measurement window.
+// Keys, measuring mode, the input position and entries by hand of the
+// measurement window: each handed to the entry flow.
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -7,14 +7,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "common/failure_text.h"
 #include "drawing/drawing_editor_ui.h"
 #include "platform/flex_grid_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station/measurement_window_ui.h"
-#include "station/judgement.h"
-#include "station/rejection.h"
 
 namespace ziv {
 
@@ -28,10 +25,8 @@ void MeasurementWindow::keyReleased(int key) {
     if (session_.Active()) return;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F10) {
         SelectInstrument(key - Qt::Key_F1 + 1);
-    } else if (key == Qt::Key_F11) {
-        if (ProductRegistered()) PassFailEntry("NG");
-    } else if (key == Qt::Key_F12) {
-        if (ProductRegistered()) PassFailEntry("OK");
+    } else if (key == Qt::Key_F11 || key == Qt::Key_F12) {
+        Tell(flow_.EnterPassFail(key == Qt::Key_F12));
     } else if (key == Qt::Key_Space) {
         if (mode_ == WindowMode::Measuring && ProductRegistered()) RequestReading();
     } else if (key == Qt::Key_Escape) {
@@ -45,16 +40,6 @@ void MeasurementWindow::characterTyped(const QString& character) {
     if (session_.Active() || mode_ != WindowMode::Measuring) return;
     if (character == "q") ShowMachine(0);
     else if (character == "w") ShowMachine(1);
-}
-
-void MeasurementWindow::PassFailEntry(const std::string& text) {
-    int r = CurrentGridRow();
-    currentInputName_.clear();
-    ShownSheet().EnterPassFail(r, text == "OK");
-    ShowRow(shownMachine_, r);
-    if (text == "NG") WriteRejection();
-    SaveDayBook();
-    AdvanceToEmptyPoint();
 }
 
 // What each mode leaves the operator: everything when ready; the keyboard
@@ -99,10 +84,13 @@ void MeasurementWindow::EndMeasuringMode() {
     ShowState(QString());
 }
 
+// The operator moved the input position (a click, an arrow key); the flow's
+// own moves come back here as the grid follows them.
 void MeasurementWindow::gridRowChanged(int m) {
-    // Hidden grids change rows only while every machine is loaded in turn.
-    if (m != shownMachine_) return;
     int row = grids_[m]->Row();
+    flow_.SelectPoint(m, row);
+    // Hidden grids change rows only while every machine is loaded in turn.
+    if (m != flow_.ShownMachine()) return;
     if (row <= 0) return;
     inputPositionBox->setText(" " + QString::number(row));
     if (loaded_ || editor_) Editor()->currentPointChanged();
@@ -114,8 +102,7 @@ void MeasurementWindow::autoAdvanceClicked() {
 }
 
 void MeasurementWindow::searchEmptyPoint() {
-    AdvanceToEmptyPoint();
-    AdvanceToEmptyPoint();
+    flow_.SearchEmptyPoint();
     FocusGrid();
 }
 
@@ -123,64 +110,21 @@ void MeasurementWindow::clearNumberClicked() { FocusGrid(); }
 void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 
 void MeasurementWindow::enterNumber() {
-    if (!ProductRegistered()) return;
-    // Text put into the box by a program or assistive technology bypasses
-    // the box's own check: nothing but a number is ever entered and judged.
-    auto entry = MagnitudeEntry(numberEntryBox->text().toStdString());
-    if (!entry) {
-        Warn("「手動数値入力」の \"" + numberEntryBox->text().toStdString() + "\" は数値ではないため、入力していません。");
-        return;
-    }
-    currentInputName_.clear();
-    int r = CurrentGridRow();
-    ShownSheet().EnterValue(r, MagnitudeText(*entry));
-    JudgeCurrentRow();  // shows the row, value and judgement together
-    CalcCorrection();
-    SaveDayBook();
-    AdvanceToEmptyPoint();
+    EntryFlow::Entry entry = flow_.EnterNumber(numberEntryBox->text().toStdString());
+    if (entry.taken == EntryFlow::Entry::Taken::NotANumber)
+        Warn("「手動数値入力」の \"" + entry.text + "\" は数値ではないため、入力していません。");
+    if (!entry) return;
+    Tell(entry);
     if (clearNumberBox->isChecked()) Empty(numberEntryBox);
     FocusGrid();
 }
 
 void MeasurementWindow::enterText() {
-    if (!ProductRegistered()) return;
-    int r = CurrentGridRow();
-    currentInputName_.clear();
-    ShownSheet().EnterText(r, textEntryBox->text().toStdString());
-    ShowRow(shownMachine_, r);
-    SaveDayBook();
-    AdvanceToEmptyPoint();
+    EntryFlow::Entry entry = flow_.EnterText(textEntryBox->text().toStdString());
+    if (!entry) return;
+    Tell(entry);
     if (clearTextBox->isChecked()) Empty(textEntryBox);
     FocusGrid();
-}
-
-void MeasurementWindow::JudgeCurrentRow() {
-    int r = CurrentGridRow();
-    Judgement j = ShownSheet().JudgeRow(r);
-    ShowRow(shownMachine_, r);
-    if (j == Judgement::Fail) WriteRejection();
-}
-
-void MeasurementWindow::CalcCorrection() {
-    int r = CurrentGridRow();
-    ShownSheet().CorrectRow(r);
-    ShowRow(shownMachine_, r);
-}
-
-void MeasurementWindow::WriteRejection() {
-    const SheetRow& row = ShownSheet().Row(CurrentGridRow());
-    RejectionFacts facts{workDate_.Year,
-                         workDate_.Month,
-                         workDate_.Day,
-                         op_.UserName,
-                         shownMachine_,
-                         productNames_[shownMachine_],
-                         row.Nominal,
-                         row.Upper,
-                         row.Lower,
-                         row.Value};
-    // The judgement stands whatever happens here; the operator must know the record is missing.
-    if (auto result = WriteRejectionFile(productFolder_, facts); !result) Warn(FailureText(result));
 }
 
 }  // namespace ziv

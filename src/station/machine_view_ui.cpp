@@ -8,7 +8,6 @@
 
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "records/work_date_ui.h"
 #include "station/measurement_window_ui.h"
 
@@ -21,25 +20,24 @@ void MeasurementWindow::openCalendar() {
 
 void MeasurementWindow::dateClicked(int year, int month, int day) {
     setEnabled(false);
-    workDate_ = {DecimalText(year), DecimalText(month), DecimalText(day)};
-    datePanel->showDate(workDate_);
-    ReloadEveryMachine();
-    inputPositionBox->setText(QString::number(grids_[shownMachine_]->Row()));
+    flow_.SetWorkDate({DecimalText(year), DecimalText(month), DecimalText(day)});
+    datePanel->showDate(flow_.WorkingDate());
+    TellUnreadable(flow_.LoadEveryMachine());
+    inputPositionBox->setText(QString::number(flow_.Point(flow_.ShownMachine())));
     setEnabled(true);
     ApplyMode(WindowMode::Ready);
 }
 
 void MeasurementWindow::ShowMachine(int n) {
     if (n < 0 || n > kLastMachine) return;
-    gridFrames_[shownMachine_]->hide();
+    gridFrames_[flow_.ShownMachine()]->hide();
     gridFrames_[n]->show();
     activateWindow();
-    shownMachine_ = n;
-    AdvanceToEmptyPoint();
+    flow_.ShowMachine(n);
     machineBox->setText(QString::number(n) + QString::fromUtf8("号機"));
-    productNameBox->setText(QString::fromStdString(productNames_[n]));
-    if (!Editor()->HasDrawing(n) && !productPaths_[n].empty()) LoadDrawingFor(n);
-    shownProductFolder_ = productPaths_[n];
+    productNameBox->setText(QString::fromStdString(flow_.ProductName(n)));
+    if (!Editor()->HasDrawing(n) && flow_.Registered(n)) LoadDrawingFor(n);
+    shownProductFolder_ = flow_.ProductPath(n);
     Editor()->currentPointChanged();
 }
 

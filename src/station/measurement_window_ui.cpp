@@ -197,6 +197,7 @@ void MeasurementWindow::BuildControls() {
     connect(registerButton, &QPushButton::clicked, this, &MeasurementWindow::registerProduct);
     connect(closeProductPanelButton, &QPushButton::clicked, this, &MeasurementWindow::closeProductPanel);
     connect(autoAdvanceBox, &QCheckBox::clicked, this, &MeasurementWindow::autoAdvanceClicked);
+    connect(autoAdvanceBox, &QCheckBox::toggled, this, [this](bool on) { flow_.SetAutoAdvance(on); });
     connect(clearNumberBox, &QCheckBox::clicked, this, &MeasurementWindow::clearNumberClicked);
     connect(clearTextBox, &QCheckBox::clicked, this, &MeasurementWindow::clearTextClicked);
     connect(datePanel, &WorkDatePanel::dateChosen, this, &MeasurementWindow::dateClicked);
@@ -273,22 +274,21 @@ bool MeasurementWindow::startUp() {
         dialogs_.Warn(this, U("製品フォルダの設定が行われていません。"));
         return false;
     }
-    productFolder_ = LoadProductFolder(folderPath);
+    flow_.SetProductFolder(LoadProductFolder(folderPath));
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
     for (auto* grid : grids_) SetUpGrid(grid);
     // Values go into today's day workbooks until the operator picks another date.
     QDate today = QDate::currentDate();
-    workDate_ = {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())};
-    datePanel->showDate(workDate_);
+    flow_.SetWorkDate({DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});
+    datePanel->showDate(flow_.WorkingDate());
     // The operator's products, and the operator record, timed from now.
     ReadOperatorProducts();
     // Every machine's values and master, so that showing another machine is immediate.
-    ReloadEveryMachine();
+    TellUnreadable(flow_.LoadEveryMachine());
     // Machine 0 is shown first.
-    shownMachine_ = 0;
-    productNameBox->setText(Q(productNames_[0]));
-    inputPositionBox->setText(QString::number(grids_[0]->Row()));
+    productNameBox->setText(Q(flow_.ProductName(0)));
+    inputPositionBox->setText(QString::number(flow_.Point(0)));
     // Made now, so that a product folder that cannot take the logs is told
     // at once rather than at the first rejection.
     CreateLogFolders();
@@ -298,24 +298,13 @@ bool MeasurementWindow::startUp() {
                       LoadWindowPlacement(EditorPlacementPath(op_.SavePath)) ? nullptr : Editor());
     Editor()->show();
     LoadDrawingFor(0);
-    shownProductFolder_ = productPaths_[0];
+    shownProductFolder_ = flow_.ProductPath(0);
     Editor()->currentPointChanged();
     // The remembered place last, once the window has its controls and size.
     if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)))
         ApplyPlacement(this, *placement);
     loaded_ = true;
     return true;
-}
-
-// Loads every machine's day workbook and master and puts each on its first
-// empty point.
-void MeasurementWindow::ReloadEveryMachine() {
-    for (int m = 0; m <= kLastMachine; ++m) {
-        LoadDayBook(m);
-        grids_[m]->SetRow(1);
-        grids_[m]->SetTopRow(1);
-        AdvanceToEmptyPoint(m);
-    }
 }
 
 void MeasurementWindow::ReadOperatorProducts() {
@@ -329,16 +318,15 @@ void MeasurementWindow::ReadOperatorProducts() {
     if (directoryUnreadable_) {
         Warn(FailureText(directory.problem));
     } else {
-        if (directory.status == ReadStatus::Read) productPaths_ = directory.paths;
+        ProductPathList paths{};
+        if (directory.status == ReadStatus::Read) paths = directory.paths;
         // Registrations made here that still wait to be written are the operator's latest choice.
-        for (const auto& [k, folder] : queue_.RegistrationsOf(dirFile)) productPaths_[k] = folder;
+        for (const auto& [k, folder] : queue_.RegistrationsOf(dirFile)) paths[k] = folder;
+        for (int k = 0; k <= kLastMachine; ++k) flow_.SetProduct(k, paths[k]);
         if (directory.status == ReadStatus::Missing) SaveDirectory();
     }
-    for (int k = 0; k <= kLastMachine; ++k) {
-        if (productPaths_[k].empty()) continue;
-        productNames_[k] = GetProductName(productPaths_[k]);
-        charged.push_back({k, productNames_[k]});
-    }
+    for (int k = 0; k <= kLastMachine; ++k)
+        if (flow_.Registered(k)) charged.push_back({k, flow_.ProductName(k)});
     operatorLog_ = OperatorLogStart(dateBox->text().toStdString(), startHour_, startMinute_, charged);
     chargeText_ = ChargeText(charged.size());
 }
@@ -349,7 +337,7 @@ void MeasurementWindow::SaveDirectory(int changed) {
     std::vector<int> registeredHere;
     for (const auto& [k, folder] : queue_.RegistrationsOf(file)) registeredHere.push_back(k);
     if (changed >= 0) registeredHere.push_back(changed);
-    if (auto r = SaveDirectoryFile(file, productPaths_, &saved, registeredHere); !r) {
+    if (auto r = SaveDirectoryFile(file, flow_.ProductPaths(), &saved, registeredHere); !r) {
         DirectoryNotSaved(r, changed);
         return;
     }
@@ -360,10 +348,9 @@ void MeasurementWindow::SaveDirectory(int changed) {
     // Machines the operator registered on another station meanwhile: their
     // products are taken over here, with their day workbooks and drawings.
     for (int k = 0; k <= kLastMachine; ++k) {
-        if (saved[k] == productPaths_[k]) continue;
-        productPaths_[k] = saved[k];
-        productNames_[k] = saved[k].empty() ? std::string() : GetProductName(saved[k]);
-        LoadDayBook(k);
+        if (saved[k] == flow_.ProductPath(k)) continue;
+        flow_.SetProduct(k, saved[k]);
+        TellUnreadable(flow_.Load(k));
         Editor()->forgetDrawing(k);
     }
     // Every save tries again what waits.
@@ -381,11 +368,11 @@ void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {
         return;
     }
     if (r.failure != Failure::Busy) text += "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    TellKept(text, queue_.PutRegistration({DirectoryFilePath(op_.UserDIR), changed, productPaths_[changed]}));
+    TellKept(text, queue_.PutRegistration({DirectoryFilePath(op_.UserDIR), changed, flow_.ProductPath(changed)}));
 }
 
 void MeasurementWindow::CreateLogFolders() {
-    std::string logs = JoinPath(productFolder_, "ＺＩＶログ");
+    std::string logs = JoinPath(flow_.ProductFolder(), "ＺＩＶログ");
     for (const std::string& folder : {logs, JoinPath(logs, "不合格記録"), JoinPath(logs, "測定者記録")}) {
         if (!MakeFolder(folder)) {
             Warn("ログフォルダ \"" + folder + "\" を作成できません。製品フォルダの設定を確認して下さい。");
@@ -395,9 +382,9 @@ void MeasurementWindow::CreateLogFolders() {
 }
 
 void MeasurementWindow::LoadDrawingFor(int m) {
-    std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
-    if (productPaths_[m].empty() || !IsFile(drawing)) return;
-    if (Editor()->LoadDrawing(m, drawing)) Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
+    std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
+    if (!flow_.Registered(m) || !IsFile(drawing)) return;
+    if (Editor()->LoadDrawing(m, drawing)) Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
 }
 
 DrawingEditor* MeasurementWindow::Editor() {
@@ -406,21 +393,6 @@ DrawingEditor* MeasurementWindow::Editor() {
         editor_->Load();
     }
     return editor_.get();
-}
-
-void MeasurementWindow::AdvanceToEmptyPoint(int m) {
-    if (!autoAdvanceBox->isChecked()) return;
-    FlexGrid* grid = grids_[m];
-    int empty = sheets_[m].FirstEmptyPoint();
-    if (empty != 0) {
-        grid->SetTopRow(grid->Row());
-        grid->SetRow(empty);
-    } else {
-        grid->SetRow(1);
-        grid->SetTopRow(grid->Row());
-    }
-    // The box follows the machine shown only.
-    if (m == shownMachine_) inputPositionBox->setText(" " + QString::number(grid->Row()));
 }
 
 void MeasurementWindow::closeEvent(QCloseEvent* event) {
@@ -440,13 +412,13 @@ void MeasurementWindow::shutDown() {
         Warn("書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
              " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
     // A run that saved nothing leaves no operator record.
-    if (savedCount_ != 0) {
+    if (flow_.SavedCount() != 0) {
         QDateTime now = QDateTime::currentDateTime();
         ClockTime end{now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute()};
-        OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, savedCount_, loadedPointCount_,
-                                                     startHour_, startMinute_, end);
+        OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, flow_.SavedCount(),
+                                                     flow_.LoadedPointCount(), startHour_, startMinute_, end);
         operatorLog_ = record.Content;
-        if (auto r = WriteOperatorRecord(productFolder_, op_.UserName, record); !r) Warn(FailureText(r));
+        if (auto r = WriteOperatorRecord(flow_.ProductFolder(), op_.UserName, record); !r) Warn(FailureText(r));
     }
     // Both windows open where they were left, next time.
     if (editor_) {
@@ -455,30 +427,25 @@ void MeasurementWindow::shutDown() {
     }
     if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(FailureText(r));
     // Every workbook was saved whole when its last value came: only closed here.
-    dayBooks_.CloseAll();
+    flow_.CloseAll();
     // The editor refuses to close while the run lasts; now it may.
     ended_ = true;
     if (editor_) editor_->close();
     emit Ended();
 }
 
-int MeasurementWindow::EditorLink::CurrentRow(int machine) const {
-    if (machine < 0 || machine >= kMachineCount) return 1;
-    return f.grids_[machine]->Row();
-}
+int MeasurementWindow::EditorLink::CurrentRow(int machine) const { return f.flow_.Point(machine); }
 
 // A widget of an inactive window receives the keys only once its window is
 // activated: after a click in the editor the keys would stay with the editor.
 void MeasurementWindow::FocusGrid() {
     if (isVisible() && !isActiveWindow()) activateWindow();
-    grids_[shownMachine_]->setFocus();
+    grids_[flow_.ShownMachine()]->setFocus();
 }
 
 std::string MeasurementWindow::EditorLink::ExportFile() const {
-    return JoinPath(f.productPaths_[f.shownMachine_], "Data.jpg");
+    return JoinPath(f.flow_.ProductPath(f.flow_.ShownMachine()), "Data.jpg");
 }
-
-int MeasurementWindow::CurrentGridRow() const { return grids_[shownMachine_]->Row(); }
 
 void MeasurementWindow::Warn(const std::string& text) { dialogs_.Warn(this, Q(text)); }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The measurement window: one grid per machine, the instrument reading, the
-// entries and their judgement, the product panel, the working date, and the
-// operator record written when it closes.
+// The measurement window: one grid per machine showing the entry flow's
+// sheets, the instrument reading, the keys and panels that enter values, the
+// product panel, the working date, and the operator record written when it
+// closes.
 #include <QWidget>
 #include <array>
 #include <map>
@@ -15,7 +16,7 @@
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "records/save_queue.h"
-#include "station/machine_sheet.h"
+#include "station/entry_flow.h"
 #include "workbook/workbook.h"
 
 class QCalendarWidget;
@@ -55,7 +56,7 @@ public:
     void shutDown();
 
     // The machine whose grid is shown, and its product folder.
-    int ShownMachine() const { return shownMachine_; }
+    int ShownMachine() const { return flow_.ShownMachine(); }
     const std::string& ShownProductFolder() const { return shownProductFolder_; }
     // Shut down: the editor may close now.
     bool HasEnded() const { return ended_; }
@@ -63,36 +64,27 @@ public:
     std::string GetProductName(const std::string& path) const { return ziv::GetProductName(path); }
 
     // Procedures of the window.
-    // Moves machine m's input position to its first empty point (the machine shown by default).
-    void AdvanceToEmptyPoint(int m);
-    void AdvanceToEmptyPoint() { AdvanceToEmptyPoint(shownMachine_); }
-    void JudgeCurrentRow();
-    void CalcCorrection();
-    bool SaveDayBook();
-    // Machine m's grid from its day workbook and master.
-    void LoadDayBook(int m);
-    void WriteRejection();
     void ShowMachine(int n);
     void SelectInstrument(int n);
     void RequestReading();
     bool SendRequest(const std::string& text);
+    // The value cut from an instrument's reply, entered with that instrument's name.
     void AcceptReading(const std::string& valueText);
 
     // State that tests and the other windows look at.
     FlexGrid* Grid(int m) const { return grids_[m]; }
-    const MachineSheet& Sheet(int m) const { return sheets_[m]; }
-    const std::string& ProductPath(int m) const { return productPaths_[m]; }
-    const std::string& ProductName(int m) const { return productNames_[m]; }
-    int SavedCount() const { return savedCount_; }
-    int LoadedPointCount() const { return loadedPointCount_; }
-    int ReadingPending() const { return session_.Active() ? 1 : 0; }
-    int MeasuringMode() const { return mode_ == WindowMode::Measuring ? 1 : 0; }
+    const std::string& ProductPath(int m) const { return flow_.ProductPath(m); }
+    const std::string& ProductName(int m) const { return flow_.ProductName(m); }
+    int SavedCount() const { return flow_.SavedCount(); }
+    int LoadedPointCount() const { return flow_.LoadedPointCount(); }
+    bool ReadingPending() const { return session_.Active(); }
+    bool Measuring() const { return mode_ == WindowMode::Measuring; }
     int CurrentKey() const { return currentKey_; }
     const std::string& ReplyBuffer() const { return session_.Reply(); }
     const std::string& OperatorLog() const { return operatorLog_; }
-    const WorkDate& WorkingDate() const { return workDate_; }
-    const std::string& ProductFolder() const { return productFolder_; }
-    bool DayBookOpen(int m) const { return dayBooks_.IsOpen(m); }
+    const WorkDate& WorkingDate() const { return flow_.WorkingDate(); }
+    const std::string& ProductFolder() const { return flow_.ProductFolder(); }
+    bool DayBookOpen(int m) const { return flow_.DayBookOpen(m); }
     // Values and registrations that could not be written yet.
     size_t WaitingCount() const { return queue_.Count(); }
     DrawingEditor* Editor();
@@ -134,7 +126,7 @@ private:
     class EditorLink : public EditorHost {
     public:
         explicit EditorLink(MeasurementWindow& form) : f(form) {}
-        int ShownMachine() const override { return f.shownMachine_; }
+        int ShownMachine() const override { return f.flow_.ShownMachine(); }
         int CurrentRow(int machine) const override;
         std::string ShownProductFolder() const override { return f.shownProductFolder_; }
         bool RunEnded() const override { return f.ended_; }
@@ -148,23 +140,37 @@ private:
         MeasurementWindow& f;
     };
 
+    // The grids show the flow's sheets and input positions.
+    class GridLink : public EntryFlow::View {
+    public:
+        explicit GridLink(MeasurementWindow& form) : f(form) {}
+        void RowChanged(int machine, int point) override { f.ShowRow(machine, point); }
+        void SheetChanged(int machine) override { f.ShowSheet(machine); }
+        void PointMoved(int machine, int point, int top) override { f.ShowPoint(machine, point, top); }
+        void PointReset(int machine) override { f.ShowFirstPoint(machine); }
+
+    private:
+        MeasurementWindow& f;
+    };
+
     void FocusGrid();
     void ShowState(const QString& text);
     void BuildControls();
     QGroupBox* BuildGrids();
     void SetUpGrid(FlexGrid* grid);
     void ReadOperatorProducts();
-    void ReloadEveryMachine();
     void CreateLogFolders();
     void LoadDrawingFor(int m);
-    void PassFailEntry(const std::string& text);
     void EndMeasuringMode();
-    // Machine m's sheet emptied, and its grid with it.
-    void ClearSheet(int m);
     // The grid of machine m shows point r of its sheet; ShowSheet, every point and the headers.
     void ShowRow(int m, int r);
     void ShowSheet(int m);
-    void ReadMaster(int m);
+    // The grid's current row follows machine m's input position.
+    void ShowPoint(int m, int point, int top);
+    void ShowFirstPoint(int m);
+    // What the operator must hear of an entry: a rejection not recorded, a value not saved.
+    void Tell(const EntryFlow::Entry& entry);
+    void TellUnreadable(const EntryFlow::Unreadables& files);
     // Directory.dat from the products in memory; `changed` is the machine
     // whose line this save is for, kept for later when it cannot be written.
     void SaveDirectory(int changed = -1);
@@ -181,35 +187,26 @@ private:
     static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
     void ClosePortIfOpen();
-    int CurrentGridRow() const;
-    MachineSheet& ShownSheet() { return sheets_[shownMachine_]; }
-    bool ProductRegistered() const { return !productPaths_[shownMachine_].empty(); }
+    bool ProductRegistered() const { return flow_.Registered(flow_.ShownMachine()); }
     void Warn(const std::string& text);
 
     Dialogs& dialogs_;
     SignedInOperator op_;
-    int shownMachine_ = 0;
     std::string shownProductFolder_;
     bool ended_ = false;
     InstrumentLinks links_{};
     int currentKey_ = 1;
     // A reading ends on the sixth tick of the one-second timer without a reply.
     ReadingSession session_{6};
-    std::string currentInputName_;
     enum class WindowMode { Ready, Measuring, ChoosingDate, ChoosingProduct };
     void ApplyMode(WindowMode mode);
     WindowMode mode_ = WindowMode::Ready;
-    std::string productFolder_;
-    ProductPathList productPaths_{};
-    ProductPathList productNames_{};
-    WorkDate workDate_;
     // Declared after op_, whose root holds its file.
     SaveQueue queue_{SaveQueuePath(op_.SavePath)};
-    DayBooks dayBooks_{queue_};
+    GridLink gridLink_{*this};
+    EntryFlow flow_{op_.UserName, queue_, gridLink_};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
-    int savedCount_ = 0;
-    int loadedPointCount_ = 0;
     std::string operatorLog_;
     int startHour_ = 0, startMinute_ = 0;
     std::string chargeText_;
@@ -219,7 +216,6 @@ private:
     // memory are not the operator's, so the file is never rewritten this run.
     bool directoryUnreadable_ = false;
 
-    std::array<MachineSheet, kMachineCount> sheets_{};
     std::array<FlexGrid*, kMachineCount> grids_{};
     std::array<QGroupBox*, kMachineCount> gridFrames_{};
     EditorLink editorLink_{*this};

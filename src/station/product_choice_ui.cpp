@@ -4,7 +4,6 @@
 #include <QPushButton>
 
 #include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "platform/paths.h"
@@ -18,7 +17,7 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 void MeasurementWindow::openProductPanel() {
     ApplyMode(WindowMode::ChoosingProduct);
-    productPanel->openAt(Q(productFolder_));
+    productPanel->openAt(Q(flow_.ProductFolder()));
 }
 
 // Directory.dat is rewritten whole by every change; a change that cannot be
@@ -27,7 +26,7 @@ static const char* const kUnreadableDirectory =
     "を読み込めなかったため、製品の登録を変更できません。ファイルを確認してから起動し直して下さい。";
 
 void MeasurementWindow::registerProduct() {
-    int m = shownMachine_;
+    int m = flow_.ShownMachine();
     std::string chosen = productPanel->chosenFolder().toStdString();
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
@@ -37,40 +36,31 @@ void MeasurementWindow::registerProduct() {
         Warn("フォルダ名に改行が含まれているため、登録できません。\n\"" + chosen + "\"");
         return;
     }
-    productPaths_[m] = chosen;
-    productNames_[m] = GetProductName(productPaths_[m]);
-    productNameBox->setText(Q(productNames_[m]));
+    flow_.SetProduct(m, chosen);
+    productNameBox->setText(Q(flow_.ProductName(m)));
     SaveDirectory(m);
-    LoadDayBook(m);
-    grids_[m]->SetRow(1);
-    grids_[m]->SetTopRow(1);
-    AdvanceToEmptyPoint();
+    TellUnreadable(flow_.LoadFromTheTop(m));
     ApplyMode(WindowMode::Ready);
-    std::string drawing = ProductDrawingPath(productPaths_[m], productNames_[m]);
+    std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
     if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
-        Editor()->LoadPosDat(PointTablePath(productPaths_[m]));
+        Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
     else
         Editor()->forgetDrawing(m);
-    shownProductFolder_ = productPaths_[m];
+    shownProductFolder_ = flow_.ProductPath(m);
     Editor()->currentPointChanged();
     FocusGrid();
 }
 
 void MeasurementWindow::unregisterProduct() {
-    int m = shownMachine_;
+    int m = flow_.ShownMachine();
     if (directoryUnreadable_) {
         Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
         return;
     }
-    productPaths_[m].clear();
-    productNames_[m].clear();
+    flow_.SetProduct(m, {});
     productNameBox->clear();
     SaveDirectory(m);
-    ClearSheet(m);
-    dayBooks_.Close(m);
-    grids_[m]->SetRow(1);
-    grids_[m]->SetTopRow(1);
-    AdvanceToEmptyPoint();
+    flow_.Clear(m);
     activateWindow();
     ApplyMode(WindowMode::Ready);
     Editor()->forgetDrawing(m);

@@ -11,7 +11,6 @@
 #include "platform/dialogs_qt.h"
 #include "platform/serial_port_qt.h"
 #include "station/measurement_window_ui.h"
-#include "station/judgement.h"
 
 namespace ziv {
 
@@ -77,13 +76,7 @@ void MeasurementWindow::onPortData() {
 void MeasurementWindow::AcceptReading(const std::string& valueText) {
     // No tick may end this reading while its value is being saved.
     readingTimer_->stop();
-    currentInputName_ = links_[currentKey_ - 1].InputName;
-    int r = CurrentGridRow();
-    ShownSheet().EnterValue(r, MagnitudeText(valueText));
-    JudgeCurrentRow();  // shows the row, value and judgement together
-    CalcCorrection();
-    SaveDayBook();
-    AdvanceToEmptyPoint();
+    Tell(flow_.EnterReading(valueText, currentKey_, links_[currentKey_ - 1].InputName));
     EndReading();
 }
 

@@ -39,7 +39,7 @@ protected:
     void Request() {
         instrument->clearReceived();
         Key(*form, Qt::Key_Space);
-        ASSERT_EQ(form->ReadingPending(), 1);
+        ASSERT_TRUE(form->ReadingPending());
         // The running timer is pushed far away: every tick counted is the test's own.
         ASSERT_EQ(form->ReadingTimer()->interval(), 1000);
         form->ReadingTimer()->start(24 * 3600 * 1000);
@@ -55,11 +55,11 @@ protected:
     }
     // Idle again: nothing pending, the port closed, the timer stopped.
     void ExpectIdle(const std::string& context) {
-        EXPECT_EQ(form->ReadingPending(), 0) << context;
+        EXPECT_FALSE(form->ReadingPending()) << context;
         EXPECT_FALSE(form->ReadingTimer()->isActive()) << context;
         EXPECT_FALSE(form->Port()->isOpen()) << context;
         EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能") << context;
-        EXPECT_EQ(form->MeasuringMode(), 1) << context;
+        EXPECT_TRUE(form->Measuring()) << context;
     }
     void TimeOut() {
         for (int i = 0; i < 6; ++i) form->onReadingTimeout();
@@ -70,7 +70,7 @@ protected:
         messages.clear();
         Request();
         Send("01A+012.345\r");
-        ASSERT_TRUE(WaitUntil([&] { return form->ReadingPending() == 0; })) << context;
+        ASSERT_TRUE(WaitUntil([&] { return !form->ReadingPending(); })) << context;
         EXPECT_EQ(Cell(*form, row, 1), "12.345") << context;
         EXPECT_TRUE(messages.empty()) << context;
     }
@@ -94,7 +94,7 @@ TEST_F(SerialFaults, NulBytesInsideAReplyAreDroppedAndTheValueIsCutWhereItStands
     Send(std::string("12.\0" "3", 5));
     Send(std::string(1000, '\0'));
     Send(std::string("45\0\r", 4));
-    ASSERT_TRUE(WaitUntil([&] { return form->ReadingPending() == 0; }));
+    ASSERT_TRUE(WaitUntil([&] { return !form->ReadingPending(); }));
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
     EXPECT_EQ(Cell(*form, 1, 2), "合");
     EXPECT_EQ(BookCell(1, 5), "12.345");
@@ -124,7 +124,7 @@ TEST_F(SerialFaults, BytesThatAreNotShiftJisNeverStopTheWindow) {
         messages.clear();
         Request();
         for (const std::string& piece : c.pieces) Send(piece);
-        ASSERT_TRUE(WaitUntil([&] { return form->ReadingPending() == 0; })) << context;
+        ASSERT_TRUE(WaitUntil([&] { return !form->ReadingPending(); })) << context;
         ExpectIdle(context);
         std::string cell = Cell(*form, row, 1);
         if (!c.value.empty()) {
@@ -152,7 +152,7 @@ TEST_F(SerialFaults, DeviceThatGoesAwayAndComesBackWorksAgain) {
     // A request while it is still away ends in a message, never a value.
     messages.clear();
     Key(*form, Qt::Key_Space);
-    if (form->ReadingPending() == 1) TimeOut();
+    if (form->ReadingPending()) TimeOut();
     ExpectIdle("while away");
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(Cell(*form, 1, 1), "");

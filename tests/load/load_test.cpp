@@ -118,12 +118,12 @@ protected:
         form->startMeasuring();
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);
-        ASSERT_EQ(form->ReadingPending(), 1);
+        ASSERT_TRUE(form->ReadingPending());
         ASSERT_TRUE(instrument.waitForReceived("1\r"));
         ASSERT_TRUE(instrument.write(std::string("01A") + field + "\r"));
-        ASSERT_TRUE(WaitUntil([&] { return form->ReadingPending() == 0; }));
+        ASSERT_TRUE(WaitUntil([&] { return !form->ReadingPending(); }));
         Key(*form, Qt::Key_Escape);
-        ASSERT_EQ(form->MeasuringMode(), 0);
+        ASSERT_FALSE(form->Measuring());
     }
 
     void ExpectEveryWorkbookHoldsTheLastValues() {

@@ -83,46 +83,6 @@ TEST_F(DayBookWindow, FirstValueCreatesTheDataFolderAndAWorkbookWithTheMaster) {
     EXPECT_EQ(form->SavedCount(), 1);
 }
 
-TEST_F(DayBookWindow, SecondValueOverwritesOnlyItsRowAndValuesComeBackAfterRestart) {
-    Start();
-    Child<QCheckBox>(*form, "autoAdvanceBox")->setChecked(false);
-    Enter("10.03");  // row 1: fails, correction -0.03
-    form->Grid(0)->SetRow(3);
-    Enter("30.001");
-    form->Grid(0)->SetRow(1);
-    Enter("10.001");
-    auto book = Workbook::Open(TodayBook());
-    ASSERT_TRUE(book);
-    EXPECT_EQ(book->CellText(1, 1, 5), "10.001");
-    EXPECT_EQ(book->CellText(1, 1, 6), "合");
-    EXPECT_EQ(book->CellText(2, 1, 2), "-0.001");
-    EXPECT_EQ(book->CellText(1, 3, 5), "30.001");
-    EXPECT_EQ(book->CellText(1, 1, 1), "10");
-    form->close();
-    form = Open();
-    ASSERT_TRUE(form);
-    EXPECT_EQ(Cell(*form, 1, 1), "10.001");
-    EXPECT_EQ(Cell(*form, 1, 2), "合");
-    EXPECT_EQ(Cell(*form, 1, 7), "-0.001");
-    EXPECT_EQ(Cell(*form, 3, 1), "30.001");
-    EXPECT_EQ(form->Grid(0)->Row(), 2);  // the first point without a value
-}
-
-TEST_F(DayBookWindow, ChangedMasterChangesTheGridButNotAnExistingWorkbook) {
-    Start();
-    Enter("10");
-    form->close();
-    MakeProduct("A-100", {{"11", "0.5", "-0.5", "11"}});
-    form = Open();
-    ASSERT_TRUE(form);
-    EXPECT_EQ(Cell(*form, 1, 3), "11");
-    EXPECT_EQ(Cell(*form, 2, 3), "");
-    auto book = Workbook::Open(TodayBook());
-    ASSERT_TRUE(book);
-    EXPECT_EQ(book->CellText(1, 1, 1), "10");
-    EXPECT_EQ(book->CellText(1, 2, 1), "20");
-}
-
 TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     Start();
     Enter("10");

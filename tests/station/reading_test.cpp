@@ -51,7 +51,7 @@ protected:
     void Request() {
         instrument.clearReceived();
         Key(*form, Qt::Key_Space);
-        ASSERT_EQ(form->ReadingPending(), 1);
+        ASSERT_TRUE(form->ReadingPending());
         // The running timer is pushed far away: every tick counted is the test's own.
         ASSERT_EQ(form->ReadingTimer()->interval(), 1000);
         form->ReadingTimer()->start(24 * 3600 * 1000);
@@ -61,7 +61,7 @@ protected:
         ASSERT_TRUE(instrument.write(bytes));
     }
     bool WaitIdle() {
-        return WaitUntil([&] { return form->ReadingPending() == 0; });
+        return WaitUntil([&] { return !form->ReadingPending(); });
     }
     void TimeOut() {
         for (int i = 0; i < 6; ++i) form->onReadingTimeout();
@@ -77,7 +77,7 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     EXPECT_TRUE(form->ReadingTimer()->isActive());
     Send("01A+01");
     ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer() == "01A+01"; }));
-    EXPECT_EQ(form->ReadingPending(), 1);
+    EXPECT_TRUE(form->ReadingPending());
     Send("2.345\r");
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
@@ -101,7 +101,7 @@ TEST_F(Reading, CarriageReturnAloneDoesNotCompleteACrLfReply) {
     Request();
     Send("01A+012.345\r");
     ASSERT_TRUE(WaitUntil([&] { return form->ReplyBuffer().size() == 12; }));
-    EXPECT_EQ(form->ReadingPending(), 1);
+    EXPECT_TRUE(form->ReadingPending());
     Send("\n");
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Cell(*form, 1, 1), "12.345");
@@ -130,10 +130,10 @@ TEST_F(Reading, NoReplyTimesOutOnTheSixthTickAndTheNextRequestStartsClean) {
     Start();
     Request();
     for (int i = 0; i < 5; ++i) form->onReadingTimeout();
-    EXPECT_EQ(form->ReadingPending(), 1);
+    EXPECT_TRUE(form->ReadingPending());
     EXPECT_TRUE(messages.empty());
     form->onReadingTimeout();
-    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_FALSE(form->ReadingPending());
     EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
     EXPECT_EQ(Cell(*form, 1, 1), "");
     // A reply that comes too late must not become the next value.
@@ -154,7 +154,7 @@ TEST_F(Reading, KeysWaitWhileAReadingIsPending) {
     Type(*form, "w");
     EXPECT_EQ(form->CurrentKey(), 1);
     EXPECT_EQ(Cell(*form, 1, 1), "");
-    EXPECT_EQ(form->MeasuringMode(), 1);
+    EXPECT_TRUE(form->Measuring());
     EXPECT_EQ(form->ShownMachine(), 0);
     Key(*form, Qt::Key_Space);  // no second request while one waits
     QTest::qWait(20);
@@ -169,11 +169,11 @@ TEST_F(Reading, SpaceDoesNothingBeforeStartOrWithoutProduct) {
     Start();
     Key(*form, Qt::Key_Escape);
     Key(*form, Qt::Key_Space);
-    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_FALSE(form->ReadingPending());
     form->startMeasuring();
     form->ShowMachine(2);
     Key(*form, Qt::Key_Space);
-    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_FALSE(form->ReadingPending());
     QTest::qWait(20);
     EXPECT_EQ(instrument.received(), "");
 }
@@ -189,7 +189,7 @@ TEST_F(Reading, MissingDeviceAndRefusedSettingsGiveThePortMessage) {
         Key(*form, key);
         Key(*form, Qt::Key_Space);
         EXPECT_EQ(Messages(), std::vector<std::string>{kPortMessage}) << key;
-        EXPECT_EQ(form->ReadingPending(), 0);
+        EXPECT_FALSE(form->ReadingPending());
         EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
     }
 }
@@ -221,9 +221,9 @@ TEST_F(Reading, FloodWithoutTerminatorIsCappedAndEndsByTimeOut) {
     EXPECT_EQ(form->ReplyBuffer().size(), 3u * 64 * 1024);
     Send("\r");
     QTest::qWait(50);
-    EXPECT_EQ(form->ReadingPending(), 1);
+    EXPECT_TRUE(form->ReadingPending());
     TimeOut();
-    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_FALSE(form->ReadingPending());
     EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
 }
 
@@ -234,7 +234,7 @@ TEST_F(Reading, DeviceGoneInTheMiddleOfAReading) {
     instrument.closeMaster();
     QTest::qWait(50);
     TimeOut();
-    EXPECT_EQ(form->ReadingPending(), 0);
+    EXPECT_FALSE(form->ReadingPending());
     EXPECT_EQ(Cell(*form, 1, 1), "");
     EXPECT_EQ(Messages(), std::vector<std::string>{kTimeoutMessage});
 }

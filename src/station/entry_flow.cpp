@@ -1,0 +1,251 @@
+#include "station/entry_flow.h"
+
+#include "platform/paths.h"
+#include "records/save_queue.h"
+#include "station/rejection.h"
+
+namespace ziv {
+
+namespace {
+bool IsMachine(int machine) { return machine >= 0 && machine <= kLastMachine; }
+}  // namespace
+
+EntryFlow::EntryFlow(std::string userName, SaveQueue& queue, View& view)
+    : userName_(std::move(userName)), queue_(queue), dayBooks_(queue), view_(view) {
+    points_.fill(kFirstPoint);
+}
+
+void EntryFlow::SetProduct(int machine, const std::string& folder) {
+    paths_[machine] = folder;
+    names_[machine] = folder.empty() ? std::string() : GetProductName(folder);
+}
+
+std::string EntryFlow::BookPath(int machine) const {
+    return DayBookPath(paths_[machine], userName_, names_[machine], machine, workDate_);
+}
+
+// ---- loading ------------------------------------------------------------------
+
+EntryFlow::Unreadables EntryFlow::Load(int machine) {
+    Unreadables problems;
+    MachineSheet& sheet = sheets_[machine];
+    sheet.Clear();
+    dayBooks_.Close(machine);
+    if (Registered(machine)) {
+        std::string path = BookPath(machine);
+        bool present = IsFile(path);
+        if (present) {
+            // Left closed: a later save opens it again rather than overwrite it.
+            if (auto error = dayBooks_.Open(machine, path))
+                problems.push_back({Unreadable::File::DayBook, path, *error});
+            else
+                for (int r = kFirstPoint; r <= kLastPoint; ++r) sheet.SetMeasured(r, dayBooks_.Row(machine, r));
+        }
+        // Rows still waiting to be written are this station's newest values.
+        for (const auto& [r, row] : dayBooks_.Waiting(path)) sheet.SetMeasured(r, row);
+        if (!present) {
+            // The second advance brings the point the first one moved to up to
+            // the top of the view: a new day starts with its first point on top.
+            Advance(machine);
+            Advance(machine);
+        }
+        ReadMaster(machine, problems);
+    }
+    view_.SheetChanged(machine);
+    return problems;
+}
+
+// The nominal sizes, tolerances and targets always come from the master as it
+// reads now, never from the day workbook.
+void EntryFlow::ReadMaster(int machine, Unreadables& problems) {
+    std::string path = MasterBookPath(paths_[machine]);
+    if (!IsFile(path)) return;
+    std::string error;
+    auto master = Workbook::Open(path, &error);
+    if (!master) {
+        problems.push_back({Unreadable::File::Master, path, {0, error}});
+        return;
+    }
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
+        MasterRow row = ReadMasterRow(*master, r);
+        sheets_[machine].SetMaster(r, row);
+        if (!row.Nominal.empty()) ++loadedPointCount_;
+    }
+}
+
+EntryFlow::Unreadables EntryFlow::LoadFromTheTop(int machine) {
+    Unreadables problems = Load(machine);
+    ResetPoint(machine);
+    Advance(machine);
+    return problems;
+}
+
+EntryFlow::Unreadables EntryFlow::LoadEveryMachine() {
+    Unreadables problems;
+    for (int m = 0; m <= kLastMachine; ++m) {
+        Unreadables more = LoadFromTheTop(m);
+        problems.insert(problems.end(), more.begin(), more.end());
+    }
+    return problems;
+}
+
+void EntryFlow::Clear(int machine) {
+    sheets_[machine].Clear();
+    view_.SheetChanged(machine);
+    dayBooks_.Close(machine);
+    ResetPoint(machine);
+    Advance(machine);
+}
+
+// ---- the input position -----------------------------------------------------------
+
+int EntryFlow::Point(int machine) const { return IsMachine(machine) ? points_[machine] : kFirstPoint; }
+
+void EntryFlow::SelectPoint(int machine, int point) {
+    if (IsMachine(machine) && point >= kFirstPoint && point <= kLastPoint) points_[machine] = point;
+}
+
+void EntryFlow::ShowMachine(int machine) {
+    if (!IsMachine(machine)) return;
+    shown_ = machine;
+    Advance(machine);
+}
+
+// The run goes down to the first empty point, keeping the point it came from
+// on top; with every point filled it starts again from the first. With
+// auto-advance off the next value replaces the one just entered.
+void EntryFlow::Advance(int machine) {
+    if (!autoAdvance_) return;
+    int empty = sheets_[machine].FirstEmptyPoint();
+    if (empty != 0) MoveTo(machine, empty, points_[machine]);
+    else MoveTo(machine, kFirstPoint, kFirstPoint);
+}
+
+void EntryFlow::MoveTo(int machine, int point, int top) {
+    points_[machine] = point;
+    view_.PointMoved(machine, point, top);
+}
+
+void EntryFlow::ResetPoint(int machine) {
+    points_[machine] = kFirstPoint;
+    view_.PointReset(machine);
+}
+
+// Twice, so that the point found comes to the top of the view.
+void EntryFlow::SearchEmptyPoint() {
+    Advance(shown_);
+    Advance(shown_);
+}
+
+// ---- entries ----------------------------------------------------------------
+
+EntryFlow::Entry EntryFlow::Begin(Way way, int key, const std::string& inputName, const std::string& text) const {
+    Entry entry;
+    entry.taken = Registered(shown_) ? Entry::Taken::Recorded : Entry::Taken::NoProduct;
+    entry.way = way;
+    entry.key = key;
+    entry.inputName = inputName;
+    entry.text = text;
+    entry.machine = shown_;
+    entry.point = points_[shown_];
+    entry.before = sheets_[shown_].Row(entry.point);
+    return entry;
+}
+
+EntryFlow::Entry EntryFlow::EnterReading(const std::string& valueText, int key, const std::string& inputName) {
+    Entry entry = Begin(Way::Instrument, key, inputName, valueText);
+    if (!entry) return entry;
+    return EnterMagnitude(std::move(entry), MagnitudeText(valueText));
+}
+
+EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
+    Entry entry = Begin(Way::Number, 0, {}, boxText);
+    if (!entry) return entry;
+    // Text put into the box by a program or assistive technology bypasses
+    // the box's own check: nothing but a number is ever entered and judged.
+    auto number = MagnitudeEntry(boxText);
+    if (!number) {
+        entry.taken = Entry::Taken::NotANumber;
+        return entry;
+    }
+    return EnterMagnitude(std::move(entry), MagnitudeText(*number));
+}
+
+EntryFlow::Entry EntryFlow::EnterMagnitude(Entry entry, const std::string& magnitude) {
+    MachineSheet& sheet = sheets_[entry.machine];
+    sheet.EnterValue(entry.point, magnitude);
+    entry.judgement = sheet.JudgeRow(entry.point);
+    sheet.CorrectRow(entry.point);
+    return Record(std::move(entry));
+}
+
+EntryFlow::Entry EntryFlow::EnterText(const std::string& text) {
+    Entry entry = Begin(Way::Text, 0, {}, text);
+    if (!entry) return entry;
+    sheets_[entry.machine].EnterText(entry.point, text);
+    return Record(std::move(entry));
+}
+
+EntryFlow::Entry EntryFlow::EnterPassFail(bool pass) {
+    Entry entry = Begin(Way::PassFailKey, pass ? 12 : 11, {}, pass ? "OK" : "NG");
+    if (!entry) return entry;
+    sheets_[entry.machine].EnterPassFail(entry.point, pass);
+    entry.judgement = pass ? Judgement::Pass : Judgement::Fail;
+    return Record(std::move(entry));
+}
+
+// Every entry ends here, whichever way it came, once its row holds what the
+// operator will see: the one place that knows a value was entered and all
+// about it.
+EntryFlow::Entry EntryFlow::Record(Entry entry) {
+    const int m = entry.machine;
+    MachineSheet& sheet = sheets_[m];
+    entry.after = sheet.Row(entry.point);
+    view_.RowChanged(m, entry.point);
+    // The judgement stands whatever happens to the rejection's file.
+    if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
+    entry.book = BookPath(m);
+    entry.save = dayBooks_.Save(
+        m, entry.book, entry.point, entry.inputName, kLastPoint,
+        [&](int r, const std::string& inputName) { return sheet.Measured(r, inputName); },
+        [&](int r) { return sheet.Master(r); });
+    // Rows another station measured meanwhile are taken as the workbook now holds them.
+    for (int r : entry.save.fromDisk) {
+        sheet.SetMeasured(r, dayBooks_.Row(m, r));
+        view_.RowChanged(m, r);
+    }
+    if (entry.save) {
+        ++savedCount_;
+        // Every save tries again what waits, for this workbook and any other,
+        // without waiting for a lock another station holds: the next value
+        // must not wait behind it.
+        WriteWaiting(LockWait::Once);
+    }
+    // A value that could not be saved waits in the queue: the operator goes on all the same.
+    Advance(m);
+    return entry;
+}
+
+FileResult EntryFlow::WriteRejection(const Entry& entry) const {
+    const SheetRow& row = entry.after;
+    RejectionFacts facts{workDate_.Year, workDate_.Month, workDate_.Day, userName_, entry.machine,
+                         names_[entry.machine], row.Nominal, row.Upper, row.Lower, row.Value};
+    return WriteRejectionFile(productFolder_, facts);
+}
+
+void EntryFlow::WriteWaiting(LockWait wait) {
+    if (queue_.Empty()) return;
+    // Taking written entries out of the queue's file may fail (the station's
+    // own disk): they are then only written once more.
+    DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
+    for (const auto& [m, rows] : retried.fromDisk) {
+        for (int r : rows) {
+            sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
+            view_.RowChanged(m, r);
+        }
+    }
+    static_cast<void>(SaveWaitingRegistrations(queue_));
+    static_cast<void>(SaveWaitingDesignations(queue_));
+}
+
+}  // namespace ziv

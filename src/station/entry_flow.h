@@ -1,0 +1,161 @@
+#pragma once
+// The station without its windows: every machine's sheet, the point each
+// machine's next value goes to, and the way every value takes from the
+// operator to the files. A value is written onto the sheet, judged and
+// corrected, recorded as a rejection when it fails, saved in its day workbook
+// at once, and the input position moves on to the next empty point. The
+// measurement window shows what this holds and hands it the values that keys,
+// buttons and instruments bring.
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "records/day_book.h"
+#include "records/product_registry.h"
+#include "station/machine_sheet.h"
+
+namespace ziv {
+
+class SaveQueue;
+
+class EntryFlow {
+public:
+    // How a value came in.
+    enum class Way { Instrument, Number, Text, PassFailKey };
+
+    // One value entered on a point, with everything that became of it.
+    struct Entry {
+        enum class Taken { Recorded, NoProduct, NotANumber };
+        Taken taken = Taken::Recorded;
+        Way way = Way::Number;
+        // The function key: 1-10 for the instrument of F1-F10, 11 for F11 (NG),
+        // 12 for F12 (OK); 0 for what is typed.
+        int key = 0;
+        std::string inputName;  // the instrument's, as the day workbook records it
+        std::string text;       // as it came: the value cut from the reply, the box's text, "OK" or "NG"
+        int machine = 0;
+        int point = 0;
+        SheetRow before;  // the point's row as the entry found it
+        SheetRow after;   // and as the entry left it
+        Judgement judgement = Judgement::None;
+        // Set for a fail: the rejection file written, or why not.
+        std::optional<FileResult> rejection;
+        std::string book;  // the day workbook
+        DayBooks::SaveResult save;
+        explicit operator bool() const { return taken == Taken::Recorded; }
+    };
+
+    // What shows the station: told of each change as it is made.
+    class View {
+    public:
+        virtual ~View() = default;
+        virtual void RowChanged(int machine, int point) = 0;
+        // Loaded or emptied whole.
+        virtual void SheetChanged(int machine) = 0;
+        // The input position moved on to `point`; `top` is the point the view
+        // brings to its top.
+        virtual void PointMoved(int machine, int point, int top) = 0;
+        // The input position put back on the first point, the view at its top.
+        virtual void PointReset(int machine) = 0;
+    };
+
+    // A file that could not be read while a machine was loaded.
+    struct Unreadable {
+        enum class File { DayBook, Master };
+        File file = File::DayBook;
+        std::string path;
+        DayBooks::ReadProblem reason;
+    };
+    using Unreadables = std::vector<Unreadable>;
+
+    // Values that cannot be written wait in `queue`; `view` is told of every change.
+    EntryFlow(std::string userName, SaveQueue& queue, View& view);
+
+    // The product folder setting: root of the rejection records.
+    void SetProductFolder(std::string folder) { productFolder_ = std::move(folder); }
+    const std::string& ProductFolder() const { return productFolder_; }
+    // The date whose day workbooks take the values; machines load again only when told.
+    void SetWorkDate(const WorkDate& date) { workDate_ = date; }
+    const WorkDate& WorkingDate() const { return workDate_; }
+
+    // The product folder registered on machine m; empty for none.
+    void SetProduct(int machine, const std::string& folder);
+    const ProductPathList& ProductPaths() const { return paths_; }
+    const std::string& ProductPath(int machine) const { return paths_[machine]; }
+    const std::string& ProductName(int machine) const { return names_[machine]; }
+    bool Registered(int machine) const { return !paths_[machine].empty(); }
+
+    // Machine m's sheet from its day workbook, the values of it still waiting
+    // and its product master. The input position stays, except that a day
+    // without a workbook yet starts on its first empty point.
+    Unreadables Load(int machine);
+    // Loaded, and the input position on its first empty point with the first point on top.
+    Unreadables LoadFromTheTop(int machine);
+    Unreadables LoadEveryMachine();
+    // Machine m without product: an empty sheet, no workbook, the first point.
+    void Clear(int machine);
+
+    // Values go to the machine shown; showing one moves its input position on.
+    int ShownMachine() const { return shown_; }
+    void ShowMachine(int machine);
+    // The input position of machine m: the point its next value goes to.
+    int Point(int machine) const;
+    // The operator put machine m's input position on `point`.
+    void SelectPoint(int machine, int point);
+    void SetAutoAdvance(bool on) { autoAdvance_ = on; }
+    bool AutoAdvance() const { return autoAdvance_; }
+    // The first empty point of the machine shown, brought to the top.
+    void SearchEmptyPoint();
+
+    // Entries on the input position of the machine shown; none is taken on a
+    // machine without product. An instrument's reading and a typed number are
+    // entered as their magnitude, judged and corrected; a typed number box
+    // that holds anything but digits and a point is refused.
+    Entry EnterReading(const std::string& valueText, int key, const std::string& inputName);
+    Entry EnterNumber(const std::string& boxText);
+    // Free text, not judged; empty text deletes the point's value.
+    Entry EnterText(const std::string& text);
+    // The F12 (pass) and F11 (fail) keys of gauges that give no number.
+    Entry EnterPassFail(bool pass);
+
+    // What waits in the queue, of every kind, is tried again; with
+    // LockWait::Once no lock another station holds is waited for.
+    void WriteWaiting(LockWait wait = LockWait::Patient);
+    // The run ends: every workbook was saved whole with its last value.
+    void CloseAll() { dayBooks_.CloseAll(); }
+
+    const MachineSheet& Sheet(int machine) const { return sheets_[machine]; }
+    bool DayBookOpen(int machine) const { return dayBooks_.IsOpen(machine); }
+    int SavedCount() const { return savedCount_; }
+    // Points with a nominal size met by every load of the run.
+    int LoadedPointCount() const { return loadedPointCount_; }
+
+private:
+    Entry Begin(Way way, int key, const std::string& inputName, const std::string& text) const;
+    Entry EnterMagnitude(Entry entry, const std::string& magnitude);
+    Entry Record(Entry entry);
+    FileResult WriteRejection(const Entry& entry) const;
+    std::string BookPath(int machine) const;
+    void ReadMaster(int machine, Unreadables& problems);
+    void Advance(int machine);
+    void MoveTo(int machine, int point, int top);
+    void ResetPoint(int machine);
+
+    std::string userName_;
+    SaveQueue& queue_;
+    DayBooks dayBooks_;
+    View& view_;
+    std::string productFolder_;
+    WorkDate workDate_;
+    ProductPathList paths_{};
+    ProductPathList names_{};
+    std::array<MachineSheet, kMachineCount> sheets_{};
+    std::array<int, kMachineCount> points_;
+    int shown_ = 0;
+    bool autoAdvance_ = true;
+    int savedCount_ = 0;
+    int loadedPointCount_ = 0;
+};
+
+}  // namespace ziv

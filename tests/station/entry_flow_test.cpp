@@ -1,0 +1,251 @@
+// The entry flow without any window: what each way of entry leaves on the
+// sheet, in the day workbook and in the rejection folder, where the input
+// position goes next, and what a load shows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "platform/paths.h"
+#include "records/day_book.h"
+#include "records/save_queue.h"
+#include "station/entry_flow.h"
+#include "station/rejection.h"
+#include "temp_root.h"
+
+namespace ziv {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Move {
+    int machine, point, top;
+    bool operator==(const Move&) const = default;
+};
+
+class EntryFlowTest : public ::testing::Test, public EntryFlow::View {
+protected:
+    TempRoot root;
+    std::string products = root / "製品";
+    SaveQueue queue{SaveQueuePath(root.path())};
+    std::vector<Move> moves;
+    std::vector<int> rowsShown;  // machine * 1000 + point
+    EntryFlow flow{"検査員1", queue, *this};
+
+    void RowChanged(int machine, int point) override { rowsShown.push_back(machine * 1000 + point); }
+    void SheetChanged(int) override {}
+    void PointMoved(int machine, int point, int top) override { moves.push_back({machine, point, top}); }
+    void PointReset(int machine) override { moves.push_back({machine, kFirstPoint, kFirstPoint}); }
+
+    void SetUp() override {
+        MakeFolders(root / "Config");
+        MakeFolders(RejectionFolder(products));
+        flow.SetProductFolder(products);
+        flow.SetWorkDate({"2025", "1", "5"});
+    }
+    // A product whose master gives every point nominal 10, -0.01..+0.02 and the target.
+    std::string MakeProduct(const std::string& name, int points, const std::string& target = "10") {
+        std::string folder = JoinPath(products, name);
+        MakeFolders(folder);
+        Workbook master = Workbook::New();
+        const std::string cells[] = {"10", "0.02", "-0.01", target};
+        for (int r = 1; r <= points; ++r)
+            for (int c = 1; c <= 4; ++c) master.SetCell(1, r, c, cells[c - 1]);
+        EXPECT_TRUE(master.SaveAs(MasterBookPath(folder)));
+        return folder;
+    }
+    void Register(int machine, const std::string& folder) {
+        flow.SetProduct(machine, folder);
+        static_cast<void>(flow.LoadFromTheTop(machine));
+    }
+    std::string Book(int machine = 0) {
+        return DayBookPath(flow.ProductPath(machine), "検査員1", flow.ProductName(machine), machine, flow.WorkingDate());
+    }
+    MeasuredRow Saved(int point, int machine = 0) {
+        auto book = Workbook::Open(Book(machine));
+        return book ? ReadDayBookRow(*book, point) : MeasuredRow{"no workbook", "", "", ""};
+    }
+    std::vector<std::string> Rejections() {
+        std::vector<std::string> names;
+        for (auto& e : fs::directory_iterator(RejectionFolder(products))) names.push_back(e.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(EntryFlowTest, EveryWayOfEntryIsJudgedRecordedSavedAndMovesOn) {
+    Register(0, MakeProduct("A-100", 5));
+    EntryFlow::Entry reading = flow.EnterReading("-010.03", 2, "M");
+    EXPECT_EQ(reading.judgement, Judgement::Fail);
+    EXPECT_TRUE(reading.rejection && *reading.rejection);
+    EXPECT_TRUE(reading.save);
+    EXPECT_EQ(Saved(1), (MeasuredRow{"M", "10.03", "不", "-0.03"}));
+
+    EntryFlow::Entry number = flow.EnterNumber("10.005");
+    EXPECT_EQ(number.point, 2);
+    EXPECT_EQ(number.judgement, Judgement::Pass);
+    EXPECT_FALSE(number.rejection);
+    EXPECT_EQ(Saved(2), (MeasuredRow{"", "10.005", "合", "-0.005"}));
+
+    // The keys judge without a number and leave no correction under a target.
+    EXPECT_EQ(flow.EnterPassFail(false).key, 11);
+    EXPECT_EQ(flow.EnterPassFail(true).key, 12);
+    EXPECT_EQ(Saved(3), (MeasuredRow{"", "NG", "不", ""}));
+    EXPECT_EQ(Saved(4), (MeasuredRow{"", "OK", "合", ""}));
+    EXPECT_EQ(flow.EnterText("傷あり").judgement, Judgement::None);
+    EXPECT_EQ(Saved(5), (MeasuredRow{"", "傷あり", "", ""}));
+
+    // Empty text deletes a value; the input position then comes back to it.
+    flow.SelectPoint(0, 1);
+    EntryFlow::Entry deleted = flow.EnterText("");
+    EXPECT_EQ(deleted.before.Value, "10.03");
+    EXPECT_EQ(Saved(1), (MeasuredRow{}));
+    EXPECT_EQ(flow.Point(0), 1);
+
+    EXPECT_EQ(Rejections(), (std::vector<std::string>{
+                                "2025年1月5日_検査員1_0号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［10.03］.txt",
+                                "2025年1月5日_検査員1_0号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［NG］.txt"}));
+    EXPECT_EQ(flow.SavedCount(), 6);
+    EXPECT_EQ(rowsShown, (std::vector<int>{1, 2, 3, 4, 5, 1}));
+}
+
+TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
+    Register(1, MakeProduct("A-100", 3));
+    for (EntryFlow::Entry entry : {flow.EnterReading("1", 1, "M"), flow.EnterNumber("1"), flow.EnterText("x"),
+                                   flow.EnterPassFail(false)})
+        EXPECT_EQ(entry.taken, EntryFlow::Entry::Taken::NoProduct);
+    flow.ShowMachine(1);
+    for (const char* box : {"1.5e3", "-2", "abc"})
+        EXPECT_EQ(flow.EnterNumber(box).taken, EntryFlow::Entry::Taken::NotANumber) << box;
+    EXPECT_EQ(flow.Sheet(1).Row(1).Value, "");
+    EXPECT_EQ(flow.SavedCount(), 0);
+    EXPECT_FALSE(FileExists(Book(1)));
+    EXPECT_EQ(Rejections(), std::vector<std::string>{});
+    EXPECT_TRUE(rowsShown.empty());
+    // An empty box is the number 0.
+    EXPECT_EQ(flow.EnterNumber("").after.Value, "0");
+}
+
+TEST_F(EntryFlowTest, TheInputPositionGoesToTheFirstEmptyPoint) {
+    Register(0, MakeProduct("A-100", 5));
+    flow.SelectPoint(0, 3);
+    static_cast<void>(flow.EnterNumber("10"));
+    EXPECT_EQ(moves.back(), (Move{0, 1, 3}));  // the point it came from stays in view, on top
+    static_cast<void>(flow.EnterNumber("10"));
+    EXPECT_EQ(flow.Point(0), 2);
+    static_cast<void>(flow.EnterNumber("10"));
+    EXPECT_EQ(flow.Point(0), 4);
+    flow.SelectPoint(0, 99);
+    flow.SearchEmptyPoint();
+    EXPECT_EQ(moves.back(), (Move{0, 4, 4}));
+    flow.SelectPoint(0, kLastPoint + 1);
+    EXPECT_EQ(flow.Point(0), 4);
+
+    // Without auto-advance the next value replaces the one just entered.
+    flow.SetAutoAdvance(false);
+    moves.clear();
+    static_cast<void>(flow.EnterNumber("10.1"));
+    static_cast<void>(flow.EnterNumber("10.2"));
+    flow.SearchEmptyPoint();
+    EXPECT_EQ(flow.Point(0), 4);
+    EXPECT_EQ(flow.Sheet(0).Row(4).Value, "10.2");
+    EXPECT_TRUE(moves.empty());
+
+    // Each machine keeps its own; showing one moves it on.
+    flow.SetAutoAdvance(true);
+    Register(1, MakeProduct("B-200", 2));
+    flow.SelectPoint(1, 2);
+    flow.ShowMachine(1);
+    EXPECT_EQ(moves.back(), (Move{1, 1, 2}));
+    EXPECT_EQ(flow.Point(0), 4);
+    EXPECT_EQ(flow.EnterNumber("10").machine, 1);
+}
+
+TEST_F(EntryFlowTest, AFullSheetStartsAgainFromTheFirstPoint) {
+    std::string product = MakeProduct("A-100", 0);
+    flow.SetProduct(0, product);
+    MakeFolders(DayBookFolder(product));
+    Workbook book = NewDayBook(kLastPoint, [](int) { return MasterRow{}; });
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) ASSERT_TRUE(WriteDayBookRow(book, r, {"", "1", "", ""}));
+    ASSERT_TRUE(book.SaveAs(Book()));
+    static_cast<void>(flow.LoadFromTheTop(0));
+    EXPECT_EQ(moves.back(), (Move{0, 1, 1}));
+    EXPECT_EQ(flow.EnterNumber("2").point, 1);
+    EXPECT_EQ(flow.Point(0), 1);
+}
+
+TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
+    std::string product = MakeProduct("A-100", 4);
+    Register(0, product);
+    EXPECT_EQ(flow.LoadedPointCount(), 4);
+    static_cast<void>(flow.EnterNumber("10.001"));
+    static_cast<void>(flow.EnterNumber("10.002"));
+    // A value for point 3 that could not be written waits in the queue.
+    ASSERT_TRUE(queue.PutRow({Book(), 0, 3, {"", "10.003", "合", "-0.003"}}));
+    MakeProduct("A-100", 1, "");  // the master changed meanwhile
+
+    SaveQueue again(SaveQueuePath(root.path()));
+    ASSERT_TRUE(again.Load().problem);
+    EntryFlow restarted("検査員1", again, *this);
+    restarted.SetWorkDate(flow.WorkingDate());
+    restarted.SetProduct(0, product);
+    moves.clear();
+    EXPECT_TRUE(restarted.LoadEveryMachine().empty());
+    EXPECT_EQ(restarted.Sheet(0).Measured(2, ""), (MeasuredRow{"", "10.002", "合", "-0.002"}));
+    EXPECT_EQ(restarted.Sheet(0).Row(3).Value, "10.003");
+    EXPECT_EQ(restarted.Sheet(0).Master(1), (MasterRow{"10", "0.02", "-0.01", ""}));
+    EXPECT_EQ(restarted.Sheet(0).Master(2), MasterRow{});
+    EXPECT_EQ(restarted.LoadedPointCount(), 1);
+    EXPECT_EQ(restarted.Point(0), 4);
+    EXPECT_EQ(moves.size(), 2u * kMachineCount);  // every machine from its first point, then on
+    // A value saved now leaves the other rows and the master the workbook was made with.
+    static_cast<void>(restarted.EnterNumber("10.004"));
+    auto book = Workbook::Open(Book());
+    ASSERT_TRUE(book);
+    EXPECT_EQ(book->CellText(1, 2, 1), "10");
+    EXPECT_EQ(ReadDayBookRow(*book, 2).Value, "10.002");
+    EXPECT_EQ(ReadDayBookRow(*book, 4).Value, "10.004");
+
+    // Another date has no workbook yet: its day starts on the first point, on top.
+    restarted.SetWorkDate({"2025", "1", "6"});
+    moves.clear();
+    static_cast<void>(restarted.Load(0));
+    EXPECT_EQ(moves, (std::vector<Move>{{0, 1, 5}, {0, 1, 1}}));
+
+    WriteBytes(MasterBookPath(product), "not a workbook");
+    WriteBytes(DayBookPath(product, "検査員1", "A-100", 0, restarted.WorkingDate()), "not a workbook either");
+    auto unreadable = restarted.Load(0);
+    ASSERT_EQ(unreadable.size(), 2u);
+    EXPECT_EQ(unreadable[0].file, EntryFlow::Unreadable::File::DayBook);
+    EXPECT_EQ(unreadable[1].path, MasterBookPath(product));
+}
+
+TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
+    std::string product = MakeProduct("A-100", 3);
+    Register(0, product);
+    fs::remove_all(RejectionFolder(products));
+    WriteBytes(DayBookFolder(product), "a file where the folder goes");
+    EntryFlow::Entry entry = flow.EnterNumber("11");
+    EXPECT_EQ(entry.judgement, Judgement::Fail);
+    EXPECT_EQ(entry.rejection->failure, Failure::WriteFailed);
+    EXPECT_EQ(entry.save.outcome, DayBooks::Outcome::FolderNotMade);
+    EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
+    EXPECT_EQ(flow.Point(0), 2);
+    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(flow.SavedCount(), 0);
+
+    // The next save writes it, and what waits for any other workbook with it.
+    std::string otherDay = DayBookPath(product, "検査員1", "A-100", 0, {"2025", "1", "6"});
+    ASSERT_TRUE(queue.PutRow({otherDay, 0, 2, {"", "9.995", "合", "0.005"}}));
+    fs::remove(DayBookFolder(product));
+    EXPECT_TRUE(flow.EnterNumber("10"));
+    EXPECT_EQ(Saved(1).Value, "11");
+    auto other = Workbook::Open(otherDay);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(ReadDayBookRow(*other, 2).Value, "9.995");
+    EXPECT_TRUE(queue.Empty());
+    EXPECT_EQ(flow.SavedCount(), 1);
+}
+
+}  // namespace
+}  // namespace ziv
