@@ -6,8 +6,10 @@
 
 #include "common/failure_text.h"
 #include "common/numbers.h"
+#include "links/gauge_register.h"
 #include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
+#include "platform/station_identity.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "station/measurement_window_ui.h"
@@ -67,6 +69,31 @@ void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
     if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
     if (entry.save) ShowWaiting();
     else TellKept(SaveFailureText(entry.save, entry.book), entry.save.queued);
+    if (entry.save && entry.journal && !entry.journal->Written())
+        TellKept("測定記録 \"" + entry.journal->problem.path + "\" に書き込めません。" +
+                     "記録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。\n" +
+                     FailureText(entry.journal->problem),
+                 entry.journal->queueProblem);
+}
+
+void MeasurementWindow::TellOverdue(const EntryFlow::Entry& entry) {
+    std::string gauge = "F" + DecimalText(entry.key) + " の測定器" +
+                        (entry.gauge.ControlNumber.empty() ? "" : "（管理番号 " + entry.gauge.ControlNumber + "）");
+    std::string due = entry.gauge.Due ? DayText(*entry.gauge.Due) : "";
+    ShowState(QString::fromStdString("校正期限切れ: " + gauge));
+    bool& told = toldOverdue_[static_cast<size_t>(entry.key - 1)];
+    if (told) return;
+    told = true;
+    Warn(gauge + " は校正期限 " + due + " を過ぎています。値は記録しましたが、測定記録には期限切れとして残ります。"
+         "校正済みの測定器に替えてください。");
+}
+
+// Every entry goes into this station's journal as well, with the gauges of
+// F1-F10 from their register; a register that cannot be read names no gauge.
+void MeasurementWindow::StartJournal() {
+    GaugesRead gauges = ReadGauges(GaugesFilePath(op_.SavePath));
+    if (gauges.status == ReadStatus::Unreadable) Warn(FailureText(gauges.problem));
+    flow_.KeepJournal(StationIdentity(op_.SavePath), gauges.gauges);
 }
 
 std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
@@ -107,7 +134,11 @@ void MeasurementWindow::TellKept(const std::string& text, const FileResult& queu
 
 void MeasurementWindow::ShowWaiting() {
     size_t count = queue_.Count();
-    waitingLabel->setText(count ? QString::fromUtf8("未保存 ") + QString::number(count) : QString());
+    // Values, registrations and designations; journal lines of values apart.
+    size_t journal = queue_.JournalLineCount(), values = count - journal;
+    QString text = values ? QString::fromUtf8("未保存 ") + QString::number(values) : QString();
+    if (journal) text += (text.isEmpty() ? QString() : QString(' ')) + QString::fromUtf8("記録待ち ") + QString::number(journal);
+    waitingLabel->setText(text);
     waitingLabel->setVisible(count != 0);
     if (count == 0) {
         retryTimer_->stop();

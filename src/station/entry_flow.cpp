@@ -152,9 +152,21 @@ EntryFlow::Entry EntryFlow::Begin(Way way, int key, const std::string& inputName
     return entry;
 }
 
-EntryFlow::Entry EntryFlow::EnterReading(const std::string& valueText, int key, const std::string& inputName) {
+void EntryFlow::KeepJournal(std::string station, const Gauges& gauges) {
+    station_ = std::move(station);
+    gauges_ = gauges;
+}
+
+EntryFlow::Entry EntryFlow::EnterReading(const std::string& valueText, int key, const std::string& inputName,
+                                         const std::string& reply) {
     Entry entry = Begin(Way::Instrument, key, inputName, valueText);
     if (!entry) return entry;
+    entry.reply = reply;
+    if (key >= 1 && key <= static_cast<int>(gauges_.size())) {
+        entry.gauge = gauges_[static_cast<size_t>(key - 1)];
+        // The entry counts all the same: the operator is told, the journal marks it.
+        entry.gaugeOverdue = IsOverdue(entry.gauge, TimestampNow().LocalDay());
+    }
     return EnterMagnitude(std::move(entry), MagnitudeText(valueText));
 }
 
@@ -221,9 +233,52 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
         // must not wait behind it.
         WriteWaiting(LockWait::Once);
     }
+    WriteJournal(entry);
     // A value that could not be saved waits in the queue: the operator goes on all the same.
     Advance(m);
     return entry;
+}
+
+namespace {
+
+EntryWay JournalWay(const EntryFlow::Entry& entry) {
+    switch (entry.way) {
+        case EntryFlow::Way::Instrument: return EntryWay::Reading;
+        case EntryFlow::Way::PassFailKey: return entry.key == 12 ? EntryWay::Pass : EntryWay::Fail;
+        case EntryFlow::Way::Number: return EntryWay::Typed;
+        case EntryFlow::Way::Text: return entry.text.empty() ? EntryWay::Emptied : EntryWay::Typed;
+    }
+    return EntryWay::Typed;
+}
+
+}  // namespace
+
+// What was entered, with what it replaced, when and with which gauge: the
+// day workbook keeps only the last value of a point.
+void EntryFlow::WriteJournal(Entry& entry) {
+    if (!station_) return;
+    auto workDay = ParseDay(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day);
+    if (!workDay) return;
+    JournalEntry line;
+    line.Time = TimestampNow();
+    line.WorkDate = *workDay;
+    line.Station = *station_;
+    line.Operator = userName_;
+    line.Product = names_[entry.machine];
+    line.Machine = entry.machine;
+    line.Point = entry.point;
+    line.Text = entry.after.Value;
+    line.Judgement = entry.after.Judgement;
+    line.Correction = entry.after.Correction;
+    line.Way = JournalWay(entry);
+    line.Key = entry.way == Way::Instrument ? entry.key : 0;
+    line.Instrument = entry.way == Way::Instrument ? entry.inputName : std::string();
+    line.Gauge = entry.gauge.ControlNumber;
+    line.GaugeDue = entry.gauge.Due;
+    line.GaugeOverdue = entry.gaugeOverdue;
+    line.Reply = entry.reply;
+    line.Replaced = entry.before.Value;
+    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line);
 }
 
 FileResult EntryFlow::WriteRejection(const Entry& entry) const {
@@ -235,6 +290,8 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
 
 void EntryFlow::WriteWaiting(LockWait wait) {
     if (queue_.Empty()) return;
+    // Journal lines of earlier entries: a failure leaves them waiting, in order.
+    (void)SaveWaitingJournalLines(queue_);
     // Taking written entries out of the queue's file may fail (the station's
     // own disk): they are then only written once more.
     DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);

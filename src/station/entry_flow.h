@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "links/gauge_register.h"
 #include "records/day_book.h"
+#include "records/journal.h"
 #include "records/product_registry.h"
 #include "station/machine_sheet.h"
 
@@ -43,6 +45,14 @@ public:
         std::optional<FileResult> rejection;
         std::string book;  // the day workbook
         DayBooks::SaveResult save;
+        std::string reply;  // a reading's reply as the instrument sent it
+        // The gauge of the key, as the register names it, and whether its
+        // calibration had run out when the reading was taken.
+        Gauge gauge;
+        bool gaugeOverdue = false;
+        // The entry in the measurement journal, or why it waits; none when
+        // the station keeps no journal.
+        std::optional<JournalWrite> journal;
         explicit operator bool() const { return taken == Taken::Recorded; }
     };
 
@@ -72,7 +82,12 @@ public:
     // Values that cannot be written wait in `queue`; `view` is told of every change.
     EntryFlow(std::string userName, SaveQueue& queue, View& view);
 
-    // The product folder setting: root of the rejection records.
+    // Every entry also goes into the station's measurement journal, in the
+    // product folder setting's ＺＩＶログ: `station` names this station there,
+    // `gauges` the instruments of F1-F10 and their calibration.
+    void KeepJournal(std::string station, const Gauges& gauges);
+
+    // The product folder setting: root of the rejection records and the journal.
     void SetProductFolder(std::string folder) { productFolder_ = std::move(folder); }
     const std::string& ProductFolder() const { return productFolder_; }
     // The date whose day workbooks take the values; machines load again only when told.
@@ -112,7 +127,8 @@ public:
     // machine without product. An instrument's reading and a typed number are
     // entered as their magnitude, judged and corrected; a typed number box
     // that holds anything but digits and a point is refused.
-    Entry EnterReading(const std::string& valueText, int key, const std::string& inputName);
+    Entry EnterReading(const std::string& valueText, int key, const std::string& inputName,
+                       const std::string& reply = {});
     Entry EnterNumber(const std::string& boxText);
     // Free text, not judged; empty text deletes the point's value.
     Entry EnterText(const std::string& text);
@@ -136,6 +152,7 @@ private:
     Entry EnterMagnitude(Entry entry, const std::string& magnitude);
     Entry Record(Entry entry);
     FileResult WriteRejection(const Entry& entry) const;
+    void WriteJournal(Entry& entry);
     std::string BookPath(int machine) const;
     void ReadMaster(int machine, Unreadables& problems);
     void Advance(int machine);
@@ -155,6 +172,8 @@ private:
     int shown_ = 0;
     bool autoAdvance_ = true;
     int savedCount_ = 0;
+    std::optional<std::string> station_;  // set: entries go into the journal
+    Gauges gauges_{};
     int loadedPointCount_ = 0;
 };
 

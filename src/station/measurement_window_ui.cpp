@@ -275,6 +275,7 @@ bool MeasurementWindow::startUp() {
         return false;
     }
     flow_.SetProductFolder(LoadProductFolder(folderPath));
+    StartJournal();
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
     for (auto* grid : grids_) SetUpGrid(grid);

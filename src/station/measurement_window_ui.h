@@ -170,6 +170,10 @@ private:
     void ShowFirstPoint(int m);
     // What the operator must hear of an entry: a rejection not recorded, a value not saved.
     void Tell(const EntryFlow::Entry& entry);
+    // A reading taken with a gauge past its calibration date: in the state
+    // label every time, in a message once per key and run.
+    void TellOverdue(const EntryFlow::Entry& entry);
+    void StartJournal();
     void TellUnreadable(const EntryFlow::Unreadables& files);
     // Directory.dat from the products in memory; `changed` is the machine
     // whose line this save is for, kept for later when it cannot be written.
@@ -207,6 +211,7 @@ private:
     EntryFlow flow_{op_.UserName, queue_, gridLink_};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
+    std::array<bool, 10> toldOverdue_{};
     std::string operatorLog_;
     int startHour_ = 0, startMinute_ = 0;
     std::string chargeText_;

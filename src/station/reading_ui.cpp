@@ -76,8 +76,10 @@ void MeasurementWindow::onPortData() {
 void MeasurementWindow::AcceptReading(const std::string& valueText) {
     // No tick may end this reading while its value is being saved.
     readingTimer_->stop();
-    Tell(flow_.EnterReading(valueText, currentKey_, links_[currentKey_ - 1].InputName));
+    EntryFlow::Entry entry = flow_.EnterReading(valueText, currentKey_, links_[currentKey_ - 1].InputName, session_.Reply());
+    Tell(entry);
     EndReading();
+    if (entry.gaugeOverdue) TellOverdue(entry);
 }
 
 void MeasurementWindow::EndReading() {

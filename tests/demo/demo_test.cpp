@@ -262,15 +262,15 @@ TEST_F(DemoRoot, PreparingAgainResetsThePreparedFilesAndKeepsWhatWasMeasured) {
 namespace {
 
 // The gauge simulator bound to port 1 of a root, stopped when the test ends.
-class Gauge {
+class SimulatedGauge {
 public:
-    Gauge(const std::string& root, const std::vector<std::string>& values) {
+    SimulatedGauge(const std::string& root, const std::vector<std::string>& values) {
         QString list;
         for (const auto& v : values) list += (list.isEmpty() ? "" : ",") + QString::fromStdString(v);
         process_.start(kBuild + "/tools/ziv-gauge-sim/ziv-gauge-sim",
                        {"--bind", QString::fromStdString(root), "1", "--values", list});
     }
-    ~Gauge() {
+    ~SimulatedGauge() {
         process_.terminate();
         if (!process_.waitForFinished(10000)) process_.kill();
     }
@@ -299,7 +299,7 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
     Prepare();
     std::vector<std::string> values = DemoGaugeValues();
     ASSERT_EQ(values.size(), 2u * kDemoPoints);
-    Gauge gauge(root.path(), values);
+    SimulatedGauge gauge(root.path(), values);
     std::string device = gauge.Device();
     ASSERT_FALSE(device.empty());
     EXPECT_EQ(SerialDevicePath(root.path(), 1), device);

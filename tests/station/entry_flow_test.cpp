@@ -8,6 +8,7 @@
 
 #include "platform/paths.h"
 #include "records/day_book.h"
+#include "records/journal.h"
 #include "records/save_queue.h"
 #include "station/entry_flow.h"
 #include "station/rejection.h"
@@ -107,6 +108,73 @@ TEST_F(EntryFlowTest, EveryWayOfEntryIsJudgedRecordedSavedAndMovesOn) {
                                 "2025年1月5日_検査員1_0号機_A-100_規格［10］_上限［0.02］_下限［-0.01］_実測値［NG］.txt"}));
     EXPECT_EQ(flow.SavedCount(), 6);
     EXPECT_EQ(rowsShown, (std::vector<int>{1, 2, 3, 4, 5, 1}));
+}
+
+// Every entry goes into the journal at once: what it replaced, how it came,
+// the gauge of a reading and whether its calibration had run out; a point
+// measured twice keeps both values there, the day workbook the second. An
+// entry the journal's folder cannot take waits in the queue and goes in later.
+TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced) {
+    using namespace std::chrono;
+    Day today = TimestampNow().LocalDay();
+    Gauges gauges{};
+    gauges[1] = {"G-2", year_month_day(sys_days(today) - days(1))};  // F2: overdue since today
+    gauges[2] = {"G-3", year_month_day(sys_days(today) + days(30))};
+    flow.KeepJournal("st-1", gauges);
+    Register(0, MakeProduct("A-100", 3));
+
+    EntryFlow::Entry overdue = flow.EnterReading("-010.03", 2, "M", "  -010.03\r");
+    EXPECT_TRUE(overdue.gaugeOverdue);
+    ASSERT_TRUE(overdue.journal && overdue.journal->Written());
+    EXPECT_FALSE(flow.EnterReading("10.01", 3, "M").gaugeOverdue);
+    flow.SelectPoint(0, 1);
+    EXPECT_TRUE(flow.EnterNumber("10.005").journal->Written());
+    flow.SelectPoint(0, 2);
+    flow.EnterPassFail(true);
+    flow.SelectPoint(0, 2);
+    flow.EnterText("");
+
+    Day workDay = year(2025) / 1 / 5;
+    JournalRead journal = ReadJournal(JournalPath(products, workDay, "st-1"));
+    ASSERT_EQ(journal.entries.size(), 5u);
+    const JournalEntry& first = journal.entries[0];
+    EXPECT_EQ(first.Way, EntryWay::Reading);
+    EXPECT_EQ(first.Key, 2);
+    EXPECT_EQ(first.Gauge, "G-2");
+    EXPECT_TRUE(first.GaugeOverdue);
+    EXPECT_EQ(first.Reply, "  -010.03\r");
+    EXPECT_EQ(first.Text, "10.03");
+    EXPECT_EQ(first.Judgement, "不");
+    EXPECT_EQ(first.Operator, "検査員1");
+    EXPECT_EQ(first.Product, "A-100");
+    EXPECT_EQ(first.WorkDate, workDay);
+    EXPECT_FALSE(journal.entries[1].GaugeOverdue);
+    // Measured again by hand: no gauge, and the first value kept as replaced.
+    const JournalEntry& again = journal.entries[2];
+    EXPECT_EQ(again.Way, EntryWay::Typed);
+    EXPECT_EQ(again.Point, 1);
+    EXPECT_EQ(again.Gauge, "");
+    EXPECT_EQ(again.Replaced, "10.03");
+    EXPECT_EQ(Saved(1).Value, "10.005");
+    EXPECT_EQ(journal.entries[3].Way, EntryWay::Pass);
+    EXPECT_EQ(journal.entries[4].Way, EntryWay::Emptied);
+    EXPECT_EQ(journal.entries[4].Replaced, "OK");
+
+    // The journal's folder cannot be made: the entry waits, then goes in.
+    fs::rename(JournalFolder(products), root / "journals-away");
+    WriteBytes(JournalFolder(products), "a file where the folder belongs");
+    EntryFlow::Entry waiting = flow.EnterNumber("10.004");
+    ASSERT_TRUE(waiting.journal);
+    EXPECT_FALSE(waiting.journal->Written());
+    EXPECT_TRUE(waiting.save);
+    EXPECT_EQ(queue.JournalLineCount(), 1u);
+    fs::remove(JournalFolder(products));
+    fs::rename(root / "journals-away", JournalFolder(products));
+    flow.WriteWaiting();
+    EXPECT_EQ(queue.JournalLineCount(), 0u);
+    journal = ReadJournal(JournalPath(products, workDay, "st-1"));
+    ASSERT_EQ(journal.entries.size(), 6u);
+    EXPECT_EQ(journal.entries[5].Text, "10.004");
 }
 
 TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
