@@ -18,11 +18,30 @@ int DaysOf(const Date& date) {
     return DaysOf(Day{year(date.Year), month(static_cast<unsigned>(date.Month)), day(static_cast<unsigned>(date.Day))});
 }
 
+namespace {
+
+// The stations keep their journals in the product folder setting's ＺＩＶログ,
+// and products are chosen somewhere below that folder: the nearest folder
+// above the product (or the product's own) that holds one.
+std::optional<fs::path> JournalFolderAbove(const std::string& productDir) {
+    std::error_code ec;
+    for (fs::path folder(AbsoluteFolder(productDir));; folder = folder.parent_path()) {
+        fs::path journals(JournalFolder(folder.string()));
+        if (fs::is_directory(journals, ec)) return journals;
+        if (folder == folder.parent_path()) return std::nullopt;
+    }
+}
+
+}  // namespace
+
 JournalIndex JournalIndex::Read(const std::string& productDir, const Filter& filter) {
     JournalIndex index;
+    auto folder = JournalFolderAbove(productDir);
+    if (!folder) return index;  // no journals: the stations kept none yet
+    const std::string product = ProductNameOf(productDir);
     std::error_code ec;
-    fs::directory_iterator it(fs::path(JournalFolder(AbsoluteFolder(productDir))), ec);
-    if (ec) return index;  // no journals: the station kept none for this product yet
+    fs::directory_iterator it(*folder, ec);
+    if (ec) return index;
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) break;
         std::string name = it->path().filename().string();
@@ -37,6 +56,8 @@ JournalIndex JournalIndex::Read(const std::string& productDir, const Filter& fil
         }
         index.damaged_ += read.damaged;
         for (JournalEntry& entry : read.entries) {
+            // One journal holds every product the station measured that day.
+            if (entry.Product != product) continue;
             if (filter.Machine && entry.Machine != *filter.Machine) continue;
             if (filter.Operator && entry.Operator != *filter.Operator) continue;
             index.entries_.push_back(std::move(entry));

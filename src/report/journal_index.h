@@ -18,9 +18,11 @@ namespace ziv::report {
 
 class JournalIndex {
 public:
-    // The journals in <productDir>/ＺＩＶログ whose working date the filter's
-    // range holds; entries of other machines or operators than the filter's
-    // are left out. No folder, no journals: an empty index.
+    // The product's entries of the journals whose working date the filter's
+    // range holds, from the ＺＩＶログ folder nearest above the product folder
+    // (the product folder setting's, below which products are chosen);
+    // entries of other machines or operators than the filter's are left out.
+    // No folder, no journals: an empty index.
     static JournalIndex Read(const std::string& productDir, const Filter& filter);
 
     bool Empty() const { return entries_.empty(); }

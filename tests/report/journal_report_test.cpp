@@ -52,13 +52,15 @@ std::string MakeProduct(const TempRoot& root) {
     MakeDayBook(product, "佐藤_軸受_2号機_2026年3月7日.xls", {{1, "10", "0.05", "-0.05", "F3 マイクロ", "10.02", "合", ""}});
     MakeDayBook(product, "田中_軸受_2号機_2026年3月7日.xls", {{1, "10", "0.05", "-0.05", "", "9.99", "合", ""}});
     std::vector<std::string> records;
+    JournalEntry otherProduct = Entry("2026-03-07T08:30:00+09:00", "佐藤", 1, "3.5", "");
+    otherProduct.Product = "歯車";
     for (const JournalEntry& e :
-         {Entry("2026-03-07T08:00:00+09:00", "田中", 1, "9.99", ""),
+         {Entry("2026-03-07T08:00:00+09:00", "田中", 1, "9.99", ""), otherProduct,
           Entry("2026-03-07T09:00:00+09:00", "佐藤", 1, "10.01", ""),
           Entry("2026-03-07T09:05:00+09:00", "佐藤", 1, "10.02", "10.01", EntryWay::Reading, "G-17")})
         records.push_back(JournalRecord(e));
-    std::string path = JournalPath(product, kSeventh, "st1");
-    EXPECT_TRUE(AppendToJournal(path, records));
+    // The product folder setting is the root: its ＺＩＶログ holds every product's entries.
+    EXPECT_TRUE(AppendToJournal(JournalPath(root.path(), kSeventh, "st1"), records));
     return product;
 }
 
@@ -110,7 +112,7 @@ TEST(ReportJournal, ValuesFindTheirEntriesAndAPointItsHistory) {
     EXPECT_NE(timed.SeriesOf(1, 2)->Samples[0].TakenMs, Sample::kNoTime);
 
     // A line cut short is counted, the whole ones still read.
-    std::string path = JournalPath(product, kSeventh, "st1");
+    std::string path = JournalPath(root.path(), kSeventh, "st1");
     WriteBytes(path, ReadBytes(path) + "2026-03-07T10:00:00+09:00,2026-03-07,st1,佐藤,軸受,2,1,10.");
     JournalIndex damaged = JournalIndex::Read(product, {});
     EXPECT_EQ(damaged.Size(), 3u);
