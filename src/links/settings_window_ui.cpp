@@ -141,6 +141,9 @@ void SettingsWindow::buildControls() {
     dataLengthBox_ = TextBox("dataLengthBox", keyPanel_);
     displayNameBox_ = TextBox("displayNameBox", keyPanel_);
     inputNameBox_ = TextBox("inputNameBox", keyPanel_);
+    gaugeNumberBox_ = TextBox("gaugeNumberBox", keyPanel_);
+    gaugeDueBox_ = TextBox("gaugeDueBox", keyPanel_);
+    gaugeDueBox_->setPlaceholderText("2026-03-31");
     testButton = new QPushButton("通信テスト", keyPanel_);
     testButton->setObjectName("testButton");
 
@@ -159,6 +162,8 @@ void SettingsWindow::buildControls() {
     rows->addWidget(Labelled("表示用機器名", displayNameBox_, keyPanel_), 4, 0);
     rows->addWidget(Labelled("入力用機器名", inputNameBox_, keyPanel_), 4, 1);
     rows->addWidget(testButton, 4, 3, Qt::AlignBottom);
+    rows->addWidget(Labelled("管理番号", gaugeNumberBox_, keyPanel_), 5, 0);
+    rows->addWidget(Labelled("校正期限", gaugeDueBox_, keyPanel_), 5, 1);
 
     auto* keyRow = new QHBoxLayout;
     auto* keyLabel = new QLabel("キー選択", frame1);
@@ -215,6 +220,8 @@ void SettingsWindow::connectHandlers() {
     };
     onEdit(displayNameBox_, &SettingsWindow::displayNameEdited);
     onEdit(inputNameBox_, &SettingsWindow::inputNameEdited);
+    onEdit(gaugeNumberBox_, &SettingsWindow::gaugeEdited);
+    onEdit(gaugeDueBox_, &SettingsWindow::gaugeEdited);
     onEdit(requestBox_, &SettingsWindow::requestEdited);
     onEdit(dataStartBox_, &SettingsWindow::dataStartEdited);
     onEdit(dataLengthBox_, &SettingsWindow::dataLengthEdited);
@@ -233,6 +240,7 @@ void SettingsWindow::loadSettings() {
     loadProductFolder();
     moveFolderListTo(folderPathBox_->text());
     loadLinks();
+    loadGauges();
     keyList_->setCurrentIndex(0);
     keyChosen();
 }
@@ -279,6 +287,19 @@ void SettingsWindow::loadLinks() {
     links_ = read.links;
 }
 
+// The gauges live in a file of their own beside the links, so that
+// RS232C.dat keeps its form; a register that cannot be read is not written
+// over on "OK".
+void SettingsWindow::loadGauges() {
+    GaugesRead read = ReadGauges(GaugesFilePath(savePath_));
+    if (read.status == ReadStatus::Unreadable) {
+        gaugesUnreadable_ = FailureText(read.problem);
+        dialogs_.Warn(this, QString::fromStdString(gaugesUnreadable_));
+    }
+    gauges_ = read.gauges;
+    for (size_t k = 0; k < gauges_.size(); ++k) dueTexts_[k] = gauges_[k].Due ? DayText(*gauges_[k].Due) : "";
+}
+
 // ---- Showing and editing a record ----------------------------------------------
 
 InstrumentLink* SettingsWindow::selectedLink() {
@@ -306,6 +327,11 @@ void SettingsWindow::keyChosen() {
     displayNameBox_->setText(QString::fromStdString(shown.DisplayName));
     inputNameBox_->setText(QString::fromStdString(shown.InputName));
     showCode(handshakeList_, kHandshakes, shown.Handshake);
+    // Each box would store both into the key while the other still shows the last key's.
+    const size_t key = static_cast<size_t>(keyList_->currentIndex());
+    const QSignalBlocker quietNumber(gaugeNumberBox_), quietDue(gaugeDueBox_);
+    gaugeNumberBox_->setText(QString::fromStdString(gauges_[key].ControlNumber));
+    gaugeDueBox_->setText(QString::fromStdString(dueTexts_[key]));
 }
 
 // A code that is not in the list leaves the list where it was.
@@ -357,6 +383,31 @@ void SettingsWindow::requestEdited() { storeText(requestBox_, &InstrumentLink::D
 void SettingsWindow::dataStartEdited() { storeText(dataStartBox_, &InstrumentLink::DataStart); }
 void SettingsWindow::dataLengthEdited() { storeText(dataLengthBox_, &InstrumentLink::DataLength); }
 
+void SettingsWindow::gaugeEdited() {
+    if (cutAtLineBreak(gaugeNumberBox_) || cutAtLineBreak(gaugeDueBox_)) return;
+    int key = keyList_->currentIndex();
+    if (key < 0 || key >= static_cast<int>(gauges_.size())) return;
+    gauges_[static_cast<size_t>(key)].ControlNumber = gaugeNumberBox_->text().trimmed().toStdString();
+    dueTexts_[static_cast<size_t>(key)] = gaugeDueBox_->text().trimmed().toStdString();
+}
+
+bool SettingsWindow::takeDueDates() {
+    for (size_t k = 0; k < gauges_.size(); ++k) {
+        if (dueTexts_[k].empty()) {
+            gauges_[k].Due.reset();
+            continue;
+        }
+        auto due = ParseDay(dueTexts_[k]);
+        if (!due) {
+            dialogs_.Warn(this, QString::fromStdString("F" + std::to_string(k + 1) + "キーの校正期限 \"" + dueTexts_[k] +
+                                                       "\" は日付として読めません（例: 2026-03-31）。"));
+            return false;
+        }
+        gauges_[k].Due = due;
+    }
+    return true;
+}
+
 // ---- Product folder: the path box and the folder list follow each other ---------
 
 void SettingsWindow::folderPathEdited() {
@@ -380,10 +431,11 @@ void SettingsWindow::folderChosen() {
 // ---- Closing -------------------------------------------------------------------
 
 void SettingsWindow::saveAndClose() {
-    if (!linksUnreadable_.empty()) {
-        dialogs_.Warn(this, QString::fromStdString(linksUnreadable_));
+    if (!linksUnreadable_.empty() || !gaugesUnreadable_.empty()) {
+        dialogs_.Warn(this, QString::fromStdString(linksUnreadable_.empty() ? gaugesUnreadable_ : linksUnreadable_));
         return;
     }
+    if (!takeDueDates()) return;
     const QString text = folderPathBox_->text();
     if (text.isEmpty() || !QFileInfo(text).isDir()) {
         dialogs_.Warn(this, kFolderMessage);
@@ -392,6 +444,7 @@ void SettingsWindow::saveAndClose() {
     // The message names the file that could not be written and why.
     FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
     if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
+    if (written) written = SaveGauges(GaugesFilePath(savePath_), gauges_);
     if (!written) {
         dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(FailureText(written)));
         return;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "links/gauge_register.h"
 #include "links/instrument_link.h"
 #include "links/reading_session.h"
 
@@ -52,6 +53,7 @@ public slots:
     void requestEdited();
     void dataStartEdited();
     void dataLengthEdited();
+    void gaugeEdited();
     void folderPathEdited();
     void folderChosen();
     void saveAndClose();
@@ -79,6 +81,9 @@ private:
     void loadProductFolder();
     void moveFolderListTo(const QString& text);
     void loadLinks();
+    void loadGauges();
+    // The due dates typed into the register; false, with the message, when one is no date.
+    bool takeDueDates();
     bool cutAtLineBreak(QLineEdit* box);
     void endTest();
     void finishTest(bool success, const QString& text);
@@ -89,6 +94,10 @@ private:
     // Set when RS232C.dat exists but could not be read: the table shown is not
     // the file's, so "OK" must not write it over.
     std::string linksUnreadable_;
+    // The gauge of each key and its calibration due date as typed (checked on "OK").
+    Gauges gauges_{};
+    std::array<std::string, 10> dueTexts_{};
+    std::string gaugesUnreadable_;
     // The test ends on the second tick of its one-second timer without a reply.
     ReadingSession session_{2};
     InstrumentLink testLink_;
@@ -98,6 +107,7 @@ private:
     QGroupBox* keyPanel_;
     QComboBox *baudRateList_, *parityList_, *dataBitsList_, *stopBitsList_, *pcTerminatorList_, *portList_, *deviceTerminatorList_, *handshakeList_;
     QLineEdit *displayNameBox_, *inputNameBox_, *requestBox_, *dataStartBox_, *dataLengthBox_, *folderPathBox_;
+    QLineEdit *gaugeNumberBox_, *gaugeDueBox_;
     FolderList* folderList_;
     QPushButton *okButton, *cancelButton, *testButton;
     SerialPort* port_;

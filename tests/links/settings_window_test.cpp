@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include "settings_support.h"
+#include "links/gauge_register.h"
 #include "platform/folder_list_qt.h"
+#include "platform/paths.h"
 
 using ziv::SettingsWindow;
 
@@ -93,6 +95,46 @@ TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
     EXPECT_EQ(lines[14], "4800");  // F2 untouched
     EXPECT_EQ(lines[10], "マイクロ");
     EXPECT_EQ(ReadBytes(t.folderFile()), ziv::ToCp932(products + "\r\n").value());
+}
+
+// Each key's gauge and calibration due date stay with the key, a due date
+// that is no date keeps the window open with the key named, and "OK" writes
+// them in their own file, the links file as it was.
+TEST(Settings, GaugesOfEachKeyAreKeptApartAndWrittenBesideTheLinks) {
+    SettingsWindowTest t;
+    SettingsWindow form(t.root.path(), t.dialogs);
+    QSignalSpy closed(&form, &SettingsWindow::closed);
+    const std::string links = ReadBytes(t.linksFile());
+    QComboBox* keys = List(form, "keyList");
+    keys->setCurrentIndex(2);
+    QTest::keyClicks(Box(form, "gaugeNumberBox"), "G-103");
+    QTest::keyClicks(Box(form, "gaugeDueBox"), "2026-03-31");
+    keys->setCurrentIndex(0);
+    EXPECT_EQ(Shown(form, "gaugeNumberBox"), "");
+    EXPECT_EQ(Shown(form, "gaugeDueBox"), "");
+    keys->setCurrentIndex(4);
+    Box(form, "gaugeDueBox")->setText("3月末");
+    keys->setCurrentIndex(2);
+    EXPECT_EQ(Shown(form, "gaugeNumberBox"), "G-103");
+    EXPECT_EQ(Shown(form, "gaugeDueBox"), "2026-03-31");
+
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_NE(t.messages[0].text.toStdString().find("F5キーの校正期限"), std::string::npos);
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_FALSE(ziv::IsFile(ziv::GaugesFilePath(t.root.path())));
+
+    keys->setCurrentIndex(4);
+    Box(form, "gaugeDueBox")->setText("2026/4/1");
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
+    EXPECT_EQ(closed.count(), 1);
+    ziv::GaugesRead read = ziv::ReadGauges(ziv::GaugesFilePath(t.root.path()));
+    ASSERT_EQ(read.status, ziv::ReadStatus::Read);
+    EXPECT_EQ(read.gauges[2].ControlNumber, "G-103");
+    EXPECT_EQ(ziv::DayText(*read.gauges[2].Due), "2026-03-31");
+    EXPECT_EQ(ziv::DayText(*read.gauges[4].Due), "2026-04-01");
+    EXPECT_FALSE(read.gauges[0].Due);
+    EXPECT_EQ(ReadBytes(t.linksFile()), links);
 }
 
 TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
