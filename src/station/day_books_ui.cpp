@@ -80,7 +80,8 @@ void MeasurementWindow::TellOverdue(const EntryFlow::Entry& entry) {
     std::string gauge = "F" + DecimalText(entry.key) + " の測定器" +
                         (entry.gauge.ControlNumber.empty() ? "" : "（管理番号 " + entry.gauge.ControlNumber + "）");
     std::string due = entry.gauge.Due ? DayText(*entry.gauge.Due) : "";
-    ShowState(QString::fromStdString("校正期限切れ: " + gauge));
+    // The state label is large and narrow: the key alone, the message says the rest.
+    ShowState(QString::fromStdString("校正期限切れ F" + DecimalText(entry.key)));
     bool& told = toldOverdue_[static_cast<size_t>(entry.key - 1)];
     if (told) return;
     told = true;

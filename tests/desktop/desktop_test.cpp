@@ -26,6 +26,8 @@
 #include <map>
 #include <memory>
 
+#include "links/gauge_register.h"
+#include "records/journal.h"
 #include "temp_root.h"
 
 namespace {
@@ -83,6 +85,7 @@ constexpr int kDeleteX = 329, kDeleteY = 243;                  // "削除"
 constexpr int kEditorButtonsY = 640 - 32 + 12;
 constexpr int kZoomX = 432 + 44, kDesignateX = 528 + 44, kCancelX = 840 + 36, kOkX = 920 + 36;
 constexpr int kOverviewX = 400, kOverviewY = 300;
+constexpr int kPointOneX = 150, kPointOneY = 73;               // point 1's 測定値 cell
 
 class Desktop : public ::testing::Test {
 protected:
@@ -594,5 +597,63 @@ TEST_F(Desktop, AValueThatCannotBeWrittenWaitsAndTheNextStartWritesIt) {
     ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1) == "10.004"; }, 10000)) << "the waiting value was not written";
     EXPECT_EQ(ReadFile(Root("Config/SaveQueue.dat")).find("10.004"), std::string::npos);
     EXPECT_LE(amberPixels("waiting-written"), before + 50);
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
+}
+
+// A point read twice keeps both readings in the journal, each with its time
+// and the gauge's control number, while the day workbook holds the second; a
+// gauge past its calibration date is told in a message once, its readings
+// still count, and the journal marks them.
+TEST_F(Desktop, APointReadTwiceKeepsBothReadingsInTheJournalAndAnOverdueGaugeIsTold) {
+    using namespace std::chrono;
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ziv::Gauges gauges{};
+    gauges[0] = {"G-0001", year_month_day(sys_days(ziv::TimestampNow().LocalDay()) - days(1))};
+    ASSERT_TRUE(ziv::SaveGauges(ziv::GaugesFilePath(root_.path()), gauges));
+    ASSERT_NO_FATAL_FAILURE(StartGauge());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    ClickMain(kStartFromRight, kStartTop);
+    Key("F1");
+    Key("space");
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message for the overdue gauge";
+    QThread::msleep(300);
+    Screenshot("overdue-message");
+    Key("Return");
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() <= 2; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !MeasuredValue(1).isEmpty(); }, 5000)) << "the first reading went nowhere";
+    const QString first = MeasuredValue(1);
+
+    // Point 1 again: chosen on the grid, read once more; no second message.
+    Rect m = MainClient();
+    Click(m.x + kPointOneX, m.y + kPointOneY);
+    QThread::msleep(300);
+    Key("space");
+    ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1) != first; }, 5000)) << "the second reading did not replace the first";
+    QThread::msleep(500);
+    Screenshot("overdue-state");
+    EXPECT_EQ(Windows().size(), 2u) << "the overdue gauge was told twice";
+
+    QDir journals(Root("製品/ＺＩＶログ"));
+    QStringList files = journals.entryList({"journal_*.csv"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1) << "one journal for the station and the day";
+    ziv::JournalRead journal = ziv::ReadJournal(journals.filePath(files.front()).toStdString());
+    ASSERT_EQ(journal.entries.size(), 2u);
+    const ziv::JournalEntry& a = journal.entries[0];
+    const ziv::JournalEntry& b = journal.entries[1];
+    EXPECT_EQ(a.Point, 1);
+    EXPECT_EQ(b.Point, 1);
+    EXPECT_EQ(QString::fromStdString(a.Text), first);
+    EXPECT_EQ(QString::fromStdString(b.Text), MeasuredValue(1));
+    EXPECT_EQ(b.Replaced, a.Text);
+    EXPECT_LT(a.Time.Utc, b.Time.Utc);
+    for (const ziv::JournalEntry* e : {&a, &b}) {
+        EXPECT_EQ(e->Way, ziv::EntryWay::Reading);
+        EXPECT_EQ(e->Key, 1);
+        EXPECT_EQ(e->Gauge, "G-0001");
+        EXPECT_TRUE(e->GaugeOverdue);
+        EXPECT_FALSE(e->Reply.empty());
+    }
     ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }
