@@ -22,9 +22,9 @@
 
 #include "../tests/network/share.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "records/product_registry.h"
 #include "station/measurement_window_ui.h"
+#include "station/sheet_grid_qt.h"
 #include "workbook/workbook.h"
 
 namespace fs = std::filesystem;

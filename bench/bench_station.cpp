@@ -22,7 +22,6 @@
 #include <unistd.h>
 
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "station/measurement_window_ui.h"

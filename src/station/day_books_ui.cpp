@@ -7,38 +7,24 @@
 #include "common/failure_text.h"
 #include "common/numbers.h"
 #include "links/gauge_register.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "platform/station_identity.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "station/measurement_window_ui.h"
+#include "station/sheet_grid_qt.h"
 
 namespace ziv {
 
 namespace {
-const char* const kHeaders[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
-
 std::string ReasonText(const DayBooks::ReadProblem& problem) {
     return problem.err ? ReadFailureText(problem.err) : problem.engineReason;
 }
 }  // namespace
 
-void MeasurementWindow::ShowRow(int m, int r) {
-    const MachineSheet& sheet = flow_.Sheet(m);
-    for (int c = 1; c < MachineSheet::kColumns; ++c)
-        grids_[m]->SetTextMatrix(r, c, QString::fromStdString(sheet.ColumnText(r, c)));
-}
+void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
 
-void MeasurementWindow::ShowSheet(int m) {
-    FlexGrid* grid = grids_[m];
-    grid->Clear();
-    for (int c = 0; c < MachineSheet::kColumns; ++c) grid->SetTextMatrix(0, c, QString::fromUtf8(kHeaders[c]));
-    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
-        grid->SetTextMatrix(r, 0, QString::number(r));
-        ShowRow(m, r);
-    }
-}
+void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
 
 void MeasurementWindow::ShowPoint(int m, int point, int top) {
     grids_[m]->SetTopRow(top);

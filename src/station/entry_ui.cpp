@@ -8,10 +8,10 @@
 #include <QPushButton>
 
 #include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station/measurement_window_ui.h"
+#include "station/sheet_grid_qt.h"
 
 namespace ziv {
 

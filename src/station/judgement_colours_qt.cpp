@@ -2,7 +2,6 @@
 
 #include <QFont>
 
-#include "platform/flex_grid_qt.h"
 #include "station/judgement.h"
 
 namespace ziv {
@@ -10,34 +9,28 @@ namespace ziv {
 namespace {
 constexpr int kValueColumn = 1, kJudgementColumn = 2;
 
-void Paint(QTableWidgetItem* cell, const QColor& background, bool bold) {
-    if (!cell) return;
-    cell->setData(Qt::BackgroundRole, background.isValid() ? QVariant(background) : QVariant());
-    cell->setData(Qt::ForegroundRole, background.isValid() ? QVariant(QColor(Qt::white)) : QVariant());
-    if (bold) {
-        QFont font = cell->font();
-        font.setBold(true);
-        cell->setData(Qt::FontRole, font);
-    } else {
-        cell->setData(Qt::FontRole, QVariant());
+QVariant Look(const QColor& background, bool bold, int role) {
+    switch (role) {
+        case Qt::BackgroundRole: return background;
+        case Qt::ForegroundRole: return QColor(Qt::white);
+        case Qt::FontRole: {
+            if (!bold) return {};
+            // Only the weight: the rest is the grid's own font.
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        default: return {};
     }
 }
 }  // namespace
 
-void ColourJudgedRow(FlexGrid& grid, int row) {
-    const QString judgement = grid.TextMatrix(row, kJudgementColumn);
-    QTableWidgetItem* value = grid.item(row - 1, kValueColumn);
-    QTableWidgetItem* verdict = grid.item(row - 1, kJudgementColumn);
-    if (judgement == QString::fromStdString(JudgementText(Judgement::Fail))) {
-        Paint(value, kFailColour, true);
-        Paint(verdict, kFailColour, true);
-    } else if (judgement == QString::fromStdString(JudgementText(Judgement::Pass))) {
-        Paint(value, QColor(), false);
-        Paint(verdict, kPassColour, false);
-    } else {
-        Paint(value, QColor(), false);
-        Paint(verdict, QColor(), false);
-    }
+QVariant JudgementLook(const SheetRow& row, int column, int role) {
+    if (row.Judgement == JudgementText(Judgement::Fail) && (column == kValueColumn || column == kJudgementColumn))
+        return Look(kFailColour, true, role);
+    if (row.Judgement == JudgementText(Judgement::Pass) && column == kJudgementColumn)
+        return Look(kPassColour, false, role);
+    return {};
 }
 
 }  // namespace ziv

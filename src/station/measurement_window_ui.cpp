@@ -20,7 +20,6 @@
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/window_placement_qt.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
@@ -28,8 +27,8 @@
 #include "platform/ui_font_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
-#include "station/judgement_colours_qt.h"
 #include "station/operator_record.h"
+#include "station/sheet_grid_qt.h"
 
 namespace ziv {
 
@@ -37,8 +36,6 @@ namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-const int kWidths[8] = {1000, 1900, 1000, 1900, 1900, 1900, 1900, 1900};
 
 QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(U(caption), parent);
@@ -211,32 +208,17 @@ QGroupBox* MeasurementWindow::BuildGrids() {
     for (int m = 0; m < kMachineCount; ++m) {
         gridFrames_[m] = new QGroupBox(U("測定値リスト"), holder);
         gridFrames_[m]->setObjectName(QString("gridFrame_%1").arg(m));
-        grids_[m] = new FlexGrid(gridFrames_[m]);
+        grids_[m] = new SheetGrid(flow_.Sheet(m), gridFrames_[m]);
         grids_[m]->setObjectName(QString("grid_%1").arg(m));
         (new QVBoxLayout(gridFrames_[m]))->addWidget(grids_[m]);
         stack->addWidget(gridFrames_[m], 0, 0);
         gridFrames_[m]->setVisible(m == 0);
-        connect(grids_[m], &FlexGrid::RowColChange, this, [this, m] { gridRowChanged(m); });
+        connect(grids_[m], &SheetGrid::CurrentChanged, this, [this, m] { gridRowChanged(m); });
     }
     // Narrow enough that the window fits beside the editor on a 1920 pixel
     // wide screen; the grid scrolls sideways.
     holder->setMinimumSize(480, 600);
     return holder;
-}
-
-void MeasurementWindow::SetUpGrid(FlexGrid* grid) {
-    grid->SetRows(kLastPoint + 1);
-    grid->SetCols(8);
-    for (int c = 0; c < 8; ++c) {
-        grid->SetColWidth(c, kWidths[c]);
-        grid->SetColAlignment(c, 4);
-    }
-    grid->SetRowStyler(ColourJudgedRow);
-    // The input position stays as plain to see while the editor is in front.
-    QPalette palette = grid->palette();
-    for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    grid->setPalette(palette);
 }
 
 // The state reads at a distance: large type, ready on green, waiting on amber.
@@ -278,7 +260,6 @@ bool MeasurementWindow::startUp() {
     StartJournal();
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
-    for (auto* grid : grids_) SetUpGrid(grid);
     // Values go into today's day workbooks until the operator picks another date.
     QDate today = QDate::currentDate();
     flow_.SetWorkDate({DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});

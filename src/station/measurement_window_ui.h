@@ -30,7 +30,7 @@ class QTimer;
 namespace ziv {
 
 class Dialogs;
-class FlexGrid;
+class SheetGrid;
 class FolderList;
 class ProductPanel;
 class WorkDatePanel;
@@ -72,7 +72,7 @@ public:
     void AcceptReading(const std::string& valueText);
 
     // State that tests and the other windows look at.
-    FlexGrid* Grid(int m) const { return grids_[m]; }
+    SheetGrid* Grid(int m) const { return grids_[m]; }
     const std::string& ProductPath(int m) const { return flow_.ProductPath(m); }
     const std::string& ProductName(int m) const { return flow_.ProductName(m); }
     int SavedCount() const { return flow_.SavedCount(); }
@@ -144,8 +144,8 @@ private:
     class GridLink : public EntryFlow::View {
     public:
         explicit GridLink(MeasurementWindow& form) : f(form) {}
-        void RowChanged(int machine, int point) override { f.ShowRow(machine, point); }
-        void SheetChanged(int machine) override { f.ShowSheet(machine); }
+        void RowChanged(int machine, int point) override;
+        void SheetChanged(int machine) override;
         void PointMoved(int machine, int point, int top) override { f.ShowPoint(machine, point, top); }
         void PointReset(int machine) override { f.ShowFirstPoint(machine); }
 
@@ -157,14 +157,10 @@ private:
     void ShowState(const QString& text);
     void BuildControls();
     QGroupBox* BuildGrids();
-    void SetUpGrid(FlexGrid* grid);
     void ReadOperatorProducts();
     void CreateLogFolders();
     void LoadDrawingFor(int m);
     void EndMeasuringMode();
-    // The grid of machine m shows point r of its sheet; ShowSheet, every point and the headers.
-    void ShowRow(int m, int r);
-    void ShowSheet(int m);
     // The grid's current row follows machine m's input position.
     void ShowPoint(int m, int point, int top);
     void ShowFirstPoint(int m);
@@ -221,7 +217,7 @@ private:
     // memory are not the operator's, so the file is never rewritten this run.
     bool directoryUnreadable_ = false;
 
-    std::array<FlexGrid*, kMachineCount> grids_{};
+    std::array<SheetGrid*, kMachineCount> grids_{};
     std::array<QGroupBox*, kMachineCount> gridFrames_{};
     EditorLink editorLink_{*this};
     std::unique_ptr<DrawingEditor> editor_;

@@ -7,7 +7,6 @@
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
 #include "links/link_port_qt.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/serial_port_qt.h"
 #include "station/measurement_window_ui.h"

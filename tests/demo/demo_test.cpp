@@ -23,7 +23,6 @@
 #include "drawing/view_geometry.h"
 #include "links/instrument_link.h"
 #include "operators/operator_lists.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
 #include "recording_dialogs.h"

@@ -8,10 +8,10 @@
 
 #include "children.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/serial_port_qt.h"
 #include "pty_instrument.h"
 #include "records/day_book.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 

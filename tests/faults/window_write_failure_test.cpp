@@ -24,7 +24,6 @@
 #include "links/settings_window_ui.h"
 #include "operators/operator_lists.h"
 #include "operators/operator_window_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
@@ -32,6 +31,7 @@
 #include "records/product_registry.h"
 #include "station/operator_record.h"
 #include "station/rejection.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 
@@ -135,12 +135,11 @@ protected:
     void ExpectBookHoldsGrid(const std::string& context) {
         auto book = Workbook::Open(Book(form->ShownMachine()));
         ASSERT_TRUE(book) << context;
-        FlexGrid* grid = form->Grid(form->ShownMachine());
         for (int r = 1; r <= kLastPoint; ++r) {
             MeasuredRow row = ReadDayBookRow(*book, r);
-            EXPECT_EQ(row.Value, grid->TextMatrix(r, 1).toStdString()) << context << ", row " << r;
-            EXPECT_EQ(row.Judgement, grid->TextMatrix(r, 2).toStdString()) << context << ", row " << r;
-            EXPECT_EQ(row.Correction, grid->TextMatrix(r, 7).toStdString()) << context << ", row " << r;
+            EXPECT_EQ(row.Value, Cell(*form, r, 1)) << context << ", row " << r;
+            EXPECT_EQ(row.Judgement, Cell(*form, r, 2)) << context << ", row " << r;
+            EXPECT_EQ(row.Correction, Cell(*form, r, 7)) << context << ", row " << r;
         }
     }
 };

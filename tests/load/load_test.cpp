@@ -23,9 +23,9 @@
 
 #include "children.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "pty_instrument.h"
 #include "records/day_book.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 
@@ -161,7 +161,7 @@ TEST_F(Load, ValuesOverAllMachinesKeepMemoryFlatAndTimePerValueEven) {
             machine = static_cast<int>(rng() % kMachines);
             form->ShowMachine(machine);
         }
-        FlexGrid* grid = form->Grid(machine);
+        SheetGrid* grid = form->Grid(machine);
         // Now and then a point is measured again by clicking its row.
         if (rng() % 5 == 0) grid->SetRow(1 + static_cast<int>(rng() % kRows));
         const int row = grid->Row();

@@ -8,9 +8,9 @@
 
 #include "children.h"
 #include "platform/file_lock.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "temp_root.h"
 #include "workbook/workbook.h"

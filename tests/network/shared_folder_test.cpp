@@ -20,10 +20,10 @@
 #include "common/failure_text.h"
 #include "drawing/point_table.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "share.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 

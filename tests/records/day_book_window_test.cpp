@@ -9,11 +9,11 @@
 #include "children.h"
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "records/day_book.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 

@@ -10,9 +10,9 @@
 #include "drawing/drawing_views_qt.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/paths.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "children.h"
 

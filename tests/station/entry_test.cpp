@@ -9,9 +9,9 @@
 #include <filesystem>
 
 #include "common/text_file.h"
-#include "platform/flex_grid_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "children.h"
 

@@ -10,8 +10,8 @@
 #include <filesystem>
 
 #include "common/text_file.h"
-#include "platform/flex_grid_qt.h"
 #include "station/judgement_colours_qt.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "children.h"
 
@@ -40,10 +40,7 @@ protected:
         Child<QLineEdit>(*form, "numberEntryBox")->setText(number);
         QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     }
-    QVariant Role(int row, int col, int role) {
-        QTableWidgetItem* cell = form->Grid(0)->item(row - 1, col);
-        return cell ? cell->data(role) : QVariant();
-    }
+    QVariant Role(int point, int col, int role) { return form->Grid(0)->model()->index(point - 1, col).data(role); }
     void ExpectFail(int row) {
         for (int col : {1, 2}) {
             EXPECT_EQ(Role(row, col, Qt::BackgroundRole).value<QColor>(), kFailColour) << row << "," << col;

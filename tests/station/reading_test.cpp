@@ -11,8 +11,8 @@
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "pty_instrument.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
 

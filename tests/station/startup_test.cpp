@@ -6,8 +6,8 @@
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/paths.h"
+#include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "children.h"
 
@@ -45,12 +45,12 @@ TEST_F(Startup, FirstRunCreatesDirectoryFileAndLogFoldersAndWritesNoRecordWithou
     EXPECT_NE(form->OperatorLog().find("\r\n0台担当\r\n\r\n"), std::string::npos);
     for (const char* f : {"/ＺＩＶログ", "/ＺＩＶログ/不合格記録", "/ＺＩＶログ/測定者記録"})
         EXPECT_TRUE(fs::is_directory(productRoot + f)) << f;
-    // The grids: 101 rows, 8 centred columns with their headers and point numbers.
-    FlexGrid* grid = form->Grid(47);
-    EXPECT_EQ(grid->Rows(), 101);
-    EXPECT_EQ(grid->Cols(), 8);
-    EXPECT_EQ(grid->TextMatrix(0, 7).toStdString(), "補正");
-    EXPECT_EQ(grid->TextMatrix(100, 0).toStdString(), "100");
+    // The grids: 100 points, 8 columns with their titles and the point numbers.
+    SheetGrid* grid = form->Grid(47);
+    EXPECT_EQ(grid->model()->rowCount(), 100);
+    EXPECT_EQ(grid->model()->columnCount(), 8);
+    EXPECT_EQ(grid->model()->headerData(7, Qt::Horizontal).toString().toStdString(), "補正");
+    EXPECT_EQ(Cell(*form, 100, 0, 47), "100");
     EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), "1");
     EXPECT_EQ(Child<QLineEdit>(*form, "instrumentBox")->text().toStdString(), "マイクロ");
     QDate today = QDate::currentDate();
@@ -76,7 +76,7 @@ TEST_F(Startup, ProductsOnMachinesZeroAndFiveAreListedInOrder) {
     EXPECT_EQ(Cell(*form, 1, 3), "10");
     EXPECT_EQ(Cell(*form, 2, 5), "-0.1");
     EXPECT_EQ(form->LoadedPointCount(), 3);
-    EXPECT_EQ(form->Grid(5)->TextMatrix(1, 6).toStdString(), "5");
+    EXPECT_EQ(Cell(*form, 1, 6, 5), "5");
 }
 
 TEST_F(Startup, OperatorRecordIsWrittenOnlyAfterAValueWasSaved) {

@@ -6,8 +6,8 @@
 
 #include "common/text_file.h"
 #include "links/instrument_link.h"
-#include "platform/flex_grid_qt.h"
 #include "records/product_registry.h"
+#include "station/sheet_grid_qt.h"
 #include "workbook/workbook.h"
 
 using namespace ziv;
@@ -64,8 +64,9 @@ void StationFixture::Type(MeasurementWindow& form, const QString& character) {
     Key(form, character.isEmpty() ? 0 : QKeySequence(character)[0].key(), character);
 }
 
-std::string StationFixture::Cell(MeasurementWindow& form, int row, int col) {
-    return form.Grid(form.ShownMachine())->TextMatrix(row, col).toStdString();
+std::string StationFixture::Cell(MeasurementWindow& form, int point, int col, int machine) {
+    SheetGrid* grid = form.Grid(machine < 0 ? form.ShownMachine() : machine);
+    return grid->model()->index(point - 1, col).data().toString().toStdString();
 }
 
 std::vector<std::string> StationFixture::Messages() const {

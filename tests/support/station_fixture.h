@@ -38,8 +38,8 @@ protected:
     // Sends a key press and release as the operator would.
     static void Key(ziv::MeasurementWindow& form, int key, const QString& text = QString());
     static void Type(ziv::MeasurementWindow& form, const QString& character);
-    // Cell text of the grid of the machine shown.
-    static std::string Cell(ziv::MeasurementWindow& form, int row, int col);
+    // Text of a point's cell as the grid of the machine shown (or of machine m) shows it.
+    static std::string Cell(ziv::MeasurementWindow& form, int point, int col, int machine = -1);
     std::vector<std::string> Messages() const;
     // Runs the event loop until done() holds; false after ms milliseconds.
     static bool WaitUntil(const std::function<bool()>& done, int ms = 20000);

@@ -18,11 +18,11 @@
 #include "drawing/drawing_editor_ui.h"
 #include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
-#include "platform/flex_grid_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
 #include "station/measurement_window_ui.h"
+#include "station/sheet_grid_qt.h"
 
 namespace {
 
