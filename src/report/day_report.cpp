@@ -1,9 +1,13 @@
 #include "report/day_report.h"
 
+#include <cstdio>
 #include <filesystem>
 
+#include "common/failure_text.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
+#include "report/capability.h"
+#include "report/journal_index.h"
 
 namespace ziv::report {
 
@@ -46,7 +50,67 @@ std::string RecordVerdictText(const RecordVerdict& verdict) {
     return {};
 }
 
+std::optional<long long> ParseQuantity(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    // Full-width digits are EF BC 90..99 in UTF-8.
+    constexpr std::string_view kWide = "\xEF\xBC";
+    long long quantity = 0;
+    int digits = 0;
+    while (!text.empty()) {
+        int digit = -1;
+        if (text.front() >= '0' && text.front() <= '9') {
+            digit = text.front() - '0';
+            text.remove_prefix(1);
+        } else if (text.size() >= 3 && text.starts_with(kWide) && static_cast<unsigned char>(text[2]) >= 0x90 &&
+                   static_cast<unsigned char>(text[2]) <= 0x99) {
+            digit = static_cast<unsigned char>(text[2]) - 0x90;
+            text.remove_prefix(3);
+        }
+        if (digit < 0 || ++digits > 12) return std::nullopt;
+        quantity = quantity * 10 + digit;
+    }
+    if (digits == 0) return std::nullopt;
+    return quantity;
+}
+
+std::string ValueTimeText(const Timestamp& time, const Date& workDate) {
+    auto clock = time.LocalTimeOfDay();
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>(clock.hours().count()),
+                  static_cast<int>(clock.minutes().count()), static_cast<int>(clock.seconds().count()));
+    Day day = time.LocalDay();
+    if (DaysOf(day) == DaysOf(workDate)) return text;
+    return std::to_string(static_cast<unsigned>(day.month())) + "/" + std::to_string(static_cast<unsigned>(day.day())) +
+           " " + text;
+}
+
 namespace {
+
+// The part facts of the book's product, and for each value the journal entry
+// that put it into its cell: the journals of the book's working date, read
+// for its operator and machine only.
+void ReadBesideTheBook(DayReport& report) {
+    std::string factsPath = PartFactsPath(report.ProductDir);
+    PartFactsRead facts = ReadPartFacts(factsPath);
+    if (facts.status == ReadStatus::Unreadable)
+        report.Unread.push_back("部品情報を読めません: " + factsPath + " (" + SystemErrorText(facts.err) + ")");
+    report.Facts = std::move(facts.facts);
+
+    const DayBookName& name = report.Book.Name;
+    Filter day;
+    day.From = day.To = name.WorkDate;
+    day.Machine = name.Machine;
+    day.Operator = name.Operator;
+    JournalIndex journal = JournalIndex::Read(report.ProductDir, day);
+    for (const std::string& path : journal.Unreadable()) report.Unread.push_back("ＺＩＶログを読めません: " + path);
+    for (const PointRow& row : report.Book.Rows) {
+        if (row.Value.empty()) continue;
+        // A number the cell shows otherwise than it was typed ("10.010") is still the same value.
+        if (const JournalEntry* entry = journal.EntryOf(name, row.Point, row.Value, MeasuredNumber(row.Value)))
+            report.Sources[row.Point] = {entry->Gauge, ValueTimeText(entry->Time, name.WorkDate)};
+    }
+}
 
 // The name of a book and, when it lies in one, its product folder.
 std::optional<DayBookName> NameFromPlace(const std::filesystem::path& absolute, std::string& productDir) {
@@ -87,6 +151,7 @@ std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRef
     }
     if (report.ProductDir.empty()) return report;
     report.MasterPoints = MasterPointCount(report.ProductDir);
+    ReadBesideTheBook(report);
     // The drawing belongs to the product folder the book lies in.
     std::string drawing = JoinPath(report.ProductDir, name->Product + ".jpg");
     PointTable table;

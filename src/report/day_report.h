@@ -1,17 +1,29 @@
 #pragma once
 // What the inspection report of one day workbook shows: the header figures,
 // the rows and, when the product has them, its drawing and point positions.
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "common/timestamp.h"
 #include "drawing/point_table.h"
 #include "report/collect.h"
+#include "report/part_facts.h"
 
 namespace ziv::report {
 
 enum class PointVerdict { NotMeasured, Pass, Fail, Unjudged };
 // "合" or OK passes, "不" or NG fails; a value without either is unjudged.
 PointVerdict VerdictOf(const PointRow& row);
+
+// Where a value of the book came from, as the measurement journal tells it.
+struct ValueSource {
+    std::string Gauge;  // the gauge's control number; empty for a typed value or a gauge without one
+    std::string Time;   // ValueTimeText
+    bool operator==(const ValueSource&) const = default;
+};
 
 struct DayReport {
     DayBookData Book;
@@ -22,7 +34,34 @@ struct DayReport {
     // empty path or no table when either is missing: the report is the table alone.
     std::string DrawingPath;
     std::optional<PointTable> Points;
+    // What a customer's record names the part by: the product folder's part
+    // facts, all empty when it has none.
+    PartFacts Facts;
+    // By point, the values whose entry the journals of the book's working
+    // date, operator and machine hold; a value the journal does not know has
+    // no source rather than a guessed one.
+    std::map<int, ValueSource> Sources;
+    // What lies beside the book but could not be read (the part facts, a
+    // journal), in the words the window and the command line show: the report
+    // is made without it, and they say so.
+    std::vector<std::string> Unread;
 };
+
+// The lot an inspection record is made for, given when it is made.
+struct LotFacts {
+    std::string Number;
+    std::optional<long long> Quantity;
+};
+
+// A quantity as typed: a whole number from 0, in ASCII or full-width digits
+// (what a Japanese input method leaves), blanks around it ignored; nothing for
+// anything else, a sign or a separator included, or more than 12 digits.
+std::optional<long long> ParseQuantity(std::string_view text);
+
+// The time of a value in the report's table: "14:05:09" on the book's
+// working date; a value taken after midnight under the same working date
+// carries its day, "3/8 00:12:03".
+std::string ValueTimeText(const Timestamp& time, const Date& workDate);
 
 // Why there is no report of a file.
 struct DayReportRefusal {
@@ -34,7 +73,9 @@ struct DayReportRefusal {
 // come from the book's place: in <product>/data its name must be a day
 // workbook's of that product; elsewhere (a copy) only a name that splits one
 // way into operator and product is taken. Anything else, the product master
-// included, is refused rather than reported under the wrong names.
+// included, is refused rather than reported under the wrong names. A book in
+// its product folder also gets the part facts and the sources of its values;
+// a copy has neither, since nothing ties it to a product folder's files.
 std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRefusal* refusal);
 // The refusal in the words the window and the command line show.
 std::string RefusalText(const DayReportRefusal& refusal, const std::string& bookPath);

@@ -46,35 +46,48 @@ QImage MarkedDrawing(const DayReport& report) {
     });
 }
 
-PagedDocument DayReportDocument(const DayReport& report) {
+PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
     PagedDocument doc;
-    doc.Title = QStringLiteral("検査成績表");
+    doc.Title = QStringLiteral("検査成績書");
     const DayBookName& name = report.Book.Name;
-    doc.HeaderLines << QStringLiteral("製品: %1    号機: %2号機    測定者: %3    日付: %4")
-                           .arg(Q(name.Product))
-                           .arg(name.Machine)
-                           .arg(Q(name.Operator), DateCaption(name.WorkDate));
+    const PartFacts& part = report.Facts;
+    // Unknown facts stay blank, so that the paper can be completed by hand.
+    QString quantity = lot.Quantity ? QString::number(*lot.Quantity) : QString();
+    doc.HeaderLines << QStringLiteral("顧客: %1").arg(Q(part.Customer))
+                    << QStringLiteral("図番: %1    改訂: %2").arg(Q(part.PartNumber), Q(part.Revision))
+                    << QStringLiteral("品名: %1    材質: %2").arg(Q(part.PartName), Q(part.Material))
+                    << QStringLiteral("ロット: %1    数量: %2").arg(Q(lot.Number), quantity)
+                    << QStringLiteral("製品: %1    号機: %2号機").arg(Q(name.Product)).arg(name.Machine)
+                    << QStringLiteral("測定者: %1    日付: %2").arg(Q(name.Operator), DateCaption(name.WorkDate));
     QString master = report.MasterPoints ? QString::number(*report.MasterPoints) : QStringLiteral("—");
     doc.HeaderLines << QStringLiteral("測定点数: %1 / %2 (マスタ)    合格: %3    不合格: %4")
                            .arg(report.Measured)
                            .arg(master)
                            .arg(report.Passed)
                            .arg(report.Failed);
-    doc.HeaderLines << QStringLiteral("ファイル: %1").arg(Q(report.Book.Path));
+    doc.Verdict = QStringLiteral("総合判定: ") + Q(RecordVerdictText(VerdictOfRecord(report)));
+    doc.Stamps = {QStringLiteral("検査"), QStringLiteral("承認")};
+    doc.PageLine = QStringLiteral("製品: %1  号機: %2号機  測定者: %3  日付: %4  ロット: %5")
+                       .arg(Q(name.Product))
+                       .arg(name.Machine)
+                       .arg(Q(name.Operator), DateCaption(name.WorkDate), Q(lot.Number));
     doc.Picture = MarkedDrawing(report);
     if (!doc.Picture.isNull())
         doc.Legend = {{VerdictColour(PointVerdict::Pass), QStringLiteral("合格")},
                       {VerdictColour(PointVerdict::Fail), QStringLiteral("不合格")},
                       {VerdictColour(PointVerdict::NotMeasured), QStringLiteral("未測定")},
                       {VerdictColour(PointVerdict::Unjudged), QStringLiteral("判定なし")}};
-    doc.Columns = {{QStringLiteral("番号"), 30, Qt::AlignRight},   {QStringLiteral("寸法"), 55, Qt::AlignRight},
-                   {QStringLiteral("上限"), 50, Qt::AlignRight},   {QStringLiteral("下限"), 50, Qt::AlignRight},
-                   {QStringLiteral("測定器"), 90, Qt::AlignLeft},  {QStringLiteral("測定値"), 65, Qt::AlignRight},
-                   {QStringLiteral("判定"), 35, Qt::AlignCenter}, {QStringLiteral("補正"), 55, Qt::AlignRight}};
+    doc.Columns = {{QStringLiteral("番号"), 26, Qt::AlignRight},     {QStringLiteral("寸法"), 48, Qt::AlignRight},
+                   {QStringLiteral("上限"), 42, Qt::AlignRight},     {QStringLiteral("下限"), 42, Qt::AlignRight},
+                   {QStringLiteral("測定器"), 78, Qt::AlignLeft},    {QStringLiteral("測定値"), 56, Qt::AlignRight},
+                   {QStringLiteral("判定"), 28, Qt::AlignCenter},   {QStringLiteral("補正"), 44, Qt::AlignRight},
+                   {QStringLiteral("管理番号"), 62, Qt::AlignLeft}, {QStringLiteral("測定時刻"), 60, Qt::AlignLeft}};
     for (const PointRow& row : report.Book.Rows) {
         TableRow line;
         line.Cells << QString::number(row.Point) << Q(row.Nominal) << Q(row.Upper) << Q(row.Lower)
                    << Q(row.InputName) << Q(row.Value) << Q(row.Judgement) << Q(row.Correction);
+        auto source = report.Sources.find(row.Point);
+        if (source != report.Sources.end()) line.Cells << Q(source->second.Gauge) << Q(source->second.Time);
         line.Marked = VerdictOf(row) == PointVerdict::Fail;
         line.MarkedColumn = 6;
         doc.Rows.push_back(std::move(line));

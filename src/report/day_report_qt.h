@@ -1,5 +1,5 @@
 #pragma once
-// The inspection report (検査成績表) of one day workbook and the capability
+// The inspection record (検査成績書) of one day workbook and the capability
 // table (工程能力) as paged documents for the PDF writer and the printer.
 #include <QColor>
 #include <QImage>
@@ -19,7 +19,11 @@ QColor VerdictColour(PointVerdict verdict);
 // verdict in the book; null when the report has no drawing or no positions.
 QImage MarkedDrawing(const DayReport& report);
 
-PagedDocument DayReportDocument(const DayReport& report);
+// The inspection record (検査成績書) a customer receives: part facts, lot,
+// the overall verdict, stamp boxes, and the gauge and time of each value
+// where the journal knows them. It names no file: a path on the station's
+// disk means nothing to the customer and tells outsiders about the network.
+PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot = {});
 
 // What the capability was worked out over, for the report's header.
 struct CapabilityScope {

@@ -18,6 +18,11 @@ constexpr double kFootRoom = 24;    // the page number below the table
 constexpr double kRowHeight = 15;
 constexpr double kCellPad = 3;
 constexpr double kPictureShare = 0.5;
+// A stamp box: caption, stamp, name line, date line. A hand stamp is 10 to
+// 15 mm across; the stamp room is a little over 18 mm square.
+constexpr double kStampWidth = 64, kStampCaption = 14, kStampRoom = 52, kStampLine = 16;
+constexpr double kStampHeight = kStampCaption + kStampRoom + 2 * kStampLine;
+constexpr double kVerdictHeight = 22;
 
 QFont Font(int points, bool bold = false) {
     QFont font = UiFont();
@@ -51,9 +56,15 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
     for (const auto& c : document.Columns) natural += c.Width;
     for (const auto& c : document.Columns) widths.push_back(natural > 0 ? c.Width * tableWidth / natural : 0);
 
+    // The title and the header lines give way to the stamp boxes at their right.
+    const double stampsWidth = document.Stamps.size() * kStampWidth;
+    const double headerWidth = document.Stamps.isEmpty() ? tableWidth : tableWidth - stampsWidth - 8;
     // Where the table starts on the first page depends on the header and the
     // picture; every later page starts at the top margin.
-    double firstTableTop = kMargin + 26 + document.HeaderLines.size() * 14 + 6;
+    double headerBottom = kMargin + 26 + document.HeaderLines.size() * 14;
+    if (!document.Verdict.isEmpty()) headerBottom += kVerdictHeight;
+    if (!document.Stamps.isEmpty()) headerBottom = std::max(headerBottom, kMargin + kStampHeight);
+    double firstTableTop = headerBottom + 6;
     QRectF pictureRect;
     if (!document.Picture.isNull()) {
         double maxW = tableWidth, maxH = (g.Height - 2 * kMargin) * kPictureShare;
@@ -110,6 +121,47 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
         }
     };
 
+    auto paintStamps = [&] {
+        double x = g.Right() - stampsWidth;
+        const double y = kMargin;
+        painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
+        for (const QString& caption : document.Stamps) {
+            QRectF box(x, y, kStampWidth, kStampHeight);
+            painter.drawRect(box);
+            painter.setFont(Font(9, true));
+            painter.drawText(QRectF(x, y, kStampWidth, kStampCaption), Qt::AlignCenter, caption);
+            double line = y + kStampCaption;
+            painter.drawLine(QPointF(x, line), QPointF(x + kStampWidth, line));
+            line += kStampRoom;
+            painter.setFont(Font(7));
+            for (const QString& label : {QStringLiteral("氏名"), QStringLiteral("日付")}) {
+                painter.drawLine(QPointF(x, line), QPointF(x + kStampWidth, line));
+                painter.drawText(QRectF(x + 2, line, kStampWidth - 4, kStampLine), Qt::AlignLeft | Qt::AlignVCenter,
+                                 label);
+                line += kStampLine;
+            }
+            x += kStampWidth;
+        }
+    };
+    auto paintFoot = [&](int p) {
+        QRectF foot(g.Left(), g.Height - kMargin - 14, tableWidth, 14);
+        QString number = QString("%1 / %2").arg(p + 1).arg(pages);
+        painter.setPen(Qt::black);
+        painter.setFont(Font(9));
+        if (document.PageLine.isEmpty()) {
+            painter.drawText(foot, Qt::AlignCenter, number);
+            return;
+        }
+        painter.drawText(foot, Qt::AlignRight | Qt::AlignVCenter, number);
+        double room = tableWidth - QFontMetricsF(painter.font()).horizontalAdvance(number) - 12;
+        painter.setFont(Font(8));
+        QString line = QFontMetricsF(painter.font()).elidedText(document.PageLine, Qt::ElideRight, room);
+        painter.drawText(QRectF(foot.left(), foot.top(), room, foot.height()), Qt::AlignLeft | Qt::AlignVCenter, line);
+        painter.setPen(QColor(120, 120, 120));
+        painter.drawLine(QPointF(g.Left(), foot.top() - 2), QPointF(g.Right(), foot.top() - 2));
+    };
+
     for (int p = 0; p < pages; ++p) {
         if (p > 0 && !device.newPage()) {
             painter.end();
@@ -119,13 +171,21 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
         if (p == 0) {
             painter.setPen(Qt::black);
             painter.setFont(Font(18, true));
-            painter.drawText(QRectF(g.Left(), y, tableWidth, 24), Qt::AlignLeft | Qt::AlignVCenter, document.Title);
+            painter.drawText(QRectF(g.Left(), y, headerWidth, 24), Qt::AlignLeft | Qt::AlignVCenter, document.Title);
             y += 26;
             painter.setFont(Font(10));
+            QFontMetricsF headerMetrics(painter.font());
             for (const QString& line : document.HeaderLines) {
-                painter.drawText(QRectF(g.Left(), y, tableWidth, 14), Qt::AlignLeft | Qt::AlignVCenter, line);
+                painter.drawText(QRectF(g.Left(), y, headerWidth, 14), Qt::AlignLeft | Qt::AlignVCenter,
+                                 headerMetrics.elidedText(line, Qt::ElideRight, headerWidth));
                 y += 14;
             }
+            if (!document.Verdict.isEmpty()) {
+                painter.setFont(Font(13, true));
+                painter.drawText(QRectF(g.Left(), y + 2, headerWidth, kVerdictHeight - 2),
+                                 Qt::AlignLeft | Qt::AlignVCenter, document.Verdict);
+            }
+            if (!document.Stamps.isEmpty()) paintStamps();
             if (!document.Picture.isNull()) {
                 // The PDF keeps the picture at about 200 dots per inch of paper.
                 QSize keep = (pictureRect.size() * 200.0 / 72.0).toSize();
@@ -156,10 +216,7 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
             paintRow(document.Rows[i], y);
             y += kRowHeight;
         }
-        painter.setFont(Font(9));
-        painter.setPen(Qt::black);
-        painter.drawText(QRectF(g.Left(), g.Height - kMargin - 14, tableWidth, 14), Qt::AlignCenter,
-                         QString("%1 / %2").arg(p + 1).arg(pages));
+        paintFoot(p);
     }
     return painter.end();
 }

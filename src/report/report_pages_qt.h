@@ -1,7 +1,9 @@
 #pragma once
 // Paged reports on A4 (a PDF writer or a printer): a title, header lines, an
 // optional picture, then a table whose header is repeated on every page, and
-// "n / N" at the foot of each page.
+// "n / N" at the foot of each page. A record that leaves the shop also gets
+// boxes for hand stamps beside its title and a line naming it on every page,
+// since its pages may be filed or copied apart.
 #include <QColor>
 #include <QImage>
 #include <QPagedPaintDevice>
@@ -41,6 +43,13 @@ struct PagedDocument {
     std::vector<TableRow> Rows;
     bool Landscape = false;
     int TableFontSize = 9;  // in points (the painter works in points); a wide table takes a smaller one
+    // In bold under the header lines; nothing when empty.
+    QString Verdict;
+    // A box for each at the top right of the first page: the caption, room
+    // for a hand stamp, and a name line and a date line, printed empty.
+    QStringList Stamps;
+    // At the foot of every page, before "n / N"; "n / N" alone when empty.
+    QString PageLine;
 };
 
 // Paints onto a device whose page size the caller has set to A4; false when

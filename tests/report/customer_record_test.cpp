@@ -1,5 +1,6 @@
 // What an inspection record for a customer rests on: the part facts kept in
-// the product folder, and the verdict on the whole record.
+// the product folder, the verdict on the whole record, the lot's quantity as
+// typed and the time of a value as the table shows it.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -69,4 +70,37 @@ TEST(RecordVerdict, PassOnlyWhenEveryPointOfTheMasterIsMeasuredAndNoneFailed) {
         EXPECT_EQ(RecordVerdictText(verdict), c.text) << c.what;
         EXPECT_EQ(verdict.Kind == K::Pass, std::string(c.text) == "合格") << c.what;
     }
+}
+
+TEST(LotQuantity, WholeNumbersFromZeroOnlyAlsoInFullWidthDigits) {
+    const std::pair<const char*, std::optional<long long>> cases[] = {
+        {"0", 0},
+        {" 120\t", 120},
+        {"\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x90", 120},  // １２０
+        {"1\xEF\xBC\x90", 10},                              // 1０, as an input method may leave it
+        {"999999999999", 999999999999},
+        {"1000000000000", std::nullopt},  // more digits than any lot has
+        {"", std::nullopt},
+        {"  ", std::nullopt},
+        {"-1", std::nullopt},
+        {"+1", std::nullopt},
+        {"1.5", std::nullopt},
+        {"1,000", std::nullopt},
+        {"1e3", std::nullopt},
+        {"12 3", std::nullopt},
+        {"\xEF\xBC\x8D\xEF\xBC\x91", std::nullopt},  // －１
+        {"\xEF\xBC", std::nullopt},                    // a cut character
+    };
+    for (const auto& [text, quantity] : cases) EXPECT_EQ(ParseQuantity(text), quantity) << text;
+}
+
+TEST(ValueTime, TheStationsLocalTimeAndTheDayWhenItIsNotTheWorkingDate) {
+    const Date workDate{2026, 3, 7};
+    auto at = [](const char* text) { return *ParseTimestamp(text); };
+    EXPECT_EQ(ValueTimeText(at("2026-03-07T14:05:09.999+09:00"), workDate), "14:05:09");
+    // The same instant on a station in UTC: its own clock, its own day.
+    EXPECT_EQ(ValueTimeText(at("2026-03-07T00:30:00+09:00"), workDate), "00:30:00");
+    EXPECT_EQ(ValueTimeText(at("2026-03-06T15:30:00Z"), workDate), "3/6 15:30:00");
+    EXPECT_EQ(ValueTimeText(at("2026-03-08T00:12:03+09:00"), workDate), "3/8 00:12:03");
+    EXPECT_EQ(ValueTimeText(at("2026-04-01T23:59:59-05:00"), Date{2026, 4, 1}), "23:59:59");
 }

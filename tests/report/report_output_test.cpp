@@ -8,7 +8,10 @@
 #include <QPainter>
 #include <regex>
 
+#include "common/timestamp.h"
 #include "drawing/point_table.h"
+#include "records/journal.h"
+#include "report/part_facts.h"
 #include "report_fixture.h"
 #include "temp_root.h"
 
@@ -69,6 +72,33 @@ std::string MakeProduct(const TempRoot& root, int rows) {
     return product;
 }
 
+// An entry of the station on machine 3 of 2026-03-07, as the station journals it.
+ziv::JournalEntry Entry(int point, std::string text, std::string_view time, std::string gauge = {}) {
+    using namespace std::chrono;
+    ziv::JournalEntry e;
+    e.Time = *ziv::ParseTimestamp(time);
+    e.WorkDate = ziv::Day{year{2026}, month{3}, day{7}};
+    e.Station = "検査台1";
+    e.Operator = "山田_太郎";
+    e.Product = "検査_品";
+    e.Machine = 3;
+    e.Point = point;
+    e.Text = std::move(text);
+    e.Way = gauge.empty() ? ziv::EntryWay::Typed : ziv::EntryWay::Reading;
+    e.Key = gauge.empty() ? 0 : 1;
+    e.Gauge = std::move(gauge);
+    return e;
+}
+
+// The line of the page's text that holds `cell`; empty when none does.
+std::string LineWith(const std::string& text, const std::string& cell) {
+    size_t at = text.find(cell);
+    if (at == std::string::npos) return {};
+    size_t start = text.rfind('\n', at);
+    start = start == std::string::npos ? 0 : start + 1;
+    return text.substr(start, text.find('\n', at) - start);
+}
+
 struct Centre {
     double X = 0, Y = 0;
     int Pixels = 0;
@@ -115,9 +145,30 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     const int rows = 70;
     std::string product = MakeProduct(root, rows);
     std::string book = product + "/data/山田_太郎_検査_品_3号機_2026年3月7日.xls";
+    ziv::report::PartFacts facts;
+    facts.Customer = "株式会社サンプル";
+    facts.PartNumber = "AB-1234-01";
+    facts.Revision = "C";
+    facts.PartName = "フランジ";
+    facts.Material = "S45C";
+    ASSERT_TRUE(ziv::report::SavePartFacts(ziv::report::PartFactsPath(product), facts));
+    // Point 2 measured twice: the second value (10.05, as 10.050) is the book's.
+    // Point 4 typed after midnight; point 5's entry holds another value than
+    // the book, point 6's another operator's: neither is the book's.
+    ziv::JournalEntry other = Entry(6, "5.0061", "2026-03-07T10:00:00+09:00", "MC-0999");
+    other.Operator = "佐藤";
+    std::vector<std::string> records;
+    for (const ziv::JournalEntry& e : {Entry(1, "10.001", "2026-03-07T14:05:09.250+09:00", "MC-0012"),
+                                       Entry(2, "10.03", "2026-03-07T13:00:00+09:00", "MC-0001"),
+                                       Entry(2, "10.050", "2026-03-07T13:10:00+09:00", "MC-0002"),
+                                       Entry(4, "5.0041", "2026-03-08T00:12:03+09:00"),
+                                       Entry(5, "5.0052", "2026-03-07T15:00:00+09:00", "MC-0005"), other})
+        records.push_back(ziv::JournalRecord(e));
+    ASSERT_TRUE(ziv::AppendToJournal(ziv::JournalPath(product, other.WorkDate, other.Station), records));
     std::string pdf = root / "report.pdf";
-    Ran ran = RunProgram(QString::fromStdString(ReportTool()),
-                         {"day", QString::fromStdString(book), "--pdf", QString::fromStdString(pdf)});
+    Ran ran = RunProgram(QString::fromStdString(ReportTool()), {"day", QString::fromStdString(book), "--pdf",
+                                                                QString::fromStdString(pdf), "--lot", "L-0307 A",
+                                                                "--qty", "１２０"});
     ASSERT_EQ(ran.Exit, 0) << ran.Err;
 
     Ran info = RunProgram("pdfinfo", {QString::fromStdString(pdf)});
@@ -126,6 +177,7 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     int pageCount = std::stoi(pages[1]);
     EXPECT_GE(pageCount, 2);
     EXPECT_NE(info.Out.find("595 x 842 pts (A4)"), std::string::npos) << "A4 portrait: " << info.Out;
+    EXPECT_NE(info.Out.find("検査成績書"), std::string::npos) << info.Out;
     Ran fonts = RunProgram("pdffonts", {QString::fromStdString(pdf)});
     EXPECT_NE(fonts.Out.find("IPAGothic"), std::string::npos) << fonts.Out;
     EXPECT_EQ(std::regex_search(fonts.Out, std::regex("TrueType\\s+\\S+\\s+no ")), false) << "not embedded: " << fonts.Out;
@@ -133,10 +185,21 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     Ran text = RunProgram("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
     ASSERT_EQ(text.Exit, 0);
     const std::string& t = text.Out;
-    for (const char* header : {"検査成績表", "検査_品", "3号機", "山田_太郎", "2026年3月7日", "合格: 68", "不合格: 1"})
+    for (const char* header : {"検査成績書", "顧客: 株式会社サンプル", "図番: AB-1234-01", "改訂: C", "品名: フランジ",
+                               "材質: S45C", "ロット: L-0307 A", "数量: 120", "製品: 検査_品", "号機: 3号機",
+                               "測定者: 山田_太郎", "日付: 2026年3月7日", "合格: 68", "不合格: 1",
+                               // Point 2 failed; point 3, not measured, does not change that.
+                               "総合判定: 不合格（1点）"})
         EXPECT_NE(t.find(header), std::string::npos) << header << "\n" << t;
     // 69 rows with a value, 70 with a nominal size in the master.
     EXPECT_NE(t.find("69 / 71"), std::string::npos) << t;
+    // The stamp boxes, each with its name and date line, printed empty.
+    EXPECT_TRUE(std::regex_search(t, std::regex("検査\\s+承認"))) << t;
+    EXPECT_EQ(Count(t, "氏名"), 2u) << t;
+    EXPECT_TRUE(std::regex_search(t, std::regex("日付\\s+日付"))) << t;
+    // Nothing of the station's disk: neither the book's place nor any other.
+    EXPECT_EQ(t.find(root.path()), std::string::npos) << t;
+    EXPECT_EQ(t.find("ファイル"), std::string::npos) << t;
     for (int r = 4; r <= rows; ++r) {
         char value[16];
         std::snprintf(value, sizeof value, "5.%03d1", r);
@@ -144,10 +207,38 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     }
     for (const char* cell : {"10.001", "10.05", "F1 マイクロ", "F2 ノギス", "-0.001"})
         EXPECT_NE(t.find(cell), std::string::npos) << cell;
-    // The table header on every page, and "n / N" at each foot.
-    EXPECT_EQ(Count(t, "測定器"), static_cast<size_t>(pageCount));
-    for (int p = 1; p <= pageCount; ++p)
-        EXPECT_NE(t.find(std::to_string(p) + " / " + std::to_string(pageCount)), std::string::npos) << p;
+    // Gauge and time where the journal knows the value, empty where it does not.
+    struct Traced {
+        const char* Value;
+        const char* Gauge;
+        const char* Time;
+    } traced[] = {{"10.001", "MC-0012", "14:05:09"}, {"10.05", "MC-0002", "13:10:00"}, {"5.0041", "", "3/8 00:12:03"},
+                  {"5.0051", "", ""},                 {"5.0061", "", ""}};
+    for (const Traced& v : traced) {
+        std::string line = LineWith(t, v.Value);
+        EXPECT_NE(line.find(v.Gauge), std::string::npos) << line;
+        EXPECT_NE(line.find(v.Time), std::string::npos) << line;
+        if (!*v.Gauge) {
+            EXPECT_EQ(line.find("MC-"), std::string::npos) << line;
+        }
+        if (!*v.Time) {
+            EXPECT_FALSE(std::regex_search(line, std::regex("\\d:\\d\\d"))) << line;
+        }
+    }
+    EXPECT_EQ(t.find("MC-0001"), std::string::npos) << "the value measured over is not the book's";
+    // Every page names the record and its place among the pages, and repeats the table header.
+    std::vector<std::string> pageTexts;
+    for (size_t start = 0, feed; (feed = t.find('\f', start)) != std::string::npos; start = feed + 1)
+        pageTexts.push_back(t.substr(start, feed - start));
+    ASSERT_EQ(pageTexts.size(), static_cast<size_t>(pageCount));
+    const std::regex identification("製品: 検査_品 +号機: 3号機 +測定者: 山田_太郎 +日付: 2026年3月7日 +ロット: L-0307 A");
+    for (int p = 1; p <= pageCount; ++p) {
+        const std::string& page = pageTexts[static_cast<size_t>(p - 1)];
+        EXPECT_TRUE(std::regex_search(page, identification)) << "page " << p << "\n" << page;
+        EXPECT_NE(page.find(std::to_string(p) + " / " + std::to_string(pageCount)), std::string::npos) << page;
+        EXPECT_EQ(Count(page, "測定器"), 1u) << page;
+        EXPECT_EQ(Count(page, "管理番号"), 1u) << page;
+    }
 
     ASSERT_EQ(RunProgram("pdftoppm", {"-r", "100", "-f", "1", "-l", "1", "-png", QString::fromStdString(pdf),
                                       QString::fromStdString(root / "page")})
@@ -312,6 +403,15 @@ TEST(ReportOutput, CommandLineExitCodes) {
         {{"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月2日.xls"), "--pdf",
           QString::fromStdString(root / "x.pdf")},
          3, "読めません"},
+        {{"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月1日.xls"), "--pdf",
+          QString::fromStdString(root / "x.pdf"), "--qty", "-1"},
+         1, "数量"},
+        {{"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月1日.xls"), "--pdf",
+          QString::fromStdString(root / "x.pdf"), "--qty", "1.5"},
+         1, "数量"},
+        {{"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月1日.xls"), "--pdf",
+          QString::fromStdString(root / "x.pdf"), "--lot", "A", "--lot", "B"},
+         1, "二度"},
         {{"stats", dir, "--from", "2026-03-01", "--to", "2026-03-01", "--csv",
           QString::fromStdString(root / "no/such/folder/out.csv")},
          4, "書けません"},
@@ -324,6 +424,15 @@ TEST(ReportOutput, CommandLineExitCodes) {
         EXPECT_EQ(r.Err.find("No such file"), std::string::npos) << r.Err;
     }
     EXPECT_FALSE(FileExists(root / "x.pdf"));
+
+    // Part facts that cannot be read: the report is made without them, and the exit says so.
+    std::filesystem::create_directories(product + "/部品情報.txt");
+    Ran withoutFacts = run({"day", QString::fromStdString(product + "/data/op_P_1号機_2026年3月1日.xls"), "--pdf",
+                            QString::fromStdString(root / "x.pdf")});
+    EXPECT_EQ(withoutFacts.Exit, 3) << withoutFacts.Err;
+    EXPECT_NE(withoutFacts.Err.find("部品情報を読めません"), std::string::npos) << withoutFacts.Err;
+    EXPECT_NE(withoutFacts.Err.find("ファイルではありません"), std::string::npos) << withoutFacts.Err;
+    EXPECT_TRUE(FileExists(root / "x.pdf"));
 }
 
 // Operator, product, machine and date come from the book's place; relative

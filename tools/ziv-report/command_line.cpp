@@ -27,8 +27,8 @@ namespace {
 const char* kUsage =
     "使い方:\n"
     "  ziv-report                         ウィンドウを開きます\n"
-    "  ziv-report day BOOK.xls --pdf OUT.pdf [--csv OUT.csv]\n"
-    "      日ごとのブック 1 冊の検査成績表 (PDF, A4)\n"
+    "  ziv-report day BOOK.xls --pdf OUT.pdf [--lot LOT] [--qty N] [--csv OUT.csv]\n"
+    "      日ごとのブック 1 冊の検査成績書 (PDF, A4)。ロット番号と数量 (0 以上の整数) を載せます\n"
     "  ziv-report stats PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME]\n"
     "                   [--csv OUT.csv] [--pdf OUT.pdf]\n"
     "      期間の工程能力: 号機ごとに Cp/Cpk (群内の変動), Pp/Ppk (全体), Cpk 下限, 管理図のルール, 不合格\n"
@@ -42,7 +42,7 @@ const char* kUsage =
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
     "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
-    "  3 読めないブックがあった (読めた分で作りました)、4 出力を書けない\n";
+    "  3 読めないものがあった (ブック・部品情報・ＺＩＶログ。読めた分で作りました)、4 出力を書けない\n";
 
 // One meaning each, as the usage and the README say.
 enum Exit { kDone = 0, kBadArguments = 1, kNothingToReport = 2, kUnreadableInput = 3, kOutputNotWritten = 4 };
@@ -54,7 +54,7 @@ int Fail(const std::string& message, int code = kBadArguments) {
 
 struct Options {
     std::string Target;
-    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Encoding, Point;
+    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Qty, Encoding, Point;
 };
 
 // Reads "TARGET --name value ..."; false, with the message, on anything else.
@@ -89,6 +89,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
                                            : name == "machine"  ? &options.Machine
                                            : name == "out"      ? &options.Out
                                            : name == "lot"      ? &options.Lot
+                                           : name == "qty"      ? &options.Qty
                                            : name == "encoding" ? &options.Encoding
                                            : name == "point"    ? &options.Point
                                                                 : &options.Operator;
@@ -117,17 +118,23 @@ void ReportWrite(const FileResult& result, const std::string& path, int& code) {
 int Day(const std::vector<std::string>& args) {
     Options options;
     std::string message;
-    if (!ParseOptions(args, {"pdf", "csv"}, options, message)) return Fail(message);
+    if (!ParseOptions(args, {"pdf", "csv", "lot", "qty"}, options, message)) return Fail(message);
     if (!options.Pdf && !options.Csv) return Fail("--pdf OUT.pdf を指定してください");
+    LotFacts lot;
+    lot.Number = options.Lot.value_or("");
+    if (options.Qty && !(lot.Quantity = ParseQuantity(*options.Qty)))
+        return Fail("数量は 0 以上の整数です: " + *options.Qty);
     DayReportRefusal refusal;
     auto report = LoadDayReport(options.Target, &refusal);
     if (!report) {
         int exit = refusal.Why == DayReportRefusal::Kind::Unreadable ? kUnreadableInput : kNothingToReport;
         return Fail(RefusalText(refusal, options.Target), exit);
     }
-    int code = kDone;
-    if (options.Pdf) ReportWrite(WriteDocumentPdf(DayReportDocument(*report), *options.Pdf,
-                                                  QStringLiteral("検査成績表")),
+    // The report is made without what could not be read beside the book; the exit status tells a script.
+    for (const std::string& unread : report->Unread) std::cerr << "ziv-report: " << unread << "\n";
+    int code = report->Unread.empty() ? kDone : kUnreadableInput;
+    if (options.Pdf) ReportWrite(WriteDocumentPdf(DayReportDocument(*report, lot), *options.Pdf,
+                                                  QStringLiteral("検査成績書")),
                                  *options.Pdf, code);
     if (options.Csv) {
         std::string csv = ValuesCsvStart();

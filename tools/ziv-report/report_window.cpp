@@ -27,12 +27,14 @@
 #include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
+#include "platform/paths.h"
 #include "platform/ui_font_qt.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
 #include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/report_csv.h"
+#include "part_facts_dialog.h"
 #include "report_charts.h"
 
 namespace ziv::report {
@@ -62,7 +64,7 @@ QGroupBox* Frame(const QString& caption, QLayout* layout) {
 }  // namespace
 
 ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("ZIV 検査成績表・工程能力"));
+    setWindowTitle(QStringLiteral("ZIV 検査成績書・工程能力"));
     setFont(UiFont(10));
     auto* central = new QWidget;
     auto* outer = new QVBoxLayout(central);
@@ -181,13 +183,26 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     outer->addWidget(split, 1);
 
     auto* dayRow = new QHBoxLayout;
-    auto* dayPdf = new QPushButton(QStringLiteral("検査成績表をPDFに保存..."));
-    auto* dayPrint = new QPushButton(QStringLiteral("検査成績表を印刷..."));
+    lot_ = new QLineEdit;
+    lot_->setAccessibleName(QStringLiteral("ロット"));
+    lot_->setMinimumWidth(160);
+    quantity_ = new QLineEdit;
+    quantity_->setAccessibleName(QStringLiteral("数量"));
+    quantity_->setMaximumWidth(90);
+    auto* dayPdf = new QPushButton(QStringLiteral("検査成績書をPDFに保存..."));
+    auto* dayPrint = new QPushButton(QStringLiteral("検査成績書を印刷..."));
+    auto* partFacts = new QPushButton(QStringLiteral("部品情報..."));
+    partFacts->setToolTip(QStringLiteral("製品フォルダの顧客・図番・改訂・品名・材質"));
+    dayRow->addWidget(new QLabel(QStringLiteral("ロット")));
+    dayRow->addWidget(lot_);
+    dayRow->addWidget(new QLabel(QStringLiteral("数量")));
+    dayRow->addWidget(quantity_);
     dayRow->addWidget(new QLabel(QStringLiteral("日ごとのブック 1 冊から:")));
     dayRow->addWidget(dayPdf);
     dayRow->addWidget(dayPrint);
+    dayRow->addWidget(partFacts);
     dayRow->addStretch(1);
-    outer->addWidget(Frame(QStringLiteral("検査成績表"), dayRow));
+    outer->addWidget(Frame(QStringLiteral("検査成績書"), dayRow));
 
     status_ = new QLabel;
     status_->setWordWrap(true);
@@ -204,6 +219,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     connect(aqdef, &QPushButton::clicked, this, &ReportWindow::SaveAqdef);
     connect(dayPdf, &QPushButton::clicked, this, [this] { DayReport(false); });
     connect(dayPrint, &QPushButton::clicked, this, [this] { DayReport(true); });
+    connect(partFacts, &QPushButton::clicked, this, &ReportWindow::EditPartFacts);
 }
 
 ReportWindow::~ReportWindow() {
@@ -435,6 +451,12 @@ void ReportWindow::SaveCharts(bool pdf) {
 }
 
 void ReportWindow::DayReport(bool print) {
+    LotFacts lot;
+    lot.Number = S(lot_->text().trimmed());
+    if (!quantity_->text().trimmed().isEmpty() && !(lot.Quantity = ParseQuantity(S(quantity_->text().trimmed())))) {
+        Warn(QStringLiteral("数量は 0 以上の整数です: %1").arg(quantity_->text()));
+        return;
+    }
     QString start = folder_->text().isEmpty() ? QString() : folder_->text() + "/data";
     QString book = QFileDialog::getOpenFileName(this, QStringLiteral("日ごとのブック"), start,
                                                 QStringLiteral("ブック (*.xls)"));
@@ -445,7 +467,13 @@ void ReportWindow::DayReport(bool print) {
         Warn(Q(RefusalText(refusal, S(book))));
         return;
     }
-    PagedDocument document = DayReportDocument(*report);
+    if (!report->Unread.empty()) {
+        QString unread;
+        for (const std::string& line : report->Unread) unread += Q(line) + "\n";
+        QMessageBox::warning(this, QStringLiteral("ZIV - 注意"),
+                             unread + QStringLiteral("これを除いて検査成績書を作ります。"));
+    }
+    PagedDocument document = DayReportDocument(*report, lot);
     if (print) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setPageSize(QPageSize(QPageSize::A4));
@@ -454,11 +482,24 @@ void ReportWindow::DayReport(bool print) {
         if (!PaintDocument(printer, document)) Warn(QStringLiteral("印刷できません。"));
         return;
     }
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("検査成績表をPDFに保存"),
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("検査成績書をPDFに保存"),
                                                 QFileInfo(book).completeBaseName() + ".pdf",
                                                 QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績表")); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績書")); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+}
+
+void ReportWindow::EditPartFacts() {
+    if (folder_->text().trimmed().isEmpty()) {
+        Warn(QStringLiteral("製品フォルダを選んでください。"));
+        return;
+    }
+    std::string folder = AbsoluteFolder(S(folder_->text().trimmed()));
+    if (!IsFolder(folder)) {
+        Warn(QStringLiteral("製品フォルダがありません: %1").arg(folder_->text()));
+        return;
+    }
+    ShowPartFactsDialog(folder, this);
 }
 
 }  // namespace ziv::report

@@ -1,7 +1,8 @@
 #pragma once
 // The window of ziv-report: a product folder, a range and filters; the
 // capability table; the control charts and the histogram of the selected row;
-// the inspection report of one day workbook.
+// the inspection record of one day workbook, with its lot and the product's
+// part facts.
 #include <QMainWindow>
 #include <atomic>
 #include <memory>
@@ -51,6 +52,7 @@ private:
     // The charts of the tab shown, as one picture.
     void SaveCharts(bool pdf);
     void DayReport(bool print);
+    void EditPartFacts();
     Filter CurrentFilter() const;
     void Warn(const QString& message);
 
@@ -69,6 +71,8 @@ private:
     QChartView* histogram_;
     QTabWidget* charts_;
     QTableWidget* history_;
+    QLineEdit* lot_;
+    QLineEdit* quantity_;
 
     std::thread worker_;
     std::atomic<bool> cancelFlag_{false};
