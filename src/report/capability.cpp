@@ -35,8 +35,10 @@ ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits) {
 }
 
 Verdict StoredVerdict(std::string_view judgement) {
-    if (judgement == JudgementText(Judgement::Pass)) return Verdict::Pass;
-    if (judgement == JudgementText(Judgement::Fail)) return Verdict::Fail;
+    // Asked once per value of a year of books: the station's words made once.
+    static const std::string pass = JudgementText(Judgement::Pass), fail = JudgementText(Judgement::Fail);
+    if (judgement == pass) return Verdict::Pass;
+    if (judgement == fail) return Verdict::Fail;
     return Verdict::None;
 }
 
@@ -164,11 +166,12 @@ CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed) {
     return row;
 }
 
-// Spread, indices and normality of the values in the order given.
+// Spread and indices of the values in the order given, and for a machine's
+// row their normality, which tells how far its Cpk may be trusted.
 void Figure(CapabilityRow& row, const std::vector<double>& values) {
     row.Stats = SpreadOf(values);
     row.Index = CapabilityOf(row.Stats, row.Tolerance);
-    row.Normal = AndersonDarling(values);
+    if (row.Machine) row.Normal = AndersonDarling(values);
 }
 
 void TakeSample(CapabilityRow& row, const Sample& s, std::vector<double>& values) {

@@ -254,7 +254,7 @@ QChart* NewHistogram(const ChartData& data) {
     QString title = RowTitle(row) + QStringLiteral(" ヒストグラム");
     if (row.Normal)
         title += QStringLiteral(" — 正規性 (Anderson-Darling) p = %1").arg(Q(FixedText(row.Normal->PValue, 3)));
-    else if (!values.empty())
+    else if (!values.empty() && row.Machine)
         title += QStringLiteral(" — 正規性の検定には 8 点以上が要ります");
     QChart* chart = NewChart(title);
     if (values.empty()) return chart;
