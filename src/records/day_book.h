@@ -10,14 +10,11 @@
 #include <vector>
 
 #include "platform/file_lock.h"
+#include "records/day_book_name.h"
 #include "records/product_registry.h"
 #include "workbook/workbook.h"
 
 namespace ziv {
-
-struct WorkDate {
-    std::string Year, Month, Day;  // "2024", "3", "7"
-};
 
 // <product>/data/<user>_<product name>_<m>号機_<y>年<m>月<d>日.xls
 std::string DayBookPath(const std::string& productPath, const std::string& userName,
@@ -25,6 +22,15 @@ std::string DayBookPath(const std::string& productPath, const std::string& userN
 inline constexpr std::string_view kDayBookFolderName = "data";
 std::string DayBookFolder(const std::string& productPath);
 std::string MasterBookPath(const std::string& productPath);
+
+// Where point r lies in a day workbook (and its master): row r of the first
+// sheet, columns A..F; the correction in the second sheet's column B (the
+// master's column D holds the target).
+namespace day_book_cell {
+inline constexpr int kSheet = 1, kNominal = 1, kUpper = 2, kLower = 3, kInputName = 4, kValue = 5, kJudgement = 6;
+inline constexpr int kTarget = 4;  // of the master
+inline constexpr int kCorrectionSheet = 2, kCorrection = 2;
+}  // namespace day_book_cell
 
 // Grid columns 3..6 of one point (nominal, upper, lower, target).
 struct MasterRow {
@@ -42,12 +48,14 @@ struct MeasuredRow {
 template <typename MasterOf>
 Workbook NewDayBook(int rows, MasterOf masterOf) {
     Workbook book = Workbook::New();
+    namespace cell = day_book_cell;
     for (int r = 1; r <= rows; ++r) {
         MasterRow m = masterOf(r);
-        book.SetCell(1, r, 1, m.Nominal);
-        book.SetCell(1, r, 2, m.Upper);
-        book.SetCell(1, r, 3, m.Lower);
-        book.SetCell(2, r, 1, m.Target);
+        book.SetCell(cell::kSheet, r, cell::kNominal, m.Nominal);
+        book.SetCell(cell::kSheet, r, cell::kUpper, m.Upper);
+        book.SetCell(cell::kSheet, r, cell::kLower, m.Lower);
+        // The day workbook keeps the target in the second sheet's column A.
+        book.SetCell(cell::kCorrectionSheet, r, 1, m.Target);
     }
     return book;
 }

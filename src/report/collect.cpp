@@ -102,7 +102,10 @@ private:
 };
 
 // Cells A..F of one row of the first sheet.
-using RowCells = std::array<Workbook::CellView, 6>;
+using RowCells = std::array<Workbook::CellView, day_book_cell::kJudgement>;
+namespace cell = day_book_cell;
+// The cell of a column among RowCells.
+constexpr size_t At(int column) { return static_cast<size_t>(column - 1); }
 
 bool IsEmpty(const PointRow& row) {
     return row.Nominal.empty() && row.Upper.empty() && row.Lower.empty() && row.InputName.empty() &&
@@ -113,13 +116,13 @@ bool IsEmpty(const PointRow& row) {
 void AddValuesRow(DayBookData& data, int r, const RowCells& at, LimitTexts& limits) {
     PointRow& row = data.Rows.emplace_back();
     row.Point = r;
-    row.Nominal = limits.Text(r, 1, at[0]);
-    row.Upper = limits.Text(r, 2, at[1]);
-    row.Lower = limits.Text(r, 3, at[2]);
+    row.Nominal = limits.Text(r, cell::kNominal, at[At(cell::kNominal)]);
+    row.Upper = limits.Text(r, cell::kUpper, at[At(cell::kUpper)]);
+    row.Lower = limits.Text(r, cell::kLower, at[At(cell::kLower)]);
     // The same cells ReadDayBookRow takes the value (E) and judgement (F) from.
-    row.Measured = at[4].ExactNumber();
-    if (!row.Measured) row.Value = at[4].Text();
-    row.Judgement = at[5].Text();
+    row.Measured = at[At(cell::kValue)].ExactNumber();
+    if (!row.Measured) row.Value = at[At(cell::kValue)].Text();
+    row.Judgement = at[At(cell::kJudgement)].Text();
     if (IsEmpty(row)) data.Rows.pop_back();
 }
 
@@ -132,13 +135,13 @@ void ReadValuesRows(const Workbook& book, DayBookData& data, LimitTexts& limits)
         if (current != 0) AddValuesRow(data, current, at, limits);
         at = {};
     };
-    book.ForEachCell(1, [&](int row, int column, const Workbook::CellView& view) {
-        if (row < kFirstPoint || row > kLastPoint || column < 1 || column > 6) return;
+    book.ForEachCell(cell::kSheet, [&](int row, int column, const Workbook::CellView& view) {
+        if (row < kFirstPoint || row > kLastPoint || column < 1 || column > cell::kJudgement) return;
         if (row != current) {
             flush();
             current = row;
         }
-        at[static_cast<size_t>(column - 1)] = view;
+        at[At(column)] = view;
     });
     flush();
 }
@@ -147,9 +150,9 @@ void ReadAllRows(const Workbook& book, DayBookData& data, LimitTexts& limits) {
     for (int r = kFirstPoint; r <= kLastPoint; ++r) {
         PointRow& row = data.Rows.emplace_back();
         row.Point = r;
-        row.Nominal = limits.Text(r, 1, book.View(1, r, 1));
-        row.Upper = limits.Text(r, 2, book.View(1, r, 2));
-        row.Lower = limits.Text(r, 3, book.View(1, r, 3));
+        row.Nominal = limits.Text(r, cell::kNominal, book.View(cell::kSheet, r, cell::kNominal));
+        row.Upper = limits.Text(r, cell::kUpper, book.View(cell::kSheet, r, cell::kUpper));
+        row.Lower = limits.Text(r, cell::kLower, book.View(cell::kSheet, r, cell::kLower));
         MeasuredRow measured = ReadDayBookRow(book, r);
         row.InputName = std::move(measured.InputName);
         row.Value = std::move(measured.Value);

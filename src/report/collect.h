@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/station_limits.h"
-#include "report/day_book_name.h"
+#include "records/day_book_name.h"
 
 namespace ziv::report {
 

@@ -16,6 +16,7 @@
 #include "report_fixture.h"
 #include "temp_root.h"
 
+using namespace ziv;
 using namespace ziv::report;
 using reporttest::MakeDayBook;
 using reporttest::Row;

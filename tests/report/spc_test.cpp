@@ -8,6 +8,7 @@
 
 #include "report/spc.h"
 
+using namespace ziv;
 using namespace ziv::report;
 
 namespace {

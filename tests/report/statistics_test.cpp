@@ -9,6 +9,7 @@
 #include "report/capability_table.h"
 #include "report/report_csv.h"
 
+using namespace ziv;
 using namespace ziv::report;
 
 namespace {
@@ -18,7 +19,7 @@ struct Value {
 };
 
 // One day workbook of a single point.
-DayBookData Day(int day, int machine, const LimitTexts& limits, const Value& value, int point = 1) {
+DayBookData OneDay(int day, int machine, const LimitTexts& limits, const Value& value, int point = 1) {
     DayBookData book;
     book.Name = {"op", "P", machine, {2026, 3, day}};
     PointRow row;
@@ -53,8 +54,8 @@ TEST(ReportCapability, EachMachineIsItsOwnSeriesAndThePoolIsOnlyAReference) {
     const char* one[] = {"10.00", "10.02", "10.04", "10.06"};
     const char* two[] = {"9.99", "10.01", "9.99", "10.01"};
     for (int d = 0; d < 4; ++d) {
-        builder.Add(Day(2 * d + 1, 1, kTen, {one[d], d == 3 ? "不" : "合"}));
-        builder.Add(Day(2 * d + 2, 2, kTen, {two[d], "合"}));
+        builder.Add(OneDay(2 * d + 1, 1, kTen, {one[d], d == 3 ? "不" : "合"}));
+        builder.Add(OneDay(2 * d + 2, 2, kTen, {two[d], "合"}));
     }
     auto rows = builder.Result();
     ASSERT_EQ(rows.size(), 3u);
@@ -91,7 +92,7 @@ TEST(ReportCapability, EachMachineIsItsOwnSeriesAndThePoolIsOnlyAReference) {
     // Asked without the pool, and one machine alone never gets one.
     EXPECT_EQ(builder.Result(false).size(), 2u);
     CapabilityBuilder single;
-    for (int d = 1; d <= 3; ++d) single.Add(Day(d, 4, kTen, {"10", "合"}));
+    for (int d = 1; d <= 3; ++d) single.Add(OneDay(d, 4, kTen, {"10", "合"}));
     EXPECT_EQ(single.Result().size(), 1u);
 }
 
@@ -101,13 +102,13 @@ TEST(ReportCapability, EachMachineIsItsOwnSeriesAndThePoolIsOnlyAReference) {
 TEST(ReportCapability, VerdictsAreTheStationsOwn) {
     CapabilityBuilder builder;
     LimitTexts upperOnly{"10", "0.02", ""};
-    builder.Add(Day(1, 1, upperOnly, {"10.5", ""}));  // beyond the one limit, but the station gave no verdict
-    builder.Add(Day(2, 1, upperOnly, {"10.01", ""}));
-    builder.Add(Day(3, 1, upperOnly, {"OK", ""}));
-    builder.Add(Day(4, 1, upperOnly, {"NG", ""}));
-    builder.Add(Day(5, 1, upperOnly, {"傷あり", ""}));
-    builder.Add(Day(6, 1, upperOnly, {"傷あり", ""}));
-    builder.Add(Day(7, 1, upperOnly, {"", ""}));  // nothing measured: the limits still count
+    builder.Add(OneDay(1, 1, upperOnly, {"10.5", ""}));  // beyond the one limit, but the station gave no verdict
+    builder.Add(OneDay(2, 1, upperOnly, {"10.01", ""}));
+    builder.Add(OneDay(3, 1, upperOnly, {"OK", ""}));
+    builder.Add(OneDay(4, 1, upperOnly, {"NG", ""}));
+    builder.Add(OneDay(5, 1, upperOnly, {"傷あり", ""}));
+    builder.Add(OneDay(6, 1, upperOnly, {"傷あり", ""}));
+    builder.Add(OneDay(7, 1, upperOnly, {"", ""}));  // nothing measured: the limits still count
     auto rows = builder.Result();
     ASSERT_EQ(rows.size(), 1u);
     const CapabilityRow& row = rows[0];
@@ -134,8 +135,8 @@ TEST(ReportCapability, VerdictsAreTheStationsOwn) {
 TEST(ReportCapability, ChangedLimitsNeverMixInOneFigure) {
     CapabilityBuilder builder;
     LimitTexts tight{"10", "0.01", "-0.01"};
-    for (int d = 1; d <= 4; ++d) builder.Add(Day(d, 1, kTen, {d % 2 ? "10.03" : "10.00", "合"}));
-    for (int d = 5; d <= 7; ++d) builder.Add(Day(d, 1, tight, {d % 2 ? "10.03" : "10.00", d % 2 ? "不" : "合"}));
+    for (int d = 1; d <= 4; ++d) builder.Add(OneDay(d, 1, kTen, {d % 2 ? "10.03" : "10.00", "合"}));
+    for (int d = 5; d <= 7; ++d) builder.Add(OneDay(d, 1, tight, {d % 2 ? "10.03" : "10.00", d % 2 ? "不" : "合"}));
     auto rows = builder.Result();
     ASSERT_EQ(rows.size(), 2u);
     const CapabilityRow* before = Find(rows, 1, 1, "0.05");
@@ -165,7 +166,7 @@ TEST(ReportCapability, ChangedLimitsNeverMixInOneFigure) {
 TEST(ReportCapability, GeometricToleranceIsBoundedByNature) {
     CapabilityBuilder builder;
     LimitTexts flatness{"0", "0.01", "0"};
-    for (int d = 1; d <= 10; ++d) builder.Add(Day(d, 3, flatness, {d % 2 ? "0.002" : "0.003", "合"}));
+    for (int d = 1; d <= 10; ++d) builder.Add(OneDay(d, 3, flatness, {d % 2 ? "0.002" : "0.003", "合"}));
     auto rows = builder.Result();
     ASSERT_EQ(rows.size(), 1u);
     const CapabilityRow& row = rows[0];
@@ -188,8 +189,8 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     LimitTexts wide{"10", "1", "-1"};
     for (int d = 1; d <= 20; ++d) {
         // Machine 1 rises steadily; machine 2 alternates around 10 by 0.001.
-        builder.Add(Day(d, 1, wide, {ziv::GeneralDecimalText(10 + 0.002 * d), "合"}));
-        builder.Add(Day(d, 2, wide, {d % 2 ? "10.001" : "9.999", "合"}));
+        builder.Add(OneDay(d, 1, wide, {ziv::GeneralDecimalText(10 + 0.002 * d), "合"}));
+        builder.Add(OneDay(d, 2, wide, {d % 2 ? "10.001" : "9.999", "合"}));
     }
     auto rows = builder.Result(false);
     ASSERT_EQ(rows.size(), 2u);
@@ -203,7 +204,7 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     CapabilityBuilder stable;
     const char* noise[] = {"10.001", "9.999", "10.002", "10.000", "9.998", "10.001", "10.000", "9.999",
                            "10.002", "9.998", "10.000", "10.001", "9.999", "10.000", "10.002", "9.999"};
-    for (int d = 0; d < 16; ++d) stable.Add(Day(d + 1, 5, wide, {noise[d], "合"}));
+    for (int d = 0; d < 16; ++d) stable.Add(OneDay(d + 1, 5, wide, {noise[d], "合"}));
     auto capable = stable.Result();
     ASSERT_EQ(capable.size(), 1u);
     EXPECT_EQ(capable[0].RuleSignals(), 0u);
@@ -211,7 +212,7 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     EXPECT_EQ(capable[0].Assess(), CapabilityRow::Standing::Proven);
     // The same spread from five values: Cpk as large, but not proven.
     CapabilityBuilder few;
-    for (int d = 0; d < 5; ++d) few.Add(Day(d + 1, 5, {"10", "0.01", "-0.01"}, {noise[d], "合"}));
+    for (int d = 0; d < 5; ++d) few.Add(OneDay(d + 1, 5, {"10", "0.01", "-0.01"}, {noise[d], "合"}));
     const CapabilityRow fewRow = few.Result()[0];
     EXPECT_GT(*fewRow.Index.Cpk, 1.33);
     EXPECT_LT(*fewRow.Index.CpkLower95, 1.33);

@@ -8,7 +8,7 @@
 
 #include "command_line.h"
 #include "drawing/drawing_export_qt.h"
-#include "report/day_book_name.h"
+#include "records/day_book_name.h"
 #include "report_window.h"
 
 namespace {
@@ -20,8 +20,8 @@ int Screenshot(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ziv::AllowLargeDrawings();
-    auto from = ziv::report::ParseDate(argv[3]);
-    auto to = ziv::report::ParseDate(argv[4]);
+    auto from = ziv::ParseDate(argv[3]);
+    auto to = ziv::ParseDate(argv[4]);
     if (!from || !to) return 1;
     ziv::report::ReportWindow window;
     window.resize(1500, 900);

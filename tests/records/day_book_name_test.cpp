@@ -1,11 +1,11 @@
 // Day-workbook names read from the right, "_" in names, and foreign names.
 #include <gtest/gtest.h>
 
-#include "report/day_book_name.h"
+#include "records/day_book_name.h"
 
-using namespace ziv::report;
+using namespace ziv;
 
-TEST(ReportNames, UnderscoresInOperatorAndProduct) {
+TEST(DayBookNames, UnderscoresInOperatorAndProduct) {
     auto name = ParseDayBookName("op_1_A_100_3号機_2026年3月7日.xls", "A_100");
     ASSERT_TRUE(name);
     EXPECT_EQ(name->Operator, "op_1");
@@ -27,7 +27,7 @@ TEST(ReportNames, UnderscoresInOperatorAndProduct) {
     EXPECT_EQ(guessed->Machine, 0);
 }
 
-TEST(ReportNames, ForeignNamesAreRefused) {
+TEST(DayBookNames, ForeignNamesAreRefused) {
     const char* foreign[] = {
         "notes.txt",
         "data.xls",
@@ -51,11 +51,36 @@ TEST(ReportNames, ForeignNamesAreRefused) {
     EXPECT_FALSE(ParseDayBookName("opA_3号機_2026年3月7日.xls"));
 }
 
-TEST(ReportNames, DatesTypedOnTheCommandLine) {
+TEST(DayBookNames, DatesTypedOnTheCommandLine) {
     EXPECT_EQ(*ParseDate("2024-03-07"), (Date{2024, 3, 7}));
     EXPECT_EQ(*ParseDate("2024/3/7"), (Date{2024, 3, 7}));
     EXPECT_EQ(*ParseDate("2024年3月7日"), (Date{2024, 3, 7}));
     for (const char* bad : {"", "2024", "2024-3", "2024-02-30", "24-03-07", "2024-03-07x", "2024/3/7/1", "昨日"})
         EXPECT_FALSE(ParseDate(bad)) << bad;
     EXPECT_EQ(DateText({2024, 3, 7}), "2024-03-07");
+}
+
+// What the station names a book the report reads back as the same operator,
+// product, machine and date: also with "_" in the names, both ends of the
+// machines and the dates the station writes without leading zeros.
+TEST(DayBookNames, TheStationsNameReadsBackAsItWasMade) {
+    struct Made {
+        std::string Operator, Product;
+        int Machine;
+        WorkDate Date;
+        ziv::Date Expected;
+    } made[] = {
+        {"検査員1", "フランジA-100", 0, {"2026", "3", "7"}, {2026, 3, 7}},
+        {"山田_太郎", "軸受_ハウジング", 47, {"2024", "12", "31"}, {2024, 12, 31}},
+        {"op", "A_B_C", 9, {"2024", "2", "29"}, {2024, 2, 29}},
+    };
+    for (const Made& m : made) {
+        std::string file = DayBookFileName(m.Operator, m.Product, m.Machine, m.Date);
+        auto name = ParseDayBookName(file, m.Product);
+        ASSERT_TRUE(name) << file;
+        EXPECT_EQ(name->Operator, m.Operator) << file;
+        EXPECT_EQ(name->Product, m.Product) << file;
+        EXPECT_EQ(name->Machine, m.Machine) << file;
+        EXPECT_EQ(name->WorkDate, m.Expected) << file;
+    }
 }

@@ -1,10 +1,10 @@
-#include "report/day_book_name.h"
+#include "records/day_book_name.h"
 
 #include <cstdio>
 
 #include "common/station_limits.h"
 
-namespace ziv::report {
+namespace ziv {
 
 namespace {
 
@@ -55,6 +55,12 @@ std::optional<int> Digits(std::string_view text, size_t minDigits, size_t maxDig
 }
 
 }  // namespace
+
+std::string DayBookFileName(const std::string& userName, const std::string& productName, int machine,
+                            const WorkDate& date) {
+    return userName + "_" + productName + "_" + std::to_string(machine) + "号機_" + date.Year + "年" + date.Month +
+           "月" + date.Day + "日.xls";
+}
 
 bool IsCalendarDate(const Date& date) {
     if (date.Year < 1000 || date.Year > 9999 || date.Month < 1 || date.Month > 12 || date.Day < 1) return false;
@@ -129,4 +135,4 @@ std::optional<DayBookName> ParseDayBookName(std::string_view name, std::optional
     return result;
 }
 
-}  // namespace ziv::report
+}  // namespace ziv

@@ -1,12 +1,12 @@
 #pragma once
-// What the name of a day workbook says: operator, product, machine and working
-// date, read back from "<operator>_<product>_<m>号機_<y>年<m>月<d>日.xls".
+// The name of a day workbook, "<operator>_<product>_<m>号機_<y>年<m>月<d>日.xls":
+// made here for the station and read back here for the report.
 #include <compare>
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace ziv::report {
+namespace ziv {
 
 struct Date {
     int Year = 0, Month = 0, Day = 0;
@@ -28,6 +28,15 @@ struct DayBookName {
     Date WorkDate;
 };
 
+// The working date as the station keeps it: "2024", "3", "7".
+struct WorkDate {
+    std::string Year, Month, Day;
+};
+
+// The file name the station gives the day workbook.
+std::string DayBookFileName(const std::string& userName, const std::string& productName, int machine,
+                            const WorkDate& date);
+
 // Reads a file name (no folder) from the right, so that operator and product
 // names may hold "_". When the product name is known (the folder the book
 // lies in) it must be the one in the name, and everything before it is the
@@ -37,4 +46,4 @@ struct DayBookName {
 std::optional<DayBookName> ParseDayBookName(std::string_view fileName,
                                             std::optional<std::string_view> productName = std::nullopt);
 
-}  // namespace ziv::report
+}  // namespace ziv
