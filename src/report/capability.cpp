@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 
 #include "common/numbers.h"
@@ -40,6 +41,12 @@ Verdict StoredVerdict(std::string_view judgement) {
     if (judgement == pass) return Verdict::Pass;
     if (judgement == fail) return Verdict::Fail;
     return Verdict::None;
+}
+
+Date Sample::Day() const {
+    std::chrono::year_month_day day{std::chrono::sys_days(std::chrono::days(DayNumber))};
+    return {static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
+            static_cast<int>(static_cast<unsigned>(day.day()))};
 }
 
 std::size_t CapabilityRow::RuleSignals() const {
@@ -102,10 +109,10 @@ namespace {
 // A value taken earlier on the same day than those before it moves back
 // among them: books come in the order of their operators, not of time.
 void PlaceByTime(std::vector<Sample>& samples) {
+    if (samples.back().TakenMs == Sample::kNoTime) return;
     size_t i = samples.size() - 1;
     const Sample s = samples[i];
-    if (s.TakenMs == Sample::kNoTime) return;
-    while (i > 0 && samples[i - 1].Day == s.Day && samples[i - 1].TakenMs != Sample::kNoTime &&
+    while (i > 0 && samples[i - 1].DayNumber == s.DayNumber && samples[i - 1].TakenMs != Sample::kNoTime &&
            samples[i - 1].TakenMs > s.TakenMs) {
         samples[i] = samples[i - 1];
         --i;
@@ -122,6 +129,7 @@ std::int64_t TakenMs(const JournalIndex* journal, const DayBookData& book, const
 
 void CapabilityBuilder::Add(const DayBookData& book, const JournalIndex* journal) {
     if (book.Name.Machine < 0 || book.Name.Machine > kLastMachine) return;
+    const std::int32_t dayNumber = DaysOf(book.Name.WorkDate);
     for (const PointRow& row : book.Rows) {
         if (row.Point < kFirstPoint || row.Point > kLastPoint) continue;
         PointState& point = points_[static_cast<size_t>(row.Point)];
@@ -133,7 +141,7 @@ void CapabilityBuilder::Add(const DayBookData& book, const JournalIndex* journal
         if (row.Value.empty() && !row.Measured) continue;
         if (auto value = row.Measured ? row.Measured : MeasuredNumber(row.Value)) {
             machine.Values.Samples.push_back(
-                {book.Name.WorkDate, *value, TakenMs(journal, book, row, *value), StoredVerdict(row.Judgement), set});
+                {*value, TakenMs(journal, book, row, *value), dayNumber, StoredVerdict(row.Judgement), set});
             PlaceByTime(machine.Values.Samples);
         } else if (row.Value == "OK") {
             ++texts.Ok;
@@ -174,13 +182,23 @@ void Figure(CapabilityRow& row, const std::vector<double>& values) {
     if (row.Machine) row.Normal = AndersonDarling(values);
 }
 
-void TakeSample(CapabilityRow& row, const Sample& s, std::vector<double>& values) {
-    values.push_back(s.Value);
-    if (!row.First || s.Day < *row.First) row.First = s.Day;
-    if (!row.Last || *row.Last < s.Day) row.Last = s.Day;
-    if (s.Judged == Verdict::Fail) ++row.Failed;
-    if (s.Judged == Verdict::None) ++row.Unjudged;
-}
+// The values of a row as its samples are taken, and the days they span.
+struct Taken {
+    std::vector<double>& values;
+    std::int32_t first = INT32_MAX, last = INT32_MIN;
+    void Add(CapabilityRow& row, const Sample& s) {
+        values.push_back(s.Value);
+        first = std::min(first, s.DayNumber);
+        last = std::max(last, s.DayNumber);
+        if (s.Judged == Verdict::Fail) ++row.Failed;
+        if (s.Judged == Verdict::None) ++row.Unjudged;
+    }
+    void Span(CapabilityRow& row) const {
+        if (values.empty()) return;
+        row.First = Sample{.DayNumber = first}.Day();
+        row.Last = Sample{.DayNumber = last}.Day();
+    }
+};
 
 }  // namespace
 
@@ -198,9 +216,11 @@ void CapabilityBuilder::AddMachineRows(int p, const PointState& point, std::vect
             CapabilityRow row = RowOf(p, point.Sets[set], changed);
             row.Machine = machine->Values.Machine;
             values.clear();
+            Taken taken{values};
             const auto& samples = machine->Values.Samples;
             for (const Sample& s : samples)
-                if (s.LimitSet == set) TakeSample(row, s, values);
+                if (s.LimitSet == set) taken.Add(row, s);
+            taken.Span(row);
             Figure(row, values);
             for (const RuleSignal& signal : signals)
                 if (samples[signal.Index].LimitSet == set) ++row.Rules[static_cast<size_t>(signal.Rule)];
@@ -222,7 +242,8 @@ std::vector<Sample> CapabilityBuilder::Merged(const PointState& point, std::uint
             if (s.LimitSet == set) merged.push_back(s);
         if (machinesWithValues && merged.size() > before) ++*machinesWithValues;
     }
-    std::stable_sort(merged.begin(), merged.end(), [](const Sample& a, const Sample& b) { return a.Day < b.Day; });
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const Sample& a, const Sample& b) { return a.DayNumber < b.DayNumber; });
     return merged;
 }
 
@@ -242,7 +263,9 @@ void CapabilityBuilder::AddPooledRows(int p, const PointState& point, std::vecto
         }
         std::vector<double> values;
         values.reserve(merged.size());
-        for (const Sample& s : merged) TakeSample(row, s, values);
+        Taken taken{values};
+        for (const Sample& s : merged) taken.Add(row, s);
+        taken.Span(row);
         Figure(row, values);
         // Interleaved machines make moving ranges meaningless: overall figures only.
         row.Stats.MeanMovingRange.reset();

@@ -43,14 +43,17 @@ ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits);
 enum class Verdict : std::uint8_t { Pass, Fail, None };
 Verdict StoredVerdict(std::string_view judgement);
 
+// Kept small: a year of a shop's books holds a million of them, and their
+// writing is most of the time the table takes.
 struct Sample {
     static constexpr std::int64_t kNoTime = INT64_MIN;
-    Date Day;
     double Value = 0;
     // When it was taken (milliseconds since 1970, UTC), where the journal knows.
     std::int64_t TakenMs = kNoTime;
+    std::int32_t DayNumber = 0;  // the working date, as days since 1970
     Verdict Judged = Verdict::None;
     std::uint16_t LimitSet = 0;  // index into the point's limit sets
+    Date Day() const;
 };
 
 // The values of one point on one machine, in date order; values of one day

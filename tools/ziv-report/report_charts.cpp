@@ -58,8 +58,9 @@ std::vector<double> TimesOf(const std::vector<Sample>& samples) {
     size_t i = 0;
     while (i < samples.size()) {
         size_t j = i;
-        while (j < samples.size() && samples[j].Day == samples[i].Day) ++j;
-        QDateTime day(QDate(samples[i].Day.Year, samples[i].Day.Month, samples[i].Day.Day), QTime(0, 0));
+        while (j < samples.size() && samples[j].DayNumber == samples[i].DayNumber) ++j;
+        const Date date = samples[i].Day();
+        QDateTime day(QDate(date.Year, date.Month, date.Day), QTime(0, 0));
         double start = static_cast<double>(day.toMSecsSinceEpoch());
         for (size_t k = i; k < j; ++k)
             times[k] = samples[k].TakenMs != Sample::kNoTime
@@ -132,7 +133,7 @@ void ToleranceSteps(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::v
         if (!spec.LowerIsNaturalBound) add(spec.Lower, lowerNamed, QStringLiteral("規格下限"));
         if (i > 0) {
             // Where the limits changed: a mark the legend explains.
-            const Date& d = samples[i].Day;
+            const Date d = samples[i].Day();
             auto* change = Line(QStringLiteral("規格変更 %1/%2").arg(d.Month).arg(d.Day), Qt::darkGray, Qt::DotLine);
             change->append(from, y->min());
             change->append(from, y->max());
