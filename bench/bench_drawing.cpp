@@ -74,8 +74,8 @@ struct Fixture {
             table.PosX[n] = static_cast<float>(100 + (n * 113) % 11800);
             table.PosY[n] = static_cast<float>(100 + (n * 71) % 8400);
         }
-        Must(SavePointTable(PointTableFilePath(host.folder), table));
-        editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs());
+        Must(SavePointTable(StationFiles(), PointTableFilePath(host.folder), table));
+        editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs(), StationFiles());
         host.editor = editor.get();
         editor->Load();
         editor->SetMoveClock([this] { return moveClock; });  // every move is due

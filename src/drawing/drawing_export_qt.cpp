@@ -17,7 +17,7 @@ void AllowLargeDrawings() {
     QImageReader::setAllocationLimit(kDrawingAllocationLimitMb);
 }
 
-int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality) {
+int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality, Disk& disk) {
     if (pict.isNull()) return kJpegEmptyPicture;
     quality = std::clamp(quality, 0, 100);
     QByteArray bytes;
@@ -27,7 +27,8 @@ int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality
     writer.setQuality(quality);
     if (!writer.write(pict)) return kJpegEncodeFailed;
     buffer.close();
-    if (!WriteFileAtomic(filename, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
+    if (!WriteFileAtomic(filename, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), nullptr, {},
+                         disk))
         return kJpegWriteFailed;
     return kJpegWritten;
 }

@@ -23,7 +23,7 @@ constexpr int kJpegWriteFailed = 7;
 
 // Encodes the picture at the quality (above 100 taken as 100, below 0 as 0)
 // in memory, then replaces the file whole: a failed write leaves the old file.
-int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality);
+int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality, Disk& disk = RealDisk());
 
 // Points 1..100 that are placed, in number order.
 std::vector<int> PlacedPoints(const PointTable& table);

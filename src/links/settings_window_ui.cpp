@@ -100,8 +100,8 @@ QString NearestExistingFolder(const QString& path) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(const std::string& savePath, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), savePath_(savePath) {
+SettingsWindow::SettingsWindow(const std::string& savePath, Dialogs& dialogs, Disk& disk, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), disk_(disk), savePath_(savePath) {
     // A window of its own even when given a parent.
     setWindowFlag(Qt::Window);
     setWindowTitle("ZIV");
@@ -240,13 +240,13 @@ void SettingsWindow::loadSettings() {
 void SettingsWindow::loadProductFolder() {
     const std::string file = ProductFolderFilePath(savePath_);
     if (IsFile(file)) {
-        folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file)));
+        folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file, disk_)));
         return;
     }
     const std::string folder = DefaultProductFolder();
     folderPathBox_->setText(QString::fromStdString(folder));
     MakeFolders(JoinPath(savePath_, "Config"));
-    if (auto written = SaveProductFolder(file, folder); !written)
+    if (auto written = SaveProductFolder(file, folder, disk_); !written)
         dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
 }
 
@@ -262,15 +262,15 @@ void SettingsWindow::moveFolderListTo(const QString& text) {
 
 void SettingsWindow::loadLinks() {
     const std::string file = LinksFilePath(savePath_);
-    LinksRead read = ReadInstrumentLinks(file);
+    LinksRead read = ReadInstrumentLinks(file, disk_);
     if (read.status == ReadStatus::Missing) {
         MakeFolders(JoinPath(savePath_, "Config"));
-        if (auto written = WriteDefaultLinks(file); !written) {
+        if (auto written = WriteDefaultLinks(file, disk_); !written) {
             dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
             links_.fill(DefaultInstrumentLink());
             return;
         }
-        read = ReadInstrumentLinks(file);
+        read = ReadInstrumentLinks(file, disk_);
     }
     if (read.status == ReadStatus::Unreadable) {
         linksUnreadable_ = FailureText(read.problem);
@@ -390,8 +390,8 @@ void SettingsWindow::saveAndClose() {
         return;
     }
     // The message names the file that could not be written and why.
-    FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
-    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
+    FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString(), disk_);
+    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_, disk_);
     if (!written) {
         dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(FailureText(written)));
         return;

@@ -57,7 +57,7 @@ std::optional<DayBooks::ReadProblem> DayBooks::Open(int machine, const std::stri
 }
 
 std::optional<DayBooks::ReadProblem> DayBooks::Read(int machine, const std::string& path) {
-    StampedRead file = ReadStamped(path);
+    StampedRead file = ReadStamped(path, files_.disk);
     if (file.err) return ReadProblem{file.err, {}};
     std::string error;
     auto book = Workbook::OpenFromMemory(file.bytes, &error);
@@ -103,7 +103,7 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
     // A holder judged dead by another station has lost its lock: the file may
     // hold that station's rows since, so it is read and merged again.
     for (int attempt = 1;; ++attempt) {
-        auto lock = LockSharedFile(path, wait);
+        auto lock = files_.locks.Lock(path, wait);
         if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
         SaveResult result = MergeAndWrite(machine, path, pending, rows, master, *lock);
         bool lost = result.outcome == Outcome::WriteFailed && result.failure.failure == Failure::Busy;
@@ -116,7 +116,7 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
                                              const std::map<int, MeasuredRow>& pending, int rows,
                                              const MasterOf& master, const FileLockHold& lock) {
     SaveResult result;
-    StampedRead file = ReadStamped(path);
+    StampedRead file = ReadStamped(path, files_.disk);
     if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}, {}};
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
@@ -141,7 +141,7 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
     for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
     if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk, {}};
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }); !w)
+    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk); !w)
         return {Outcome::WriteFailed, w, {}, result.fromDisk, {}};
     return result;
 }
@@ -153,7 +153,7 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
     std::optional<Workbook> master;
     bool masterRead = false;
     auto masterOf = [&](int r) {
-        if (!masterRead) master = Workbook::Open(MasterBookPath(ProductOfDayBook(path)));
+        if (!masterRead) master = Workbook::Open(MasterBookPath(ProductOfDayBook(path)), nullptr, files_.disk);
         masterRead = true;
         return master ? ReadMasterRow(*master, r) : MasterRow{};
     };

@@ -93,7 +93,7 @@ public:
     using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
     using MasterOf = std::function<MasterRow(int row)>;
 
-    explicit DayBooks(SaveQueue& queue) : queue_(queue) {}
+    DayBooks(SaveQueue& queue, Files files) : queue_(queue), files_(files) {}
 
     bool IsOpen(int machine) const { return books_[machine].has_value(); }
     // Forgets the machine's workbook; its rows still waiting stay in the queue.
@@ -141,6 +141,7 @@ private:
     int MachineShowing(const std::string& path) const;
 
     SaveQueue& queue_;
+    Files files_;
     std::array<std::optional<Workbook>, kMachineCount + 1> books_{};
     std::array<FileStamp, kMachineCount + 1> stamps_{};  // of the version read or last written
     std::array<std::string, kMachineCount + 1> paths_{};  // of the open workbook

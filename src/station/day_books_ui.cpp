@@ -72,7 +72,7 @@ void MeasurementWindow::ReadMaster(int m) {
     std::string path = MasterBookPath(productPaths_[m]);
     if (!IsFile(path)) return;
     std::string error;
-    auto master = Workbook::Open(path, &error);
+    auto master = Workbook::Open(path, &error, files_.disk);
     if (!master) {
         Warn("製品マスタ \"" + path + "\" を読み込めません（" + error + "）。寸法・公差・狙い値は表示されません。");
         return;
@@ -172,8 +172,8 @@ void MeasurementWindow::WriteWaiting(LockWait wait) {
                 ShowRow(m, r);
             }
         }
-        static_cast<void>(SaveWaitingRegistrations(queue_));
-        static_cast<void>(SaveWaitingDesignations(queue_));
+        static_cast<void>(SaveWaitingRegistrations(queue_, files_));
+        static_cast<void>(SaveWaitingDesignations(queue_, files_));
     }
     ShowWaiting();
 }

@@ -180,7 +180,7 @@ void MeasurementWindow::WriteRejection() {
                          row.Lower,
                          row.Value};
     // The judgement stands whatever happens here; the operator must know the record is missing.
-    if (auto result = WriteRejectionFile(productFolder_, facts); !result) Warn(FailureText(result));
+    if (auto result = WriteRejectionFile(productFolder_, facts, nullptr, files_.disk); !result) Warn(FailureText(result));
 }
 
 }  // namespace ziv

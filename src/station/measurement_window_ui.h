@@ -46,7 +46,7 @@ struct SignedInOperator {
 class MeasurementWindow : public QWidget {
     Q_OBJECT
 public:
-    MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, QWidget* parent = nullptr);
+    MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, Files files, QWidget* parent = nullptr);
     ~MeasurementWindow() override;
 
     // Start-up; false after a message when the program must end.
@@ -187,6 +187,7 @@ private:
     void Warn(const std::string& text);
 
     Dialogs& dialogs_;
+    Files files_;
     SignedInOperator op_;
     int shownMachine_ = 0;
     std::string shownProductFolder_;
@@ -203,9 +204,9 @@ private:
     ProductPathList productPaths_{};
     ProductPathList productNames_{};
     WorkDate workDate_;
-    // Declared after op_, whose root holds its file.
-    SaveQueue queue_{SaveQueuePath(op_.SavePath)};
-    DayBooks dayBooks_{queue_};
+    // Declared after op_, whose root holds its file, and files_.
+    SaveQueue queue_{SaveQueuePath(op_.SavePath), files_.disk};
+    DayBooks dayBooks_{queue_, files_};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
     int savedCount_ = 0;

@@ -473,10 +473,10 @@ Workbook Workbook::New(int sheets) {
     return book;
 }
 
-std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
+std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error, Disk& disk) {
     // Read first and asked why only when that fails: a report reads
     // thousands of books, and each look-up of a path costs.
-    auto bytes = ReadWholeFile(path, kMaxPartBytes);
+    auto bytes = ReadWholeFile(path, disk, kMaxPartBytes);
     if (!bytes) {
         std::error_code ec;
         if (!std::filesystem::is_regular_file(path, ec))
@@ -650,8 +650,8 @@ std::string Workbook::ToBytes() const {
     return bytes ? *bytes : std::string();
 }
 
-FileResult Workbook::SaveAs(const std::string& path, FileStamp* written,
-                            const std::function<bool()>& mayReplace) const {
+FileResult Workbook::SaveAs(const std::string& path, FileStamp* written, const std::function<bool()>& mayReplace,
+                            Disk& disk) const {
     for (const auto& sheet : sheets_) {
         if (!sheet.cells.empty() && (sheet.cells.back().row > kBiffRows ||
                                      std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const Cell& c) {
@@ -661,7 +661,7 @@ FileResult Workbook::SaveAs(const std::string& path, FileStamp* written,
     }
     std::string bytes = ToBytes();
     if (bytes.empty()) return Failed(Failure::BookNotAssembled, path);
-    return WriteFileAtomic(path, bytes, written, mayReplace);
+    return WriteFileAtomic(path, bytes, written, mayReplace, disk);
 }
 
 }  // namespace ziv

@@ -21,7 +21,8 @@ public:
     static Workbook New(int sheets = 3);
     // Opens a file; nothing (and a reason in *error) when it is damaged,
     // encrypted, of another format or cannot be read.
-    static std::optional<Workbook> Open(const std::string& path, std::string* error = nullptr);
+    static std::optional<Workbook> Open(const std::string& path, std::string* error = nullptr,
+                                        Disk& disk = RealDisk());
     static std::optional<Workbook> OpenFromMemory(std::string_view bytes, std::string* error = nullptr);
 
     int SheetCount() const;
@@ -77,7 +78,7 @@ public:
     // WriteFileAtomic for mayReplace).
     std::string ToBytes() const;
     FileResult SaveAs(const std::string& path, FileStamp* written = nullptr,
-                      const std::function<bool()>& mayReplace = {}) const;
+                      const std::function<bool()>& mayReplace = {}, Disk& disk = RealDisk()) const;
 
 private:
     struct Cell {

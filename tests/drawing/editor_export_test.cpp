@@ -80,7 +80,7 @@ TEST_F(EditorTest, ExportLeavesOutEntryZeroAndEntriesAboveOneHundred) {
     table.PosY[0] = 3000;
     table.PosX[150] = 3000;
     table.PosY[150] = 1500;
-    ASSERT_TRUE(SavePointTable(PointTableFilePath(host.productFolder), table));
+    ASSERT_TRUE(SavePointTable(StationFiles(), PointTableFilePath(host.productFolder), table));
     ShowProduct(1200, 600);
     form->ExportInspectionDrawing();
     QImage exported = ReadJpeg(ExportFilePath(host.productFolder));
@@ -148,7 +148,7 @@ TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
     ShowProduct(1200, 600);
     std::string path = ExportFilePath(host.productFolder);
     WriteBytes(path, "previous export");
-    SetWriteFaultHook([](WriteStep step, const std::string&) { return step == WriteStep::Write ? 28 : 0; });
+    disk.writes = [](WriteStep step, const std::string&) { return step == WriteStep::Write ? 28 : 0; };
     form->ExportInspectionDrawing();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, QStringLiteral("ZIV - 警告"));

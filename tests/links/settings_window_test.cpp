@@ -28,7 +28,7 @@ ziv::FolderList* folderList_(SettingsWindow& form) { return form.findChild<ziv::
 TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
     SettingsWindowTest t;
     ziv::RemoveFile(t.root / "Config");  // not even the folder yet
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
 
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
@@ -53,7 +53,7 @@ TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
 
 TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     QComboBox* keys = List(form, "keyList");
 
@@ -99,7 +99,7 @@ TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
     SettingsWindowTest t;
     WriteBytes(t.linksFile(), DefaultFileBytes() + "extra line\r\n");
     WriteBytes(t.folderFile(), t.home + "\r\n");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     List(form, "baudRateList")->setCurrentIndex(0);
     Box(form, "displayNameBox")->setText("ノギス");
@@ -115,7 +115,7 @@ TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
 
 TEST(Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     form.show();
     QSignalSpy closed(&form, &SettingsWindow::closed);
     List(form, "baudRateList")->setCurrentIndex(0);
@@ -140,12 +140,12 @@ TEST(Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
 
 TEST(Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
-    ziv::SetWriteFaultHook([](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Rename ? EIO : 0; });
+    t.disk.writes = [](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Rename ? EIO : 0; };
     Box(form, "folderPathBox")->setText(QString::fromStdString(t.folder("p")));
     QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
-    ziv::SetWriteFaultHook(nullptr);
+    t.disk.writes = nullptr;
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_TRUE(t.messages[0].text.startsWith("製品フォルダの設定が正しくありません。\n"));
     EXPECT_TRUE(t.messages[0].text.contains(QString::fromStdString(t.folderFile())));
@@ -158,7 +158,7 @@ TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
     // F1 default, F2 with codes no list holds, nothing for F3 to F10.
     std::string f2 = "99\r\n4800\r\nX\r\n8\r\n2\r\nREQ\r\n9\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
     WriteBytes(t.linksFile(), kDefaultRecordBytes + f2);
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     List(form, "keyList")->setCurrentIndex(1);
     EXPECT_EQ(Shown(form, "portList"), "１");    // the list stays where F1 left it
     EXPECT_EQ(Shown(form, "parityList"), "なし");
@@ -181,7 +181,7 @@ TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
 TEST(Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
     SettingsWindowTest t;
     WriteBytes(t.linksFile(), "\r\n\r\nZ\r\n");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     for (const char* list : {"portList", "baudRateList", "parityList", "dataBitsList", "stopBitsList", "pcTerminatorList", "deviceTerminatorList", "handshakeList"})
         EXPECT_EQ(List(form, list)->currentIndex(), -1) << list;
     EXPECT_EQ(form.instrumentLinks()[0].Parity, "Z");
@@ -190,7 +190,7 @@ TEST(Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
 TEST(Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
     SettingsWindowTest t;
     const std::string a = t.folder("a"), b = t.folder("a/b"), c = t.folder("c");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QLineEdit* folderPathBox = Box(form, "folderPathBox");
     ziv::FolderList* dir1 = folderList_(form);
 
@@ -228,7 +228,7 @@ TEST(Settings, StoredFolderIsShownEvenWhenItIsGone) {
     SettingsWindowTest t;
     const std::string kept = t.folder("kept");
     WriteBytes(t.folderFile(), ziv::ToCp932("/elsewhere\r\n\r\n" + kept + "/gone/deeper\r\n\r\n").value());
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     EXPECT_EQ(Shown(form, "folderPathBox"), kept + "/gone/deeper");
     EXPECT_EQ(folderList_(form)->path().toStdString(), kept);
     EXPECT_TRUE(t.messages.empty());
@@ -239,7 +239,7 @@ TEST(Settings, StoredFolderIsShownEvenWhenItIsGone) {
 
 TEST(Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     form.show();
     EXPECT_TRUE(form.close());
@@ -267,7 +267,7 @@ TEST(Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
     const auto size = (std::uintmax_t(256) << 20) + 1;  // beyond what is read; sparse
     std::filesystem::resize_file(t.linksFile(), size);
     const std::string products = t.folder("製品");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
 
@@ -284,7 +284,7 @@ TEST(Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
 TEST(Settings, LineBreaksNeverReachTheLinksFile) {
     SettingsWindowTest t;
     const std::string products = t.folder("製品");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     form.show();
     QSignalSpy closed(&form, &SettingsWindow::closed);
 

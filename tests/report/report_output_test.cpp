@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "drawing/point_table.h"
+#include "platform/share_lock.h"
 #include "report_fixture.h"
 #include "temp_root.h"
 
@@ -40,7 +41,7 @@ std::string MakeProduct(const TempRoot& root, int rows) {
     table.PosX[1] = 3000, table.PosY[1] = 3750;
     table.PosX[2] = 9000, table.PosY[2] = 3750;
     table.PosX[3] = 6000, table.PosY[3] = 6000;
-    EXPECT_TRUE(ziv::SavePointTable(product + "/Data.dat", table));
+    EXPECT_TRUE(ziv::SavePointTable(ziv::StationFiles(), product + "/Data.dat", table));
     ziv::Workbook master = ziv::Workbook::New();
     for (int r = 1; r <= rows + 1; ++r) master.SetCell(1, r, 1, "5");
     EXPECT_TRUE(master.SaveAs(product + "/data.xls"));
