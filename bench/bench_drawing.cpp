@@ -166,8 +166,8 @@ void BM_ExportInspectionDrawing(benchmark::State& state) {
     Fixture& f = Shared();
     for (auto _ : state) {
         QImage canvas = RenderInspectionDrawing(f.editor->Drawing(0), f.editor->Table(0));
-        int status = SavePictureJpeg(canvas, JoinPath(f.host.folder, "Data.jpg"), 100);
-        if (status != kJpegWritten) {
+        FileResult saved = SavePictureJpeg(canvas, JoinPath(f.host.folder, "Data.jpg"), 100);
+        if (!saved) {
             state.SkipWithError("JPEG not written");
             break;
         }

@@ -586,8 +586,8 @@ void DrawingEditor::ExportInspectionDrawing() {
     std::string file = host_->ExportFile();
     // An existing Data.jpg is replaced whole by the atomic write; it is not
     // deleted first, so a failed write leaves the previous export in place.
-    int status = file.empty() ? kJpegWriteFailed : SavePictureJpeg(canvas, file, 100, files_.disk);
-    if (status == kJpegWritten)
+    bool saved = !file.empty() && SavePictureJpeg(canvas, file, 100, files_.disk);
+    if (saved)
         dialogs_.Inform(this, QStringLiteral("検査成績表用図面を保存しました。"));
     else
         dialogs_.Warn(this, QStringLiteral("検査成績表用図面を保存できませんでした。\n") +

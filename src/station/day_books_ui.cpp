@@ -15,10 +15,6 @@ namespace ziv {
 
 namespace {
 const char* const kHeaders[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
-
-std::string ReasonText(const DayBooks::ReadProblem& problem) {
-    return problem.err ? ReadFailureText(problem.err) : problem.engineReason;
-}
 }  // namespace
 
 void MeasurementWindow::ShowRow(int m, int r) {
@@ -48,9 +44,9 @@ void MeasurementWindow::LoadDayBook(int m) {
         std::string path = DayBookPath(productPaths_[m], op_.UserName, productNames_[m], m, workDate_);
         bool present = IsFile(path);
         if (present) {
-            if (auto error = dayBooks_.Open(m, path)) {
+            if (FileResult opened = dayBooks_.Open(m, path); !opened) {
                 // Left closed: a later save opens it again rather than overwrite it.
-                Warn("ブック \"" + path + "\" を読み込めません（" + ReasonText(*error) + "）。");
+                Warn("ブック \"" + path + "\" を読み込めません（" + BookReasonText(opened) + "）。");
             } else {
                 for (int r = kFirstPoint; r <= kLastPoint; ++r) sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
             }
@@ -71,10 +67,11 @@ void MeasurementWindow::LoadDayBook(int m) {
 void MeasurementWindow::ReadMaster(int m) {
     std::string path = MasterBookPath(productPaths_[m]);
     if (!IsFile(path)) return;
-    std::string error;
-    auto master = Workbook::Open(path, &error, files_.disk);
+    FileResult problem;
+    auto master = Workbook::Open(path, &problem, files_.disk);
     if (!master) {
-        Warn("製品マスタ \"" + path + "\" を読み込めません（" + error + "）。寸法・公差・狙い値は表示されません。");
+        Warn("製品マスタ \"" + path + "\" を読み込めません（" + BookOpenText(problem) +
+             "）。寸法・公差・狙い値は表示されません。");
         return;
     }
     for (int r = kFirstPoint; r <= kLastPoint; ++r) {
@@ -109,25 +106,25 @@ bool MeasurementWindow::SaveDayBook() {
 
 std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
     const std::string kept = "値はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    switch (result.outcome) {
-        case DayBooks::Outcome::Saved:
-            break;
-        case DayBooks::Outcome::FolderNotMade:
+    switch (result.failure.failure) {
+        case Failure::None:
+            return {};
+        case Failure::FolderNotMade:
             return "フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
                    "\" に値は保存されていません。" + kept;
-        case DayBooks::Outcome::Unreadable:
-            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + ReasonText(result.unreadable) +
-                   "）。" + kept;
-        case DayBooks::Outcome::CellRefused:
+        case Failure::Unreadable:
+        case Failure::BookUnreadable:
+            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" +
+                   BookReasonText(result.failure) + "）。" + kept;
+        case Failure::CellRefused:
             return "ブック \"" + path + "\" の形が違うため、値は保存されていません。" + kept;
-        case DayBooks::Outcome::Locked:
+        case Failure::Busy:
             return "ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
                    result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。";
-        case DayBooks::Outcome::WriteFailed:
+        default:
             return "ブック \"" + path + "\" に保存できませんでした。値は保存されていません。" + kept + "\n" +
                    FailureText(result.failure);
     }
-    return {};
 }
 
 // When the share goes away every value fails the same way: the operator hears

@@ -122,7 +122,7 @@ TEST(ComputerStation, Saver) {
             for (auto& [r, v] : waiting) Say("SAVED " + std::to_string(r) + " " + v);
             waiting.clear();
         } else {
-            Say("NOT SAVED " + std::to_string(static_cast<int>(result.outcome)) + " " + FailureText(result.failure));
+            Say("NOT SAVED " + std::to_string(static_cast<int>(result.failure.failure)) + " " + FailureText(result.failure));
         }
     };
     std::mt19937 rng(static_cast<unsigned>(::getpid()));

@@ -49,14 +49,14 @@ protected:
             return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
         };
     }
-    DayBooks::Outcome Enter(DayBooks& books, int row, const std::string& value) {
+    Failure Enter(DayBooks& books, int row, const std::string& value) {
         typed[row] = value;
         return books
             .Save(
                 0, book, row, "M", kLastPoint,
                 [&](int r, const std::string& name) { return MeasuredRow{name, typed[r], "合", "0"}; },
                 [](int) { return MasterRow{"from the grid", "", "", ""}; })
-            .outcome;
+            .failure.failure;
     }
     // Another station's save: the rows written straight into the file.
     void WrittenElsewhere(const std::map<int, std::string>& values) {
@@ -76,16 +76,16 @@ TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenI
         DayBooks books(queue, files);
         // The share not answering: the data folder cannot be made, the file not read.
         WriteBytes(DayBookFolder(product), "a file where the folder should be");
-        EXPECT_EQ(Enter(books, 1, "10.001"), DayBooks::Outcome::FolderNotMade);
+        EXPECT_EQ(Enter(books, 1, "10.001"), Failure::FolderNotMade);
         fs::remove(DayBookFolder(product));
         disk.reads = [&](const std::string& p) { return p == book ? ENOTCONN : 0; };
-        EXPECT_EQ(Enter(books, 2, "20.002"), DayBooks::Outcome::Unreadable);
+        EXPECT_EQ(Enter(books, 2, "20.002"), Failure::Unreadable);
         disk.reads = nullptr;
         busy.insert(book);
-        EXPECT_EQ(Enter(books, 3, "30.003"), DayBooks::Outcome::Locked);
+        EXPECT_EQ(Enter(books, 3, "30.003"), Failure::Busy);
         busy.clear();
         disk.writes = [&](WriteStep, const std::string& p) { return p == book ? ENOSPC : 0; };
-        EXPECT_EQ(Enter(books, 3, "30.004"), DayBooks::Outcome::WriteFailed);
+        EXPECT_EQ(Enter(books, 3, "30.004"), Failure::WriteFailed);
         disk.writes = nullptr;
         // The working date changed, the window closed.
         books.Close(0);
@@ -112,13 +112,13 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     WrittenElsewhere({{1, "9.991"}, {2, "9.992"}});
     SaveQueue queue(SaveQueuePath(root.path()));
     DayBooks books(queue, files);
-    ASSERT_FALSE(books.Open(0, book));
+    ASSERT_TRUE(books.Open(0, book));
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.02"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::Busy);
     busy.clear();
     WrittenElsewhere({{2, "9.982"}, {3, "9.983"}});
 
-    ASSERT_EQ(Enter(books, 4, "40.04"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 4, "40.04"), Failure::None);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
     EXPECT_EQ(Value(3), "9.983");
@@ -128,11 +128,11 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     // A row that waits and is then measured again: the older value must never
     // come back with a later save.
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.03"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 2, "20.03"), Failure::Busy);
     busy.clear();
-    ASSERT_EQ(Enter(books, 2, "20.04"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 2, "20.04"), Failure::None);
     EXPECT_EQ(queue.Count(), 0u);
-    ASSERT_EQ(Enter(books, 5, "50.05"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 5, "50.05"), Failure::None);
     EXPECT_EQ(Value(2), "20.04");
 }
 
@@ -157,13 +157,13 @@ TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAg
     WrittenElsewhere({{1, "9.991"}});
     SaveQueue queue(SaveQueuePath(root.path()));
     DayBooks books(queue, files);
-    ASSERT_FALSE(books.Open(0, book));
+    ASSERT_TRUE(books.Open(0, book));
     int holds = 0;
     locks.take = [&](const std::string&, LockWait) -> std::unique_ptr<FileLockHold> {
         if (++holds > 1) return std::make_unique<FileLockHold>();
         return std::make_unique<TakenOverHold>([&] { WrittenElsewhere({{3, "9.993"}}); });
     };
-    ASSERT_EQ(Enter(books, 2, "20.02"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::None);
     EXPECT_EQ(holds, 2);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
@@ -176,7 +176,7 @@ TEST_F(QueuedDayRows, ARetryInPassingWaitsForNoLock) {
     SaveQueue queue(SaveQueuePath(root.path()));
     DayBooks books(queue, files);
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 1, "10.01"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 1, "10.01"), Failure::Busy);
     std::vector<LockWait> asked;
     locks.take = [&](const std::string& path, LockWait wait) -> std::unique_ptr<FileLockHold> {
         asked.push_back(wait);

@@ -143,9 +143,9 @@ TEST(WorkbookNew, SheetsDefaultToThreeAndNeverFewerThanTwo) {
 
 TEST(WorkbookRoundTrip, DayWorkbookReadsBackExactly) {
     Workbook book = DayWorkbook();
-    std::string error;
-    auto again = Workbook::OpenFromMemory(book.ToBytes(), &error);
-    ASSERT_TRUE(again) << error;
+    ziv::FileResult problem;
+    auto again = Workbook::OpenFromMemory(book.ToBytes(), &problem);
+    ASSERT_TRUE(again) << Why(problem);
     EXPECT_EQ(again->SheetCount(), 3);
     EXPECT_EQ(AllCells(*again), AllCells(book));
     // A later save of the same rows changes only those rows.
