@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/journal.h"
 #include "records/save_queue.h"
@@ -31,7 +32,7 @@ protected:
     SaveQueue queue{SaveQueuePath(root.path())};
     std::vector<Move> moves;
     std::vector<int> rowsShown;  // machine * 1000 + point
-    EntryFlow flow{"検査員1", queue, *this};
+    EntryFlow flow{"検査員1", queue, StationFiles(), *this};
 
     void RowChanged(int machine, int point) override { rowsShown.push_back(machine * 1000 + point); }
     void SheetChanged(int) override {}
@@ -254,7 +255,7 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
 
     SaveQueue again(SaveQueuePath(root.path()));
     ASSERT_TRUE(again.Load().problem);
-    EntryFlow restarted("検査員1", again, *this);
+    EntryFlow restarted("検査員1", again, StationFiles(), *this);
     restarted.SetWorkDate(flow.WorkingDate());
     restarted.SetProduct(0, product);
     moves.clear();
@@ -296,7 +297,7 @@ TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     EntryFlow::Entry entry = flow.EnterNumber("11");
     EXPECT_EQ(entry.judgement, Judgement::Fail);
     EXPECT_EQ(entry.rejection->failure, Failure::WriteFailed);
-    EXPECT_EQ(entry.save.outcome, DayBooks::Outcome::FolderNotMade);
+    EXPECT_EQ(entry.save.failure.failure, Failure::FolderNotMade);
     EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
     EXPECT_EQ(flow.Point(0), 2);
     EXPECT_EQ(queue.Count(), 1u);

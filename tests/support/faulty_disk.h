@@ -1,0 +1,19 @@
+#pragma once
+// A disk that fails where the test says: before each opening for reading and
+// each step of an atomic write it asks the test's function, which gives the
+// errno to fail with, or 0 to go on as the real disk does.
+#include <functional>
+#include <string>
+
+#include "common/disk.h"
+
+class FaultyDisk : public ziv::Disk {
+public:
+    std::function<int(const std::string& path)> reads;
+    std::function<int(ziv::WriteStep step, const std::string& path)> writes;
+
+    int ReadFault(const std::string& path) override { return reads ? reads(path) : 0; }
+    int WriteFault(ziv::WriteStep step, const std::string& path) override {
+        return writes ? writes(step, path) : 0;
+    }
+};
