@@ -19,6 +19,10 @@ public:
     // The error (errno) that this step of an atomic write of path meets
     // before it is tried; 0 tries it.
     virtual int WriteFault(WriteStep step, const std::string& path);
+    // The error (errno) that this step of an append to the end of path (a
+    // journal, which grows in place rather than being replaced) meets before
+    // it is tried; 0 tries it.
+    virtual int AppendFault(WriteStep step, const std::string& path);
 };
 
 // The disk as it is: every opening and every step is tried.

@@ -417,6 +417,8 @@ int Disk::ReadFault(const std::string&) { return 0; }
 
 int Disk::WriteFault(WriteStep, const std::string&) { return 0; }
 
+int Disk::AppendFault(WriteStep, const std::string&) { return 0; }
+
 Disk& RealDisk() {
     static Disk disk;
     return disk;

@@ -396,9 +396,10 @@ FileResult SaveQueue::RemoveJournalLines(const std::string& journal, const std::
     return dropped > 0 ? Store() : FileResult{};
 }
 
-FileResult SaveWaitingJournalLines(SaveQueue& queue) {
+FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk) {
     FileResult queueProblem;
-    for (const std::string& journal : queue.Journals()) KeepFirst(queueProblem, SaveWaitingJournal(queue, journal).queueProblem);
+    for (const std::string& journal : queue.Journals())
+        KeepFirst(queueProblem, SaveWaitingJournal(queue, journal, disk).queueProblem);
     return queueProblem;
 }
 

@@ -153,6 +153,6 @@ FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files);
 FileResult SaveWaitingDesignations(SaveQueue& queue, Files files);
 // Appends the waiting lines of every journal to it, in the order they came;
 // a journal that cannot be written yet keeps its lines waiting.
-FileResult SaveWaitingJournalLines(SaveQueue& queue);
+FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());
 
 }  // namespace ziv

@@ -278,7 +278,7 @@ void EntryFlow::WriteJournal(Entry& entry) {
     line.GaugeOverdue = entry.gaugeOverdue;
     line.Reply = entry.reply;
     line.Replaced = entry.before.Value;
-    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line);
+    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line, files_.disk);
 }
 
 FileResult EntryFlow::WriteRejection(const Entry& entry) const {
@@ -291,7 +291,7 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
 void EntryFlow::WriteWaiting(LockWait wait) {
     if (queue_.Empty()) return;
     // Journal lines of earlier entries: a failure leaves them waiting, in order.
-    (void)SaveWaitingJournalLines(queue_);
+    (void)SaveWaitingJournalLines(queue_, files_.disk);
     // Taking written entries out of the queue's file may fail (the station's
     // own disk): they are then only written once more.
     DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
