@@ -74,8 +74,8 @@ struct Fixture {
             table.PosX[n] = static_cast<float>(100 + (n * 113) % 11800);
             table.PosY[n] = static_cast<float>(100 + (n * 71) % 8400);
         }
-        Must(SavePointTable(PointTableFilePath(host.folder), table));
-        editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs());
+        Must(SavePointTable(StationFiles(), PointTableFilePath(host.folder), table));
+        editor = std::make_unique<DrawingEditor>(&host, root, DesktopDialogs(), StationFiles());
         host.editor = editor.get();
         editor->Load();
         editor->SetMoveClock([this] { return moveClock; });  // every move is due
@@ -166,8 +166,8 @@ void BM_ExportInspectionDrawing(benchmark::State& state) {
     Fixture& f = Shared();
     for (auto _ : state) {
         QImage canvas = RenderInspectionDrawing(f.editor->Drawing(0), f.editor->Table(0));
-        int status = SavePictureJpeg(canvas, JoinPath(f.host.folder, "Data.jpg"), 100);
-        if (status != kJpegWritten) {
+        FileResult saved = SavePictureJpeg(canvas, JoinPath(f.host.folder, "Data.jpg"), 100);
+        if (!saved) {
             state.SkipWithError("JPEG not written");
             break;
         }

@@ -24,7 +24,6 @@ inline void Must(const FileResult& result) {
 inline void RunBenchmarksWithApplication(int argc, char** argv, const std::function<void()>& beforeQuit = {}) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    UseStationFileLocks();
     AllowLargeDrawings();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -64,9 +64,9 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
     fs::create_directories(user);
     ProductPathList paths{};
     paths[0] = product;
-    Must(SaveDirectoryFile(DirectoryFilePath(user), paths));
+    Must(SaveDirectoryFile(StationFiles(), DirectoryFilePath(user), paths));
 
-    MeasurementWindow form(SignedInOperator{root, user, "op"}, DesktopDialogs());
+    MeasurementWindow form(SignedInOperator{root, user, "op"}, DesktopDialogs(), StationFiles());
     form.startUp();
     auto* numberEntryBox = form.findChild<QLineEdit*>("numberEntryBox");
     std::vector<double> ms;

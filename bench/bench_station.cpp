@@ -71,7 +71,7 @@ struct Installation {
                 WriteDayBookRow(book, r, {"M", std::to_string(10 + r) + ".005", "合", "-0.005"});
             Must(book.SaveAs(DayBookPath(paths[m], "op", name, m, date)));
         }
-        Must(SaveDirectoryFile(DirectoryFilePath(user), paths));
+        Must(SaveDirectoryFile(StationFiles(), DirectoryFilePath(user), paths));
     }
     ~Installation() { fs::remove_all(root); }
     SignedInOperator Operator() const { return {root, user, "op"}; }
@@ -93,7 +93,7 @@ void BM_ReadingTerminatorToSavedValue(benchmark::State& state) {
         return;
     }
     std::ofstream(inst.root + "/Config/ComPorts.dat") << ttyname(slave) << "\r\n";
-    MeasurementWindow form(inst.Operator(), DesktopDialogs());
+    MeasurementWindow form(inst.Operator(), DesktopDialogs(), StationFiles());
     form.startUp();
     form.startMeasuring();
     fcntl(master, F_SETFL, O_NONBLOCK);
@@ -116,7 +116,7 @@ BENCHMARK(BM_ReadingTerminatorToSavedValue)->UseManualTime()->Unit(benchmark::kM
 
 void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     Installation inst(1, false);
-    MeasurementWindow form(inst.Operator(), DesktopDialogs());
+    MeasurementWindow form(inst.Operator(), DesktopDialogs(), StationFiles());
     form.startUp();
     auto* numberEntryBox = form.findChild<QLineEdit*>("numberEntryBox");
     for (auto _ : state) {
@@ -131,7 +131,7 @@ BENCHMARK(BM_ValueTypedByHandToSavedFile)->Unit(benchmark::kMillisecond)->Iterat
 void BM_StartUpWith48FullMachines(benchmark::State& state) {
     Installation inst(48, true);
     for (auto _ : state) {
-        MeasurementWindow form(inst.Operator(), DesktopDialogs());
+        MeasurementWindow form(inst.Operator(), DesktopDialogs(), StationFiles());
         form.startUp();
         benchmark::DoNotOptimize(form.LoadedPointCount());
         state.PauseTiming();

@@ -12,7 +12,8 @@ namespace ziv::fuzz::directory {
 
 void CheckSaved(const ProductPathList& paths) {
     const std::string path = ScratchPath("Directory-saved.dat");
-    if (!SaveDirectoryFile(path, paths)) {
+    // The fuzzer's scratch file is its own: no other station shares it.
+    if (!SaveDirectoryFile({RealDisk(), NoFileLocks()}, path, paths)) {
         bool encodable = true;
         for (const auto& p : paths) encodable = encodable && ToCp932(p);
         ZIV_FUZZ_CHECK(!encodable);

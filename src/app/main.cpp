@@ -10,9 +10,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("ZIV");
     app.setFont(ziv::UiFont());
-    ziv::UseStationFileLocks();
     ziv::AllowLargeDrawings();
-    ziv::WindowFlow flow(ziv::DesktopDialogs());
+    ziv::WindowFlow flow(ziv::DesktopDialogs(), ziv::StationFiles());
     QObject::connect(&flow, &ziv::WindowFlow::Finished, &app, &QApplication::quit, Qt::QueuedConnection);
     if (!flow.Start()) return 1;
     return app.exec();

@@ -6,7 +6,8 @@
 
 namespace ziv {
 
-WindowFlow::WindowFlow(Dialogs& dialogs) : dialogs_(dialogs), operatorWindow_(std::make_unique<OperatorWindow>(dialogs)) {
+WindowFlow::WindowFlow(Dialogs& dialogs, Files files)
+    : dialogs_(dialogs), files_(files), operatorWindow_(std::make_unique<OperatorWindow>(dialogs, files.disk)) {
     connect(operatorWindow_.get(), &OperatorWindow::SettingsRequested, this, &WindowFlow::OpenSettings);
     connect(operatorWindow_.get(), &OperatorWindow::Decided, this, &WindowFlow::OpenMeasurement);
 }
@@ -20,7 +21,7 @@ bool WindowFlow::Start() {
 }
 
 void WindowFlow::OpenSettings() {
-    auto* settingsWindow = new SettingsWindow(operatorWindow_->savePath(), dialogs_);
+    auto* settingsWindow = new SettingsWindow(operatorWindow_->savePath(), dialogs_, files_.disk);
     settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // However the settings window closes, the operator window comes back.
     connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), [this] {
@@ -31,7 +32,7 @@ void WindowFlow::OpenSettings() {
 }
 
 void WindowFlow::OpenMeasurement() {
-    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->savePath(), operatorWindow_->userDir(), operatorWindow_->userName()}, dialogs_);
+    measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->savePath(), operatorWindow_->userDir(), operatorWindow_->userName()}, dialogs_, files_);
     connect(measurementWindow_.get(), &MeasurementWindow::Ended, this, &WindowFlow::Finished);
     if (!measurementWindow_->startUp()) {
         emit Finished();

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <memory>
 
+#include "platform/file_lock.h"
+
 namespace ziv {
 
 class Dialogs;
@@ -13,7 +15,8 @@ class OperatorWindow;
 class WindowFlow : public QObject {
     Q_OBJECT
 public:
-    explicit WindowFlow(Dialogs& dialogs);
+    // Every window reaches its files through `files`.
+    WindowFlow(Dialogs& dialogs, Files files);
     ~WindowFlow() override;
 
     // False when the run must end at once (a second instance).
@@ -30,6 +33,7 @@ private:
     void OpenMeasurement();
 
     Dialogs& dialogs_;
+    Files files_;
     std::unique_ptr<OperatorWindow> operatorWindow_;
     std::unique_ptr<MeasurementWindow> measurementWindow_;
 };

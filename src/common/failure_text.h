@@ -16,5 +16,12 @@ std::string ReadFailureText(int err);
 // A system error in the operator's words, for the tools whose every message
 // is Japanese: the usual causes named, any other by its number.
 std::string SystemErrorText(int err);
+// Why a workbook could not be read, without the file's name: the engine's
+// reason for bytes that are no workbook (BookUnreadable), else the system's
+// (Unreadable).
+std::string BookReasonText(const FileResult& result);
+// Why opening a workbook file failed, naming the file (Missing, Unreadable,
+// BookUnreadable).
+std::string BookOpenText(const FileResult& result);
 
 }  // namespace ziv

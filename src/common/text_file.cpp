@@ -22,16 +22,6 @@
 namespace ziv {
 namespace {
 
-std::function<int(WriteStep, const std::string&)>& FaultHook() {
-    static std::function<int(WriteStep, const std::string&)> hook;
-    return hook;
-}
-
-int InjectedFault(WriteStep step, const std::string& path) {
-    auto& hook = FaultHook();
-    return hook ? hook(step, path) : 0;
-}
-
 struct Iconv {
     iconv_t cd;
     Iconv(const char* to, const char* from) : cd(iconv_open(to, from)) {}
@@ -246,16 +236,10 @@ std::vector<std::string> SplitLines(std::string_view text) {
 
 namespace {
 
-std::function<int(const std::string&)>& ReadHook() {
-    static std::function<int(const std::string&)> hook;
-    return hook;
-}
-
 // The whole file, or the errno that stopped it (EFBIG when it exceeds limit,
 // EISDIR for anything that is not a regular file).
-int ReadWhole(const std::string& path, size_t limit, std::string& data, struct stat* opened = nullptr) {
-    if (auto& hook = ReadHook())
-        if (int injected = hook(path)) return injected;
+int ReadWhole(Disk& disk, const std::string& path, size_t limit, std::string& data, struct stat* opened = nullptr) {
+    if (int fault = disk.ReadFault(path)) return fault;
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st {};
@@ -288,18 +272,18 @@ bool MeansMissing(int err) { return err == ENOENT || err == ENOTDIR; }
 
 bool FitsOneLine(std::string_view text) { return text.find_first_of("\r\n") == std::string_view::npos; }
 
-std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit) {
+std::optional<std::string> ReadWholeFile(const std::string& path, Disk& disk, size_t limit) {
     std::string data;
-    if (ReadWhole(path, limit, data) != 0) return std::nullopt;
+    if (ReadWhole(disk, path, limit, data) != 0) return std::nullopt;
     return data;
 }
 
 constexpr size_t kTextFileLimit = 256u << 20;
 
-TextRead ReadTextFile(const std::string& path) {
+TextRead ReadTextFile(const std::string& path, Disk& disk) {
     TextRead result;
     std::string bytes;
-    int err = ReadWhole(path, kTextFileLimit, bytes);
+    int err = ReadWhole(disk, path, kTextFileLimit, bytes);
     if (err == 0) {
         result.status = ReadStatus::Read;
         result.lines = SplitLines(FromCp932(bytes));
@@ -312,16 +296,16 @@ TextRead ReadTextFile(const std::string& path) {
     return result;
 }
 
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path) {
-    TextRead r = ReadTextFile(path);
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, Disk& disk) {
+    TextRead r = ReadTextFile(path, disk);
     if (!r.read()) return std::nullopt;
     return std::move(r.lines);
 }
 
-FileResult WriteTextFile(const std::string& path, std::string_view utf8) {
+FileResult WriteTextFile(const std::string& path, std::string_view utf8, Disk& disk) {
     auto bytes = ToCp932(utf8);
     if (!bytes) return Failed(Failure::NotShiftJis, path);
-    return WriteFileAtomic(path, *bytes);
+    return WriteFileAtomic(path, *bytes, nullptr, {}, disk);
 }
 
 Temporary MakeTemporaryBeside(const std::string& path) {
@@ -360,10 +344,10 @@ std::optional<std::int64_t> ShareClockNs(const std::string& path) {
 }
 
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written,
-                           const std::function<bool()>& mayReplace) {
+                           const std::function<bool()>& mayReplace, Disk& disk) {
     std::string folder = FolderOf(path);
     std::string name = path.substr(path.find_last_of('/') + 1);
-    int err = InjectedFault(WriteStep::Open, path);
+    int err = disk.WriteFault(WriteStep::Open, path);
     Temporary made;
     std::vector<Leftover> foreign;
     if (!err) {
@@ -386,7 +370,7 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
     };
     size_t done = 0;
     while (done < bytes.size()) {
-        if ((err = InjectedFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
+        if ((err = disk.WriteFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -394,7 +378,7 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
         }
         done += static_cast<size_t>(n);
     }
-    if ((err = InjectedFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
+    if ((err = disk.WriteFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
     if (::fsync(fd) != 0) return fail(WriteStep::Sync, errno);
     if (::close(fd) != 0) {
         fd = -1;
@@ -405,11 +389,11 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
         ::unlink(temp.c_str());
         return Failed(Failure::Busy, path);
     }
-    if ((err = InjectedFault(WriteStep::Rename, path))) return fail(WriteStep::Rename, err);
+    if ((err = disk.WriteFault(WriteStep::Rename, path))) return fail(WriteStep::Rename, err);
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail(WriteStep::Rename, errno);
     if (written) *written = StampOfWritten(path, bytes);
     // The new name must survive a power loss too: sync the folder entry.
-    if ((err = InjectedFault(WriteStep::SyncFolder, path)))
+    if ((err = disk.WriteFault(WriteStep::SyncFolder, path)))
         return WriteFailed(path, WriteStep::SyncFolder, err);
     int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
@@ -421,18 +405,23 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
 
 bool StampedRead::missing() const { return MeansMissing(err); }
 
-StampedRead ReadStamped(const std::string& path, size_t limit) {
+StampedRead ReadStamped(const std::string& path, Disk& disk, size_t limit) {
     StampedRead result;
     struct stat st {};
-    result.err = ReadWhole(path, limit, result.bytes, &st);
+    result.err = ReadWhole(disk, path, limit, result.bytes, &st);
     if (result.err == 0) result.stamp = StampOf(result.bytes, ModifiedNs(st));
     return result;
 }
 
-void SetWriteFaultHook(std::function<int(WriteStep, const std::string&)> hook) {
-    FaultHook() = std::move(hook);
-}
+int Disk::ReadFault(const std::string&) { return 0; }
 
-void SetReadFaultHook(std::function<int(const std::string&)> hook) { ReadHook() = std::move(hook); }
+int Disk::WriteFault(WriteStep, const std::string&) { return 0; }
+
+int Disk::AppendFault(WriteStep, const std::string&) { return 0; }
+
+Disk& RealDisk() {
+    static Disk disk;
+    return disk;
+}
 
 }  // namespace ziv

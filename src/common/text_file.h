@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/disk.h"
 #include "common/failure.h"
 
 namespace ziv {
@@ -37,14 +38,13 @@ struct TextRead {
 
 // Reads a CP932 text file into UTF-8 lines, telling a missing file from one
 // that cannot be read.
-TextRead ReadTextFile(const std::string& path);
+TextRead ReadTextFile(const std::string& path, Disk& disk = RealDisk());
 
 // The lines of ReadTextFile; nothing when the file is missing or cannot be read.
-std::optional<std::vector<std::string>> ReadTextLines(const std::string& path);
-
+std::optional<std::vector<std::string>> ReadTextLines(const std::string& path, Disk& disk = RealDisk());
 
 // Writes UTF-8 text as the whole CP932 content of a file (nothing is added).
-FileResult WriteTextFile(const std::string& path, std::string_view utf8);
+FileResult WriteTextFile(const std::string& path, std::string_view utf8, Disk& disk = RealDisk());
 
 // Which version of a file a station read or wrote: a file server may round
 // modification times, so the size and a hash of the content count too.
@@ -64,7 +64,7 @@ struct StampedRead {
     FileStamp stamp;
     bool missing() const;
 };
-StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
+StampedRead ReadStamped(const std::string& path, Disk& disk = RealDisk(), size_t limit = 256u << 20);
 
 // Writes bytes as the whole content of a file: a temporary file in the same
 // folder, flushed and synced, renamed over the target, then the folder synced.
@@ -76,7 +76,7 @@ StampedRead ReadStamped(const std::string& path, size_t limit = 256u << 20);
 // mayReplace, when given, is asked right before the target is replaced; when
 // it says no, the target stays as it was and the result is Busy.
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr,
-                           const std::function<bool()>& mayReplace = {});
+                           const std::function<bool()>& mayReplace = {}, Disk& disk = RealDisk());
 
 // An empty file of this process beside path, named as the atomic writer names
 // its temporaries, so that one a killed process left goes the same way.
@@ -97,13 +97,7 @@ void RemoveLeftTemporaries(const std::string& path);
 std::optional<std::int64_t> ShareClockNs(const std::string& path);
 
 // Reads a whole file; nothing when it is missing, unreadable or larger than limit.
-std::optional<std::string> ReadWholeFile(const std::string& path, size_t limit = 256u << 20);
-
-// Test seam: called before each step of an atomic write; a non-zero result is
-// taken as the errno of that step failing.
-void SetWriteFaultHook(std::function<int(WriteStep, const std::string& path)> hook);
-// Test seam: called before a file is opened for reading; a non-zero result is
-// taken as the errno of the open failing.
-void SetReadFaultHook(std::function<int(const std::string& path)> hook);
+std::optional<std::string> ReadWholeFile(const std::string& path, Disk& disk = RealDisk(),
+                                         size_t limit = 256u << 20);
 
 }  // namespace ziv

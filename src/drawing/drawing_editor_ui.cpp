@@ -54,7 +54,8 @@ QPushButton* Button(const char* caption, QWidget* parent) {
 
 }  // namespace
 
-DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, QWidget* parent)
+DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, Files files,
+                             QWidget* parent)
     : QWidget(parent),
       overview(new OverviewBox(this)),
       detail(new DetailBox(this)),
@@ -68,6 +69,7 @@ DrawingEditor::DrawingEditor(EditorHost* host, const std::string& savePath, Dial
       instrumentList(new QComboBox(this)),
       host_(host),
       dialogs_(dialogs),
+      files_(files),
       savePath_(savePath) {
     BuildControls();
 }
@@ -141,11 +143,12 @@ bool DrawingEditor::Load() {
         dialogs_.Warn(this, QStringLiteral("通信設定が行われていません。"));
         return false;
     }
-    instrumentTexts_ = InstrumentListTexts(LoadInstrumentLinks(linksPath));
+    instrumentTexts_ = InstrumentListTexts(LoadInstrumentLinks(linksPath, files_.disk));
     instrumentList->clear();
     for (const std::string& text : instrumentTexts_) instrumentList->addItem(Utf8(text));
     instrumentList->setCurrentIndex(0);
-    if (auto placement = LoadWindowPlacement(EditorPlacementPath(savePath_))) ApplyPlacement(this, *placement);
+    if (auto placement = LoadWindowPlacement(EditorPlacementPath(savePath_), files_.disk))
+        ApplyPlacement(this, *placement);
     ViewWidth = 200;
     ViewHeight = 600;
     if (mode_.view == EditorView::Zoomed) mode_.view = EditorView::Beside;
@@ -215,7 +218,7 @@ void DrawingEditor::LoadPosDat(const std::string& path) {
     int m = Machine();
     if (!IsMachineSlot(m)) return;
     FileResult problem;
-    if (ReadPointTableFile(path, PointTables_[m], &problem, m) == ReadStatus::Read) {
+    if (ReadPointTableFile(path, PointTables_[m], &problem, m, files_.disk) == ReadStatus::Read) {
         PointsLoaded_[m] = 1;
         unreadablePointFiles_.erase(path);
     } else {
@@ -515,7 +518,7 @@ void DrawingEditor::SaveDesignatedTable(int point) {
         why = QStringLiteral("このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。");
     } else {
         PointTable saved;
-        FileResult result = SavePointTable(path, PointTables_[m], &saved, m);
+        FileResult result = SavePointTable(files_, path, PointTables_[m], &saved, m);
         if (result) {
             // Points another station designated meanwhile came with the save: shown at once.
             if (!(saved == PointTables_[m])) {
@@ -558,10 +561,6 @@ void DrawingEditor::LeaveDesignMode() {
 
 // ---- export and the display of all points -----------------------------------
 
-int DrawingEditor::SavePictureJpeg(const QImage& pict, const std::string& filename, int quality) {
-    return ziv::SavePictureJpeg(pict, filename, quality);
-}
-
 void DrawingEditor::MarkAllPlacedPoints() {
     const PointTable& t = PointTables_[Machine()];
     for (int n : PlacedPoints(t)) AddOverviewCircle(t.PosX[n], t.PosY[n], kBlue);
@@ -587,8 +586,8 @@ void DrawingEditor::ExportInspectionDrawing() {
     std::string file = host_->ExportFile();
     // An existing Data.jpg is replaced whole by the atomic write; it is not
     // deleted first, so a failed write leaves the previous export in place.
-    int status = file.empty() ? kJpegWriteFailed : SavePictureJpeg(canvas, file, 100);
-    if (status == kJpegWritten)
+    bool saved = !file.empty() && SavePictureJpeg(canvas, file, 100, files_.disk);
+    if (saved)
         dialogs_.Inform(this, QStringLiteral("検査成績表用図面を保存しました。"));
     else
         dialogs_.Warn(this, QStringLiteral("検査成績表用図面を保存できませんでした。\n") +

@@ -29,7 +29,8 @@ class DetailBox;
 class DrawingEditor : public QWidget {
     Q_OBJECT
 public:
-    DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, QWidget* parent = nullptr);
+    DrawingEditor(EditorHost* host, const std::string& savePath, Dialogs& dialogs, Files files,
+                  QWidget* parent = nullptr);
     ~DrawingEditor() override;
 
     // Reads RS232C.dat display names, fills instrumentList, applies DrawPos.dat, timer.
@@ -67,7 +68,6 @@ public:
 
     void ExportInspectionDrawing();  // Space
     void ShowAllPoints();            // Shift
-    static int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality);
 
     // What the views and the point tables hold, for the measurement window and tests.
     const PointTable& Table(int machine) const;
@@ -123,6 +123,7 @@ private:
 
     EditorHost* host_;
     Dialogs& dialogs_;
+    Files files_;
     std::string savePath_;
     PointTables PointTables_{};
     PointsLoadedFlags PointsLoaded_{};

@@ -17,19 +17,18 @@ void AllowLargeDrawings() {
     QImageReader::setAllocationLimit(kDrawingAllocationLimitMb);
 }
 
-int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality) {
-    if (pict.isNull()) return kJpegEmptyPicture;
+FileResult SavePictureJpeg(const QImage& pict, const std::string& filename, int quality, Disk& disk) {
+    if (pict.isNull()) return Failed(Failure::EmptyPicture, filename);
     quality = std::clamp(quality, 0, 100);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);
-    if (!writer.write(pict)) return kJpegEncodeFailed;
+    if (!writer.write(pict)) return Failed(Failure::ImageNotEncoded, filename);
     buffer.close();
-    if (!WriteFileAtomic(filename, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
-        return kJpegWriteFailed;
-    return kJpegWritten;
+    return WriteFileAtomic(filename, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), nullptr,
+                           {}, disk);
 }
 
 std::vector<int> PlacedPoints(const PointTable& table) {

@@ -15,15 +15,11 @@ namespace ziv {
 // every program that shows or prints drawings raises it once as it starts.
 void AllowLargeDrawings();
 
-// Results of SavePictureJpeg.
-constexpr int kJpegWritten = 0;
-constexpr int kJpegEmptyPicture = 13;
-constexpr int kJpegEncodeFailed = 1;
-constexpr int kJpegWriteFailed = 7;
-
 // Encodes the picture at the quality (above 100 taken as 100, below 0 as 0)
 // in memory, then replaces the file whole: a failed write leaves the old file.
-int SavePictureJpeg(const QImage& pict, const std::string& filename, int quality);
+// EmptyPicture or ImageNotEncoded when there is nothing to write, else what
+// the write met.
+FileResult SavePictureJpeg(const QImage& pict, const std::string& filename, int quality, Disk& disk = RealDisk());
 
 // Points 1..100 that are placed, in number order.
 std::vector<int> PlacedPoints(const PointTable& table);

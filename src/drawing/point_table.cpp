@@ -69,8 +69,8 @@ bool IsPointNumber(int row) { return row >= kFirstPoint && row <= kLastPoint; }
 
 bool IsMachineSlot(int machine) { return machine >= 0 && machine < kMachineSlots; }
 
-ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem, int slot) {
-    StampedRead file = ReadStamped(path);
+ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem, int slot, Disk& disk) {
+    StampedRead file = ReadStamped(path, disk);
     if (file.missing()) {
         KnownTables().Remember(TableKey(path, slot), {}, PointTable{});
         return ReadStatus::Missing;
@@ -87,8 +87,8 @@ ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileRe
     return ReadStatus::Read;
 }
 
-bool ReadPointTable(const std::string& path, PointTable& table, int slot) {
-    return ReadPointTableFile(path, table, nullptr, slot) == ReadStatus::Read;
+bool ReadPointTable(const std::string& path, PointTable& table, int slot, Disk& disk) {
+    return ReadPointTableFile(path, table, nullptr, slot, disk) == ReadStatus::Read;
 }
 
 std::string PointTableText(const PointTable& table) {
@@ -102,7 +102,7 @@ std::string PointTableText(const PointTable& table) {
     return text;
 }
 
-FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved, int slot) {
+FileResult SavePointTable(Files files, const std::string& path, const PointTable& table, PointTable* saved, int slot) {
     auto parse = [](const std::string& bytes) {
         PointTable disk;
         TableFromLines(SplitLines(FromCp932(bytes)), disk);
@@ -114,27 +114,27 @@ FileResult SavePointTable(const std::string& path, const PointTable& table, Poin
             if (SamePoint(mine, known, i)) CopyPoint(disk, merged, i);
         return merged;
     };
-    return KnownTables().Save(path, TableKey(path, slot), table, parse, merge, PointTableText, saved);
+    return KnownTables().Save(files, path, TableKey(path, slot), table, parse, merge, PointTableText, saved);
 }
 
 DesignatedPoint PointOf(const PointTable& table, int point) {
     return {table.PosX[point], table.PosY[point], table.InstrumentIndex[point]};
 }
 
-FileResult SaveDesignatedPoints(const std::string& path, const std::map<int, DesignatedPoint>& points) {
+FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, DesignatedPoint>& points) {
     // A table of its own, read just now: the points given differ from it and
     // win; whatever another station writes meanwhile is merged in.
     constexpr int kWaitingSlot = -2;
     PointTable table;
     FileResult problem;
-    if (ReadPointTableFile(path, table, &problem, kWaitingSlot) == ReadStatus::Unreadable) return problem;
+    if (ReadPointTableFile(path, table, &problem, kWaitingSlot, files.disk) == ReadStatus::Unreadable) return problem;
     for (const auto& [point, p] : points) {
         if (!IsPointNumber(point)) continue;
         table.PosX[point] = p.X;
         table.PosY[point] = p.Y;
         table.InstrumentIndex[point] = p.Instrument;
     }
-    return SavePointTable(path, table, nullptr, kWaitingSlot);
+    return SavePointTable(files, path, table, nullptr, kWaitingSlot);
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

@@ -9,6 +9,7 @@
 
 #include "common/station_limits.h"
 #include "common/text_file.h"
+#include "platform/file_lock.h"
 
 namespace ziv {
 
@@ -41,11 +42,11 @@ bool IsMachineSlot(int machine);
 // slot is the machine whose table it is: each table merges from the version
 // it was read as. Readers that keep no table of their own share kNoSlot.
 constexpr int kNoSlot = -1;
-bool ReadPointTable(const std::string& path, PointTable& table, int slot = kNoSlot);
+bool ReadPointTable(const std::string& path, PointTable& table, int slot = kNoSlot, Disk& disk = RealDisk());
 // The same, telling a missing file from one that exists but cannot be read
 // (error then holds the message naming it); the table changes only when read.
 ReadStatus ReadPointTableFile(const std::string& path, PointTable& table, FileResult* problem = nullptr,
-                              int slot = kNoSlot);
+                              int slot = kNoSlot, Disk& disk = RealDisk());
 
 // 603 lines in the sign-column form, CR LF after each, nothing more.
 std::string PointTableText(const PointTable& table);
@@ -56,7 +57,7 @@ std::string PointTableText(const PointTable& table);
 // here and wins; every other point comes from the file as it is now. Refused
 // when the lock cannot be had in a few seconds (the table stays in memory).
 // *saved, when given, receives the table as written.
-FileResult SavePointTable(const std::string& path, const PointTable& table, PointTable* saved = nullptr,
+FileResult SavePointTable(Files files, const std::string& path, const PointTable& table, PointTable* saved = nullptr,
                           int slot = kNoSlot);
 
 // One point's place and instrument, as designated.
@@ -69,7 +70,7 @@ DesignatedPoint PointOf(const PointTable& table, int point);
 // Writes points (point number -> designation) into the Data.dat at path as it
 // is now, under its lock; every other point stays as the file holds it.
 // Refused, with nothing written, when the file exists but cannot be read.
-FileResult SaveDesignatedPoints(const std::string& path, const std::map<int, DesignatedPoint>& points);
+FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, DesignatedPoint>& points);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

@@ -5,8 +5,8 @@
 
 namespace ziv {
 
-std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path) {
-    auto lines = ReadTextLines(path);
+std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path, Disk& disk) {
+    auto lines = ReadTextLines(path, disk);
     if (!lines) return std::nullopt;
     std::optional<WindowPlacement> last;
     for (size_t i = 0; i + 2 < lines->size(); i += 3) {
@@ -19,11 +19,11 @@ std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path) {
     return last;
 }
 
-FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement) {
+FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement, Disk& disk) {
     int state = placement.State == 1 ? 0 : placement.State;
     std::string text = SignColumnText(placement.Top) + "\r\n" + SignColumnText(placement.Left) + "\r\n" +
                        SignColumnText(state) + "\r\n";
-    return WriteTextFile(path, text);
+    return WriteTextFile(path, text, disk);
 }
 
 std::string EditorPlacementPath(const std::string& savePath) {

@@ -17,9 +17,9 @@ struct WindowPlacement {
 
 // The last complete triple of the file; nothing when the file is missing or
 // holds no complete triple.
-std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path);
+std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path, Disk& disk = RealDisk());
 // Writes the three lines; a minimised state (1) is stored as 0.
-FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement);
+FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& placement, Disk& disk = RealDisk());
 
 std::string EditorPlacementPath(const std::string& savePath);      // Config/DrawPos.dat
 std::string MeasurementPlacementPath(const std::string& savePath); // Config/DrawPosMain.dat

@@ -59,8 +59,8 @@ std::string GaugesFilePath(const std::string& savePath) {
     return JoinPath(JoinPath(savePath, "Config"), "Gauges.dat");
 }
 
-GaugesRead ReadGauges(const std::string& path) {
-    TextRead text = ReadTextFile(path);
+GaugesRead ReadGauges(const std::string& path, Disk& disk) {
+    TextRead text = ReadTextFile(path, disk);
     GaugesRead result;
     result.status = text.status;
     if (text.unreadable()) result.problem = Failed(Failure::Unreadable, path, text.err);
@@ -69,7 +69,7 @@ GaugesRead ReadGauges(const std::string& path) {
     return result;
 }
 
-FileResult SaveGauges(const std::string& path, const Gauges& gauges) {
+FileResult SaveGauges(const std::string& path, const Gauges& gauges, Disk& disk) {
     std::string text;
     for (size_t i = 0; i < gauges.size(); ++i) {
         std::string key = "F" + DecimalText(static_cast<long long>(i + 1));
@@ -77,9 +77,9 @@ FileResult SaveGauges(const std::string& path, const Gauges& gauges) {
         text += key + std::string(kNumberKey) + "=" + gauges[i].ControlNumber + "\r\n";
         text += key + std::string(kDueKey) + "=" + (gauges[i].Due ? DayText(*gauges[i].Due) : "") + "\r\n";
     }
-    if (TextRead current = ReadTextFile(path); current.unreadable())
+    if (TextRead current = ReadTextFile(path, disk); current.unreadable())
         return Failed(Failure::Unreadable, path, current.err);
-    return WriteTextFile(path, text);
+    return WriteTextFile(path, text, disk);
 }
 
 bool IsOverdue(const Gauge& gauge, const Day& today) { return gauge.Due && today > *gauge.Due; }

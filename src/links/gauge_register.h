@@ -46,12 +46,12 @@ struct GaugesRead {
     size_t damaged = 0;  // lines skipped
     FileResult problem;  // Unreadable, naming the file, when it cannot be read
 };
-GaugesRead ReadGauges(const std::string& path);
+GaugesRead ReadGauges(const std::string& path, Disk& disk = RealDisk());
 
 // The whole file, written at once. Refused, with nothing written, when a
 // control number holds a line break (KeySettingLineBreak, naming the key) or
 // when the file exists but cannot be read (what it holds is not written over).
-FileResult SaveGauges(const std::string& path, const Gauges& gauges);
+FileResult SaveGauges(const std::string& path, const Gauges& gauges, Disk& disk = RealDisk());
 
 // The due date is the last day the gauge may be used: it is overdue from the
 // day after. A gauge without a due date is never overdue.

@@ -20,8 +20,8 @@ InstrumentLink DefaultInstrumentLink() {
     return {"1", "4800", "N", "8", "2", "1", "1", "1", "5", "8", "マイクロ", "M", "2"};
 }
 
-LinksRead ReadInstrumentLinks(const std::string& path) {
-    TextRead text = ReadTextFile(path);
+LinksRead ReadInstrumentLinks(const std::string& path, Disk& disk) {
+    TextRead text = ReadTextFile(path, disk);
     LinksRead result;
     result.status = text.status;
     if (text.unreadable()) result.problem = Failed(Failure::Unreadable, path, text.err);
@@ -32,9 +32,11 @@ LinksRead ReadInstrumentLinks(const std::string& path) {
     return result;
 }
 
-InstrumentLinks LoadInstrumentLinks(const std::string& path) { return ReadInstrumentLinks(path).links; }
+InstrumentLinks LoadInstrumentLinks(const std::string& path, Disk& disk) {
+    return ReadInstrumentLinks(path, disk).links;
+}
 
-FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links) {
+FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links, Disk& disk) {
     std::string text;
     for (size_t key = 0; key < links.size(); ++key)
         for (int f = 0; f < InstrumentLink::kFieldCount; ++f) {
@@ -43,27 +45,27 @@ FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& l
                 return Refused(Failure::KeySettingLineBreak, path, "F" + std::to_string(key + 1));
             text += field + "\r\n";
         }
-    if (TextRead current = ReadTextFile(path); current.unreadable())
+    if (TextRead current = ReadTextFile(path, disk); current.unreadable())
         return Failed(Failure::Unreadable, path, current.err);
-    return WriteTextFile(path, text);
+    return WriteTextFile(path, text, disk);
 }
 
-FileResult WriteDefaultLinks(const std::string& path) {
+FileResult WriteDefaultLinks(const std::string& path, Disk& disk) {
     InstrumentLinks links;
     links.fill(DefaultInstrumentLink());
-    return SaveInstrumentLinks(path, links);
+    return SaveInstrumentLinks(path, links, disk);
 }
 
-std::string LoadProductFolder(const std::string& path) {
+std::string LoadProductFolder(const std::string& path, Disk& disk) {
     std::string last;
-    if (auto lines = ReadTextLines(path))
+    if (auto lines = ReadTextLines(path, disk))
         for (const auto& line : *lines)
             if (!line.empty()) last = line;
     return last;
 }
 
-FileResult SaveProductFolder(const std::string& path, const std::string& folder) {
-    return WriteTextFile(path, folder + "\r\n");
+FileResult SaveProductFolder(const std::string& path, const std::string& folder, Disk& disk) {
+    return WriteTextFile(path, folder + "\r\n", disk);
 }
 
 std::string SerialSettingsText(const InstrumentLink& link) {

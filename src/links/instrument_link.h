@@ -33,17 +33,17 @@ struct LinksRead {
 };
 
 // RS232C.dat, telling a missing file from one that exists but cannot be read.
-LinksRead ReadInstrumentLinks(const std::string& path);
+LinksRead ReadInstrumentLinks(const std::string& path, Disk& disk = RealDisk());
 // The table of ReadInstrumentLinks; empty fields when the file is missing or unreadable.
-InstrumentLinks LoadInstrumentLinks(const std::string& path);
+InstrumentLinks LoadInstrumentLinks(const std::string& path, Disk& disk = RealDisk());
 // Refused, with nothing written, when a field holds a line break (every later
 // field of every key would shift) or when the file exists but cannot be read.
-FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links);
-FileResult WriteDefaultLinks(const std::string& path);
+FileResult SaveInstrumentLinks(const std::string& path, const InstrumentLinks& links, Disk& disk = RealDisk());
+FileResult WriteDefaultLinks(const std::string& path, Disk& disk = RealDisk());
 
 // The last non-empty line; empty text when there is none or no file.
-std::string LoadProductFolder(const std::string& path);
-FileResult SaveProductFolder(const std::string& path, const std::string& folder);
+std::string LoadProductFolder(const std::string& path, Disk& disk = RealDisk());
+FileResult SaveProductFolder(const std::string& path, const std::string& folder, Disk& disk = RealDisk());
 
 // "4800,N,8,2"
 std::string SerialSettingsText(const InstrumentLink& link);

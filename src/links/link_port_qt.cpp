@@ -7,13 +7,13 @@ namespace ziv {
 
 void ApplyLink(SerialPort& port, const InstrumentLink& link) {
     // Numbers beyond what the fields can mean name no handshake and no device.
-    std::string reason;
-    auto line = ParseSerialSettings(SerialSettingsText(link), &reason);
-    auto flow = FlowControlFromMode(WholeNumberClamped(link.Handshake, -1, 99), &reason);
+    FileResult problem;
+    auto line = ParseSerialSettings(SerialSettingsText(link), &problem);
+    auto flow = FlowControlFromMode(WholeNumberClamped(link.Handshake, -1, 99), &problem);
     if (line && flow)
         port.setLine(*line, *flow);
     else
-        port.setUnusableLine(reason);
+        port.setUnusableLine(problem);
     port.setPortNumber(WholeNumberClamped(link.PortNumber, -1, 32767));
 }
 

@@ -100,8 +100,8 @@ QString NearestExistingFolder(const QString& path) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(const std::string& savePath, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), savePath_(savePath) {
+SettingsWindow::SettingsWindow(const std::string& savePath, Dialogs& dialogs, Disk& disk, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), disk_(disk), savePath_(savePath) {
     // A window of its own even when given a parent.
     setWindowFlag(Qt::Window);
     setWindowTitle("ZIV");
@@ -248,13 +248,13 @@ void SettingsWindow::loadSettings() {
 void SettingsWindow::loadProductFolder() {
     const std::string file = ProductFolderFilePath(savePath_);
     if (IsFile(file)) {
-        folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file)));
+        folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file, disk_)));
         return;
     }
     const std::string folder = DefaultProductFolder();
     folderPathBox_->setText(QString::fromStdString(folder));
     MakeFolders(JoinPath(savePath_, "Config"));
-    if (auto written = SaveProductFolder(file, folder); !written)
+    if (auto written = SaveProductFolder(file, folder, disk_); !written)
         dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
 }
 
@@ -270,15 +270,15 @@ void SettingsWindow::moveFolderListTo(const QString& text) {
 
 void SettingsWindow::loadLinks() {
     const std::string file = LinksFilePath(savePath_);
-    LinksRead read = ReadInstrumentLinks(file);
+    LinksRead read = ReadInstrumentLinks(file, disk_);
     if (read.status == ReadStatus::Missing) {
         MakeFolders(JoinPath(savePath_, "Config"));
-        if (auto written = WriteDefaultLinks(file); !written) {
+        if (auto written = WriteDefaultLinks(file, disk_); !written) {
             dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
             links_.fill(DefaultInstrumentLink());
             return;
         }
-        read = ReadInstrumentLinks(file);
+        read = ReadInstrumentLinks(file, disk_);
     }
     if (read.status == ReadStatus::Unreadable) {
         linksUnreadable_ = FailureText(read.problem);
@@ -291,7 +291,7 @@ void SettingsWindow::loadLinks() {
 // RS232C.dat keeps its form; a register that cannot be read is not written
 // over on "OK".
 void SettingsWindow::loadGauges() {
-    GaugesRead read = ReadGauges(GaugesFilePath(savePath_));
+    GaugesRead read = ReadGauges(GaugesFilePath(savePath_), disk_);
     if (read.status == ReadStatus::Unreadable) {
         gaugesUnreadable_ = FailureText(read.problem);
         dialogs_.Warn(this, QString::fromStdString(gaugesUnreadable_));
@@ -442,9 +442,9 @@ void SettingsWindow::saveAndClose() {
         return;
     }
     // The message names the file that could not be written and why.
-    FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString());
-    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_);
-    if (written) written = SaveGauges(GaugesFilePath(savePath_), gauges_);
+    FileResult written = SaveProductFolder(ProductFolderFilePath(savePath_), text.toStdString(), disk_);
+    if (written) written = SaveInstrumentLinks(LinksFilePath(savePath_), links_, disk_);
+    if (written) written = SaveGauges(GaugesFilePath(savePath_), gauges_, disk_);
     if (!written) {
         dialogs_.Warn(this, QString::fromUtf8(kFolderMessage) + "\n" + QString::fromStdString(FailureText(written)));
         return;

@@ -28,7 +28,7 @@ class SerialPort;
 class SettingsWindow : public QWidget {
     Q_OBJECT
 public:
-    SettingsWindow(const std::string& savePath, Dialogs& dialogs, QWidget* parent = nullptr);
+    SettingsWindow(const std::string& savePath, Dialogs& dialogs, Disk& disk, QWidget* parent = nullptr);
     ~SettingsWindow() override;
 
     // Window state, for the tests.
@@ -89,6 +89,7 @@ private:
     void finishTest(bool success, const QString& text);
 
     Dialogs& dialogs_;
+    Disk& disk_;
     std::string savePath_;
     InstrumentLinks links_{};
     // Set when RS232C.dat exists but could not be read: the table shown is not

@@ -5,9 +5,9 @@
 namespace ziv {
 namespace {
 
-std::vector<std::string> NonEmptyLines(const std::string& path) {
+std::vector<std::string> NonEmptyLines(const std::string& path, Disk& disk) {
     std::vector<std::string> out;
-    if (auto lines = ReadTextLines(path))
+    if (auto lines = ReadTextLines(path, disk))
         for (auto& line : *lines)
             if (!line.empty()) out.push_back(std::move(line));
     return out;
@@ -37,17 +37,17 @@ std::string PathsFilePath(const std::string& savePath) {
     return JoinPath(JoinPath(savePath, "Config"), "Path.dat");
 }
 
-OperatorLists LoadOperatorLists(const std::string& savePath) {
+OperatorLists LoadOperatorLists(const std::string& savePath, Disk& disk) {
     OperatorLists lists;
     if (!IsFile(UsersFilePath(savePath))) return lists;
-    lists.Names = NonEmptyLines(UsersFilePath(savePath));
-    lists.Folders = NonEmptyLines(PathsFilePath(savePath));
+    lists.Names = NonEmptyLines(UsersFilePath(savePath), disk);
+    lists.Folders = NonEmptyLines(PathsFilePath(savePath), disk);
     return lists;
 }
 
 bool IsOperatorEntry(const std::string& text) { return !text.empty() && FitsOneLine(text); }
 
-FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists) {
+FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists, Disk& disk) {
     const std::string users = UsersFilePath(savePath);
     size_t count = lists.Names.size();
     for (size_t i = 0; i < count; ++i) {
@@ -56,12 +56,12 @@ FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& l
     }
     // Names and folders pair by line: when Path.dat cannot follow, Users.dat
     // goes back to what it was, or every later name would get another's folder.
-    std::optional<std::string> previous = ReadWholeFile(users);
-    if (auto r = WriteTextFile(users, JoinLines(lists.Names, lists.Names.size())); !r) return r;
-    FileResult r = WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()));
+    std::optional<std::string> previous = ReadWholeFile(users, disk);
+    if (auto r = WriteTextFile(users, JoinLines(lists.Names, lists.Names.size()), disk); !r) return r;
+    FileResult r = WriteTextFile(PathsFilePath(savePath), JoinLines(lists.Folders, lists.Names.size()), disk);
     if (!r) {
         // Best effort: the failure the operator hears of is Path.dat's.
-        if (previous) static_cast<void>(WriteFileAtomic(users, *previous));
+        if (previous) static_cast<void>(WriteFileAtomic(users, *previous, nullptr, {}, disk));
         else RemoveFile(users);
     }
     return r;

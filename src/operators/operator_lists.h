@@ -18,12 +18,12 @@ std::string PathsFilePath(const std::string& savePath);
 
 // Non-empty lines of Users.dat, then of Path.dat; Path.dat is read only when
 // Users.dat exists.
-OperatorLists LoadOperatorLists(const std::string& savePath);
+OperatorLists LoadOperatorLists(const std::string& savePath, Disk& disk = RealDisk());
 // Users.dat first, then the first n folders (n = number of names) to Path.dat.
 // Refused, with nothing written, when a name or folder is empty or holds a line
 // break: readers skip empty lines in each file on its own, so such an entry
 // would pair every later name with another operator's folder.
-FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists);
+FileResult SaveOperatorLists(const std::string& savePath, const OperatorLists& lists, Disk& disk = RealDisk());
 // A name or folder that can stand on its own line of Users.dat or Path.dat.
 bool IsOperatorEntry(const std::string& text);
 

@@ -17,7 +17,8 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-OperatorWindow::OperatorWindow(Dialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs) {
+OperatorWindow::OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), disk_(disk) {
     setObjectName("OperatorWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
@@ -54,7 +55,7 @@ bool OperatorWindow::startUp() {
     std::string config = JoinPath(savePath_, "Config");
     if (!MakeFolders(config))
         dialogs_.Warn(this, QString::fromUtf8("フォルダ \"%1\" を作成できません。").arg(Q(config)));
-    lists_ = LoadOperatorLists(savePath_);
+    lists_ = LoadOperatorLists(savePath_, disk_);
     operatorList_->clear();
     for (const auto& name : lists_.Names) operatorList_->addItem(Q(name));
     return true;
@@ -138,7 +139,7 @@ void OperatorWindow::AddOperator(const std::string& name, const std::string& fol
 }
 
 void OperatorWindow::SaveLists() {
-    if (auto r = SaveOperatorLists(savePath_, lists_); !r) dialogs_.Warn(this, Q(FailureText(r)));
+    if (auto r = SaveOperatorLists(savePath_, lists_, disk_); !r) dialogs_.Warn(this, Q(FailureText(r)));
 }
 
 }  // namespace ziv

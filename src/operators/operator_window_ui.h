@@ -16,7 +16,7 @@ class Dialogs;
 class OperatorWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit OperatorWindow(Dialogs& dialogs, QWidget* parent = nullptr);
+    OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent = nullptr);
 
     // Refuses a second instance (message shown, false returned: end the
     // program), fixes the installation root, creates Config and loads the operator lists.
@@ -46,6 +46,7 @@ signals:
 
 private:
     Dialogs& dialogs_;
+    Disk& disk_;
     void AddOperator(const std::string& name, const std::string& folder);
     // The row the user selected; -1 when none is (the current row alone is
     // not a choice: the list makes row 0 current on its own).

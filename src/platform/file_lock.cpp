@@ -3,26 +3,17 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 
 namespace ziv {
 namespace {
 
-std::mutex lockerMutex;
+class Unlocked : public FileLocks {
+public:
+    std::unique_ptr<FileLockHold> Lock(const std::string&, LockWait) override {
+        return std::make_unique<FileLockHold>();
+    }
+};
 
-FileLocker& Locker() {
-    static FileLocker locker;
-    return locker;
-}
-
-}  // namespace
-
-void SetFileLocker(FileLocker locker) {
-    std::lock_guard<std::mutex> guard(lockerMutex);
-    Locker() = std::move(locker);
-}
-
-namespace {
 
 // FNV-1a: fixed by its definition, so that every station, whatever it was
 // built with, names the lock of a long name alike.
@@ -48,14 +39,9 @@ std::string LockFilePath(const std::string& path, const std::string& suffix) {
     return path.substr(0, nameStart) + name.substr(0, keep) + hash + suffix;
 }
 
-std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path, LockWait wait) {
-    FileLocker locker;
-    {
-        std::lock_guard<std::mutex> guard(lockerMutex);
-        locker = Locker();
-    }
-    if (!locker) return std::make_unique<FileLockHold>();
-    return locker(path, wait);
+FileLocks& NoFileLocks() {
+    static Unlocked locks;
+    return locks;
 }
 
 }  // namespace ziv

@@ -1,10 +1,12 @@
 #pragma once
 // Stations that share a product folder serialise the read-merge-write of a
 // shared file through a lock file beside it. The rules reach the lock through
-// this seam; the lock itself lives with the platform (file_lock_qt).
-#include <functional>
+// this seam, handed to them with the disk; the station's lock itself is
+// share_lock.h's.
 #include <memory>
 #include <string>
+
+#include "common/disk.h"
 
 namespace ziv {
 
@@ -22,19 +24,29 @@ public:
     virtual bool StillHeld() const { return true; }
 };
 
-// Takes the lock guarding the file at path, waiting a few seconds at most;
-// nothing when another holder kept it all that time.
-using FileLocker = std::function<std::unique_ptr<FileLockHold>(const std::string& path, LockWait wait)>;
-void SetFileLocker(FileLocker locker);
+class FileLocks {
+public:
+    virtual ~FileLocks() = default;
+    // Takes the lock guarding the file at path, waiting as `wait` says;
+    // nothing when another holder kept it all that time.
+    virtual std::unique_ptr<FileLockHold> Lock(const std::string& path, LockWait wait) = 0;
+};
+
+// For files that no station shares while they are written (a demo's files,
+// made before any station runs): every hold locks nothing.
+FileLocks& NoFileLocks();
+
+// What saves a file that stations share goes through: the disk, and the
+// locks between the stations.
+struct Files {
+    Disk& disk;
+    FileLocks& locks;
+};
 
 // "<file>.lock", beside the file it guards; for a name too long to take the
 // ending, its start and a hash of the whole name stand for it, so that the
 // lock's name always fits the file system and never is another file's lock.
 // suffix ".lock.rmlock" gives the lock under which a left lock is removed.
 std::string LockFilePath(const std::string& path, const std::string& suffix = ".lock");
-
-// The lock guarding path; nothing when it could not be had. Without a locker
-// installed (a program that never shares its files) the hold locks nothing.
-std::unique_ptr<FileLockHold> LockSharedFile(const std::string& path, LockWait wait = LockWait::Patient);
 
 }  // namespace ziv

@@ -9,8 +9,9 @@
 namespace ziv {
 namespace {
 
-void SetReason(std::string* reason, std::string text) {
-    if (reason) *reason = std::move(text);
+bool Refuse(FileResult* problem, Failure failure, std::string subject, std::string path = {}) {
+    if (problem) *problem = Refused(failure, std::move(path), std::move(subject));
+    return false;
 }
 
 std::string_view Trimmed(std::string_view text) {
@@ -29,10 +30,9 @@ std::string PlatformDevice(int portNumber) {
 #endif
 }
 
-bool PortNumberInRange(int portNumber, std::string* reason) {
+bool PortNumberInRange(const std::string& root, int portNumber, FileResult* problem) {
     if (portNumber >= kMinPortNumber && portNumber <= kMaxPortNumber) return true;
-    SetReason(reason, "ポート番号 " + DecimalText(portNumber) + " は 1～255 の範囲にありません。");
-    return false;
+    return Refuse(problem, Failure::PortOutOfRange, DecimalText(portNumber), ComPortsFilePath(root));
 }
 
 std::vector<std::string> SplitAtCommas(std::string_view text) {
@@ -55,17 +55,14 @@ std::optional<int> PlainWholeNumber(std::string_view text) {
     return value;
 }
 
-bool ParseBaud(const std::string& text, SerialLineSettings& out, std::string* reason) {
+bool ParseBaud(const std::string& text, SerialLineSettings& out, FileResult* problem) {
     auto rate = PlainWholeNumber(text);
-    if (!rate || *rate < 50 || *rate > 4000000) {
-        SetReason(reason, "ボーレート「" + text + "」は使えません。");
-        return false;
-    }
+    if (!rate || *rate < 50 || *rate > 4000000) return Refuse(problem, Failure::BaudRateRefused, text);
     out.baudRate = *rate;
     return true;
 }
 
-bool ParseParity(const std::string& text, SerialLineSettings& out, std::string* reason) {
+bool ParseParity(const std::string& text, SerialLineSettings& out, FileResult* problem) {
     static const std::pair<const char*, SerialParity> kLetters[] = {
         {"N", SerialParity::None}, {"E", SerialParity::Even},  {"O", SerialParity::Odd},
         {"M", SerialParity::Mark}, {"S", SerialParity::Space}, {"n", SerialParity::None},
@@ -76,21 +73,17 @@ bool ParseParity(const std::string& text, SerialLineSettings& out, std::string* 
             out.parity = parity;
             return true;
         }
-    SetReason(reason, "パリティー「" + text + "」は使えません。");
-    return false;
+    return Refuse(problem, Failure::ParityRefused, text);
 }
 
-bool ParseDataBits(const std::string& text, SerialLineSettings& out, std::string* reason) {
+bool ParseDataBits(const std::string& text, SerialLineSettings& out, FileResult* problem) {
     auto bits = PlainWholeNumber(text);
-    if (!bits || *bits < 5 || *bits > 8) {
-        SetReason(reason, "データ長「" + text + "」はこの機器では使えません。");
-        return false;
-    }
+    if (!bits || *bits < 5 || *bits > 8) return Refuse(problem, Failure::DataBitsRefused, text);
     out.dataBits = *bits;
     return true;
 }
 
-bool ParseStopBits(const std::string& text, SerialLineSettings& out, std::string* reason) {
+bool ParseStopBits(const std::string& text, SerialLineSettings& out, FileResult* problem) {
     if (text == "1") {
         out.stopBits = SerialStopBits::One;
         return true;
@@ -105,8 +98,7 @@ bool ParseStopBits(const std::string& text, SerialLineSettings& out, std::string
         return true;
     }
 #endif
-    SetReason(reason, "ストップビット「" + text + "」はこの機器では使えません。");
-    return false;
+    return Refuse(problem, Failure::StopBitsRefused, text);
 }
 
 }  // namespace
@@ -115,8 +107,8 @@ std::string ComPortsFilePath(const std::string& root) {
     return JoinPath(JoinPath(root, "Config"), "ComPorts.dat");
 }
 
-std::optional<std::string> SerialDevicePath(const std::string& root, int portNumber, std::string* reason) {
-    if (!PortNumberInRange(portNumber, reason)) return std::nullopt;
+std::optional<std::string> SerialDevicePath(const std::string& root, int portNumber, FileResult* problem) {
+    if (!PortNumberInRange(root, portNumber, problem)) return std::nullopt;
     if (auto lines = ReadTextLines(ComPortsFilePath(root)); lines && lines->size() >= size_t(portNumber)) {
         auto named = Trimmed((*lines)[portNumber - 1]);
         if (!named.empty()) return std::string(named);
@@ -125,8 +117,7 @@ std::optional<std::string> SerialDevicePath(const std::string& root, int portNum
 }
 
 FileResult BindSerialDevice(const std::string& root, int portNumber, const std::string& device) {
-    if (!PortNumberInRange(portNumber, nullptr))
-        return Refused(Failure::PortOutOfRange, ComPortsFilePath(root), DecimalText(portNumber));
+    if (FileResult outOfRange; !PortNumberInRange(root, portNumber, &outOfRange)) return outOfRange;
     if (device.find_first_of("\r\n") != std::string::npos)
         return Failed(Failure::DeviceNameLineBreak, ComPortsFilePath(root));
     if (!MakeFolders(JoinPath(root, "Config"))) return Failed(Failure::FolderNotMade, JoinPath(root, "Config"));
@@ -138,27 +129,27 @@ FileResult BindSerialDevice(const std::string& root, int portNumber, const std::
     return WriteTextFile(ComPortsFilePath(root), text);
 }
 
-std::optional<SerialLineSettings> ParseSerialSettings(std::string_view text, std::string* reason) {
+std::optional<SerialLineSettings> ParseSerialSettings(std::string_view text, FileResult* problem) {
     auto parts = SplitAtCommas(text);
     if (parts.size() != 4) {
-        SetReason(reason, "通信設定「" + std::string(text) + "」は「速度,パリティー,データ長,ストップビット」の形ではありません。");
+        Refuse(problem, Failure::LineSettingsMalformed, std::string(text));
         return std::nullopt;
     }
     SerialLineSettings settings;
-    if (!ParseBaud(parts[0], settings, reason) || !ParseParity(parts[1], settings, reason) ||
-        !ParseDataBits(parts[2], settings, reason) || !ParseStopBits(parts[3], settings, reason))
+    if (!ParseBaud(parts[0], settings, problem) || !ParseParity(parts[1], settings, problem) ||
+        !ParseDataBits(parts[2], settings, problem) || !ParseStopBits(parts[3], settings, problem))
         return std::nullopt;
     return settings;
 }
 
-std::optional<SerialFlowControl> FlowControlFromMode(int mode, std::string* reason) {
+std::optional<SerialFlowControl> FlowControlFromMode(int mode, FileResult* problem) {
     switch (mode) {
         case 0: return SerialFlowControl::None;
         case 1: return SerialFlowControl::XonXoff;
         case 2: return SerialFlowControl::RtsCts;
         case 3: return SerialFlowControl::RtsCtsXonXoff;
         default:
-            SetReason(reason, "ハンドシェイク " + DecimalText(mode) + " は使えません。");
+            Refuse(problem, Failure::HandshakeRefused, DecimalText(mode));
             return std::nullopt;
     }
 }

@@ -19,9 +19,9 @@ std::string ComPortsFilePath(const std::string& root);
 
 // The device of port n: line n of ComPorts.dat when that line is not blank,
 // otherwise the platform's n-th serial device (/dev/ttyS<n-1>, COMn on Windows).
-// Nothing, with a reason, for a number outside 1..255.
+// Nothing, with PortOutOfRange, for a number outside 1..255.
 std::optional<std::string> SerialDevicePath(const std::string& root, int portNumber,
-                                            std::string* reason = nullptr);
+                                            FileResult* problem = nullptr);
 
 // Writes the device into line n of ComPorts.dat (creating the folder and the
 // file), keeping every other line; missing lines before it are left empty.
@@ -38,15 +38,15 @@ struct SerialLineSettings {
     bool operator==(const SerialLineSettings&) const = default;
 };
 
-// "4800,N,8,2" -> the line settings; nothing, with a reason, when a part is
-// missing or is a value no device here can take (4 data bits; 1.5 stop bits,
-// which termios does not offer; an unknown parity letter; a rate that is not
-// a whole number from 50 to 4000000).
-std::optional<SerialLineSettings> ParseSerialSettings(std::string_view text, std::string* reason = nullptr);
+// "4800,N,8,2" -> the line settings; nothing, with the part refused (its
+// value the subject), when a part is missing or is a value no device here can
+// take (4 data bits; 1.5 stop bits, which termios does not offer; an unknown
+// parity letter; a rate that is not a whole number from 50 to 4000000).
+std::optional<SerialLineSettings> ParseSerialSettings(std::string_view text, FileResult* problem = nullptr);
 
 enum class SerialFlowControl { None, XonXoff, RtsCts, RtsCtsXonXoff };
 
-// 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both; nothing, with a reason, otherwise.
-std::optional<SerialFlowControl> FlowControlFromMode(int mode, std::string* reason = nullptr);
+// 0 none, 1 XON/XOFF, 2 RTS/CTS, 3 both; nothing, with HandshakeRefused, otherwise.
+std::optional<SerialFlowControl> FlowControlFromMode(int mode, FileResult* problem = nullptr);
 
 }  // namespace ziv

@@ -3,6 +3,7 @@
 #include <QSerialPort>
 #include <optional>
 
+#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
@@ -73,10 +74,10 @@ struct SerialPort::Impl {
     QSerialPort port;
     int portNumber = 1;
     std::optional<std::string> deviceRoot;
-    // Nothing when the settings named no usable line; noLineReason tells why.
+    // Nothing when the settings named no usable line; noLine tells why.
     std::optional<SerialLineSettings> line = SerialLineSettings{9600, SerialParity::None, 8, SerialStopBits::One};
     SerialFlowControl flow = SerialFlowControl::None;
-    std::string noLineReason;
+    FileResult noLine;
     bool nullDiscard = false;
     // At most one CP932 lead byte whose trail byte has not arrived yet.
     QByteArray heldLead;
@@ -151,12 +152,12 @@ void SerialPort::setDeviceRoot(const std::string& root) { d->deviceRoot = root; 
 void SerialPort::setLine(const SerialLineSettings& line, SerialFlowControl flow) {
     d->line = line;
     d->flow = flow;
-    d->noLineReason.clear();
+    d->noLine = {};
 }
 
-void SerialPort::setUnusableLine(std::string reason) {
+void SerialPort::setUnusableLine(FileResult problem) {
     d->line.reset();
-    d->noLineReason = std::move(reason);
+    d->noLine = std::move(problem);
 }
 
 void SerialPort::setNullDiscard(bool discard) { d->nullDiscard = discard; }
@@ -175,12 +176,12 @@ bool SerialPort::open(QString* error) {
         if (error) *error = QStringLiteral("ポートは既に開いています。");
         return false;
     }
-    std::string reason;
-    auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->portNumber, &reason);
+    FileResult problem;
+    auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->portNumber, &problem);
     // Settings that name no line are the reason even when the device is missing too.
-    if (!d->line) reason = d->noLineReason;
+    if (!d->line) problem = d->noLine;
     if (!device || !d->line) {
-        if (error) *error = QString::fromStdString(reason);
+        if (error) *error = QString::fromStdString(FailureText(problem));
         return false;
     }
     d->port.setPortName(QString::fromStdString(*device));

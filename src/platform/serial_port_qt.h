@@ -29,10 +29,10 @@ public:
     // 1 stop bit and no flow control until set.
     void setLine(const SerialLineSettings& line, SerialFlowControl flow);
     // For settings that name no line a device here takes: the next open()
-    // fails with this reason, until a line is set. Refusing at open() rather
-    // than here lets a window show the instrument and report the port when it
-    // is used, as it does for a device that is missing.
-    void setUnusableLine(std::string reason);
+    // fails, saying this problem, until a line is set. Refusing at open()
+    // rather than here lets a window show the instrument and report the port
+    // when it is used, as it does for a device that is missing.
+    void setUnusableLine(FileResult problem);
     void setNullDiscard(bool discard);
     void clearInBuffer();
     void clearOutBuffer();

@@ -340,20 +340,28 @@ private:
 
 }  // namespace
 
-void UseStationFileLocks() {
-    static const bool installed = [] {
-        SetFileLocker([](const std::string& dataPath, LockWait wait) -> std::unique_ptr<FileLockHold> {
-            auto hold = std::make_unique<ShareHold>(dataPath);
-            int err = hold->Take(wait);
-            if (err == 0) return hold;
-            if (err == EEXIST) return nullptr;
-            // The lock file cannot be made (no room, no right to create): the
-            // write that follows fails for the same reason and says so.
-            return std::make_unique<FileLockHold>();
-        });
-        return true;
-    }();
-    (void)installed;
+namespace {
+
+class StationLocks : public FileLocks {
+public:
+    std::unique_ptr<FileLockHold> Lock(const std::string& dataPath, LockWait wait) override {
+        auto hold = std::make_unique<ShareHold>(dataPath);
+        int err = hold->Take(wait);
+        if (err == 0) return hold;
+        if (err == EEXIST) return nullptr;
+        // The lock file cannot be made (no room, no right to create): the
+        // write that follows fails for the same reason and says so.
+        return std::make_unique<FileLockHold>();
+    }
+};
+
+}  // namespace
+
+FileLocks& StationFileLocks() {
+    static StationLocks locks;
+    return locks;
 }
+
+Files StationFiles() { return {RealDisk(), StationFileLocks()}; }
 
 }  // namespace ziv

@@ -13,12 +13,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/file_lock.h"
+
 namespace ziv {
 
-// Installs the station's lock for every shared file of this process; called
-// once where a program starts, before any window saves. The station's
-// identity is read from (or made in) the installation root at the first lock.
-void UseStationFileLocks();
+// The station's locks, for every file it shares with other stations. The
+// station's identity is read from (or made in) the installation root at the
+// first lock.
+FileLocks& StationFileLocks();
+// The disk as it is with the station's locks: what the program hands its windows.
+Files StationFiles();
 
 // How long a save waits for another station's lock; after how long a lock
 // that was not refreshed counts as left by a station that died; how often a

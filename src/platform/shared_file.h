@@ -29,14 +29,14 @@ public:
     // process knew it; parse turns the file's bytes into content, text the
     // content into the file's text. *saved receives what was written.
     template <typename Parse, typename Merge, typename Text>
-    FileResult Save(const std::string& path, const std::string& key, const Content& mine, Parse parse,
+    FileResult Save(Files files, const std::string& path, const std::string& key, const Content& mine, Parse parse,
                     Merge merge, Text text, Content* saved) {
         // A holder judged dead by another station has lost its lock: read
         // and merge again rather than write over what that station saved.
         for (int attempt = 1;; ++attempt) {
-            auto lock = LockSharedFile(path);
+            auto lock = files.locks.Lock(path, LockWait::Patient);
             if (!lock) return Failed(Failure::Busy, path);
-            StampedRead file = ReadStamped(path);
+            StampedRead file = ReadStamped(path, files.disk);
             if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
             Content merged = mine;
             std::optional<Known> known;
@@ -49,7 +49,8 @@ public:
             auto bytes = ToCp932(text(merged));
             if (!bytes) return Failed(Failure::NotShiftJis, path);
             FileStamp written;
-            FileResult result = WriteFileAtomic(path, *bytes, &written, [&] { return lock->StillHeld(); });
+            FileResult result =
+                WriteFileAtomic(path, *bytes, &written, [&] { return lock->StillHeld(); }, files.disk);
             if (result) {
                 Remember(key, written, merged);
                 if (saved) *saved = merged;

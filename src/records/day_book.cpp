@@ -55,21 +55,29 @@ void DayBooks::CloseAll() {
     for (int m = 0; m < kMachineCount; ++m) Close(m);
 }
 
-std::optional<DayBooks::ReadProblem> DayBooks::Open(int machine, const std::string& path) {
+FileResult DayBooks::Open(int machine, const std::string& path) {
     Close(machine);
     return Read(machine, path);
 }
 
-std::optional<DayBooks::ReadProblem> DayBooks::Read(int machine, const std::string& path) {
-    StampedRead file = ReadStamped(path);
-    if (file.err) return ReadProblem{file.err, {}};
-    std::string error;
-    auto book = Workbook::OpenFromMemory(file.bytes, &error);
-    if (!book) return ReadProblem{0, error};
+namespace {
+// Bytes read from path that are no workbook, said of the file.
+FileResult OfBook(FileResult why, const std::string& path) {
+    why.path = path;
+    return why;
+}
+}  // namespace
+
+FileResult DayBooks::Read(int machine, const std::string& path) {
+    StampedRead file = ReadStamped(path, files_.disk);
+    if (file.err) return Failed(Failure::Unreadable, path, file.err);
+    FileResult why;
+    auto book = Workbook::OpenFromMemory(file.bytes, &why);
+    if (!book) return OfBook(std::move(why), path);
     books_[machine] = std::move(*book);
     stamps_[machine] = file.stamp;
     paths_[machine] = path;
-    return std::nullopt;
+    return {};
 }
 
 MeasuredRow DayBooks::Row(int machine, int row) const {
@@ -103,16 +111,17 @@ DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int ro
 DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Outcome::FolderNotMade, Failed(Failure::FolderNotMade, folder), {}, {}, {}};
+    if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}, {}};
     // A holder judged dead by another station has lost its lock: the file may
     // hold that station's rows since, so it is read and merged again.
     for (int attempt = 1;; ++attempt) {
-        auto lock = LockSharedFile(path, wait);
-        if (!lock) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, {}, {}};
+        auto lock = files_.locks.Lock(path, wait);
+        if (!lock) return {Failed(Failure::Busy, LockFilePath(path)), {}, {}};
         SaveResult result = MergeAndWrite(machine, path, pending, rows, master, *lock);
-        bool lost = result.outcome == Outcome::WriteFailed && result.failure.failure == Failure::Busy;
+        // Refused to replace the file: the lock is no longer this station's.
+        bool lost = result.failure.failure == Failure::Busy;
         if (!lost) return result;
-        if (attempt == 3) return {Outcome::Locked, Failed(Failure::Busy, LockFilePath(path)), {}, result.fromDisk, {}};
+        if (attempt == 3) return {Failed(Failure::Busy, LockFilePath(path)), result.fromDisk, {}};
     }
 }
 
@@ -120,14 +129,14 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
                                              const std::map<int, MeasuredRow>& pending, int rows,
                                              const MasterOf& master, const FileLockHold& lock) {
     SaveResult result;
-    StampedRead file = ReadStamped(path);
-    if (file.err && !file.missing()) return {Outcome::Unreadable, {}, {file.err, {}}, {}, {}};
+    StampedRead file = ReadStamped(path, files_.disk);
+    if (file.err && !file.missing()) return {Failed(Failure::Unreadable, path, file.err), {}, {}};
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
-        std::string error;
-        auto disk = Workbook::OpenFromMemory(file.bytes, &error);
+        FileResult why;
+        auto disk = Workbook::OpenFromMemory(file.bytes, &why);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
-        if (!disk) return {Outcome::Unreadable, {}, {0, error}, {}, {}};
+        if (!disk) return {OfBook(std::move(why), path), {}, {}};
         // Without an open workbook the grid shows no measured row (the file
         // was missing or unreadable when the machine was shown).
         for (int r = 1; r <= rows; ++r) {
@@ -143,10 +152,10 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
     bool stored = true;
     // The rows waiting here are this station's newest: they win over whatever the file holds for them.
     for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
-    if (!stored) return {Outcome::CellRefused, {}, {}, result.fromDisk, {}};
+    if (!stored) return {Failed(Failure::CellRefused, path), result.fromDisk, {}};
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }); !w)
-        return {Outcome::WriteFailed, w, {}, result.fromDisk, {}};
+    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk); !w)
+        return {w, result.fromDisk, {}};
     return result;
 }
 
@@ -157,7 +166,7 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
     std::optional<Workbook> master;
     bool masterRead = false;
     auto masterOf = [&](int r) {
-        if (!masterRead) master = Workbook::Open(MasterBookPath(ProductOfDayBook(path)));
+        if (!masterRead) master = Workbook::Open(MasterBookPath(ProductOfDayBook(path)), nullptr, files_.disk);
         masterRead = true;
         return master ? ReadMasterRow(*master, r) : MasterRow{};
     };
@@ -182,7 +191,7 @@ DayBooks::Retried DayBooks::SaveWaiting(LockWait wait) {
         // An open workbook is never made new, so it needs no master.
         SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait)
                                           : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; }, wait);
-        if (result.outcome == Outcome::Locked) break;
+        if (result.failure.failure == Failure::Busy) break;
         if (!result) continue;
         KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));
         if (!result.fromDisk.empty()) retried.fromDisk.push_back({m, result.fromDisk});

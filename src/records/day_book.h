@@ -82,35 +82,31 @@ class SaveQueue;
 // replacing it.
 class DayBooks {
 public:
-    enum class Outcome { Saved, FolderNotMade, Unreadable, CellRefused, WriteFailed, Locked };
-    // Why a workbook on disk could not be read: the system's error, or else
-    // the workbook engine's reason.
-    struct ReadProblem {
-        int err = 0;
-        std::string engineReason;
-    };
     struct SaveResult {
-        Outcome outcome = Outcome::Saved;
-        FileResult failure;       // the folder, lock or file concerned (FolderNotMade, Locked, WriteFailed)
-        ReadProblem unreadable;   // Unreadable
+        // What kept the row from the workbook, nothing when it was saved:
+        // FolderNotMade (the data folder), Busy (the lock file another station
+        // keeps), Unreadable or BookUnreadable (the workbook on disk, left as it
+        // is), CellRefused (the workbook), or whatever writing the workbook met.
+        FileResult failure;
         // Rows whose measured cells another station changed: the grid shows them anew.
         std::vector<int> fromDisk;
         // The row kept in (or the written rows taken out of) the queue's file;
         // a failure here means the row waits in memory only.
         FileResult queued;
-        explicit operator bool() const { return outcome == Outcome::Saved; }
+        explicit operator bool() const { return static_cast<bool>(failure); }
     };
     using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
     using MasterOf = std::function<MasterRow(int row)>;
 
-    explicit DayBooks(SaveQueue& queue) : queue_(queue) {}
+    DayBooks(SaveQueue& queue, Files files) : queue_(queue), files_(files) {}
 
     bool IsOpen(int machine) const { return books_[machine].has_value(); }
     // Forgets the machine's workbook; its rows still waiting stay in the queue.
     void Close(int machine);
     void CloseAll();
-    // Opens the file on disk for the machine; why, when it cannot be read.
-    std::optional<ReadProblem> Open(int machine, const std::string& path);
+    // Opens the file on disk for the machine; Unreadable or BookUnreadable
+    // when it cannot be read.
+    FileResult Open(int machine, const std::string& path);
     // Measured row r of the machine's open workbook.
     MeasuredRow Row(int machine, int row) const;
     // The rows of the workbook at path waiting in the queue: this station's
@@ -139,7 +135,7 @@ private:
     // through this slot, emptied before and after.
     static constexpr int kUnshown = kMachineCount;
 
-    std::optional<ReadProblem> Read(int machine, const std::string& path);
+    FileResult Read(int machine, const std::string& path);
     // The rows into the workbook at path, under its lock, through the machine's slot.
     SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
                      const MasterOf& master, LockWait wait = LockWait::Patient);
@@ -151,6 +147,7 @@ private:
     int MachineShowing(const std::string& path) const;
 
     SaveQueue& queue_;
+    Files files_;
     std::array<std::optional<Workbook>, kMachineCount + 1> books_{};
     std::array<FileStamp, kMachineCount + 1> stamps_{};  // of the version read or last written
     std::array<std::string, kMachineCount + 1> paths_{};  // of the open workbook

@@ -179,16 +179,6 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-std::function<int(WriteStep, const std::string&)>& FaultHook() {
-    static std::function<int(WriteStep, const std::string&)> hook;
-    return hook;
-}
-
-int Injected(WriteStep step, const std::string& path) {
-    auto& hook = FaultHook();
-    return hook ? hook(step, path) : 0;
-}
-
 FileResult AppendFailed(const std::string& path, WriteStep step, int err) {
     FileResult result = Failed(Failure::WriteFailed, path, err);
     result.step = step;
@@ -295,8 +285,8 @@ JournalRead ParseJournal(std::string_view bytes) {
     return read;
 }
 
-JournalRead ReadJournal(const std::string& path) {
-    StampedRead file = ReadStamped(path);
+JournalRead ReadJournal(const std::string& path, Disk& disk) {
+    StampedRead file = ReadStamped(path, disk);
     if (file.missing()) return {};
     if (file.err) {
         JournalRead read;
@@ -307,16 +297,16 @@ JournalRead ReadJournal(const std::string& path) {
     return ParseJournal(file.bytes);
 }
 
-FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records) {
+FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records, Disk& disk) {
     if (records.empty()) return {};
     std::string text = Lines(records);
-    int err = Injected(WriteStep::Open, path);
+    int err = disk.AppendFault(WriteStep::Open, path);
     int fd = err ? -1 : ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
     if (fd < 0 && !err) err = errno;
     if (err == ENOENT) {
         std::string folder = FolderOf(path);
         if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
-        return WriteFileAtomic(path, JournalStart() + text);
+        return WriteFileAtomic(path, JournalStart() + text, nullptr, {}, disk);
     }
     if (err) return AppendFailed(path, WriteStep::Open, err);
     auto fail = [&](WriteStep step, int e) {
@@ -332,7 +322,7 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
     else if (!EndsWithLineEnd(fd, st.st_size)) text = std::string(kCutOff) + "\r\n" + text;
     size_t done = 0;
     while (done < text.size()) {
-        if ((err = Injected(WriteStep::Write, path))) return fail(WriteStep::Write, err);
+        if ((err = disk.AppendFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
         ssize_t n = ::write(fd, text.data() + done, text.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
@@ -340,7 +330,7 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
         }
         done += static_cast<size_t>(n);
     }
-    if ((err = Injected(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
+    if ((err = disk.AppendFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
     if (::fdatasync(fd) != 0) return fail(WriteStep::Sync, errno);
     if (::close(fd) != 0) return AppendFailed(path, WriteStep::Close, errno);
     return {};
@@ -381,29 +371,27 @@ size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::s
     return 0;
 }
 
-JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path) {
+JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path, Disk& disk) {
     JournalWrite result;
     std::vector<std::string> waiting = queue.JournalRecordsOf(path);
     if (waiting.empty()) return result;
     size_t already = RecordsAlreadyInJournal(path, waiting);
     std::vector<std::string> rest(waiting.begin() + static_cast<std::ptrdiff_t>(already), waiting.end());
-    result.problem = AppendToJournal(path, rest);
+    result.problem = AppendToJournal(path, rest, disk);
     if (!result.problem) waiting.resize(already);
     if (!waiting.empty()) result.queueProblem = queue.RemoveJournalLines(path, waiting);
     return result;
 }
 
-JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry) {
+JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry, Disk& disk) {
     std::string record = JournalRecord(entry);
-    JournalWrite result = SaveWaitingJournal(queue, path);
-    if (result.Written()) result.problem = AppendToJournal(path, {record});
+    JournalWrite result = SaveWaitingJournal(queue, path, disk);
+    if (result.Written()) result.problem = AppendToJournal(path, {record}, disk);
     if (!result.Written()) {
         FileResult queued = queue.PutJournalLine({path, record});
         if (!queued && result.queueProblem) result.queueProblem = queued;
     }
     return result;
 }
-
-void SetJournalFaultHook(std::function<int(WriteStep, const std::string&)> hook) { FaultHook() = std::move(hook); }
 
 }  // namespace ziv

@@ -50,7 +50,6 @@
 // end, so that it never reads as a record (it may have been cut inside a value
 // that still reads as one), and starts on a fresh line.
 #include <cstddef>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -116,7 +115,7 @@ struct JournalRead {
     // line damaged otherwise (a first line that is not the column names too).
     size_t damaged = 0;
 };
-JournalRead ReadJournal(const std::string& path);
+JournalRead ReadJournal(const std::string& path, Disk& disk = RealDisk());
 // The same, from the bytes of a journal.
 JournalRead ParseJournal(std::string_view bytes);
 
@@ -126,7 +125,8 @@ JournalRead ParseJournal(std::string_view bytes);
 // its first line is never cut. The journal's folder is made when missing,
 // but not the folders above it (a share that is gone must not be made anew
 // on the local disk).
-FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records);
+FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records,
+                           Disk& disk = RealDisk());
 
 // How many of `records`, from the first, the journal already ends with: an
 // append that was done, though it could not be reported done (a crash right
@@ -142,14 +142,11 @@ struct JournalWrite {
 // Appends an entry to its journal, after whatever waits in the queue for the
 // same journal (which is tried first); when it cannot go there now, it waits
 // in the queue behind them.
-JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry);
+JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry,
+                           Disk& disk = RealDisk());
 // Appends the lines waiting in the queue for one journal, in the order they
 // came, and drops them from the queue once they are in; problem says why they
 // still wait.
-JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path);
-
-// Test seam: called before each step of an append; a non-zero result is taken
-// as the errno of that step failing.
-void SetJournalFaultHook(std::function<int(WriteStep, const std::string& path)> hook);
+JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path, Disk& disk = RealDisk());
 
 }  // namespace ziv

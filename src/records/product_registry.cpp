@@ -30,8 +30,8 @@ std::string GetProductName(const std::string& path) { return LastPathComponent(p
 
 std::string DirectoryFilePath(const std::string& userDir) { return JoinPath(userDir, "Directory.dat"); }
 
-DirectoryRead ReadDirectoryFile(const std::string& path) {
-    StampedRead file = ReadStamped(path);
+DirectoryRead ReadDirectoryFile(const std::string& path, Disk& disk) {
+    StampedRead file = ReadStamped(path, disk);
     DirectoryRead result;
     if (file.missing()) {
         result.status = ReadStatus::Missing;
@@ -47,13 +47,13 @@ DirectoryRead ReadDirectoryFile(const std::string& path) {
     return result;
 }
 
-std::optional<ProductPathList> LoadDirectoryFile(const std::string& path) {
-    DirectoryRead read = ReadDirectoryFile(path);
+std::optional<ProductPathList> LoadDirectoryFile(const std::string& path, Disk& disk) {
+    DirectoryRead read = ReadDirectoryFile(path, disk);
     if (read.status != ReadStatus::Read) return std::nullopt;
     return read.paths;
 }
 
-FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths, ProductPathList* saved,
+FileResult SaveDirectoryFile(Files files, const std::string& path, const ProductPathList& paths, ProductPathList* saved,
                              const std::vector<int>& registeredHere) {
     for (const auto& p : paths)
         if (!FitsOneLine(p)) return Refused(Failure::ProductFolderLineBreak, path, p);
@@ -71,7 +71,7 @@ FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& pat
         for (const auto& p : lines) all += p + "\r\n";
         return all;
     };
-    return KnownDirectories().Save(path, path, paths, PathsFromBytes, merge, text, saved);
+    return KnownDirectories().Save(files, path, path, paths, PathsFromBytes, merge, text, saved);
 }
 
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName) {

@@ -8,6 +8,7 @@
 
 #include "common/station_limits.h"
 #include "common/text_file.h"
+#include "platform/file_lock.h"
 
 namespace ziv {
 
@@ -26,9 +27,9 @@ struct DirectoryRead {
 
 // The first 48 lines; missing lines are machines without a product. A file
 // that exists but cannot be read is reported as such, never as missing.
-DirectoryRead ReadDirectoryFile(const std::string& path);
+DirectoryRead ReadDirectoryFile(const std::string& path, Disk& disk = RealDisk());
 // The paths of ReadDirectoryFile; nothing when the file is missing or unreadable.
-std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
+std::optional<ProductPathList> LoadDirectoryFile(const std::string& path, Disk& disk = RealDisk());
 // Exactly 48 lines, each ended by CR LF. Refused, with nothing written, when a
 // path holds a line break (every later machine would shift) or when the file
 // exists but cannot be read (its registrations would be lost).
@@ -38,7 +39,7 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path);
 // differs from that version win; every other line comes from the file as it
 // is now. Refused when the lock cannot be had in a few seconds. *saved
 // receives the lines as written.
-FileResult SaveDirectoryFile(const std::string& path, const ProductPathList& paths,
+FileResult SaveDirectoryFile(Files files, const std::string& path, const ProductPathList& paths,
                              ProductPathList* saved = nullptr, const std::vector<int>& registeredHere = {});
 
 // <product>/<product name>.jpg

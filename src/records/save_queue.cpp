@@ -224,7 +224,7 @@ SaveQueue::Loaded SaveQueue::Load() {
     Loaded loaded;
     content_ = {};
     blocked_ = {};
-    StampedRead file = ReadStamped(path_);
+    StampedRead file = ReadStamped(path_, disk_);
     if (file.missing()) return loaded;
     if (file.err) {
         loaded.status = ReadStatus::Unreadable;
@@ -263,7 +263,7 @@ std::string SaveQueue::KeepAside() {
 
 FileResult SaveQueue::Store() {
     if (!blocked_) return blocked_;
-    return WriteFileAtomic(path_, QueueFileText(content_));
+    return WriteFileAtomic(path_, QueueFileText(content_), nullptr, {}, disk_);
 }
 
 size_t SaveQueue::Count() const { return CountOf(content_); }
@@ -396,25 +396,26 @@ FileResult SaveQueue::RemoveJournalLines(const std::string& journal, const std::
     return dropped > 0 ? Store() : FileResult{};
 }
 
-FileResult SaveWaitingJournalLines(SaveQueue& queue) {
+FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk) {
     FileResult queueProblem;
-    for (const std::string& journal : queue.Journals()) KeepFirst(queueProblem, SaveWaitingJournal(queue, journal).queueProblem);
+    for (const std::string& journal : queue.Journals())
+        KeepFirst(queueProblem, SaveWaitingJournal(queue, journal, disk).queueProblem);
     return queueProblem;
 }
 
-FileResult SaveWaitingDesignations(SaveQueue& queue) {
+FileResult SaveWaitingDesignations(SaveQueue& queue, Files files) {
     FileResult queueProblem;
     for (const std::string& file : queue.PointFiles()) {
         std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(file);
-        if (SaveDesignatedPoints(file, waiting)) KeepFirst(queueProblem, queue.RemoveDesignations(file, waiting));
+        if (SaveDesignatedPoints(files, file, waiting)) KeepFirst(queueProblem, queue.RemoveDesignations(file, waiting));
     }
     return queueProblem;
 }
 
-FileResult SaveWaitingRegistrations(SaveQueue& queue) {
+FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files) {
     FileResult queueProblem;
     for (const std::string& file : queue.DirectoryFiles()) {
-        DirectoryRead now = ReadDirectoryFile(file);
+        DirectoryRead now = ReadDirectoryFile(file, files.disk);
         if (now.status == ReadStatus::Unreadable) continue;
         std::map<int, std::string> waiting = queue.RegistrationsOf(file);
         ProductPathList paths = now.paths;
@@ -423,7 +424,7 @@ FileResult SaveWaitingRegistrations(SaveQueue& queue) {
             paths.at(static_cast<size_t>(machine)) = folder;
             registeredHere.push_back(machine);
         }
-        if (SaveDirectoryFile(file, paths, nullptr, registeredHere))
+        if (SaveDirectoryFile(files, file, paths, nullptr, registeredHere))
             KeepFirst(queueProblem, queue.RemoveRegistrations(file, waiting));
     }
     return queueProblem;

@@ -82,7 +82,7 @@ struct QueueContent {
 // returns; when that fails the change still holds in memory.
 class SaveQueue {
 public:
-    explicit SaveQueue(std::string path) : path_(std::move(path)) {}
+    explicit SaveQueue(std::string path, Disk& disk = RealDisk()) : path_(std::move(path)), disk_(disk) {}
 
     struct Loaded {
         ReadStatus status = ReadStatus::Missing;
@@ -138,6 +138,7 @@ private:
     std::string KeepAside();
 
     std::string path_;
+    Disk& disk_;
     QueueContent content_;
     // The file on disk could not be read nor moved aside: it is never written over.
     FileResult blocked_;
@@ -147,11 +148,11 @@ private:
 // now, with the waiting lines over it) and drops those written; those that
 // cannot be written yet stay. A failure only when the queue's own file could
 // not be written.
-FileResult SaveWaitingRegistrations(SaveQueue& queue);
+FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files);
 // The same for every waiting designation, into its Data.dat.
-FileResult SaveWaitingDesignations(SaveQueue& queue);
+FileResult SaveWaitingDesignations(SaveQueue& queue, Files files);
 // Appends the waiting lines of every journal to it, in the order they came;
 // a journal that cannot be written yet keeps its lines waiting.
-FileResult SaveWaitingJournalLines(SaveQueue& queue);
+FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());
 
 }  // namespace ziv

@@ -62,9 +62,9 @@ PartFacts ParsePartFacts(std::string_view bytes) {
     return facts;
 }
 
-PartFactsRead ReadPartFacts(const std::string& path) {
+PartFactsRead ReadPartFacts(const std::string& path, Disk& disk) {
     PartFactsRead read;
-    StampedRead file = ReadStamped(path, 1u << 20);
+    StampedRead file = ReadStamped(path, disk, 1u << 20);
     if (file.missing()) return read;
     if (file.err) {
         read.status = ReadStatus::Unreadable;
@@ -83,10 +83,10 @@ std::string PartFactsText(const PartFacts& facts) {
     return text;
 }
 
-FileResult SavePartFacts(const std::string& path, const PartFacts& facts) {
-    StampedRead current = ReadStamped(path, 1u << 20);
+FileResult SavePartFacts(const std::string& path, const PartFacts& facts, Disk& disk) {
+    StampedRead current = ReadStamped(path, disk, 1u << 20);
     if (current.err && !current.missing()) return Failed(Failure::Unreadable, path, current.err);
-    return WriteFileAtomic(path, PartFactsText(facts));
+    return WriteFileAtomic(path, PartFactsText(facts), nullptr, {}, disk);
 }
 
 }  // namespace ziv::report

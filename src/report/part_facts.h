@@ -38,7 +38,7 @@ struct PartFactsRead {
     int err = 0;  // why it could not be read
     PartFacts facts;
 };
-PartFactsRead ReadPartFacts(const std::string& path);
+PartFactsRead ReadPartFacts(const std::string& path, Disk& disk = RealDisk());
 PartFacts ParsePartFacts(std::string_view bytes);
 
 // The file's text. A value is one line: a line break or another control
@@ -46,6 +46,6 @@ PartFacts ParsePartFacts(std::string_view bytes);
 std::string PartFactsText(const PartFacts& facts);
 // Written whole and atomically; refused, with nothing written, when the file
 // exists but cannot be read.
-FileResult SavePartFacts(const std::string& path, const PartFacts& facts);
+FileResult SavePartFacts(const std::string& path, const PartFacts& facts, Disk& disk = RealDisk());
 
 }  // namespace ziv::report

@@ -16,12 +16,6 @@
 
 namespace ziv {
 
-namespace {
-std::string ReasonText(const DayBooks::ReadProblem& problem) {
-    return problem.err ? ReadFailureText(problem.err) : problem.engineReason;
-}
-}  // namespace
-
 void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
 
 void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
@@ -42,9 +36,9 @@ void MeasurementWindow::ShowFirstPoint(int m) {
 void MeasurementWindow::TellUnreadable(const EntryFlow::Unreadables& files) {
     for (const EntryFlow::Unreadable& file : files) {
         if (file.file == EntryFlow::Unreadable::File::DayBook)
-            Warn("ブック \"" + file.path + "\" を読み込めません（" + ReasonText(file.reason) + "）。");
+            Warn("ブック \"" + file.path + "\" を読み込めません（" + BookReasonText(file.reason) + "）。");
         else
-            Warn("製品マスタ \"" + file.path + "\" を読み込めません（" + ReasonText(file.reason) +
+            Warn("製品マスタ \"" + file.path + "\" を読み込めません（" + BookOpenText(file.reason) +
                  "）。寸法・公差・狙い値は表示されません。");
     }
 }
@@ -78,32 +72,32 @@ void MeasurementWindow::TellOverdue(const EntryFlow::Entry& entry) {
 // Every entry goes into this station's journal as well, with the gauges of
 // F1-F10 from their register; a register that cannot be read names no gauge.
 void MeasurementWindow::StartJournal() {
-    GaugesRead gauges = ReadGauges(GaugesFilePath(op_.SavePath));
+    GaugesRead gauges = ReadGauges(GaugesFilePath(op_.SavePath), files_.disk);
     if (gauges.status == ReadStatus::Unreadable) Warn(FailureText(gauges.problem));
     flow_.KeepJournal(StationIdentity(op_.SavePath), gauges.gauges);
 }
 
 std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
     const std::string kept = "値はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    switch (result.outcome) {
-        case DayBooks::Outcome::Saved:
-            break;
-        case DayBooks::Outcome::FolderNotMade:
+    switch (result.failure.failure) {
+        case Failure::None:
+            return {};
+        case Failure::FolderNotMade:
             return "フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
                    "\" に値は保存されていません。" + kept;
-        case DayBooks::Outcome::Unreadable:
-            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" + ReasonText(result.unreadable) +
-                   "）。" + kept;
-        case DayBooks::Outcome::CellRefused:
+        case Failure::Unreadable:
+        case Failure::BookUnreadable:
+            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" +
+                   BookReasonText(result.failure) + "）。" + kept;
+        case Failure::CellRefused:
             return "ブック \"" + path + "\" の形が違うため、値は保存されていません。" + kept;
-        case DayBooks::Outcome::Locked:
+        case Failure::Busy:
             return "ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
                    result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。";
-        case DayBooks::Outcome::WriteFailed:
+        default:
             return "ブック \"" + path + "\" に保存できませんでした。値は保存されていません。" + kept + "\n" +
                    FailureText(result.failure);
     }
-    return {};
 }
 
 // When the share goes away every value fails the same way: the operator hears

@@ -10,8 +10,8 @@ namespace {
 bool IsMachine(int machine) { return machine >= 0 && machine <= kLastMachine; }
 }  // namespace
 
-EntryFlow::EntryFlow(std::string userName, SaveQueue& queue, View& view)
-    : userName_(std::move(userName)), queue_(queue), dayBooks_(queue), view_(view) {
+EntryFlow::EntryFlow(std::string userName, SaveQueue& queue, Files files, View& view)
+    : userName_(std::move(userName)), queue_(queue), files_(files), dayBooks_(queue, files), view_(view) {
     points_.fill(kFirstPoint);
 }
 
@@ -36,8 +36,8 @@ EntryFlow::Unreadables EntryFlow::Load(int machine) {
         bool present = IsFile(path);
         if (present) {
             // Left closed: a later save opens it again rather than overwrite it.
-            if (auto error = dayBooks_.Open(machine, path))
-                problems.push_back({Unreadable::File::DayBook, path, *error});
+            if (FileResult opened = dayBooks_.Open(machine, path); !opened)
+                problems.push_back({Unreadable::File::DayBook, path, opened});
             else
                 for (int r = kFirstPoint; r <= kLastPoint; ++r) sheet.SetMeasured(r, dayBooks_.Row(machine, r));
         }
@@ -60,10 +60,10 @@ EntryFlow::Unreadables EntryFlow::Load(int machine) {
 void EntryFlow::ReadMaster(int machine, Unreadables& problems) {
     std::string path = MasterBookPath(paths_[machine]);
     if (!IsFile(path)) return;
-    std::string error;
-    auto master = Workbook::Open(path, &error);
+    FileResult problem;
+    auto master = Workbook::Open(path, &problem, files_.disk);
     if (!master) {
-        problems.push_back({Unreadable::File::Master, path, {0, error}});
+        problems.push_back({Unreadable::File::Master, path, problem});
         return;
     }
     for (int r = kFirstPoint; r <= kLastPoint; ++r) {
@@ -278,20 +278,20 @@ void EntryFlow::WriteJournal(Entry& entry) {
     line.GaugeOverdue = entry.gaugeOverdue;
     line.Reply = entry.reply;
     line.Replaced = entry.before.Value;
-    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line);
+    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line, files_.disk);
 }
 
 FileResult EntryFlow::WriteRejection(const Entry& entry) const {
     const SheetRow& row = entry.after;
     RejectionFacts facts{workDate_.Year, workDate_.Month, workDate_.Day, userName_, entry.machine,
                          names_[entry.machine], row.Nominal, row.Upper, row.Lower, row.Value};
-    return WriteRejectionFile(productFolder_, facts);
+    return WriteRejectionFile(productFolder_, facts, nullptr, files_.disk);
 }
 
 void EntryFlow::WriteWaiting(LockWait wait) {
     if (queue_.Empty()) return;
     // Journal lines of earlier entries: a failure leaves them waiting, in order.
-    (void)SaveWaitingJournalLines(queue_);
+    (void)SaveWaitingJournalLines(queue_, files_.disk);
     // Taking written entries out of the queue's file may fail (the station's
     // own disk): they are then only written once more.
     DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
@@ -301,8 +301,8 @@ void EntryFlow::WriteWaiting(LockWait wait) {
             view_.RowChanged(m, r);
         }
     }
-    static_cast<void>(SaveWaitingRegistrations(queue_));
-    static_cast<void>(SaveWaitingDesignations(queue_));
+    static_cast<void>(SaveWaitingRegistrations(queue_, files_));
+    static_cast<void>(SaveWaitingDesignations(queue_, files_));
 }
 
 }  // namespace ziv

@@ -75,12 +75,14 @@ public:
         enum class File { DayBook, Master };
         File file = File::DayBook;
         std::string path;
-        DayBooks::ReadProblem reason;
+        FileResult reason;  // Unreadable or BookUnreadable
     };
     using Unreadables = std::vector<Unreadable>;
 
-    // Values that cannot be written wait in `queue`; `view` is told of every change.
-    EntryFlow(std::string userName, SaveQueue& queue, View& view);
+    // Values that cannot be written wait in `queue`; `view` is told of every
+    // change. The workbooks, the journal and the rejection records are
+    // reached through `files`.
+    EntryFlow(std::string userName, SaveQueue& queue, Files files, View& view);
 
     // Every entry also goes into the station's measurement journal, in the
     // product folder setting's ＺＩＶログ: `station` names this station there,
@@ -161,6 +163,7 @@ private:
 
     std::string userName_;
     SaveQueue& queue_;
+    Files files_;
     DayBooks dayBooks_;
     View& view_;
     std::string productFolder_;

@@ -85,8 +85,8 @@ public:
 
 }  // namespace
 
-MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), dialogs_(dialogs), op_(op) {
+MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, Files files, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), files_(files), op_(op) {
     setObjectName("MeasurementWindow");
     setWindowTitle("ZIV");
     setFont(UiFont());
@@ -237,7 +237,7 @@ bool MeasurementWindow::startUp() {
     // Without the instruments' settings no gauge can be read: the run ends
     // here. F1's instrument is the one chosen at first.
     std::string linksPath = LinksFilePath(op_.SavePath);
-    LinksRead linksRead = ReadInstrumentLinks(linksPath);
+    LinksRead linksRead = ReadInstrumentLinks(linksPath, files_.disk);
     if (linksRead.status == ReadStatus::Missing) {
         dialogs_.Warn(this, U("通信設定が行われていません。"));
         return false;
@@ -256,7 +256,7 @@ bool MeasurementWindow::startUp() {
         dialogs_.Warn(this, U("製品フォルダの設定が行われていません。"));
         return false;
     }
-    flow_.SetProductFolder(LoadProductFolder(folderPath));
+    flow_.SetProductFolder(LoadProductFolder(folderPath, files_.disk));
     StartJournal();
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
@@ -276,14 +276,14 @@ bool MeasurementWindow::startUp() {
     CreateLogFolders();
     // The editor beside this window, with machine 0's drawing. A
     // window without a remembered place starts where both are seen whole.
-    PlaceAtFirstStart(LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)) ? nullptr : this,
-                      LoadWindowPlacement(EditorPlacementPath(op_.SavePath)) ? nullptr : Editor());
+    PlaceAtFirstStart(LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk) ? nullptr : this,
+                      LoadWindowPlacement(EditorPlacementPath(op_.SavePath), files_.disk) ? nullptr : Editor());
     Editor()->show();
     LoadDrawingFor(0);
     shownProductFolder_ = flow_.ProductPath(0);
     Editor()->currentPointChanged();
     // The remembered place last, once the window has its controls and size.
-    if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath)))
+    if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk))
         ApplyPlacement(this, *placement);
     loaded_ = true;
     return true;
@@ -295,7 +295,7 @@ void MeasurementWindow::ReadOperatorProducts() {
     startMinute_ = now.minute();
     std::string dirFile = DirectoryFilePath(op_.UserDIR);
     std::vector<ChargedMachine> charged;
-    DirectoryRead directory = ReadDirectoryFile(dirFile);
+    DirectoryRead directory = ReadDirectoryFile(dirFile, files_.disk);
     directoryUnreadable_ = directory.status == ReadStatus::Unreadable;
     if (directoryUnreadable_) {
         Warn(FailureText(directory.problem));
@@ -319,7 +319,7 @@ void MeasurementWindow::SaveDirectory(int changed) {
     std::vector<int> registeredHere;
     for (const auto& [k, folder] : queue_.RegistrationsOf(file)) registeredHere.push_back(k);
     if (changed >= 0) registeredHere.push_back(changed);
-    if (auto r = SaveDirectoryFile(file, flow_.ProductPaths(), &saved, registeredHere); !r) {
+    if (auto r = SaveDirectoryFile(files_, file, flow_.ProductPaths(), &saved, registeredHere); !r) {
         DirectoryNotSaved(r, changed);
         return;
     }
@@ -371,7 +371,7 @@ void MeasurementWindow::LoadDrawingFor(int m) {
 
 DrawingEditor* MeasurementWindow::Editor() {
     if (!editor_) {
-        editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath, dialogs_);
+        editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath, dialogs_, files_);
         editor_->Load();
     }
     return editor_.get();
@@ -400,14 +400,17 @@ void MeasurementWindow::shutDown() {
         OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, flow_.SavedCount(),
                                                      flow_.LoadedPointCount(), startHour_, startMinute_, end);
         operatorLog_ = record.Content;
-        if (auto r = WriteOperatorRecord(flow_.ProductFolder(), op_.UserName, record); !r) Warn(FailureText(r));
+        if (auto r = WriteOperatorRecord(flow_.ProductFolder(), op_.UserName, record, files_.disk); !r)
+            Warn(FailureText(r));
     }
     // Both windows open where they were left, next time.
     if (editor_) {
-        if (auto r = SaveWindowPlacement(EditorPlacementPath(op_.SavePath), editor_->TakePlacementForShutdown()); !r)
+        WindowPlacement placement = editor_->TakePlacementForShutdown();
+        if (auto r = SaveWindowPlacement(EditorPlacementPath(op_.SavePath), placement, files_.disk); !r)
             Warn(FailureText(r));
     }
-    if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this)); !r) Warn(FailureText(r));
+    if (auto r = SaveWindowPlacement(MeasurementPlacementPath(op_.SavePath), TakePlacement(this), files_.disk); !r)
+        Warn(FailureText(r));
     // Every workbook was saved whole when its last value came: only closed here.
     flow_.CloseAll();
     // The editor refuses to close while the run lasts; now it may.

@@ -47,7 +47,7 @@ struct SignedInOperator {
 class MeasurementWindow : public QWidget {
     Q_OBJECT
 public:
-    MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, QWidget* parent = nullptr);
+    MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, Files files, QWidget* parent = nullptr);
     ~MeasurementWindow() override;
 
     // Start-up; false after a message when the program must end.
@@ -191,6 +191,7 @@ private:
     void Warn(const std::string& text);
 
     Dialogs& dialogs_;
+    Files files_;
     SignedInOperator op_;
     std::string shownProductFolder_;
     bool ended_ = false;
@@ -201,10 +202,10 @@ private:
     enum class WindowMode { Ready, Measuring, ChoosingDate, ChoosingProduct };
     void ApplyMode(WindowMode mode);
     WindowMode mode_ = WindowMode::Ready;
-    // Declared after op_, whose root holds its file.
-    SaveQueue queue_{SaveQueuePath(op_.SavePath)};
+    // Declared after op_, whose root holds its file, and files_.
+    SaveQueue queue_{SaveQueuePath(op_.SavePath), files_.disk};
     GridLink gridLink_{*this};
-    EntryFlow flow_{op_.UserName, queue_, gridLink_};
+    EntryFlow flow_{op_.UserName, queue_, files_, gridLink_};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
     std::array<bool, 10> toldOverdue_{};

@@ -56,11 +56,11 @@ std::string OperatorRecordFolder(const std::string& productFolder) {
 }
 
 FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
-                                const OperatorRecord& record) {
+                                const OperatorRecord& record, Disk& disk) {
     std::string folder = JoinPath(OperatorRecordFolder(productFolder), userName);
     if (!MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
-    if (auto r = WriteTextFile(JoinPath(folder, record.FileName), record.Content); !r) return r;
-    return WriteTextFile(JoinPath(OperatorRecordFolder(productFolder), userName + ".txt"), record.Content);
+    if (auto r = WriteTextFile(JoinPath(folder, record.FileName), record.Content, disk); !r) return r;
+    return WriteTextFile(JoinPath(OperatorRecordFolder(productFolder), userName + ".txt"), record.Content, disk);
 }
 
 }  // namespace ziv

@@ -38,6 +38,6 @@ std::string OperatorRecordFolder(const std::string& productFolder);
 // Writes the dated record into the operator's folder and the latest-run copy
 // "<name>.txt"; stops at the first failure and names the file in the result.
 FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
-                                const OperatorRecord& record);
+                                const OperatorRecord& record, Disk& disk = RealDisk());
 
 }  // namespace ziv

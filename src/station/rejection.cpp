@@ -97,10 +97,11 @@ std::string RejectionFolder(const std::string& productFolder) {
     return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), "不合格記録");
 }
 
-FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts, std::string* path) {
+FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts, std::string* path,
+                              Disk& disk) {
     std::string target = JoinPath(RejectionFolder(productFolder), RejectionFileName(facts));
     if (path) *path = target;
-    return WriteTextFile(target, RejectionContent(RejectionRecord(facts)));
+    return WriteTextFile(target, RejectionContent(RejectionRecord(facts)), disk);
 }
 
 }  // namespace ziv

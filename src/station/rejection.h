@@ -33,6 +33,6 @@ std::string RejectionFolder(const std::string& productFolder);
 
 // Writes (creates or replaces) the file; the path written goes to *path.
 FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts,
-                               std::string* path = nullptr);
+                               std::string* path = nullptr, Disk& disk = RealDisk());
 
 }  // namespace ziv

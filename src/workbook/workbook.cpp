@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <mutex>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "workbook/workbook_formats.h"
 
@@ -129,34 +130,32 @@ std::optional<std::string_view> InputBytes(GsfInput* input, size_t limit) {
     return std::string_view(reinterpret_cast<const char*>(data), static_cast<size_t>(size));
 }
 
-std::optional<Workbook> Fail(std::string* error, std::string reason) {
-    if (error) *error = std::move(reason);
+std::optional<Workbook> Fail(FileResult* problem, FileResult why) {
+    if (problem) *problem = std::move(why);
     return std::nullopt;
 }
 
 // BIFF5 keeps its records in a stream named "Book", BIFF8 in "Workbook".
-std::optional<Workbook> OpenCompound(GsfInfile* ole, std::string* error) {
+std::optional<Workbook> OpenCompound(GsfInfile* ole, FileResult* problem) {
     GObjectRef stream(ChildNoCase(ole, "Workbook"));
     if (!stream.object) stream.object = ChildNoCase(ole, "Book");
     if (!stream.object) {
         GObjectRef encrypted(ChildNoCase(ole, "EncryptedPackage"));
-        if (encrypted.object) return Fail(error, workbook_errors::kEncrypted);
-        return Fail(error, workbook_errors::kUnknownFormat);
+        if (encrypted.object) return Fail(problem, BookFailed(BookFault::Encrypted));
+        return Fail(problem, BookFailed(BookFault::NotExcel));
     }
     if (GSF_IS_INFILE(stream.object) && gsf_infile_num_children(GSF_INFILE(stream.object)) >= 0)
-        return Fail(error, workbook_errors::kUnknownFormat);
+        return Fail(problem, BookFailed(BookFault::NotExcel));
     auto bytes = InputBytes(GSF_INPUT(stream.object), kMaxPartBytes);
-    if (!bytes) return Fail(error, std::string(workbook_errors::kDamaged) + " (ストリームを読めません)");
+    if (!bytes) return Fail(problem, BookFailed(BookFault::StreamUnreadable));
     WorkbookReader reader(kBiffRows, kBiffColumns);
-    std::string reason;
-    if (!ReadBiffStream(*bytes, reader, &reason)) return Fail(error, reason);
+    if (!ReadBiffStream(*bytes, reader, problem)) return std::nullopt;
     return reader.Finish();
 }
 
-std::optional<Workbook> OpenZip(GsfInfile* zip, std::string* error) {
+std::optional<Workbook> OpenZip(GsfInfile* zip, FileResult* problem) {
     WorkbookReader reader(kXlsxRows, kXlsxColumns);
-    std::string reason;
-    if (!ReadXlsxPackage(zip, reader, &reason)) return Fail(error, reason);
+    if (!ReadXlsxPackage(zip, reader, problem)) return std::nullopt;
     return reader.Finish();
 }
 
@@ -473,25 +472,34 @@ Workbook Workbook::New(int sheets) {
     return book;
 }
 
-std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
+std::optional<Workbook> Workbook::Open(const std::string& path, FileResult* problem, Disk& disk) {
     // Read first and asked why only when that fails: a report reads
     // thousands of books, and each look-up of a path costs.
-    auto bytes = ReadWholeFile(path, kMaxPartBytes);
+    auto bytes = ReadWholeFile(path, disk, kMaxPartBytes);
     if (!bytes) {
         std::error_code ec;
-        if (!std::filesystem::is_regular_file(path, ec))
-            return Fail(error, "ファイル \"" + path + "\" がありません。");
-        return Fail(error, "ファイル \"" + path + "\" を読めません (読み取りできないか大きすぎます)。");
+        if (!std::filesystem::is_regular_file(path, ec)) return Fail(problem, Failed(Failure::Missing, path));
+        return Fail(problem, Failed(Failure::Unreadable, path));
     }
-    std::string reason;
-    auto book = OpenFromMemory(*bytes, &reason);
-    if (!book) return Fail(error, "ファイル \"" + path + "\": " + reason + "。");
+    FileResult why;
+    auto book = OpenFromMemory(*bytes, &why);
+    if (!book) {
+        why.path = path;
+        return Fail(problem, std::move(why));
+    }
     return book;
 }
 
-std::optional<Workbook> Workbook::OpenFromMemory(std::string_view bytes, std::string* error) {
+std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
+    FileResult problem;
+    auto book = Open(path, &problem);
+    if (!book && error) *error = BookOpenText(problem);
+    return book;
+}
+
+std::optional<Workbook> Workbook::OpenFromMemory(std::string_view bytes, FileResult* problem) {
     InitGsf();
-    if (bytes.empty()) return Fail(error, "ファイルが空です");
+    if (bytes.empty()) return Fail(problem, BookFailed(BookFault::Empty));
     static constexpr std::string_view kOle2{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8};
     bool ole = StartsWith(bytes, kOle2);
     bool zip = StartsWith(bytes, "PK\x03\x04");
@@ -499,18 +507,18 @@ std::optional<Workbook> Workbook::OpenFromMemory(std::string_view bytes, std::st
         // BIFF2 to BIFF4 files are bare record streams beginning with a BOF.
         if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0x09 &&
             (bytes[1] == 0x00 || bytes[1] == 0x02 || bytes[1] == 0x04))
-            return Fail(error, "古い Excel 形式 (Excel 4.0 以前) のブックは読めません");
-        return Fail(error, workbook_errors::kUnknownFormat);
+            return Fail(problem, BookFailed(BookFault::OldFormat));
+        return Fail(problem, BookFailed(BookFault::NotExcel));
     }
     GObjectRef input(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.data()),
                                           static_cast<gsf_off_t>(bytes.size()), FALSE));
-    if (!input.object) return Fail(error, workbook_errors::kDamaged);
+    if (!input.object) return Fail(problem, BookFailed(BookFault::Damaged));
     GError* gerr = nullptr;
     GObjectRef container(ole ? gsf_infile_msole_new(GSF_INPUT(input.object), &gerr)
                              : gsf_infile_zip_new(GSF_INPUT(input.object), &gerr));
     if (gerr) g_error_free(gerr);
-    if (!container.object) return Fail(error, std::string(workbook_errors::kDamaged) + " (入れ物を開けません)");
-    return ole ? OpenCompound(GSF_INFILE(container.object), error) : OpenZip(GSF_INFILE(container.object), error);
+    if (!container.object) return Fail(problem, BookFailed(BookFault::ContainerUnreadable));
+    return ole ? OpenCompound(GSF_INFILE(container.object), problem) : OpenZip(GSF_INFILE(container.object), problem);
 }
 
 int Workbook::SheetCount() const { return static_cast<int>(sheets_.size()); }
@@ -650,8 +658,8 @@ std::string Workbook::ToBytes() const {
     return bytes ? *bytes : std::string();
 }
 
-FileResult Workbook::SaveAs(const std::string& path, FileStamp* written,
-                            const std::function<bool()>& mayReplace) const {
+FileResult Workbook::SaveAs(const std::string& path, FileStamp* written, const std::function<bool()>& mayReplace,
+                            Disk& disk) const {
     for (const auto& sheet : sheets_) {
         if (!sheet.cells.empty() && (sheet.cells.back().row > kBiffRows ||
                                      std::any_of(sheet.cells.begin(), sheet.cells.end(), [](const Cell& c) {
@@ -661,7 +669,7 @@ FileResult Workbook::SaveAs(const std::string& path, FileStamp* written,
     }
     std::string bytes = ToBytes();
     if (bytes.empty()) return Failed(Failure::BookNotAssembled, path);
-    return WriteFileAtomic(path, bytes, written, mayReplace);
+    return WriteFileAtomic(path, bytes, written, mayReplace, disk);
 }
 
 }  // namespace ziv

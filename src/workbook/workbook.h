@@ -19,10 +19,16 @@ class Workbook {
 public:
     // A new workbook with `sheets` empty worksheets (at least two).
     static Workbook New(int sheets = 3);
-    // Opens a file; nothing (and a reason in *error) when it is damaged,
-    // encrypted, of another format or cannot be read.
-    static std::optional<Workbook> Open(const std::string& path, std::string* error = nullptr);
-    static std::optional<Workbook> OpenFromMemory(std::string_view bytes, std::string* error = nullptr);
+    // Opens a file; nothing, with what went wrong in *problem, when it is
+    // missing or cannot be read (Missing, Unreadable) or its bytes are no
+    // workbook the engine reads (BookUnreadable: damaged, encrypted, of
+    // another format), the file named each time.
+    static std::optional<Workbook> Open(const std::string& path, FileResult* problem = nullptr,
+                                        Disk& disk = RealDisk());
+    // The same with the reason in words (BookOpenText), for the report that shows it as it reads.
+    static std::optional<Workbook> Open(const std::string& path, std::string* error);
+    // BookUnreadable, without a path, when the bytes are no workbook the engine reads.
+    static std::optional<Workbook> OpenFromMemory(std::string_view bytes, FileResult* problem = nullptr);
 
     int SheetCount() const;
     std::string SheetName(int sheet) const;  // sheet from 1
@@ -77,7 +83,7 @@ public:
     // WriteFileAtomic for mayReplace).
     std::string ToBytes() const;
     FileResult SaveAs(const std::string& path, FileStamp* written = nullptr,
-                      const std::function<bool()>& mayReplace = {}) const;
+                      const std::function<bool()>& mayReplace = {}, Disk& disk = RealDisk()) const;
 
 private:
     struct Cell {

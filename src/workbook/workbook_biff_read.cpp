@@ -197,26 +197,27 @@ class BiffReader : ReadFailure {
 public:
     BiffReader(std::string_view stream, WorkbookReader& out) : stream_(stream), out_(out) {}
 
-    bool Read(std::string* error) {
-        if (!ReadGlobals()) return Fail(error);
+    bool Read(FileResult* problem) {
+        if (!ReadGlobals()) return Report(problem);
         for (const auto& entry : sheets_) {
             if (entry.type != 0) continue;  // chart, macro and module sheets are not worksheets
             auto sheet = out_.AddSheet(biff8_ ? entry.rawName : CodepageToUtf8(entry.rawName, codepage_));
-            if (!sheet) return Fail(error, workbook_errors::kTooLarge);
-            if (!ReadSheet(entry.offset, *sheet)) return Fail(error);
+            if (!sheet) {
+                TooLarge();
+                return Report(problem);
+            }
+            if (!ReadSheet(entry.offset, *sheet)) return Report(problem);
             // Sheets never share records; overlapping offsets would only make
             // a damaged file read the same bytes again and again.
-            if (scanned_ > stream_.size()) return Fail(error, std::string(workbook_errors::kDamaged) + " (シートが重なっています)");
+            if (scanned_ > stream_.size()) {
+                Damaged(BookFault::SheetsOverlap);
+                return Report(problem);
+            }
         }
         return true;
     }
 
 private:
-    bool Fail(std::string* error, std::string reason = {}) {
-        if (!reason.empty()) failure_ = std::move(reason);
-        if (error) *error = failure_.empty() ? std::string(workbook_errors::kDamaged) : failure_;
-        return false;
-    }
 
     // ---- globals ----
 
@@ -224,11 +225,11 @@ private:
         RecordCursor cursor(stream_, 0);
         Record record;
         if (!cursor.Next(record) || record.type != rec::kBof || record.body.size() < 4)
-            return Damaged("先頭に BOF がありません");
+            return Damaged(BookFault::NoBof);
         uint16_t version = U16(Bytes(record.body));
-        if (U16(Bytes(record.body) + 2) != kBofGlobals) return Damaged("ブック全体の BOF ではありません");
+        if (U16(Bytes(record.body) + 2) != kBofGlobals) return Damaged(BookFault::NotBookBof);
         biff8_ = version == 0x0600;
-        if (!biff8_ && version != 0x0500 && version != 0x0000) return Damaged("未知の BIFF 版です");
+        if (!biff8_ && version != 0x0500 && version != 0x0000) return Damaged(BookFault::UnknownBiffVersion);
         int depth = 1;
         while (cursor.Next(record)) {
             if (record.type == rec::kBof) {
@@ -239,13 +240,13 @@ private:
                 return false;
             }
         }
-        return Damaged("ブック全体の EOF がありません");
+        return Damaged(BookFault::NoBookEof);
     }
 
     bool GlobalRecord(const Record& record, RecordCursor& cursor) {
         const unsigned char* p = Bytes(record.body);
         switch (record.type) {
-        case rec::kFilePass: failure_ = workbook_errors::kEncrypted; return false;
+        case rec::kFilePass: return Damaged(BookFault::Encrypted);
         case rec::kCodepage:
             if (record.body.size() >= 2) codepage_ = U16(p);
             return true;
@@ -256,7 +257,7 @@ private:
     }
 
     bool BoundSheet(std::string_view body) {
-        if (body.size() < 7) return Damaged("シート名の記録が短すぎます");
+        if (body.size() < 7) return Damaged(BookFault::SheetNameShort);
         const unsigned char* p = Bytes(body);
         SheetEntry entry;
         entry.offset = U32(p);
@@ -264,9 +265,9 @@ private:
         size_t count = p[6];
         if (biff8_) {
             ContinuedReader in({body.substr(7)});
-            if (!ReadUnicodeString(in, count, entry.rawName)) return Damaged("シート名が読めません");
+            if (!ReadUnicodeString(in, count, entry.rawName)) return Damaged(BookFault::SheetNameUnreadable);
         } else {
-            if (body.size() < 7 + count) return Damaged("シート名が読めません");
+            if (body.size() < 7 + count) return Damaged(BookFault::SheetNameUnreadable);
             entry.rawName = std::string(body.substr(7, count));
         }
         sheets_.push_back(std::move(entry));
@@ -283,7 +284,7 @@ private:
     }
 
     bool SharedStrings(std::string_view body, RecordCursor& cursor) {
-        if (body.size() < 8) return Damaged("共有文字列の記録が短すぎます");
+        if (body.size() < 8) return Damaged(BookFault::SharedStringsShort);
         uint32_t unique = U32(Bytes(body) + 4);
         ContinuedReader in(WithContinues(body.substr(8), cursor));
         // The count is only believed as far as the data goes: each string takes three bytes at least.
@@ -291,7 +292,7 @@ private:
         for (uint32_t i = 0; i < unique && !in.AtEnd(); ++i) {
             uint16_t count;
             std::string text;
-            if (!in.U16Value(count) || !ReadUnicodeString(in, count, text)) return Damaged("共有文字列が途中で切れています");
+            if (!in.U16Value(count) || !ReadUnicodeString(in, count, text)) return Damaged(BookFault::SharedStringsCut);
             if (!out_.ChargeEntry(text.size())) return TooLarge();
             strings_.push_back(std::move(text));
         }
@@ -305,7 +306,7 @@ private:
         Record record;
         if (!cursor.Next(record) || record.type != rec::kBof || record.body.size() < 4 ||
             U16(Bytes(record.body) + 2) != kBofWorksheet)
-            return Damaged("シートの位置に BOF がありません");
+            return Damaged(BookFault::NoSheetBof);
         sheet_ = sheet;
         pendingString_ = false;
         int depth = 1;
@@ -321,7 +322,7 @@ private:
                 return false;
             }
         }
-        return Damaged("シートの EOF がありません");
+        return Damaged(BookFault::NoSheetEof);
     }
 
     bool CellRecord(const Record& record, RecordCursor& cursor) {
@@ -339,7 +340,7 @@ private:
         case rec::kMulRk: return MulRk(body);
         case rec::kLabelSst:
             if (body.size() < 10) return true;
-            if (U32(p + 6) >= strings_.size()) return Damaged("共有文字列の番号が範囲外です");
+            if (U32(p + 6) >= strings_.size()) return Damaged(BookFault::SharedStringOutOfRange);
             return Keep(out_.AddText(sheet_, Row(p), Column(p), strings_[U32(p + 6)]));
         case rec::kLabel:
         case rec::kRString: return Label(body);
@@ -384,9 +385,9 @@ private:
         std::string text;
         if (biff8_) {
             ContinuedReader in({body.substr(8)});
-            if (!ReadUnicodeString(in, count, text)) return Damaged("文字列のセルが読めません");
+            if (!ReadUnicodeString(in, count, text)) return Damaged(BookFault::StringCellUnreadable);
         } else {
-            if (body.size() - 8 < count) return Damaged("文字列のセルが読めません");
+            if (body.size() - 8 < count) return Damaged(BookFault::StringCellUnreadable);
             text = CodepageToUtf8(body.substr(8, count), codepage_);
         }
         return Keep(out_.AddText(sheet_, Row(p), Column(p), std::move(text)));
@@ -419,11 +420,11 @@ private:
         ContinuedReader in(std::move(parts));
         uint16_t count;
         std::string text;
-        if (!in.U16Value(count)) return Damaged("数式の文字列が読めません");
+        if (!in.U16Value(count)) return Damaged(BookFault::FormulaStringUnreadable);
         if (biff8_) {
-            if (!ReadUnicodeString(in, count, text)) return Damaged("数式の文字列が読めません");
+            if (!ReadUnicodeString(in, count, text)) return Damaged(BookFault::FormulaStringUnreadable);
         } else {
-            if (body.size() < 2 + static_cast<size_t>(count)) return Damaged("数式の文字列が読めません");
+            if (body.size() < 2 + static_cast<size_t>(count)) return Damaged(BookFault::FormulaStringUnreadable);
             text = CodepageToUtf8(body.substr(2, count), codepage_);
         }
         return Keep(out_.AddText(sheet_, pendingRow_, pendingColumn_, std::move(text)));
@@ -444,8 +445,8 @@ private:
 
 }  // namespace
 
-bool ReadBiffStream(std::string_view stream, WorkbookReader& out, std::string* error) {
-    return BiffReader(stream, out).Read(error);
+bool ReadBiffStream(std::string_view stream, WorkbookReader& out, FileResult* problem) {
+    return BiffReader(stream, out).Read(problem);
 }
 
 }  // namespace ziv

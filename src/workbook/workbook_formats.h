@@ -106,44 +106,36 @@ public:
     static std::optional<std::string> CompoundFile(std::string_view workbookStream);
 };
 
-// Reads the records of a BIFF5 or BIFF8 workbook stream. False with a reason
-// in *error when the stream is damaged, encrypted or too large.
-bool ReadBiffStream(std::string_view stream, WorkbookReader& out, std::string* error);
+// Reads the records of a BIFF5 or BIFF8 workbook stream. False, with why in
+// *problem, when the stream is damaged, encrypted or too large.
+bool ReadBiffStream(std::string_view stream, WorkbookReader& out, FileResult* problem);
 
-// Reads an Office Open XML package already opened as a zip. False with a
-// reason in *error.
-bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, std::string* error);
+// Reads an Office Open XML package already opened as a zip. False, with why
+// in *problem.
+bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, FileResult* problem);
 
 // A member of a container by its path (names compared without case); the
 // caller owns the reference. Nothing when it is missing or is a folder.
 GsfInput* OpenContainerMember(GsfInfile* container, std::string_view path);
 
-// Error texts shared by the readers.
-namespace workbook_errors {
-inline const char* kDamaged = "ブックが壊れています";
-inline const char* kEncrypted = "ブックが暗号化されています (encrypted)";
-inline const char* kTooLarge = "ブックが大きすぎます (セルまたは文字が多すぎます)";
-inline const char* kUnknownFormat = "Excel のブックではありません";
-inline const char* kOutsideGrid = "ブックが壊れています (シートの範囲外のセル位置があります)";
-}  // namespace workbook_errors
-
-// Why a reader gave up, in the words the message will carry. Each refusal sets
-// it and returns false, so a reader can `return Damaged("...")`.
+// Why a reader gave up. Each refusal sets it and returns false, so a reader
+// can `return Damaged(BookFault::NoBof)`.
 class ReadFailure {
 protected:
-    bool Damaged(std::string_view detail) {
-        failure_ = std::string(workbook_errors::kDamaged) + " (" + std::string(detail) + ")";
+    bool Damaged(BookFault where, std::string part = {}) {
+        failure_ = where;
+        part_ = std::move(part);
         return false;
     }
-    bool TooLarge() {
-        failure_ = workbook_errors::kTooLarge;
+    bool TooLarge() { return Damaged(BookFault::TooLarge); }
+    bool OutsideGrid() { return Damaged(BookFault::CellOutsideSheet); }
+    // False, with the reason set (or, when none was, plain damage) in *problem.
+    bool Report(FileResult* problem) const {
+        if (problem) *problem = BookFailed(failure_ == BookFault::None ? BookFault::Damaged : failure_, part_);
         return false;
     }
-    bool OutsideGrid() {
-        failure_ = workbook_errors::kOutsideGrid;
-        return false;
-    }
-    std::string failure_;
+    BookFault failure_ = BookFault::None;
+    std::string part_;
 };
 
 // Text conversions. UTF-16 with lone surrogates (left by some programs) reads

@@ -16,7 +16,6 @@
 namespace ziv {
 namespace {
 
-using workbook_errors::kDamaged;
 
 // What the parts of one package may cost to walk, shared by all of them.
 struct XmlBudget {
@@ -300,23 +299,25 @@ class XlsxReader : ReadFailure {
 public:
     XlsxReader(GsfInfile* zip, WorkbookReader& out) : parts_(zip), out_(out) {}
 
-    bool Read(std::string* error) {
-        if (!ReadBook()) return Fail(error);
-        if (!ReadSharedStrings()) return Fail(error);
+    bool Read(FileResult* problem) {
+        if (!ReadBook()) return Fail(problem);
+        if (!ReadSharedStrings()) return Fail(problem);
         for (const auto& [name, part] : sheets_) {
             auto sheet = out_.AddSheet(name);
-            if (!sheet) return Fail(error, workbook_errors::kTooLarge);
-            if (!ReadSheet(part, *sheet)) return Fail(error);
+            if (!sheet) {
+                TooLarge();
+                return Fail(problem);
+            }
+            if (!ReadSheet(part, *sheet)) return Fail(problem);
         }
         return true;
     }
 
 private:
-    bool Fail(std::string* error, std::string reason = {}) {
-        if (!reason.empty()) failure_ = std::move(reason);
-        if (parts_.Exhausted()) failure_ = workbook_errors::kTooLarge;
-        if (error) *error = failure_.empty() ? std::string(kDamaged) : failure_;
-        return false;
+    // A package that ran out of its budget of parts is too large, whatever else went wrong.
+    bool Fail(FileResult* problem) {
+        if (parts_.Exhausted()) TooLarge();
+        return Report(problem);
     }
 
     // The workbook part named by the package relationships, then its sheets
@@ -329,13 +330,10 @@ private:
             if (EndsWith(rel.type, "/officeDocument")) bookPart_ = rel.target;
         }
         auto book = parts_.Open(bookPart_);
-        if (!book) {
-            failure_ = workbook_errors::kUnknownFormat;
-            return false;
-        }
+        if (!book) return Damaged(BookFault::NotExcel);
         if (!ReadRelationships(parts_, out_, bookPart_, bookRels_)) return TooLarge();
         XmlReader& xml = *book;
-        if (!xml.reader) return Damaged("workbook.xml");
+        if (!xml.reader) return Damaged(BookFault::PartDamaged, "workbook.xml");
         int index = 0;
         while (xml.Next()) {
             if (!xml.IsStart("sheet")) continue;
@@ -348,12 +346,9 @@ private:
             } else {
                 sheets_.emplace_back(name, FolderOf(bookPart_) + "/worksheets/sheet" + std::to_string(index) + ".xml");
             }
-            if (sheets_.size() > static_cast<size_t>(workbook_limits::kMaxSheets)) {
-                failure_ = workbook_errors::kTooLarge;
-                return false;
-            }
+            if (sheets_.size() > static_cast<size_t>(workbook_limits::kMaxSheets)) return TooLarge();
         }
-        return !xml.failed || Damaged("workbook.xml");
+        return !xml.failed || Damaged(BookFault::PartDamaged, "workbook.xml");
     }
 
     bool ReadSharedStrings() {
@@ -363,19 +358,19 @@ private:
         auto strings = parts_.Open(part);
         if (!strings) return true;  // a workbook without strings has no such part
         XmlReader& xml = *strings;
-        if (!xml.reader) return Damaged("sharedStrings.xml");
+        if (!xml.reader) return Damaged(BookFault::PartDamaged, "sharedStrings.xml");
         while (xml.Next()) {
             if (!xml.IsStart("si")) continue;
             std::string text;
             if (!ReadStringItem(xml, "si", text)) {
-                if (xml.failed) return Damaged("sharedStrings.xml");
+                if (xml.failed) return Damaged(BookFault::PartDamaged, "sharedStrings.xml");
                 return TooLarge();
             }
             // An empty entry costs as much as any other: millions of them are no smaller.
             if (!out_.ChargeEntry(text.size())) return TooLarge();
             strings_.push_back(std::move(text));
         }
-        return !xml.failed || Damaged("sharedStrings.xml");
+        return !xml.failed || Damaged(BookFault::PartDamaged, "sharedStrings.xml");
     }
 
     struct CellData {
@@ -390,27 +385,28 @@ private:
 
     bool ReadSheet(const std::string& part, int sheet) {
         auto opened = parts_.Open(part);
-        if (!opened) return Damaged(part + " がありません");
+        if (!opened) return Damaged(BookFault::PartMissing, part);
         XmlReader& xml = *opened;
-        if (!xml.reader) return Damaged(part);
+        if (!xml.reader) return Damaged(BookFault::PartDamaged, part);
         long row = 0, column = 0;
         while (xml.Next()) {
             if (xml.IsStart("row")) {
                 std::string number = xml.Attribute("r");
                 auto given = RowAttribute(number);
-                if (!number.empty() && !given) return Damaged(part);
+                if (!number.empty() && !given) return Damaged(BookFault::PartDamaged, part);
                 row = given ? *given : row + 1;
                 column = 0;
                 if (!out_.InGrid(row, 1)) return OutsideGrid();
             } else if (xml.IsStart("c")) {
                 CellData cell;
-                if (!ReadCell(xml, row, column, cell)) return cell.outsideGrid ? OutsideGrid() : Damaged(part);
+                if (!ReadCell(xml, row, column, cell))
+                    return cell.outsideGrid ? OutsideGrid() : Damaged(BookFault::PartDamaged, part);
                 row = cell.row;
                 column = cell.column;
                 if (cell.hasValue && !StoreCell(sheet, cell)) return false;
             }
         }
-        return !xml.failed || Damaged(part);
+        return !xml.failed || Damaged(BookFault::PartDamaged, part);
     }
 
     bool ReadCell(XmlReader& xml, long row, long column, CellData& cell) {
@@ -447,7 +443,7 @@ private:
         if (cell.type == "s") {
             long index = WholeAttribute(cell.value, -1);
             if (index < 0 || static_cast<size_t>(index) >= strings_.size())
-                return Damaged("共有文字列の番号が範囲外です");
+                return Damaged(BookFault::SharedStringOutOfRange);
             kept = out_.AddText(sheet, cell.row, cell.column, strings_[static_cast<size_t>(index)]);
         } else if (cell.type == "inlineStr") {
             kept = out_.AddText(sheet, cell.row, cell.column, cell.inlineText);
@@ -471,8 +467,7 @@ private:
             else
                 kept = out_.AddText(sheet, cell.row, cell.column, cell.value);
         }
-        if (!kept) failure_ = workbook_errors::kTooLarge;
-        return kept;
+        return kept || TooLarge();
     }
 
     Parts parts_;
@@ -485,8 +480,8 @@ private:
 
 }  // namespace
 
-bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, std::string* error) {
-    return XlsxReader(zip, out).Read(error);
+bool ReadXlsxPackage(GsfInfile* zip, WorkbookReader& out, FileResult* problem) {
+    return XlsxReader(zip, out).Read(problem);
 }
 
 }  // namespace ziv

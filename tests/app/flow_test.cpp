@@ -12,6 +12,7 @@
 #include "links/settings_window_ui.h"
 #include "links/instrument_link.h"
 #include "operators/operator_window_ui.h"
+#include "platform/share_lock.h"
 #include "recording_dialogs.h"
 #include "station/measurement_window_ui.h"
 #include "temp_root.h"
@@ -37,7 +38,7 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
     WriteBytes(root / "op1/.keep", "");
 
-    WindowFlow flow(dialogs);
+    WindowFlow flow(dialogs, StationFiles());
     ASSERT_TRUE(flow.Start());
     OperatorWindow* operatorWindow = flow.operatorWindow();
     EXPECT_TRUE(operatorWindow->isVisible());
@@ -75,7 +76,7 @@ TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
     std::vector<ShownMessage>& messages = dialogs.messages;
     WriteBytes(root / "Config/Users.dat", *ToCp932("検査員1\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932(root / "op1" + "\r\n"));
-    WindowFlow flow(dialogs);
+    WindowFlow flow(dialogs, StationFiles());
     ASSERT_TRUE(flow.Start());
     QSignalSpy finished(&flow, &WindowFlow::Finished);
     flow.operatorWindow()->operatorList()->setCurrentRow(0);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -29,10 +30,10 @@ TEST(TextFileRead, MissingIsToldApartFromEveryKindOfUnreadable) {
     EXPECT_EQ(ReadTextFile(root / "huge.dat").status, ReadStatus::Unreadable);
 
     WriteBytes(root / "locked.dat", "a\r\nb\r\n");
-    SetReadFaultHook([&](const std::string& path) { return path == root / "locked.dat" ? EACCES : 0; });
-    TextRead locked = ReadTextFile(root / "locked.dat");
-    std::optional<std::vector<std::string>> lockedLines = ReadTextLines(root / "locked.dat");
-    SetReadFaultHook(nullptr);
+    FaultyDisk disk;
+    disk.reads = [&](const std::string& path) { return path == root / "locked.dat" ? EACCES : 0; };
+    TextRead locked = ReadTextFile(root / "locked.dat", disk);
+    std::optional<std::vector<std::string>> lockedLines = ReadTextLines(root / "locked.dat", disk);
     EXPECT_EQ(locked.status, ReadStatus::Unreadable);
     EXPECT_TRUE(locked.lines.empty());
     EXPECT_EQ(locked.err, EACCES);

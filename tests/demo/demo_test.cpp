@@ -25,6 +25,7 @@
 #include "operators/operator_lists.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
+#include "platform/share_lock.h"
 #include "recording_dialogs.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
@@ -305,7 +306,7 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
 
     RecordingDialogs dialogs;
     std::vector<ShownMessage>& messages = dialogs.messages;
-    MeasurementWindow form({root.path(), lists.Folders[0], lists.Names[0]}, dialogs);
+    MeasurementWindow form({root.path(), lists.Folders[0], lists.Names[0]}, dialogs, StationFiles());
     ASSERT_TRUE(form.startUp());
     form.show();
     QApplication::setActiveWindow(&form);

@@ -215,7 +215,7 @@ TEST_F(EditorTest, OkThatCannotWriteWarnsAndKeepsTheDesignation) {
     DrawingEditor& editor = *form;
     std::string path = PointTableFilePath(host.productFolder);
     std::string before = ReadBytes(path);
-    SetWriteFaultHook([](WriteStep step, const std::string&) { return step == WriteStep::Rename ? 28 : 0; });
+    disk.writes = [](WriteStep step, const std::string&) { return step == WriteStep::Rename ? 28 : 0; };
     editor.startDesignation();
     editor.overviewMouseDown(1, 0, 300, 300);
     editor.overviewMouseUp(1, 0, 300, 300);
@@ -229,7 +229,7 @@ TEST_F(EditorTest, OkThatCannotWriteWarnsAndKeepsTheDesignation) {
     EXPECT_TRUE(host.measurementEnabled);
 
     // Once the disk takes it again, the next "OK" saves the designation.
-    SetWriteFaultHook(nullptr);
+    disk.writes = nullptr;
     editor.startDesignation();
     editor.confirmDesignation();
     EXPECT_EQ(Lines(ReadBytes(path))[3], " 300");

@@ -80,7 +80,7 @@ TEST_F(EditorTest, ExportLeavesOutEntryZeroAndEntriesAboveOneHundred) {
     table.PosY[0] = 3000;
     table.PosX[150] = 3000;
     table.PosY[150] = 1500;
-    ASSERT_TRUE(SavePointTable(PointTableFilePath(host.productFolder), table));
+    ASSERT_TRUE(SavePointTable(StationFiles(), PointTableFilePath(host.productFolder), table));
     ShowProduct(1200, 600);
     form->ExportInspectionDrawing();
     QImage exported = ReadJpeg(ExportFilePath(host.productFolder));
@@ -148,7 +148,7 @@ TEST_F(EditorTest, FailedExportWarnsNamingTheFileAndKeepsTheOldOne) {
     ShowProduct(1200, 600);
     std::string path = ExportFilePath(host.productFolder);
     WriteBytes(path, "previous export");
-    SetWriteFaultHook([](WriteStep step, const std::string&) { return step == WriteStep::Write ? 28 : 0; });
+    disk.writes = [](WriteStep step, const std::string&) { return step == WriteStep::Write ? 28 : 0; };
     form->ExportInspectionDrawing();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title, QStringLiteral("ZIV - 警告"));
@@ -191,23 +191,25 @@ TEST_F(EditorTest, ShowAllPointsMarksEveryPlacedPointWhileTheMessageIsOpen) {
     EXPECT_FALSE(FileExists(ExportFilePath(host.productFolder)));
 }
 
-TEST(SavePictureJpegTest, StatusCodes) {
+TEST(SavePictureJpegTest, WhatWentWrongIsTold) {
     TempRoot root;
-    EXPECT_EQ(SavePictureJpeg(QImage(), root / "a.jpg", 100), kJpegEmptyPicture);
+    FileResult empty = SavePictureJpeg(QImage(), root / "a.jpg", 100);
+    EXPECT_EQ(empty.failure, Failure::EmptyPicture);
+    EXPECT_EQ(empty.path, root / "a.jpg");
     EXPECT_FALSE(FileExists(root / "a.jpg"));
     QImage picture = MakeDrawing(300, 200);
-    EXPECT_EQ(SavePictureJpeg(picture, root / "a.jpg", 100), kJpegWritten);
+    EXPECT_TRUE(SavePictureJpeg(picture, root / "a.jpg", 100));
     EXPECT_EQ(ReadJpeg(root / "a.jpg").size(), QSize(300, 200));
-    int failed = SavePictureJpeg(picture, root / "missing/a.jpg", 100);
-    EXPECT_NE(failed, kJpegWritten);
-    EXPECT_NE(failed, kJpegEmptyPicture);
+    FileResult failed = SavePictureJpeg(picture, root / "missing/a.jpg", 100);
+    EXPECT_EQ(failed.failure, Failure::WriteFailed);
+    EXPECT_EQ(failed.err, ENOENT);
 }
 
 TEST(SavePictureJpegTest, TheQualityReachesTheEncoder) {
     TempRoot root;
     QImage picture = MakeDrawing(400, 300);
-    ASSERT_EQ(SavePictureJpeg(picture, root / "100.jpg", 100), kJpegWritten);
-    ASSERT_EQ(SavePictureJpeg(picture, root / "30.jpg", 30), kJpegWritten);
+    ASSERT_TRUE(SavePictureJpeg(picture, root / "100.jpg", 100));
+    ASSERT_TRUE(SavePictureJpeg(picture, root / "30.jpg", 30));
     EXPECT_LT(ReadBytes(root / "30.jpg").size(), ReadBytes(root / "100.jpg").size());
 }
 

@@ -16,9 +16,11 @@
 #include "drawing/editor_host.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/point_table.h"
+#include "faulty_disk.h"
 #include "links/instrument_link.h"
-#include "recording_dialogs.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
+#include "recording_dialogs.h"
 #include "temp_root.h"
 
 namespace ziv::testing {
@@ -86,6 +88,8 @@ protected:
     FakeHost host;
     RecordingDialogs dialogs;
     std::vector<ShownMessage>& messages = dialogs.messages;
+    FaultyDisk disk;
+    Files files{disk, StationFileLocks()};
     std::unique_ptr<DrawingEditor> form;
     std::int64_t moveClock = 0;  // milliseconds of the editor's drag pacing
 
@@ -99,14 +103,11 @@ protected:
         MakeFolders(host.productFolder);
     }
 
-    void TearDown() override {
-        form.reset();
-        SetWriteFaultHook(nullptr);
-    }
+    void TearDown() override { form.reset(); }
 
     DrawingEditor& Editor() {
         if (!form) {
-            form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs);
+            form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs, files);
             host.editor = form.get();
             EXPECT_TRUE(form->Load());
             form->SetMoveClock([this] { return moveClock; });  // drags are paced by hand
@@ -136,7 +137,7 @@ protected:
             table.PosY[p.number] = p.y;
             table.InstrumentIndex[p.number] = static_cast<std::int16_t>(p.instrument);
         }
-        ASSERT_TRUE(SavePointTable(PointTableFilePath(host.productFolder), table));
+        ASSERT_TRUE(SavePointTable(StationFiles(), PointTableFilePath(host.productFolder), table));
     }
 
     std::vector<QString> Texts() const {

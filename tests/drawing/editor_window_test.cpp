@@ -13,7 +13,7 @@ using namespace ziv::testing;
 
 TEST_F(EditorTest, LoadRefusesWithoutCommunicationSettings) {
     RemoveFile(LinksFilePath(root.path()));
-    DrawingEditor editor(&host, root.path(), dialogs);
+    DrawingEditor editor(&host, root.path(), dialogs, files);
     EXPECT_FALSE(editor.Load());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QStringLiteral("通信設定が行われていません。"));
@@ -66,7 +66,7 @@ TEST_F(EditorTest, LastCompleteTripleOfDrawPosWins) {
 }
 
 TEST_F(EditorTest, WithoutDrawPosTheWindowKeepsItsDesignedPlace) {
-    form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs);
+    form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs, files);
     QPoint designed = form->pos();
     ASSERT_TRUE(form->Load());
     EXPECT_EQ(form->pos(), designed);

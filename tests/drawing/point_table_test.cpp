@@ -34,7 +34,7 @@ PointTable EveryEntryDifferent() {
 TEST(PointTableFile, UntouchedTableSavesSixHundredThreeZeroLines) {
     TempRoot root;
     PointTable table;
-    ASSERT_TRUE(SavePointTable(root / "Data.dat", table));
+    ASSERT_TRUE(SavePointTable(StationFiles(), root / "Data.dat", table));
     EXPECT_EQ(ReadBytes(root / "Data.dat"), Repeat(" 0\r\n", 603));
 }
 
@@ -53,7 +53,7 @@ TEST(PointTableFile, NumbersUseTheSignColumnForm) {
 TEST(PointTableFile, SaveAndLoadGiveBackAllEntries) {
     TempRoot root;
     PointTable saved = EveryEntryDifferent();
-    ASSERT_TRUE(SavePointTable(root / "Data.dat", saved));
+    ASSERT_TRUE(SavePointTable(StationFiles(), root / "Data.dat", saved));
     PointTable loaded;
     loaded.PosX.fill(9);
     ASSERT_TRUE(ReadPointTable(root / "Data.dat", loaded));
@@ -130,7 +130,7 @@ TEST(PointTableFile, MissingFileLeavesTheTableAlone) {
 
 TEST(PointTableFile, UnwritableFolderIsReportedAndLeavesNoFile) {
     TempRoot root;
-    FileResult result = SavePointTable(root / "no-such-folder/Data.dat", PointTable{});
+    FileResult result = SavePointTable(StationFiles(), root / "no-such-folder/Data.dat", PointTable{});
     EXPECT_EQ(result.failure, Failure::WriteFailed);
     EXPECT_EQ(result.step, WriteStep::Open);
     EXPECT_EQ(result.err, ENOENT);
@@ -188,6 +188,6 @@ TEST_F(EditorTest, UnreadablePointTableIsReportedAndNeverWrittenOver) {
     EXPECT_EQ(editor.Table(host.machine).PosX[1], 2000);  // the designation is kept
 
     // The writer itself refuses too.
-    EXPECT_FALSE(SavePointTable(path, editor.Table(host.machine)));
+    EXPECT_FALSE(SavePointTable(StationFiles(), path, editor.Table(host.machine)));
     EXPECT_EQ(std::filesystem::file_size(path), size);
 }

@@ -26,6 +26,7 @@
 #include "common/text_file.h"
 #include "drawing/point_table.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "station/operator_record.h"
@@ -111,8 +112,8 @@ FileResult SaveVersion(const Layout& l, long v, Done done) {
         [&] { return BookVersion(v).SaveAs(l.DayBook()); },
         [&] { return WriteRejectionFile(l.ProductFolder(), RejectionVersion(v)); },
         [&] { return WriteOperatorRecord(l.ProductFolder(), kUser, RecordVersion(v)); },
-        [&] { return SaveDirectoryFile(l.Directory(), DirectoryVersion(v)); },
-        [&] { return SavePointTable(l.Points(), TableVersion(v)); },
+        [&] { return SaveDirectoryFile(StationFiles(), l.Directory(), DirectoryVersion(v)); },
+        [&] { return SavePointTable(StationFiles(), l.Points(), TableVersion(v)); },
     };
     for (auto& save : saves) {
         FileResult result = save();

@@ -58,18 +58,20 @@ std::string Describe(const Fault& f) {
 // Makes the n-th step of the given kind fail for files whose path holds `part`.
 class FailingWrite {
 public:
-    FailingWrite(Fault fault, std::string part, int nth = 1) : fault_(fault), part_(std::move(part)), nth_(nth) {
-        SetWriteFaultHook([this](WriteStep step, const std::string& path) {
+    FailingWrite(FaultyDisk& disk, Fault fault, std::string part, int nth = 1)
+        : disk_(disk), fault_(fault), part_(std::move(part)), nth_(nth) {
+        disk_.writes = [this](WriteStep step, const std::string& path) {
             if (step != fault_.step || path.find(part_) == std::string::npos) return 0;
             if (++calls_ != nth_) return 0;
             ++hits_;
             return fault_.err;
-        });
+        };
     }
-    ~FailingWrite() { SetWriteFaultHook(nullptr); }
+    ~FailingWrite() { disk_.writes = nullptr; }
     int hits() const { return hits_; }
 
 private:
+    FaultyDisk& disk_;
     Fault fault_;
     std::string part_;
     int nth_;
@@ -105,7 +107,7 @@ protected:
     std::string product;
 
     void TearDown() override {
-        SetWriteFaultHook(nullptr);
+        disk.writes = nullptr;
         form.reset();
         StationFixture::TearDown();
     }
@@ -160,7 +162,7 @@ TEST_F(StationWrites, DayWorkbookKeepsItsLastSaveAndTheNextSaveWritesEveryRowThe
         for (int failing = 0; failing < 2; ++failing, ++value) {
             messages.clear();
             int row = form->Grid(0)->Row();
-            FailingWrite f(fault, path);
+            FailingWrite f(disk, fault, path);
             Enter(std::to_string(10 * value) + ".005");
             EXPECT_EQ(f.hits(), 1) << context;
             if (failing == 0) ExpectWarningNaming(path, fault.err, context);
@@ -258,7 +260,7 @@ TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsSti
         messages.clear();
         form->Grid(0)->SetRow(1);
         {
-            FailingWrite f(fault, "不合格記録");
+            FailingWrite f(disk, fault, "不合格記録");
             Enter(value);
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -318,7 +320,7 @@ TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoes
         QSignalSpy ended(form.get(), &MeasurementWindow::Ended);
         {
             // The dated record is the first file written there, the latest-run copy the second.
-            FailingWrite f(fault, "/測定者記録/", failDated ? 1 : 2);
+            FailingWrite f(disk, fault, "/測定者記録/", failDated ? 1 : 2);
             form->close();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -360,7 +362,7 @@ TEST_F(StationWrites, WindowPositionFilesThatCannotBeWrittenKeepTheirContent) {
         messages.clear();
         QSignalSpy ended(form.get(), &MeasurementWindow::Ended);
         {
-            FailingWrite f(fault, "/Config/" + name);
+            FailingWrite f(disk, fault, "/Config/" + name);
             form->close();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -387,7 +389,7 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
         form->ShowMachine(++machine);
         messages.clear();
         {
-            FailingWrite f(fault, "Directory.dat");
+            FailingWrite f(disk, fault, "Directory.dat");
             form->openProductPanel();
             ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(b)));
             form->registerProduct();
@@ -408,7 +410,7 @@ TEST_F(StationWrites, DirectoryFileThatCannotBeWrittenKeepsItsContentAndTheNextS
     // Unregistering fails as well, then a save that works writes every machine's product.
     messages.clear();
     {
-        FailingWrite f({WriteStep::Rename, EIO}, "Directory.dat");
+        FailingWrite f(disk, {WriteStep::Rename, EIO}, "Directory.dat");
         form->ShowMachine(1);
         form->openProductPanel();
         form->unregisterProduct();
@@ -450,7 +452,7 @@ protected:
         PointTable points;
         points.PosX[2] = 1500;
         points.PosY[2] = 900;
-        ASSERT_TRUE(SavePointTable(table, points));
+        ASSERT_TRUE(SavePointTable(files, table, points));
         Register({{0, product}});
         form = Open();
         ASSERT_TRUE(form);
@@ -478,7 +480,7 @@ TEST_F(EditorWrites, PointTableThatCannotBeSavedKeepsItsContentAndTheNextOkSaves
         const std::string before = ReadBytes(table);
         messages.clear();
         {
-            FailingWrite f(fault, "Data.dat");
+            FailingWrite f(disk, fault, "Data.dat");
             Designate(row, 100.0 * row, 200);
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -505,14 +507,14 @@ TEST_F(EditorWrites, PointTableThatCannotBeSavedKeepsItsContentAndTheNextOkSaves
 // program before any later "OK": the next start writes the designation.
 TEST_F(EditorWrites, DesignationThatCannotBeWrittenOutlivesTheProgram) {
     StartWithDrawing();
-    SetWriteFaultHook([&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; });
+    disk.writes = [&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; };
     Designate(4, 321, 123);
     messages.clear();
     form->close();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].text.toStdString().find("1 件"), std::string::npos);
     form.reset();
-    SetWriteFaultHook(nullptr);
+    disk.writes = nullptr;
     PointTable stored;
     ASSERT_TRUE(ReadPointTable(table, stored));
     ASSERT_EQ(stored.PosX[4], 0.0f);
@@ -526,9 +528,9 @@ TEST_F(EditorWrites, DesignationThatCannotBeWrittenOutlivesTheProgram) {
 
 TEST_F(EditorWrites, APointDesignatedAgainReplacesTheDesignationThatWaited) {
     StartWithDrawing();
-    SetWriteFaultHook([&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; });
+    disk.writes = [&](WriteStep, const std::string& p) { return p == table ? EACCES : 0; };
     Designate(4, 100, 100);
-    SetWriteFaultHook(nullptr);
+    disk.writes = nullptr;
     ASSERT_EQ(form->WaitingCount(), 1u);
     Designate(4, 300, 200);
     const float newest = editor->Table(0).PosX[4];
@@ -546,7 +548,7 @@ TEST_F(EditorWrites, ExportThatCannotBeWrittenKeepsTheEarlierDrawingAndTheNextEx
         WriteBytes(exported, "the drawing of an earlier export");
         messages.clear();
         {
-            FailingWrite f(fault, "Data.jpg");
+            FailingWrite f(disk, fault, "Data.jpg");
             editor->ExportInspectionDrawing();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -570,6 +572,7 @@ protected:
     TempRoot root;
     RecordingDialogs dialogs;
     std::vector<ShownMessage>& messages = dialogs.messages;
+    FaultyDisk disk;
 
     void SetUp() override {
         ASSERT_TRUE(MakeFolders(root / "Config"));
@@ -577,7 +580,6 @@ protected:
         ASSERT_TRUE(MakeFolders(root / "p0"));
         ASSERT_TRUE(SaveProductFolder(ProductFolderFilePath(root.path()), root / "p0"));
     }
-    void TearDown() override { SetWriteFaultHook(nullptr); }
     static void Edit(SettingsWindow& form, const char* box, const std::string& text) {
         form.findChild<QLineEdit*>(box)->setText(QString::fromStdString(text));
     }
@@ -597,14 +599,14 @@ TEST_F(SettingsWrites, OkThatCannotWriteNamesTheFileKeepsItAndStaysOpen) {
         std::string folder = root / ("p" + std::to_string(n));
         ASSERT_TRUE(MakeFolders(folder));
         const std::string before = ReadBytes(failing);
-        SettingsWindow form(root.path(), dialogs);
+        SettingsWindow form(root.path(), dialogs, disk);
         form.show();
         QSignalSpy closed(&form, &SettingsWindow::closed);
         Edit(form, "folderPathBox", folder);
         Edit(form, "displayNameBox", "機器" + std::to_string(n));
         messages.clear();
         {
-            FailingWrite f(fault, "/Config/", failLinks ? 2 : 1);
+            FailingWrite f(disk, fault, "/Config/", failLinks ? 2 : 1);
             form.saveAndClose();
             EXPECT_EQ(f.hits(), 1) << context;
         }
@@ -633,6 +635,7 @@ protected:
     TempRoot root;
     RecordingDialogs dialogs;
     std::vector<ShownMessage>& messages = dialogs.messages;
+    FaultyDisk disk;
     int made = 0;
 
     void SetUp() override {
@@ -643,7 +646,6 @@ protected:
         };
         ASSERT_TRUE(MakeFolders(root / "ops"));
     }
-    void TearDown() override { SetWriteFaultHook(nullptr); }
     // Every stored name has its own folder beside it.
     void ExpectNamesPairedWithTheirFolders(const std::string& context) {
         OperatorLists stored = LoadOperatorLists(root.path());
@@ -656,7 +658,7 @@ protected:
 }  // namespace
 
 TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, disk);
     ASSERT_TRUE(form.startUp());
     for (int i = 0; i < 4; ++i) form.createOperator();
     ASSERT_TRUE(messages.empty());
@@ -673,7 +675,7 @@ TEST_F(OperatorWrites, ListsThatCannotBeWrittenStayAsTheyWereAndStayPaired) {
         const std::string pathsBefore = ReadBytes(paths);
         messages.clear();
         {
-            FailingWrite f(fault, "/Config/", failPaths ? 2 : 1);
+            FailingWrite f(disk, fault, "/Config/", failPaths ? 2 : 1);
             if (deleting) {
                 form.operatorList()->setCurrentRow(1);
                 form.deleteOperator();

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "links/gauge_register.h"
 #include "links/instrument_link.h"
 #include "temp_root.h"
@@ -39,10 +40,10 @@ TEST(GaugeFile, GaugesComeBackAsSavedAndNothingElseIsWrittenOver) {
     FileResult refused = SaveGauges(path, broken);
     EXPECT_EQ(refused.failure, Failure::KeySettingLineBreak);
     EXPECT_EQ(refused.subject, "F5");
-    SetReadFaultHook([&](const std::string& p) { return p == path ? EIO : 0; });
-    EXPECT_EQ(ReadGauges(path).problem.failure, Failure::Unreadable);
-    EXPECT_EQ(SaveGauges(path, Gauges{}).failure, Failure::Unreadable) << "what it holds is not written over";
-    SetReadFaultHook(nullptr);
+    FaultyDisk failing;
+    failing.reads = [&](const std::string& p) { return p == path ? EIO : 0; };
+    EXPECT_EQ(ReadGauges(path, failing).problem.failure, Failure::Unreadable);
+    EXPECT_EQ(SaveGauges(path, Gauges{}, failing).failure, Failure::Unreadable) << "what it holds is not written over";
     EXPECT_EQ(ReadBytes(path), bytes);
 }
 

@@ -19,7 +19,7 @@ const QString kCutMessage = "通信には成功しましたが、「データ開
 // The settings window on a fresh root whose port 1 (the default record's) is a pseudo-terminal.
 struct CommTest : SettingsWindowTest {
     PtyInstrument instrument;
-    SettingsWindow form{bind(), dialogs};
+    SettingsWindow form{bind(), dialogs, disk};
     ziv::SerialPort* port = form.findChild<ziv::SerialPort*>("port");
     QTimer* timer = form.findChild<QTimer*>("testTimer");
 
@@ -210,7 +210,7 @@ TEST(SettingsCommTest, WithoutAPcTerminatorNothingIsSentAndTheTestTimesOut) {
     CommTest t;
     const std::string f1 = "1\r\n4800\r\nN\r\n8\r\n2\r\n1\r\n7\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
     WriteBytes(t.linksFile(), f1);
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QTest::mouseClick(Button(form, "testButton"), Qt::LeftButton);
     EXPECT_TRUE(t.messages.empty());
     EXPECT_FALSE(form.isEnabled());

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "links/settings_window_ui.h"
 #include "platform/paths.h"
 #include "recording_dialogs.h"
@@ -22,6 +23,7 @@ struct SettingsWindowTest {
     std::string home = root / "home";
     RecordingDialogs dialogs;
     std::vector<ziv::ShownMessage>& messages = dialogs.messages;
+    FaultyDisk disk;
 
     SettingsWindowTest() {
         ziv::MakeFolders(home);

@@ -30,7 +30,7 @@ ziv::FolderList* folderList_(SettingsWindow& form) { return form.findChild<ziv::
 TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
     SettingsWindowTest t;
     ziv::RemoveFile(t.root / "Config");  // not even the folder yet
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
 
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
@@ -55,7 +55,7 @@ TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
 
 TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     QComboBox* keys = List(form, "keyList");
 
@@ -102,7 +102,7 @@ TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
 // them in their own file, the links file as it was.
 TEST(Settings, GaugesOfEachKeyAreKeptApartAndWrittenBesideTheLinks) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     const std::string links = ReadBytes(t.linksFile());
     QComboBox* keys = List(form, "keyList");
@@ -141,7 +141,7 @@ TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
     SettingsWindowTest t;
     WriteBytes(t.linksFile(), DefaultFileBytes() + "extra line\r\n");
     WriteBytes(t.folderFile(), t.home + "\r\n");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     List(form, "baudRateList")->setCurrentIndex(0);
     Box(form, "displayNameBox")->setText("ノギス");
@@ -157,7 +157,7 @@ TEST(Settings, CancelAfterEditsLeavesTheFilesAsTheyWere) {
 
 TEST(Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     form.show();
     QSignalSpy closed(&form, &SettingsWindow::closed);
     List(form, "baudRateList")->setCurrentIndex(0);
@@ -182,12 +182,12 @@ TEST(Settings, OkRefusesAFolderThatIsNotThereAndWritesNothing) {
 
 TEST(Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
-    ziv::SetWriteFaultHook([](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Rename ? EIO : 0; });
+    t.disk.writes = [](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Rename ? EIO : 0; };
     Box(form, "folderPathBox")->setText(QString::fromStdString(t.folder("p")));
     QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
-    ziv::SetWriteFaultHook(nullptr);
+    t.disk.writes = nullptr;
     ASSERT_EQ(t.messages.size(), 1u);
     EXPECT_TRUE(t.messages[0].text.startsWith("製品フォルダの設定が正しくありません。\n"));
     EXPECT_TRUE(t.messages[0].text.contains(QString::fromStdString(t.folderFile())));
@@ -200,7 +200,7 @@ TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
     // F1 default, F2 with codes no list holds, nothing for F3 to F10.
     std::string f2 = "99\r\n4800\r\nX\r\n8\r\n2\r\nREQ\r\n9\r\n1\r\n5\r\n8\r\nA\r\nB\r\n2\r\n";
     WriteBytes(t.linksFile(), kDefaultRecordBytes + f2);
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     List(form, "keyList")->setCurrentIndex(1);
     EXPECT_EQ(Shown(form, "portList"), "１");    // the list stays where F1 left it
     EXPECT_EQ(Shown(form, "parityList"), "なし");
@@ -223,7 +223,7 @@ TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {
 TEST(Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
     SettingsWindowTest t;
     WriteBytes(t.linksFile(), "\r\n\r\nZ\r\n");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     for (const char* list : {"portList", "baudRateList", "parityList", "dataBitsList", "stopBitsList", "pcTerminatorList", "deviceTerminatorList", "handshakeList"})
         EXPECT_EQ(List(form, list)->currentIndex(), -1) << list;
     EXPECT_EQ(form.instrumentLinks()[0].Parity, "Z");
@@ -232,7 +232,7 @@ TEST(Settings, FirstShownRecordWithUnknownCodesLeavesTheListsEmpty) {
 TEST(Settings, PathBoxAndFolderListFollowEachOtherWithoutBouncing) {
     SettingsWindowTest t;
     const std::string a = t.folder("a"), b = t.folder("a/b"), c = t.folder("c");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QLineEdit* folderPathBox = Box(form, "folderPathBox");
     ziv::FolderList* dir1 = folderList_(form);
 
@@ -270,7 +270,7 @@ TEST(Settings, StoredFolderIsShownEvenWhenItIsGone) {
     SettingsWindowTest t;
     const std::string kept = t.folder("kept");
     WriteBytes(t.folderFile(), ziv::ToCp932("/elsewhere\r\n\r\n" + kept + "/gone/deeper\r\n\r\n").value());
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     EXPECT_EQ(Shown(form, "folderPathBox"), kept + "/gone/deeper");
     EXPECT_EQ(folderList_(form)->path().toStdString(), kept);
     EXPECT_TRUE(t.messages.empty());
@@ -281,7 +281,7 @@ TEST(Settings, StoredFolderIsShownEvenWhenItIsGone) {
 
 TEST(Settings, ClosingByTheCloseBoxAlsoReportsClosedOnce) {
     SettingsWindowTest t;
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     form.show();
     EXPECT_TRUE(form.close());
@@ -309,7 +309,7 @@ TEST(Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
     const auto size = (std::uintmax_t(256) << 20) + 1;  // beyond what is read; sparse
     std::filesystem::resize_file(t.linksFile(), size);
     const std::string products = t.folder("製品");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
     EXPECT_TRUE(WarnedAbout(t, t.linksFile()));
 
@@ -321,12 +321,52 @@ TEST(Settings, UnreadableLinksFileIsReportedAndNeverWrittenOver) {
     EXPECT_EQ(std::filesystem::file_size(t.linksFile()), size);
 }
 
+// The gauge register is read and written through the disk the window was
+// handed, as the links are: one it cannot read is reported and kept as it
+// is, and one it cannot write keeps the window open with the file named.
+TEST(Settings, GaugeRegisterGoesThroughTheHandedDisk) {
+    SettingsWindowTest t;
+    const std::string gaugesFile = ziv::GaugesFilePath(t.root.path());
+    ziv::Gauges gauges{};
+    gauges[0] = {"MC-0012", std::nullopt};
+    ASSERT_TRUE(ziv::SaveGauges(gaugesFile, gauges));
+    const std::string bytes = ReadBytes(gaugesFile);
+    const std::string products = t.folder("製品");
+    t.disk.reads = [&](const std::string& p) { return p == gaugesFile ? EIO : 0; };
+    {
+        SettingsWindow form(t.root.path(), t.dialogs, t.disk);
+        QSignalSpy closed(&form, &SettingsWindow::closed);
+        EXPECT_TRUE(WarnedAbout(t, gaugesFile));
+        t.messages.clear();
+        Box(form, "folderPathBox")->setText(QString::fromStdString(products));
+        QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
+        EXPECT_TRUE(WarnedAbout(t, gaugesFile));
+        EXPECT_EQ(closed.count(), 0);
+        EXPECT_EQ(ReadBytes(gaugesFile), bytes);
+    }
+
+    t.disk.reads = nullptr;
+    t.disk.writes = [&](ziv::WriteStep step, const std::string& p) {
+        return p == gaugesFile && step == ziv::WriteStep::Rename ? EIO : 0;
+    };
+    t.messages.clear();
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
+    QSignalSpy closed(&form, &SettingsWindow::closed);
+    EXPECT_TRUE(t.messages.empty());
+    EXPECT_EQ(Shown(form, "gaugeNumberBox"), "MC-0012");
+    Box(form, "folderPathBox")->setText(QString::fromStdString(products));
+    QTest::mouseClick(Button(form, "okButton"), Qt::LeftButton);
+    EXPECT_TRUE(WarnedAbout(t, gaugesFile));
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(ReadBytes(gaugesFile), bytes);
+}
+
 // A request text copied with its line end, pasted or set into a one-line box,
 // must not add lines to RS232C.dat and shift every later field.
 TEST(Settings, LineBreaksNeverReachTheLinksFile) {
     SettingsWindowTest t;
     const std::string products = t.folder("製品");
-    SettingsWindow form(t.root.path(), t.dialogs);
+    SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     form.show();
     QSignalSpy closed(&form, &SettingsWindow::closed);
 

@@ -13,6 +13,7 @@
 #include "common/text_file.h"
 #include "drawing/point_table.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "records/product_registry.h"
 #include "temp_root.h"
 
@@ -67,7 +68,7 @@ TEST(SharedFileMerge, DirectoryLinesOfAnotherStationSurviveARegistrationHere) {
     ProductPathList here = read.paths;
     here[3] = "/製品/C";
     ProductPathList saved{};
-    ASSERT_TRUE(SaveDirectoryFile(path, here, &saved));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, here, &saved));
     ProductPathList expected = start;
     expected[3] = "/製品/C";
     expected[5] = "/製品/B";
@@ -75,7 +76,7 @@ TEST(SharedFileMerge, DirectoryLinesOfAnotherStationSurviveARegistrationHere) {
     EXPECT_EQ(saved, expected);
     // Unregistering machine 0 here later still keeps machine 5.
     saved[0].clear();
-    ASSERT_TRUE(SaveDirectoryFile(path, saved));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, saved));
     expected[0].clear();
     EXPECT_EQ(ReadBytes(path), DirectoryText(expected));
 }
@@ -103,7 +104,7 @@ TEST(SharedFileMerge, PointsDesignatedOnAnotherStationSurviveAnOkHere) {
     table.PosY[2] = 22;
     table.InstrumentIndex[2] = 2;
     PointTable saved;
-    ASSERT_TRUE(SavePointTable(path, table, &saved));
+    ASSERT_TRUE(SavePointTable(StationFiles(), path, table, &saved));
     PointTable onDisk;
     ASSERT_TRUE(ReadPointTable(path, onDisk));
     for (const PointTable* t : {&onDisk, &saved}) {
@@ -152,7 +153,7 @@ TEST(SharedFileMerge, ARegistrationHereWinsAlsoWhenItRestoresTheLineLastRead) {
     WriteBytes(path, DirectoryText(other));
     here[2] = "/製品/A";
     ProductPathList saved{};
-    ASSERT_TRUE(SaveDirectoryFile(path, here, &saved, {2}));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, here, &saved, {2}));
     EXPECT_EQ(saved[2], "/製品/A");
     EXPECT_EQ(saved[4], "/製品/D");
     EXPECT_EQ(ReadBytes(path), DirectoryText(saved));
@@ -176,12 +177,12 @@ TEST(SharedFileMerge, OneProductOnTwoMachinesKeepsThePointsOfBoth) {
     ASSERT_EQ(ReadPointTableFile(path, machine1, nullptr, 1), ReadStatus::Read);
     machine1.PosX[3] = 30;
     machine1.PosY[3] = 33;
-    ASSERT_TRUE(SavePointTable(path, machine1, nullptr, 1));
+    ASSERT_TRUE(SavePointTable(StationFiles(), path, machine1, nullptr, 1));
     // Machine 0, with the table read before both, designates point 5.
     machine0.PosX[5] = 50;
     machine0.PosY[5] = 55;
     PointTable saved;
-    ASSERT_TRUE(SavePointTable(path, machine0, &saved, 0));
+    ASSERT_TRUE(SavePointTable(StationFiles(), path, machine0, &saved, 0));
     PointTable onDisk;
     ASSERT_TRUE(ReadPointTable(path, onDisk));
     EXPECT_EQ(onDisk, saved);

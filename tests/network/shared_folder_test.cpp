@@ -182,7 +182,7 @@ TEST(DesigningStation, Child) {
         table.PosY[n] = static_cast<float>(1000 + n);
         table.InstrumentIndex[n] = static_cast<std::int16_t>(k + 1);
         PointTable saved;
-        FileResult r = SavePointTable(path, table, &saved);
+        FileResult r = SavePointTable(StationFiles(), path, table, &saved);
         ASSERT_TRUE(r) << FailureText(r);
         // Nothing designated here so far went missing in the merge.
         for (int m = 1 + k * 50; m <= n; ++m) ASSERT_EQ(saved.PosX[m], static_cast<float>(m)) << m;

@@ -30,6 +30,7 @@
 #include "drawing/point_table.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "share.h"
@@ -91,7 +92,7 @@ bool IsChild() { return !Env("ZIV_TWO_STATION").empty(); }
 // own installation root.
 struct StationBooks {
     SaveQueue queue{SaveQueuePath(Env("ZIV_ROOT"))};
-    DayBooks books{queue};
+    DayBooks books{queue, StationFiles()};
 };
 
 // Types values into its rows of one day workbook through the measurement
@@ -121,7 +122,7 @@ TEST(ComputerStation, Saver) {
             for (auto& [r, v] : waiting) Say("SAVED " + std::to_string(r) + " " + v);
             waiting.clear();
         } else {
-            Say("NOT SAVED " + std::to_string(static_cast<int>(result.outcome)) + " " + FailureText(result.failure));
+            Say("NOT SAVED " + std::to_string(static_cast<int>(result.failure.failure)) + " " + FailureText(result.failure));
         }
     };
     std::mt19937 rng(static_cast<unsigned>(::getpid()));
@@ -161,7 +162,7 @@ TEST(ComputerStation, Designator) {
     // What waited and is gone from the queue now is in the file.
     auto writeWaiting = [&] {
         std::map<int, DesignatedPoint> before = queue.DesignationsOf(points);
-        static_cast<void>(SaveWaitingDesignations(queue));
+        static_cast<void>(SaveWaitingDesignations(queue, StationFiles()));
         std::map<int, DesignatedPoint> after = queue.DesignationsOf(points);
         for (auto& [p, d] : before)
             if (!after.count(p)) Say("DESIGNATED " + std::to_string(p) + " " + std::to_string(static_cast<int>(d.X)));
@@ -176,7 +177,7 @@ TEST(ComputerStation, Designator) {
         t.PosY[point] = static_cast<float>(point);
         t.InstrumentIndex[point] = static_cast<std::int16_t>(slot);
         PointTable saved;
-        if (SavePointTable(points, t, &saved, slot)) {
+        if (SavePointTable(StationFiles(), points, t, &saved, slot)) {
             t = saved;
             // As the window does: what waited for this point is replaced.
             std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(points);
@@ -208,7 +209,7 @@ TEST(ComputerStation, LockHolder) {
     auto end = Clock::now() + std::chrono::seconds(seconds);
     int entered = 0;
     while (entered < entries && Clock::now() < end) {
-        auto hold = LockSharedFile(file);
+        auto hold = StationFileLocks().Lock(file, LockWait::Patient);
         if (!hold) continue;  // busy: try again
         int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) {

@@ -39,7 +39,7 @@ struct OperatorWindowTest : ::testing::Test {
 }  // namespace
 
 TEST_F(OperatorWindowTest, FirstStartCreatesConfigAndWritesNothingElse) {
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
     EXPECT_EQ(form.savePath(), root.path());
     EXPECT_TRUE(std::filesystem::is_directory(root / "Config"));
@@ -53,16 +53,16 @@ TEST_F(OperatorWindowTest, FirstStartCreatesConfigAndWritesNothingElse) {
 
 TEST_F(OperatorWindowTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
     {
-        OperatorWindow first(dialogs);
+        OperatorWindow first(dialogs, RealDisk());
         ASSERT_TRUE(first.startUp());
-        OperatorWindow second(dialogs);
+        OperatorWindow second(dialogs, RealDisk());
         EXPECT_FALSE(second.startUp());
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].text, QString::fromUtf8("既にプログラムは起動しています。"));
         EXPECT_EQ(messages[0].title, QString::fromUtf8("ZIV - 警告"));
         EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
     }
-    OperatorWindow afterwards(dialogs);
+    OperatorWindow afterwards(dialogs, RealDisk());
     EXPECT_TRUE(afterwards.startUp());
     EXPECT_EQ(messages.size(), 1u);
 }
@@ -70,7 +70,7 @@ TEST_F(OperatorWindowTest, SecondInstanceIsRefusedUntilTheFirstEnds) {
 TEST_F(OperatorWindowTest, CreateRegisterDeleteKeepBothFilesInStep) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base + "/佐藤");
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
 
     answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
@@ -111,7 +111,7 @@ TEST_F(OperatorWindowTest, CreateRegisterDeleteKeepBothFilesInStep) {
 TEST_F(OperatorWindowTest, DecideNeedsASelectionAndHandsOverTheOperator) {
     WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n\r\n佐藤\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n\r\n/a/佐藤\r\n"));
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
     form.show();
     QSignalSpy decided(&form, &OperatorWindow::Decided);
@@ -128,7 +128,7 @@ TEST_F(OperatorWindowTest, DecideNeedsASelectionAndHandsOverTheOperator) {
 }
 
 TEST_F(OperatorWindowTest, SettingsHidesTheWindow) {
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
     form.show();
     QSignalSpy settings(&form, &OperatorWindow::SettingsRequested);
@@ -146,7 +146,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base);
     {
-        OperatorWindow form(dialogs);
+        OperatorWindow form(dialogs, RealDisk());
         ASSERT_TRUE(form.startUp());
         answer = ChosenFile{QString::fromStdString(base + "/田中"), QString::fromUtf8("田中")};
         Click(form, "createButton");
@@ -157,7 +157,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
         ASSERT_FALSE(messages.empty());
         EXPECT_EQ(messages.back().title, QString::fromUtf8("ZIV - 警告"));
     }
-    OperatorWindow again(dialogs);  // after a restart every name still has its own folder
+    OperatorWindow again(dialogs, RealDisk());  // after a restart every name still has its own folder
     ASSERT_TRUE(again.startUp());
     const OperatorLists& lists = again.Operators();
     ASSERT_EQ(lists.Folders.size(), 3u);
@@ -168,7 +168,7 @@ TEST_F(OperatorWindowTest, ShortPathFileIsNeverPaddedWithEmptyLines) {
 TEST_F(OperatorWindowTest, EmptyOrBrokenNamesAreRefusedAndNothingIsWritten) {
     std::string base = root / "検査";
     std::filesystem::create_directories(base + "/山田");
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
     answer = ChosenFile{QString::fromStdString(base + "/山田"), QString::fromUtf8("山田")};
     Click(form, "registerButton");
@@ -200,7 +200,7 @@ TEST_F(OperatorWindowTest, EmptyOrBrokenNamesAreRefusedAndNothingIsWritten) {
 TEST_F(OperatorWindowTest, DeleteAndDecideActOnlyOnASelectedOperator) {
     WriteBytes(root / "Config/Users.dat", *ToCp932("山田\r\n佐藤\r\n"));
     WriteBytes(root / "Config/Path.dat", *ToCp932("/a/山田\r\n/a/佐藤\r\n"));
-    OperatorWindow form(dialogs);
+    OperatorWindow form(dialogs, RealDisk());
     ASSERT_TRUE(form.startUp());
     form.show();
     QApplication::setActiveWindow(&form);

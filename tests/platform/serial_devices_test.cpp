@@ -27,9 +27,10 @@ TEST(SerialDevices, PortNumberNamesLineOfComPortsOrPlatformDevice) {
 TEST(SerialDevices, PortNumberOutsideRangeIsRefusedWithReason) {
     TempRoot root;
     for (int n : {0, -1, 256, 100000}) {
-        std::string reason;
-        EXPECT_FALSE(SerialDevicePath(root.path(), n, &reason)) << n;
-        EXPECT_FALSE(reason.empty()) << n;
+        FileResult problem;
+        EXPECT_FALSE(SerialDevicePath(root.path(), n, &problem)) << n;
+        EXPECT_EQ(problem.failure, Failure::PortOutOfRange) << n;
+        EXPECT_EQ(problem.subject, std::to_string(n));
     }
     EXPECT_TRUE(SerialDevicePath(root.path(), 255));
 }
@@ -81,20 +82,34 @@ TEST(SerialDevices, SettingsTextGivesLineSettings) {
 }
 
 TEST(SerialDevices, SettingsTheDeviceCannotTakeAreRefusedWithTheBadValueNamed) {
-    const std::pair<const char*, const char*> refused[] = {
-        {"4800,N,4,2", "4"},    {"4800,N,8,1.5", "1.5"}, {"4800,X,8,2", "X"},   {"48x0,N,8,2", "48x0"},
-        {"0,N,8,2", "0"},       {"-4800,N,8,2", "-4800"}, {"4800.5,N,8,2", "4800.5"},
-        {"+4800,N,8,2", "+4800"}, {",N,8,2", "ボーレート"}, {"4800,N,9,2", "9"}, {"4800,N,8,3", "3"},
-        {"4800,,8,2", "パリティー"}, {"9999999999,N,8,2", "9999999999"}};
-    for (auto [text, named] : refused) {
-        std::string reason;
-        EXPECT_FALSE(ParseSerialSettings(text, &reason)) << text;
-        EXPECT_NE(reason.find(named), std::string::npos) << text << " -> " << reason;
+    const struct {
+        const char* text;
+        Failure refused;
+        const char* value;
+    } refused[] = {{"4800,N,4,2", Failure::DataBitsRefused, "4"},
+                   {"4800,N,8,1.5", Failure::StopBitsRefused, "1.5"},
+                   {"4800,X,8,2", Failure::ParityRefused, "X"},
+                   {"48x0,N,8,2", Failure::BaudRateRefused, "48x0"},
+                   {"0,N,8,2", Failure::BaudRateRefused, "0"},
+                   {"-4800,N,8,2", Failure::BaudRateRefused, "-4800"},
+                   {"4800.5,N,8,2", Failure::BaudRateRefused, "4800.5"},
+                   {"+4800,N,8,2", Failure::BaudRateRefused, "+4800"},
+                   {",N,8,2", Failure::BaudRateRefused, ""},
+                   {"4800,N,9,2", Failure::DataBitsRefused, "9"},
+                   {"4800,N,8,3", Failure::StopBitsRefused, "3"},
+                   {"4800,,8,2", Failure::ParityRefused, ""},
+                   {"9999999999,N,8,2", Failure::BaudRateRefused, "9999999999"}};
+    for (const auto& r : refused) {
+        FileResult problem;
+        EXPECT_FALSE(ParseSerialSettings(r.text, &problem)) << r.text;
+        EXPECT_EQ(problem.failure, r.refused) << r.text;
+        EXPECT_EQ(problem.subject, r.value) << r.text;
     }
     for (const char* text : {"", "4800,N,8", "4800,N,8,2,1", "4800;N;8;2"}) {
-        std::string reason;
-        EXPECT_FALSE(ParseSerialSettings(text, &reason)) << text;
-        EXPECT_FALSE(reason.empty()) << text;
+        FileResult problem;
+        EXPECT_FALSE(ParseSerialSettings(text, &problem)) << text;
+        EXPECT_EQ(problem.failure, Failure::LineSettingsMalformed) << text;
+        EXPECT_EQ(problem.subject, text);
     }
 }
 
@@ -103,8 +118,9 @@ TEST(SerialDevices, FlowControlModes) {
     EXPECT_EQ(FlowControlFromMode(1), SerialFlowControl::XonXoff);
     EXPECT_EQ(FlowControlFromMode(2), SerialFlowControl::RtsCts);
     EXPECT_EQ(FlowControlFromMode(3), SerialFlowControl::RtsCtsXonXoff);
-    std::string reason;
-    EXPECT_FALSE(FlowControlFromMode(4, &reason));
-    EXPECT_FALSE(reason.empty());
+    FileResult problem;
+    EXPECT_FALSE(FlowControlFromMode(4, &problem));
+    EXPECT_EQ(problem.failure, Failure::HandshakeRefused);
+    EXPECT_EQ(problem.subject, "4");
     EXPECT_FALSE(FlowControlFromMode(-1));
 }

@@ -172,7 +172,7 @@ TEST(SerialPort, NumbersThatNameNoDeviceAndUnusableLinesFailTheOpeningWithAReaso
         EXPECT_FALSE(p.port.isOpen());
     }
     const QString parity = QStringLiteral("パリティー「Q」は使えません。");
-    p.port.setUnusableLine(parity.toStdString());
+    p.port.setUnusableLine(ziv::Refused(ziv::Failure::ParityRefused, {}, "Q"));
     QString error;
     EXPECT_FALSE(p.port.open(&error));
     EXPECT_EQ(error, parity);  // the line is named before the device

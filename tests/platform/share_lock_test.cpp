@@ -71,10 +71,10 @@ TEST(ShareLock, LockWithoutDetailsStandsUntilItIsStale) {
     TempRoot root;
     std::string file = root / "Directory.dat";
     WriteBytes(LockFilePath(file), "");
-    EXPECT_FALSE(LockSharedFile(file)) << "taken from a holder that may be alive";
+    EXPECT_FALSE(StationFileLocks().Lock(file, LockWait::Patient)) << "taken from a holder that may be alive";
     EXPECT_TRUE(FileExists(LockFilePath(file)));
     AgeFile(LockFilePath(file), kStaleLockMs / 1000 + 2);
-    auto hold = LockSharedFile(file);
+    auto hold = StationFileLocks().Lock(file, LockWait::Patient);
     ASSERT_TRUE(hold);
     EXPECT_TRUE(hold->StillHeld());
     EXPECT_TRUE(ParseLockDetails(ReadBytes(LockFilePath(file))));
@@ -90,7 +90,7 @@ TEST(ShareLock, LockOfADeadProcessOfThisComputerIsTakenAtOnce) {
     WriteBytes(LockFilePath(file, ".lock.rmlock"), details);
     // Also by a taker that does not wait: the left lock is removed and the
     // lock taken in the same try.
-    auto hold = LockSharedFile(file, LockWait::Once);
+    auto hold = StationFileLocks().Lock(file, LockWait::Once);
     ASSERT_TRUE(hold);
     EXPECT_FALSE(FileExists(LockFilePath(file, ".lock.rmlock")));
     hold.reset();
@@ -99,7 +99,7 @@ TEST(ShareLock, LockOfADeadProcessOfThisComputerIsTakenAtOnce) {
     // The same details from another computer (a clone of this one sharing its
     // host name) cannot be asked about their process: only age tells.
     WriteBytes(LockFilePath(file), LockDetails({GonePid(), "another-boot/pid:[1]", "x"}, 1));
-    EXPECT_FALSE(LockSharedFile(file));
+    EXPECT_FALSE(StationFileLocks().Lock(file, LockWait::Patient));
 }
 
 // A holder rewrites its details while it holds the lock, so that a waiter on
@@ -107,7 +107,7 @@ TEST(ShareLock, LockOfADeadProcessOfThisComputerIsTakenAtOnce) {
 TEST(ShareLock, HolderKeepsItsLockFreshAndLetsGoOnlyOfItsOwn) {
     TempRoot root;
     std::string file = root / "book.xls";
-    auto hold = LockSharedFile(file);
+    auto hold = StationFileLocks().Lock(file, LockWait::Patient);
     ASSERT_TRUE(hold);
     AgeFile(LockFilePath(file), 20);
     std::this_thread::sleep_for(std::chrono::milliseconds(kLockRefreshMs + 700));
@@ -144,12 +144,12 @@ TEST(ShareLock, LongNamesAreLockedUnderNamesThatFit) {
     EXPECT_NE(LockFilePath(a), LockFilePath(b));
     EXPECT_EQ(LockFilePath(stem + "short.xls"), stem + "short.xls.lock");
 
-    auto hold = LockSharedFile(a);
+    auto hold = StationFileLocks().Lock(a, LockWait::Patient);
     ASSERT_TRUE(hold);
     EXPECT_TRUE(FileExists(LockFilePath(a)));
     EXPECT_TRUE(hold->StillHeld());
-    EXPECT_FALSE(LockSharedFile(a)) << "a second holder of the same long name";
-    EXPECT_TRUE(LockSharedFile(b)) << "a different long name with the same start";
+    EXPECT_FALSE(StationFileLocks().Lock(a, LockWait::Patient)) << "a second holder of the same long name";
+    EXPECT_TRUE(StationFileLocks().Lock(b, LockWait::Patient)) << "a different long name with the same start";
 }
 
 TEST(StationIdentity, MadeOnceKeptAndNeverShared) {

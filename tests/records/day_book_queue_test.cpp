@@ -9,6 +9,7 @@
 #include <set>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "platform/file_lock.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
@@ -20,6 +21,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Locks as the test decides them.
+class TestLocks : public FileLocks {
+public:
+    std::function<std::unique_ptr<FileLockHold>(const std::string& path, LockWait wait)> take;
+    std::unique_ptr<FileLockHold> Lock(const std::string& path, LockWait wait) override { return take(path, wait); }
+};
+
 class QueuedDayRows : public ::testing::Test {
 protected:
     TempRoot root;
@@ -27,6 +35,9 @@ protected:
     std::string book = DayBookPath(product, "検査員1", "A-100", 0, {"2026", "3", "2"});
     std::set<std::string> busy;        // files whose lock another station keeps
     std::map<int, std::string> typed;  // row -> value, as the grid holds it
+    FaultyDisk disk;
+    TestLocks locks;
+    Files files{disk, locks};
 
     void SetUp() override {
         fs::create_directories(root / "Config");
@@ -34,24 +45,18 @@ protected:
         Workbook master = Workbook::New();
         for (int r = 1; r <= 3; ++r) master.SetCell(1, r, 1, std::to_string(10 * r));
         ASSERT_TRUE(master.SaveAs(MasterBookPath(product)));
-        // Each test runs in a process of its own: the program's lock need not come back.
-        SetFileLocker([this](const std::string& path, LockWait) -> std::unique_ptr<FileLockHold> {
+        locks.take = [this](const std::string& path, LockWait) -> std::unique_ptr<FileLockHold> {
             return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
-        });
+        };
     }
-    void TearDown() override {
-        SetFileLocker(nullptr);
-        SetWriteFaultHook(nullptr);
-        SetReadFaultHook(nullptr);
-    }
-    DayBooks::Outcome Enter(DayBooks& books, int row, const std::string& value) {
+    Failure Enter(DayBooks& books, int row, const std::string& value) {
         typed[row] = value;
         return books
             .Save(
                 0, book, row, "M", kLastPoint,
                 [&](int r, const std::string& name) { return MeasuredRow{name, typed[r], "合", "0"}; },
                 [](int) { return MasterRow{"from the grid", "", "", ""}; })
-            .outcome;
+            .failure.failure;
     }
     // Another station's save: the rows written straight into the file.
     void WrittenElsewhere(const std::map<int, std::string>& values) {
@@ -68,20 +73,20 @@ protected:
 TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenIntoANewWorkbook) {
     {
         SaveQueue queue(SaveQueuePath(root.path()));
-        DayBooks books(queue);
+        DayBooks books(queue, files);
         // The share not answering: the data folder cannot be made, the file not read.
         WriteBytes(DayBookFolder(product), "a file where the folder should be");
-        EXPECT_EQ(Enter(books, 1, "10.001"), DayBooks::Outcome::FolderNotMade);
+        EXPECT_EQ(Enter(books, 1, "10.001"), Failure::FolderNotMade);
         fs::remove(DayBookFolder(product));
-        SetReadFaultHook([&](const std::string& p) { return p == book ? ENOTCONN : 0; });
-        EXPECT_EQ(Enter(books, 2, "20.002"), DayBooks::Outcome::Unreadable);
-        SetReadFaultHook(nullptr);
+        disk.reads = [&](const std::string& p) { return p == book ? ENOTCONN : 0; };
+        EXPECT_EQ(Enter(books, 2, "20.002"), Failure::Unreadable);
+        disk.reads = nullptr;
         busy.insert(book);
-        EXPECT_EQ(Enter(books, 3, "30.003"), DayBooks::Outcome::Locked);
+        EXPECT_EQ(Enter(books, 3, "30.003"), Failure::Busy);
         busy.clear();
-        SetWriteFaultHook([&](WriteStep, const std::string& p) { return p == book ? ENOSPC : 0; });
-        EXPECT_EQ(Enter(books, 3, "30.004"), DayBooks::Outcome::WriteFailed);
-        SetWriteFaultHook(nullptr);
+        disk.writes = [&](WriteStep, const std::string& p) { return p == book ? ENOSPC : 0; };
+        EXPECT_EQ(Enter(books, 3, "30.004"), Failure::WriteFailed);
+        disk.writes = nullptr;
         // The working date changed, the window closed.
         books.Close(0);
         books.CloseAll();
@@ -89,7 +94,7 @@ TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenI
     }
     SaveQueue queue(SaveQueuePath(root.path()));
     ASSERT_EQ(queue.Load().status, ReadStatus::Read);
-    DayBooks books(queue);
+    DayBooks books(queue, files);
     EXPECT_EQ(books.Waiting(book).size(), 3u);
     EXPECT_TRUE(books.SaveWaiting().queueProblem);
     EXPECT_EQ(queue.Count(), 0u);
@@ -106,14 +111,14 @@ TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenI
 TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     WrittenElsewhere({{1, "9.991"}, {2, "9.992"}});
     SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue);
-    ASSERT_FALSE(books.Open(0, book));
+    DayBooks books(queue, files);
+    ASSERT_TRUE(books.Open(0, book));
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.02"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::Busy);
     busy.clear();
     WrittenElsewhere({{2, "9.982"}, {3, "9.983"}});
 
-    ASSERT_EQ(Enter(books, 4, "40.04"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 4, "40.04"), Failure::None);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
     EXPECT_EQ(Value(3), "9.983");
@@ -123,11 +128,11 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     // A row that waits and is then measured again: the older value must never
     // come back with a later save.
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.03"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 2, "20.03"), Failure::Busy);
     busy.clear();
-    ASSERT_EQ(Enter(books, 2, "20.04"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 2, "20.04"), Failure::None);
     EXPECT_EQ(queue.Count(), 0u);
-    ASSERT_EQ(Enter(books, 5, "50.05"), DayBooks::Outcome::Saved);
+    ASSERT_EQ(Enter(books, 5, "50.05"), Failure::None);
     EXPECT_EQ(Value(2), "20.04");
 }
 
@@ -151,14 +156,14 @@ private:
 TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAgain) {
     WrittenElsewhere({{1, "9.991"}});
     SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue);
-    ASSERT_FALSE(books.Open(0, book));
+    DayBooks books(queue, files);
+    ASSERT_TRUE(books.Open(0, book));
     int holds = 0;
-    SetFileLocker([&](const std::string&, LockWait) -> std::unique_ptr<FileLockHold> {
+    locks.take = [&](const std::string&, LockWait) -> std::unique_ptr<FileLockHold> {
         if (++holds > 1) return std::make_unique<FileLockHold>();
         return std::make_unique<TakenOverHold>([&] { WrittenElsewhere({{3, "9.993"}}); });
-    });
-    ASSERT_EQ(Enter(books, 2, "20.02"), DayBooks::Outcome::Saved);
+    };
+    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::None);
     EXPECT_EQ(holds, 2);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
@@ -169,14 +174,14 @@ TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAg
 // the operator behind another station's lock; the timer's retry may wait.
 TEST_F(QueuedDayRows, ARetryInPassingWaitsForNoLock) {
     SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue);
+    DayBooks books(queue, files);
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 1, "10.01"), DayBooks::Outcome::Locked);
+    ASSERT_EQ(Enter(books, 1, "10.01"), Failure::Busy);
     std::vector<LockWait> asked;
-    SetFileLocker([&](const std::string& path, LockWait wait) -> std::unique_ptr<FileLockHold> {
+    locks.take = [&](const std::string& path, LockWait wait) -> std::unique_ptr<FileLockHold> {
         asked.push_back(wait);
         return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
-    });
+    };
     books.SaveWaiting(LockWait::Once);
     EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Once});
     EXPECT_EQ(queue.Count(), 1u);

@@ -179,9 +179,9 @@ TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     Enter("10");  // row 1 saved
     std::string path = TodayBook();
     std::string saved = ReadBytes(path);
-    SetWriteFaultHook([&](WriteStep step, const std::string& target) {
+    disk.writes = [&](WriteStep step, const std::string& target) {
         return step == WriteStep::Write && target == path ? ENOSPC : 0;
-    });
+    };
     Enter("20.005");  // row 2: the disk is full
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
@@ -191,7 +191,7 @@ TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     EXPECT_EQ(form->SavedCount(), 1);
     EXPECT_EQ(ReadBytes(path), saved);
     for (auto& e : fs::directory_iterator(product + "/data")) EXPECT_EQ(e.path(), path);  // no temporary left
-    SetWriteFaultHook(nullptr);
+    disk.writes = nullptr;
     Enter("30");  // row 3 saves, and row 2 with it
     auto book = Workbook::Open(path);
     ASSERT_TRUE(book);

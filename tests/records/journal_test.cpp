@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "records/journal.h"
 #include "records/save_queue.h"
 #include "temp_root.h"
@@ -81,7 +82,6 @@ protected:
         fs::create_directories(products);
         fs::create_directories(root / "Config");
     }
-    void TearDown() override { SetJournalFaultHook(nullptr); }
     SaveQueue Restarted() {
         SaveQueue queue(queuePath);
         EXPECT_FALSE(queue.Load().damaged);
@@ -213,9 +213,9 @@ TEST_F(JournalFile, EntriesMadeWhileTheShareIsGoneGoInLaterInOrder) {
 TEST_F(JournalFile, AnAppendThatWasDoneButNotReportedIsNotMadeTwice) {
     SaveQueue queue(queuePath);
     ASSERT_TRUE(KeepInJournal(queue, path, Entry(1)).Written());
-    SetJournalFaultHook([](WriteStep step, const std::string&) { return step == WriteStep::Sync ? EIO : 0; });
-    EXPECT_EQ(KeepInJournal(queue, path, Entry(2)).problem.step, WriteStep::Sync);
-    SetJournalFaultHook(nullptr);
+    FaultyDisk syncFails;
+    syncFails.appends = [](WriteStep step, const std::string&) { return step == WriteStep::Sync ? EIO : 0; };
+    EXPECT_EQ(KeepInJournal(queue, path, Entry(2), syncFails).problem.step, WriteStep::Sync);
     ASSERT_TRUE(KeepInJournal(queue, path, Entry(3)).Written());
 
     for (int n = 4; n <= 6; ++n) ASSERT_TRUE(queue.PutJournalLine({path, JournalRecord(Entry(n))}));

@@ -32,13 +32,13 @@ TEST(ProductRegistry, DirectoryFileHas48LinesAndShortFilesLoad) {
     std::string path = DirectoryFilePath(root.path());
     EXPECT_EQ(LoadDirectoryFile(path), std::nullopt);
     ProductPathList paths{};
-    ASSERT_TRUE(SaveDirectoryFile(path, paths));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, paths));
     std::string empty48;
     for (int i = 0; i < 48; ++i) empty48 += "\r\n";
     EXPECT_EQ(ReadBytes(path), empty48);
     paths[0] = "/製品/A-100";
     paths[5] = "/製品/B";
-    ASSERT_TRUE(SaveDirectoryFile(path, paths));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, paths));
     EXPECT_EQ(LoadDirectoryFile(path), paths);
     WriteBytes(path, "/x\r\n\r\n/y\n");
     auto shortList = LoadDirectoryFile(path);
@@ -72,17 +72,17 @@ TEST(ProductRegistry, DirectoryFileIsNeverWrittenOverWhenUnreadableOrWithABroken
     EXPECT_EQ(ReadDirectoryFile(path).status, ReadStatus::Unreadable);
     ProductPathList paths{};
     paths[3] = "/製品/B";
-    FileResult refused = SaveDirectoryFile(path, paths);
+    FileResult refused = SaveDirectoryFile(StationFiles(), path, paths);
     EXPECT_FALSE(refused);
     EXPECT_EQ(refused.failure, Failure::Unreadable);
     EXPECT_EQ(refused.path, path);
     EXPECT_EQ(std::filesystem::file_size(path), kUnreadableSize);
 
     std::filesystem::remove(path);
-    ASSERT_TRUE(SaveDirectoryFile(path, paths));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), path, paths));
     std::string before = ReadBytes(path);
     paths[1] = "/製品/C\r\nD";
-    EXPECT_FALSE(SaveDirectoryFile(path, paths));
+    EXPECT_FALSE(SaveDirectoryFile(StationFiles(), path, paths));
     EXPECT_EQ(ReadBytes(path), before);
 }
 

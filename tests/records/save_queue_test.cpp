@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
+#include "platform/share_lock.h"
 #include "records/save_queue.h"
 #include "temp_root.h"
 
@@ -19,12 +21,13 @@ class SaveQueueFile : public ::testing::Test {
 protected:
     TempRoot root;
     std::string path = SaveQueuePath(root.path());
+    FaultyDisk disk;
+    Files files{disk, StationFileLocks()};
 
     void SetUp() override { fs::create_directories(root / "Config"); }
-    void TearDown() override { SetReadFaultHook(nullptr); }
     // The queue as a station started anew on the same root finds it.
     SaveQueue Restarted(SaveQueue::Loaded* loaded = nullptr) {
-        SaveQueue queue(path);
+        SaveQueue queue(path, disk);
         SaveQueue::Loaded l = queue.Load();
         if (loaded) *loaded = l;
         return queue;
@@ -116,7 +119,7 @@ TEST_F(SaveQueueFile, DamagedOrUnreadableFileIsKeptAsideAndWhatReadsWholeStaysQu
     }
 
     WriteBytes(path, whole);
-    SetReadFaultHook([&](const std::string& p) { return p == path ? EIO : 0; });
+    disk.reads = [&](const std::string& p) { return p == path ? EIO : 0; };
     SaveQueue::Loaded loaded;
     SaveQueue unread = Restarted(&loaded);
     EXPECT_EQ(loaded.problem.failure, Failure::Unreadable);
@@ -133,14 +136,14 @@ TEST_F(SaveQueueFile, WaitingDesignationsGoIntoTheFileAsItIsThen) {
     PointTable other;
     other.PosX[4] = 40;
     other.PosY[4] = 44;
-    ASSERT_TRUE(SavePointTable(points, other));
+    ASSERT_TRUE(SavePointTable(StationFiles(), points, other));
     SaveQueue queue(path);
     ASSERT_TRUE(queue.PutDesignation({points, 7, {70.5f, 77.25f, 2}}));
-    SetReadFaultHook([&](const std::string& p) { return p == points ? ENOTCONN : 0; });
-    EXPECT_TRUE(SaveWaitingDesignations(queue));
+    disk.reads = [&](const std::string& p) { return p == points ? ENOTCONN : 0; };
+    EXPECT_TRUE(SaveWaitingDesignations(queue, files));
     EXPECT_EQ(queue.Count(), 1u) << "the share is gone: it keeps waiting";
-    SetReadFaultHook(nullptr);
-    EXPECT_TRUE(SaveWaitingDesignations(queue));
+    disk.reads = nullptr;
+    EXPECT_TRUE(SaveWaitingDesignations(queue, files));
     EXPECT_EQ(queue.Count(), 0u);
     PointTable onDisk;
     ASSERT_TRUE(ReadPointTable(points, onDisk));

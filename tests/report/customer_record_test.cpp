@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "report/day_report.h"
 #include "report/part_facts.h"
 #include "temp_root.h"
@@ -32,9 +33,9 @@ TEST(PartFactsFile, FactsComeBackAsSavedAndLinesWrittenByHandAreKept) {
     ASSERT_TRUE(SavePartFacts(path, facts));
     EXPECT_EQ(ReadBytes(path), "顧客=株式会社サンプル\r\n図番=AB-1234=01\r\n改訂=\r\n品名=フランジ（𠮷野）\r\n"
                                "材質=S45C  (焼入れ)\r\n# 客先の指定による\r\n担当=山田\r\n");
-    SetReadFaultHook([&](const std::string& p) { return p == path ? EACCES : 0; });
-    EXPECT_EQ(SavePartFacts(path, PartFacts{}).failure, Failure::Unreadable);
-    SetReadFaultHook(nullptr);
+    FaultyDisk refusing;
+    refusing.reads = [&](const std::string& p) { return p == path ? EACCES : 0; };
+    EXPECT_EQ(SavePartFacts(path, PartFacts{}, refusing).failure, Failure::Unreadable);
     EXPECT_EQ(ReadPartFacts(path).facts.Material, "S45C  (焼入れ)");
 }
 

@@ -10,6 +10,7 @@
 
 #include "common/timestamp.h"
 #include "drawing/point_table.h"
+#include "platform/share_lock.h"
 #include "records/journal.h"
 #include "report/part_facts.h"
 #include "report_fixture.h"
@@ -56,7 +57,7 @@ std::string MakeProduct(const TempRoot& root, int rows) {
     table.PosX[1] = 3000, table.PosY[1] = 3750;
     table.PosX[2] = 9000, table.PosY[2] = 3750;
     table.PosX[3] = 6000, table.PosY[3] = 6000;
-    EXPECT_TRUE(ziv::SavePointTable(product + "/Data.dat", table));
+    EXPECT_TRUE(ziv::SavePointTable(ziv::StationFiles(), product + "/Data.dat", table));
     ziv::Workbook master = ziv::Workbook::New();
     for (int r = 1; r <= rows + 1; ++r) master.SetCell(1, r, 1, "5");
     EXPECT_TRUE(master.SaveAs(product + "/data.xls"));

@@ -34,7 +34,7 @@ protected:
         PointTable table;
         table.PosX[1] = 1500, table.PosY[1] = 1200, table.InstrumentIndex[1] = 2;
         table.PosX[2] = 6000, table.PosY[2] = 4500, table.InstrumentIndex[2] = 5;
-        EXPECT_TRUE(SavePointTable(PointTableFilePath(folder), table));
+        EXPECT_TRUE(SavePointTable(StationFiles(), PointTableFilePath(folder), table));
         return folder;
     }
     DrawingEditor& Start() {

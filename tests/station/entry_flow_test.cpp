@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 
+#include "faulty_disk.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/journal.h"
 #include "records/save_queue.h"
@@ -31,7 +34,8 @@ protected:
     SaveQueue queue{SaveQueuePath(root.path())};
     std::vector<Move> moves;
     std::vector<int> rowsShown;  // machine * 1000 + point
-    EntryFlow flow{"検査員1", queue, *this};
+    FaultyDisk disk;
+    EntryFlow flow{"検査員1", queue, Files{disk, StationFileLocks()}, *this};
 
     void RowChanged(int machine, int point) override { rowsShown.push_back(machine * 1000 + point); }
     void SheetChanged(int) override {}
@@ -175,6 +179,21 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     journal = ReadJournal(JournalPath(products, workDay, "st-1"));
     ASSERT_EQ(journal.entries.size(), 6u);
     EXPECT_EQ(journal.entries[5].Text, "10.004");
+
+    // The flow's disk cannot sync the journal: the entry, though it may be
+    // on disk, waits, and goes in once when the disk can.
+    disk.appends = [](WriteStep step, const std::string&) { return step == WriteStep::Sync ? EIO : 0; };
+    EntryFlow::Entry unsynced = flow.EnterNumber("10.006");
+    ASSERT_TRUE(unsynced.journal);
+    EXPECT_EQ(unsynced.journal->problem.step, WriteStep::Sync);
+    EXPECT_TRUE(unsynced.save);
+    EXPECT_EQ(queue.JournalLineCount(), 1u);
+    disk.appends = nullptr;
+    flow.WriteWaiting();
+    EXPECT_EQ(queue.JournalLineCount(), 0u);
+    journal = ReadJournal(JournalPath(products, workDay, "st-1"));
+    ASSERT_EQ(journal.entries.size(), 7u);
+    EXPECT_EQ(journal.entries[6].Text, "10.006");
 }
 
 TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
@@ -254,7 +273,7 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
 
     SaveQueue again(SaveQueuePath(root.path()));
     ASSERT_TRUE(again.Load().problem);
-    EntryFlow restarted("検査員1", again, *this);
+    EntryFlow restarted("検査員1", again, StationFiles(), *this);
     restarted.SetWorkDate(flow.WorkingDate());
     restarted.SetProduct(0, product);
     moves.clear();
@@ -296,7 +315,7 @@ TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     EntryFlow::Entry entry = flow.EnterNumber("11");
     EXPECT_EQ(entry.judgement, Judgement::Fail);
     EXPECT_EQ(entry.rejection->failure, Failure::WriteFailed);
-    EXPECT_EQ(entry.save.outcome, DayBooks::Outcome::FolderNotMade);
+    EXPECT_EQ(entry.save.failure.failure, Failure::FolderNotMade);
     EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
     EXPECT_EQ(flow.Point(0), 2);
     EXPECT_EQ(queue.Count(), 1u);

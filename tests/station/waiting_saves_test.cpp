@@ -27,8 +27,8 @@ protected:
     std::string product, other;
 
     void TearDown() override {
-        SetReadFaultHook(nullptr);
-        SetWriteFaultHook(nullptr);
+        disk.reads = nullptr;
+        disk.writes = nullptr;
         form.reset();
     }
     void Start() {
@@ -42,15 +42,15 @@ protected:
     }
     // The product folder's share gone: day workbooks and Directory.dat answer
     // with the errors of a dropped connection; the masters were read before.
-    static void ShareGone() {
-        SetReadFaultHook([](const std::string& p) { return p.find("/data/") != std::string::npos ? ENOTCONN : 0; });
-        SetWriteFaultHook([](WriteStep, const std::string& p) {
+    void ShareGone() {
+        disk.reads = [](const std::string& p) { return p.find("/data/") != std::string::npos ? ENOTCONN : 0; };
+        disk.writes = [](WriteStep, const std::string& p) {
             return p.find("Directory.dat") != std::string::npos ? EIO : 0;
-        });
+        };
     }
-    static void ShareBack() {
-        SetReadFaultHook(nullptr);
-        SetWriteFaultHook(nullptr);
+    void ShareBack() {
+        disk.reads = nullptr;
+        disk.writes = nullptr;
     }
     void Enter(int row, const char* number) {
         form->Grid(0)->SetRow(row);

@@ -40,11 +40,11 @@ std::string StationFixture::MakeProduct(const std::string& name, const std::vect
 void StationFixture::Register(const std::vector<std::pair<int, std::string>>& machines) {
     ProductPathList paths{};
     for (auto& [m, folder] : machines) paths[m] = folder;
-    ASSERT_TRUE(SaveDirectoryFile(DirectoryFilePath(userDir), paths));
+    ASSERT_TRUE(SaveDirectoryFile(StationFiles(), DirectoryFilePath(userDir), paths));
 }
 
 std::unique_ptr<MeasurementWindow> StationFixture::Open() {
-    auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs);
+    auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
     if (!form->startUp()) return nullptr;
     form->show();
     QApplication::setActiveWindow(form.get());

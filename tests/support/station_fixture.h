@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "station/measurement_window_ui.h"
+#include "faulty_disk.h"
+#include "platform/share_lock.h"
 #include "recording_dialogs.h"
+#include "station/measurement_window_ui.h"
 #include "temp_root.h"
 
 struct MasterPoint {
@@ -22,6 +24,9 @@ protected:
     TempRoot root;
     RecordingDialogs dialogs;
     std::vector<ziv::ShownMessage>& messages = dialogs.messages;
+    // The windows' disk: a test makes it fail where it says.
+    FaultyDisk disk;
+    ziv::Files files{disk, ziv::StationFileLocks()};
     std::string productRoot;  // the product folder setting
     std::string userDir;
     std::string userName = "検査員1";

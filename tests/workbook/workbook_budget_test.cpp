@@ -65,10 +65,10 @@ std::string EmptyStringsSst(uint32_t entries) {
     return records;
 }
 
-void ExpectRefused(const std::string& bytes, const std::string& what, const char* reason) {
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(bytes, &error)) << what;
-    EXPECT_NE(error.find(reason), std::string::npos) << what << ": " << error;
+void ExpectRefused(const std::string& bytes, const std::string& what, ziv::BookFault reason) {
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(bytes, &problem)) << what;
+    EXPECT_EQ(problem.book, reason) << what << ": " << Why(problem);
 }
 
 long ResidentKiB(const char* field) {
@@ -84,26 +84,26 @@ long ResidentKiB(const char* field) {
 TEST(WorkbookBudget, EmptySharedStringsCountAsEntries) {
     // A million and more strings of no text: nothing in bytes of text, but as
     // many entries as a full workbook has cells.
-    ExpectRefused(EmptyStringsXlsx(1100000), "xlsx with 1.1 million empty shared strings", "大きすぎ");
+    ExpectRefused(EmptyStringsXlsx(1100000), "xlsx with 1.1 million empty shared strings", ziv::BookFault::TooLarge);
     std::string labelSst = Record(0x00FD, Cell(0, 0) + U32(0));
     ExpectRefused(WrapOle(BiffStream({{"S", labelSst}}, EmptyStringsSst(1100000))),
-                  "xls with 1.1 million empty shared strings", "大きすぎ");
+                  "xls with 1.1 million empty shared strings", ziv::BookFault::TooLarge);
 
     // Well inside the budget, the same tables read as before.
-    std::string error;
+    ziv::FileResult problem;
     auto xlsx = Workbook::OpenFromMemory(WrapZip(OneSheetParts("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>1</v></c>"
                                                                "<c r=\"B1\"><v>2.5</v></c></row>",
                                                                true),
                                                  {"xl/sharedStrings.xml", "<sst><si><t>寸法</t></si>", "<si/>", 50000, "</sst>"}),
-                                         &error);
-    ASSERT_TRUE(xlsx) << error;
+                                         &problem);
+    ASSERT_TRUE(xlsx) << Why(problem);
     EXPECT_EQ(xlsx->CellText(1, 1, 1), "");
     EXPECT_EQ(xlsx->CellText(1, 1, 2), "2.5");
     auto xls = Workbook::OpenFromMemory(
         WrapOle(BiffStream({{"S", Record(0x00FD, Cell(0, 0) + U32(49999)) + Record(0x0203, Cell(1, 1) + F64(3.25))}},
                            EmptyStringsSst(50000))),
-        &error);
-    ASSERT_TRUE(xls) << error;
+        &problem);
+    ASSERT_TRUE(xls) << Why(problem);
     EXPECT_EQ(xls->CellText(1, 2, 2), "3.25");
     EXPECT_EQ(xls->Cells(1).size(), 1u);
 }
@@ -114,10 +114,10 @@ TEST(WorkbookBudget, SmallFileOfFiftyMillionEmptyStringsStaysSmallInMemory) {
     ASSERT_LT(zip.size(), 1000000u);
     bool peakKnown = static_cast<bool>(std::ofstream("/proc/self/clear_refs") << "5");
     long before = ResidentKiB("VmRSS:");
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(zip, &error));
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(zip, &problem));
     long peakGrowthKiB = ResidentKiB("VmHWM:") - before;
-    EXPECT_NE(error.find("大きすぎ"), std::string::npos) << error;
+    EXPECT_EQ(problem.book, ziv::BookFault::TooLarge) << Why(problem);
     if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's own memory makes the peak meaningless; the outcome was checked";
     if (!peakKnown || before < 0) GTEST_SKIP() << "the kernel does not let the peak memory be measured";
     EXPECT_LT(peakGrowthKiB, 500 * 1024) << "the open took " << peakGrowthKiB / 1024 << " MiB at its peak";
@@ -130,13 +130,13 @@ TEST(WorkbookBudget, RelationshipsAndBareElementsAreChargedToo) {
     ExpectRefused(WrapZip(parts, {"xl/_rels/workbook.xml.rels",
                                   "<Relationships>" + Rel("rId1", "worksheet", "worksheets/sheet1.xml"),
                                   "<Relationship Id=\"x\" Target=\"y\"/>", 1100000, "</Relationships>"}),
-                  "a million relationships", "大きすぎ");
+                  "a million relationships", ziv::BookFault::TooLarge);
     // Elements that make nothing at all still take time to walk: ten million empty rows.
     parts = OneSheetParts("");
     parts.pop_back();
     ExpectRefused(WrapZip(parts, {"xl/worksheets/sheet1.xml", "<worksheet><sheetData>", "<x/>", 10000000,
                                   "</sheetData></worksheet>"}),
-                  "ten million bare elements", "大きすぎ");
+                  "ten million bare elements", ziv::BookFault::TooLarge);
 }
 
 TEST(WorkbookGrid, XlsxPositionsOutsideTheSheetAreDamage) {
@@ -152,13 +152,13 @@ TEST(WorkbookGrid, XlsxPositionsOutsideTheSheetAreDamage) {
         {"cells without references running past XFD",
          "<row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row>"},
     };
-    for (const auto& [what, rows] : outside) ExpectRefused(WrapZip(OneSheetParts(rows)), what, "範囲外");
-    ExpectRefused(WrapZip(OneSheetParts("<row r=\"x1\"><c><v>1</v></c></row>")), "row number that is no number", "壊れて");
+    for (const auto& [what, rows] : outside) ExpectRefused(WrapZip(OneSheetParts(rows)), what, ziv::BookFault::CellOutsideSheet);
+    ExpectRefused(WrapZip(OneSheetParts("<row r=\"x1\"><c><v>1</v></c></row>")), "row number that is no number", ziv::BookFault::PartDamaged);
 
-    std::string error;
+    ziv::FileResult problem;
     auto corner = Workbook::OpenFromMemory(
-        WrapZip(OneSheetParts("<row r=\"1048576\"><c r=\"XFD1048576\"><v>5</v></c></row>")), &error);
-    ASSERT_TRUE(corner) << error;
+        WrapZip(OneSheetParts("<row r=\"1048576\"><c r=\"XFD1048576\"><v>5</v></c></row>")), &problem);
+    ASSERT_TRUE(corner) << Why(problem);
     EXPECT_EQ(corner->CellText(1, 1048576, 16384), "5");
 }
 
@@ -176,10 +176,10 @@ TEST(WorkbookGrid, XlsColumnsOutsideTheSheetAreDamage) {
                                                                   U16(259))},
     };
     std::string sst = Record(0x00FC, U32(1) + U32(1) + Str16("x"));
-    for (const auto& [what, records] : outside) ExpectRefused(WrapOle(BiffStream({{"S", records}}, sst)), what, "範囲外");
+    for (const auto& [what, records] : outside) ExpectRefused(WrapOle(BiffStream({{"S", records}}, sst)), what, ziv::BookFault::CellOutsideSheet);
 
-    std::string error;
-    auto corner = Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", Record(0x0203, Cell(65535, 255) + F64(7))}})), &error);
-    ASSERT_TRUE(corner) << error;
+    ziv::FileResult problem;
+    auto corner = Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", Record(0x0203, Cell(65535, 255) + F64(7))}})), &problem);
+    ASSERT_TRUE(corner) << Why(problem);
     EXPECT_EQ(corner->CellText(1, 65536, 256), "7");
 }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "workbook/workbook.h"
 
 namespace wbtest {
@@ -103,6 +104,20 @@ std::string SharedTestdata(const std::string& folder);
 
 // Runs a command through the shell; its exit code, stdout in *out.
 int Run(const std::string& command, std::string* out = nullptr);
+// The engine's reason in the operator's words, for a failing test's message.
+inline std::string Why(const ziv::FileResult& problem) { return ziv::BookReasonText(problem); }
+// Refused for damage, whatever was found, not for size, encryption or format.
+inline bool RefusedAsDamaged(const ziv::FileResult& r) {
+    using ziv::BookFault;
+    return r.failure == ziv::Failure::BookUnreadable && r.book != BookFault::None && r.book != BookFault::Empty &&
+           r.book != BookFault::OldFormat && r.book != BookFault::NotExcel && r.book != BookFault::Encrypted &&
+           r.book != BookFault::TooLarge;
+}
+// Refused with a reason of some kind.
+inline bool RefusedWithReason(const ziv::FileResult& r) {
+    return r.failure == ziv::Failure::BookUnreadable && r.book != ziv::BookFault::None;
+}
+
 // Path of the python helper and whether python with xlrd and friends is there.
 std::string PeerScript();
 std::string Python();

@@ -32,17 +32,17 @@ size_t RecordsEnd(const std::string& stream) {
 }
 
 void ExpectFailureWithReason(std::string_view bytes, const std::string& what) {
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(bytes, &error)) << what;
-    EXPECT_FALSE(error.empty()) << what;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(bytes, &problem)) << what;
+    EXPECT_TRUE(RefusedWithReason(problem)) << what;
 }
 
 // Opening must end one way or the other; a failure always carries a reason.
 void OpenSomehow(std::string_view bytes) {
-    std::string error;
-    auto book = Workbook::OpenFromMemory(bytes, &error);
+    ziv::FileResult problem;
+    auto book = Workbook::OpenFromMemory(bytes, &problem);
     if (!book) {
-        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(RefusedWithReason(problem));
         return;
     }
     for (int s = 1; s <= book->SheetCount(); ++s) book->Cells(s);
@@ -59,21 +59,22 @@ TEST(WorkbookDamage, EmptyForeignAndOldFilesAreErrors) {
     ExpectFailureWithReason(WrapZip({{"content.xml", "<x/>"}}), "a zip without a workbook");
     ExpectFailureWithReason(std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8), "a bare compound file signature");
     ExpectFailureWithReason("PK\x03\x04", "a bare zip signature");
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(Bof(0x0400, 0x0010).replace(0, 2, "\x09\x04"), &error));
-    EXPECT_NE(error.find("古い"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(Bof(0x0400, 0x0010).replace(0, 2, "\x09\x04"), &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::OldFormat) << Why(problem);
 }
 
 TEST(WorkbookDamage, MissingFileOrFolderIsAnError) {
     TempRoot root;
-    std::string error;
-    EXPECT_FALSE(Workbook::Open(root / "none.xls", &error));
-    EXPECT_NE(error.find("none.xls"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::Open(root / "none.xls", &problem));
+    EXPECT_EQ(problem.failure, ziv::Failure::Missing);
+    EXPECT_EQ(problem.path, root / "none.xls");
     std::filesystem::create_directories(root / "folder.xls");
-    error.clear();
-    EXPECT_FALSE(Workbook::Open(root / "folder.xls", &error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(Workbook::Open(root / "none.xls"));  // no error text asked for: no crash either
+    problem = {};
+    EXPECT_FALSE(Workbook::Open(root / "folder.xls", &problem));
+    EXPECT_EQ(problem.failure, ziv::Failure::Missing);
+    EXPECT_FALSE(Workbook::Open(root / "none.xls"));  // nothing asked of the failure: no crash either
 }
 
 TEST(WorkbookDamage, TruncatedRecordStreamIsAlwaysDamaged) {
@@ -81,10 +82,10 @@ TEST(WorkbookDamage, TruncatedRecordStreamIsAlwaysDamaged) {
     size_t end = RecordsEnd(stream);
     for (int i = 0; i < 200; ++i) {
         size_t cut = end * static_cast<size_t>(i) / 200;
-        std::string error;
-        auto book = Workbook::OpenFromMemory(WrapOle(stream.substr(0, cut)), &error);
+        ziv::FileResult problem;
+        auto book = Workbook::OpenFromMemory(WrapOle(stream.substr(0, cut)), &problem);
         EXPECT_FALSE(book) << "cut at " << cut;
-        EXPECT_FALSE(error.empty()) << "cut at " << cut;
+        EXPECT_TRUE(RefusedWithReason(problem)) << "cut at " << cut;
     }
 }
 
@@ -114,13 +115,13 @@ TEST(WorkbookDamage, CutXmlPartsAreDamaged) {
     std::string sheet = "<worksheet><sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>x</t></is></c>"
                         "<c r=\"B1\"><v>2</v></c></row></sheetData></worksheet>";
     for (size_t cut = 1; cut < sheet.size(); cut += 3) {
-        std::string error;
+        ziv::FileResult problem;
         auto book = Workbook::OpenFromMemory(
             WrapZip({{"xl/workbook.xml", "<workbook><sheets><sheet name=\"a\"/></sheets></workbook>"},
                      {"xl/worksheets/sheet1.xml", sheet.substr(0, cut)}}),
-            &error);
+            &problem);
         EXPECT_FALSE(book) << "cut at " << cut;
-        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(RefusedWithReason(problem));
     }
 }
 
@@ -143,9 +144,9 @@ TEST(WorkbookDamage, CountsAndSizesAreNotBelieved) {
         {"no BOF", Record(0x0042, U16(1200)) + Eof()},
     };
     for (const auto& [what, stream] : damaged) {
-        std::string error;
-        EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(stream), &error)) << what;
-        EXPECT_NE(error.find("壊れて"), std::string::npos) << what << ": " << error;
+        ziv::FileResult problem;
+        EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(stream), &problem)) << what;
+        EXPECT_TRUE(RefusedAsDamaged(problem)) << what << ": " << Why(problem);
     }
     // Short cell records are skipped, not read past their end.
     book = Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", Record(0x00BD, U16(0) + U16(0) + U8(1)) +
@@ -167,9 +168,9 @@ TEST(WorkbookDamage, SheetsSharingRecordsAreDamaged) {
     for (const auto& rec : Records(shared))
         if (rec.type == 0x0085) shared.replace(rec.offset + 4, 4, U32(at));
     shared += stream.substr(sheetAt);
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(shared), &error));
-    EXPECT_NE(error.find("重なって"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(shared), &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::SheetsOverlap) << Why(problem);
 }
 
 TEST(WorkbookDamage, SmallZipCannotInflateWithoutEnd) {
@@ -182,9 +183,9 @@ TEST(WorkbookDamage, SmallZipCannotInflateWithoutEnd) {
     std::string big = "<worksheet><sheetData/>" + std::string(1 << 20, ' ') + "</worksheet>";
     std::string zip = WrapZip({{"xl/workbook.xml", book}, {"xl/_rels/workbook.xml.rels", rels}, {"xl/worksheets/big.xml", big}});
     ASSERT_LT(zip.size(), 100000u);
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(zip, &error));
-    EXPECT_NE(error.find("大きすぎ"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(zip, &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::TooLarge) << Why(problem);
 }
 
 TEST(WorkbookDamage, TooManyCellsIsAnError) {
@@ -194,9 +195,9 @@ TEST(WorkbookDamage, TooManyCellsIsAnError) {
         for (int c = 0; c < 256; ++c) body += U16(15) + U32((1u << 2) | 2u);
         cells += Record(0x00BD, body + U16(255));
     }
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", cells}})), &error));
-    EXPECT_NE(error.find("大きすぎ"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", cells}})), &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::TooLarge) << Why(problem);
 }
 
 TEST(WorkbookDamage, TooMuchTextIsAnError) {
@@ -205,9 +206,9 @@ TEST(WorkbookDamage, TooMuchTextIsAnError) {
     for (int i = 0; i < 3; ++i) sst += Record(0x003C, U8(0) + std::string(8000, 'b'));
     std::string cells;
     for (unsigned r = 0; r < 3000; ++r) cells += Record(0x00FD, Cell(r, 0) + U32(0));
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", cells}}, sst)), &error));
-    EXPECT_NE(error.find("大きすぎ"), std::string::npos) << error;
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle(BiffStream({{"S", cells}}, sst)), &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::TooLarge) << Why(problem);
 }
 
 TEST(WorkbookDamage, FuzzInputsOpenOrFailCleanly) {
@@ -218,14 +219,14 @@ TEST(WorkbookDamage, FuzzInputsOpenOrFailCleanly) {
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         ++seen;
         std::string bytes = ReadBytes(entry.path().string());
-        std::string error;
-        auto book = Workbook::OpenFromMemory(bytes, &error);
+        ziv::FileResult problem;
+        auto book = Workbook::OpenFromMemory(bytes, &problem);
         if (!book) {
-            EXPECT_FALSE(error.empty()) << entry.path();
+            EXPECT_TRUE(RefusedWithReason(problem)) << entry.path();
             continue;
         }
-        auto again = Workbook::OpenFromMemory(book->ToBytes(), &error);
-        ASSERT_TRUE(again) << entry.path() << ": " << error;
+        auto again = Workbook::OpenFromMemory(book->ToBytes(), &problem);
+        ASSERT_TRUE(again) << entry.path() << ": " << Why(problem);
         for (int s = 1; s <= book->SheetCount(); ++s) EXPECT_EQ(again->Cells(s), book->Cells(s)) << entry.path();
     }
     EXPECT_GE(seen, 4);

@@ -10,8 +10,9 @@ using ziv::Workbook;
 
 namespace {
 
-std::optional<Workbook> OpenBiff(const std::string& stream, const char* name = "Workbook", std::string* error = nullptr) {
-    return Workbook::OpenFromMemory(WrapOle(stream, name), error);
+std::optional<Workbook> OpenBiff(const std::string& stream, const char* name = "Workbook",
+                                 ziv::FileResult* problem = nullptr) {
+    return Workbook::OpenFromMemory(WrapOle(stream, name), problem);
 }
 
 std::string FormulaResult(const std::string& result8) { return result8 + U16(0) + U32(0) + U16(3) + "\x1E\x01\x00"; }
@@ -39,9 +40,9 @@ std::string SplitSst() {
 TEST(WorkbookReadBiff8, SharedStringsAcrossContinueRecords) {
     std::string cells;
     for (unsigned i = 0; i < 5; ++i) cells += Record(0x00FD, Cell(0, i) + U32(i));
-    std::string error;
-    auto book = OpenBiff(BiffStream({{"S", cells}}, SplitSst()), "Workbook", &error);
-    ASSERT_TRUE(book) << error;
+    ziv::FileResult problem;
+    auto book = OpenBiff(BiffStream({{"S", cells}}, SplitSst()), "Workbook", &problem);
+    ASSERT_TRUE(book) << Why(problem);
     EXPECT_EQ(book->CellText(1, 1, 1), "abcdefghij");
     EXPECT_EQ(book->CellText(1, 1, 2), "合格ok");
     EXPECT_EQ(book->CellText(1, 1, 3), "xyz");
@@ -120,9 +121,9 @@ TEST(WorkbookReadBiff8, SheetsFollowBoundSheetOrderNotStreamOrder) {
                                      {"chart", Record(0x0203, Cell(0, 0) + F64(99)), 2},
                                      {"second", Record(0x0203, Cell(0, 0) + F64(2))},
                                      {"third", Record(0x0203, Cell(0, 0) + F64(3))}};
-    std::string error;
-    auto book = OpenBiff(BiffStream(sheets, {}, 0x0600, {3, 1, 0, 2}), "Workbook", &error);
-    ASSERT_TRUE(book) << error;
+    ziv::FileResult problem;
+    auto book = OpenBiff(BiffStream(sheets, {}, 0x0600, {3, 1, 0, 2}), "Workbook", &problem);
+    ASSERT_TRUE(book) << Why(problem);
     ASSERT_EQ(book->SheetCount(), 3) << "a chart sheet is not a worksheet";
     EXPECT_EQ(book->SheetName(1), "first");
     EXPECT_EQ(book->SheetName(3), "third");
@@ -148,13 +149,13 @@ TEST(WorkbookReadBiff8, OneSheetFileStillGivesTwoSheets) {
 }
 
 TEST(WorkbookReadBiff8, EncryptedFilesSaySo) {
-    std::string error;
-    auto book = OpenBiff(BiffStream({{"S", ""}}, Record(0x002F, U16(1) + std::string(52, '\x11'))), "Workbook", &error);
+    ziv::FileResult problem;
+    auto book = OpenBiff(BiffStream({{"S", ""}}, Record(0x002F, U16(1) + std::string(52, '\x11'))), "Workbook", &problem);
     EXPECT_FALSE(book);
-    EXPECT_NE(error.find("encrypted"), std::string::npos) << error;
-    error.clear();
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle("secret", "EncryptedPackage"), &error));
-    EXPECT_NE(error.find("encrypted"), std::string::npos) << error;
+    EXPECT_EQ(problem.book, ziv::BookFault::Encrypted) << Why(problem);
+    problem = {};
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapOle("secret", "EncryptedPackage"), &problem));
+    EXPECT_EQ(problem.book, ziv::BookFault::Encrypted) << Why(problem);
 }
 
 TEST(WorkbookReadBiff5, EightBitTextInTheCodePage) {
@@ -162,9 +163,9 @@ TEST(WorkbookReadBiff5, EightBitTextInTheCodePage) {
                              Record(0x0204, Cell(0, 1) + U16(3) + "\xB1\xB2\xB3") +
                              Record(0x0006, Cell(1, 0) + FormulaResult(SpecialResult(0, 0))) +
                              Record(0x0207, U16(4) + "\x8D\x87\x8A\x69") + Record(0x0203, Cell(1, 1) + F64(20.05));
-    std::string error;
-    auto book = OpenBiff(BiffStream({{"\x91\xAA\x92\xE8", cp932Cells}, {"two", ""}}, {}, 0x0500, {}, 932), "Book", &error);
-    ASSERT_TRUE(book) << error;
+    ziv::FileResult problem;
+    auto book = OpenBiff(BiffStream({{"\x91\xAA\x92\xE8", cp932Cells}, {"two", ""}}, {}, 0x0500, {}, 932), "Book", &problem);
+    ASSERT_TRUE(book) << Why(problem);
     EXPECT_EQ(book->SheetName(1), "測定");
     EXPECT_EQ(book->CellText(1, 1, 1), "合格");
     EXPECT_EQ(book->CellText(1, 1, 2), "ｱｲｳ");
@@ -172,8 +173,8 @@ TEST(WorkbookReadBiff5, EightBitTextInTheCodePage) {
     EXPECT_EQ(book->CellText(1, 2, 2), "20.05");
 
     std::string latinCells = Record(0x0204, Cell(0, 0) + U16(7) + "\xC4" "cker \x80");
-    book = OpenBiff(BiffStream({{"Bl\xE4tt", latinCells}}, {}, 0x0500, {}, 1252), "Book", &error);
-    ASSERT_TRUE(book) << error;
+    book = OpenBiff(BiffStream({{"Bl\xE4tt", latinCells}}, {}, 0x0500, {}, 1252), "Book", &problem);
+    ASSERT_TRUE(book) << Why(problem);
     EXPECT_EQ(book->SheetName(1), "Blätt");
     EXPECT_EQ(book->CellText(1, 1, 1), "Äcker €");
 }
@@ -231,9 +232,9 @@ std::vector<std::pair<std::string, std::string>> XlsxParts() {
 }  // namespace
 
 TEST(WorkbookReadXlsx, CellsOfEveryKind) {
-    std::string error;
-    auto book = Workbook::OpenFromMemory(WrapZip(XlsxParts()), &error);
-    ASSERT_TRUE(book) << error;
+    ziv::FileResult problem;
+    auto book = Workbook::OpenFromMemory(WrapZip(XlsxParts()), &problem);
+    ASSERT_TRUE(book) << Why(problem);
     ASSERT_EQ(book->SheetCount(), 2);
     EXPECT_EQ(book->SheetName(1), "寸法表");
     EXPECT_EQ(book->SheetName(2), "メモ");
@@ -277,13 +278,13 @@ TEST(WorkbookReadXlsx, DocumentTypeDeclarationsAreRefused) {
     auto parts = XlsxParts();
     parts[4].second = "<?xml version=\"1.0\"?><!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
                       SheetXml("<row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>&b;</t></is></c></row>").substr(38);
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapZip(parts), &error));
-    EXPECT_FALSE(error.empty());
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapZip(parts), &problem));
+    EXPECT_TRUE(RefusedWithReason(problem));
 }
 
 TEST(WorkbookReadXlsx, ZipWithoutWorkbookIsAnotherFormat) {
-    std::string error;
-    EXPECT_FALSE(Workbook::OpenFromMemory(WrapZip({{"content.xml", "<office:document/>"}, {"mimetype", "x"}}), &error));
-    EXPECT_FALSE(error.empty());
+    ziv::FileResult problem;
+    EXPECT_FALSE(Workbook::OpenFromMemory(WrapZip({{"content.xml", "<office:document/>"}, {"mimetype", "x"}}), &problem));
+    EXPECT_TRUE(RefusedWithReason(problem));
 }

@@ -18,6 +18,7 @@
 #include <tuple>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "workbook/workbook.h"
 
@@ -120,9 +121,9 @@ TEST(WorkbookView, NumbersComeWholeOnlyWhenTheirTextReadsBackAsThem) {
     EXPECT_GT(set.rounded, 1000);
 
     // The same numbers as a saved file gives them back (RK and NUMBER records).
-    std::string error;
-    auto reread = Workbook::OpenFromMemory(book.ToBytes(), &error);
-    ASSERT_TRUE(reread) << error;
+    ziv::FileResult problem;
+    auto reread = Workbook::OpenFromMemory(book.ToBytes(), &problem);
+    ASSERT_TRUE(reread) << ziv::BookReasonText(problem);
     Agreement read;
     ExpectAllAgree(*reread, all, 3, read);
     EXPECT_EQ(read.whole, set.whole);
@@ -176,9 +177,9 @@ TEST(WorkbookView, NumbersOfAFileThatTheTextRounds) {
                        -1e-310}) {
         std::string patched = file;
         patched.replace(at, 8, Bytes8(odd));
-        std::string error;
-        auto read = Workbook::OpenFromMemory(patched, &error);
-        ASSERT_TRUE(read) << error;
+        ziv::FileResult problem;
+        auto read = Workbook::OpenFromMemory(patched, &problem);
+        ASSERT_TRUE(read) << ziv::BookReasonText(problem);
         Workbook::CellView view = read->View(1, 1, 1);
         EXPECT_EQ(view.kind, Kind::Number);
         EXPECT_EQ(view.Text(), read->CellText(1, 1, 1));
@@ -273,9 +274,9 @@ TEST(WorkbookCellStore, FileCellsInAnyOrderAndWrittenTwice) {
 
     std::string falling = withRows([&](int k) { return count - 1 - k; });
     ASSERT_FALSE(falling.empty());
-    std::string error;
-    auto read = Workbook::OpenFromMemory(falling, &error);
-    ASSERT_TRUE(read) << error;
+    ziv::FileResult problem;
+    auto read = Workbook::OpenFromMemory(falling, &problem);
+    ASSERT_TRUE(read) << ziv::BookReasonText(problem);
     auto cells = read->Cells(1);
     ASSERT_EQ(cells.size(), static_cast<size_t>(count) + 1);
     EXPECT_TRUE(std::is_sorted(cells.begin(), cells.end()));
@@ -288,8 +289,8 @@ TEST(WorkbookCellStore, FileCellsInAnyOrderAndWrittenTwice) {
     auto rowOf = [](int k) { return k % 4 != 3 ? 0 : 1000 - k; };
     std::string samePlace = withRows(rowOf);
     ASSERT_FALSE(samePlace.empty());
-    read = Workbook::OpenFromMemory(samePlace, &error);
-    ASSERT_TRUE(read) << error;
+    read = Workbook::OpenFromMemory(samePlace, &problem);
+    ASSERT_TRUE(read) << ziv::BookReasonText(problem);
     EXPECT_EQ(read->Cells(1).size(), static_cast<size_t>(count / 4 + 2));
     EXPECT_EQ(read->CellText(1, 1, 1), textOf(count - 2));
     EXPECT_EQ(read->View(1, 1, 1).text, textOf(count - 2));

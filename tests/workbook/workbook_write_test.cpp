@@ -7,6 +7,7 @@
 
 #include "common/failure_text.h"
 #include "common/text_file.h"
+#include "faulty_disk.h"
 #include "temp_root.h"
 #include "workbook/workbook.h"
 #include "workbook_bytes.h"
@@ -142,9 +143,9 @@ TEST(WorkbookNew, SheetsDefaultToThreeAndNeverFewerThanTwo) {
 
 TEST(WorkbookRoundTrip, DayWorkbookReadsBackExactly) {
     Workbook book = DayWorkbook();
-    std::string error;
-    auto again = Workbook::OpenFromMemory(book.ToBytes(), &error);
-    ASSERT_TRUE(again) << error;
+    ziv::FileResult problem;
+    auto again = Workbook::OpenFromMemory(book.ToBytes(), &problem);
+    ASSERT_TRUE(again) << Why(problem);
     EXPECT_EQ(again->SheetCount(), 3);
     EXPECT_EQ(AllCells(*again), AllCells(book));
     // A later save of the same rows changes only those rows.
@@ -352,11 +353,11 @@ TEST(WorkbookSave, FailureIsReportedAndLeavesTheOldFile) {
     Workbook first = Workbook::New();
     first.SetCell(1, 1, 1, "1");
     ASSERT_TRUE(first.SaveAs(path));
-    ziv::SetWriteFaultHook([](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Write ? 28 : 0; });
+    FaultyDisk disk;
+    disk.writes = [](ziv::WriteStep step, const std::string&) { return step == ziv::WriteStep::Write ? 28 : 0; };
     Workbook second = Workbook::New();
     second.SetCell(1, 1, 1, "2");
-    auto result = second.SaveAs(path);
-    ziv::SetWriteFaultHook(nullptr);
+    auto result = second.SaveAs(path, nullptr, {}, disk);
     EXPECT_EQ(result.failure, ziv::Failure::WriteFailed);
     EXPECT_EQ(result.step, ziv::WriteStep::Write);
     EXPECT_EQ(result.err, 28);

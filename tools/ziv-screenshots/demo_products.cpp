@@ -306,6 +306,9 @@ PointTable PointTableFor(const DemoProduct& product) {
     return table;
 }
 
+// The demo's files are made before any station runs on them: nothing to lock against.
+Files DemoFiles() { return {RealDisk(), NoFileLocks()}; }
+
 FileResult WriteProduct(const std::string& root, const DemoProduct& product) {
     std::string folder = ProductFolder(root, product);
     if (!MakeFolders(folder)) return Failed(Failure::FolderNotMade, folder);
@@ -317,7 +320,7 @@ FileResult WriteProduct(const std::string& root, const DemoProduct& product) {
     std::string name = GetProductName(folder);
     if (auto r = WriteFileAtomic(ProductDrawingPath(folder, name), std::string_view(jpeg.constData(), jpeg.size())); !r)
         return r;
-    return SavePointTable(PointTableFilePath(folder), PointTableFor(product));
+    return SavePointTable(DemoFiles(), PointTableFilePath(folder), PointTableFor(product));
 }
 
 }  // namespace
@@ -390,7 +393,7 @@ FileResult WriteDemoFiles(const std::string& root) {
         if (auto r = WriteProduct(root, DemoProducts()[m]); !r) return r;
         registered[m] = ProductFolder(root, DemoProducts()[m]);
     }
-    return SaveDirectoryFile(DirectoryFilePath(userDir), registered);
+    return SaveDirectoryFile(DemoFiles(), DirectoryFilePath(userDir), registered);
 }
 
 }  // namespace ziv::demo

@@ -111,7 +111,9 @@ int main(int argc, char** argv) {
     const QString out = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(out);
     UnattendedDialogs dialogs;
-    ziv::OperatorWindow operatorWindow(dialogs);
+    // A demo installation of its own, which no other station shares while the pictures are taken.
+    ziv::Files files{ziv::RealDisk(), ziv::NoFileLocks()};
+    ziv::OperatorWindow operatorWindow(dialogs, files.disk);
     if (!operatorWindow.startUp() || operatorWindow.Operators().Names.empty()) {
         std::cerr << "ziv-screenshots: ZIV_ROOT holds no demo installation (run scripts/demo-prepare)\n";
         return 1;
@@ -122,14 +124,14 @@ int main(int argc, char** argv) {
     operatorWindow.hide();
 
     {
-        ziv::SettingsWindow settingsWindow(operatorWindow.savePath(), dialogs);
+        ziv::SettingsWindow settingsWindow(operatorWindow.savePath(), dialogs, files.disk);
         settingsWindow.resize(760, 720);
         ok = Save(Shot(settingsWindow), out, "settings-window.png") && ok;
         settingsWindow.hide();
     }
 
     const auto& lists = operatorWindow.Operators();
-    ziv::MeasurementWindow measurementWindow({operatorWindow.savePath(), lists.Folders[0], lists.Names[0]}, dialogs);
+    ziv::MeasurementWindow measurementWindow({operatorWindow.savePath(), lists.Folders[0], lists.Names[0]}, dialogs, files);
     if (!measurementWindow.startUp()) {
         std::cerr << "ziv-screenshots: the measurement window did not start\n";
         return 1;

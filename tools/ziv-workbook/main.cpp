@@ -77,10 +77,10 @@ bool WholeNumber(std::string_view text, int lo, int hi, int& value) {
 }
 
 int Dump(const std::string& path) {
-    std::string error;
-    auto book = ziv::Workbook::Open(path, &error);
+    ziv::FileResult problem;
+    auto book = ziv::Workbook::Open(path, &problem);
     if (!book) {
-        std::cerr << "ziv-workbook: " << error << "\n";
+        std::cerr << "ziv-workbook: " << ziv::BookOpenText(problem) << "\n";
         return 1;
     }
     std::string out;
