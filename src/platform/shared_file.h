@@ -1,11 +1,5 @@
 #pragma once
-// A line-based file that stations sharing a product folder replace whole
-// (Directory.dat, Data.dat). Each process remembers the version of each such
-// file it last read or wrote, under a key of whatever holds a copy of its
-// content (the file itself, or one machine's table of it); a save then takes
-// the file's lock, and when the file is no longer the version that copy came
-// from, merges: what this station changed since wins, the rest comes from the
-// file as it is now.
+// Saving files that several stations replace whole.
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,6 +10,32 @@
 
 namespace ziv {
 
+// One save of such a file (a day workbook, Directory.dat, Data.dat): under
+// the file's lock, write(file, lock) gets the file as it is now (or that it is
+// missing) and writes what belongs there, refusing to replace it once the
+// lock is no longer held. A holder judged dead by another station has lost
+// its lock: the file may hold that station's save since, so it is read and
+// written again, three times at most. Busy names the file; Unreadable, a file
+// that is there but cannot be read.
+template <typename Write>
+FileResult SaveUnderLock(Files files, const std::string& path, LockWait wait, Write write) {
+    for (int attempt = 1;; ++attempt) {
+        auto lock = files.locks.Lock(path, wait);
+        if (!lock) return Failed(Failure::Busy, path);
+        StampedRead file = ReadStamped(path, files.disk);
+        if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
+        FileResult result = write(file, *lock);
+        if (result.failure != Failure::Busy || attempt == 3) return result;
+    }
+}
+
+// A line-based file that stations sharing a product folder replace whole
+// (Directory.dat, Data.dat). Each process remembers the version of each such
+// file it last read or wrote, under a key of whatever holds a copy of its
+// content (the file itself, or one machine's table of it); a save then takes
+// the file's lock, and when the file is no longer the version that copy came
+// from, merges: what this station changed since wins, the rest comes from the
+// file as it is now.
 template <typename Content>
 class SharedFileVersions {
 public:
@@ -31,13 +51,7 @@ public:
     template <typename Parse, typename Merge, typename Text>
     FileResult Save(Files files, const std::string& path, const std::string& key, const Content& mine, Parse parse,
                     Merge merge, Text text, Content* saved) {
-        // A holder judged dead by another station has lost its lock: read
-        // and merge again rather than write over what that station saved.
-        for (int attempt = 1;; ++attempt) {
-            auto lock = files.locks.Lock(path, LockWait::Patient);
-            if (!lock) return Failed(Failure::Busy, path);
-            StampedRead file = ReadStamped(path, files.disk);
-            if (file.err && !file.missing()) return Failed(Failure::Unreadable, path, file.err);
+        return SaveUnderLock(files, path, LockWait::Patient, [&](const StampedRead& file, const FileLockHold& lock) {
             Content merged = mine;
             std::optional<Known> known;
             {
@@ -50,13 +64,13 @@ public:
             if (!bytes) return Failed(Failure::NotShiftJis, path);
             FileStamp written;
             FileResult result =
-                WriteFileAtomic(path, *bytes, &written, [&] { return lock->StillHeld(); }, files.disk);
+                WriteFileAtomic(path, *bytes, &written, [&] { return lock.StillHeld(); }, files.disk);
             if (result) {
                 Remember(key, written, merged);
                 if (saved) *saved = merged;
             }
-            if (result.failure != Failure::Busy || attempt == 3) return result;
-        }
+            return result;
+        });
     }
 
 private:

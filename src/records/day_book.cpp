@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
+#include "platform/shared_file.h"
 #include "records/save_queue.h"
 
 namespace ziv {
@@ -112,36 +113,29 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}, {}};
-    // A holder judged dead by another station has lost its lock: the file may
-    // hold that station's rows since, so it is read and merged again.
-    for (int attempt = 1;; ++attempt) {
-        auto lock = files_.locks.Lock(path, wait);
-        if (!lock) return {Failed(Failure::Busy, LockFilePath(path)), {}, {}};
-        SaveResult result = MergeAndWrite(machine, path, pending, rows, master, *lock);
-        // Refused to replace the file: the lock is no longer this station's.
-        bool lost = result.failure.failure == Failure::Busy;
-        if (!lost) return result;
-        if (attempt == 3) return {Failed(Failure::Busy, LockFilePath(path)), result.fromDisk, {}};
-    }
+    SaveResult result;
+    result.failure = SaveUnderLock(files_, path, wait, [&](const StampedRead& file, const FileLockHold& lock) {
+        return MergeAndWrite(machine, path, file, pending, rows, master, lock, result.fromDisk);
+    });
+    // Another station keeps the workbook: the operator is shown its lock file.
+    if (result.failure.failure == Failure::Busy) result.failure.path = LockFilePath(path);
+    return result;
 }
 
-DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& path,
-                                             const std::map<int, MeasuredRow>& pending, int rows,
-                                             const MasterOf& master, const FileLockHold& lock) {
-    SaveResult result;
-    StampedRead file = ReadStamped(path, files_.disk);
-    if (file.err && !file.missing()) return {Failed(Failure::Unreadable, path, file.err), {}, {}};
+FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
+                                   const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
+                                   const FileLockHold& lock, std::vector<int>& fromDisk) {
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         FileResult why;
         auto disk = Workbook::OpenFromMemory(file.bytes, &why);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
-        if (!disk) return {OfBook(std::move(why), path), {}, {}};
+        if (!disk) return OfBook(std::move(why), path);
         // Without an open workbook the grid shows no measured row (the file
         // was missing or unreadable when the machine was shown).
         for (int r = 1; r <= rows; ++r) {
             MeasuredRow shown = books_[machine] ? ReadDayBookRow(*books_[machine], r) : MeasuredRow{};
-            if (!pending.count(r) && !(shown == ReadDayBookRow(*disk, r))) result.fromDisk.push_back(r);
+            if (!pending.count(r) && !(shown == ReadDayBookRow(*disk, r))) fromDisk.push_back(r);
         }
         books_[machine] = std::move(*disk);
     } else if (!books_[machine]) {
@@ -152,11 +146,9 @@ DayBooks::SaveResult DayBooks::MergeAndWrite(int machine, const std::string& pat
     bool stored = true;
     // The rows waiting here are this station's newest: they win over whatever the file holds for them.
     for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
-    if (!stored) return {Failed(Failure::CellRefused, path), result.fromDisk, {}};
+    if (!stored) return Failed(Failure::CellRefused, path);
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    if (auto w = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk); !w)
-        return {w, result.fromDisk, {}};
-    return result;
+    return book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk);
 }
 
 DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,

@@ -140,9 +140,11 @@ private:
     SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
                      const MasterOf& master, LockWait wait = LockWait::Patient);
     // Under the lock: the file as it is now with the rows over it; nothing is
-    // replaced once the lock is no longer this station's.
-    SaveResult MergeAndWrite(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
-                             int rows, const MasterOf& master, const FileLockHold& lock);
+    // replaced once the lock is no longer this station's. Rows the file
+    // changed under what the grid shows are added to fromDisk.
+    FileResult MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
+                             const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
+                             const FileLockHold& lock, std::vector<int>& fromDisk);
     SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait);
     int MachineShowing(const std::string& path) const;
 
