@@ -238,8 +238,7 @@ namespace {
 
 // The whole file, or the errno that stopped it (EFBIG when it exceeds limit,
 // EISDIR for anything that is not a regular file).
-int ReadWhole(Disk& disk, const std::string& path, size_t limit, std::string& data, struct stat* opened = nullptr) {
-    if (int fault = disk.ReadFault(path)) return fault;
+int ReadOnce(const std::string& path, size_t limit, std::string& data, struct stat* opened) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return errno;
     struct stat st {};
@@ -263,6 +262,17 @@ int ReadWhole(Disk& disk, const std::string& path, size_t limit, std::string& da
     }
     ::close(fd);
     if (err) data.clear();
+    return err;
+}
+
+int ReadWhole(Disk& disk, const std::string& path, size_t limit, std::string& data, struct stat* opened = nullptr) {
+    // Another computer replacing the file on the file server while it is read
+    // leaves this one's handle stale: the path then names the new file.
+    int err = ESTALE;
+    for (int attempt = 0; attempt < 3 && err == ESTALE; ++attempt) {
+        err = disk.ReadFault(path);
+        if (!err) err = ReadOnce(path, limit, data, opened);
+    }
     return err;
 }
 

@@ -43,3 +43,21 @@ TEST(TextFileRead, MissingIsToldApartFromEveryKindOfUnreadable) {
     EXPECT_EQ(read.status, ReadStatus::Read);
     EXPECT_EQ(read.lines, (std::vector<std::string>{"a", "b"}));
 }
+
+// A file another computer replaced on the file server while this one read it
+// leaves a stale handle: the file is opened again by its path, a few times.
+TEST(TextFileRead, AStaleHandleIsOpenedAgainAndOnlyLastingStalenessFails) {
+    TempRoot root;
+    WriteBytes(root / "Data.dat", "a\r\n");
+    FaultyDisk disk;
+    int stale = 2;
+    disk.reads = [&](const std::string&) { return stale-- > 0 ? ESTALE : 0; };
+    StampedRead replaced = ReadStamped(root / "Data.dat", disk);
+    EXPECT_EQ(replaced.err, 0);
+    EXPECT_EQ(replaced.bytes, "a\r\n");
+
+    stale = 3;
+    StampedRead gone = ReadStamped(root / "Data.dat", disk);
+    EXPECT_EQ(gone.err, ESTALE);
+    EXPECT_TRUE(gone.bytes.empty());
+}
