@@ -28,6 +28,9 @@ enum class Failure {
     DeviceNameLineBreak,      // the device bound to a port
     PortOutOfRange,           // subject: the port number
     LineSettingsMalformed,    // subject: a line's settings text that is not "rate,parity,data bits,stop bits"
+    PortAlreadyOpen,          // path: the device
+    PortNotOpened,            // path: the device; subject: the system's words why
+    // The refused settings below name the device as path when the device refused them.
     BaudRateRefused,          // subject: the rate
     ParityRefused,            // subject: the parity letter
     DataBitsRefused,          // subject: the data bits

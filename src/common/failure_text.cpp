@@ -99,6 +99,12 @@ std::string SystemErrorText(int err) {
     }
 }
 
+namespace {
+// A line setting the device itself refused names the device; one refused in
+// the settings file has no device yet.
+std::string OnDevice(const FileResult& r) { return r.path.empty() ? std::string() : "（装置 " + Quoted(r.path) + "）"; }
+}  // namespace
+
 std::string FailureText(const FileResult& r, ErrnoWords errnoWords) {
     auto system = [&](int err) {
         return errnoWords == ErrnoWords::Japanese ? SystemErrorText(err) : std::string(std::strerror(err));
@@ -131,11 +137,13 @@ std::string FailureText(const FileResult& r, ErrnoWords errnoWords) {
         case Failure::PortOutOfRange: return "ポート番号 " + r.subject + " は 1～255 の範囲にありません。";
         case Failure::LineSettingsMalformed:
             return "通信設定「" + r.subject + "」は「速度,パリティー,データ長,ストップビット」の形ではありません。";
-        case Failure::BaudRateRefused: return "ボーレート「" + r.subject + "」は使えません。";
-        case Failure::ParityRefused: return "パリティー「" + r.subject + "」は使えません。";
-        case Failure::DataBitsRefused: return "データ長「" + r.subject + "」はこの機器では使えません。";
-        case Failure::StopBitsRefused: return "ストップビット「" + r.subject + "」はこの機器では使えません。";
-        case Failure::HandshakeRefused: return "ハンドシェイク " + r.subject + " は使えません。";
+        case Failure::PortAlreadyOpen: return "ポート " + Quoted(r.path) + " は既に開いています。";
+        case Failure::PortNotOpened: return "ポート " + Quoted(r.path) + " を開けません: " + r.subject;
+        case Failure::BaudRateRefused: return "ボーレート「" + r.subject + "」は使えません。" + OnDevice(r);
+        case Failure::ParityRefused: return "パリティー「" + r.subject + "」は使えません。" + OnDevice(r);
+        case Failure::DataBitsRefused: return "データ長「" + r.subject + "」はこの機器では使えません。" + OnDevice(r);
+        case Failure::StopBitsRefused: return "ストップビット「" + r.subject + "」はこの機器では使えません。" + OnDevice(r);
+        case Failure::HandshakeRefused: return "ハンドシェイク " + r.subject + " は使えません。" + OnDevice(r);
         case Failure::CellOutsideGrid:
             return "ブック " + Quoted(r.path) + " には .xls に収まらない位置のセルがあるため保存できません。";
         case Failure::BookNotAssembled: return "ブック " + Quoted(r.path) + " を組み立てられませんでした。";

@@ -3,7 +3,6 @@
 #include <QSerialPort>
 #include <optional>
 
-#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "platform/serial_devices.h"
@@ -82,37 +81,45 @@ struct SerialPort::Impl {
     // At most one CP932 lead byte whose trail byte has not arrived yet.
     QByteArray heldLead;
 
-    bool fail(QString* error, const QString& reason) {
-        if (error) *error = reason;
+    FileResult fail(FileResult why) {
         if (port.isOpen()) port.close();
-        return false;
+        return why;
     }
     // Sets the opened device to the line; only called with one set.
-    bool applyLine(QString* error);
+    FileResult applyLine();
+    std::string device;  // as ComPorts.dat or the platform names it, for what went wrong
     qint64 waitingCharacters();
 };
 
-bool SerialPort::Impl::applyLine(QString* error) {
-    if (!port.setBaudRate(line->baudRate))
-        return fail(error, QStringLiteral("この機器はボーレート %1 を使えません。").arg(line->baudRate));
-    if (!port.setParity(QtParity(line->parity))) return fail(error, QStringLiteral("この機器はこのパリティーを使えません。"));
+FileResult SerialPort::Impl::applyLine() {
+    // The device refusing a setting is said with the setting as it is written in RS232C.dat.
+    auto refused = [&](Failure kind, std::string setting, int err = 0) {
+        FileResult why = Refused(kind, device, std::move(setting));
+        why.err = err;
+        return fail(why);
+    };
+    if (!port.setBaudRate(line->baudRate)) return refused(Failure::BaudRateRefused, std::to_string(line->baudRate));
+    if (!port.setParity(QtParity(line->parity)))
+        return refused(Failure::ParityRefused, std::string(1, "NEOMS"[static_cast<int>(line->parity)]));
     if (!port.setDataBits(static_cast<QSerialPort::DataBits>(line->dataBits)))
-        return fail(error, QStringLiteral("この機器はデータ長 %1 を使えません。").arg(line->dataBits));
+        return refused(Failure::DataBitsRefused, std::to_string(line->dataBits));
+    static const char* const kStopBits[] = {"1", "1.5", "2"};
     if (!port.setStopBits(QtStopBits(line->stopBits)))
-        return fail(error, QStringLiteral("この機器はこのストップビットを使えません。"));
-    if (!port.setFlowControl(QtFlowControl(flow)))
-        return fail(error, QStringLiteral("この機器はこのハンドシェイクを使えません。"));
+        return refused(Failure::StopBitsRefused, kStopBits[static_cast<int>(line->stopBits)]);
+    // Handshake modes are numbered in RS232C.dat as the flow controls are listed.
+    const std::string mode = std::to_string(static_cast<int>(flow));
+    if (!port.setFlowControl(QtFlowControl(flow))) return refused(Failure::HandshakeRefused, mode);
 #ifdef Q_OS_UNIX
     // QSerialPort offers one kind of flow control at a time; the line takes both.
     if (flow == SerialFlowControl::RtsCtsXonXoff) {
         termios tio{};
         int fd = int(port.handle());
-        if (tcgetattr(fd, &tio) != 0) return fail(error, QStringLiteral("ハンドシェイクを設定できません。"));
+        if (tcgetattr(fd, &tio) != 0) return refused(Failure::HandshakeRefused, mode, errno);
         tio.c_iflag |= IXON | IXOFF;
-        if (tcsetattr(fd, TCSANOW, &tio) != 0) return fail(error, QStringLiteral("ハンドシェイクを設定できません。"));
+        if (tcsetattr(fd, TCSANOW, &tio) != 0) return refused(Failure::HandshakeRefused, mode, errno);
     }
 #endif
-    return true;
+    return {};
 }
 
 // Characters that count for a notification: NUL bytes that are discarded never do.
@@ -171,27 +178,23 @@ void SerialPort::clearOutBuffer() {
     if (d->port.isOpen()) d->port.clear(QSerialPort::Output);
 }
 
-bool SerialPort::open(QString* error) {
-    if (d->port.isOpen()) {
-        if (error) *error = QStringLiteral("ポートは既に開いています。");
-        return false;
-    }
+FileResult SerialPort::open() {
+    if (d->port.isOpen()) return Failed(Failure::PortAlreadyOpen, d->device);
     FileResult problem;
     auto device = SerialDevicePath(d->deviceRoot.value_or(InstallationRoot()), d->portNumber, &problem);
     // Settings that name no line are the reason even when the device is missing too.
-    if (!d->line) problem = d->noLine;
-    if (!device || !d->line) {
-        if (error) *error = QString::fromStdString(FailureText(problem));
-        return false;
-    }
+    if (!d->line) return d->noLine;
+    if (!device) return problem;
+    d->device = *device;
     d->port.setPortName(QString::fromStdString(*device));
+    // Qt's words for why the device would not open are the system's, kept as they come.
     if (!d->port.open(QIODevice::ReadWrite))
-        return d->fail(error, QStringLiteral("%1 を開けません: %2").arg(d->port.portName(), d->port.errorString()));
-    if (!d->applyLine(error)) return false;
+        return d->fail(Refused(Failure::PortNotOpened, *device, d->port.errorString().toStdString()));
+    if (FileResult refused = d->applyLine(); !refused) return refused;
     // Whatever the device held before this opening belongs to no request of ours.
     d->port.clear(QSerialPort::AllDirections);
     d->heldLead.clear();
-    return true;
+    return {};
 }
 
 bool SerialPort::isOpen() const { return d->port.isOpen(); }

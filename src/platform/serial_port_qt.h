@@ -2,7 +2,6 @@
 // The serial line to an instrument, over QSerialPort: a port number that
 // names the device, the line it runs, and a signal when characters arrive.
 #include <QObject>
-#include <QString>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -37,9 +36,9 @@ public:
     void clearInBuffer();
     void clearOutBuffer();
 
-    // Opens with the settings above; false (with a reason) when the device is
-    // missing, in use, or refuses the settings.
-    bool open(QString* error = nullptr);
+    // Opens with the settings above; what went wrong when the settings name
+    // no line or no device, the device will not open, or it refuses a setting.
+    FileResult open();
     bool isOpen() const;
     void close();
 

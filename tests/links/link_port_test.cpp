@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/failure_text.h"
 #include "links/link_port_qt.h"
+#include "common/failure_text.h"
 #include "platform/serial_port_qt.h"
 #include "pty_instrument.h"
 #include "temp_root.h"
@@ -19,8 +21,8 @@ TEST(LinkPort, TheLinkNamesDeviceLineAndHandshake) {
     link.Handshake = "1";
     SerialPort port;
     ziv::ApplyLink(port, link);
-    QString error;
-    ASSERT_TRUE(port.open(&error)) << error.toStdString();
+    ziv::FileResult opened = port.open();
+    ASSERT_TRUE(opened) << ziv::FailureText(opened);
     termios tio = instrument.lineSettings();
     EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
     EXPECT_FALSE(tio.c_cflag & CSTOPB);
@@ -42,10 +44,10 @@ TEST(LinkPort, FieldsThatNameNoLineRefuseTheOpeningUntilAGoodLinkIsApplied) {
         InstrumentLink link = ziv::DefaultInstrumentLink();
         link.*field = value;
         ziv::ApplyLink(port, link);
-        QString error;
-        EXPECT_FALSE(port.open(&error)) << value;
+        ziv::FileResult refused = port.open();
+        EXPECT_FALSE(refused) << value;
         EXPECT_FALSE(port.isOpen());
-        EXPECT_TRUE(error.contains(value)) << value << " -> " << error.toStdString();
+        EXPECT_NE(ziv::FailureText(refused).find(value), std::string::npos) << value << " -> " << ziv::FailureText(refused);
     }
     ziv::ApplyLink(port, ziv::DefaultInstrumentLink());
     EXPECT_TRUE(port.open());

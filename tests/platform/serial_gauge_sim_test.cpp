@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <csignal>
 
+#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "platform/serial_port_qt.h"
 #include "temp_root.h"
@@ -51,8 +52,8 @@ void OpenPort(ziv::SerialPort& port, int number) {
     port.setPortNumber(number);
     port.setLine({4800, ziv::SerialParity::None, 8, ziv::SerialStopBits::Two}, ziv::SerialFlowControl::RtsCts);
     port.setNullDiscard(true);
-    QString error;
-    ASSERT_TRUE(port.open(&error)) << error.toStdString();
+    ziv::FileResult opened = port.open();
+    ASSERT_TRUE(opened) << ziv::FailureText(opened);
 }
 
 }  // namespace

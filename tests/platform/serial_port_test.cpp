@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "platform/serial_port_qt.h"
 #include "pty_instrument.h"
 #include "temp_root.h"
@@ -43,8 +44,8 @@ struct PortOnPty {
 TEST(SerialPort, OpensTheDeviceNamedByComPortsAndSendsCp932Bytes) {
     PortOnPty p;
     ASSERT_TRUE(p.instrument.ok());
-    QString error;
-    ASSERT_TRUE(p.port.open(&error)) << error.toStdString();
+    ziv::FileResult opened = p.port.open();
+    ASSERT_TRUE(opened) << ziv::FailureText(opened);
     EXPECT_TRUE(p.port.isOpen());
     ASSERT_TRUE(p.port.output("1\r"));
     ASSERT_TRUE(p.port.output("計測ｱ\r\n"));
@@ -60,8 +61,8 @@ TEST(SerialPort, OpensTheDeviceNamedByComPortsAndSendsCp932Bytes) {
 TEST(SerialPort, AppliesTheLineSettingsToTheDevice) {
     PortOnPty p;
     p.port.setLine({9600, SerialParity::None, 8, SerialStopBits::One}, SerialFlowControl::RtsCtsXonXoff);
-    QString error;
-    ASSERT_TRUE(p.port.open(&error)) << error.toStdString();
+    ziv::FileResult opened = p.port.open();
+    ASSERT_TRUE(opened) << ziv::FailureText(opened);
     termios tio = p.instrument.lineSettings();
     EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
     EXPECT_FALSE(tio.c_cflag & CSTOPB);
@@ -156,9 +157,7 @@ TEST(SerialPort, MissingDeviceFailsToOpenAtOnce) {
     BindPort(root, 1, root / "no-such-device");
     SerialPort port;
     port.setPortNumber(1);
-    QString error;
-    EXPECT_FALSE(port.open(&error));
-    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(port.open().failure, ziv::Failure::PortNotOpened);
     EXPECT_FALSE(port.isOpen());
 }
 
@@ -166,33 +165,37 @@ TEST(SerialPort, NumbersThatNameNoDeviceAndUnusableLinesFailTheOpeningWithAReaso
     PortOnPty p;
     for (int number : {0, 256}) {
         p.port.setPortNumber(number);
-        QString error;
-        EXPECT_FALSE(p.port.open(&error)) << number;
-        EXPECT_FALSE(error.isEmpty()) << number;
+        EXPECT_EQ(p.port.open().failure, ziv::Failure::PortOutOfRange) << number;
         EXPECT_FALSE(p.port.isOpen());
     }
-    const QString parity = QStringLiteral("パリティー「Q」は使えません。");
     p.port.setUnusableLine(ziv::Refused(ziv::Failure::ParityRefused, {}, "Q"));
-    QString error;
-    EXPECT_FALSE(p.port.open(&error));
-    EXPECT_EQ(error, parity);  // the line is named before the device
+    EXPECT_EQ(ziv::FailureText(p.port.open()), "パリティー「Q」は使えません。");  // the line before the device
     p.port.setPortNumber(3);
-    EXPECT_FALSE(p.port.open(&error));
-    EXPECT_EQ(error, parity);
+    EXPECT_EQ(p.port.open().failure, ziv::Failure::ParityRefused);
     EXPECT_FALSE(p.port.isOpen());
     p.port.setLine(k4800N82, SerialFlowControl::RtsCts);
     EXPECT_TRUE(p.port.open());
 }
 
+// A pseudo-terminal takes no parity: the device's refusal names the setting and the device.
+TEST(SerialPort, ASettingTheDeviceRefusesFailsTheOpeningNamingBoth) {
+    PortOnPty p;
+    p.port.setLine({9600, SerialParity::Even, 8, SerialStopBits::One}, SerialFlowControl::None);
+    ziv::FileResult refused = p.port.open();
+    EXPECT_EQ(refused.failure, ziv::Failure::ParityRefused);
+    EXPECT_EQ(ziv::FailureText(refused),
+              "パリティー「E」は使えません。（装置 \"" + p.instrument.devicePath() + "\"）");
+    EXPECT_FALSE(p.port.isOpen());
+}
+
 TEST(SerialPort, AnOpenPortCannotBeOpenedAgainUntilClosed) {
     PortOnPty p;
     ASSERT_TRUE(p.port.open());
-    QString error;
-    EXPECT_FALSE(p.port.open(&error));
+    EXPECT_EQ(p.port.open().failure, ziv::Failure::PortAlreadyOpen);
     EXPECT_TRUE(p.port.isOpen());  // the failed second opening leaves the first alone
     SerialPort other;
     other.setPortNumber(3);
-    EXPECT_FALSE(other.open());  // in use
+    EXPECT_EQ(other.open().failure, ziv::Failure::PortNotOpened);  // in use
     p.port.close();
     EXPECT_TRUE(other.open());
 }
