@@ -108,7 +108,7 @@ void ReadBesideTheBook(DayReport& report) {
         if (row.Value.empty()) continue;
         // A number the cell shows otherwise than it was typed ("10.010") is still the same value.
         if (const JournalEntry* entry = journal.EntryOf(name, row.Point, row.Value, MeasuredNumber(row.Value)))
-            report.Sources[row.Point] = {entry->Gauge, ValueTimeText(entry->Time, name.WorkDate)};
+            report.Sources[row.Point] = {entry->Gauge, ValueTimeText(entry->Time, name.WorkDate), entry->GaugeOverdue};
     }
 }
 

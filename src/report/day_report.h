@@ -22,6 +22,7 @@ PointVerdict VerdictOf(const PointRow& row);
 struct ValueSource {
     std::string Gauge;  // the gauge's control number; empty for a typed value or a gauge without one
     std::string Time;   // ValueTimeText
+    bool GaugeOverdue = false;  // taken with a gauge past its calibration due date
     bool operator==(const ValueSource&) const = default;
 };
 

@@ -1,5 +1,7 @@
 #include "report/day_report_qt.h"
 
+#include <algorithm>
+
 #include "common/numbers.h"
 #include "drawing/drawing_export_qt.h"
 #include "report/capability_table.h"
@@ -35,6 +37,9 @@ QColor VerdictColour(PointVerdict verdict) {
     return QColor(150, 150, 150);
 }
 
+// Beside the control number of a gauge used past its calibration due date.
+const QString kOverdueMark = QStringLiteral("※");
+
 QImage MarkedDrawing(const DayReport& report) {
     if (report.DrawingPath.empty() || !report.Points) return {};
     QImage drawing(QString::fromStdString(report.DrawingPath));
@@ -65,6 +70,11 @@ PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
                            .arg(master)
                            .arg(report.Passed)
                            .arg(report.Failed);
+    // A customer asks of every value whether its gauge was in calibration: one taken past the due date is marked.
+    const auto overdue = std::count_if(report.Sources.begin(), report.Sources.end(),
+                                       [](const auto& source) { return source.second.GaugeOverdue; });
+    if (overdue > 0)
+        doc.HeaderLines << QStringLiteral("%1 校正期限を過ぎた計器で測った値: %2点").arg(kOverdueMark).arg(overdue);
     doc.Verdict = QStringLiteral("総合判定: ") + Q(RecordVerdictText(VerdictOfRecord(report)));
     doc.Stamps = {QStringLiteral("検査"), QStringLiteral("承認")};
     doc.PageLine = QStringLiteral("製品: %1  号機: %2号機  測定者: %3  日付: %4  ロット: %5")
@@ -87,7 +97,9 @@ PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
         line.Cells << QString::number(row.Point) << Q(row.Nominal) << Q(row.Upper) << Q(row.Lower)
                    << Q(row.InputName) << Q(row.Value) << Q(row.Judgement) << Q(row.Correction);
         auto source = report.Sources.find(row.Point);
-        if (source != report.Sources.end()) line.Cells << Q(source->second.Gauge) << Q(source->second.Time);
+        if (source != report.Sources.end())
+            line.Cells << Q(source->second.Gauge) + (source->second.GaugeOverdue ? kOverdueMark : QString())
+                       << Q(source->second.Time);
         line.Marked = VerdictOf(row) == PointVerdict::Fail;
         line.MarkedColumn = 6;
         doc.Rows.push_back(std::move(line));

@@ -156,10 +156,13 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     // Point 2 measured twice: the second value (10.05, as 10.050) is the book's.
     // Point 4 typed after midnight; point 5's entry holds another value than
     // the book, point 6's another operator's: neither is the book's.
+    // Point 1's gauge was past its calibration due date.
     ziv::JournalEntry other = Entry(6, "5.0061", "2026-03-07T10:00:00+09:00", "MC-0999");
     other.Operator = "佐藤";
+    ziv::JournalEntry overdue = Entry(1, "10.001", "2026-03-07T14:05:09.250+09:00", "MC-0012");
+    overdue.GaugeOverdue = true;
     std::vector<std::string> records;
-    for (const ziv::JournalEntry& e : {Entry(1, "10.001", "2026-03-07T14:05:09.250+09:00", "MC-0012"),
+    for (const ziv::JournalEntry& e : {overdue,
                                        Entry(2, "10.03", "2026-03-07T13:00:00+09:00", "MC-0001"),
                                        Entry(2, "10.050", "2026-03-07T13:10:00+09:00", "MC-0002"),
                                        Entry(4, "5.0041", "2026-03-08T00:12:03+09:00"),
@@ -190,7 +193,7 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
                                "材質: S45C", "ロット: L-0307 A", "数量: 120", "製品: 検査_品", "号機: 3号機",
                                "測定者: 山田_太郎", "日付: 2026年3月7日", "合格: 68", "不合格: 1",
                                // Point 2 failed; point 3, not measured, does not change that.
-                               "総合判定: 不合格（1点）"})
+                               "総合判定: 不合格（1点）", "※ 校正期限を過ぎた計器で測った値: 1点"})
         EXPECT_NE(t.find(header), std::string::npos) << header << "\n" << t;
     // 69 rows with a value, 70 with a nominal size in the master.
     EXPECT_NE(t.find("69 / 71"), std::string::npos) << t;
@@ -213,7 +216,7 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
         const char* Value;
         const char* Gauge;
         const char* Time;
-    } traced[] = {{"10.001", "MC-0012", "14:05:09"}, {"10.05", "MC-0002", "13:10:00"}, {"5.0041", "", "3/8 00:12:03"},
+    } traced[] = {{"10.001", "MC-0012※", "14:05:09"}, {"10.05", "MC-0002", "13:10:00"}, {"5.0041", "", "3/8 00:12:03"},
                   {"5.0051", "", ""},                 {"5.0061", "", ""}};
     for (const Traced& v : traced) {
         std::string line = LineWith(t, v.Value);
