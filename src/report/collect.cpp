@@ -162,9 +162,9 @@ void ReadAllRows(const Workbook& book, DayBookData& data, LimitTexts& limits) {
     }
 }
 
-std::optional<DayBookData> ReadBook(const std::string& path, const DayBookName& name, std::string* error,
+std::optional<DayBookData> ReadBook(const std::string& path, const DayBookName& name, FileResult* problem,
                                     Cells cells, LimitTexts& limits) {
-    auto book = Workbook::Open(path, error);
+    auto book = Workbook::Open(path, problem);
     if (!book) return std::nullopt;
     DayBookData data;
     data.Path = path;
@@ -179,10 +179,10 @@ std::optional<DayBookData> ReadBook(const std::string& path, const DayBookName& 
 
 }  // namespace
 
-std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, FileResult* problem,
                                        Cells cells) {
     LimitTexts limits;
-    return ReadBook(path, name, error, cells, limits);
+    return ReadBook(path, name, problem, cells, limits);
 }
 
 std::optional<int> MasterPointCount(const std::string& productDir) {
@@ -242,12 +242,12 @@ ReadSummary ReadDayBooks(const std::vector<FoundBook>& books, const std::functio
                 index = next++;
             }
             Outcome outcome;
-            std::string error;
+            FileResult problem;
             const FoundBook& found = books[index];
-            if (auto data = ReadBook(found.Path, found.Name, &error, options.Needed, limits))
+            if (auto data = ReadBook(found.Path, found.Name, &problem, options.Needed, limits))
                 outcome = std::move(*data);
             else
-                outcome = SkippedBook{found.Path, error.empty() ? "読み込めません" : error};
+                outcome = SkippedBook{found.Path, std::move(problem)};
             bool wake;
             {
                 std::lock_guard lock(mutex);

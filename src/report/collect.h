@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/station_limits.h"
 #include "records/day_book_name.h"
 
@@ -63,8 +64,8 @@ Listing ListDayBooks(const std::string& productDir, const Filter& filter);
 // takes a value as a number where the cell holds one (PointRow::Measured).
 enum class Cells { All, LimitsAndValues };
 
-// Reads one day workbook; nothing, and the engine's reason, when it cannot.
-std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, std::string* error,
+// Reads one day workbook; nothing, and what went wrong, when it cannot.
+std::optional<DayBookData> ReadDayBook(const std::string& path, const DayBookName& name, FileResult* problem,
                                        Cells cells = Cells::All);
 // Points with a nominal size in the product master <productDir>/data.xls;
 // nothing when the master is missing or unreadable.
@@ -72,7 +73,7 @@ std::optional<int> MasterPointCount(const std::string& productDir);
 
 struct SkippedBook {
     std::string Path;
-    std::string Reason;
+    FileResult Why;
 };
 
 struct ReadOptions {

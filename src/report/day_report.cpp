@@ -130,7 +130,7 @@ std::optional<DayBookName> NameFromPlace(const std::filesystem::path& absolute, 
 
 std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRefusal* refusal) {
     namespace fs = std::filesystem;
-    auto refuse = [&](DayReportRefusal::Kind why, std::string reason = {}) -> std::optional<DayReport> {
+    auto refuse = [&](DayReportRefusal::Kind why, FileResult reason = {}) -> std::optional<DayReport> {
         if (refusal) *refusal = {why, std::move(reason)};
         return std::nullopt;
     };
@@ -139,9 +139,9 @@ std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRef
     DayReport report;
     auto name = NameFromPlace(fs::path(AbsoluteFolder(bookPath)), report.ProductDir);
     if (!name) return refuse(DayReportRefusal::Kind::NotADayBook);
-    std::string error;
-    auto book = ReadDayBook(bookPath, *name, &error);
-    if (!book) return refuse(DayReportRefusal::Kind::Unreadable, error);
+    FileResult problem;
+    auto book = ReadDayBook(bookPath, *name, &problem);
+    if (!book) return refuse(DayReportRefusal::Kind::Unreadable, std::move(problem));
     report.Book = std::move(*book);
     for (const PointRow& row : report.Book.Rows) {
         if (!row.Value.empty()) ++report.Measured;
@@ -168,7 +168,7 @@ std::string RefusalText(const DayReportRefusal& refusal, const std::string& book
         case DayReportRefusal::Kind::NotADayBook:
             return "日ごとのブックではありません (製品フォルダの data にある"
                    "「測定者_製品_N号機_Y年M月D日.xls」): " + bookPath;
-        case DayReportRefusal::Kind::Unreadable: return "ブックを読めません: " + bookPath + ": " + refusal.EngineReason;
+        case DayReportRefusal::Kind::Unreadable: return "ブックを読めません: " + bookPath + ": " + BookOpenText(refusal.Problem);
     }
     return {};
 }

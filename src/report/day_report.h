@@ -67,7 +67,7 @@ std::string ValueTimeText(const Timestamp& time, const Date& workDate);
 // Why there is no report of a file.
 struct DayReportRefusal {
     enum class Kind { Missing, NotADayBook, Unreadable } Why = Kind::Missing;
-    std::string EngineReason;  // Unreadable: the workbook engine's reason
+    FileResult Problem;  // Unreadable: what went wrong
 };
 
 // Reads the book and what lies beside it. Operator, product, machine and date

@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <mutex>
 
-#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "workbook/workbook_formats.h"
 
@@ -487,13 +486,6 @@ std::optional<Workbook> Workbook::Open(const std::string& path, FileResult* prob
         why.path = path;
         return Fail(problem, std::move(why));
     }
-    return book;
-}
-
-std::optional<Workbook> Workbook::Open(const std::string& path, std::string* error) {
-    FileResult problem;
-    auto book = Open(path, &problem);
-    if (!book && error) *error = BookOpenText(problem);
     return book;
 }
 

@@ -25,8 +25,6 @@ public:
     // another format), the file named each time.
     static std::optional<Workbook> Open(const std::string& path, FileResult* problem = nullptr,
                                         Disk& disk = RealDisk());
-    // The same with the reason in words (BookOpenText), for the report that shows it as it reads.
-    static std::optional<Workbook> Open(const std::string& path, std::string* error);
     // BookUnreadable, without a path, when the bytes are no workbook the engine reads.
     static std::optional<Workbook> OpenFromMemory(std::string_view bytes, FileResult* problem = nullptr);
 

@@ -17,6 +17,7 @@
 #include <set>
 #include <sstream>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "drawing/point_table.h"
@@ -117,9 +118,9 @@ protected:
         registered = *paths;
     }
     std::optional<Workbook> Master(int machine) {
-        std::string error;
-        auto book = Workbook::Open(MasterBookPath(registered[machine]), &error);
-        EXPECT_TRUE(book) << error;
+        FileResult problem;
+        auto book = Workbook::Open(MasterBookPath(registered[machine]), &problem);
+        EXPECT_TRUE(book) << BookOpenText(problem);
         return book;
     }
 
@@ -322,9 +323,9 @@ TEST_F(DemoRoot, ReadingsFromTheDemoGaugeLandInTheDayWorkbook) {
     std::string rejections = RejectionFolder(form.ProductFolder());
     form.close();
 
-    std::string error;
-    auto day = Workbook::Open(book, &error);
-    ASSERT_TRUE(day) << error;
+    FileResult problem;
+    auto day = Workbook::Open(book, &problem);
+    ASSERT_TRUE(day) << BookOpenText(problem);
     auto master = Master(0);
     ASSERT_TRUE(master);
     int fails = 0;

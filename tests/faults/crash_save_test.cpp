@@ -135,10 +135,10 @@ long NumberAfter(const std::string& text, const std::string& mark) {
 // complete version; `why` says what was wrong.
 long BookOnDisk(const Layout& l, std::string* why) {
     if (!FileExists(l.DayBook())) return 0;
-    std::string error;
-    auto book = Workbook::Open(l.DayBook(), &error);
+    FileResult problem;
+    auto book = Workbook::Open(l.DayBook(), &problem);
     if (!book) {
-        *why = "day workbook does not open: " + error;
+        *why = "day workbook does not open: " + BookOpenText(problem);
         return -1;
     }
     long v = std::strtol(book->CellText(1, 1, 1).c_str(), nullptr, 10);

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "children.h"
+#include "common/failure_text.h"
 #include "links/instrument_link.h"
 #include "pty_instrument.h"
 #include "records/day_book.h"
@@ -130,9 +131,9 @@ protected:
         for (int m = 0; m < kMachines; ++m) {
             std::string path = DayBookPath(form->ProductPath(m), userName, form->ProductName(m), m,
                                            form->WorkingDate());
-            std::string error;
-            auto book = Workbook::Open(path, &error);
-            ASSERT_TRUE(book) << path << ": " << error;
+            FileResult problem;
+            auto book = Workbook::Open(path, &problem);
+            ASSERT_TRUE(book) << BookOpenText(problem);
             for (int r = 1; r <= kRows; ++r)
                 ASSERT_EQ(book->CellText(1, r, 5), expected[m][r]) << "machine " << m << ", row " << r;
         }

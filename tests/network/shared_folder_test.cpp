@@ -229,8 +229,8 @@ TEST_F(SharedFolder, StationKilledWhileSavingLeavesTheWorkbookWholeAndOthersGoOn
         ::kill(doomed, SIGKILL);
         EXPECT_EQ(WaitChild(doomed), -1);
         if (fs::exists(book)) {
-            std::string error;
-            EXPECT_TRUE(Workbook::Open(book, &error)) << "after kill " << kills << ": " << error;
+            FileResult problem;
+            EXPECT_TRUE(Workbook::Open(book, &problem)) << "after kill " << kills << ": " << BookOpenText(problem);
         }
     }
     // The live stations saw no failed save: no temporary of theirs was taken

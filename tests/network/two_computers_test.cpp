@@ -371,9 +371,9 @@ protected:
     // saved, that one or a later one of its own.
     void ExpectEveryReportedValueIn(const std::string& bookRelative, const std::vector<std::string>& names,
                                     const std::set<std::string>& killed = {}) {
-        std::string error;
-        auto book = Workbook::Open(OnServer(bookRelative), &error);
-        ASSERT_TRUE(book) << bookRelative << ": " << error;
+        FileResult problem;
+        auto book = Workbook::Open(OnServer(bookRelative), &problem);
+        ASSERT_TRUE(book) << BookOpenText(problem);
         for (auto& name : names)
             for (auto& [row, value] : Saved(name)) {
                 std::string cell = ReadDayBookRow(*book, row).Value;

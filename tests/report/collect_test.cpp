@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "common/failure_text.h"
 #include "report/collect.h"
 #include "report_fixture.h"
 #include "temp_root.h"
@@ -53,9 +54,9 @@ TEST(ReportCollect, DamagedAndForeignFilesAreSkippedOrIgnoredAndCounted) {
     ASSERT_EQ(summary.Skipped.size(), 2u);
     EXPECT_EQ(values, (std::vector<std::string>{"10.001", "10.002"}));
     for (const auto& skipped : summary.Skipped) {
-        EXPECT_FALSE(skipped.Reason.empty());
-        // The engine's message names the file.
-        EXPECT_NE(skipped.Reason.find(skipped.Path), std::string::npos) << skipped.Reason;
+        EXPECT_EQ(skipped.Why.failure, Failure::BookUnreadable);
+        // What went wrong names the file.
+        EXPECT_EQ(skipped.Why.path, skipped.Path);
     }
 
     Listing none = ListDayBooks(root / "ない製品", {});
@@ -84,9 +85,9 @@ TEST(ReportCollect, FiltersAndTheBookRowsAsWritten) {
     ASSERT_EQ(byOperator.Books.size(), 2u);
     EXPECT_EQ(byOperator.Books[0].Name.Operator, "a_b");
 
-    std::string error;
-    auto book = ReadDayBook(byOperator.Books[0].Path, byOperator.Books[0].Name, &error);
-    ASSERT_TRUE(book) << error;
+    FileResult problem;
+    auto book = ReadDayBook(byOperator.Books[0].Path, byOperator.Books[0].Name, &problem);
+    ASSERT_TRUE(book) << BookOpenText(problem);
     // Rows 1, 5 and 9 hold something; row 7 is empty and not a row.
     ASSERT_EQ(book->Rows.size(), 3u);
     const PointRow& first = book->Rows[0];

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/failure_text.h"
 #include "report/capability.h"
 #include "report/collect.h"
 #include "report_fixture.h"
@@ -167,9 +168,9 @@ TEST(ReportCollectValues, OneBookAloneReadsAsInARun) {
     ReadDayBooks(listing.Books, [&](const DayBookData& book) { run.push_back(book); }, options);
     ASSERT_EQ(run.size(), listing.Books.size());
     for (size_t b = 0; b < run.size(); ++b) {
-        std::string error;
-        auto alone = ReadDayBook(listing.Books[b].Path, listing.Books[b].Name, &error, Cells::LimitsAndValues);
-        ASSERT_TRUE(alone) << error;
+        FileResult problem;
+        auto alone = ReadDayBook(listing.Books[b].Path, listing.Books[b].Name, &problem, Cells::LimitsAndValues);
+        ASSERT_TRUE(alone) << BookOpenText(problem);
         ASSERT_EQ(alone->Rows.size(), run[b].Rows.size());
         for (size_t r = 0; r < run[b].Rows.size(); ++r) {
             const PointRow& x = alone->Rows[r];

@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <string>
 
+#include "common/failure_text.h"
 #include "temp_root.h"
 #include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;
+using ziv::BookOpenText;
+using ziv::FileResult;
 using ziv::Workbook;
 
 namespace {
@@ -86,9 +89,9 @@ std::string Soffice() {
 }
 
 void ExpectMasterGrid(const std::string& path) {
-    std::string error;
-    auto book = Workbook::Open(path, &error);
-    ASSERT_TRUE(book) << error;
+    FileResult problem;
+    auto book = Workbook::Open(path, &problem);
+    ASSERT_TRUE(book) << BookOpenText(problem);
     ASSERT_GE(book->SheetCount(), 2);
     EXPECT_EQ(book->SheetName(1), "寸法表");
     EXPECT_EQ(book->SheetName(2), "メモ");

@@ -5,12 +5,17 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/failure_text.h"
 #include "common/text_file.h"
 #include "temp_root.h"
 #include "workbook/workbook.h"
 #include "workbook_bytes.h"
 
 using namespace wbtest;
+using ziv::BookFault;
+using ziv::BookOpenText;
+using ziv::Failure;
+using ziv::FileResult;
 using ziv::Workbook;
 
 namespace {
@@ -87,9 +92,9 @@ TEST(WorkbookPeers, LibreOfficeReadsEngineFiles) {
                           &out),
               0)
         << out;
-    std::string error;
-    auto converted = Workbook::Open(root / "out/day.xlsx", &error);
-    ASSERT_TRUE(converted) << error << "\n" << out;
+    FileResult problem;
+    auto converted = Workbook::Open(root / "out/day.xlsx", &problem);
+    ASSERT_TRUE(converted) << BookOpenText(problem) << "\n" << out;
     ASSERT_EQ(converted->SheetCount(), 3);
     for (int s = 1; s <= 3; ++s) {
         EXPECT_EQ(converted->SheetName(s), book.SheetName(s));
@@ -102,9 +107,9 @@ TEST(WorkbookPeers, EngineReadsXlwtFilesAsXlrdDoes) {
     TempRoot root;
     std::string path = root / "xlwt.xls";
     ASSERT_EQ(wbtest::Run(Python() + " " + PeerScript() + " xlwt '" + path + "'"), 0);
-    std::string error;
-    auto book = Workbook::Open(path, &error);
-    ASSERT_TRUE(book) << error;
+    FileResult problem;
+    auto book = Workbook::Open(path, &problem);
+    ASSERT_TRUE(book) << BookOpenText(problem);
     std::string peer = PeerDump("dump", path);
     EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer);
     // The cases the helper writes, spelled out.
@@ -122,9 +127,9 @@ TEST(WorkbookPeers, EngineReadsOpenpyxlWorkbooksUnderAnXlsName) {
     TempRoot root;
     std::string path = root / "data.xls";
     ASSERT_EQ(wbtest::Run(Python() + " " + PeerScript() + " openpyxl '" + path + "'"), 0);
-    std::string error;
-    auto book = Workbook::Open(path, &error);
-    ASSERT_TRUE(book) << error;
+    FileResult problem;
+    auto book = Workbook::Open(path, &problem);
+    ASSERT_TRUE(book) << BookOpenText(problem);
     std::string peer = PeerDump("xlsxdump", path);
     EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer);
     EXPECT_EQ(book->CellText(1, 1, 1), "12.55");
@@ -136,9 +141,9 @@ TEST(WorkbookSamples, ReadAsXlrdReadsThem) {
     if (!HaveModule("xlrd")) GTEST_SKIP() << "python3 with xlrd is missing";
     for (const char* name : {"Formate.xls", "formula_test_names.xls", "formula_test_sjmachin.xls", "issue20.xls",
                              "namesdemo.xls", "profiles.xls", "ragged.xls", "xf_class.xls", "picture_in_cell.xls"}) {
-        std::string error;
-        auto book = Workbook::Open(kSamples + name, &error);
-        ASSERT_TRUE(book) << name << ": " << error;
+        FileResult problem;
+        auto book = Workbook::Open(kSamples + name, &problem);
+        ASSERT_TRUE(book) << name << ": " << BookOpenText(problem);
         std::string peer = PeerDump("dump", kSamples + name);
         EXPECT_EQ(EngineDump(*book, SheetsListed(peer)), peer) << name;
     }
@@ -181,17 +186,17 @@ TEST(WorkbookSamples, KnownCells) {
 
 TEST(WorkbookSamples, UnreadableOnesFailCleanly) {
     REQUIRE_SHARED_TESTDATA(kSamples, "xls-peer");
-    std::string error;
-    EXPECT_FALSE(Workbook::Open(kSamples + "biff4_no_format_no_window2.xls", &error));
-    EXPECT_NE(error.find("古い"), std::string::npos) << error;
+    FileResult problem;
+    EXPECT_FALSE(Workbook::Open(kSamples + "biff4_no_format_no_window2.xls", &problem));
+    EXPECT_EQ(problem.book, BookFault::OldFormat) << BookOpenText(problem);
     // Its compound file uses one sector twice; libgsf follows the chains
     // anyway. Either way is sound as long as it ends with a workbook or a reason.
-    error.clear();
-    auto corrupted = Workbook::Open(kSamples + "corrupted_error.xls", &error);
+    problem = {};
+    auto corrupted = Workbook::Open(kSamples + "corrupted_error.xls", &problem);
     if (corrupted)
         EXPECT_EQ(corrupted->CellText(1, 1, 1), "ПРАЙС-ЛИСТ");
     else
-        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(problem.failure, Failure::BookUnreadable);
 }
 
 TEST(WorkbookMasters, BothMastersGiveTheExpectedGrid) {
@@ -199,9 +204,9 @@ TEST(WorkbookMasters, BothMastersGiveTheExpectedGrid) {
     auto lines = ziv::SplitLines(ReadBytes(kMasters + "expected-grid.tsv"));
     ASSERT_EQ(lines.size(), 101u);
     for (const char* name : {"data.xls", "data-xlsx-content.xls"}) {
-        std::string error;
-        auto book = Workbook::Open(kMasters + name, &error);
-        ASSERT_TRUE(book) << name << ": " << error;
+        FileResult problem;
+        auto book = Workbook::Open(kMasters + name, &problem);
+        ASSERT_TRUE(book) << name << ": " << BookOpenText(problem);
         EXPECT_EQ(book->SheetName(1), "寸法表");
         EXPECT_EQ(book->SheetName(2), "メモ");
         for (int r = 1; r <= 100; ++r) {

@@ -13,6 +13,8 @@
 #include "workbook_bytes.h"
 
 using namespace wbtest;
+using ziv::BookOpenText;
+using ziv::FileResult;
 using ziv::Workbook;
 
 namespace {
@@ -341,9 +343,9 @@ TEST(WorkbookSave, SaveAsWritesTheBytesAndReplacesAFile) {
     auto result = book.SaveAs(path);
     ASSERT_TRUE(result) << ziv::FailureText(result);
     EXPECT_EQ(ReadBytes(path), book.ToBytes());
-    std::string error;
-    auto opened = Workbook::Open(path, &error);
-    ASSERT_TRUE(opened) << error;
+    FileResult problem;
+    auto opened = Workbook::Open(path, &problem);
+    ASSERT_TRUE(opened) << BookOpenText(problem);
     EXPECT_EQ(AllCells(*opened), AllCells(book));
 }
 

@@ -195,7 +195,7 @@ bool ParseRange(const Options& options, Filter& filter, std::string& message) {
 // The books that could not be read, on standard error; the exit code they give.
 int ListProblems(const ReadSummary& summary, const Listing& listing) {
     for (const auto& skipped : summary.Skipped)
-        std::cerr << "読めないブック: " << skipped.Path << ": " << skipped.Reason << "\n";
+        std::cerr << "読めないブック: " << skipped.Path << ": " << BookOpenText(skipped.Why) << "\n";
     std::cerr << "読んだブック " << summary.Read << "、読めなかったブック " << summary.Skipped.size()
               << "、対象外のファイル " << listing.Ignored.size() << "\n";
     return summary.Skipped.empty() ? kDone : kUnreadableInput;

@@ -336,7 +336,7 @@ void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
                        .arg(outcome->Scope.BooksSkipped)
                        .arg(outcome->Scope.FilesIgnored);
     for (size_t i = 0; i < outcome->Skipped.size() && i < 5; ++i)
-        text += QStringLiteral("\n読めない: %1 (%2)").arg(Q(outcome->Skipped[i].Path), Q(outcome->Skipped[i].Reason));
+        text += QStringLiteral("\n読めない: %1 (%2)").arg(Q(outcome->Skipped[i].Path), Q(BookOpenText(outcome->Skipped[i].Why)));
     status_->setText(text);
     if (table_->rowCount() > 0) table_->selectRow(0);
 }
