@@ -32,6 +32,7 @@
 #include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "records/day_book.h"
+#include "records/journal.h"
 #include "records/save_queue.h"
 #include "share.h"
 #include "temp_root.h"
@@ -240,6 +241,42 @@ TEST(ComputerStation, Writer) {
     FileResult r = WriteFileAtomic(target, bytes);
     EXPECT_TRUE(r) << FailureText(r);
     if (r) Say("WROTE");
+}
+
+// Journals one entry after another into its journal in a product folder on
+// the share, as the entry flow does (straight in, or waiting in the station's
+// queue behind the earlier ones), and says "KEPT n" for every entry the
+// journal or the queue's file took, "WAITS n" for one that went to the queue. At the end it writes what waits, for as
+// long as ZIV_TWO_FLUSH_SECONDS allows.
+TEST(ComputerStation, Journaler) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string journal = Env("ZIV_TWO_JOURNAL");
+    const int seconds = EnvInt("ZIV_TWO_SECONDS", 1), pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 100),
+              flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
+    SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
+    ASSERT_NE(queue.Load().status, ReadStatus::Unreadable);
+    JournalEntry entry;
+    entry.WorkDate = std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::month{5}, std::chrono::day{17}};
+    entry.Station = Env("ZIV_TWO_STATION");
+    entry.Operator = kOperator;
+    entry.Product = kProduct;
+    entry.Point = 1;
+    auto end = Clock::now() + std::chrono::seconds(seconds);
+    for (int n = 0; Clock::now() < end; ++n) {
+        entry.Time = TimestampNow();
+        entry.Text = std::to_string(n);
+        JournalWrite kept = KeepInJournal(queue, journal, entry);
+        if (kept.queueProblem) Say("KEPT " + entry.Text);
+        if (!kept.Written()) Say("WAITS " + entry.Text);
+        std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+    }
+    auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
+    while (queue.JournalLineCount() > 0 && Clock::now() < flushEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        static_cast<void>(SaveWaitingJournalLines(queue));
+    }
+    EXPECT_EQ(queue.JournalLineCount(), 0u) << "journal lines never written";
 }
 
 // ---- the tests -------------------------------------------------------------------
@@ -564,4 +601,33 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
         for (auto& [point, x] : designated)
             EXPECT_EQ(onServer.PosX[point], static_cast<float>(x)) << "station " << name << ", point " << point;
     }
+}
+
+// The share goes away under a station that keeps journalling, and comes back:
+// the journal on the server then holds every entry the station was told was
+// kept, each once and in the order it was made.
+TEST_F(TwoComputers, JournalOfAStationWhoseShareWentAwayIsCompleteOnceItIsBack) {
+    ComputerOptions a = Named("pc-a", 1000);
+    SKIP_UNLESS_AVAILABLE(a);
+    Computer* pc = AddComputer(a);
+    ASSERT_TRUE(pc);
+    const std::string folder = std::string("製品/") + kProduct + "/ＺＩＶログ/journal.csv";
+    auto t0 = Clock::now();
+    pid_t station = Station(*pc, "ComputerStation.Journaler", "j0",
+                            {"ZIV_TWO_JOURNAL=" + OnShare(folder), "ZIV_TWO_SECONDS=8", "ZIV_TWO_PAUSE_MS=100"});
+    std::this_thread::sleep_until(t0 + std::chrono::seconds(2));
+    pc->DropShare();
+    std::this_thread::sleep_until(t0 + std::chrono::seconds(5));
+    ASSERT_TRUE(pc->RestoreShare()) << LogTail(pc->log());
+    ExpectExit(station, "j0");
+    std::vector<std::string> kept;
+    for (auto& line : LinesStartingWith(Log("j0"), "KEPT ")) kept.push_back(line);
+    ASSERT_GT(kept.size(), 40u) << "the station kept too few entries to tell";
+    EXPECT_FALSE(LinesStartingWith(Log("j0"), "WAITS ").empty()) << "the share never went away under the station";
+    JournalRead read = ReadJournal(OnServer(folder));
+    ASSERT_EQ(read.status, ReadStatus::Read);
+    EXPECT_EQ(read.damaged, 0u);
+    std::vector<std::string> journalled;
+    for (const JournalEntry& e : read.entries) journalled.push_back(e.Text);
+    EXPECT_EQ(journalled, kept);
 }
