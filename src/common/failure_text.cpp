@@ -21,6 +21,10 @@ const char* StepText(WriteStep step) {
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// A line setting the device itself refused names the device; one refused in
+// the settings file has no device yet.
+std::string OnDevice(const FileResult& r) { return r.path.empty() ? std::string() : "（装置 " + Quoted(r.path) + "）"; }
+
 // Where a damaged workbook gave up; empty when nothing more is known.
 std::string DamageDetail(BookFault fault, const std::string& part) {
     switch (fault) {
@@ -98,12 +102,6 @@ std::string SystemErrorText(int err) {
         default: return "システムエラー " + std::to_string(err);
     }
 }
-
-namespace {
-// A line setting the device itself refused names the device; one refused in
-// the settings file has no device yet.
-std::string OnDevice(const FileResult& r) { return r.path.empty() ? std::string() : "（装置 " + Quoted(r.path) + "）"; }
-}  // namespace
 
 std::string FailureText(const FileResult& r, ErrnoWords errnoWords) {
     auto system = [&](int err) {

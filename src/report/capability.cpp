@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <chrono>
 #include <cmath>
 
 #include "common/numbers.h"
@@ -26,13 +25,13 @@ std::optional<double> MeasuredNumber(std::string_view text) {
 }
 
 ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits) {
-    ToleranceLimits spec;
-    if (limits.Nominal.empty()) return spec;
+    ToleranceLimits t;
+    if (limits.Nominal.empty()) return t;
     double base = NumberFromText(limits.Nominal);
-    if (!limits.Upper.empty()) spec.Upper = base + NumberFromText(limits.Upper);
-    if (!limits.Lower.empty()) spec.Lower = base + NumberFromText(limits.Lower);
-    spec.LowerIsNaturalBound = base == 0 && spec.Lower && *spec.Lower == 0 && spec.Upper && *spec.Upper > 0;
-    return spec;
+    if (!limits.Upper.empty()) t.Upper = base + NumberFromText(limits.Upper);
+    if (!limits.Lower.empty()) t.Lower = base + NumberFromText(limits.Lower);
+    t.LowerIsNaturalBound = base == 0 && t.Lower && *t.Lower == 0 && t.Upper && *t.Upper > 0;
+    return t;
 }
 
 Verdict StoredVerdict(std::string_view judgement) {
@@ -43,11 +42,7 @@ Verdict StoredVerdict(std::string_view judgement) {
     return Verdict::None;
 }
 
-Date Sample::Day() const {
-    std::chrono::year_month_day day{std::chrono::sys_days(std::chrono::days(DayNumber))};
-    return {static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
-            static_cast<int>(static_cast<unsigned>(day.day()))};
-}
+Date Sample::Day() const { return DateOfDays(DayNumber); }
 
 std::size_t CapabilityRow::RuleSignals() const {
     std::size_t total = 0;
@@ -195,8 +190,8 @@ struct Taken {
     }
     void Span(CapabilityRow& row) const {
         if (values.empty()) return;
-        row.First = Sample{.DayNumber = first}.Day();
-        row.Last = Sample{.DayNumber = last}.Day();
+        row.First = DateOfDays(first);
+        row.Last = DateOfDays(last);
     }
 };
 

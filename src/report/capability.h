@@ -32,7 +32,7 @@ struct LimitTexts {
     bool operator==(const LimitTexts&) const = default;
 };
 
-// Upper and lower specification limits: nominal + upper and nominal + lower,
+// Upper and lower tolerance limits: nominal + upper and nominal + lower,
 // each number read as the station reads it; a limit whose tolerance (or the
 // nominal size) is empty is absent. Nominal 0 with a lower tolerance of 0 is a
 // geometric tolerance (flatness, runout, roughness): 0 is a bound no part can

@@ -18,6 +18,12 @@ int DaysOf(const Date& date) {
     return DaysOf(Day{year(date.Year), month(static_cast<unsigned>(date.Month)), day(static_cast<unsigned>(date.Day))});
 }
 
+Date DateOfDays(int days) {
+    Day d{std::chrono::sys_days(std::chrono::days(days))};
+    return {static_cast<int>(d.year()), static_cast<int>(static_cast<unsigned>(d.month())),
+            static_cast<int>(static_cast<unsigned>(d.day()))};
+}
+
 namespace {
 
 // The stations keep their journals in the product folder setting's ＺＩＶログ,

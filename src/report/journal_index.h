@@ -56,5 +56,7 @@ std::string LocalTimeText(const Timestamp& time);
 // Whole days since 1970-01-01 of a report date or a journal day.
 int DaysOf(const Date& date);
 int DaysOf(const Day& day);
+// The report date of a count of days since 1970-01-01.
+Date DateOfDays(int days);
 
 }  // namespace ziv::report

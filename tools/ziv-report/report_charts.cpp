@@ -119,7 +119,7 @@ void ToleranceSteps(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::v
         while (j < samples.size() && samples[j].LimitSet == samples[i].LimitSet) ++j;
         double from = i == 0 ? times[i] - 43200000.0 : (times[i - 1] + times[i]) / 2;
         double to = j == samples.size() ? end : (times[j - 1] + times[j]) / 2;
-        ToleranceLimits spec = ToleranceLimitsOf(sets[samples[i].LimitSet]);
+        ToleranceLimits tolerance = ToleranceLimitsOf(sets[samples[i].LimitSet]);
         auto add = [&](std::optional<double> limit, bool& named, const QString& name) {
             if (!limit) return;
             auto* line = Line(name, Qt::red, Qt::SolidLine, 2);
@@ -129,8 +129,8 @@ void ToleranceSteps(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::v
             if (named) HideFromLegend(chart, line);
             named = true;
         };
-        add(spec.Upper, upperNamed, QStringLiteral("規格上限"));
-        if (!spec.LowerIsNaturalBound) add(spec.Lower, lowerNamed, QStringLiteral("規格下限"));
+        add(tolerance.Upper, upperNamed, QStringLiteral("規格上限"));
+        if (!tolerance.LowerIsNaturalBound) add(tolerance.Lower, lowerNamed, QStringLiteral("規格下限"));
         if (i > 0) {
             // Where the limits changed: a mark the legend explains.
             const Date d = samples[i].Day();
@@ -179,8 +179,8 @@ QChart* NewIndividualsChart(const ChartData& data) {
         hi = std::max(hi, control->Upper);
     }
     for (const LimitTexts& set : data.Sets) {
-        ToleranceLimits spec = ToleranceLimitsOf(set);
-        for (auto limit : {spec.Upper, spec.LowerIsNaturalBound ? std::nullopt : spec.Lower})
+        ToleranceLimits tolerance = ToleranceLimitsOf(set);
+        for (auto limit : {tolerance.Upper, tolerance.LowerIsNaturalBound ? std::nullopt : tolerance.Lower})
             if (limit) {
                 lo = std::min(lo, *limit);
                 hi = std::max(hi, *limit);
