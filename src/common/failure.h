@@ -41,6 +41,7 @@ enum class Failure {
     PdfNotMade,               // path
     ImageNotEncoded,          // path: the picture could not be encoded
     EmptyPicture,             // path: there was no picture to write
+    ContentDamaged,           // path; subject: the first line that does not read as the file's lines do
 };
 
 // Why a workbook's bytes are no workbook the engine reads (BookUnreadable).

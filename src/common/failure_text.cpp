@@ -148,6 +148,9 @@ std::string FailureText(const FileResult& r, ErrnoWords errnoWords) {
         case Failure::PdfNotMade: return "PDF を作れません: " + r.path;
         case Failure::ImageNotEncoded: return "画像 " + Quoted(r.path) + " を作れません。";
         case Failure::EmptyPicture: return "画像 " + Quoted(r.path) + " に書く絵がありません。";
+        case Failure::ContentDamaged:
+            return "ファイル " + Quoted(r.path) + " の " + r.subject +
+                   " 行目が読めません。内容を失わないよう、このファイルは書き換えません。";
     }
     return {};
 }

@@ -55,6 +55,7 @@ double BissellLowerBound(double cpk, size_t n, double z = 1.6449);
 struct ControlLimits {
     double Centre = 0, Upper = 0, Lower = 0;  // x-bar -/+ 2.66 MR-bar
     double RangeCentre = 0, RangeUpper = 0, RangeLower = 0;  // MR-bar, 3.267 MR-bar, 0
+    bool operator==(const ControlLimits&) const = default;
 };
 // None for n < 2.
 std::optional<ControlLimits> IndividualsLimits(const Spread& spread);

@@ -10,12 +10,14 @@
 #include "common/numbers.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
+#include "platform/share_lock.h"
 #include "report/capability.h"
 #include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/collect.h"
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
+#include "report/fixed_limits.h"
 #include "report/journal_index.h"
 #include "report/part_facts.h"
 #include "report/report_csv.h"
@@ -39,6 +41,8 @@ const char* kUsage =
     "  ziv-report aqdef PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--lot LOT]\n"
     "                   [--encoding utf8|sjis] --out OUT.dfq\n"
     "      期間の測定値を AQDEF (Q-DAS) 形式で\n"
+    "  ziv-report limits PRODUCT_DIR --from DATE --to DATE [--machine N] [--point P] [--by NAME]\n"
+    "      期間 (基準期間) の値から管理限界を確定し、製品フォルダの 管理限界.txt に新しい版として加えます\n"
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
     "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
@@ -54,7 +58,7 @@ int Fail(const std::string& message, int code = kBadArguments) {
 
 struct Options {
     std::string Target;
-    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Qty, Encoding, Point;
+    std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Qty, Encoding, Point, By;
 };
 
 // Reads "TARGET --name value ..."; false, with the message, on anything else.
@@ -92,6 +96,7 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
                                            : name == "qty"      ? &options.Qty
                                            : name == "encoding" ? &options.Encoding
                                            : name == "point"    ? &options.Point
+                                           : name == "by"       ? &options.By
                                                                 : &options.Operator;
         if (*slot) {
             message = arg + " が二度あります";
@@ -301,11 +306,17 @@ int Aqdef(const RangeRun& run) {
     return code;
 }
 
-int History(const RangeRun& run) {
-    const Options& options = run.Given;
+std::optional<int> PointOption(const Options& options) {
     std::optional<int> point = options.Point ? WholeNumberFromText(*options.Point) : std::nullopt;
     if (!point || *point < kFirstPoint || *point > kLastPoint || DecimalText(*point) != *options.Point)
-        return Fail("--point は 1 から 100 です");
+        return std::nullopt;
+    return point;
+}
+
+int History(const RangeRun& run) {
+    const Options& options = run.Given;
+    std::optional<int> point = PointOption(options);
+    if (!point) return Fail("--point は 1 から 100 です");
     std::vector<const JournalEntry*> history = run.Journal.History(*point, run.Range.Machine);
     if (history.empty()) return Fail("期間と条件に合う記録がありません (番号 " + *options.Point + ")", kNothingToReport);
     std::string csv = HistoryCsvStart();
@@ -324,18 +335,50 @@ int History(const RangeRun& run) {
     return code;
 }
 
+// Fixes the control limits of the range as a base period: a new version of
+// the product's limits file, the older versions kept.
+int Limits(const RangeRun& run) {
+    const Options& options = run.Given;
+    std::optional<int> point = PointOption(options);
+    if (options.Point && !point) return Fail("--point は 1 から 100 です");
+    CapabilityBuilder builder;
+    ReadOptions reading = ProgressOnStandardError();
+    reading.Needed = Cells::LimitsAndValues;
+    ReadSummary summary =
+        ReadDayBooks(run.Books.Books, [&](const DayBookData& book) { builder.Add(book, &run.Journal); }, reading);
+    int code = ListProblems(summary, run.Books);
+    std::vector<FixedLimit> fresh = LimitsFromRows(builder.Result(false));
+    std::erase_if(fresh, [&](const FixedLimit& l) { return point && l.Point != *point; });
+    if (fresh.empty()) return Fail("管理限界を求められる値 (2 つ以上で、ばらつきのあるもの) がありません", kNothingToReport);
+    const char* login = std::getenv("USER");
+    std::string by = options.By.value_or(login ? login : "");
+    std::string path = FixedLimitsPath(run.Folder);
+    int version = 0;
+    FileResult saved = AddFixing(StationFiles(), path, fresh, by, TimestampNow(), &version);
+    if (!saved) return Fail("書けません: " + FailureText(saved, ErrnoWords::Japanese), kOutputNotWritten);
+    std::cout << "版\t番号\t号機\tn\t中心線\t上方管理限界\t下方管理限界\t移動範囲上限\n";
+    for (const FixedLimit& l : fresh)
+        std::cout << version << "\t" << l.Point << "\t" << l.Machine << "\t" << l.N << "\t" << ExactText(l.Limits.Centre)
+                  << "\t" << ExactText(l.Limits.Upper) << "\t" << ExactText(l.Limits.Lower) << "\t"
+                  << ExactText(l.Limits.RangeUpper) << "\n";
+    std::cerr << "管理限界 第 " << version << " 版を書きました: " << path << "\n";
+    return code;
+}
+
 int Range(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     std::vector<std::string> allowed{"csv"};
     if (command == "stats") allowed.push_back("pdf");
     if (command == "aqdef") allowed.insert(allowed.end(), {"out", "lot", "encoding"});
     if (command == "history") allowed.push_back("point");
+    if (command == "limits") allowed = {"point", "by"};
     auto opened = OpenRange(args, allowed, command != "history");
     if (const int* code = std::get_if<int>(&opened)) return *code;
     const RangeRun& run = std::get<RangeRun>(opened);
     if (command == "values") return Values(run);
     if (command == "aqdef") return Aqdef(run);
     if (command == "history") return History(run);
+    if (command == "limits") return Limits(run);
     return Stats(run);
 }
 
@@ -347,7 +390,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
         return args.empty() ? kBadArguments : kDone;
     }
     if (args[0] == "day") return Day(args);
-    for (const char* command : {"stats", "values", "aqdef", "history"})
+    for (const char* command : {"stats", "values", "aqdef", "history", "limits"})
         if (args[0] == command) return Range(args);
     std::cerr << "ziv-report: 知らない命令です: " << args[0] << "\n\n" << kUsage;
     return kBadArguments;

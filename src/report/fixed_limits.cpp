@@ -1,0 +1,188 @@
+#include "report/fixed_limits.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+
+#include "common/numbers.h"
+#include "platform/paths.h"
+#include "platform/shared_file.h"
+
+namespace ziv::report {
+
+namespace {
+
+constexpr std::string_view kTitle = "ZIV 管理限界 1";
+constexpr std::string_view kColumns =
+    "版\t確定日時\t確定者\t基準開始\t基準終了\t番号\t号機\tn\t中心線\t上方管理限界\t下方管理限界\t移動範囲中心\t"
+    "移動範囲上限\t寸法\t上限\t下限";
+constexpr size_t kFields = 16;
+
+// A tab or a line break in a name would split the line: a blank stands for it.
+std::string OneField(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> out;
+    for (size_t start = 0;;) {
+        size_t tab = line.find('\t', start);
+        out.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        if (tab == std::string_view::npos) return out;
+        start = tab + 1;
+    }
+}
+
+// Written by ExactText: from_chars reads it back exactly, whatever the locale.
+std::optional<double> Number(std::string_view text) {
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<int> Whole(std::string_view text, int lo, int hi) {
+    int value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return std::nullopt;
+    return value;
+}
+
+std::optional<FixedLimit> LimitFrom(const std::vector<std::string_view>& f) {
+    if (f.size() != kFields) return std::nullopt;
+    FixedLimit l;
+    auto version = Whole(f[0], 1, 1 << 30);
+    auto at = ParseTimestamp(f[1]);
+    auto from = ParseDate(f[3]), to = ParseDate(f[4]);
+    auto point = Whole(f[5], kFirstPoint, kLastPoint), machine = Whole(f[6], 0, kLastMachine);
+    auto n = Whole(f[7], 2, 1 << 30);
+    auto centre = Number(f[8]), upper = Number(f[9]), lower = Number(f[10]);
+    auto rangeCentre = Number(f[11]), rangeUpper = Number(f[12]);
+    if (!version || !at || !from || !to || !point || !machine || !n || !centre || !upper || !lower || !rangeCentre ||
+        !rangeUpper)
+        return std::nullopt;
+    l.Version = *version;
+    l.FixedAt = *at;
+    l.FixedBy = std::string(f[2]);
+    l.From = *from;
+    l.To = *to;
+    l.Point = *point;
+    l.Machine = *machine;
+    l.N = static_cast<size_t>(*n);
+    l.Limits = {*centre, *upper, *lower, *rangeCentre, *rangeUpper, 0};
+    l.Tolerance = {std::string(f[13]), std::string(f[14]), std::string(f[15])};
+    return l;
+}
+
+FileResult Damaged(const std::string& path, size_t line) {
+    return Refused(Failure::ContentDamaged, path, std::to_string(line));
+}
+
+}  // namespace
+
+std::string FixedLimitsPath(const std::string& productDir) { return JoinPath(productDir, "管理限界.txt"); }
+
+FixedLimitsRead ParseFixedLimits(std::string_view bytes, const std::string& path) {
+    FixedLimitsRead read;
+    read.status = ReadStatus::Read;
+    std::vector<std::string> lines = SplitLines(bytes);
+    while (!lines.empty() && lines.back().empty()) lines.pop_back();
+    if (lines.size() < 2 || lines[0] != kTitle || lines[1] != kColumns) {
+        read.problem = Damaged(path, lines.empty() || lines[0] != kTitle ? 1 : 2);
+        return read;
+    }
+    for (size_t i = 2; i < lines.size(); ++i) {
+        auto limit = LimitFrom(Fields(lines[i]));
+        if (!limit) {
+            read.problem = Damaged(path, i + 1);
+            read.limits.clear();
+            return read;
+        }
+        read.limits.push_back(std::move(*limit));
+    }
+    return read;
+}
+
+FixedLimitsRead ReadFixedLimits(const std::string& path, Disk& disk) {
+    StampedRead file = ReadStamped(path, disk);
+    if (file.missing()) return {};
+    if (file.err) return {ReadStatus::Unreadable, Failed(Failure::Unreadable, path, file.err), {}};
+    return ParseFixedLimits(file.bytes, path);
+}
+
+std::string FixedLimitsText(const std::vector<FixedLimit>& limits) {
+    std::string out = std::string(kTitle) + "\r\n" + std::string(kColumns) + "\r\n";
+    for (const FixedLimit& l : limits) {
+        std::vector<std::string> f{std::to_string(l.Version), TimestampText(l.FixedAt), OneField(l.FixedBy),
+                                   DateText(l.From), DateText(l.To), std::to_string(l.Point),
+                                   std::to_string(l.Machine), std::to_string(l.N), ExactText(l.Limits.Centre),
+                                   ExactText(l.Limits.Upper), ExactText(l.Limits.Lower),
+                                   ExactText(l.Limits.RangeCentre), ExactText(l.Limits.RangeUpper),
+                                   OneField(l.Tolerance.Nominal), OneField(l.Tolerance.Upper),
+                                   OneField(l.Tolerance.Lower)};
+        for (size_t i = 0; i < f.size(); ++i) out += (i ? "\t" : "") + f[i];
+        out += "\r\n";
+    }
+    return out;
+}
+
+CurrentLimits CurrentFixedLimits(const std::vector<FixedLimit>& limits) {
+    CurrentLimits current;
+    for (const FixedLimit& l : limits) {
+        auto [it, fresh] = current.try_emplace({l.Point, l.Machine}, l);
+        if (!fresh && it->second.Version <= l.Version) it->second = l;
+    }
+    return current;
+}
+
+std::vector<FixedLimit> LimitsFromRows(const std::vector<CapabilityRow>& rows) {
+    std::map<std::pair<int, int>, const CapabilityRow*> latest;
+    for (const CapabilityRow& row : rows) {
+        if (!row.Machine || !row.Last) continue;
+        const CapabilityRow*& kept = latest[{row.Point, *row.Machine}];
+        if (!kept || *kept->Last < *row.Last) kept = &row;
+    }
+    std::vector<FixedLimit> out;
+    for (const auto& [key, row] : latest) {
+        auto limits = IndividualsLimits(row->Stats);
+        if (!limits || !row->Stats.MeanMovingRange || *row->Stats.MeanMovingRange <= 0) continue;
+        FixedLimit l;
+        l.From = *row->First;
+        l.To = *row->Last;
+        l.Point = key.first;
+        l.Machine = key.second;
+        l.N = row->Stats.N;
+        l.Limits = *limits;
+        l.Tolerance = row->Limits;
+        out.push_back(std::move(l));
+    }
+    return out;
+}
+
+FileResult AddFixing(Files files, const std::string& path, std::vector<FixedLimit> fresh, const std::string& fixedBy,
+                     const Timestamp& when, int* version) {
+    return SaveUnderLock(files, path, LockWait::Patient, [&](const StampedRead& file, const FileLockHold& lock) {
+        FixedLimitsRead read;
+        if (!file.missing()) {
+            read = ParseFixedLimits(file.bytes, path);
+            if (!read.problem) return read.problem;
+        }
+        int next = 1;
+        for (const FixedLimit& l : read.limits) next = std::max(next, l.Version + 1);
+        for (FixedLimit& l : fresh) {
+            l.Version = next;
+            l.FixedBy = fixedBy;
+            l.FixedAt = when;
+        }
+        read.limits.insert(read.limits.end(), fresh.begin(), fresh.end());
+        FileResult result =
+            WriteFileAtomic(path, FixedLimitsText(read.limits), nullptr, [&] { return lock.StillHeld(); }, files.disk);
+        if (result && version) *version = next;
+        return result;
+    });
+}
+
+}  // namespace ziv::report

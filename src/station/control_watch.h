@@ -1,0 +1,76 @@
+#pragma once
+// Warning at the machine before a part goes bad: a value entered on a point and
+// machine with control limits fixed by quality staff is checked, with the
+// point's recent values on that machine, against those limits and run rules
+// 1-4, the same rules the report's control charts use. Points and machines
+// without fixed limits are not watched at all.
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "common/timestamp.h"
+#include "records/journal.h"
+#include "report/fixed_limits.h"
+
+namespace ziv {
+
+struct ControlSignal {
+    int Rule = 0;  // 1..4, the first that the value completes
+    int Point = 0, Machine = 0;
+    bool Rising = false;  // rule 3: the run goes up
+    // "管理外れ 点5: 管理限界外" for rule 1, "傾向 点5: 6点連続の増加" for a run.
+    std::string Text() const;
+    // "管理限界外", "片側に9点", "6点連続の増加", ...: what the journal marks the value with.
+    std::string RuleText() const;
+    bool operator==(const ControlSignal&) const = default;
+};
+
+// How many of a point's last values are checked and charted: the longest run
+// rule needs fourteen.
+inline constexpr size_t kRecentValues = 50;
+
+class ControlWatch {
+public:
+    void SetLimits(report::CurrentLimits limits);
+    const report::FixedLimit* LimitsOf(int point, int machine) const;
+    bool Watched(int point, int machine) const { return LimitsOf(point, machine) != nullptr; }
+
+    // A number entered on a watched point: `recent` are the values before it,
+    // oldest first. The signal the value raises, if any; it stands until the
+    // point's next value on that machine is in control, or a reaction is
+    // recorded. Nothing for a point or machine that is not watched.
+    std::optional<ControlSignal> Check(int point, int machine, const std::vector<double>& recent, double value);
+    void Reacted(int point, int machine);
+    std::optional<ControlSignal> Standing(int point, int machine) const;
+
+private:
+    report::CurrentLimits limits_;
+    std::map<std::pair<int, int>, ControlSignal> standing_;
+};
+
+// The recent values of every point and machine, from the journals of every
+// station: one value per day workbook cell (the last entry of that working
+// date, operator, machine and point), in the order they were taken, so that
+// a signal does not depend on which computer measured the values before.
+class RecentValues {
+public:
+    // Entries in any order; texts, emptied cells and refused readings hold no value.
+    void Add(const JournalEntry& entry);
+    // Up to `most` values of the point on the machine, oldest first, leaving
+    // out the cell that `date` and `op` are about to write again.
+    std::vector<double> Before(int point, int machine, const Day& date, const std::string& op,
+                               size_t most = kRecentValues) const;
+
+private:
+    struct Cell {
+        std::int64_t TakenMs = 0;
+        std::optional<double> Value;
+    };
+    using CellKey = std::tuple<int, std::string>;  // working date as days, operator
+    std::map<std::pair<int, int>, std::map<CellKey, Cell>> cells_;
+};
+
+}  // namespace ziv
