@@ -16,6 +16,7 @@
 
 #include "common/text_file.h"
 #include "common/this_computer.h"
+#include "faulty_disk.h"
 #include "platform/file_lock.h"
 #include "platform/root_in_use.h"
 #include "platform/share_lock.h"
@@ -274,4 +275,23 @@ TEST(ShareLock, AWaiterBacksOffAndMakesNothingWhileItWaits) {
     EXPECT_LE(made, 3) << "temporaries and lock files made";
     EXPECT_LE(listed, 1) << "folder listings";
     EXPECT_LE(opened, 3 + 2 * kLockWaitMs / 1000 + 6) << "files opened";
+}
+
+// The rename a station asked for lands late (its link came back after
+// another station took the lock over and saved): the save is not reported
+// saved, so that it is made again, and the other's lock stays.
+TEST(ShareLock, ARenameThatLandsAfterTheLockWasLostIsNotReportedSaved) {
+    TempRoot root;
+    std::string file = root / "book.xls";
+    auto hold = StationFileLocks().Lock(file, LockWait::Patient);
+    ASSERT_TRUE(hold);
+    std::string other = LockDetails({1, "another-boot/pid:[1]", "y"}, 9);
+    FaultyDisk late;
+    late.writes = [&](WriteStep step, const std::string&) {
+        if (step == WriteStep::Rename) WriteBytes(LockFilePath(file), other);
+        return 0;
+    };
+    EXPECT_EQ(WriteFileAtomic(file, "late", nullptr, [&] { return hold->StillHeld(); }, late).failure, Failure::Busy);
+    hold.reset();
+    EXPECT_EQ(ReadBytes(LockFilePath(file)), other);
 }
