@@ -401,6 +401,12 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
     }
     if ((err = disk.WriteFault(WriteStep::Rename, path))) return fail(WriteStep::Rename, err);
     if (::rename(temp.c_str(), path.c_str()) != 0) return fail(WriteStep::Rename, errno);
+    // A rename can land long after it was asked for (a link that came back,
+    // a request a hard mount sent again), over what another station saved
+    // under the lock it took meanwhile. Nothing here can take that back; it
+    // is not reported saved, so that the save is made again under the lock,
+    // and the journals' check puts back what the other station lost.
+    if (mayReplace && !mayReplace()) return Failed(Failure::Busy, path);
     if (written) *written = StampOfWritten(path, bytes);
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = disk.WriteFault(WriteStep::SyncFolder, path)))

@@ -74,7 +74,9 @@ StampedRead ReadStamped(const std::string& path, Disk& disk = RealDisk(), size_t
 // minute), but never one that a live writer (on this or another computer)
 // still writes. *written, when given, receives the stamp of the new content.
 // mayReplace, when given, is asked right before the target is replaced; when
-// it says no, the target stays as it was and the result is Busy.
+// it says no, the target stays as it was and the result is Busy. It is asked
+// again once the target is replaced: a no then (the lock was lost while the
+// rename was under way) gives Busy too, though the new content is in place.
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr,
                            const std::function<bool()>& mayReplace = {}, Disk& disk = RealDisk());
 

@@ -49,7 +49,7 @@ OperatorWindow::OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent)
 bool OperatorWindow::startUp() {
     savePath_ = InstallationRoot();
     if (!instance_.Acquire(savePath_)) {
-        dialogs_.Warn(this, QString::fromUtf8("既にプログラムは起動しています。"));
+        dialogs_.Warn(this, QString::fromStdString(instance_.Refusal()));
         return false;
     }
     std::string config = JoinPath(savePath_, "Config");

@@ -8,10 +8,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <map>
 #include <mutex>
 #include <random>
 #include <thread>
+#include <utility>
 
 #include "common/text_file.h"
 #include "common/this_computer.h"
@@ -97,14 +100,16 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// The file server's time, asked of the server at most twice a second and
-// carried forward by this computer's monotonic clock in between.
+// The file server's time, asked of the server once (a file made beside the
+// lock) and carried forward by this computer's monotonic clock: a wait that
+// makes a file at each try floods the server. Asked again after a while, as
+// the two clocks drift apart slowly.
 class ShareTime {
 public:
     explicit ShareTime(std::string beside) : beside_(std::move(beside)) {}
     std::optional<std::int64_t> Now() {
         auto now = Clock::now();
-        if (!probed_ || now - probedAt_ > std::chrono::milliseconds(500)) {
+        if (!probed_ || now - probedAt_ > std::chrono::seconds(30)) {
             probed_ = ShareClockNs(beside_);
             probedAt_ = now;
         }
@@ -167,10 +172,12 @@ public:
     explicit LockMaker(std::string dataPath)
         : dataPath_(std::move(dataPath)), folder_(dataPath_.substr(0, dataPath_.find_last_of('/') + 1)) {}
 
-    int Make(const std::string& lockPath, const std::string& details) {
+    // sweep: first remove the temporaries that killed writers left (which
+    // lists the folder): once per lock taken, not at every try.
+    int Make(const std::string& lockPath, const std::string& details, bool sweep) {
         MakeWay way = MakeWays::Of(folder_);
         if (way != MakeWay::Exclusive) {
-            RemoveLeftTemporaries(dataPath_);
+            if (sweep) RemoveLeftTemporaries(dataPath_);
             Temporary staged = MakeTemporaryBeside(dataPath_);
             if (staged.fd < 0) return -staged.err;
             int err = WriteAll(staged.fd, details) ? 0 : (errno ? errno : EIO);
@@ -218,49 +225,75 @@ private:
     std::string dataPath_, folder_;
 };
 
-// Keeps every lock of this process fresh: one thread for all, started with
-// the first lock, so that a save pays for no thread of its own. Rewriting the
-// details makes the server stamp the lock anew, by its own clock; a waiter on
-// any computer then sees a live holder, also during a long write.
+// Keeps one lock fresh while it is held: rewriting the details makes the
+// server stamp the lock anew, by its own clock; a waiter on any computer then
+// sees a live holder, also during a long write. One thread per hold, owning
+// its own descriptor: a hung share then holds up only the refresh of its own
+// lock, never that of a lock on another share, and letting go never waits
+// for a refresh under way.
 class Refresher {
 public:
-    static Refresher& Instance() {
-        // Never destroyed: holds may still be released while the program ends.
-        static Refresher* refresher = new Refresher;
-        return *refresher;
+    static std::shared_ptr<Refresher> Start(int fd, std::string details) {
+        auto refresher = std::make_shared<Refresher>();
+        refresher->fd_ = ::dup(fd);
+        refresher->details_ = std::move(details);
+        if (refresher->fd_ < 0) return nullptr;
+        std::thread([refresher] { refresher->Run(); }).detach();
+        return refresher;
     }
-
-    void Add(int fd, const std::string* details) {
+    void Stop() {
         std::lock_guard<std::mutex> guard(mutex_);
-        held_[fd] = details;
-        if (!thread_.joinable()) thread_ = std::thread([this] { Run(); });
-    }
-    // Returns once no refresh of fd is under way, so that fd may be closed.
-    void Remove(int fd) {
-        std::lock_guard<std::mutex> guard(mutex_);
-        held_.erase(fd);
+        stop_ = true;
+        wake_.notify_all();
     }
 
 private:
     void Run() {
         std::unique_lock<std::mutex> guard(mutex_);
-        for (;;) {
-            wake_.wait_for(guard, std::chrono::milliseconds(kLockRefreshMs));
-            for (const auto& [fd, details] : held_)
-                if (WriteAll(fd, *details)) ::fdatasync(fd);
+        while (!wake_.wait_for(guard, std::chrono::milliseconds(kLockRefreshMs), [this] { return stop_; })) {
+            guard.unlock();
+            if (WriteAll(fd_, details_)) ::fdatasync(fd_);
+            guard.lock();
         }
+        ::close(fd_);
     }
 
+    int fd_ = -1;
+    std::string details_;
     std::mutex mutex_;
     std::condition_variable wake_;
-    std::map<int, const std::string*> held_;
-    std::thread thread_;
+    bool stop_ = false;
 };
+
+// Removes the file at path only when it is still the one judged: moved aside
+// to a name of this process's own first, looked at there, and put back when
+// it turned out to be another's (made in the moment since it was judged). A
+// plain "look, then unlink" would remove a lock another station has taken in
+// between; this leaves only the moment between moving aside and putting
+// back, and a file put back is never put over a newer one where the share
+// can help it. A name moved aside is a temporary of this process's: a crash
+// in between leaves what the next write sweeps away.
+bool RemoveIfStill(const std::string& path, const std::string& dataPath, const std::function<bool(const Seen&)>& judged) {
+    Temporary aside = MakeTemporaryBeside(dataPath);
+    if (aside.fd < 0) return false;
+    ::close(aside.fd);
+    if (::rename(path.c_str(), aside.path.c_str()) != 0) {
+        ::unlink(aside.path.c_str());
+        return false;
+    }
+    if (judged(Look(aside.path))) return ::unlink(aside.path.c_str()) == 0;
+    if (::renameat2(AT_FDCWD, aside.path.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return false;
+    if (::link(aside.path.c_str(), path.c_str()) != 0 && errno != EEXIST && !Look(path).exists)
+        ::rename(aside.path.c_str(), path.c_str());
+    ::unlink(aside.path.c_str());
+    return false;
+}
 
 class ShareHold : public FileLockHold {
 public:
     explicit ShareHold(const std::string& dataPath)
-        : lockPath_(LockFilePath(dataPath)),
+        : dataPath_(dataPath),
+          lockPath_(LockFilePath(dataPath)),
           removalPath_(LockFilePath(dataPath, ".lock.rmlock")),
           details_(LockDetails({static_cast<long>(::getpid()), ThisComputer(), ThisStation()}, NewToken())),
           maker_(dataPath),
@@ -268,24 +301,28 @@ public:
 
     ~ShareHold() override {
         if (fd_ < 0) return;
-        Refresher::Instance().Remove(fd_);
+        if (refresher_) refresher_->Stop();
         // Taken over meanwhile: the lock file is the new holder's now.
-        if (StillHeld()) ::unlink(lockPath_.c_str());
+        RemoveIfStill(lockPath_, dataPath_, [&](const Seen& seen) { return seen.text == details_; });
         ::close(fd_);
     }
 
-    // Tried again at short, uneven intervals: a station that waited with
-    // growing pauses would lose the lock over and over to stations that save
-    // often. 0 when held, else the errno (EEXIST: another station kept it).
+    // A waiter looks at the lock (one opening) at pauses that grow to about a
+    // second, and makes a lock only once the one it saw is gone or left
+    // behind: ten stations waiting out a dead station's lock must not send
+    // the server thousands of requests a second. The pauses are uneven, so
+    // that waiters do not try in step. 0 when held, else the errno (EEXIST:
+    // another station kept it).
     int Take(LockWait wait) {
         auto deadline = Clock::now() + std::chrono::milliseconds(wait == LockWait::Patient ? kLockWaitMs : 0);
-        std::minstd_rand pauses(static_cast<unsigned>(::getpid()));
-        int strayErrors = 0, removals = 0;
+        std::minstd_rand uneven(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(NewToken()));
+        int strayErrors = 0, removals = 0, pauseMs = kFirstPauseMs;
+        bool sweep = true;
         for (;;) {
-            int made = maker_.Make(lockPath_, details_);
+            int made = maker_.Make(lockPath_, details_, std::exchange(sweep, false));
             if (made >= 0) {
                 fd_ = made;
-                Refresher::Instance().Add(fd_, &details_);
+                refresher_ = Refresher::Start(fd_, details_);
                 return 0;
             }
             // A share may refuse the exclusive making of a file that exists
@@ -300,14 +337,23 @@ public:
             // A lock left behind and removed is tried again at once, also
             // past the wait, but not without end (a lock that cannot be read).
             if (RemovedLeftLock() && ++removals < 3) continue;
-            if (Clock::now() >= deadline) return EEXIST;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2 + pauses() % 15));
+            for (;;) {
+                auto now = Clock::now();
+                if (now >= deadline) return EEXIST;
+                int pause = pauseMs * static_cast<int>(75 + uneven() % 51) / 100;
+                std::this_thread::sleep_for(std::min<Clock::duration>(std::chrono::milliseconds(pause), deadline - now));
+                pauseMs = std::min(pauseMs * 2, kLongestPauseMs);
+                Seen seen = Look(lockPath_);
+                if (!seen.exists || LeftBehind(seen, time_)) break;
+            }
         }
     }
 
     bool StillHeld() const override { return Look(lockPath_).text == details_; }
 
 private:
+    static constexpr int kFirstPauseMs = 40, kLongestPauseMs = 1000;
+
     // A lock left behind is removed under a second lock, and only when it is
     // still exactly as judged: two waiters that both judged it left must not
     // remove the lock that one of them has made since. True when a lock or a
@@ -318,24 +364,25 @@ private:
         if (!LeftBehind(seen, time_)) return false;
         std::string removalDetails = LockDetails({static_cast<long>(::getpid()), ThisComputer(), ThisStation()},
                                                  NewToken());
-        int fd = maker_.Make(removalPath_, removalDetails);
+        int fd = maker_.Make(removalPath_, removalDetails, false);
         if (fd < 0) {
             // A station died while it removed a lock: its removal lock is
             // judged like any other, and once gone, the lock is tried again.
             if (Seen removal = Look(removalPath_); removal.exists && LeftBehind(removal, time_))
-                return Look(removalPath_) == removal && ::unlink(removalPath_.c_str()) == 0;
+                return RemoveIfStill(removalPath_, dataPath_, [&](const Seen& now) { return now == removal; });
             return false;
         }
-        bool removed = Look(lockPath_) == seen && ::unlink(lockPath_.c_str()) == 0;
+        bool removed = RemoveIfStill(lockPath_, dataPath_, [&](const Seen& now) { return now == seen; });
         ::close(fd);
-        ::unlink(removalPath_.c_str());
+        RemoveIfStill(removalPath_, dataPath_, [&](const Seen& now) { return now.text == removalDetails; });
         return removed;
     }
 
-    std::string lockPath_, removalPath_, details_;
+    std::string dataPath_, lockPath_, removalPath_, details_;
     LockMaker maker_;
     ShareTime time_;
     int fd_ = -1;
+    std::shared_ptr<Refresher> refresher_;
 };
 
 }  // namespace

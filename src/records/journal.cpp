@@ -265,7 +265,6 @@ JournalRead ParseJournal(std::string_view bytes) {
     read.status = ReadStatus::Read;
     if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
     const std::string names = ColumnNames();
-    bool first = true;
     while (!bytes.empty()) {
         size_t end = bytes.find('\n');
         if (end == std::string_view::npos) {
@@ -276,7 +275,10 @@ JournalRead ParseJournal(std::string_view bytes) {
         std::string_view line = bytes.substr(0, end);
         bytes.remove_prefix(end + 1);
         if (line.ends_with('\r')) line.remove_suffix(1);
-        if (std::exchange(first, false) && line == names) continue;
+        // The column names stand first; a station that found the journal
+        // empty, its maker gone before it wrote them, wrote them again.
+        if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
+        if (line == names) continue;
         auto cells = SplitRecord(line);
         auto entry = cells ? EntryFrom(*cells) : std::nullopt;
         if (entry) read.entries.push_back(std::move(*entry));
@@ -297,29 +299,66 @@ JournalRead ReadJournal(const std::string& path, Disk& disk) {
     return ParseJournal(file.bytes);
 }
 
+namespace {
+
+// How long an append that finds a journal just made, still empty, waits for
+// its maker's column names: the maker writes them at once, but on a share the
+// making and the writing are two requests.
+constexpr int kNamesWaitMs = 2000, kNamesPollMs = 50;
+
+void SyncFolderOf(const std::string& path) {
+    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) return;
+    ::fsync(dfd);
+    ::close(dfd);
+}
+
+// The size of an open journal, once it is no longer a file that another
+// station has just made and not yet given its column names; 0 when its maker
+// left it empty for good.
+off_t SizeOnceNamed(int fd) {
+    struct stat st {};
+    for (int waited = 0;; waited += kNamesPollMs) {
+        if (fstat(fd, &st) != 0) return -1;
+        if (st.st_size > 0 || waited >= kNamesWaitMs) return st.st_size;
+        ::usleep(kNamesPollMs * 1000);
+    }
+}
+
+}  // namespace
+
+// A journal is made exclusively and then only appended to, never put in place
+// by a rename: two stations (or two PCs cloned with one identity) making the
+// same journal at once would otherwise each replace the other's first line.
 FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records, Disk& disk) {
     if (records.empty()) return {};
     std::string text = Lines(records);
     int err = disk.AppendFault(WriteStep::Open, path);
-    int fd = err ? -1 : ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && !err) err = errno;
-    if (err == ENOENT) {
+    bool made = false;
+    int fd = -1;
+    for (int tries = 0; !err && fd < 0 && tries < 3; ++tries) {
+        fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+        if (fd >= 0 || errno != ENOENT) break;
         std::string folder = FolderOf(path);
-        if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
-        return WriteFileAtomic(path, JournalStart() + text, nullptr, {}, disk);
+        if (!IsFolder(folder) && !MakeFolder(folder) && !IsFolder(folder))
+            return Failed(Failure::FolderNotMade, folder);
+        fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        made = fd >= 0;
+        if (fd < 0 && errno != EEXIST) break;
     }
+    if (fd < 0 && !err) err = errno ? errno : EIO;
     if (err) return AppendFailed(path, WriteStep::Open, err);
     auto fail = [&](WriteStep step, int e) {
         ::close(fd);
         return AppendFailed(path, step, e);
     };
-    struct stat st {};
-    if (fstat(fd, &st) != 0) return fail(WriteStep::Open, errno);
-    if (st.st_size == 0) text = JournalStart() + text;
+    off_t size = made ? 0 : SizeOnceNamed(fd);
+    if (size < 0) return fail(WriteStep::Open, errno);
+    if (size == 0) text = JournalStart() + text;
     // What a crash cut off might read as a record once a line end followed it,
     // a value cut short included: a control character, which no record holds,
     // ends it for good.
-    else if (!EndsWithLineEnd(fd, st.st_size)) text = std::string(kCutOff) + "\r\n" + text;
+    else if (!EndsWithLineEnd(fd, size)) text = std::string(kCutOff) + "\r\n" + text;
     size_t done = 0;
     while (done < text.size()) {
         if ((err = disk.AppendFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
@@ -333,6 +372,7 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
     if ((err = disk.AppendFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
     if (::fdatasync(fd) != 0) return fail(WriteStep::Sync, errno);
     if (::close(fd) != 0) return AppendFailed(path, WriteStep::Close, errno);
+    if (made) SyncFolderOf(path);
     return {};
 }
 

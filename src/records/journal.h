@@ -120,9 +120,11 @@ JournalRead ReadJournal(const std::string& path, Disk& disk = RealDisk());
 JournalRead ParseJournal(std::string_view bytes);
 
 // Appends records (each without its line end) to a journal with one write,
-// then syncs it; a journal that does not exist yet is made with its column
-// names and these records at once (a temporary renamed into place), so that
-// its first line is never cut. The journal's folder is made when missing,
+// then syncs it; a journal that does not exist yet is made exclusively and
+// given its column names and these records in the same write. It is never
+// put in place by a rename, which would drop what another writer made it with
+// meanwhile; an append that finds it just made and still empty waits a moment
+// for its column names. The journal's folder is made when missing,
 // but not the folders above it (a share that is gone must not be made anew
 // on the local disk).
 FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records,

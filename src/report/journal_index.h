@@ -26,6 +26,8 @@ public:
     static JournalIndex Read(const std::string& productDir, const Filter& filter);
 
     bool Empty() const { return entries_.empty(); }
+    // Every entry, in time order.
+    const std::vector<JournalEntry>& Entries() const { return entries_; }
     size_t Size() const { return entries_.size(); }
     // Lines of the journals that were not whole records, and journals that
     // could not be read at all.

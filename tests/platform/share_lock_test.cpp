@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,7 +16,9 @@
 
 #include "common/text_file.h"
 #include "common/this_computer.h"
+#include "faulty_disk.h"
 #include "platform/file_lock.h"
+#include "platform/root_in_use.h"
 #include "platform/share_lock.h"
 #include "platform/station_identity.h"
 #include "temp_root.h"
@@ -163,4 +166,132 @@ TEST(StationIdentity, MadeOnceKeptAndNeverShared) {
     std::string remade = StationIdentity(one.path());
     EXPECT_EQ(remade.size(), 32u);
     EXPECT_EQ(StationIdentity(one.path()), remade);
+}
+
+// A clone of a set-up PC carries the root, host name and machine id along;
+// it must not write under the first PC's identity. A reboot, or a card added,
+// keeps it.
+TEST(StationIdentity, BoundToTheSystemThatMadeIt) {
+    SystemFacts pc{"pc", "", {"02:00:00:00:00:0a"}, "m1"};
+    SystemFacts clone{"pc", "", {"02:00:00:00:00:0b"}, "m1"};
+    struct Case {
+        SystemFacts made, now;
+        bool same;
+    } cases[] = {
+        {pc, {"pc", "", {"02:00:00:00:00:0a", "02:00:00:00:00:0c"}, "m1"}, true},
+        {pc, clone, false},
+        {pc, {"pc2", "", {"02:00:00:00:00:0a"}, "m1"}, false},
+        {{"pc", "b1", {"x"}, "m1"}, {"pc", "b1", {"y"}, "m1"}, true},
+        {{"pc", "b1", {"x"}, "m1"}, {"pc", "b2", {"x"}, "m1"}, false},
+        {{"pc", "", {}, "m1"}, {"pc", "", {}, "m2"}, false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(SameSystem(c.made, c.now), c.same) << c.now.host << c.now.boardId;
+
+    TempRoot one;
+    std::string first = StationIdentity(one.path(), pc);
+    TempRoot copy;
+    fs::copy(one / "Config", copy / "Config", fs::copy_options::recursive);
+    std::string cloned = StationIdentity(copy.path(), clone);
+    EXPECT_NE(cloned, first);
+    EXPECT_EQ(ReadStationRecords(copy.path()).back().replaced, first) << "the replaced identity is kept";
+    EXPECT_EQ(StationIdentity(copy.path(), clone), cloned);
+    EXPECT_EQ(StationIdentity(copy.path(), pc), first) << "a root shared by both PCs keeps each one's";
+    EXPECT_EQ(StationIdentity(one.path(), pc), first);
+
+    // Written before identities were bound: taken as this system's.
+    WriteBytes(StationIdentityPath(one.path()), first + "\r\n");
+    EXPECT_EQ(StationIdentity(one.path(), clone), first);
+    EXPECT_EQ(StationIdentity(one.path(), clone), first);
+}
+
+// A root on a file server opened by a second PC while the first runs: the
+// process ids of one computer mean nothing on the other, so the lock's age
+// on the server's clock tells a live holder from one that died.
+TEST(RootInUse, AnotherSystemsLiveHoldIsRefusedALeftOneTaken) {
+    TempRoot root;
+    std::string lock = RootInUsePath(root.path());
+    fs::create_directories(root / "Config");
+    auto details = [](long pid, const std::string& computer) {
+        return std::to_string(pid) + "\nziv\npc-b\n" + computer + "\n";
+    };
+    struct Case {
+        std::string details;
+        int age;
+        bool refused;
+    } cases[] = {
+        {details(::getpid(), "another-boot/pid:[1]"), 0, true},
+        {details(GonePid(), "another-boot/pid:[1]"), 0, true},
+        {details(::getpid(), "another-boot/pid:[1]"), kStaleLockMs / 1000 + 5, false},
+        {details(GonePid(), ThisComputer()), 0, false},
+        {details(::getpid(), ThisComputer()), 0, true},
+        {"", 0, true},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(lock, c.details);
+        if (c.age) AgeFile(lock, c.age);
+        RootInUse taker;
+        auto user = taker.Take(root.path());
+        EXPECT_EQ(static_cast<bool>(user), c.refused) << c.details;
+        if (c.refused) continue;
+        EXPECT_TRUE(ReadBytes(lock).starts_with(std::to_string(::getpid()) + "\n")) << c.details;
+        taker.Release();
+        EXPECT_FALSE(FileExists(lock));
+    }
+    WriteBytes(lock, details(1, "another-boot/pid:[1]"));
+    RootInUse refused;
+    auto user = refused.Take(root.path());
+    ASSERT_TRUE(user);
+    EXPECT_NE(RootInUseText(root.path(), *user).find("別のコンピュータ（pc-b）"), std::string::npos);
+
+    fs::remove(lock);
+    RootInUse held;
+    ASSERT_FALSE(held.Take(root.path()));
+    AgeFile(lock, 20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLockRefreshMs + 700));
+    EXPECT_LE(AgeSeconds(lock), 2) << "kept fresh while held";
+}
+
+// A station waiting out another's lock looks at it now and then; it makes no
+// temporary and lists no folder at each try (ten waiters would flood the
+// server). The folder's own events count the requests.
+TEST(ShareLock, AWaiterBacksOffAndMakesNothingWhileItWaits) {
+    TempRoot root;
+    std::string file = root / "Directory.dat";
+    WriteBytes(LockFilePath(file), LockDetails({1, "another-boot/pid:[1]", "x"}, 1));
+    int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(inotify_add_watch(watch, root.path().c_str(), IN_CREATE | IN_OPEN), 0);
+    EXPECT_FALSE(StationFileLocks().Lock(file, LockWait::Patient));
+    int made = 0, listed = 0, opened = 0;
+    alignas(inotify_event) char events[1 << 16];
+    for (ssize_t n; (n = ::read(watch, events, sizeof events)) > 0;)
+        for (char* at = events; at < events + n;) {
+            auto* e = reinterpret_cast<inotify_event*>(at);
+            made += (e->mask & IN_CREATE) != 0;
+            listed += (e->mask & IN_OPEN) && (e->mask & IN_ISDIR);
+            opened += (e->mask & IN_OPEN) && !(e->mask & IN_ISDIR);
+            at += sizeof(inotify_event) + e->len;
+        }
+    ::close(watch);
+    EXPECT_LE(made, 3) << "temporaries and lock files made";
+    EXPECT_LE(listed, 1) << "folder listings";
+    EXPECT_LE(opened, 3 + 2 * kLockWaitMs / 1000 + 6) << "files opened";
+}
+
+// The rename a station asked for lands late (its link came back after
+// another station took the lock over and saved): the save is not reported
+// saved, so that it is made again, and the other's lock stays.
+TEST(ShareLock, ARenameThatLandsAfterTheLockWasLostIsNotReportedSaved) {
+    TempRoot root;
+    std::string file = root / "book.xls";
+    auto hold = StationFileLocks().Lock(file, LockWait::Patient);
+    ASSERT_TRUE(hold);
+    std::string other = LockDetails({1, "another-boot/pid:[1]", "y"}, 9);
+    FaultyDisk late;
+    late.writes = [&](WriteStep step, const std::string&) {
+        if (step == WriteStep::Rename) WriteBytes(LockFilePath(file), other);
+        return 0;
+    };
+    EXPECT_EQ(WriteFileAtomic(file, "late", nullptr, [&] { return hold->StillHeld(); }, late).failure, Failure::Busy);
+    hold.reset();
+    EXPECT_EQ(ReadBytes(LockFilePath(file)), other);
 }

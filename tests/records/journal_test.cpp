@@ -6,7 +6,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "common/text_file.h"
 #include "faulty_disk.h"
@@ -255,4 +258,35 @@ TEST_F(JournalFile, AQueueFileOfTheEarlierKindReadsAsBeforeBesideJournalLines) {
     ASSERT_TRUE(SaveWaitingJournalLines(again));
     EXPECT_EQ(again.Count(), 3u) << "the other kinds wait for their own files";
     EXPECT_EQ(ReadJournal(root / "other.csv").entries, (std::vector<JournalEntry>{Entry(4)}));
+}
+
+// Two writers making the same journal at once (two stations of one cloned
+// identity, or a retry beside an entry): both find it missing, and neither
+// may put its first line in place over the other's. The disk holds each
+// writer at its opening and at a rename until the other is there too.
+TEST_F(JournalFile, TwoWritersMakingOneJournalKeepEveryLine) {
+    struct Meeting {
+        std::mutex mutex;
+        std::condition_variable met;
+        int arrived = 0;
+        void Meet() {
+            std::unique_lock<std::mutex> lock(mutex);
+            ++arrived;
+            met.notify_all();
+            met.wait_for(lock, milliseconds(300), [&] { return arrived >= 2; });
+        }
+    } opening, renaming;
+    FaultyDisk racing;
+    racing.appends = [&](WriteStep step, const std::string&) { return step == WriteStep::Open ? opening.Meet(), 0 : 0; };
+    racing.writes = [&](WriteStep step, const std::string&) { return step == WriteStep::Rename ? renaming.Meet(), 0 : 0; };
+    fs::create_directories(JournalFolder(products));
+    FileResult first, second;
+    std::thread other([&] { first = AppendToJournal(path, RecordsOf({Entry(1)}), racing); });
+    second = AppendToJournal(path, RecordsOf({Entry(2)}), racing);
+    other.join();
+    ASSERT_TRUE(first && second);
+    JournalRead read = ReadJournal(path);
+    EXPECT_EQ(read.damaged, 0u);
+    EXPECT_EQ(read.entries.size(), 2u) << ReadBytes(path);
+    EXPECT_TRUE(ReadBytes(path).starts_with(JournalStart()));
 }

@@ -18,6 +18,7 @@
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
 #include "report/fixed_limits.h"
+#include "report/journal_check.h"
 #include "report/journal_index.h"
 #include "report/part_facts.h"
 #include "report/report_csv.h"
@@ -43,13 +44,23 @@ const char* kUsage =
     "      期間の測定値を AQDEF (Q-DAS) 形式で\n"
     "  ziv-report limits PRODUCT_DIR --from DATE --to DATE [--machine N] [--point P] [--by NAME]\n"
     "      期間 (基準期間) の値から管理限界を確定し、製品フォルダの 管理限界.txt に新しい版として加えます\n"
+    "  ziv-report check PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--repair]\n"
+    "      ＺＩＶログの最新の値が日ごとのブックにないものを一覧に。--repair でブックに書き戻します\n"
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
     "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
-    "  3 読めないものがあった (ブック・部品情報・ＺＩＶログ。読めた分で作りました)、4 出力を書けない\n";
+    "  3 読めないものがあった (ブック・部品情報・ＺＩＶログ。読めた分で作りました)、4 出力を書けない、\n"
+    "  5 check: ブックにない値があった (書き戻していません)\n";
 
 // One meaning each, as the usage and the README say.
-enum Exit { kDone = 0, kBadArguments = 1, kNothingToReport = 2, kUnreadableInput = 3, kOutputNotWritten = 4 };
+enum Exit {
+    kDone = 0,
+    kBadArguments = 1,
+    kNothingToReport = 2,
+    kUnreadableInput = 3,
+    kOutputNotWritten = 4,
+    kDifferencesLeft = 5
+};
 
 int Fail(const std::string& message, int code = kBadArguments) {
     std::cerr << "ziv-report: " << message << "\n";
@@ -365,6 +376,39 @@ int Limits(const RangeRun& run) {
     return code;
 }
 
+// The journals against the day workbooks: one line per point whose newest
+// entry a book does not hold, tab-separated.
+int Check(std::vector<std::string> args) {
+    bool repair = false;
+    std::erase_if(args, [&](const std::string& a) { return a == "--repair" && (repair = true); });
+    auto opened = OpenRange(args, {}, false);
+    if (const int* code = std::get_if<int>(&opened)) return *code;
+    const RangeRun& run = std::get<RangeRun>(opened);
+    if (run.Journal.Empty() && run.Journal.Unreadable().empty())
+        return Fail("期間と条件に合う記録がありません: " + run.Folder, kNothingToReport);
+    JournalCheck check = CheckJournals(run.Folder, run.Range, StationFiles(), repair);
+    std::cout << "ブック\t番号\t記録の値\tブックの値\t時刻\tステーション\t状態\n";
+    for (const JournalDifference& d : check.differences) {
+        std::string state = d.repaired ? "書き戻しました" : d.bookMissing ? "ブックがありません" : "違います";
+        std::cout << d.book << "\t" << d.newest.Point << "\t" << d.newest.Text << "\t" << d.found << "\t"
+                  << LocalTimeText(d.newest.Time) << "\t" << d.newest.Station << "\t" << state << "\n";
+    }
+    // What could not be checked or written weighs more than what is left.
+    bool unread = !check.unreadableJournals.empty() || check.damagedJournalLines, unwritten = false;
+    if (check.damagedJournalLines) std::cerr << "読めない記録の行 " << check.damagedJournalLines << "\n";
+    for (const FileResult& problem : check.problems) {
+        bool written = problem.failure == Failure::WriteFailed || problem.failure == Failure::Busy ||
+                       problem.failure == Failure::CellRefused;
+        std::cerr << (written ? "書けません: " : "読めないブック: ") << problem.path << ": "
+                  << FailureText(problem, ErrnoWords::Japanese) << "\n";
+        (written ? unwritten : unread) = true;
+    }
+    int code = unwritten ? kOutputNotWritten : unread ? kUnreadableInput : check.Unrepaired() ? kDifferencesLeft : kDone;
+    std::cerr << "記録 " << check.entriesRead << "、違い " << check.differences.size() << "、残り "
+              << check.Unrepaired() << "\n";
+    return code;
+}
+
 int Range(const std::vector<std::string>& args) {
     const std::string& command = args[0];
     std::vector<std::string> allowed{"csv"};
@@ -390,6 +434,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
         return args.empty() ? kBadArguments : kDone;
     }
     if (args[0] == "day") return Day(args);
+    if (args[0] == "check") return Check(args);
     for (const char* command : {"stats", "values", "aqdef", "history", "limits"})
         if (args[0] == command) return Range(args);
     std::cerr << "ziv-report: 知らない命令です: " << args[0] << "\n\n" << kUsage;
