@@ -11,6 +11,7 @@
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "report/capability.h"
+#include "report/capability_pages_qt.h"
 #include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/collect.h"
