@@ -528,7 +528,7 @@ TEST(ReportOutput, WindowCollectsAndShowsTheTable) {
     // The selected row is painted in the highlight colour: the table has a row.
     // (Below the progress bar, which is drawn in the same colour.)
     int highlighted = 0;
-    for (int y = 180; y < 700; y += 2)
+    for (int y = 120; y < 660; y += 2)
         for (int x = 0; x < shot.width() / 2; x += 2) {
             QColor c = shot.pixelColor(x, y);
             if (c.blue() > 150 && c.red() < 100) ++highlighted;

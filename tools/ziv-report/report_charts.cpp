@@ -230,6 +230,10 @@ QChart* NewIndividualsChart(const ChartData& data) {
 QChart* NewMovingRangeChart(const ChartData& data) {
     const CapabilityRow& row = data.Row;
     QChart* chart = NewChart(RowTitle(row) + QStringLiteral(" 移動範囲 (MR) 管理図"));
+    // The lower of the two charts has the least room: its lines are those of
+    // the individuals chart's legend, and the axes keep their labels whole.
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 2, 4, 2));
     if (!data.Values || data.Values->Samples.size() < 2) return chart;
     const std::vector<Sample>& samples = data.Values->Samples;
     const std::vector<Run> runs = RunsOf(samples);
@@ -250,7 +254,8 @@ QChart* NewMovingRangeChart(const ChartData& data) {
         line->append(static_cast<double>(at), mr);
         top = std::max(top, mr);
     }
-    auto* y = ValueAxis(QStringLiteral("移動範囲"), 0, top, row.Decimals);
+    auto* y = ValueAxis(QString(), 0, top, row.Decimals);
+    x->setTitleVisible(false);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     Attach(chart, line, x, y);
