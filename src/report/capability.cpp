@@ -1,8 +1,11 @@
 #include "report/capability.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <thread>
 
 #include "common/numbers.h"
 #include "report/journal_index.h"
@@ -213,7 +216,7 @@ void Figure(CapabilityRow& row, const std::vector<double>& values) {
         row.RoundingOnly = RejectedForRoundingOnly(values, row.Resolution);
     row.Percentile = PercentileCapability(values, row.Tolerance);
     if (row.NonNormal()) {
-        if (row.Percentile) row.Ppm = row.Percentile->Ppm;
+        if (row.Percentile && std::isfinite(row.Percentile->Ppm)) row.Ppm = row.Percentile->Ppm;
     } else if (row.Stats.Mean && row.Stats.OverallSigma && *row.Stats.OverallSigma > 0 &&
                row.Index.Counted != Sides::None) {
         row.Ppm = NormalPpm(*row.Stats.Mean, *row.Stats.OverallSigma, row.Tolerance);
@@ -338,13 +341,25 @@ std::vector<Sample> CapabilityBuilder::RowSamples(const CapabilityRow& row) cons
 }
 
 std::vector<CapabilityRow> CapabilityBuilder::Result(bool pooled) const {
+    // Points are independent, and their figures (normality, percentile
+    // method) are most of the time after the reading: one thread per processor.
+    std::vector<std::vector<CapabilityRow>> byPoint(kLastPoint + 1);
+    std::atomic<int> next{kFirstPoint};
+    auto work = [&] {
+        for (int p = next++; p <= kLastPoint; p = next++) {
+            const PointState& point = points_[static_cast<size_t>(p)];
+            if (point.Machines.empty()) continue;
+            AddMachineRows(p, point, byPoint[static_cast<size_t>(p)]);
+            if (pooled) AddPooledRows(p, point, byPoint[static_cast<size_t>(p)]);
+        }
+    };
+    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool) thread.join();
     std::vector<CapabilityRow> rows;
-    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
-        const PointState& point = points_[static_cast<size_t>(p)];
-        if (point.Machines.empty()) continue;
-        AddMachineRows(p, point, rows);
-        if (pooled) AddPooledRows(p, point, rows);
-    }
+    for (auto& point : byPoint) std::move(point.begin(), point.end(), std::back_inserter(rows));
     // A point seen only with no nominal size and nothing measured says nothing.
     std::erase_if(rows, [](const CapabilityRow& row) {
         return row.Stats.N == 0 && row.OkCount == 0 && row.NgCount == 0 && row.OtherTexts.empty() &&

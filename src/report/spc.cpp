@@ -137,7 +137,18 @@ std::optional<double> CountedLower(const ToleranceLimits& limits) {
     return limits.LowerIsNaturalBound ? std::nullopt : limits.Lower;
 }
 
-const boost::math::normal kStandardNormal;
+// Errors give NaN or infinity, which the callers turn into "no figure":
+// nothing thrown through the reading thread.
+using QuietPolicy = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::underflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>,
+    // Double precision is all the figures need, at a fraction of the time.
+    boost::math::policies::promote_double<false>>;
+using Normal = boost::math::normal_distribution<double, QuietPolicy>;
+using Gamma = boost::math::gamma_distribution<double, QuietPolicy>;
+const Normal kStandardNormal;
 
 // Boost takes infinite scores (beyond a bounded fit's support) but refuses NaN.
 double NormalAbove(double z) { return std::isnan(z) ? 0 : boost::math::cdf(boost::math::complement(kStandardNormal, z)); }
@@ -343,9 +354,9 @@ namespace {
 // Below this skewness the gamma's shape runs past 4e6 and the normal is as near.
 constexpr double kNegligibleSkew = 1e-3;
 
-boost::math::gamma_distribution<> GammaOf(const SkewedFit& fit) {
+Gamma GammaOf(const SkewedFit& fit) {
     double g = std::abs(fit.Skewness);
-    return boost::math::gamma_distribution<>(4 / (g * g), fit.Sigma * g / 2);
+    return Gamma(4 / (g * g), fit.Sigma * g / 2);
 }
 
 // Where the gamma starts: mean - 2 sigma / skewness (above the mean when mirrored).
@@ -380,6 +391,9 @@ double SkewedFit::Above(double x) const {
 std::optional<SkewedFit> FitPearson3(const std::vector<double>& values) {
     constexpr size_t kFewest = 8;
     if (values.size() < kFewest) return std::nullopt;
+    // Equal values have no spread, whatever rounding their mean picks up.
+    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    if (*lo == *hi) return std::nullopt;
     const double n = static_cast<double>(values.size());
     double mean = 0;
     for (double v : values) mean += v;
@@ -410,6 +424,8 @@ std::optional<PercentileIndices> PercentileCapability(const std::vector<double>&
     result.Low = fit->Quantile(beyondThreeSigma);
     result.Median = fit->Quantile(0.5);
     result.High = fit->Quantile(1 - beyondThreeSigma);
+    if (!std::isfinite(result.Low) || !std::isfinite(result.Median) || !std::isfinite(result.High))
+        return std::nullopt;
     std::optional<double> upper = limits.Upper, lower = CountedLower(limits);
     std::optional<double> upperSide, lowerSide;
     if (upper && result.High > result.Median) upperSide = (*upper - result.Median) / (result.High - result.Median);
@@ -422,7 +438,7 @@ std::optional<PercentileIndices> PercentileCapability(const std::vector<double>&
     double outside = 0;
     if (upper) outside += fit->Above(*upper);
     if (lower) outside += fit->Below(*lower);
-    result.Ppm = outside * 1e6;
+    result.Ppm = outside * 1e6;  // NaN where the tails could not be computed
     return result;
 }
 
