@@ -196,9 +196,10 @@ CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed) {
 }
 
 // Whether the test rejects only because the gauge rounded: with each run of
-// equal readings spread over its step it would not.
-bool RejectedForRoundingOnly(const std::vector<double>& values, double resolution) {
-    if (!(resolution > 0)) return false;
+// equal readings spread over its step it would not. A step finer than a
+// tenth of sigma (the gauge's ten-to-one rule) cannot be the cause.
+bool RejectedForRoundingOnly(const std::vector<double>& values, double resolution, double sigma) {
+    if (!(resolution > 0) || resolution * 10 <= sigma) return false;
     auto spread = AndersonDarling(SpreadOverSteps(values, resolution));
     return spread && spread->PValue >= kNormalityAlpha;
 }
@@ -209,11 +210,11 @@ bool RejectedForRoundingOnly(const std::vector<double>& values, double resolutio
 void Figure(CapabilityRow& row, const std::vector<double>& values) {
     row.Stats = SpreadOf(values);
     row.Index = CapabilityOf(row.Stats, row.Tolerance);
-    if (!row.Machine) return;
     row.Resolution = ResolutionOf(values);
+    if (!row.Machine) return;
     row.Normal = AndersonDarling(values);
     if (row.Normal && row.Normal->PValue < kNormalityAlpha)
-        row.RoundingOnly = RejectedForRoundingOnly(values, row.Resolution);
+        row.RoundingOnly = RejectedForRoundingOnly(values, row.Resolution, row.Stats.OverallSigma.value_or(0));
     row.Percentile = PercentileCapability(values, row.Tolerance);
     if (row.NonNormal()) {
         if (row.Percentile && std::isfinite(row.Percentile->Ppm)) row.Ppm = row.Percentile->Ppm;

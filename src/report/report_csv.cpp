@@ -133,7 +133,7 @@ std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
             fields.push_back(pc ? ExactText((*pc).*point) : "");
         fields.push_back(pc ? ExactText(pc->Fit.Skewness) : "");
         fields.push_back(Exact(r.Ppm));
-        fields.push_back(r.Machine && r.Resolution > 0 ? ExactText(r.Resolution) : "");
+        fields.push_back(r.Resolution > 0 ? ExactText(r.Resolution) : "");
         fields.push_back(r.RoundingOnly ? "あり" : "");
         AppendCsvRecord(out, fields);
     }
