@@ -109,6 +109,24 @@ void BM_CollectAndCapability(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectAndCapability)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
+// The table alone from the collected values (about 4,800 rows of 208 values):
+// the share of the figures (normality, percentile method, control limits)
+// in the whole, apart from the reading.
+void BM_CapabilityTableOfCollectedValues(benchmark::State& state) {
+    MakeBooks();
+    ziv::report::CapabilityBuilder builder;
+    ziv::report::ReadOptions options;
+    options.Needed = ziv::report::Cells::LimitsAndValues;
+    ziv::report::ReadDayBooks(
+        ziv::report::ListDayBooks(ProductDir(), {}).Books,
+        [&](const ziv::report::DayBookData& book) { builder.Add(book); }, options);
+    for (auto _ : state) {
+        auto table = builder.Result();
+        benchmark::DoNotOptimize(table.data());
+    }
+}
+BENCHMARK(BM_CapabilityTableOfCollectedValues)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -1,8 +1,11 @@
 #include "report/capability.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
+#include <iterator>
+#include <thread>
 
 #include "common/numbers.h"
 #include "report/journal_index.h"
@@ -55,14 +58,33 @@ std::optional<double> CapabilityRow::FailedShare() const {
     return static_cast<double>(Failed) / static_cast<double>(Stats.N);
 }
 
+double IndexAsShown(double index) {
+    // The small allowance keeps 1.33 computed as 1.3299999999999998 at 1.33.
+    return std::floor(index * 100 + 1e-7) / 100;
+}
+
+bool CapabilityRow::NonNormal() const { return Normal && Normal->PValue < kNormalityAlpha && !RoundingOnly; }
+
 CapabilityRow::Standing CapabilityRow::Assess() const {
-    if (Failed > 0 || NgCount > 0 || RuleSignals() > 0) return Standing::WantsALook;
+    if (Outside() > 0 || NgCount > 0 || RuleSignals() > 0) return Standing::WantsALook;
+    auto capable = [](std::optional<double> index) { return index && IndexAsShown(*index) >= kCapableCpk; };
     // Pooled rows carry no within-process figure to prove anything with.
-    std::optional<double> index = Machine ? Index.Cpk : Index.Ppk;
-    if (!index) return Standing::Unknown;
-    if (*index < kCapableCpk) return Standing::WantsALook;
-    if (!Machine) return Standing::Unknown;
-    return Index.CpkLower95 && *Index.CpkLower95 >= kCapableCpk ? Standing::Proven : Standing::NotProven;
+    if (!Machine) {
+        if (!Index.Ppk) return Standing::Unknown;
+        return capable(Index.Ppk) ? Standing::Unknown : Standing::WantsALook;
+    }
+    if (!Index.Cpk) return Standing::Unknown;
+    if (NonNormal()) {
+        // Not normal: the normal Cpk means little; the fitted distribution's does.
+        std::optional<double> cpk = Percentile ? Percentile->Cpk : std::nullopt;
+        if (!cpk) return capable(Index.Cpk) ? Standing::NotProven : Standing::WantsALook;
+        if (!capable(cpk)) return Standing::WantsALook;
+        return capable(BissellLowerBound(*cpk, Stats.N)) ? Standing::Proven : Standing::NotProven;
+    }
+    if (!capable(Index.Cpk)) return Standing::WantsALook;
+    // Fewer than 8 values: normality untested, nothing proven.
+    if (!Normal) return Standing::NotProven;
+    return capable(Index.CpkLower95) ? Standing::Proven : Standing::NotProven;
 }
 
 CapabilityBuilder::CapabilityBuilder() : points_(kLastPoint + 1) {}
@@ -148,13 +170,17 @@ void CapabilityBuilder::Add(const DayBookData& book, const JournalIndex* journal
     }
 }
 
-std::vector<RuleSignal> SeriesSignals(const Series& series) {
+SetControl ControlOfSet(const Series& series, std::uint16_t set) {
+    SetControl control;
     std::vector<double> values;
-    values.reserve(series.Samples.size());
-    for (const Sample& s : series.Samples) values.push_back(s.Value);
-    auto limits = IndividualsLimits(SpreadOf(values));
-    if (!limits) return {};
-    return RunRules(values, *limits);
+    for (std::size_t i = 0; i < series.Samples.size(); ++i)
+        if (series.Samples[i].LimitSet == set) {
+            control.At.push_back(i);
+            values.push_back(series.Samples[i].Value);
+        }
+    control.Limits = IndividualsLimits(SpreadOf(values));
+    if (control.Limits) control.Signals = RunRules(values, *control.Limits);
+    return control;
 }
 
 namespace {
@@ -169,12 +195,38 @@ CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed) {
     return row;
 }
 
+// Whether the test rejects only because the gauge rounded: with each run of
+// equal readings spread over its step it would not. A step finer than a
+// tenth of sigma (the gauge's ten-to-one rule) cannot be the cause.
+bool RejectedForRoundingOnly(const std::vector<double>& values, double resolution, double sigma) {
+    if (!(resolution > 0) || resolution * 10 <= sigma) return false;
+    auto spread = AndersonDarling(SpreadOverSteps(values, resolution));
+    return spread && spread->PValue >= kNormalityAlpha;
+}
+
 // Spread and indices of the values in the order given, and for a machine's
-// row their normality, which tells how far its Cpk may be trusted.
+// row their normality, which tells how far its Cpk may be trusted, and the
+// percentile method for values that are not normal.
 void Figure(CapabilityRow& row, const std::vector<double>& values) {
     row.Stats = SpreadOf(values);
     row.Index = CapabilityOf(row.Stats, row.Tolerance);
-    if (row.Machine) row.Normal = AndersonDarling(values);
+    row.Resolution = ResolutionOf(values);
+    if (!row.Machine) return;
+    row.Normal = AndersonDarling(values);
+    if (row.Normal && row.Normal->PValue < kNormalityAlpha)
+        row.RoundingOnly = RejectedForRoundingOnly(values, row.Resolution, row.Stats.OverallSigma.value_or(0));
+    row.Percentile = PercentileCapability(values, row.Tolerance);
+    if (row.NonNormal()) {
+        if (row.Percentile && std::isfinite(row.Percentile->Ppm)) row.Ppm = row.Percentile->Ppm;
+    } else if (row.Stats.Mean && row.Stats.OverallSigma && *row.Stats.OverallSigma > 0 &&
+               row.Index.Counted != Sides::None) {
+        row.Ppm = NormalPpm(*row.Stats.Mean, *row.Stats.OverallSigma, row.Tolerance);
+    }
+}
+
+// A value the station left without a verdict that its own rule would fail.
+bool BeyondALimit(double value, const ToleranceLimits& limits) {
+    return (limits.Upper && value >= *limits.Upper) || (limits.Lower && value < *limits.Lower);
 }
 
 // The values of a row as its samples are taken, and the days they span.
@@ -186,7 +238,10 @@ struct Taken {
         first = std::min(first, s.DayNumber);
         last = std::max(last, s.DayNumber);
         if (s.Judged == Verdict::Fail) ++row.Failed;
-        if (s.Judged == Verdict::None) ++row.Unjudged;
+        if (s.Judged == Verdict::None) {
+            ++row.Unjudged;
+            if (BeyondALimit(s.Value, row.Tolerance)) ++row.UnjudgedOutside;
+        }
     }
     void Span(CapabilityRow& row) const {
         if (values.empty()) return;
@@ -204,7 +259,6 @@ void CapabilityBuilder::AddMachineRows(int p, const PointState& point, std::vect
     const bool changed = point.Sets.size() > 1;
     std::vector<double> values;
     for (const MachineState* machine : machines) {
-        std::vector<RuleSignal> signals = SeriesSignals(machine->Values);
         for (std::uint16_t set = 0; set < machine->BySet.size(); ++set) {
             const TextCounts& texts = machine->BySet[set];
             if (!texts.Seen) continue;
@@ -217,8 +271,9 @@ void CapabilityBuilder::AddMachineRows(int p, const PointState& point, std::vect
                 if (s.LimitSet == set) taken.Add(row, s);
             taken.Span(row);
             Figure(row, values);
-            for (const RuleSignal& signal : signals)
-                if (samples[signal.Index].LimitSet == set) ++row.Rules[static_cast<size_t>(signal.Rule)];
+            SetControl control = ControlOfSet(machine->Values, set);
+            row.Control = control.Limits;
+            for (const RuleSignal& signal : control.Signals) ++row.Rules[static_cast<size_t>(signal.Rule)];
             row.OkCount = texts.Ok;
             row.NgCount = texts.Ng;
             row.OtherTexts = texts.Other;
@@ -287,13 +342,25 @@ std::vector<Sample> CapabilityBuilder::RowSamples(const CapabilityRow& row) cons
 }
 
 std::vector<CapabilityRow> CapabilityBuilder::Result(bool pooled) const {
+    // Points are independent, and their figures (normality, percentile
+    // method) are most of the time after the reading: one thread per processor.
+    std::vector<std::vector<CapabilityRow>> byPoint(kLastPoint + 1);
+    std::atomic<int> next{kFirstPoint};
+    auto work = [&] {
+        for (int p = next++; p <= kLastPoint; p = next++) {
+            const PointState& point = points_[static_cast<size_t>(p)];
+            if (point.Machines.empty()) continue;
+            AddMachineRows(p, point, byPoint[static_cast<size_t>(p)]);
+            if (pooled) AddPooledRows(p, point, byPoint[static_cast<size_t>(p)]);
+        }
+    };
+    const unsigned helpers = std::clamp(std::thread::hardware_concurrency(), 1u, 8u) - 1;
+    std::vector<std::thread> pool;
+    for (unsigned t = 0; t < helpers; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread& thread : pool) thread.join();
     std::vector<CapabilityRow> rows;
-    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
-        const PointState& point = points_[static_cast<size_t>(p)];
-        if (point.Machines.empty()) continue;
-        AddMachineRows(p, point, rows);
-        if (pooled) AddPooledRows(p, point, rows);
-    }
+    for (auto& point : byPoint) std::move(point.begin(), point.end(), std::back_inserter(rows));
     // A point seen only with no nominal size and nothing measured says nothing.
     std::erase_if(rows, [](const CapabilityRow& row) {
         return row.Stats.N == 0 && row.OkCount == 0 && row.NgCount == 0 && row.OtherTexts.empty() &&

@@ -82,25 +82,49 @@ struct CapabilityRow {
     Spread Stats;
     Indices Index;
     std::optional<Normality> Normal;
+    // Machine rows: the individuals chart's limits from the row's own values,
+    // which its rule counts and its chart use too.
+    std::optional<ControlLimits> Control;
     RuleCounts Rules{};
+    std::optional<PercentileIndices> Percentile;  // machine rows from 8 values
+    // Expected outside per million, by the distribution the row is judged by:
+    // the normal (mean, overall sigma), or the fitted one where the values are not normal.
+    std::optional<double> Ppm;
+    double Resolution = 0;       // the reading step of the values (ResolutionOf)
+    bool RoundingOnly = false;   // the normality test rejects only because the readings are coarse
     std::size_t Failed = 0;     // numeric values the station judged 不
     std::size_t Unjudged = 0;   // numeric values the station gave no verdict
+    // Of those, the values beyond a limit by the station's own rule (on the
+    // upper limit or above it, below the lower one): outside all the same.
+    std::size_t UnjudgedOutside = 0;
     std::size_t OkCount = 0, NgCount = 0;
     std::vector<std::pair<std::string, std::size_t>> OtherTexts;  // text and how often
     int Decimals = 2;  // one digit finer than the tightest number of the limits
 
     std::size_t RuleSignals() const;
     std::optional<double> FailedShare() const;
+    // The normality test rejects, and not only for coarse readings: the
+    // percentile method's Cpk then judges the row.
+    bool NonNormal() const;
+    // Values outside whether the station judged them or not.
+    std::size_t Outside() const { return Failed + UnjudgedOutside; }
     enum class Standing {
         Unknown,     // no index to judge by (n < 2, no spread, no limit)
-        WantsALook,  // a failure, NG, a run rule broken, or Cpk (pooled: Ppk) below 1.33
-        NotProven,   // Cpk reaches 1.33, but its 95 % lower bound does not: too few values to tell
-        Proven,      // the 95 % lower bound of Cpk reaches 1.33, in control, nothing failed
+        WantsALook,  // a value outside, NG, a run rule broken, or Cpk (pooled: Ppk) below 1.33
+        NotProven,   // Cpk reaches 1.33, but its 95 % lower bound does not, or normality is unknown
+        Proven,      // normal or judged by the percentile method, the 95 % lower bound of that
+                     // Cpk reaches 1.33, in control, nothing outside
     };
     Standing Assess() const;
 };
 
 inline constexpr double kCapableCpk = 1.33;
+// Fewer values than this give figures to be read with care (AIAG asks for
+// 25 subgroups); below 8 there is no normality test at all.
+inline constexpr std::size_t kFewValues = 25;
+// An index as the table shows it: cut, not rounded, to two decimals, so that
+// one shown as 1.33 reaches 1.33 and is judged as shown.
+double IndexAsShown(double index);
 
 // Takes the books in date order (as ReadDayBooks hands them over) and keeps
 // one sample per value: a year of a shop's books fits in a few megabytes.
@@ -146,9 +170,15 @@ private:
     std::vector<PointState> points_;  // index = point number
 };
 
-// Run rule signals of a machine's whole series: the process does not know its
-// tolerances, so the chart's limits come from all of its values.
-std::vector<RuleSignal> SeriesSignals(const Series& series);
+// The control chart of the values of one limit set in a machine's series:
+// the same limits and signals as that set's row, so that the printed limits,
+// the rule counts and the chart agree. Signals index into At.
+struct SetControl {
+    std::vector<std::size_t> At;  // indices into the series' samples
+    std::optional<ControlLimits> Limits;
+    std::vector<RuleSignal> Signals;
+};
+SetControl ControlOfSet(const Series& series, std::uint16_t set);
 
 // "—" for none; otherwise fixed decimals, "." whatever the locale.
 std::string FixedText(std::optional<double> value, int decimals, std::string_view none = "—");

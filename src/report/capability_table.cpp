@@ -31,14 +31,38 @@ std::string RangeText(const CapabilityRow& row) {
     return text(*row.First, years) + "〜" + text(*row.Last, years);
 }
 
+std::string Count(size_t n) { return DecimalText(static_cast<long long>(n)); }
+
 std::string NoteText(const CapabilityRow& row) {
-    std::string note = row.LimitsChanged ? "規格変更" : "";
-    std::string other = OtherTextsSummary(row);
-    if (!other.empty()) note += (note.empty() ? "" : "  ") + other;
+    std::string note;
+    auto add = [&](const std::string& text) {
+        if (!text.empty()) note += (note.empty() ? "" : "  ") + text;
+    };
+    if (row.LimitsChanged) add("規格変更");
+    if (row.Machine && row.Stats.N > 0 && row.Stats.N < kFewValues) add("n<" + Count(kFewValues));
+    if (row.RoundingOnly) add("丸め");
+    add(OtherTextsSummary(row));
     return note;
 }
 
-std::string Count(size_t n) { return DecimalText(static_cast<long long>(n)); }
+// Failures and, marked, the values outside that the station did not judge.
+std::string OutsideText(const CapabilityRow& row) {
+    if (row.UnjudgedOutside == 0) return Count(row.Failed);
+    return Count(row.Outside()) + " (※" + Count(row.UnjudgedOutside) + ")";
+}
+
+const std::optional<double> kNoIndex;
+
+// Cut to two decimals as it is judged (IndexAsShown).
+std::string IndexText(const std::optional<double>& index) {
+    if (!index) return "—";
+    return FixedText(IndexAsShown(*index), 2);
+}
+
+std::string PpmText(std::optional<double> ppm) {
+    if (!ppm) return "—";
+    return FixedText(*ppm, *ppm < 10 ? 1 : 0);
+}
 
 }  // namespace
 
@@ -47,12 +71,13 @@ std::vector<std::string> CapabilityRowTexts(const CapabilityRow& row) {
     auto sigma = [&](std::optional<double> v) {
         return v ? FixedText(v, SpreadDecimals(*v, row.Decimals)) : std::string("—");
     };
-    auto index = [](std::optional<double> v) { return FixedText(v, 2); };
+    auto index = [](const std::optional<double>& v) { return IndexText(v); };
+    const std::optional<double>& percentileCpk = row.Percentile ? row.Percentile->Cpk : kNoIndex;
     return {DecimalText(row.Point), MachineText(row), row.Limits.Nominal, row.Limits.Upper, row.Limits.Lower,
             SidesText(row), RangeText(row), Count(s.N), FixedText(s.Mean, row.Decimals),
             sigma(s.WithinSigma), sigma(s.OverallSigma), index(row.Index.Cp), index(row.Index.Cpk),
-            index(row.Index.CpkLower95), index(row.Index.Pp), index(row.Index.Ppk), RuleText(row),
-            Count(row.Failed), Count(row.Unjudged), Count(row.OkCount), Count(row.NgCount),
+            index(row.Index.CpkLower95), index(row.Index.Pp), index(row.Index.Ppk), index(percentileCpk),
+            PpmText(row.Ppm), RuleText(row), OutsideText(row), Count(row.Unjudged), Count(row.OkCount), Count(row.NgCount),
             row.Normal ? FixedText(row.Normal->PValue, 3) : "—", NoteText(row)};
 }
 

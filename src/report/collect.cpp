@@ -37,9 +37,30 @@ std::string AbsoluteFolder(const std::string& folder) {
 
 std::string ProductNameOf(const std::string& productDir) { return LastPathComponent(AbsoluteFolder(productDir)); }
 
+namespace {
+
+// The names a product folder goes by: the one it was reached by, and where
+// that is a link, the name of the folder it leads to, which the station may
+// have named its books after.
+std::vector<std::string> ProductNamesOf(const std::string& productDir) {
+    std::vector<std::string> names{ProductNameOf(productDir)};
+    std::error_code ec;
+    fs::path real = fs::canonical(fs::path(AbsoluteFolder(productDir)), ec);
+    if (!ec && real.filename().string() != names.front()) names.push_back(real.filename().string());
+    return names;
+}
+
+std::optional<DayBookName> ParseAsAnyOf(const std::string& fileName, const std::vector<std::string>& products) {
+    for (const std::string& product : products)
+        if (auto name = ParseDayBookName(fileName, product)) return name;
+    return std::nullopt;
+}
+
+}  // namespace
+
 Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
     Listing listing;
-    std::string product = ProductNameOf(productDir);
+    std::vector<std::string> products = ProductNamesOf(productDir);
     std::string folder = DayBookFolder(AbsoluteFolder(productDir));
     listing.Folder = folder;
     std::error_code ec;
@@ -56,7 +77,7 @@ Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
         std::error_code typeError;
         if (it->is_directory(typeError)) continue;
         std::string fileName = it->path().filename().string();
-        auto name = ParseDayBookName(fileName, product);
+        auto name = ParseAsAnyOf(fileName, products);
         std::string path = JoinPath(folder, fileName);
         if (!name) {
             listing.Ignored.push_back(path);

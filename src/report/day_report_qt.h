@@ -1,6 +1,6 @@
 #pragma once
-// The inspection record (検査成績書) of one day workbook and the capability
-// table (工程能力) as paged documents for the PDF writer and the printer.
+// The inspection record (検査成績書) of one day workbook as a paged document
+// for the PDF writer and the printer.
 #include <QColor>
 #include <QImage>
 #include <string>
@@ -24,16 +24,5 @@ QImage MarkedDrawing(const DayReport& report);
 // where the journal knows them. It names no file: a path on the station's
 // disk means nothing to the customer and tells outsiders about the network.
 PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot = {});
-
-// What the capability was worked out over, for the report's header.
-struct CapabilityScope {
-    std::string ProductDir;
-    Filter Range;
-    size_t BooksRead = 0, BooksSkipped = 0, FilesIgnored = 0;
-};
-PagedDocument CapabilityDocument(const CapabilityScope& scope, const std::vector<CapabilityRow>& table);
-
-// The tint of a capability row, on screen and on paper; invalid for none.
-QColor StandingTint(CapabilityRow::Standing standing);
 
 }  // namespace ziv::report

@@ -1,6 +1,7 @@
 #include "report/report_csv.h"
 
 #include "common/numbers.h"
+#include "platform/paths.h"
 
 namespace ziv::report {
 
@@ -46,7 +47,8 @@ void AppendValueRecords(std::string& out, const DayBookData& book, const Journal
         const JournalEntry* entry = journal ? journal->EntryOf(book.Name, row.Point, row.Value) : nullptr;
         AppendCsvRecord(out, {date, book.Name.Operator, machine, book.Name.Product, DecimalText(row.Point),
                               row.Nominal, row.Upper, row.Lower, row.InputName, row.Value, row.Judgement,
-                              row.Correction, book.Path, entry ? TimestampText(entry->Time) : "",
+                              // The book's name alone: where the server keeps it is no one else's business.
+                              row.Correction, LastPathComponent(book.Path), entry ? LocalTimeText(entry->Time) : "",
                               entry ? entry->Station : "", entry ? entry->Gauge : ""});
     }
 }
@@ -97,10 +99,12 @@ std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
     AppendCsvRecord(out, {"番号", "号機", "寸法", "上限", "下限", "規格", "開始日", "終了日", "n", "平均", "最小",
                           "最大", "σ群内(MR/d2)", "σ全体(n-1)", "Cp", "Cpk", "Cpk下限95%", "Pp", "Ppk", "管理中心",
                           "管理上限", "管理下限", "MR平均", "MR上限", "ルール1", "ルール2", "ルール3", "ルール4",
-                          "AD統計量A2*", "AD p値", "不合格", "判定なし", "OK", "NG", "その他", "規格変更"});
+                          "AD統計量A2*", "AD p値", "不合格", "判定なし", "OK", "NG", "その他", "規格変更",
+                          // Later additions go last, so that readers of the first columns go on as before.
+                          "規格外(判定なし)", "Cp分位", "Cpk分位", "0.135%点", "50%点", "99.865%点", "歪度",
+                          "ppm予測", "分解能", "丸めによるp低下"});
     for (const CapabilityRow& r : table) {
-        std::optional<ControlLimits> control;
-        if (r.Machine) control = IndividualsLimits(r.Stats);
+        const std::optional<ControlLimits>& control = r.Control;
         std::vector<std::string> fields{
             DecimalText(r.Point), MachineText(r), r.Limits.Nominal, r.Limits.Upper, r.Limits.Lower, SidesText(r),
             DateOf(r.First), DateOf(r.Last), Count(r.Stats.N),
@@ -120,6 +124,17 @@ std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
         for (size_t n : {r.Failed, r.Unjudged, r.OkCount, r.NgCount}) fields.push_back(Count(n));
         fields.push_back(OtherTextsSummary(r));
         fields.push_back(r.LimitsChanged ? "あり" : "");
+        fields.push_back(Count(r.UnjudgedOutside));
+        const auto& pc = r.Percentile;
+        fields.push_back(pc ? Exact(pc->Cp) : "");
+        fields.push_back(pc ? Exact(pc->Cpk) : "");
+        for (double PercentileIndices::*point : {&PercentileIndices::Low, &PercentileIndices::Median,
+                                                 &PercentileIndices::High})
+            fields.push_back(pc ? ExactText((*pc).*point) : "");
+        fields.push_back(pc ? ExactText(pc->Fit.Skewness) : "");
+        fields.push_back(Exact(r.Ppm));
+        fields.push_back(r.Resolution > 0 ? ExactText(r.Resolution) : "");
+        fields.push_back(r.RoundingOnly ? "あり" : "");
         AppendCsvRecord(out, fields);
     }
     return out;

@@ -38,6 +38,28 @@ struct Geometry {
     double Bottom() const { return Height - kMargin - kFootRoom; }
 };
 
+// Each column's share of the table's width: its Width, or with
+// FitColumnsToText the room its widest text needs.
+std::vector<double> ColumnWidths(const PagedDocument& document, double tableWidth) {
+    std::vector<double> wanted;
+    QFontMetricsF plain(Font(document.TableFontSize)), bold(Font(document.TableFontSize, true));
+    for (size_t c = 0; c < document.Columns.size(); ++c) {
+        double width = document.Columns[c].Width;
+        if (document.FitColumnsToText) {
+            width = bold.horizontalAdvance(document.Columns[c].Title);
+            for (const TableRow& row : document.Rows)
+                if (static_cast<qsizetype>(c) < row.Cells.size())
+                    width = std::max(width, plain.horizontalAdvance(row.Cells[static_cast<qsizetype>(c)]));
+            width += 2 * kCellPad + 1;
+        }
+        wanted.push_back(width);
+    }
+    double natural = 0;
+    for (double w : wanted) natural += w;
+    for (double& w : wanted) w = natural > 0 ? w * tableWidth / natural : 0;
+    return wanted;
+}
+
 }  // namespace
 
 bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
@@ -51,10 +73,7 @@ bool PaintDocument(QPagedPaintDevice& device, const PagedDocument& document) {
     Geometry g{page.width(), page.height()};
     const double tableWidth = g.Right() - g.Left();
 
-    std::vector<double> widths;
-    double natural = 0;
-    for (const auto& c : document.Columns) natural += c.Width;
-    for (const auto& c : document.Columns) widths.push_back(natural > 0 ? c.Width * tableWidth / natural : 0);
+    std::vector<double> widths = ColumnWidths(document, tableWidth);
 
     // The title and the header lines give way to the stamp boxes at their right.
     const double stampsWidth = document.Stamps.size() * kStampWidth;

@@ -43,6 +43,10 @@ struct PagedDocument {
     std::vector<TableRow> Rows;
     bool Landscape = false;
     int TableFontSize = 9;  // in points (the painter works in points); a wide table takes a smaller one
+    // Columns as wide as their widest text (title or cell) rather than their
+    // Width, before both are scaled to the page: a wide table keeps every
+    // figure whole where it can.
+    bool FitColumnsToText = false;
     // In bold under the header lines; nothing when empty.
     QString Verdict;
     // A box for each at the top right of the first page: the caption, room

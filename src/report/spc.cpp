@@ -6,6 +6,9 @@
 #include <limits>
 #include <numbers>
 
+#include <boost/math/distributions/gamma.hpp>
+#include <boost/math/distributions/normal.hpp>
+
 namespace ziv::report {
 
 namespace {
@@ -128,6 +131,28 @@ std::optional<int> DecimalsOf(std::string_view text) {
     }
     return decimals;
 }
+
+// The sides the indices count: a natural lower bound is no limit.
+std::optional<double> CountedLower(const ToleranceLimits& limits) {
+    return limits.LowerIsNaturalBound ? std::nullopt : limits.Lower;
+}
+
+// Errors give NaN or infinity, which the callers turn into "no figure":
+// nothing thrown through the reading thread.
+using QuietPolicy = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::underflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>,
+    // Double precision is all the figures need, at a fraction of the time.
+    boost::math::policies::promote_double<false>>;
+using Normal = boost::math::normal_distribution<double, QuietPolicy>;
+using Gamma = boost::math::gamma_distribution<double, QuietPolicy>;
+const Normal kStandardNormal;
+
+// Boost takes infinite scores (beyond a bounded fit's support) but refuses NaN.
+double NormalAbove(double z) { return std::isnan(z) ? 0 : boost::math::cdf(boost::math::complement(kStandardNormal, z)); }
+double NormalBelow(double z) { return std::isnan(z) ? 0 : boost::math::cdf(kStandardNormal, z); }
 
 }  // namespace
 
@@ -275,6 +300,154 @@ std::optional<Normality> AndersonDarling(const std::vector<double>& values) {
     result.A2Star = result.A2 * (1 + 0.75 / n + 2.25 / (n * n));
     result.PValue = AndersonDarlingPValue(result.A2Star);
     return result;
+}
+
+double ResolutionOf(const std::vector<double>& values) {
+    constexpr int kFinest = 8;
+    for (int decimals = 0; decimals <= kFinest; ++decimals) {
+        double scale = std::pow(10.0, decimals);
+        bool whole = std::all_of(values.begin(), values.end(), [&](double v) {
+            double steps = v * scale;
+            return std::abs(steps - std::round(steps)) <= 1e-9 * std::max(1.0, std::abs(steps));
+        });
+        if (whole) return 1 / scale;
+    }
+    return 0;
+}
+
+Histogram BinsOf(const std::vector<double>& values, double resolution) {
+    if (!(resolution > 0) || values.empty()) return BinsOf(values);
+    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    Histogram plain = BinsOf(values);
+    double steps = std::round((*hi - *lo) / resolution) + 1;  // reading steps the values cover
+    double perBin = std::max(1.0, std::round(plain.Width / resolution));
+    perBin = std::max(perBin, std::ceil(steps / static_cast<double>(kMaxBins)));
+    Histogram histogram;
+    histogram.Width = perBin * resolution;
+    histogram.Start = *lo - resolution / 2;
+    auto bins = static_cast<size_t>(std::ceil(steps / perBin));
+    histogram.Counts.assign(bins, 0);
+    for (double v : values) {
+        auto bin = static_cast<size_t>(std::max(std::floor((v - histogram.Start) / histogram.Width), 0.0));
+        ++histogram.Counts[std::min(bin, bins - 1)];
+    }
+    return histogram;
+}
+
+std::vector<double> SpreadOverSteps(const std::vector<double>& values, double resolution) {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    if (!(resolution > 0)) return sorted;
+    for (size_t i = 0; i < sorted.size();) {
+        size_t j = i;
+        while (j < sorted.size() && sorted[j] == sorted[i]) ++j;
+        const double centre = sorted[i], count = static_cast<double>(j - i);
+        for (size_t k = i; k < j; ++k)
+            sorted[k] = centre - resolution / 2 + resolution * (static_cast<double>(k - i) + 0.5) / count;
+        i = j;
+    }
+    return sorted;
+}
+
+namespace {
+
+// Below this skewness the gamma's shape runs past 4e6 and the normal is as near.
+constexpr double kNegligibleSkew = 1e-3;
+
+Gamma GammaOf(const SkewedFit& fit) {
+    double g = std::abs(fit.Skewness);
+    return Gamma(4 / (g * g), fit.Sigma * g / 2);
+}
+
+// Where the gamma starts: mean - 2 sigma / skewness (above the mean when mirrored).
+double OriginOf(const SkewedFit& fit) { return fit.Mean - 2 * fit.Sigma / fit.Skewness; }
+
+// P(G < x) of the gamma, 0 before its origin.
+double GammaBelow(const SkewedFit& fit, double x) { return x <= 0 ? 0 : boost::math::cdf(GammaOf(fit), x); }
+double GammaAbove(const SkewedFit& fit, double x) {
+    return x <= 0 ? 1 : boost::math::cdf(boost::math::complement(GammaOf(fit), x));
+}
+
+}  // namespace
+
+double SkewedFit::Quantile(double p) const {
+    if (std::abs(Skewness) < kNegligibleSkew) return Mean + Sigma * boost::math::quantile(kStandardNormal, p);
+    if (Skewness > 0) return OriginOf(*this) + boost::math::quantile(GammaOf(*this), p);
+    return OriginOf(*this) - boost::math::quantile(GammaOf(*this), 1 - p);
+}
+
+double SkewedFit::Below(double x) const {
+    if (std::abs(Skewness) < kNegligibleSkew) return NormalBelow((x - Mean) / Sigma);
+    if (Skewness > 0) return GammaBelow(*this, x - OriginOf(*this));
+    return GammaAbove(*this, OriginOf(*this) - x);
+}
+
+double SkewedFit::Above(double x) const {
+    if (std::abs(Skewness) < kNegligibleSkew) return NormalAbove((x - Mean) / Sigma);
+    if (Skewness > 0) return GammaAbove(*this, x - OriginOf(*this));
+    return GammaBelow(*this, OriginOf(*this) - x);
+}
+
+std::optional<SkewedFit> FitPearson3(const std::vector<double>& values) {
+    constexpr size_t kFewest = 8;
+    if (values.size() < kFewest) return std::nullopt;
+    // Equal values have no spread, whatever rounding their mean picks up.
+    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    if (*lo == *hi) return std::nullopt;
+    const double n = static_cast<double>(values.size());
+    double mean = 0;
+    for (double v : values) mean += v;
+    mean /= n;
+    double m2 = 0, m3 = 0;
+    for (double v : values) {
+        double d = v - mean;
+        m2 += d * d;
+        m3 += d * d * d;
+    }
+    m2 /= n;
+    m3 /= n;
+    if (!(m2 > 0)) return std::nullopt;
+    SkewedFit fit;
+    fit.Mean = mean;
+    fit.Sigma = std::sqrt(m2 * n / (n - 1));
+    fit.Skewness = m3 / std::pow(m2, 1.5) * std::sqrt(n * (n - 1)) / (n - 2);
+    return fit;
+}
+
+std::optional<PercentileIndices> PercentileCapability(const std::vector<double>& values,
+                                                      const ToleranceLimits& limits) {
+    auto fit = FitPearson3(values);
+    if (!fit) return std::nullopt;
+    PercentileIndices result;
+    result.Fit = *fit;
+    const double beyondThreeSigma = NormalBelow(-3);  // 0.135 %
+    result.Low = fit->Quantile(beyondThreeSigma);
+    result.Median = fit->Quantile(0.5);
+    result.High = fit->Quantile(1 - beyondThreeSigma);
+    if (!std::isfinite(result.Low) || !std::isfinite(result.Median) || !std::isfinite(result.High))
+        return std::nullopt;
+    std::optional<double> upper = limits.Upper, lower = CountedLower(limits);
+    std::optional<double> upperSide, lowerSide;
+    if (upper && result.High > result.Median) upperSide = (*upper - result.Median) / (result.High - result.Median);
+    if (lower && result.Median > result.Low) lowerSide = (result.Median - *lower) / (result.Median - result.Low);
+    if (upper && lower && result.High > result.Low) result.Cp = (*upper - *lower) / (result.High - result.Low);
+    if (upperSide && lowerSide)
+        result.Cpk = std::min(*upperSide, *lowerSide);
+    else
+        result.Cpk = upperSide ? upperSide : lowerSide;
+    double outside = 0;
+    if (upper) outside += fit->Above(*upper);
+    if (lower) outside += fit->Below(*lower);
+    result.Ppm = outside * 1e6;  // NaN where the tails could not be computed
+    return result;
+}
+
+double NormalPpm(double mean, double sigma, const ToleranceLimits& limits) {
+    if (!(sigma > 0)) return 0;
+    double outside = 0;
+    if (limits.Upper) outside += NormalAbove((*limits.Upper - mean) / sigma);
+    if (auto lower = CountedLower(limits)) outside += NormalBelow((*lower - mean) / sigma);
+    return outside * 1e6;
 }
 
 int DisplayDecimals(const std::vector<std::string_view>& toleranceTexts) {

@@ -2,8 +2,8 @@
 // Statistical process control of one series: the values of one point on one
 // machine in the order they were measured. Spread, capability, individuals and
 // moving-range chart limits, run rules, histogram bins and a normality check.
-// Hand-written from the textbook formulas: Debian carries no maintained C++
-// library for these.
+// The textbook formulas by hand; the normal distribution's tails from
+// Boost.Math.
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -93,6 +93,18 @@ inline constexpr size_t kMaxBins = 60;
 // (0.001 of the value wide, at least 0.001). No bins for no values.
 Histogram BinsOf(const std::vector<double>& values);
 
+// The step the values were read to: the largest 10^-d (d from 0 to 8) of
+// which every value is a whole multiple; 0 when they are finer than that.
+double ResolutionOf(const std::vector<double>& values);
+// As BinsOf, but each bin a whole number of reading steps wide and its edges
+// half a step off the values, so that no bin gets one step more than its
+// neighbours (bars that comb up and down); BinsOf where resolution is 0.
+Histogram BinsOf(const std::vector<double>& values, double resolution);
+// Values read to `resolution`, each group of equal ones spread evenly over
+// the step it stands for: what the gauge rounded away, put back as evenly
+// as it can have been.
+std::vector<double> SpreadOverSteps(const std::vector<double>& values, double resolution);
+
 // Density of the normal distribution, for the curve over the bars (times
 // n * Width); 0 for a sigma that is not positive.
 double NormalDensity(double x, double mean, double sigma);
@@ -104,6 +116,38 @@ struct Normality {
 };
 // None for fewer than 8 values or no spread.
 std::optional<Normality> AndersonDarling(const std::vector<double>& values);
+
+// The Anderson-Darling test rejects normality below this p.
+inline constexpr double kNormalityAlpha = 0.05;
+
+// A Pearson type III distribution with the values' mean, standard deviation
+// and skewness (G1, adjusted for the sample's size, as spreadsheets' SKEW):
+// a gamma distribution, shifted, and mirrored for values skewed to the left;
+// the normal one where the skewness is negligible. Moments are steadier from
+// a few dozen coarse readings than a fit to quantiles, whose reach out to
+// the 0.135 % points swings widely.
+struct SkewedFit {
+    double Mean = 0, Sigma = 0, Skewness = 0;
+    double Quantile(double p) const;  // 0 < p < 1
+    double Below(double x) const;     // P(X < x)
+    double Above(double x) const;     // P(X > x)
+};
+// None for fewer than 8 values or no spread.
+std::optional<SkewedFit> FitPearson3(const std::vector<double>& values);
+
+// Capability by the percentile method (ISO 22514-2, AIAG): the 0.135 %,
+// 50 % and 99.865 % points of the fitted distribution take the place of
+// mean - 3 sigma, mean and mean + 3 sigma; comparable with Pp and Ppk.
+struct PercentileIndices {
+    SkewedFit Fit;
+    double Low = 0, Median = 0, High = 0;  // the 0.135 %, 50 % and 99.865 % points
+    std::optional<double> Cp, Cpk;
+    double Ppm = 0;  // expected outside the counted limits, per million
+};
+std::optional<PercentileIndices> PercentileCapability(const std::vector<double>& values,
+                                                      const ToleranceLimits& limits);
+// Expected share outside the counted limits of a normal distribution, per million.
+double NormalPpm(double mean, double sigma, const ToleranceLimits& limits);
 
 // Decimals for the report's values: one more than the tolerance text with the
 // most decimals ("0.02" -> 3, "1E-05" -> 6), between 2 and 8; texts without a

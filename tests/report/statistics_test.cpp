@@ -157,7 +157,7 @@ TEST(ReportCapability, ChangedLimitsNeverMixInOneFigure) {
     ASSERT_EQ(series->Samples.size(), 7u);
     EXPECT_EQ(builder.LimitSets(1)[series->Samples[0].LimitSet], kTen);
     EXPECT_EQ(builder.LimitSets(1)[series->Samples[6].LimitSet], tight);
-    EXPECT_EQ(CapabilityRowTexts(*after).back(), "規格変更");
+    EXPECT_EQ(CapabilityRowTexts(*after).back(), "規格変更  n<25");
 }
 
 // Flatness 0 / +0.01 / 0: the lower limit is a bound no part crosses, so the

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "report/capability.h"
+#include "report/capability_pages_qt.h"
 #include "report/aqdef_export.h"
 #include "report/capability_table.h"
 #include "report/collect.h"

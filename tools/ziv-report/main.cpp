@@ -24,7 +24,8 @@ int Screenshot(int argc, char** argv) {
     auto to = ziv::ParseDate(argv[4]);
     if (!from || !to) return 1;
     ziv::report::ReportWindow window;
-    window.resize(1500, 900);
+    // What a 1366 x 768 screen leaves a window inside its frame, under a panel.
+    window.resize(1366, 700);
     window.SetProductFolder(QString::fromLocal8Bit(argv[2]));
     window.SetRange(*from, *to);
     window.show();
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
         return ziv::report::RunCommandLine(args);
     }
     QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("ZIV"));
     QApplication::setApplicationName(QStringLiteral("ziv-report"));
     ziv::AllowLargeDrawings();
     ziv::report::ReportWindow window;

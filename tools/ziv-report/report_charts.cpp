@@ -1,14 +1,15 @@
 #include "report_charts.h"
 
-#include <QDateTime>
 #include <QtCharts/QAreaSeries>
-#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QCategoryAxis>
 #include <QtCharts/QLegendMarker>
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <map>
 
 #include "common/numbers.h"
 #include "platform/ui_font_qt.h"
@@ -51,38 +52,43 @@ QString RowTitle(const CapabilityRow& row) {
     return QStringLiteral("番号 %1・%2").arg(row.Point).arg(machine);
 }
 
-// A value's place on the time axis: when it was taken, where the journal
-// knows; otherwise its day, the values of one day spread over it in order.
-std::vector<double> TimesOf(const std::vector<Sample>& samples) {
-    std::vector<double> times(samples.size());
-    size_t i = 0;
-    while (i < samples.size()) {
-        size_t j = i;
-        while (j < samples.size() && samples[j].DayNumber == samples[i].DayNumber) ++j;
-        const Date date = samples[i].Day();
-        QDateTime day(QDate(date.Year, date.Month, date.Day), QTime(0, 0));
-        double start = static_cast<double>(day.toMSecsSinceEpoch());
-        for (size_t k = i; k < j; ++k)
-            times[k] = samples[k].TakenMs != Sample::kNoTime
-                           ? static_cast<double>(samples[k].TakenMs)
-                           : start + 86400000.0 * static_cast<double>(k - i + 1) / static_cast<double>(j - i + 1);
-        i = j;
+// The axis counts values, one step each, so that twenty values of a day get
+// as much room as twenty values of twenty days; the labels name the day a
+// value was taken on, at the first value of a day, as many as fit.
+QCategoryAxis* SampleAxis(const std::vector<Sample>& samples) {
+    auto* x = new QCategoryAxis;
+    x->setTitleText(QStringLiteral("測定順 (日付は各日の最初の値)"));
+    x->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    x->setRange(-0.5, std::max<double>(static_cast<double>(samples.size()) - 0.5, 0.5));
+    std::vector<size_t> dayStarts;
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (i == 0 || samples[i].DayNumber != samples[i - 1].DayNumber) dayStarts.push_back(i);
+    constexpr size_t kMostLabels = 8;
+    const size_t every = (dayStarts.size() + kMostLabels - 1) / kMostLabels;
+    const bool years = !samples.empty() && samples.front().Day().Year != samples.back().Day().Year;
+    for (size_t k = 0; k < dayStarts.size(); k += std::max<size_t>(every, 1)) {
+        const Date d = samples[dayStarts[k]].Day();
+        QString label = years ? QStringLiteral("%1/%2/%3").arg(d.Year).arg(d.Month).arg(d.Day)
+                              : QStringLiteral("%1/%2").arg(d.Month).arg(d.Day);
+        x->append(label, static_cast<double>(dayStarts[k]));
     }
-    return times;
+    x->setLabelsFont(UiFont(8));
+    return x;
 }
 
-QDateTimeAxis* DateAxis(const std::vector<double>& times) {
-    auto* x = new QDateTimeAxis;
-    x->setTitleText(QStringLiteral("日付"));
-    double first = times.empty() ? 0 : times.front(), last = times.empty() ? 86400000.0 : times.back();
-    bool years = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first)).date().year() !=
-                 QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last)).date().year();
-    x->setFormat(years ? QStringLiteral("yyyy/MM/dd") : QStringLiteral("MM/dd"));
-    double room = std::max(43200000.0, (last - first) * 0.03);
-    x->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(first - room)),
-                QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(last + room)));
-    x->setTickCount(std::clamp(static_cast<int>(times.size()), 2, 7));
-    return x;
+// Runs of values under one set of limits: [first, end) and the set.
+struct Run {
+    size_t First = 0, End = 0;
+    std::uint16_t Set = 0;
+};
+std::vector<Run> RunsOf(const std::vector<Sample>& samples) {
+    std::vector<Run> runs;
+    for (size_t i = 0; i < samples.size(); ++i)
+        if (runs.empty() || samples[i].LimitSet != runs.back().Set)
+            runs.push_back({i, i + 1, samples[i].LimitSet});
+        else
+            runs.back().End = i + 1;
+    return runs;
 }
 
 QValueAxis* ValueAxis(const QString& title, double lo, double hi, int decimals) {
@@ -94,14 +100,6 @@ QValueAxis* ValueAxis(const QString& title, double lo, double hi, int decimals) 
     return y;
 }
 
-// A horizontal line across the whole time span.
-void Across(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, QLineSeries* line, double from, double to,
-            double value) {
-    line->append(from, value);
-    line->append(to, value);
-    Attach(chart, line, x, y);
-}
-
 const QString kRuleNames[5] = {QString(), QStringLiteral("ルール1: 管理限界外"),
                                QStringLiteral("ルール2: 片側に9点連続"),
                                QStringLiteral("ルール3: 6点連続の増加・減少"),
@@ -109,58 +107,58 @@ const QString kRuleNames[5] = {QString(), QStringLiteral("ルール1: 管理限�
 const QColor kRuleColours[5] = {QColor(), QColor(230, 120, 0), QColor(150, 60, 200), QColor(0, 150, 170),
                                 QColor(120, 90, 40)};
 
-// The tolerance limits in force at each value, as steps where they changed.
-void ToleranceSteps(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::vector<Sample>& samples,
-                    const std::vector<double>& times, const std::vector<LimitTexts>& sets, double end) {
-    bool upperNamed = false, lowerNamed = false;
-    size_t i = 0;
-    while (i < samples.size()) {
-        size_t j = i;
-        while (j < samples.size() && samples[j].LimitSet == samples[i].LimitSet) ++j;
-        double from = i == 0 ? times[i] - 43200000.0 : (times[i - 1] + times[i]) / 2;
-        double to = j == samples.size() ? end : (times[j - 1] + times[j]) / 2;
-        ToleranceLimits tolerance = ToleranceLimitsOf(sets[samples[i].LimitSet]);
-        auto add = [&](std::optional<double> limit, bool& named, const QString& name) {
-            if (!limit) return;
-            auto* line = Line(name, Qt::red, Qt::SolidLine, 2);
-            line->append(from, *limit);
-            line->append(to, *limit);
-            Attach(chart, line, x, y);
-            if (named) HideFromLegend(chart, line);
-            named = true;
-        };
-        add(tolerance.Upper, upperNamed, QStringLiteral("規格上限"));
-        if (!tolerance.LowerIsNaturalBound) add(tolerance.Lower, lowerNamed, QStringLiteral("規格下限"));
-        if (i > 0) {
-            // Where the limits changed: a mark the legend explains.
-            const Date d = samples[i].Day();
-            auto* change = Line(QStringLiteral("規格変更 %1/%2").arg(d.Month).arg(d.Day), Qt::darkGray, Qt::DotLine);
-            change->append(from, y->min());
-            change->append(from, y->max());
-            Attach(chart, change, x, y);
-        }
-        i = j;
+// A level over each run of its own set: its first line named in the legend.
+void Steps(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const std::vector<Run>& runs,
+           const std::function<std::optional<double>(std::uint16_t)>& level, const QString& name, QColor colour,
+           Qt::PenStyle style, double width = 1.5) {
+    bool named = false;
+    for (const Run& run : runs) {
+        std::optional<double> at = level(run.Set);
+        if (!at) continue;
+        auto* line = Line(name, colour, style, width);
+        line->append(static_cast<double>(run.First) - 0.5, *at);
+        line->append(static_cast<double>(run.End) - 0.5, *at);
+        Attach(chart, line, x, y);
+        if (named || name.isEmpty()) HideFromLegend(chart, line);
+        named = true;
     }
+}
+
+// Where the limits changed: a mark the legend explains.
+void ChangeMarks(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::vector<Sample>& samples,
+                 const std::vector<Run>& runs) {
+    for (size_t r = 1; r < runs.size(); ++r) {
+        const Date d = samples[runs[r].First].Day();
+        auto* change = Line(QStringLiteral("規格変更 %1/%2").arg(d.Month).arg(d.Day), Qt::darkGray, Qt::DotLine);
+        change->append(static_cast<double>(runs[r].First) - 0.5, y->min());
+        change->append(static_cast<double>(runs[r].First) - 0.5, y->max());
+        Attach(chart, change, x, y);
+    }
+}
+
+// The control chart of every set of limits the machine's series holds, each
+// as its own row of the table has it.
+std::map<std::uint16_t, SetControl> ControlsOf(const Series& series) {
+    std::map<std::uint16_t, SetControl> controls;
+    for (const Sample& s : series.Samples)
+        if (!controls.count(s.LimitSet)) controls[s.LimitSet] = ControlOfSet(series, s.LimitSet);
+    return controls;
 }
 
 }  // namespace
 
 QChart* NewIndividualsChart(const ChartData& data) {
     const CapabilityRow& row = data.Row;
-    if (!data.Values) {
-        QChart* chart = NewChart(RowTitle(row) + QStringLiteral(": 管理図は号機ごとの行で表示します"));
-        return chart;
-    }
+    if (!data.Values) return NewChart(RowTitle(row) + QStringLiteral(": 管理図は号機ごとの行で表示します"));
     const std::vector<Sample>& samples = data.Values->Samples;
-    std::vector<double> values, times = TimesOf(samples);
-    for (const Sample& s : samples) values.push_back(s.Value);
-    Spread spread = SpreadOf(values);
-    std::optional<ControlLimits> control = IndividualsLimits(spread);
+    const std::vector<Run> runs = RunsOf(samples);
+    const std::map<std::uint16_t, SetControl> controls = ControlsOf(*data.Values);
+    auto control = [&](std::uint16_t set) { return controls.at(set).Limits; };
     QString title = RowTitle(row) + QStringLiteral(" 個々の値 (I) 管理図");
-    if (!control) title += QStringLiteral(" — 管理限界には 2 点以上が要ります");
+    if (!control(samples.empty() ? 0 : runs.front().Set)) title += QStringLiteral(" — 管理限界には 2 点以上が要ります");
+    if (runs.size() > 1) title += QStringLiteral(" — 管理限界は規格ごと");
     QChart* chart = NewChart(title);
-    auto* x = DateAxis(times);
-    double end = times.empty() ? 0 : times.back() + 43200000.0, start = times.empty() ? 0 : times.front() - 43200000.0;
+    auto* x = SampleAxis(samples);
 
     auto* line = Line(QStringLiteral("測定値"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
@@ -168,41 +166,51 @@ QChart* NewIndividualsChart(const ChartData& data) {
     failed->setName(QStringLiteral("不合格 (ステーションの判定)"));
     failed->setColor(QColor(230, 0, 0));
     failed->setMarkerSize(9);
+    double lo = samples.empty() ? 0 : samples.front().Value, hi = samples.empty() ? 1 : lo;
     for (size_t i = 0; i < samples.size(); ++i) {
-        line->append(times[i], values[i]);
-        if (samples[i].Judged == Verdict::Fail) failed->append(times[i], values[i]);
+        line->append(static_cast<double>(i), samples[i].Value);
+        if (samples[i].Judged == Verdict::Fail) failed->append(static_cast<double>(i), samples[i].Value);
+        lo = std::min(lo, samples[i].Value);
+        hi = std::max(hi, samples[i].Value);
     }
     // The span shows the values, the control limits and every tolerance limit.
-    double lo = spread.Min.value_or(0), hi = spread.Max.value_or(1);
-    if (control) {
-        lo = std::min(lo, control->Lower);
-        hi = std::max(hi, control->Upper);
-    }
-    for (const LimitTexts& set : data.Sets) {
-        ToleranceLimits tolerance = ToleranceLimitsOf(set);
-        for (auto limit : {tolerance.Upper, tolerance.LowerIsNaturalBound ? std::nullopt : tolerance.Lower})
+    for (const auto& [set, c] : controls)
+        if (c.Limits) {
+            lo = std::min(lo, c.Limits->Lower);
+            hi = std::max(hi, c.Limits->Upper);
+        }
+    auto tolerance = [&](std::uint16_t set) { return ToleranceLimitsOf(data.Sets[set]); };
+    auto upperLimit = [&](std::uint16_t set) { return tolerance(set).Upper; };
+    auto lowerLimit = [&](std::uint16_t set) {
+        ToleranceLimits t = tolerance(set);
+        return t.LowerIsNaturalBound ? std::nullopt : t.Lower;
+    };
+    for (const Run& run : runs)
+        for (auto limit : {upperLimit(run.Set), lowerLimit(run.Set)})
             if (limit) {
                 lo = std::min(lo, *limit);
                 hi = std::max(hi, *limit);
             }
-    }
     auto* y = ValueAxis(QStringLiteral("測定値"), lo, hi, row.Decimals);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     Attach(chart, line, x, y);
-    if (control) {
-        Across(chart, x, y, Line(QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine), start, end, control->Centre);
-        auto* ucl = Line(QStringLiteral("管理限界"), QColor(0, 90, 200), Qt::DashLine);
-        Across(chart, x, y, ucl, start, end, control->Upper);
-        auto* lcl = Line(QString(), QColor(0, 90, 200), Qt::DashLine);
-        Across(chart, x, y, lcl, start, end, control->Lower);
-        HideFromLegend(chart, lcl);
-    }
-    ToleranceSteps(chart, x, y, samples, times, data.Sets, end);
+    auto part = [&](double ControlLimits::*member) {
+        return [&, member](std::uint16_t set) -> std::optional<double> {
+            auto c = control(set);
+            return c ? std::optional<double>((*c).*member) : std::nullopt;
+        };
+    };
+    Steps(chart, x, y, runs, part(&ControlLimits::Centre), QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine);
+    Steps(chart, x, y, runs, part(&ControlLimits::Upper), QStringLiteral("管理限界"), QColor(0, 90, 200), Qt::DashLine);
+    Steps(chart, x, y, runs, part(&ControlLimits::Lower), QString(), QColor(0, 90, 200), Qt::DashLine);
+    Steps(chart, x, y, runs, upperLimit, QStringLiteral("規格上限"), Qt::red, Qt::SolidLine, 2);
+    Steps(chart, x, y, runs, lowerLimit, QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
+    ChangeMarks(chart, x, y, samples, runs);
     if (failed->count() > 0) Attach(chart, failed, x, y); else delete failed;
-    if (control) {
-        std::vector<QScatterSeries*> rules(5, nullptr);
-        for (const RuleSignal& signal : RunRules(values, *control)) {
+    std::vector<QScatterSeries*> rules(5, nullptr);
+    for (const auto& [set, c] : controls)
+        for (const RuleSignal& signal : c.Signals) {
             auto& series = rules[static_cast<size_t>(signal.Rule)];
             if (!series) {
                 series = new QScatterSeries;
@@ -211,40 +219,55 @@ QChart* NewIndividualsChart(const ChartData& data) {
                 series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
                 series->setMarkerSize(7);
             }
-            series->append(times[signal.Index], values[signal.Index]);
+            size_t at = c.At[signal.Index];
+            series->append(static_cast<double>(at), samples[at].Value);
         }
-        for (QScatterSeries* series : rules)
-            if (series) Attach(chart, series, x, y);
-    }
+    for (QScatterSeries* series : rules)
+        if (series) Attach(chart, series, x, y);
     return chart;
 }
 
 QChart* NewMovingRangeChart(const ChartData& data) {
     const CapabilityRow& row = data.Row;
     QChart* chart = NewChart(RowTitle(row) + QStringLiteral(" 移動範囲 (MR) 管理図"));
+    // The lower of the two charts has the least room: its lines are those of
+    // the individuals chart's legend, and the axes keep their labels whole.
+    chart->legend()->hide();
+    chart->setMargins(QMargins(4, 2, 4, 2));
     if (!data.Values || data.Values->Samples.size() < 2) return chart;
     const std::vector<Sample>& samples = data.Values->Samples;
-    std::vector<double> values, times = TimesOf(samples);
-    for (const Sample& s : samples) values.push_back(s.Value);
-    std::optional<ControlLimits> control = IndividualsLimits(SpreadOf(values));
-    if (!control) return chart;
-    auto* x = DateAxis(times);
+    const std::vector<Run> runs = RunsOf(samples);
+    const std::map<std::uint16_t, SetControl> controls = ControlsOf(*data.Values);
+    auto* x = SampleAxis(samples);
     auto* line = Line(QStringLiteral("移動範囲"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
-    double top = control->RangeUpper;
-    for (size_t i = 1; i < values.size(); ++i) {
-        double mr = std::fabs(values[i] - values[i - 1]);
-        line->append(times[i], mr);
+    double top = 0;
+    // Moving ranges within each set, as its row takes them.
+    std::vector<std::pair<size_t, double>> ranges;
+    for (const auto& [set, c] : controls) {
+        if (c.Limits) top = std::max(top, c.Limits->RangeUpper);
+        for (size_t k = 1; k < c.At.size(); ++k)
+            ranges.emplace_back(c.At[k], std::fabs(samples[c.At[k]].Value - samples[c.At[k - 1]].Value));
+    }
+    std::sort(ranges.begin(), ranges.end());
+    for (const auto& [at, mr] : ranges) {
+        line->append(static_cast<double>(at), mr);
         top = std::max(top, mr);
     }
-    auto* y = ValueAxis(QStringLiteral("移動範囲"), 0, top, row.Decimals);
+    auto* y = ValueAxis(QString(), 0, top, row.Decimals);
+    x->setTitleVisible(false);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     Attach(chart, line, x, y);
-    double start = times.front() - 43200000.0, end = times.back() + 43200000.0;
-    Across(chart, x, y, Line(QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine), start, end, control->RangeCentre);
-    Across(chart, x, y, Line(QStringLiteral("管理上限"), QColor(0, 90, 200), Qt::DashLine), start, end,
-           control->RangeUpper);
+    auto level = [&](double ControlLimits::*member) {
+        return [&, member](std::uint16_t set) -> std::optional<double> {
+            const auto& c = controls.at(set).Limits;
+            return c ? std::optional<double>((*c).*member) : std::nullopt;
+        };
+    };
+    Steps(chart, x, y, runs, level(&ControlLimits::RangeCentre), QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine);
+    Steps(chart, x, y, runs, level(&ControlLimits::RangeUpper), QStringLiteral("管理上限"), QColor(0, 90, 200),
+          Qt::DashLine);
     y->setMin(0);
     return chart;
 }
@@ -257,9 +280,13 @@ QChart* NewHistogram(const ChartData& data) {
         title += QStringLiteral(" — 正規性 (Anderson-Darling) p = %1").arg(Q(FixedText(row.Normal->PValue, 3)));
     else if (!values.empty() && row.Machine)
         title += QStringLiteral(" — 正規性の検定には 8 点以上が要ります");
+    if (row.RoundingOnly)
+        title += QStringLiteral(" (読み取り %1 の丸めだけで低い)").arg(Q(ExactText(row.Resolution)));
+    else if (row.NonNormal() && row.Percentile && row.Percentile->Cpk)
+        title += QStringLiteral(" — Cpk分位 %1").arg(Q(FixedText(IndexAsShown(*row.Percentile->Cpk), 2)));
     QChart* chart = NewChart(title);
     if (values.empty()) return chart;
-    Histogram bins = BinsOf(values);
+    Histogram bins = BinsOf(values, row.Resolution);
     double lo = bins.Start, hi = bins.Start + bins.Width * static_cast<double>(bins.Counts.size());
     for (auto limit : {row.Tolerance.Upper, row.Tolerance.Lower})
         if (limit) {

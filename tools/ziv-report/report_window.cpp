@@ -1,6 +1,11 @@
 #include "report_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QSettings>
+#include <QTreeView>
+#include <array>
 #include <QBuffer>
 #include <QComboBox>
 #include <QDateEdit>
@@ -32,6 +37,7 @@
 #include "report/day_report.h"
 #include "report/day_report_qt.h"
 #include "report/aqdef_export.h"
+#include "report/capability_pages_qt.h"
 #include "report/capability_table.h"
 #include "report/report_csv.h"
 #include "part_facts_dialog.h"
@@ -55,6 +61,26 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 Date FromQDate(const QDate& d) { return {d.year(), d.month(), d.day()}; }
 
+const QString kGeometryKey = QStringLiteral("window/geometry");
+
+// HistoryTitles' columns as the 記録 tab shows them.
+constexpr std::array<int, 15> kHistoryOrder{0, 3, 11, 10, 6, 7, 14, 13, 12, 8, 9, 4, 5, 1, 2};
+
+// A day workbook from the dialog: its names are long and differ at their
+// end (machine and date), so the dialog is wide and never cuts a name in
+// its middle.
+QString ChooseDayBook(QWidget* parent, const QString& start) {
+    QFileDialog dialog(parent, QStringLiteral("日ごとのブック"), start, QStringLiteral("ブック (*.xls)"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setViewMode(QFileDialog::Detail);
+    dialog.resize(980, 520);
+    for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) view->setTextElideMode(Qt::ElideRight);
+    for (QTreeView* tree : dialog.findChildren<QTreeView*>()) tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front();
+}
+
 QGroupBox* Frame(const QString& caption, QLayout* layout) {
     auto* box = new QGroupBox(caption);
     box->setLayout(layout);
@@ -69,12 +95,15 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     auto* central = new QWidget;
     auto* outer = new QVBoxLayout(central);
 
+    // Folder, range and filters in one frame: on a 1366 x 768 screen every
+    // row of the window has to fit.
     auto* folderRow = new QHBoxLayout;
     folder_ = new QLineEdit;
+    folder_->setAccessibleName(QStringLiteral("製品フォルダ"));
     auto* browse = new QPushButton(QStringLiteral("参照..."));
+    folderRow->addWidget(new QLabel(QStringLiteral("製品フォルダ")));
     folderRow->addWidget(folder_, 1);
     folderRow->addWidget(browse);
-    outer->addWidget(Frame(QStringLiteral("製品フォルダ"), folderRow));
 
     auto* rangeRow = new QHBoxLayout;
     from_ = new QDateEdit(QDate::currentDate().addMonths(-1));
@@ -107,7 +136,11 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     rangeRow->addWidget(collect_);
     rangeRow->addWidget(cancel_);
     rangeRow->addWidget(progress_, 1);
-    outer->addWidget(Frame(QStringLiteral("期間と条件"), rangeRow));
+    auto* choice = new QVBoxLayout;
+    choice->setSpacing(4);
+    choice->addLayout(folderRow);
+    choice->addLayout(rangeRow);
+    outer->addWidget(Frame(QStringLiteral("製品フォルダ・期間と条件"), choice));
 
     table_ = new QTableWidget(0, static_cast<int>(kCapabilityColumns.size()));
     for (int c = 0; c < table_->columnCount(); ++c) {
@@ -142,7 +175,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     histogram_ = new QChartView;
     for (auto* view : {individualsChart_, movingRangeChart_, histogram_}) {
         view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(380, 150);
+        view->setMinimumSize(360, 140);
     }
     // The control charts one above the other, so that their dates line up.
     auto* controlPage = new QWidget;
@@ -159,6 +192,11 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     for (const std::string& title : HistoryTitles()) historyTitles << Q(title);
     history_->setHorizontalHeaderLabels(historyTitles);
     history_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Who measured it and with which gauge first; the station's identity last.
+    for (int to = 0; to < static_cast<int>(kHistoryOrder.size()); ++to) {
+        int from = history_->horizontalHeader()->visualIndex(kHistoryOrder[static_cast<size_t>(to)]);
+        history_->horizontalHeader()->moveSection(from, to);
+    }
     history_->verticalHeader()->hide();
     charts_->addTab(history_, QStringLiteral("記録"));
     auto* chartLayout = new QVBoxLayout;
@@ -206,9 +244,11 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
 
     status_ = new QLabel;
     status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     outer->addWidget(status_);
     setCentralWidget(central);
-    resize(1400, 860);
+    setMinimumSize(960, 600);
+    RestoreSize();
 
     connect(browse, &QPushButton::clicked, this, &ReportWindow::ChooseFolder);
     connect(collect_, &QPushButton::clicked, this, &ReportWindow::StartCollecting);
@@ -221,6 +261,24 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     connect(dayPrint, &QPushButton::clicked, this, [this] { DayReport(true); });
     connect(partFacts, &QPushButton::clicked, this, &ReportWindow::EditPartFacts);
 }
+
+// The size the window had when it was last closed, or as much of the
+// screen as it wants and can have.
+void ReportWindow::RestoreSize() {
+    QSettings settings;
+    if (restoreGeometry(settings.value(kGeometryKey).toByteArray())) return;
+    QSize wanted(1400, 860);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        wanted = wanted.boundedTo(screen->availableGeometry().size() - QSize(16, 48));
+    resize(wanted.expandedTo(minimumSize()));
+}
+
+void ReportWindow::closeEvent(QCloseEvent* event) {
+    QSettings().setValue(kGeometryKey, saveGeometry());
+    QMainWindow::closeEvent(event);
+}
+
+void ReportWindow::Saved(const QString& path) { status_->setText(QStringLiteral("保存しました: %1").arg(path)); }
 
 ReportWindow::~ReportWindow() {
     cancelFlag_ = true;
@@ -387,7 +445,10 @@ void ReportWindow::SaveTableCsv() {
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("表をCSVに保存"), QString(),
                                                 QStringLiteral("CSV (*.csv)"));
     if (path.isEmpty()) return;
-    if (FileResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    if (FileResult w = WriteFileAtomic(S(path), CapabilityCsv(result_->Table)); !w)
+        Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    else
+        Saved(path);
 }
 
 void ReportWindow::SaveTablePdf() {
@@ -397,7 +458,10 @@ void ReportWindow::SaveTablePdf() {
     if (path.isEmpty()) return;
     FileResult w =
         WriteDocumentPdf(CapabilityDocument(result_->Scope, result_->Table), S(path), QStringLiteral("工程能力"));
-    if (!w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    if (!w)
+        Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    else
+        Saved(path);
 }
 
 // The values of the collected range again, for a customer's SPC system; a
@@ -417,7 +481,10 @@ void ReportWindow::SaveAqdef() {
                  [&](const DayBookData& book) { collector.Add(book); }, reading);
     FileResult written = WriteAqdefFile(S(path), collector.Result());
     QApplication::restoreOverrideCursor();
-    if (!written) Warn(Q(FailureText(written, ErrnoWords::Japanese)));
+    if (!written)
+        Warn(Q(FailureText(written, ErrnoWords::Japanese)));
+    else
+        Saved(path);
 }
 
 void ReportWindow::SaveCharts(bool pdf) {
@@ -448,6 +515,8 @@ void ReportWindow::SaveCharts(bool pdf) {
     if (FileResult w = WriteFileAtomic(S(path), std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
         !w)
         Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    else
+        Saved(path);
 }
 
 void ReportWindow::DayReport(bool print) {
@@ -458,8 +527,7 @@ void ReportWindow::DayReport(bool print) {
         return;
     }
     QString start = folder_->text().isEmpty() ? QString() : folder_->text() + "/data";
-    QString book = QFileDialog::getOpenFileName(this, QStringLiteral("日ごとのブック"), start,
-                                                QStringLiteral("ブック (*.xls)"));
+    QString book = ChooseDayBook(this, start);
     if (book.isEmpty()) return;
     DayReportRefusal refusal;
     auto report = LoadDayReport(S(book), &refusal);
@@ -486,7 +554,10 @@ void ReportWindow::DayReport(bool print) {
                                                 QFileInfo(book).completeBaseName() + ".pdf",
                                                 QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty()) return;
-    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績書")); !w) Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    if (FileResult w = WriteDocumentPdf(document, S(path), QStringLiteral("検査成績書")); !w)
+        Warn(Q(FailureText(w, ErrnoWords::Japanese)));
+    else
+        Saved(path);
 }
 
 void ReportWindow::EditPartFacts() {

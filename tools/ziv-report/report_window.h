@@ -39,8 +39,14 @@ public:
     void SelectPoint(int row);
     void ShowHistogram();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     struct Outcome;
+    void RestoreSize();
+    // Says in the status line where a file went.
+    void Saved(const QString& path);
     void ChooseFolder();
     void Cancel();
     void Finished(std::shared_ptr<Outcome> outcome);
