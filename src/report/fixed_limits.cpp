@@ -147,7 +147,7 @@ std::vector<FixedLimit> LimitsFromRows(const std::vector<CapabilityRow>& rows) {
     }
     std::vector<FixedLimit> out;
     for (const auto& [key, row] : latest) {
-        auto limits = IndividualsLimits(row->Stats);
+        auto limits = row->Control ? row->Control : IndividualsLimits(row->Stats);
         if (!limits || !row->Stats.MeanMovingRange || *row->Stats.MeanMovingRange <= 0) continue;
         FixedLimit l;
         l.From = *row->First;

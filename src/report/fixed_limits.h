@@ -72,10 +72,10 @@ std::string FixedLimitsText(const std::vector<FixedLimit>& limits);
 using CurrentLimits = std::map<std::pair<int, int>, FixedLimit>;
 CurrentLimits CurrentFixedLimits(const std::vector<FixedLimit>& limits);
 
-// Limits from the capability rows of a base period: one per point and machine
-// with at least two values (the last set of limits where they changed within
-// the period, since that is what the machine makes to now). Pooled rows and
-// rows without spread give none.
+// Limits from the capability rows of a base period, each row's own chart
+// limits: one per point and machine with at least two values (the last set of
+// limits where they changed within the period, since that is what the machine
+// makes to now). Pooled rows and rows without spread give none.
 std::vector<FixedLimit> LimitsFromRows(const std::vector<CapabilityRow>& rows);
 
 // Adds `fresh` to the file as a new fixing, numbered one above the newest,
