@@ -44,6 +44,9 @@ TEST(ReportCollect, DamagedAndForeignFilesAreSkippedOrIgnoredAndCounted) {
     // Date order, whatever order the folder lists them in.
     EXPECT_EQ(listing.Books[0].Name.WorkDate.Day, 1);
     EXPECT_EQ(listing.Books[3].Name.WorkDate.Day, 4);
+    // Reached through a link of another name, the folder's books are still its own.
+    std::filesystem::create_directory_symlink(product, root / "current");
+    EXPECT_EQ(ListDayBooks(root / "current", {}).Books.size(), 4u);
 
     std::vector<std::string> values;
     ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) {

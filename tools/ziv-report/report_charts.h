@@ -1,7 +1,9 @@
 #pragma once
 // The charts of a row of the capability table: the individuals and moving
-// range (I-MR) control charts of the point on its machine, dates on the axis,
-// and the histogram of the row's values with the fitted normal curve.
+// range (I-MR) control charts of the point on its machine, a step of the axis
+// per value with dates as labels, each set of limits with the control limits
+// of its own row, and the histogram of the row's values with the fitted
+// normal curve.
 #include <QtCharts/QChart>
 #include <vector>
 
