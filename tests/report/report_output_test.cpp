@@ -209,8 +209,11 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
         std::snprintf(value, sizeof value, "5.%03d1", r);
         EXPECT_EQ(Count(t, value), 1u) << value;
     }
-    for (const char* cell : {"10.001", "10.05", "F1 マイクロ", "F2 ノギス", "-0.001"})
+    for (const char* cell : {"10.001", "10.05", "F1 マイクロ", "F2 ノギス", "上の許容差", "下の許容差", "+0.02"})
         EXPECT_NE(t.find(cell), std::string::npos) << cell;
+    // The shop's correction is not the customer's business.
+    EXPECT_EQ(t.find("補正"), std::string::npos) << t;
+    EXPECT_EQ(t.find("-0.001"), std::string::npos) << t;
     // Gauge and time where the journal knows the value, empty where it does not.
     struct Traced {
         const char* Value;

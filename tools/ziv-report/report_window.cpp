@@ -288,6 +288,7 @@ void ReportWindow::StartCollecting() {
                 progress_->setValue(percent);
             }, Qt::QueuedConnection);
         };
+        outcome->Builder.UsePartFacts(ReadPartFacts(PartFactsPath(folder)).facts);
         ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { outcome->Builder.Add(book, &outcome->Journal); },
                                            options);
         outcome->Cancelled = summary.Cancelled;
@@ -413,11 +414,18 @@ void ReportWindow::SaveAqdef() {
     AqdefCollector collector(facts.facts, {}, &result_->Journal);
     ReadOptions reading;
     reading.Needed = Cells::LimitsAndValues;
-    ReadDayBooks(ListDayBooks(scope.ProductDir, scope.Range).Books,
-                 [&](const DayBookData& book) { collector.Add(book); }, reading);
-    FileResult written = WriteAqdefFile(S(path), collector.Result());
+    ReadSummary summary = ReadDayBooks(ListDayBooks(scope.ProductDir, scope.Range).Books,
+                                       [&](const DayBookData& book) { collector.Add(book); }, reading);
+    FileResult written = WriteAqdefFile(S(path), collector.Result(summary.Skipped.size()));
     QApplication::restoreOverrideCursor();
-    if (!written) Warn(Q(FailureText(written, ErrnoWords::Japanese)));
+    if (!written) {
+        Warn(Q(FailureText(written, ErrnoWords::Japanese)));
+        return;
+    }
+    // What the file lacks is said, not left for the customer to find.
+    QString lacks;
+    for (const std::string& warning : collector.Warnings(summary.Skipped.size())) lacks += Q(warning) + "\n";
+    if (!lacks.isEmpty()) QMessageBox::warning(this, QStringLiteral("ZIV - 注意"), lacks + Q(S(path)));
 }
 
 void ReportWindow::SaveCharts(bool pdf) {
