@@ -88,6 +88,10 @@ AqdefCharacteristic AqdefCollector::Describe(const Found& found, int set, const 
         c.LowerNatural =
             HasNaturalBoundary(facts_.KindOf(found.Point), NumberFromText(found.Nominal), number(c.Lower), number(c.Upper));
         c.Decimals = DrawnPlaces(facts, {found.Nominal, found.Upper, found.Lower});
+        // Every limit with the places the part facts give ("119.970" for 桁数 3).
+        for (std::string* text : {&c.Nominal, &c.Lower, &c.Upper})
+            if (auto n = ParseDrawn(*text); n && c.Decimals && !facts.Decimals.empty())
+                *text = DrawnText(WithPlaces(*n, *c.Decimals));
         c.Unit = facts.Unit.empty() ? "mm" : facts.Unit;
     }
     // What the characteristic is; without a name in the part facts, the drawing's own words for it.
