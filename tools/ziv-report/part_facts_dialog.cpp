@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -63,7 +64,10 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
     auto* note = new QLabel(QStringLiteral("検査成績書と AQDEF に載せる、この製品の部品と各番号の情報です。"));
     note->setWordWrap(true);
     outer->addWidget(note);
-    auto* form = new QFormLayout;
+    // Two pages, so that the dialog fits a 1366 x 768 screen.
+    auto* pages = new QTabWidget;
+    auto* partPage = new QWidget;
+    auto* form = new QFormLayout(partPage);
     for (size_t i = 0; i < kPartFields.size(); ++i) {
         const PartField& f = kPartFields[i];
         auto* edit = new QLineEdit(Q(facts.*(f.Field)));
@@ -73,7 +77,7 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
         form->addRow(QString::fromUtf8(f.Label), edit);
         fields_[i] = edit;
     }
-    outer->addLayout(form);
+    pages->addTab(partPage, QStringLiteral("部品"));
     points_ = new QTableWidget(kLastPoint, static_cast<int>(kPointColumns.size()));
     points_->setAccessibleName(QStringLiteral("番号ごとの情報"));
     QStringList titles, rows;
@@ -96,8 +100,11 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
             points_->setItem(p - kFirstPoint, static_cast<int>(c), item);
         }
     }
-    points_->setMinimumHeight(220);
-    outer->addWidget(points_, 1);
+    constexpr int kWidths[] = {150, 80, 48, 56, 48, 48, 48};
+    for (int c = 0; c < static_cast<int>(kPointColumns.size()); ++c) points_->setColumnWidth(c, kWidths[c]);
+    points_->setMinimumSize(560, 320);
+    pages->addTab(points_, QStringLiteral("番号ごと"));
+    outer->addWidget(pages, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("保存"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
