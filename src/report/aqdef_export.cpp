@@ -49,10 +49,10 @@ void AqdefCollector::Add(const DayBookData& book) {
         std::string value;
         if (found.Attributive) {
             value = row.Value == "OK" ? "0" : "1";
-        } else if (MeasuredNumber(row.Value)) {
-            value = row.Value;
-        } else if (row.Measured) {
-            value = ExactText(*row.Measured);
+        } else if (MeasuredNumber(row.Value) || row.Measured) {
+            // Plain decimals, as many places as the value was given with ("1E-05" is 0.00001).
+            value = MeasuredNumber(row.Value) ? row.Value : ExactText(*row.Measured);
+            if (auto drawn = ParseDrawn(value)) value = DrawnText(*drawn);
         } else {
             continue;  // a text says nothing a customer's system can compute with
         }

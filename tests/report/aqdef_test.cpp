@@ -97,7 +97,7 @@ TEST(AqdefFile, ACustomersSystemReadsTheLimitsEachValueWasMeasuredUnderInTimeOrd
         for (int m = 1; m <= 2; ++m) {
             DayBookData book;
             book.Name = {"検査員", "軸受", m, {2026, 3, d + 1}};
-            book.Rows = {Row(1, "3.1", upper[d], "-0.05", values[d][m - 1]), Row(2, "1.6", "0", "-1.6", "0.8"),
+            book.Rows = {Row(1, "3.1", upper[d], "-0.05", values[d][m - 1]), Row(2, "1.6", "0", "-1.6", d == 0 ? "8E-1" : "0.80"),
                          Row(3, "", "", "", m == 1 ? "OK" : "NG"), Row(4, "5", "0.1", "-0.1", "キズなし")};
             collector.Add(book);
         }
@@ -129,7 +129,12 @@ TEST(AqdefFile, ACustomersSystemReadsTheLimitsEachValueWasMeasuredUnderInTimeOrd
                                              {"K0009", "MC-7"}, {"K0014", "2026-03-01/2号機/検査員"}}));
     EXPECT_EQ(read.Values[1].Fields.at("K0004"), "01.03.2026/09:00:00");
     EXPECT_EQ(read.Values[2].Fields.count("K0004"), 0u);
-    for (const Read::Value& v : read.Values) EXPECT_EQ(v.Fields.count("K0020"), v.Index == 4 ? 1u : 0u);
+    for (const Read::Value& v : read.Values) {
+        EXPECT_EQ(v.Fields.count("K0020"), v.Index == 4 ? 1u : 0u);
+        // Plain decimals: "8E-1" as typed goes out as 0.8.
+        const std::string& x = v.Fields.at("K0001");
+        EXPECT_TRUE(v.Index != 3 || x == "0.8" || x == "0.80") << x;
+    }
 
     // Characteristic 1 again from the file alone: the values under the old
     // limits, their mean and spread, and none of them beyond its own limits.
