@@ -17,10 +17,7 @@ std::string Signed(const std::string& tolerance) {
 }
 
 std::optional<int> DrawnPlaces(const PointFacts& facts, const std::vector<std::string>& texts) {
-    if (!facts.Decimals.empty()) {
-        auto places = WholeNumberFromText(facts.Decimals);
-        if (places && *places >= 0 && *places <= 10) return *places;
-    }
+    if (auto given = facts.Places()) return given;
     std::optional<int> places;
     for (const std::string& text : texts)
         if (auto p = PlacesOf(text)) places = std::max(places.value_or(0), *p);
@@ -90,7 +87,7 @@ AqdefCharacteristic AqdefCollector::Describe(const Found& found, int set, const 
         c.Decimals = DrawnPlaces(facts, {found.Nominal, found.Upper, found.Lower});
         // Every limit with the places the part facts give ("119.970" for 桁数 3).
         for (std::string* text : {&c.Nominal, &c.Lower, &c.Upper})
-            if (auto n = ParseDrawn(*text); n && c.Decimals && !facts.Decimals.empty())
+            if (auto n = ParseDrawn(*text); n && c.Decimals && facts.Places())
                 *text = DrawnText(WithPlaces(*n, *c.Decimals));
         c.Unit = facts.Unit.empty() ? "mm" : facts.Unit;
     }

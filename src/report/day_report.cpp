@@ -5,14 +5,13 @@
 #include <filesystem>
 
 #include "common/failure_text.h"
-#include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/day_book.h"
 #include "report/capability.h"
 #include "report/drawn_number.h"
+#include "report/journal_index.h"
 #include "station/judgement.h"
 #include "workbook/workbook.h"
-#include "report/journal_index.h"
 
 namespace ziv::report {
 
@@ -101,16 +100,14 @@ std::string RecordVerdictText(const RecordVerdict& verdict) {
 namespace {
 
 // A limit text as drawn: the master's where it reads as the same number.
-std::string AsDrawn(const std::string& book, const std::string& master, const std::string& decimals,
-                    bool tolerance) {
+std::string AsDrawn(const std::string& book, const std::string& master, std::optional<int> places, bool tolerance) {
     auto number = ParseDrawn(book);
     if (!number) return book;
     auto drawn = ParseDrawn(master);
     if (drawn && drawn->Places >= number->Places &&
         WithPlaces(*number, drawn->Places).Digits == drawn->Digits)
         number = drawn;
-    if (auto places = WholeNumberFromText(decimals); places && !decimals.empty() && *places >= 0 && *places <= 10)
-        number = WithPlaces(*number, *places);
+    if (places) number = WithPlaces(*number, *places);
     return (tolerance && number->Digits > 0 ? "+" : "") + DrawnText(*number);
 }
 
@@ -137,9 +134,9 @@ std::vector<RecordLine> RecordLines(const DayReport& report) {
         line.Point = std::to_string(row.Point);
         line.Name = facts.Name;
         line.Symbol = facts.Symbol;
-        line.Nominal = AsDrawn(row.Nominal, drawn[0], facts.Decimals, false);
-        line.Upper = AsDrawn(row.Upper, drawn[1], facts.Decimals, true);
-        line.Lower = AsDrawn(row.Lower, drawn[2], facts.Decimals, true);
+        line.Nominal = AsDrawn(row.Nominal, drawn[0], facts.Places(), false);
+        line.Upper = AsDrawn(row.Upper, drawn[1], facts.Places(), true);
+        line.Lower = AsDrawn(row.Lower, drawn[2], facts.Places(), true);
         line.Unit = facts.Unit.empty() && !row.Nominal.empty() ? "mm" : facts.Unit;
         line.Quantity = !facts.Quantity.empty() ? facts.Quantity : row.Value.empty() ? "" : "1";
         line.InputName = row.InputName;

@@ -122,6 +122,13 @@ bool HasNaturalBoundary(PointKind kind, double nominal, const std::optional<doub
     return nominal == 0;
 }
 
+std::optional<int> PointFacts::Places() const {
+    if (Decimals.size() != 1 && Decimals != "10") return std::nullopt;
+    if (Decimals == "10") return 10;
+    if (Decimals[0] < '0' || Decimals[0] > '9') return std::nullopt;
+    return Decimals[0] - '0';
+}
+
 const PointFacts& PartFacts::Of(int point) const {
     static const PointFacts none;
     auto at = Points.find(point);

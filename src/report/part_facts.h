@@ -66,6 +66,8 @@ struct PointFacts {
     std::string Name, Kind, Symbol, Unit, Decimals, Quantity;
     bool Key = false;
     bool operator==(const PointFacts&) const = default;
+    // 桁数 as a number of decimals 0..10; nothing when empty or anything else.
+    std::optional<int> Places() const;
 };
 
 struct PartFacts {
