@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cstdio>
-#include <map>
 
 #include "common/text_file.h"
 
@@ -19,12 +18,6 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
-std::string NumberText(double value) {
-    char text[512];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-    return ec == std::errc() ? std::string(text, end) : std::string();
-}
-
 std::string Key(int key, std::optional<int> index) {
     char text[32];
     if (index) std::snprintf(text, sizeof text, "K%04d/%d", key, *index);
@@ -35,10 +28,6 @@ std::string Key(int key, std::optional<int> index) {
 void Field(std::string& out, int key, std::optional<int> index, std::string_view content) {
     if (content.empty()) return;
     out += Key(key, index) + " " + OneLine(content) + "\r\n";
-}
-
-void NumberField(std::string& out, int key, int index, const std::optional<double>& value) {
-    if (value) Field(out, key, index, NumberText(*value));
 }
 
 }  // namespace
@@ -54,44 +43,47 @@ std::string AqdefTimeText(const Timestamp& time) {
     return text;
 }
 
-std::string AqdefText(const AqdefInput& input, size_t* leftOut) {
+std::string AqdefText(const AqdefInput& input) {
     std::string out;
-    out += "K0100 " + std::to_string(input.Characteristics.size()) + "\r\n";
-    Field(out, 1001, std::nullopt, input.PartNumber);
-    Field(out, 1002, std::nullopt, input.PartName);
-    std::map<int, int> indexOf;
-    for (size_t n = 0; n < input.Characteristics.size(); ++n) {
+    const size_t count = input.Characteristics.size();
+    out += "K0100 " + std::to_string(count) + "\r\n";
+    for (auto [key, text] : {std::pair{1001, &input.PartNumber}, {1002, &input.PartName}, {1032, &input.Material},
+                             {1062, &input.Customer}, {1071, &input.SupplierCode}, {1072, &input.Supplier},
+                             {1110, &input.OrderNumber}, {1203, &input.Reason}, {1900, &input.Remark}})
+        Field(out, key, std::nullopt, *text);
+    for (size_t n = 0; n < count; ++n) {
         const AqdefCharacteristic& c = input.Characteristics[n];
         int i = static_cast<int>(n) + 1;
-        indexOf.emplace(c.Point, i);
         Field(out, 2001, i, c.Number);
         Field(out, 2002, i, c.Name);
-        NumberField(out, 2101, i, c.Nominal);
-        NumberField(out, 2110, i, c.Lower);
-        NumberField(out, 2111, i, c.Upper);
+        Field(out, 2004, i, c.Attributive ? "1" : "0");
+        if (c.Decimals) Field(out, 2022, i, std::to_string(*c.Decimals));
+        Field(out, 2101, i, c.Nominal);
+        Field(out, 2110, i, c.Lower);
+        Field(out, 2111, i, c.Upper);
+        if (c.LowerNatural) Field(out, 2120, i, "2");
+        if (c.UpperNatural) Field(out, 2121, i, "2");
+        Field(out, 2142, i, c.Unit);
     }
-    size_t skipped = 0;
     for (const AqdefValue& v : input.Values) {
-        auto at = indexOf.find(v.Point);
-        if (at == indexOf.end()) {
-            ++skipped;
-            continue;
-        }
-        int i = at->second;
-        Field(out, 1, i, NumberText(v.Value));
+        if (v.Characteristic >= count) continue;
+        int i = static_cast<int>(v.Characteristic) + 1;
+        Field(out, 1, i, v.Value);
         if (v.Time) Field(out, 4, i, AqdefTimeText(*v.Time));
         Field(out, 6, i, v.Lot);
-        Field(out, 8, i, v.Operator);
-        Field(out, 10, i, v.Machine);
-        Field(out, 12, i, v.Gauge);
+        Field(out, 9, i, v.Text);
+        Field(out, 14, i, v.PartId);
+        if (input.Characteristics[v.Characteristic].Attributive) Field(out, 20, i, "1");
     }
-    if (leftOut) *leftOut = skipped;
     return out;
 }
 
-FileResult WriteAqdefFile(const std::string& path, const AqdefInput& input, AqdefEncoding encoding, size_t* leftOut) {
-    std::string text = AqdefText(input, leftOut);
-    if (encoding == AqdefEncoding::Utf8) return WriteFileAtomic(path, std::string(kBom) + text);
+FileResult WriteAqdefFile(const std::string& path, const AqdefInput& input, AqdefEncoding encoding) {
+    std::string text = AqdefText(input);
+    if (encoding == AqdefEncoding::Utf8) return WriteFileAtomic(path, text);
+    if (encoding == AqdefEncoding::Utf8Bom) return WriteFileAtomic(path, std::string(kBom) + text);
+    // The micro sign of "µm" has no CP932 form; the Greek mu it stands for has.
+    for (size_t at; (at = text.find("\xC2\xB5")) != std::string::npos;) text.replace(at, 2, "\xCE\xBC");
     auto bytes = ToCp932(text);
     if (!bytes) return Failed(Failure::NotShiftJis, path);
     return WriteFileAtomic(path, *bytes);
@@ -132,7 +124,7 @@ AqdefRead ParseAqdef(std::string_view text) {
 std::optional<AqdefRead> ReadAqdefFile(const std::string& path, AqdefEncoding encoding) {
     auto bytes = ReadWholeFile(path);
     if (!bytes) return std::nullopt;
-    return ParseAqdef(encoding == AqdefEncoding::Utf8 ? *bytes : FromCp932(*bytes));
+    return ParseAqdef(encoding == AqdefEncoding::Cp932 ? FromCp932(*bytes) : *bytes);
 }
 
 }  // namespace ziv::report

@@ -9,29 +9,41 @@
 //   K0100 n                   number of characteristics in the file
 //   K1001 part number         (図番 of the part facts)
 //   K1002 part name           (品名)
-//   K2001/i characteristic number  (the point number)
-//   K2002/i characteristic name
+//   K1032 material, K1062 customer, K1071 supplier code, K1072 supplier
+//   (発行元), K1110 order number, K1203 reason for the test (理由)
+//   K1900 remark: what the file lacks (books that could not be read, no part number)
+//   K2001/i characteristic number  (the point number; "3-2" for its second set of limits)
+//   K2002/i characteristic description
+//   K2004/i type: 0 variable, 1 attributive (a point judged OK / NG)
+//   K2022/i decimal places as drawn
 //   K2101/i nominal value
 //   K2110/i lower limit            (absolute: nominal + lower tolerance)
 //   K2111/i upper limit
+//   K2120/i, K2121/i type of the lower / upper limit: 2 a natural boundary
+//                                  (written only for one)
+//   K2142/i unit
 //   then for each value, in the order given:
-//   K0001/i value
-//   K0004/i date and time, dd.mm.yyyy/hh:mm:ss, the station's local time
+//   K0001/i value (attributive: 0 conforming, 1 not)
+//   K0004/i date and time, dd.mm.yyyy/hh:mm:ss, the station's local time;
+//           left out where the time is not known
 //   K0006/i lot
-//   K0008/i operator
-//   K0010/i machine
-//   K0012/i gauge (its control number)
+//   K0009/i text (the gauge's control number)
+//   K0014/i part identification
+//   K0020/i subgroup size (1; attributive values only)
 //
-// A value's further fields (K0004 … K0012) belong to the K0001 of the same
-// index before them. A field with nothing to say is left out. Numbers are
-// written with "." and no exponent, as short as reads back to the same
-// number. A text is one line: a line break or other control character in it
-// is written as a blank. The catalogue fields K0008, K0010 and K0012 are
-// written as the texts the station knows (the operator's name, the machine
-// number, the gauge's control number), not as catalogue numbers.
+// A value's further fields (K0004 …) belong to the K0001 of the same index
+// before them. A field with nothing to say is left out. Numbers are the
+// decimal texts given, as drawn. A text is one line: a line break or other
+// control character in it is written as a blank. The catalogue fields K0008
+// (operator), K0010 (machine) and K0012 (gauge) take numbers of the
+// receiving system's catalogues, which the station does not know: they are
+// left out, and K0014 names the book (date, machine, operator) instead.
 //
-// Encoding: UTF-8 with a byte-order mark by default (Japanese names), or
-// Shift_JIS for a reading program that takes only the Japanese Windows code page.
+// Encoding: the Japanese Windows code page (CP932, Shift_JIS) without a
+// byte-order mark by default — what a Japanese Windows SPC system reads as
+// plain text, and the code page the station's own files use; Windows-1252
+// cannot hold a Japanese name. UTF-8, with or without a byte-order mark, on
+// request.
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -44,34 +56,37 @@
 namespace ziv::report {
 
 struct AqdefCharacteristic {
-    int Point = 0;       // the point it is; values name it
     std::string Number;  // K2001
     std::string Name;    // K2002
-    std::optional<double> Nominal, Lower, Upper;
+    bool Attributive = false;
+    std::optional<int> Decimals;
+    std::string Nominal, Lower, Upper;  // decimal texts; empty: none
+    bool LowerNatural = false, UpperNatural = false;
+    std::string Unit;
+    bool operator==(const AqdefCharacteristic&) const = default;
 };
 
 struct AqdefValue {
-    int Point = 0;
-    double Value = 0;
+    size_t Characteristic = 0;  // index into AqdefInput::Characteristics
+    std::string Value;          // decimal text; attributive "0" or "1"
     std::optional<Timestamp> Time;
-    std::string Lot, Operator, Machine, Gauge;
+    std::string Lot, Text, PartId;
 };
 
 struct AqdefInput {
-    std::string PartNumber, PartName;
+    std::string PartNumber, PartName, Material, Customer, SupplierCode, Supplier, OrderNumber, Reason, Remark;
     std::vector<AqdefCharacteristic> Characteristics;
     std::vector<AqdefValue> Values;
 };
 
-enum class AqdefEncoding { Utf8, ShiftJis };
+enum class AqdefEncoding { Cp932, Utf8, Utf8Bom };
 
-// The file's text (UTF-8, without a byte-order mark). Values of a point that
-// is none of the characteristics are left out; *leftOut, when given, counts them.
-std::string AqdefText(const AqdefInput& input, size_t* leftOut = nullptr);
+// The file's text (UTF-8, without a byte-order mark). Values of no
+// characteristic are left out.
+std::string AqdefText(const AqdefInput& input);
 // Written whole and atomically. NotShiftJis, with nothing written, when
-// Shift_JIS is asked for and a text has no Shift_JIS form.
-FileResult WriteAqdefFile(const std::string& path, const AqdefInput& input, AqdefEncoding encoding = AqdefEncoding::Utf8,
-                          size_t* leftOut = nullptr);
+// CP932 is asked for and a text has no form in it.
+FileResult WriteAqdefFile(const std::string& path, const AqdefInput& input, AqdefEncoding encoding = AqdefEncoding::Cp932);
 
 // One field as the file holds it.
 struct AqdefField {
@@ -87,7 +102,7 @@ struct AqdefRead {
 // Reads the fields of a file's text (UTF-8; a byte-order mark is skipped).
 AqdefRead ParseAqdef(std::string_view text);
 // Reads a file; nothing when it cannot be read.
-std::optional<AqdefRead> ReadAqdefFile(const std::string& path, AqdefEncoding encoding = AqdefEncoding::Utf8);
+std::optional<AqdefRead> ReadAqdefFile(const std::string& path, AqdefEncoding encoding = AqdefEncoding::Cp932);
 
 // "07.03.2024/14:05:09"
 std::string AqdefTimeText(const Timestamp& time);

@@ -27,13 +27,13 @@ std::optional<double> MeasuredNumber(std::string_view text) {
     return value;
 }
 
-ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits) {
+ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits, PointKind kind) {
     ToleranceLimits t;
     if (limits.Nominal.empty()) return t;
     double base = NumberFromText(limits.Nominal);
     if (!limits.Upper.empty()) t.Upper = base + NumberFromText(limits.Upper);
     if (!limits.Lower.empty()) t.Lower = base + NumberFromText(limits.Lower);
-    t.LowerIsNaturalBound = base == 0 && t.Lower && *t.Lower == 0 && t.Upper && *t.Upper > 0;
+    t.LowerIsNaturalBound = HasNaturalBoundary(kind, base, t.Lower, t.Upper);
     return t;
 }
 
@@ -185,11 +185,11 @@ SetControl ControlOfSet(const Series& series, std::uint16_t set) {
 
 namespace {
 
-CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed) {
+CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed, PointKind kind) {
     CapabilityRow row;
     row.Point = p;
     row.Limits = limits;
-    row.Tolerance = ToleranceLimitsOf(limits);
+    row.Tolerance = ToleranceLimitsOf(limits, kind);
     row.LimitsChanged = changed;
     row.Decimals = DisplayDecimals({limits.Nominal, limits.Upper, limits.Lower});
     return row;
@@ -262,7 +262,7 @@ void CapabilityBuilder::AddMachineRows(int p, const PointState& point, std::vect
         for (std::uint16_t set = 0; set < machine->BySet.size(); ++set) {
             const TextCounts& texts = machine->BySet[set];
             if (!texts.Seen) continue;
-            CapabilityRow row = RowOf(p, point.Sets[set], changed);
+            CapabilityRow row = RowOf(p, point.Sets[set], changed, facts_.KindOf(p));
             row.Machine = machine->Values.Machine;
             values.clear();
             Taken taken{values};
@@ -303,7 +303,7 @@ void CapabilityBuilder::AddPooledRows(int p, const PointState& point, std::vecto
         int machinesWithValues = 0;
         std::vector<Sample> merged = Merged(point, set, &machinesWithValues);
         if (machinesWithValues < 2) continue;
-        CapabilityRow row = RowOf(p, point.Sets[set], changed);
+        CapabilityRow row = RowOf(p, point.Sets[set], changed, facts_.KindOf(p));
         for (const MachineState& machine : point.Machines) {
             if (set >= machine.BySet.size()) continue;
             const TextCounts& texts = machine.BySet[set];

@@ -14,6 +14,7 @@
 
 #include "common/station_limits.h"
 #include "report/collect.h"
+#include "report/part_facts.h"
 #include "report/spc.h"
 
 #include <climits>
@@ -34,10 +35,10 @@ struct LimitTexts {
 
 // Upper and lower tolerance limits: nominal + upper and nominal + lower,
 // each number read as the station reads it; a limit whose tolerance (or the
-// nominal size) is empty is absent. Nominal 0 with a lower tolerance of 0 is a
-// geometric tolerance (flatness, runout, roughness): 0 is a bound no part can
-// cross, not a limit the process may miss.
-ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits);
+// nominal size) is empty is absent. A lower limit the point's kind cannot go
+// below (HasNaturalBoundary: by default nominal 0 with a lower tolerance of 0)
+// is a bound no part can cross, not a limit the process may miss.
+ToleranceLimits ToleranceLimitsOf(const LimitTexts& limits, PointKind kind = PointKind::Unnamed);
 
 // What the station decided for a value, as its book keeps it beside the value.
 enum class Verdict : std::uint8_t { Pass, Fail, None };
@@ -131,6 +132,8 @@ double IndexAsShown(double index);
 class CapabilityBuilder {
 public:
     CapabilityBuilder();
+    // The part facts name what each point is: where a lower limit is a natural boundary.
+    void UsePartFacts(const PartFacts& facts) { facts_ = facts; }
     // With the journals of the range, when there are any: the times of the values.
     void Add(const DayBookData& book, const JournalIndex* journal = nullptr);
     // Points with anything measured or a nominal size, in point order; each
@@ -168,6 +171,7 @@ private:
     std::vector<Sample> Merged(const PointState& point, std::uint16_t set, int* machinesWithValues) const;
 
     std::vector<PointState> points_;  // index = point number
+    PartFacts facts_;
 };
 
 // The control chart of the values of one limit set in a machine's series:

@@ -1,5 +1,6 @@
 #include "report/day_report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -7,15 +8,44 @@
 #include "platform/paths.h"
 #include "records/day_book.h"
 #include "report/capability.h"
+#include "report/drawn_number.h"
 #include "report/journal_index.h"
+#include "station/judgement.h"
+#include "workbook/workbook.h"
 
 namespace ziv::report {
+
+namespace {
+
+// A number the station did not judge, against the limits the book holds.
+PointVerdict JudgedHere(const PointRow& row) {
+    if (!MeasuredNumber(row.Value) || row.Nominal.empty() || (row.Upper.empty() && row.Lower.empty()))
+        return PointVerdict::Unjudged;
+    if (!row.Upper.empty() && !row.Lower.empty()) {
+        Judgement j = JudgeMeasuredValue(row.Nominal, row.Upper, row.Lower, row.Value);
+        if (j != Judgement::None) return j == Judgement::Pass ? PointVerdict::Pass : PointVerdict::Fail;
+    }
+    // One limit only: the same rule on its side.
+    auto value = ParseDrawn(row.Value);
+    auto upper = row.Upper.empty() ? std::nullopt : LimitText(row.Nominal, row.Upper);
+    auto lower = row.Lower.empty() ? std::nullopt : LimitText(row.Nominal, row.Lower);
+    if (!value || (!row.Upper.empty() && !upper) || (!row.Lower.empty() && !lower)) return PointVerdict::Unjudged;
+    auto below = [&](const std::string& limit) {
+        DrawnNumber l = *ParseDrawn(limit);
+        int places = std::max(l.Places, value->Places);
+        return WithPlaces(*value, places).Digits < WithPlaces(l, places).Digits;
+    };
+    bool pass = (!upper || below(*upper)) && (!lower || !below(*lower));
+    return pass ? PointVerdict::Pass : PointVerdict::Fail;
+}
+
+}  // namespace
 
 PointVerdict VerdictOf(const PointRow& row) {
     if (row.Judgement == "不" || row.Value == "NG") return PointVerdict::Fail;
     if (row.Judgement == "合" || row.Value == "OK") return PointVerdict::Pass;
     if (row.Value.empty()) return PointVerdict::NotMeasured;
-    return PointVerdict::Unjudged;
+    return JudgedHere(row);
 }
 
 const PointRow* FindRow(const DayBookData& book, int point) {
@@ -25,29 +55,110 @@ const PointRow* FindRow(const DayBookData& book, int point) {
 }
 
 RecordVerdict VerdictOfRecord(const DayBookData& book, std::optional<int> masterPoints) {
-    int failed = 0, masterRows = 0, unmeasured = 0;
+    RecordVerdict v;
+    int masterRows = 0;
     for (const PointRow& row : book.Rows) {
-        PointVerdict verdict = VerdictOf(row);
-        if (verdict == PointVerdict::Fail) ++failed;
-        if (row.Nominal.empty()) continue;
-        ++masterRows;
-        if (verdict == PointVerdict::NotMeasured) ++unmeasured;
+        if (!row.Nominal.empty()) ++masterRows;
+        switch (VerdictOf(row)) {
+            case PointVerdict::Pass: ++v.Passed; break;
+            case PointVerdict::Fail: ++v.Failed; break;
+            case PointVerdict::Unjudged: v.Unjudged.push_back(row.Point); break;
+            case PointVerdict::NotMeasured:
+                if (!row.Nominal.empty()) ++v.NotMeasured;
+                break;
+        }
     }
-    if (masterPoints && *masterPoints > masterRows) unmeasured += *masterPoints - masterRows;
-    if (failed > 0) return {RecordVerdictKind::Fail, failed};
-    if (unmeasured > 0 || masterRows == 0) return {RecordVerdictKind::Incomplete, unmeasured};
-    return {RecordVerdictKind::Pass, 0};
+    if (masterPoints && *masterPoints > masterRows) v.NotMeasured += *masterPoints - masterRows;
+    if (v.Failed > 0) v.Kind = RecordVerdictKind::Fail;
+    else if (v.NotMeasured > 0 || masterRows == 0) v.Kind = RecordVerdictKind::Incomplete;
+    else v.Kind = RecordVerdictKind::Pass;
+    return v;
 }
 
 RecordVerdict VerdictOfRecord(const DayReport& report) { return VerdictOfRecord(report.Book, report.MasterPoints); }
 
 std::string RecordVerdictText(const RecordVerdict& verdict) {
+    std::string text;
     switch (verdict.Kind) {
-        case RecordVerdictKind::Pass: return "合格";
-        case RecordVerdictKind::Fail: return "不合格（" + std::to_string(verdict.Count) + "点）";
-        case RecordVerdictKind::Incomplete: return "未完了（未測定 " + std::to_string(verdict.Count) + "点）";
+        case RecordVerdictKind::Pass:
+            text = verdict.Unjudged.empty() ? "合格" : "合格（判定 " + std::to_string(verdict.Passed) + "点）";
+            break;
+        case RecordVerdictKind::Fail: text = "不合格（" + std::to_string(verdict.Failed) + "点）"; break;
+        case RecordVerdictKind::Incomplete:
+            text = "未完了（未測定 " + std::to_string(verdict.NotMeasured) + "点）";
+            break;
     }
-    return {};
+    if (!verdict.Unjudged.empty()) {
+        text += "　判定なし " + std::to_string(verdict.Unjudged.size()) + "点（番号 ";
+        for (size_t i = 0; i < verdict.Unjudged.size(); ++i)
+            text += (i ? ", " : "") + std::to_string(verdict.Unjudged[i]);
+        text += "）";
+    }
+    return text;
+}
+
+namespace {
+
+// A limit text as drawn: the master's where it reads as the same number.
+std::string AsDrawn(const std::string& book, const std::string& master, std::optional<int> places, bool tolerance) {
+    auto number = ParseDrawn(book);
+    if (!number) return book;
+    auto drawn = ParseDrawn(master);
+    if (drawn && drawn->Places >= number->Places &&
+        WithPlaces(*number, drawn->Places).Digits == drawn->Digits)
+        number = drawn;
+    if (places) number = WithPlaces(*number, *places);
+    return (tolerance && number->Digits > 0 ? "+" : "") + DrawnText(*number);
+}
+
+const char* VerdictMark(PointVerdict verdict) {
+    switch (verdict) {
+        case PointVerdict::Pass: return "合";
+        case PointVerdict::Fail: return "不";
+        case PointVerdict::Unjudged: return "—";
+        case PointVerdict::NotMeasured: break;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::vector<RecordLine> RecordLines(const DayReport& report) {
+    std::vector<RecordLine> lines;
+    for (const PointRow& row : report.Book.Rows) {
+        const PointFacts& facts = report.Facts.Of(row.Point);
+        auto master = report.MasterTexts.find(row.Point);
+        std::array<std::string, 3> drawn = master == report.MasterTexts.end() ? std::array<std::string, 3>{}
+                                                                               : master->second;
+        RecordLine line;
+        line.Point = std::to_string(row.Point);
+        line.Name = facts.Name;
+        line.Symbol = facts.Symbol;
+        line.Nominal = AsDrawn(row.Nominal, drawn[0], facts.Places(), false);
+        line.Upper = AsDrawn(row.Upper, drawn[1], facts.Places(), true);
+        line.Lower = AsDrawn(row.Lower, drawn[2], facts.Places(), true);
+        line.Unit = facts.Unit.empty() && !row.Nominal.empty() ? "mm" : facts.Unit;
+        line.Quantity = !facts.Quantity.empty() ? facts.Quantity : row.Value.empty() ? "" : "1";
+        line.InputName = row.InputName;
+        line.Value = row.Value;
+        PointVerdict verdict = VerdictOf(row);
+        line.Verdict = VerdictMark(verdict);
+        line.Failed = verdict == PointVerdict::Fail;
+        line.Key = facts.Key;
+        if (auto source = report.Sources.find(row.Point); source != report.Sources.end()) {
+            line.Gauge = source->second.Gauge;
+            line.Time = source->second.Time;
+            line.GaugeOverdue = source->second.GaugeOverdue;
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+int OverdueValues(const DayReport& report) {
+    int overdue = 0;
+    for (const auto& [point, source] : report.Sources) overdue += source.GaugeOverdue ? 1 : 0;
+    return overdue;
 }
 
 std::optional<long long> ParseQuantity(std::string_view text) {
@@ -112,6 +223,22 @@ void ReadBesideTheBook(DayReport& report) {
     }
 }
 
+// How many points the master names, and their texts as drawn.
+void ReadMaster(DayReport& report) {
+    std::string path = MasterBookPath(report.ProductDir);
+    if (!IsFile(path)) return;
+    auto master = Workbook::Open(path);
+    if (!master) return;
+    int count = 0;
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
+        MasterRow row = ReadMasterRow(*master, r);
+        if (row.Nominal.empty()) continue;
+        ++count;
+        report.MasterTexts[r] = {row.Nominal, row.Upper, row.Lower};
+    }
+    report.MasterPoints = count;
+}
+
 // The name of a book and, when it lies in one, its product folder.
 std::optional<DayBookName> NameFromPlace(const std::filesystem::path& absolute, std::string& productDir) {
     std::string fileName = absolute.filename().string();
@@ -143,14 +270,8 @@ std::optional<DayReport> LoadDayReport(const std::string& bookPath, DayReportRef
     auto book = ReadDayBook(bookPath, *name, &problem);
     if (!book) return refuse(DayReportRefusal::Kind::Unreadable, std::move(problem));
     report.Book = std::move(*book);
-    for (const PointRow& row : report.Book.Rows) {
-        if (!row.Value.empty()) ++report.Measured;
-        PointVerdict verdict = VerdictOf(row);
-        if (verdict == PointVerdict::Pass) ++report.Passed;
-        if (verdict == PointVerdict::Fail) ++report.Failed;
-    }
     if (report.ProductDir.empty()) return report;
-    report.MasterPoints = MasterPointCount(report.ProductDir);
+    ReadMaster(report);
     ReadBesideTheBook(report);
     // The drawing belongs to the product folder the book lies in.
     std::string drawing = JoinPath(report.ProductDir, name->Product + ".jpg");

@@ -1,6 +1,7 @@
 #pragma once
 // What the inspection report of one day workbook shows: the header figures,
 // the rows and, when the product has them, its drawing and point positions.
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,7 +16,11 @@
 namespace ziv::report {
 
 enum class PointVerdict { NotMeasured, Pass, Fail, Unjudged };
-// "合" or OK passes, "不" or NG fails; a value without either is unjudged.
+// The station's verdict: "合" or OK passes, "不" or NG fails. A number the
+// station left without one is judged here against the book's limits as the
+// station judges (a value beyond a limit must never read as done); a text
+// without either, or a number with no limit to judge it by (a reference
+// dimension), is unjudged.
 PointVerdict VerdictOf(const PointRow& row);
 
 // Where a value of the book came from, as the measurement journal tells it.
@@ -30,7 +35,8 @@ struct DayReport {
     DayBookData Book;
     std::string ProductDir;          // <product> of <product>/data/<book>; empty for a book elsewhere
     std::optional<int> MasterPoints; // points with a nominal size in data.xls
-    int Measured = 0, Passed = 0, Failed = 0;
+    // The master's texts by point, as drawn ("0.010" where the book keeps 0.01).
+    std::map<int, std::array<std::string, 3>> MasterTexts;
     // <product>/<product name>.jpg and the positions of <product>/Data.dat;
     // empty path or no table when either is missing: the report is the table alone.
     std::string DrawingPath;
@@ -84,23 +90,43 @@ std::string RefusalText(const DayReportRefusal& refusal, const std::string& book
 // The row of a point, or nothing.
 const PointRow* FindRow(const DayBookData& book, int point);
 
-// The verdict on a whole inspection record: 合格 only when every point of the
-// master holds a value and none failed; 不合格 with the number of points that
-// failed, whether or not others are missing; otherwise 未完了 with the number
-// of master points without a value. The master's points are the rows of the
-// book with a nominal size (the book was made from the master, and keeps the
-// limits it was measured against); when the master now names more points
-// than that (masterPoints), the ones the book lacks are not measured either.
-// A record with no point to measure is never 合格.
+// The verdict on a whole inspection record, from its characteristics: the
+// rows of the book with a nominal size (the book was made from the master,
+// and keeps the limits it was measured against), any the master has gained
+// since (masterPoints; not measured either), and values outside the master.
+// 不合格 with the number of characteristics that failed, whether or not others
+// are missing; otherwise 未完了 with the number not measured; otherwise 合格.
+// The verdict counts judged characteristics only: any with a value but no
+// verdict is named beside it ("判定なし 1点（番号 3）"), and 合格 then says how
+// many it covers. A record with no point to measure is never 合格.
+// Passed + Failed + Unjudged + NotMeasured is every characteristic.
 enum class RecordVerdictKind { Pass, Fail, Incomplete };
 struct RecordVerdict {
     RecordVerdictKind Kind = RecordVerdictKind::Incomplete;
-    int Count = 0;  // points failed (Fail) or not measured (Incomplete)
+    int Passed = 0, Failed = 0, NotMeasured = 0;
+    std::vector<int> Unjudged;  // point numbers
+    int Measured() const { return Passed + Failed + static_cast<int>(Unjudged.size()); }
+    int Characteristics() const { return Measured() + NotMeasured; }
     bool operator==(const RecordVerdict&) const = default;
 };
 RecordVerdict VerdictOfRecord(const DayBookData& book, std::optional<int> masterPoints);
 RecordVerdict VerdictOfRecord(const DayReport& report);
-// "合格", "不合格（2点）", "未完了（未測定 3点）"
+// "合格", "合格（判定 2点）　判定なし 1点（番号 3）", "不合格（2点）", "未完了（未測定 3点）"
 std::string RecordVerdictText(const RecordVerdict& verdict);
+
+// One line of the record's table as it is printed: the nominal size and the
+// tolerances as drawn (the master's text where it is the book's number, so
+// "0.010" keeps its places; the part facts' 桁数 where given; "+" before a
+// tolerance above 0), the verdict the record counts ("—" for none), and what
+// the part facts say of the point (unit "mm" unless named; quantity 1 for a
+// measured point unless named). The shop's correction is no part of it.
+struct RecordLine {
+    std::string Point, Name, Symbol, Nominal, Upper, Lower, Unit, Quantity, InputName, Value, Verdict, Gauge, Time;
+    bool Key = false, Failed = false, GaugeOverdue = false;
+};
+std::vector<RecordLine> RecordLines(const DayReport& report);
+
+// The values of a report taken with a gauge past its calibration due date.
+int OverdueValues(const DayReport& report);
 
 }  // namespace ziv::report

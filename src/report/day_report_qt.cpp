@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/numbers.h"
+#include "common/timestamp.h"
 #include "drawing/drawing_export_qt.h"
 #include "report/capability_table.h"
 #include "report/report_csv.h"
@@ -43,6 +44,18 @@ QImage MarkedDrawing(const DayReport& report) {
     });
 }
 
+namespace {
+
+// When the record was issued: the part facts' date, else the day it is made.
+QString IssueDate(const PartFacts& part) {
+    if (!part.IssueDate.empty()) return Q(part.IssueDate);
+    Day today = TimestampNow().LocalDay();
+    return DateCaption({static_cast<int>(today.year()), static_cast<int>(static_cast<unsigned>(today.month())),
+                        static_cast<int>(static_cast<unsigned>(today.day()))});
+}
+
+}  // namespace
+
 PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
     PagedDocument doc;
     doc.Title = QStringLiteral("検査成績書");
@@ -50,24 +63,33 @@ PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
     const PartFacts& part = report.Facts;
     // Unknown facts stay blank, so that the paper can be completed by hand.
     QString quantity = lot.Quantity ? QString::number(*lot.Quantity) : QString();
-    doc.HeaderLines << QStringLiteral("顧客: %1").arg(Q(part.Customer))
+    doc.HeaderLines << QStringLiteral("報告書番号: %1    発行日: %2    理由: %3")
+                           .arg(Q(part.ReportNumber), IssueDate(part), Q(part.Reason))
+                    << QStringLiteral("発行元: %1    仕入先コード: %2").arg(Q(part.Issuer), Q(part.SupplierCode))
+                    << QStringLiteral("顧客: %1    注文番号: %2").arg(Q(part.Customer), Q(part.OrderNumber))
                     << QStringLiteral("図番: %1    改訂: %2").arg(Q(part.PartNumber), Q(part.Revision))
                     << QStringLiteral("品名: %1    材質: %2").arg(Q(part.PartName), Q(part.Material))
                     << QStringLiteral("ロット: %1    数量: %2").arg(Q(lot.Number), quantity)
                     << QStringLiteral("製品: %1    号機: %2号機").arg(Q(name.Product)).arg(name.Machine)
                     << QStringLiteral("測定者: %1    日付: %2").arg(Q(name.Operator), DateCaption(name.WorkDate));
-    QString master = report.MasterPoints ? QString::number(*report.MasterPoints) : QStringLiteral("—");
-    doc.HeaderLines << QStringLiteral("測定点数: %1 / %2 (マスタ)    合格: %3    不合格: %4")
-                           .arg(report.Measured)
-                           .arg(master)
-                           .arg(report.Passed)
-                           .arg(report.Failed);
+    // The counts add up to every characteristic: none is left unexplained.
+    const RecordVerdict verdict = VerdictOfRecord(report);
+    doc.HeaderLines << QStringLiteral("測定点数: %1 / %2    合格: %3    不合格: %4    判定なし: %5    未測定: %6")
+                           .arg(verdict.Measured())
+                           .arg(verdict.Characteristics())
+                           .arg(verdict.Passed)
+                           .arg(verdict.Failed)
+                           .arg(verdict.Unjudged.size())
+                           .arg(verdict.NotMeasured);
     // A customer asks of every value whether its gauge was in calibration: one taken past the due date is marked.
-    const auto overdue = std::count_if(report.Sources.begin(), report.Sources.end(),
-                                       [](const auto& source) { return source.second.GaugeOverdue; });
+    const int overdue = OverdueValues(report);
     if (overdue > 0)
         doc.HeaderLines << QStringLiteral("%1 校正期限を過ぎた計器で測った値: %2点").arg(kOverdueMark).arg(overdue);
-    doc.Verdict = QStringLiteral("総合判定: ") + Q(RecordVerdictText(VerdictOfRecord(report)));
+    const std::vector<RecordLine> lines = RecordLines(report);
+    if (std::any_of(lines.begin(), lines.end(), [](const RecordLine& l) { return l.Key; }))
+        doc.HeaderLines << QStringLiteral("◆ 重要特性");
+    doc.Verdict = QStringLiteral("総合判定: ") + Q(RecordVerdictText(verdict));
+    if (overdue > 0) doc.Verdict += QStringLiteral("　%1 校正期限切れの計器 %2点").arg(kOverdueMark).arg(overdue);
     doc.Stamps = {QStringLiteral("検査"), QStringLiteral("承認")};
     doc.PageLine = QStringLiteral("製品: %1  号機: %2号機  測定者: %3  日付: %4  ロット: %5")
                        .arg(Q(name.Product))
@@ -79,21 +101,21 @@ PagedDocument DayReportDocument(const DayReport& report, const LotFacts& lot) {
                       {VerdictColour(PointVerdict::Fail), QStringLiteral("不合格")},
                       {VerdictColour(PointVerdict::NotMeasured), QStringLiteral("未測定")},
                       {VerdictColour(PointVerdict::Unjudged), QStringLiteral("判定なし")}};
-    doc.Columns = {{QStringLiteral("番号"), 26, Qt::AlignRight},     {QStringLiteral("寸法"), 48, Qt::AlignRight},
-                   {QStringLiteral("上限"), 42, Qt::AlignRight},     {QStringLiteral("下限"), 42, Qt::AlignRight},
-                   {QStringLiteral("測定器"), 78, Qt::AlignLeft},    {QStringLiteral("測定値"), 56, Qt::AlignRight},
-                   {QStringLiteral("判定"), 28, Qt::AlignCenter},   {QStringLiteral("補正"), 44, Qt::AlignRight},
-                   {QStringLiteral("管理番号"), 62, Qt::AlignLeft}, {QStringLiteral("測定時刻"), 60, Qt::AlignLeft}};
-    for (const PointRow& row : report.Book.Rows) {
+    doc.TableFontSize = 8;
+    doc.Columns = {{QStringLiteral("番号"), 26, Qt::AlignRight},       {QStringLiteral("特性"), 58, Qt::AlignLeft},
+                   {QStringLiteral("記号"), 22, Qt::AlignCenter},      {QStringLiteral("寸法"), 40, Qt::AlignRight},
+                   {QStringLiteral("上の許容差"), 44, Qt::AlignRight}, {QStringLiteral("下の許容差"), 44, Qt::AlignRight},
+                   {QStringLiteral("単位"), 24, Qt::AlignCenter},      {QStringLiteral("数量"), 24, Qt::AlignRight},
+                   {QStringLiteral("測定器"), 54, Qt::AlignLeft},      {QStringLiteral("測定値"), 46, Qt::AlignRight},
+                   {QStringLiteral("判定"), 24, Qt::AlignCenter},      {QStringLiteral("管理番号"), 54, Qt::AlignLeft},
+                   {QStringLiteral("測定時刻"), 64, Qt::AlignLeft}};
+    for (const RecordLine& l : lines) {
         TableRow line;
-        line.Cells << QString::number(row.Point) << Q(row.Nominal) << Q(row.Upper) << Q(row.Lower)
-                   << Q(row.InputName) << Q(row.Value) << Q(row.Judgement) << Q(row.Correction);
-        auto source = report.Sources.find(row.Point);
-        if (source != report.Sources.end())
-            line.Cells << Q(source->second.Gauge) + (source->second.GaugeOverdue ? kOverdueMark : QString())
-                       << Q(source->second.Time);
-        line.Marked = VerdictOf(row) == PointVerdict::Fail;
-        line.MarkedColumn = 6;
+        line.Cells << (l.Key ? QStringLiteral("◆") : QString()) + Q(l.Point) << Q(l.Name) << Q(l.Symbol) << Q(l.Nominal)
+                   << Q(l.Upper) << Q(l.Lower) << Q(l.Unit) << Q(l.Quantity) << Q(l.InputName) << Q(l.Value)
+                   << Q(l.Verdict) << Q(l.Gauge) + (l.GaugeOverdue ? kOverdueMark : QString()) << Q(l.Time);
+        line.Marked = l.Failed;
+        line.MarkedColumn = 10;
         doc.Rows.push_back(std::move(line));
     }
     return doc;

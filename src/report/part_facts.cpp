@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/station_limits.h"
 #include "platform/paths.h"
 
 namespace ziv::report {
@@ -9,16 +10,40 @@ namespace ziv::report {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
+constexpr std::string_view kPointPrefix = "番号";
 
 struct Key {
     std::string_view name;
     std::string PartFacts::*field;
 };
-constexpr std::array<Key, 5> kKeys = {{{"顧客", &PartFacts::Customer},
-                                       {"図番", &PartFacts::PartNumber},
-                                       {"改訂", &PartFacts::Revision},
-                                       {"品名", &PartFacts::PartName},
-                                       {"材質", &PartFacts::Material}}};
+constexpr std::array<Key, 11> kKeys = {{{"顧客", &PartFacts::Customer},
+                                        {"図番", &PartFacts::PartNumber},
+                                        {"改訂", &PartFacts::Revision},
+                                        {"品名", &PartFacts::PartName},
+                                        {"材質", &PartFacts::Material},
+                                        {"報告書番号", &PartFacts::ReportNumber},
+                                        {"発行元", &PartFacts::Issuer},
+                                        {"仕入先コード", &PartFacts::SupplierCode},
+                                        {"理由", &PartFacts::Reason},
+                                        {"注文番号", &PartFacts::OrderNumber},
+                                        {"発行日", &PartFacts::IssueDate}}};
+
+struct PointKey {
+    std::string_view name;
+    std::string PointFacts::*field;  // null: 重要
+};
+constexpr std::array<PointKey, 7> kPointKeys = {{{"名称", &PointFacts::Name},
+                                                 {"種類", &PointFacts::Kind},
+                                                 {"記号", &PointFacts::Symbol},
+                                                 {"単位", &PointFacts::Unit},
+                                                 {"桁数", &PointFacts::Decimals},
+                                                 {"数量", &PointFacts::Quantity},
+                                                 {"重要", nullptr}}};
+
+constexpr std::array<std::pair<std::string_view, PointKind>, 4> kKinds = {{{"寸法", PointKind::Dimension},
+                                                                           {"幾何公差", PointKind::Geometric},
+                                                                           {"粗さ", PointKind::Roughness},
+                                                                           {"振れ", PointKind::Runout}}};
 
 std::string_view TrimBlanks(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -41,21 +66,92 @@ std::string OneLine(std::string line) {
     return line;
 }
 
+// "番号12.単位" -> 12 and the key 単位; nothing for another key.
+bool SetPointFact(PartFacts& facts, std::string_view key, std::string_view value) {
+    if (!key.starts_with(kPointPrefix)) return false;
+    key.remove_prefix(kPointPrefix.size());
+    size_t dot = key.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot > 3) return false;
+    int point = 0;
+    for (char c : key.substr(0, dot)) {
+        if (c < '0' || c > '9') return false;
+        point = point * 10 + (c - '0');
+    }
+    if (point < kFirstPoint || point > kLastPoint) return false;
+    std::string_view sub = key.substr(dot + 1);
+    for (const PointKey& k : kPointKeys) {
+        if (sub != k.name) continue;
+        PointFacts& p = facts.Points[point];
+        if (k.field) p.*(k.field) = std::string(value);
+        else if (value == "1" || value == "0" || value.empty()) p.Key = value == "1";
+        else return false;
+        if (p == PointFacts{}) facts.Points.erase(point);
+        return true;
+    }
+    return false;
+}
+
+bool SetField(PartFacts& facts, std::string_view key, std::string_view value) {
+    for (const Key& k : kKeys)
+        if (key == k.name) {
+            facts.*(k.field) = std::string(value);
+            return true;
+        }
+    return SetPointFact(facts, key, value);
+}
+
 }  // namespace
 
+PointKind PointKindOf(std::string_view text) {
+    text = TrimBlanks(text);
+    for (const auto& [name, kind] : kKinds)
+        if (text == name) return kind;
+    return PointKind::Unnamed;
+}
+
+bool HasNaturalBoundary(PointKind kind, double nominal, const std::optional<double>& lower,
+                        const std::optional<double>& upper) {
+    if (!lower || !upper || *lower != 0 || *upper <= 0) return false;
+    switch (kind) {
+        case PointKind::Geometric:
+        case PointKind::Roughness:
+        case PointKind::Runout: return true;
+        case PointKind::Dimension: return false;
+        case PointKind::Unnamed: break;
+    }
+    return nominal == 0;
+}
+
+std::optional<int> PointFacts::Places() const {
+    if (Decimals.size() != 1 && Decimals != "10") return std::nullopt;
+    if (Decimals == "10") return 10;
+    if (Decimals[0] < '0' || Decimals[0] > '9') return std::nullopt;
+    return Decimals[0] - '0';
+}
+
+const PointFacts& PartFacts::Of(int point) const {
+    static const PointFacts none;
+    auto at = Points.find(point);
+    return at == Points.end() ? none : at->second;
+}
+
 std::string PartFactsPath(const std::string& productDir) { return JoinPath(productDir, "部品情報.txt"); }
+
+bool SetPartFact(PartFacts& facts, std::string_view keyAndValue) {
+    size_t equals = keyAndValue.find('=');
+    if (equals == std::string_view::npos) return false;
+    return SetField(facts, TrimBlanks(keyAndValue.substr(0, equals)), ValueText(keyAndValue.substr(equals + 1)));
+}
 
 PartFacts ParsePartFacts(std::string_view bytes) {
     if (bytes.starts_with(kBom)) bytes.remove_prefix(kBom.size());
     PartFacts facts;
     for (const std::string& line : SplitLines(bytes)) {
         size_t equals = line.find('=');
-        const Key* known = nullptr;
-        if (equals != std::string::npos)
-            for (const Key& k : kKeys)
-                if (TrimBlanks(std::string_view(line).substr(0, equals)) == k.name) known = &k;
-        if (known) facts.*(known->field) = std::string(TrimBlanks(std::string_view(line).substr(equals + 1)));
-        else facts.OtherLines.push_back(line);
+        bool known = equals != std::string::npos &&
+                     SetField(facts, TrimBlanks(std::string_view(line).substr(0, equals)),
+                              TrimBlanks(std::string_view(line).substr(equals + 1)));
+        if (!known) facts.OtherLines.push_back(line);
     }
     // Blank lines at the end are the file's end, not something to keep.
     while (!facts.OtherLines.empty() && TrimBlanks(facts.OtherLines.back()).empty()) facts.OtherLines.pop_back();
@@ -78,7 +174,18 @@ PartFactsRead ReadPartFacts(const std::string& path, Disk& disk) {
 
 std::string PartFactsText(const PartFacts& facts) {
     std::string text;
-    for (const Key& k : kKeys) text += std::string(k.name) + "=" + ValueText(facts.*(k.field)) + "\r\n";
+    // The first five keys always, as files made before the others were written;
+    // the others only when they say something.
+    for (size_t i = 0; i < kKeys.size(); ++i) {
+        std::string value = ValueText(facts.*(kKeys[i].field));
+        if (i < 5 || !value.empty()) text += std::string(kKeys[i].name) + "=" + value + "\r\n";
+    }
+    for (const auto& [point, p] : facts.Points)
+        for (const PointKey& k : kPointKeys) {
+            std::string value = k.field ? ValueText(p.*(k.field)) : (p.Key ? "1" : "");
+            if (!value.empty())
+                text += std::string(kPointPrefix) + std::to_string(point) + "." + std::string(k.name) + "=" + value + "\r\n";
+        }
     for (const std::string& line : facts.OtherLines) text += OneLine(line) + "\r\n";
     return text;
 }

@@ -161,8 +161,10 @@ TEST(ReportJournal, CommandLineShowsTimesGaugesHistoryAndAqdef) {
     };
     EXPECT_EQ(field(1001, std::nullopt), std::vector<std::string>{"D-1234"});
     EXPECT_EQ(field(2110, 1), std::vector<std::string>{"9.95"});
-    EXPECT_EQ(field(1, 1), (std::vector<std::string>{"10.02", "9.99"}));
-    EXPECT_EQ(field(12, 1), std::vector<std::string>{"G-17"});
-    EXPECT_EQ(field(4, 1), (std::vector<std::string>{"07.03.2026/09:05:00", "07.03.2026/08:00:00"}));
+    // In the order taken, whatever the order of the books; the gauge as text, not as a catalogue number.
+    EXPECT_EQ(field(1, 1), (std::vector<std::string>{"9.99", "10.02"}));
+    EXPECT_EQ(field(9, 1), std::vector<std::string>{"G-17"});
+    EXPECT_EQ(field(12, 1), std::vector<std::string>{});
+    EXPECT_EQ(field(4, 1), (std::vector<std::string>{"07.03.2026/08:00:00", "07.03.2026/09:05:00"}));
     EXPECT_EQ(field(6, 1), (std::vector<std::string>{"L-7", "L-7"}));
 }

@@ -146,13 +146,12 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     const int rows = 70;
     std::string product = MakeProduct(root, rows);
     std::string book = product + "/data/山田_太郎_検査_品_3号機_2026年3月7日.xls";
-    ziv::report::PartFacts facts;
-    facts.Customer = "株式会社サンプル";
-    facts.PartNumber = "AB-1234-01";
-    facts.Revision = "C";
-    facts.PartName = "フランジ";
-    facts.Material = "S45C";
-    ASSERT_TRUE(ziv::report::SavePartFacts(ziv::report::PartFactsPath(product), facts));
+    // The part facts as the command line sets them; the reason for this record only.
+    QStringList facts{"facts", QString::fromStdString(product)};
+    for (const char* set : {"顧客=株式会社サンプル", "図番=AB-1234-01", "改訂=C", "品名=フランジ", "材質=S45C",
+                            "報告書番号=QR-7", "注文番号=PO-9", "番号2.名称=外径"})
+        facts << "--set" << set;
+    ASSERT_EQ(RunProgram(QString::fromStdString(ReportTool()), facts).Exit, 0);
     // Point 2 measured twice: the second value (10.05, as 10.050) is the book's.
     // Point 4 typed after midnight; point 5's entry holds another value than
     // the book, point 6's another operator's: neither is the book's.
@@ -172,7 +171,7 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     std::string pdf = root / "report.pdf";
     Ran ran = RunProgram(QString::fromStdString(ReportTool()), {"day", QString::fromStdString(book), "--pdf",
                                                                 QString::fromStdString(pdf), "--lot", "L-0307 A",
-                                                                "--qty", "１２０"});
+                                                                "--qty", "１２０", "--set", "理由=初品"});
     ASSERT_EQ(ran.Exit, 0) << ran.Err;
 
     Ran info = RunProgram("pdfinfo", {QString::fromStdString(pdf)});
@@ -190,7 +189,7 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
     ASSERT_EQ(text.Exit, 0);
     const std::string& t = text.Out;
     for (const char* header : {"検査成績書", "顧客: 株式会社サンプル", "図番: AB-1234-01", "改訂: C", "品名: フランジ",
-                               "材質: S45C", "ロット: L-0307 A", "数量: 120", "製品: 検査_品", "号機: 3号機",
+                               "材質: S45C", "報告書番号: QR-7", "注文番号: PO-9", "理由: 初品", "ロット: L-0307 A", "数量: 120", "製品: 検査_品", "号機: 3号機",
                                "測定者: 山田_太郎", "日付: 2026年3月7日", "合格: 68", "不合格: 1",
                                // Point 2 failed; point 3, not measured, does not change that.
                                "総合判定: 不合格（1点）", "※ 校正期限を過ぎた計器で測った値: 1点"})
@@ -209,8 +208,11 @@ TEST(ReportOutput, DayReportPdfHoldsHeaderEveryRowAndColouredDiscs) {
         std::snprintf(value, sizeof value, "5.%03d1", r);
         EXPECT_EQ(Count(t, value), 1u) << value;
     }
-    for (const char* cell : {"10.001", "10.05", "F1 マイクロ", "F2 ノギス", "-0.001"})
+    for (const char* cell : {"10.001", "10.05", "F1 マイクロ", "F2 ノギス", "上の許容差", "下の許容差", "+0.02", "外径"})
         EXPECT_NE(t.find(cell), std::string::npos) << cell;
+    // The shop's correction is not the customer's business.
+    EXPECT_EQ(t.find("補正"), std::string::npos) << t;
+    EXPECT_EQ(t.find("-0.001"), std::string::npos) << t;
     // Gauge and time where the journal knows the value, empty where it does not.
     struct Traced {
         const char* Value;

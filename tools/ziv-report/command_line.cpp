@@ -31,8 +31,13 @@ namespace {
 const char* kUsage =
     "使い方:\n"
     "  ziv-report                         ウィンドウを開きます\n"
-    "  ziv-report day BOOK.xls --pdf OUT.pdf [--lot LOT] [--qty N] [--csv OUT.csv]\n"
-    "      日ごとのブック 1 冊の検査成績書 (PDF, A4)。ロット番号と数量 (0 以上の整数) を載せます\n"
+    "  ziv-report day BOOK.xls --pdf OUT.pdf [--lot LOT] [--qty N] [--csv OUT.csv] [--set KEY=VALUE ...]\n"
+    "      日ごとのブック 1 冊の検査成績書 (PDF, A4)。ロット番号と数量 (0 以上の整数) を載せます。\n"
+    "      --set は部品情報の項目をこの成績書だけ変えます (例: --set 注文番号=PO-1 --set 理由=初品)\n"
+    "  ziv-report facts PRODUCT_DIR [--set KEY=VALUE ...]\n"
+    "      製品の部品情報 (部品情報.txt) を表示し、--set があれば書き換えます。KEY は 顧客 図番 改訂 品名 材質\n"
+    "      報告書番号 発行元 仕入先コード 理由 注文番号 発行日、番号N.名称 番号N.種類 (寸法/幾何公差/粗さ/振れ)\n"
+    "      番号N.記号 番号N.単位 番号N.桁数 番号N.数量 番号N.重要 (1 か 0)。値を空にすると消えます\n"
     "  ziv-report stats PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME]\n"
     "                   [--csv OUT.csv] [--pdf OUT.pdf]\n"
     "      期間の工程能力: 号機ごとに Cp/Cpk (群内の変動), Pp/Ppk (全体), Cpk 下限, 管理図のルール, 不合格\n"
@@ -41,8 +46,8 @@ const char* kUsage =
     "  ziv-report history PRODUCT_DIR --point P --from DATE --to DATE [--machine N] [--operator NAME] [--csv OUT.csv]\n"
     "      番号 P の記録: 測定し直した値を含むすべての入力を時刻順に\n"
     "  ziv-report aqdef PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--lot LOT]\n"
-    "                   [--encoding utf8|sjis] --out OUT.dfq\n"
-    "      期間の測定値を AQDEF (Q-DAS) 形式で\n"
+    "                   [--encoding cp932|utf8|utf8-bom] --out OUT.dfq\n"
+    "      期間の測定値を AQDEF (Q-DAS) 形式で。文字コードは既定で CP932 (Shift_JIS)、BOM なし\n"
     "  ziv-report limits PRODUCT_DIR --from DATE --to DATE [--machine N] [--point P] [--by NAME]\n"
     "      期間 (基準期間) の値から管理限界を確定し、製品フォルダの 管理限界.txt に新しい版として加えます\n"
     "  ziv-report check PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--repair]\n"
@@ -71,6 +76,7 @@ int Fail(const std::string& message, int code = kBadArguments) {
 struct Options {
     std::string Target;
     std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Qty, Encoding, Point, By;
+    std::vector<std::string> Sets;  // --set KEY=VALUE, as often as given
 };
 
 // Reads "TARGET --name value ..."; false, with the message, on anything else.
@@ -98,6 +104,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             return false;
         }
         const std::string& value = args[++i];
+        if (name == "set") {
+            options.Sets.push_back(value);
+            continue;
+        }
         std::optional<std::string>* slot = name == "pdf"        ? &options.Pdf
                                            : name == "csv"      ? &options.Csv
                                            : name == "from"     ? &options.From
@@ -132,10 +142,22 @@ void ReportWrite(const FileResult& result, const std::string& path, int& code) {
     }
 }
 
+// Applies each --set to the facts; false, with the message, at the first that does not fit.
+bool ApplySets(const Options& options, PartFacts& facts, std::string& message) {
+    for (const std::string& set : options.Sets)
+        if (!SetPartFact(facts, set)) {
+            message = "部品情報にない項目です (KEY=VALUE): " + set;
+            return false;
+        }
+    return true;
+}
+
 int Day(const std::vector<std::string>& args) {
     Options options;
     std::string message;
-    if (!ParseOptions(args, {"pdf", "csv", "lot", "qty"}, options, message)) return Fail(message);
+    if (!ParseOptions(args, {"pdf", "csv", "lot", "qty", "set"}, options, message)) return Fail(message);
+    PartFacts check;
+    if (!ApplySets(options, check, message)) return Fail(message);
     if (!options.Pdf && !options.Csv) return Fail("--pdf OUT.pdf を指定してください");
     LotFacts lot;
     lot.Number = options.Lot.value_or("");
@@ -150,6 +172,7 @@ int Day(const std::vector<std::string>& args) {
     // The report is made without what could not be read beside the book; the exit status tells a script.
     for (const std::string& unread : report->Unread) std::cerr << "ziv-report: " << unread << "\n";
     int code = report->Unread.empty() ? kDone : kUnreadableInput;
+    ApplySets(options, report->Facts, message);
     if (options.Pdf) ReportWrite(WriteDocumentPdf(DayReportDocument(*report, lot), *options.Pdf,
                                                   QStringLiteral("検査成績書")),
                                  *options.Pdf, code);
@@ -158,8 +181,28 @@ int Day(const std::vector<std::string>& args) {
         AppendValueRecords(csv, report->Book);
         ReportWrite(WriteFileAtomic(*options.Csv, csv), *options.Csv, code);
     }
-    std::cout << "測定 " << report->Measured << "  合格 " << report->Passed << "  不合格 " << report->Failed
-              << "\n";
+    RecordVerdict verdict = VerdictOfRecord(*report);
+    std::cout << "測定 " << verdict.Measured() << "  合格 " << verdict.Passed << "  不合格 " << verdict.Failed
+              << "  判定なし " << verdict.Unjudged.size() << "  未測定 " << verdict.NotMeasured << "\n"
+              << "総合判定: " << RecordVerdictText(verdict) << "\n";
+    return code;
+}
+
+// Shows the product's part facts; with --set, changes them and saves the file.
+int Facts(const std::vector<std::string>& args) {
+    Options options;
+    std::string message;
+    if (!ParseOptions(args, {"set"}, options, message)) return Fail(message);
+    std::string folder = AbsoluteFolder(options.Target);
+    if (!IsFolder(folder)) return Fail("製品フォルダがありません: " + options.Target, kNothingToReport);
+    std::string path = PartFactsPath(folder);
+    PartFactsRead read = ReadPartFacts(path);
+    if (read.status == ReadStatus::Unreadable)
+        return Fail("部品情報を読めません: " + path + " (" + SystemErrorText(read.err) + ")", kUnreadableInput);
+    if (!ApplySets(options, read.facts, message)) return Fail(message);
+    std::cout << PartFactsText(read.facts);
+    int code = kDone;
+    if (!options.Sets.empty()) ReportWrite(SavePartFacts(path, read.facts), path, code);
     return code;
 }
 
@@ -278,6 +321,7 @@ int Values(const RangeRun& run) {
 
 int Stats(const RangeRun& run) {
     CapabilityBuilder builder;
+    builder.UsePartFacts(ReadPartFacts(PartFactsPath(run.Folder)).facts);
     ReadOptions reading = ProgressOnStandardError();
     reading.Needed = Cells::LimitsAndValues;
     ReadSummary summary =
@@ -299,22 +343,31 @@ int Stats(const RangeRun& run) {
 int Aqdef(const RangeRun& run) {
     const Options& options = run.Given;
     if (!options.Out) return Fail("--out OUT.dfq を指定してください");
-    AqdefEncoding encoding = AqdefEncoding::Utf8;
-    if (options.Encoding && *options.Encoding == "sjis")
-        encoding = AqdefEncoding::ShiftJis;
-    else if (options.Encoding && *options.Encoding != "utf8")
-        return Fail("--encoding は utf8 か sjis です: " + *options.Encoding);
+    AqdefEncoding encoding = AqdefEncoding::Cp932;
+    const std::string asked = options.Encoding.value_or("cp932");
+    if (asked == "utf8") encoding = AqdefEncoding::Utf8;
+    else if (asked == "utf8-bom") encoding = AqdefEncoding::Utf8Bom;
+    else if (asked != "cp932" && asked != "sjis") return Fail("--encoding は cp932、utf8 か utf8-bom です: " + asked);
     PartFactsRead facts = ReadPartFacts(PartFactsPath(run.Folder));
+    if (facts.status == ReadStatus::Unreadable)
+        std::cerr << "ziv-report: 部品情報を読めません: " << PartFactsPath(run.Folder) << " ("
+                  << SystemErrorText(facts.err) << ")\n";
     AqdefCollector collector(facts.facts, options.Lot.value_or(""), &run.Journal);
     ReadOptions reading = ProgressOnStandardError();
     reading.Needed = Cells::LimitsAndValues;
     ReadSummary summary =
         ReadDayBooks(run.Books.Books, [&](const DayBookData& book) { collector.Add(book); }, reading);
     int code = ListProblems(summary, run.Books);
+    if (facts.status == ReadStatus::Unreadable) code = kUnreadableInput;
     if (summary.Read == 0) return Fail("読めた日ごとのブックがありません", kUnreadableInput);
-    AqdefInput input = collector.Result();
+    AqdefInput input = collector.Result(summary.Skipped.size());
+    for (const std::string& warning : collector.Warnings(summary.Skipped.size()))
+        std::cerr << "ziv-report: " << warning << "\n";
     std::cerr << "特性 " << input.Characteristics.size() << "、測定値 " << input.Values.size() << "\n";
-    ReportWrite(WriteAqdefFile(*options.Out, input, encoding), *options.Out, code);
+    FileResult written = WriteAqdefFile(*options.Out, input, encoding);
+    if (written.failure == Failure::NotShiftJis)
+        std::cerr << "ziv-report: CP932 にない文字があります。--encoding utf8 で書けます\n";
+    ReportWrite(written, *options.Out, code);
     return code;
 }
 
@@ -436,6 +489,7 @@ int RunCommandLine(const std::vector<std::string>& args) {
     }
     if (args[0] == "day") return Day(args);
     if (args[0] == "check") return Check(args);
+    if (args[0] == "facts") return Facts(args);
     for (const char* command : {"stats", "values", "aqdef", "history", "limits"})
         if (args[0] == command) return Range(args);
     std::cerr << "ziv-report: 知らない命令です: " << args[0] << "\n\n" << kUsage;

@@ -5,10 +5,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "common/failure_text.h"
+#include "common/station_limits.h"
 
 namespace ziv::report {
 
@@ -17,30 +21,90 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.trimmed().toStdString(); }
 
+struct PartField {
+    const char* Label;
+    std::string PartFacts::*Field;
+    const char* Tip;
+};
+constexpr std::array<PartField, 11> kPartFields = {{
+    {"顧客", &PartFacts::Customer, ""},
+    {"図番", &PartFacts::PartNumber, "客先が部品を呼ぶ番号: 品番または図面番号"},
+    {"改訂", &PartFacts::Revision, ""},
+    {"品名", &PartFacts::PartName, ""},
+    {"材質", &PartFacts::Material, ""},
+    {"報告書番号", &PartFacts::ReportNumber, ""},
+    {"発行元", &PartFacts::Issuer, "成績書を出す組織 (会社名・部署)"},
+    {"仕入先コード", &PartFacts::SupplierCode, "客先が自社に付けたコード"},
+    {"理由", &PartFacts::Reason, "初品、定期、変更 など"},
+    {"注文番号", &PartFacts::OrderNumber, ""},
+    {"発行日", &PartFacts::IssueDate, "空なら成績書を作った日"},
+}};
+
+struct PointColumn {
+    const char* Title;
+    std::string PointFacts::*Field;  // null: 重要, a check box
+    const char* Tip;
+};
+constexpr std::array<PointColumn, 7> kPointColumns = {{
+    {"名称", &PointFacts::Name, "特性の名前 (外径、平面度 など)"},
+    {"種類", &PointFacts::Kind, "寸法、幾何公差、粗さ、振れ。後の三つは 0 より小さくならない (自然限界)"},
+    {"記号", &PointFacts::Symbol, "幾何公差の記号 (⌀ ⊥ ◎ など)"},
+    {"単位", &PointFacts::Unit, "空なら mm"},
+    {"桁数", &PointFacts::Decimals, "図面の小数点以下の桁数"},
+    {"数量", &PointFacts::Quantity, "この特性を検査した個数"},
+    {"重要", nullptr, "重要特性"},
+}};
+
 }  // namespace
 
 PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts, QWidget* parent)
     : QDialog(parent), path_(path), read_(facts) {
     setWindowTitle(QStringLiteral("部品情報"));
     auto* outer = new QVBoxLayout(this);
-    auto* note = new QLabel(QStringLiteral("検査成績書に載せる、この製品の部品の情報です。"));
+    auto* note = new QLabel(QStringLiteral("検査成績書と AQDEF に載せる、この製品の部品と各番号の情報です。"));
     note->setWordWrap(true);
     outer->addWidget(note);
-    auto* form = new QFormLayout;
-    auto field = [&](const char* label, const std::string& value) {
-        auto* edit = new QLineEdit(Q(value));
-        edit->setAccessibleName(QString::fromUtf8(label));
+    // Two pages, so that the dialog fits a 1366 x 768 screen.
+    auto* pages = new QTabWidget;
+    auto* partPage = new QWidget;
+    auto* form = new QFormLayout(partPage);
+    for (size_t i = 0; i < kPartFields.size(); ++i) {
+        const PartField& f = kPartFields[i];
+        auto* edit = new QLineEdit(Q(facts.*(f.Field)));
+        edit->setAccessibleName(QString::fromUtf8(f.Label));
+        edit->setToolTip(QString::fromUtf8(f.Tip));
         edit->setMinimumWidth(320);
-        form->addRow(QString::fromUtf8(label), edit);
-        return edit;
-    };
-    customer_ = field("顧客", facts.Customer);
-    partNumber_ = field("図番", facts.PartNumber);
-    partNumber_->setToolTip(QStringLiteral("客先が部品を呼ぶ番号: 品番または図面番号"));
-    revision_ = field("改訂", facts.Revision);
-    partName_ = field("品名", facts.PartName);
-    material_ = field("材質", facts.Material);
-    outer->addLayout(form);
+        form->addRow(QString::fromUtf8(f.Label), edit);
+        fields_[i] = edit;
+    }
+    pages->addTab(partPage, QStringLiteral("部品"));
+    points_ = new QTableWidget(kLastPoint, static_cast<int>(kPointColumns.size()));
+    points_->setAccessibleName(QStringLiteral("番号ごとの情報"));
+    QStringList titles, rows;
+    for (const PointColumn& c : kPointColumns) titles << QString::fromUtf8(c.Title);
+    points_->setHorizontalHeaderLabels(titles);
+    for (int c = 0; c < static_cast<int>(kPointColumns.size()); ++c)
+        points_->horizontalHeaderItem(c)->setToolTip(QString::fromUtf8(kPointColumns[static_cast<size_t>(c)].Tip));
+    for (int p = kFirstPoint; p <= kLastPoint; ++p) rows << QStringLiteral("番号%1").arg(p);
+    points_->setVerticalHeaderLabels(rows);
+    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
+        const PointFacts& point = facts.Of(p);
+        for (size_t c = 0; c < kPointColumns.size(); ++c) {
+            auto* item = new QTableWidgetItem;
+            if (kPointColumns[c].Field) {
+                item->setText(Q(point.*(kPointColumns[c].Field)));
+            } else {
+                item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+                item->setCheckState(point.Key ? Qt::Checked : Qt::Unchecked);
+            }
+            points_->setItem(p - kFirstPoint, static_cast<int>(c), item);
+        }
+    }
+    constexpr int kWidths[] = {150, 80, 48, 56, 48, 48, 48};
+    for (int c = 0; c < static_cast<int>(kPointColumns.size()); ++c) points_->setColumnWidth(c, kWidths[c]);
+    points_->setMinimumSize(560, 320);
+    pages->addTab(points_, QStringLiteral("番号ごと"));
+    outer->addWidget(pages, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Save)->setText(QStringLiteral("保存"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
@@ -51,11 +115,17 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
 
 PartFacts PartFactsDialog::Facts() const {
     PartFacts facts = read_;
-    facts.Customer = S(customer_->text());
-    facts.PartNumber = S(partNumber_->text());
-    facts.Revision = S(revision_->text());
-    facts.PartName = S(partName_->text());
-    facts.Material = S(material_->text());
+    for (size_t i = 0; i < kPartFields.size(); ++i) facts.*(kPartFields[i].Field) = S(fields_[i]->text());
+    facts.Points.clear();
+    for (int p = kFirstPoint; p <= kLastPoint; ++p) {
+        PointFacts point;
+        for (size_t c = 0; c < kPointColumns.size(); ++c) {
+            const QTableWidgetItem* item = points_->item(p - kFirstPoint, static_cast<int>(c));
+            if (kPointColumns[c].Field) point.*(kPointColumns[c].Field) = S(item->text());
+            else point.Key = item->checkState() == Qt::Checked;
+        }
+        if (!(point == PointFacts{})) facts.Points[p] = point;
+    }
     return facts;
 }
 

@@ -1,13 +1,17 @@
 #pragma once
 // The part facts of a product (customer, part or drawing number, revision,
-// part name, material) as the inspection record names the part, edited in a
-// small dialog and saved to the product folder's 部品情報.txt.
+// part name, material, the record's number, issuer, supplier code, reason,
+// order number and date, and what each point is) as the inspection record
+// names the part, edited in a dialog and saved to the product folder's
+// 部品情報.txt.
 #include <QDialog>
+#include <array>
 #include <string>
 
 #include "report/part_facts.h"
 
 class QLineEdit;
+class QTableWidget;
 
 namespace ziv::report {
 
@@ -25,11 +29,10 @@ private:
 
     std::string path_;
     PartFacts read_;
-    QLineEdit* customer_;
-    QLineEdit* partNumber_;
-    QLineEdit* revision_;
-    QLineEdit* partName_;
-    QLineEdit* material_;
+    // One line edit per field of the part, in the order of kPartFields.
+    std::array<QLineEdit*, 11> fields_{};
+    // A row per point: 名称, 種類, 記号, 単位, 桁数, 数量, 重要.
+    QTableWidget* points_ = nullptr;
 };
 
 // Reads the product's part facts and lets them be edited; a file that exists

@@ -346,6 +346,7 @@ void ReportWindow::StartCollecting() {
                 progress_->setValue(percent);
             }, Qt::QueuedConnection);
         };
+        outcome->Builder.UsePartFacts(ReadPartFacts(PartFactsPath(folder)).facts);
         ReadSummary summary = ReadDayBooks(listing.Books, [&](const DayBookData& book) { outcome->Builder.Add(book, &outcome->Journal); },
                                            options);
         outcome->Cancelled = summary.Cancelled;
@@ -468,23 +469,33 @@ void ReportWindow::SaveTablePdf() {
 // range the window has just collected reads in moments.
 void ReportWindow::SaveAqdef() {
     if (!result_) return;
+    // The customer's system decides the encoding: its code page, or UTF-8 where it reads that.
+    const QString cp932 = QStringLiteral("AQDEF CP932 (*.dfq)"), utf8 = QStringLiteral("AQDEF UTF-8 (*.dfq)");
+    QString chosen = cp932;
     QString path = QFileDialog::getSaveFileName(this, QStringLiteral("値をAQDEFに書き出す"), QString(),
-                                                QStringLiteral("AQDEF (*.dfq)"));
+                                                cp932 + ";;" + utf8, &chosen);
     if (path.isEmpty()) return;
+    const AqdefEncoding encoding = chosen == utf8 ? AqdefEncoding::Utf8 : AqdefEncoding::Cp932;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const CapabilityScope& scope = result_->Scope;
     PartFactsRead facts = ReadPartFacts(PartFactsPath(scope.ProductDir));
     AqdefCollector collector(facts.facts, {}, &result_->Journal);
     ReadOptions reading;
     reading.Needed = Cells::LimitsAndValues;
-    ReadDayBooks(ListDayBooks(scope.ProductDir, scope.Range).Books,
-                 [&](const DayBookData& book) { collector.Add(book); }, reading);
-    FileResult written = WriteAqdefFile(S(path), collector.Result());
+    ReadSummary summary = ReadDayBooks(ListDayBooks(scope.ProductDir, scope.Range).Books,
+                                       [&](const DayBookData& book) { collector.Add(book); }, reading);
+    FileResult written = WriteAqdefFile(S(path), collector.Result(summary.Skipped.size()), encoding);
     QApplication::restoreOverrideCursor();
-    if (!written)
-        Warn(Q(FailureText(written, ErrnoWords::Japanese)));
-    else
-        Saved(path);
+    if (!written) {
+        QString hint = written.failure == Failure::NotShiftJis ? QStringLiteral("\nAQDEF UTF-8 を選べば書けます。") : QString();
+        Warn(Q(FailureText(written, ErrnoWords::Japanese)) + hint);
+        return;
+    }
+    // What the file lacks is said, not left for the customer to find.
+    QString lacks;
+    for (const std::string& warning : collector.Warnings(summary.Skipped.size())) lacks += Q(warning) + "\n";
+    if (!lacks.isEmpty()) QMessageBox::warning(this, QStringLiteral("ZIV - 注意"), lacks + Q(S(path)));
+    Saved(path);
 }
 
 void ReportWindow::SaveCharts(bool pdf) {
