@@ -603,7 +603,7 @@ TEST_F(Desktop, ASignedDeviationKeepsItsSignAndAReplyWithoutANumberRecordsNothin
     Rect m = MainClient();
     Click(m.x + kPointOneX, m.y + kPointOneY);
     Click(m.x + m.w - kNumberBoxFromRight, m.y + kNumberBoxTop);
-    X({"xdotool", "type", "-0.031"});
+    X({"xdotool", "type", "--", "-0.031"});
     Screenshot("signed-number-box");
     ClickMain(kNumberEnterFromRight, kNumberBoxTop);
     ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1).toDouble() == -0.031; }, 5000)) << MeasuredValue(1).toStdString();
