@@ -1,5 +1,5 @@
 // libFuzzer target: reading numbers from any text, and writing any double in
-// the three number forms. Reading must never give NaN, must treat leading
+// the two number forms. Reading must never give NaN, must treat leading
 // blanks, a sign and a stop character the same way whatever follows, and the
 // written forms must read back as the value they were written from.
 #include <cfloat>
@@ -24,6 +24,10 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 void CheckReading(const std::string& text) {
     double value = NumberFromText(text);
     ZIV_FUZZ_CHECK(!std::isnan(value));
+    // A text without a number reads as 0, and an exact decimal agrees with its sign.
+    if (!HoldsNumber(text)) ZIV_FUZZ_CHECK(value == 0);
+    if (auto exact = ExactDecimalFromText(text); exact && exact->digits != 0)
+        ZIV_FUZZ_CHECK(exact->negative ? value <= 0 : value >= 0);
     ZIV_FUZZ_CHECK(NumberFromText(" \t" + text) == value);
     // 'x' continues no number form, not even a hexadecimal one.
     ZIV_FUZZ_CHECK(NumberFromText(text + "x") == value);
@@ -44,20 +48,15 @@ void CheckReading(const std::string& text) {
 
 void CheckWriting(double value) {
     std::string general = GeneralDecimalText(value);
-    std::string compact = CompactDecimalText(value);
     std::string column = SignColumnText(value);
-    for (const std::string* text : {&general, &compact}) {
-        ZIV_FUZZ_CHECK(!text->empty());
-        ZIV_FUZZ_CHECK(text->find_first_of(" ,") == std::string::npos);
-    }
+    ZIV_FUZZ_CHECK(!general.empty());
+    ZIV_FUZZ_CHECK(general.find_first_of(" ,") == std::string::npos);
     ZIV_FUZZ_CHECK(column.size() >= 2 && (column[0] == ' ' || column[0] == '-'));
-    ZIV_FUZZ_CHECK(compact.rfind("0.", 0) != 0 && compact.rfind("-0.", 0) != 0);
     if (!std::isfinite(value)) return;
 
     // Fifteen digits round the largest doubles up past the largest double.
     if (std::fabs(value) > kLargestFifteenDigits) return;
     ZIV_FUZZ_CHECK(Near(NumberFromText(general), value, 1e-14));
-    ZIV_FUZZ_CHECK(Near(NumberFromText(compact), value, 1e-14));
     // Fifteen significant digits survive a trip through a double unchanged.
     if (std::fabs(value) >= DBL_MIN) ZIV_FUZZ_CHECK(GeneralDecimalText(NumberFromText(general)) == general);
     if (std::fabs(value) <= FLT_MAX) {

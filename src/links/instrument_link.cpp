@@ -103,15 +103,35 @@ size_t SkipCharacters(std::string_view text, size_t from, size_t count) {
 }
 }  // namespace
 
-std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link) {
+namespace {
+struct Cut {
+    size_t from = 0, to = 0;  // bytes of the received text
+};
+std::optional<Cut> CutRange(std::string_view received, const InstrumentLink& link) {
     auto start = WholeNumberFromText(link.DataStart);
     auto length = WholeNumberFromText(link.DataLength);
     if (!start || !length || *start < 1 || *length < 0) return std::nullopt;
     // The instrument counts characters, and one character may take several
     // bytes here (half-width katakana, a noise byte shown as U+FFFD).
     size_t from = SkipCharacters(received, 0, static_cast<size_t>(*start) - 1);
-    size_t to = SkipCharacters(received, from, static_cast<size_t>(*length));
-    return std::string(received.substr(from, to - from));
+    return Cut{from, SkipCharacters(received, from, static_cast<size_t>(*length))};
+}
+}  // namespace
+
+std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link) {
+    auto cut = CutRange(received, link);
+    if (!cut) return std::nullopt;
+    return std::string(received.substr(cut->from, cut->to - cut->from));
+}
+
+std::optional<std::string> CutValue(std::string_view received, const InstrumentLink& link) {
+    auto cut = CutRange(received, link);
+    if (!cut) return std::nullopt;
+    char first = cut->from < cut->to ? received[cut->from] : '\0';
+    bool startsNumber = (first >= '0' && first <= '9') || first == '.';
+    // A sign is one byte: it is never the continuation of a wider character.
+    if (startsNumber && cut->from > 0 && (received[cut->from - 1] == '-' || received[cut->from - 1] == '+')) --cut->from;
+    return std::string(received.substr(cut->from, cut->to - cut->from));
 }
 
 std::string LinksFilePath(const std::string& savePath) {

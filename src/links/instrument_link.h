@@ -59,6 +59,11 @@ bool ReplyComplete(std::string_view received, const InstrumentLink& link);
 // code page 932), DataStart and DataLength counting characters from 1;
 // nothing when DataStart is below 1, DataLength negative, or either beyond 32 bits.
 std::optional<std::string> CutReply(std::string_view received, const InstrumentLink& link);
+// The value of a reading: CutReply's, with a sign that stands just before it
+// when it starts with a digit or a point. A gauge zeroed on a master answers
+// "01A-000.025", and a cut made for "01A+012.345" from the fifth character
+// would otherwise leave the sign behind.
+std::optional<std::string> CutValue(std::string_view received, const InstrumentLink& link);
 
 // Paths of the two files below the installation root.
 std::string LinksFilePath(const std::string& savePath);

@@ -1,6 +1,7 @@
 #include "links/link_port_qt.h"
 
 #include "common/numbers.h"
+#include "common/text_file.h"
 #include "platform/serial_port_qt.h"
 
 namespace ziv {
@@ -15,6 +16,12 @@ void ApplyLink(SerialPort& port, const InstrumentLink& link) {
     else
         port.setUnusableLine(problem);
     port.setPortNumber(WholeNumberClamped(link.PortNumber, -1, 32767));
+}
+
+std::string RequestNotSentText(const SerialPort& port, const std::string& request) {
+    std::string device = "装置 \"" + port.device() + "\"";
+    if (!ToCp932(request)) return device + " に送る要求 \"" + request + "\" には送れない文字があります。";
+    return device + " に要求を書き込めません。";
 }
 
 }  // namespace ziv

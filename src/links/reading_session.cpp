@@ -17,7 +17,7 @@ ReadingSession::Result ReadingSession::Receive(std::string_view text, size_t byt
     bytes_ += bytes;
     if (!ReplyComplete(reply_, link_)) return {};
     ended_ = true;
-    auto value = CutReply(reply_, link_);
+    auto value = CutValue(reply_, link_);
     if (!value) return {Event::CutFailed, {}};
     return {Event::Value, *value};
 }

@@ -48,6 +48,7 @@ const CodeList kHandshakes = {{"なし", "0"}, {"ＸＯｎＸＯｆｆ", "1"}, {
 const char* const kPortMessage = "ポートが開けません。ＣＯＭポートの設定及び機器を確認して下さい。";
 const char* const kTimeoutMessage = "通信エラーが発生しました。";
 const char* const kCutMessage = "通信には成功しましたが、「データ開始位置」、又は「データ長」に誤りがあります。";
+const char* const kNoNumberMessage = "通信には成功しましたが、応答に数値がありません。";
 const char* const kFolderMessage = "製品フォルダの設定が正しくありません。";
 const char* const kSuccessTitle = "通信成功";
 constexpr int kTestTickMs = 1000;
@@ -478,10 +479,13 @@ void SettingsWindow::startCommTest() {
     port_->setNullDiscard(true);
     port_->clearInBuffer();
     port_->clearOutBuffer();
-    if (!port_->open()) return finishTest(false, kPortMessage);
+    // The message names the device and why it failed.
+    const QString portMessage = QString::fromUtf8(kPortMessage) + "\n";
+    if (FileResult opened = port_->open(); !opened)
+        return finishTest(false, portMessage + QString::fromStdString(FailureText(opened)));
     if (auto request = CommandText(testLink_); request && !port_->output(*request)) {
         port_->close();  // left open, it would refuse the next test
-        return finishTest(false, kPortMessage);
+        return finishTest(false, portMessage + QString::fromStdString(RequestNotSentText(*port_, *request)));
     }
     session_.Begin(testLink_);
     testTimer_->start(kTestTickMs);
@@ -494,12 +498,16 @@ void SettingsWindow::onPortData() {
     auto result = session_.Receive(received, taken);
     if (result.event == ReadingSession::Event::Nothing) return;
     endTest();
-    double reading = std::fabs(NumberFromText(result.value));
+    // The number as the station would record it: a zero before the point,
+    // and its sign, which points whose lower limit lies below zero keep.
+    double reading = NumberFromText(result.value);
     if (result.event == ReadingSession::Event::CutFailed || !std::isfinite(reading))
         return finishTest(false, kCutMessage);
-    finishTest(true, QStringLiteral("［取得データ］\r\n") + QString::fromStdString(session_.Reply()) +
-                         QStringLiteral("\r\n\r\n［整形したデータ］\r\n") +
-                         QString::fromStdString(CompactDecimalText(reading)));
+    const QString reply = QStringLiteral("［取得データ］\r\n") + QString::fromStdString(session_.Reply());
+    if (!HoldsNumber(result.value))
+        return finishTest(false, QString::fromUtf8(kNoNumberMessage) + "\r\n\r\n" + reply);
+    finishTest(true, reply + QStringLiteral("\r\n\r\n［整形したデータ］\r\n") +
+                         QString::fromStdString(GeneralDecimalText(reading)));
 }
 
 void SettingsWindow::onTestTimeout() {

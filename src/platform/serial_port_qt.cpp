@@ -199,6 +199,8 @@ FileResult SerialPort::open() {
 
 bool SerialPort::isOpen() const { return d->port.isOpen(); }
 
+const std::string& SerialPort::device() const { return d->device; }
+
 void SerialPort::close() {
     if (d->port.isOpen()) d->port.close();
     d->heldLead.clear();

@@ -41,6 +41,8 @@ public:
     FileResult open();
     bool isOpen() const;
     void close();
+    // The device the last open() took, for what is said about it.
+    const std::string& device() const;
 
     // Sends UTF-8 text as CP932 bytes; false when it cannot be written (port
     // not open, text without a CP932 form, write error). The port stays open

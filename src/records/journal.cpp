@@ -25,6 +25,7 @@ constexpr std::array<std::string_view, 17> kColumns = {
     "補正", "入力方法", "測定器", "管理番号", "校正期限", "校正期限切れ", "受信", "前の値"};
 constexpr std::string_view kTyped = "手入力";
 constexpr std::string_view kEmptied = "消去";
+constexpr std::string_view kRefused = " 数値なし";  // after the key: "F3 数値なし"
 constexpr std::string_view kCutOff = "\x18";  // CAN
 
 // A control character's picture: U+2400 + code (three bytes E2 90 80+code),
@@ -120,17 +121,22 @@ std::optional<int> Whole(std::string_view text, int lo, int hi) {
     return value;
 }
 
+// "F1".."F10", or a refused reading "F1 数値なし".."F10 数値なし".
+bool TakeReadingKey(std::string_view text, JournalEntry& e) {
+    e.Way = text.ends_with(kRefused) ? EntryWay::Refused : EntryWay::Reading;
+    if (e.Way == EntryWay::Refused) text.remove_suffix(kRefused.size());
+    auto key = text.starts_with("F") ? Whole(text.substr(1), 1, 10) : std::nullopt;
+    if (!key || text[1] == '0') return false;
+    e.Key = *key;
+    return true;
+}
+
 bool TakeWay(std::string_view text, JournalEntry& e) {
     if (text == kTyped) e.Way = EntryWay::Typed;
     else if (text == kEmptied) e.Way = EntryWay::Emptied;
     else if (text == "F11") e.Way = EntryWay::Fail;
     else if (text == "F12") e.Way = EntryWay::Pass;
-    else if (auto key = text.starts_with("F") ? Whole(text.substr(1), 1, 10) : std::nullopt; key && text[1] != '0') {
-        e.Way = EntryWay::Reading;
-        e.Key = *key;
-    } else {
-        return false;
-    }
+    else return TakeReadingKey(text, e);
     return true;
 }
 
@@ -207,6 +213,7 @@ std::string EntryWayText(const JournalEntry& e) {
         case EntryWay::Pass: return "F12";
         case EntryWay::Typed: return std::string(kTyped);
         case EntryWay::Emptied: return std::string(kEmptied);
+        case EntryWay::Refused: return "F" + DecimalText(e.Key) + std::string(kRefused);
     }
     return {};
 }

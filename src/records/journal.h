@@ -27,7 +27,9 @@
 //   入力         what went into the point: the value or text as the grid shows it; empty when emptied
 //   判定         合, 不 or empty
 //   補正         the correction, or empty
-//   入力方法     F1..F10 for a reading, F11, F12, 手入力 (typed), 消去 (emptied)
+//   入力方法     F1..F10 for a reading, F11, F12, 手入力 (typed), 消去 (emptied);
+//                "F3 数値なし" for a reading of F3 refused because its reply held no
+//                number ("ERR", "-----"): 入力, 判定 and 補正 empty, the point unchanged
 //   測定器       the instrument's name for a reading
 //   管理番号     the gauge's control number, when one is set for the key
 //   校正期限     its calibration due date, 2025-03-31, when one is set
@@ -69,6 +71,7 @@ enum class EntryWay {
     Fail,     // F11
     Pass,     // F12
     Emptied,  // the value taken out
+    Refused,  // a reading whose reply held no number: nothing went into the point
 };
 
 struct JournalEntry {
@@ -89,7 +92,7 @@ struct JournalEntry {
     bool operator==(const JournalEntry&) const = default;
 };
 
-// "F3", "F11", "F12", "手入力", "消去": the 入力方法 column.
+// "F3", "F11", "F12", "手入力", "消去", "F3 数値なし": the 入力方法 column.
 std::string EntryWayText(const JournalEntry& entry);
 
 inline constexpr std::string_view kJournalPrefix = "journal_", kJournalExtension = ".csv";

@@ -92,7 +92,8 @@ const JournalEntry* JournalIndex::EntryOf(const DayBookName& book, int point, st
     // The last entry of the operator's book decides what its cell holds.
     for (auto i = it->second.rbegin(); i != it->second.rend(); ++i) {
         const JournalEntry& e = entries_[*i];
-        if (e.Operator != book.Operator || e.Product != book.Product) continue;
+        // A refused reading left the cell as it was.
+        if (e.Operator != book.Operator || e.Product != book.Product || e.Way == EntryWay::Refused) continue;
         bool same = number ? MeasuredNumber(e.Text) == number : e.Text == text;
         return same ? &e : nullptr;
     }
@@ -100,7 +101,7 @@ const JournalEntry* JournalIndex::EntryOf(const DayBookName& book, int point, st
 }
 
 bool IsRemeasurement(const JournalEntry& entry) {
-    return !entry.Replaced.empty() && entry.Way != EntryWay::Emptied;
+    return !entry.Replaced.empty() && entry.Way != EntryWay::Emptied && entry.Way != EntryWay::Refused;
 }
 
 std::string LocalTimeText(const Timestamp& time) {

@@ -1,5 +1,6 @@
 #include "station/entry_flow.h"
 
+#include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/save_queue.h"
 #include "station/rejection.h"
@@ -167,7 +168,14 @@ EntryFlow::Entry EntryFlow::EnterReading(const std::string& valueText, int key, 
         // The entry counts all the same: the operator is told, the journal marks it.
         entry.gaugeOverdue = IsOverdue(entry.gauge, TimestampNow().LocalDay());
     }
-    return EnterMagnitude(std::move(entry), MagnitudeText(valueText));
+    // "ERR", "-----", "OVER": the point keeps what it holds, the journal the reply.
+    if (!HoldsNumber(valueText)) {
+        entry.taken = Entry::Taken::NoNumber;
+        entry.after = entry.before;
+        WriteJournal(entry);
+        return entry;
+    }
+    return EnterMagnitude(std::move(entry), EnteredValueText(valueText, SignKept()));
 }
 
 EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
@@ -175,12 +183,12 @@ EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
     if (!entry) return entry;
     // Text put into the box by a program or assistive technology bypasses
     // the box's own check: nothing but a number is ever entered and judged.
-    auto number = MagnitudeEntry(boxText);
-    if (!number) {
-        entry.taken = Entry::Taken::NotANumber;
-        return entry;
-    }
-    return EnterMagnitude(std::move(entry), MagnitudeText(*number));
+    bool keepSign = SignKept();
+    auto number = NumberBoxEntry(boxText, keepSign);
+    if (!number) entry.taken = Entry::Taken::NotANumber;
+    else if (!HoldsNumber(*number)) entry.taken = Entry::Taken::NoNumber;
+    if (!entry) return entry;
+    return EnterMagnitude(std::move(entry), EnteredValueText(*number, keepSign));
 }
 
 EntryFlow::Entry EntryFlow::EnterMagnitude(Entry entry, const std::string& magnitude) {
@@ -243,7 +251,8 @@ namespace {
 
 EntryWay JournalWay(const EntryFlow::Entry& entry) {
     switch (entry.way) {
-        case EntryFlow::Way::Instrument: return EntryWay::Reading;
+        case EntryFlow::Way::Instrument:
+            return entry.taken == EntryFlow::Entry::Taken::NoNumber ? EntryWay::Refused : EntryWay::Reading;
         case EntryFlow::Way::PassFailKey: return entry.key == 12 ? EntryWay::Pass : EntryWay::Fail;
         case EntryFlow::Way::Number: return EntryWay::Typed;
         case EntryFlow::Way::Text: return entry.text.empty() ? EntryWay::Emptied : EntryWay::Typed;
@@ -267,9 +276,12 @@ void EntryFlow::WriteJournal(Entry& entry) {
     line.Product = names_[entry.machine];
     line.Machine = entry.machine;
     line.Point = entry.point;
-    line.Text = entry.after.Value;
-    line.Judgement = entry.after.Judgement;
-    line.Correction = entry.after.Correction;
+    // A refused reading put nothing into the point: only its reply is kept.
+    if (entry) {
+        line.Text = entry.after.Value;
+        line.Judgement = entry.after.Judgement;
+        line.Correction = entry.after.Correction;
+    }
     line.Way = JournalWay(entry);
     line.Key = entry.way == Way::Instrument ? entry.key : 0;
     line.Instrument = entry.way == Way::Instrument ? entry.inputName : std::string();

@@ -28,7 +28,8 @@ public:
 
     // One value entered on a point, with everything that became of it.
     struct Entry {
-        enum class Taken { Recorded, NoProduct, NotANumber };
+        // NoNumber: a reply or a box without any number ("ERR", "-----", empty).
+        enum class Taken { Recorded, NoProduct, NotANumber, NoNumber };
         Taken taken = Taken::Recorded;
         Way way = Way::Number;
         // The function key: 1-10 for the instrument of F1-F10, 11 for F11 (NG),
@@ -127,11 +128,16 @@ public:
 
     // Entries on the input position of the machine shown; none is taken on a
     // machine without product. An instrument's reading and a typed number are
-    // entered as their magnitude, judged and corrected; a typed number box
-    // that holds anything but digits and a point is refused.
+    // entered as their magnitude (with their sign on a point that keeps it),
+    // judged and corrected. A typed number box that holds anything but digits
+    // and a point (and a leading minus there) is refused; a reading or a box
+    // without any number is refused too, the reading journalled as refused.
     Entry EnterReading(const std::string& valueText, int key, const std::string& inputName,
                        const std::string& reply = {});
     Entry EnterNumber(const std::string& boxText);
+    // Whether the number box may take a minus: the input position of the
+    // machine shown keeps its values' sign.
+    bool SignKept() const { return sheets_[shown_].KeepsSign(points_[shown_]); }
     // Free text, not judged; empty text deletes the point's value.
     Entry EnterText(const std::string& text);
     // The F12 (pass) and F11 (fail) keys of gauges that give no number.

@@ -113,6 +113,8 @@ void MeasurementWindow::enterNumber() {
     EntryFlow::Entry entry = flow_.EnterNumber(numberEntryBox->text().toStdString());
     if (entry.taken == EntryFlow::Entry::Taken::NotANumber)
         Warn("「手動数値入力」の \"" + entry.text + "\" は数値ではないため、入力していません。");
+    if (entry.taken == EntryFlow::Entry::Taken::NoNumber)
+        Warn("「手動数値入力」に数値がないため、入力していません。");
     if (!entry) return;
     Tell(entry);
     if (clearNumberBox->isChecked()) Empty(numberEntryBox);

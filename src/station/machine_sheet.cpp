@@ -65,8 +65,13 @@ void MachineSheet::DropCorrectionUnderTarget(SheetRow& row) {
     if (!row.Target.empty()) row.Correction.clear();
 }
 
-void MachineSheet::EnterValue(int point, const std::string& magnitude) {
-    if (SheetRow* row = Find(point)) row->Value = magnitude;
+void MachineSheet::EnterValue(int point, const std::string& value) {
+    if (SheetRow* row = Find(point)) row->Value = value;
+}
+
+bool MachineSheet::KeepsSign(int point) const {
+    const SheetRow& row = Row(point);
+    return ziv::KeepsSign(row.Nominal, row.Lower);
 }
 
 void MachineSheet::EnterPassFail(int point, bool pass) {

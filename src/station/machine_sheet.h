@@ -35,9 +35,11 @@ public:
     // The grid text of a point's column.
     std::string ColumnText(int point, int column) const;
 
-    // Entries. A value by hand or from an instrument is written as its
-    // magnitude; JudgeRow and CorrectRow then do the rest.
-    void EnterValue(int point, const std::string& magnitude);
+    // Entries. A value by hand or from an instrument is written as
+    // EnteredValueText makes it; JudgeRow and CorrectRow then do the rest.
+    void EnterValue(int point, const std::string& value);
+    // Whether the point's values keep their sign (see KeepsSign).
+    bool KeepsSign(int point) const;
     // "OK"/"NG" keys: a pass or a fail without a number; no correction.
     void EnterPassFail(int point, bool pass);
     // Free text: no judgement and no correction.

@@ -69,18 +69,22 @@ QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     return f;
 }
 
-// Only digits and "." ever stand in the number box, however the text
-// arrives: typed, committed by the input method, pasted or dropped. A change
-// bringing anything else is refused whole (see MagnitudeEntry).
-class MagnitudeValidator : public QValidator {
+// Only digits and "." ever stand in the number box, and a leading minus where
+// the input position keeps its sign, however the text arrives: typed,
+// committed by the input method, pasted or dropped. A change bringing
+// anything else is refused whole (see NumberBoxEntry).
+class NumberBoxValidator : public QValidator {
 public:
-    using QValidator::QValidator;
+    NumberBoxValidator(const EntryFlow& flow, QObject* parent) : QValidator(parent), flow_(flow) {}
     State validate(QString& input, int&) const override {
-        auto entry = MagnitudeEntry(input.toStdString());
+        auto entry = NumberBoxEntry(input.toStdString(), flow_.SignKept());
         if (!entry) return Invalid;
         input = QString::fromStdString(*entry);
         return Acceptable;
     }
+
+private:
+    const EntryFlow& flow_;
 };
 
 }  // namespace
@@ -135,7 +139,7 @@ void MeasurementWindow::BuildControls() {
 
     numberEntryPanel = Frame("手動数値入力", "numberEntryPanel", this);
     numberEntryBox = Box("numberEntryBox", numberEntryPanel, false);
-    numberEntryBox->setValidator(new MagnitudeValidator(numberEntryBox));
+    numberEntryBox->setValidator(new NumberBoxValidator(flow_, numberEntryBox));
     enterNumberButton = Button("入力", "enterNumberButton", numberEntryPanel);
     clearNumberBox = Tick("削除", "clearNumberBox", numberEntryPanel);
     InRow(numberEntryPanel, {numberEntryBox, enterNumberButton, clearNumberBox});

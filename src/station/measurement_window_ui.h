@@ -186,6 +186,7 @@ private:
     void TellKept(const std::string& text, const FileResult& queued);
     static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
+    void TellNoNumber(const EntryFlow::Entry& entry);
     void ClosePortIfOpen();
     bool ProductRegistered() const { return flow_.Registered(flow_.ShownMachine()); }
     void Warn(const std::string& text);

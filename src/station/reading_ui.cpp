@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include "common/failure_text.h"
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
 #include "links/link_port_qt.h"
@@ -46,9 +47,12 @@ bool MeasurementWindow::SendRequest(const std::string& text) {
     ClosePortIfOpen();
     port_->clearInBuffer();
     port_->clearOutBuffer();
-    if (!port_->open() || (port_->clearInBuffer(), !port_->output(text))) {
+    // The message names the device and why it failed.
+    FileResult opened = port_->open();
+    bool sent = opened && (port_->clearInBuffer(), port_->output(text));
+    if (!sent) {
         ClosePortIfOpen();
-        dialogs_.Warn(this, QString::fromUtf8(kPortMessage));
+        Warn(std::string(kPortMessage) + "\n" + (opened ? RequestNotSentText(*port_, text) : FailureText(opened)));
         return false;
     }
     ShowState(QString::fromUtf8("通信中"));
@@ -78,7 +82,17 @@ void MeasurementWindow::AcceptReading(const std::string& valueText) {
     EntryFlow::Entry entry = flow_.EnterReading(valueText, currentKey_, links_[currentKey_ - 1].InputName, session_.Reply());
     Tell(entry);
     EndReading();
+    if (entry.taken == EntryFlow::Entry::Taken::NoNumber) return TellNoNumber(entry);
     if (entry.gaugeOverdue) TellOverdue(entry);
+}
+
+// Nothing was recorded: the operator sees what the gauge sent instead.
+void MeasurementWindow::TellNoNumber(const EntryFlow::Entry& entry) {
+    Warn("F" + DecimalText(entry.key) + " の測定器の応答に数値がないため、値は記録していません。\n［取得データ］\n" +
+         entry.reply);
+    if (entry.journal && !entry.journal->Written())
+        TellKept("測定記録 \"" + entry.journal->problem.path + "\" に書き込めません。\n" + FailureText(entry.journal->problem),
+                 entry.journal->queueProblem);
 }
 
 void MeasurementWindow::EndReading() {

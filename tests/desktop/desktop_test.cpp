@@ -27,8 +27,11 @@
 #include <memory>
 
 #include "links/gauge_register.h"
+#include "pty_instrument.h"
+#include "records/day_book.h"
 #include "records/journal.h"
 #include "temp_root.h"
+#include "workbook/workbook.h"
 
 namespace {
 
@@ -548,6 +551,57 @@ TEST_F(Desktop, AFailedValueIsPaintedInTheFailColour) {
     EXPECT_EQ(DayBook()[std::make_pair(1, 6)], QString::fromUtf8("不"));
     // Two cells of a row at least, value and judgement.
     EXPECT_GT(failPixels("fail-colour-after"), before + 400);
+}
+
+// A gauge zeroed on a master answers a signed deviation: on a point whose
+// lower limit lies below zero it is recorded and judged with its sign, and
+// the number box takes a minus there. A reply without a number records
+// nothing, and a message shows the reply.
+TEST_F(Desktop, ASignedDeviationKeepsItsSignAndAReplyWithoutANumberRecordsNothing) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    const std::string master = ziv::MasterBookPath(product_.toStdString());
+    auto book = ziv::Workbook::Open(master);
+    ASSERT_TRUE(book);
+    const char* deviation[] = {"0", "0.02", "-0.03"};
+    for (int c = 1; c <= 3; ++c) book->SetCell(1, 1, c, deviation[c - 1]);
+    ASSERT_TRUE(book->SaveAs(master));
+    PtyInstrument gauge;
+    ASSERT_TRUE(gauge.ok());
+    BindPort(root_, 1, gauge.devicePath());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    ClickMain(kStartFromRight, kStartTop);
+    Key("F1");
+    gauge.answerWith("01A-000.025\r");
+    Key("space");
+    ASSERT_TRUE(gauge.waitForReceived("1\r", 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !MeasuredValue(1).isEmpty(); }, 5000)) << "the reading went nowhere";
+    EXPECT_DOUBLE_EQ(MeasuredValue(1).toDouble(), -0.025);
+    EXPECT_EQ(DayBook()[std::make_pair(1, 6)], QString::fromUtf8("合"));
+
+    gauge.clearReceived();
+    gauge.answerWith("01A-----\r");
+    Key("space");
+    ASSERT_TRUE(gauge.waitForReceived("1\r", 10000));
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message for a reply without a number";
+    QThread::msleep(300);
+    Screenshot("no-number-message");
+    Key("Return");
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() <= 2; }, 10000));
+    EXPECT_TRUE(MeasuredValue(2).isEmpty());
+
+    // By hand on point 1, typed with a minus.
+    Key("Escape");
+    Rect m = MainClient();
+    Click(m.x + kPointOneX, m.y + kPointOneY);
+    Click(m.x + m.w - kNumberBoxFromRight, m.y + kNumberBoxTop);
+    X({"xdotool", "type", "--", "-0.031"});
+    Screenshot("signed-number-box");
+    ClickMain(kNumberEnterFromRight, kNumberBoxTop);
+    ASSERT_TRUE(WaitUntil([&] { return MeasuredValue(1).toDouble() == -0.031; }, 5000)) << MeasuredValue(1).toStdString();
+    EXPECT_EQ(DayBook()[std::make_pair(1, 6)], QString::fromUtf8("不"));
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }
 
 // A value typed while the product's data folder cannot be reached waits: the

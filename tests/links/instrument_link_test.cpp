@@ -119,6 +119,10 @@ TEST(ReplyRules, CutReplyWorkedExamplesAndFailures) {
     EXPECT_EQ(CutReply("+0012.50\r", Link("2147483647", "2147483647")), "");
     // Extra characters after the terminator are inside the cut when it reaches them.
     EXPECT_EQ(CutReply("01A+012.345\rXY", Link("10", "5")), "45\rXY");
+    // A reading's value takes the sign standing just before the cut along.
+    EXPECT_EQ(CutValue("01A-000.025\r", DefaultInstrumentLink()), "-000.025\r");
+    EXPECT_EQ(CutValue("01A+012.345\r", Link("6", "3")), "12.");
+    EXPECT_EQ(CutValue("01A-----\r", DefaultInstrumentLink()), "----\r");
 }
 
 // Replies arrive in code page 932; characters count, not the bytes they take here.

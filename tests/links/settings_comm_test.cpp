@@ -69,6 +69,18 @@ TEST(SettingsCommTest, ReplyInOnePieceEndsWithSuccessMessage) {
 }
 
 // The default record cuts from character 5: four half-width katakana are four characters.
+// A reply without a number is said to hold none. (The number shown keeps its
+// sign and a zero before the point: see the tests with -0.250 and 000.500.)
+TEST(SettingsCommTest, AReplyWithoutANumberIsToldWithTheReply) {
+    CommTest t;
+    t.instrument.answerWith("01A-----\r");
+    t.startTest();
+    ASSERT_TRUE(t.waitForMessage());
+    EXPECT_EQ(t.messages[0].text, "通信には成功しましたが、応答に数値がありません。\r\n\r\n［取得データ］\r\n01A-----\r");
+    EXPECT_EQ(t.messages[0].icon, ziv::MessageIcon::Critical);
+    t.expectIdle();
+}
+
 TEST(SettingsCommTest, HalfWidthKatakanaCountAsOneCharacterEach) {
     CommTest t;
     t.instrument.answerWith("\xB1\xB2\xB3\xB4+012.345\r");
@@ -96,7 +108,7 @@ TEST(SettingsCommTest, NulBytesAreDroppedAndCharactersAfterTheTerminatorShown) {
     t.instrument.answerWith(std::string("01A+0\0" "00.500\rXY", 15));
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
-    EXPECT_EQ(t.messages[0].text, SuccessText("01A+000.500\rXY", ".5"));
+    EXPECT_EQ(t.messages[0].text, SuccessText("01A+000.500\rXY", "0.5"));
 }
 
 TEST(SettingsCommTest, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
@@ -111,7 +123,7 @@ TEST(SettingsCommTest, TheTestUsesTheUnsavedRecordOfTheSelectedKey) {
     t.startTest();
     ASSERT_TRUE(t.waitForMessage());
     EXPECT_EQ(t.instrument.received(), "Q?\r\n");
-    EXPECT_EQ(t.messages[0].text, SuccessText("-0.250\r\n", ".25"));
+    EXPECT_EQ(t.messages[0].text, SuccessText("-0.250\r\n", "-0.25"));
     EXPECT_EQ(ReadBytes(t.linksFile()).find("Q?"), std::string::npos);  // nothing saved
 }
 
@@ -175,7 +187,9 @@ TEST(SettingsCommTest, APortWithNoDeviceGivesThePortMessageAtOnce) {
     BindPort(t.root, 1, t.root / "no-device");
     t.startTest();
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    // The fixed words, then the device and why it would not open.
+    EXPECT_TRUE(t.messages[0].text.startsWith(kPortMessage + "\nポート \"" + QString::fromStdString(t.root / "no-device")))
+        << t.messages[0].text.toStdString();
     EXPECT_EQ(t.messages[0].icon, ziv::MessageIcon::Critical);
     t.expectIdle();
 }
@@ -185,7 +199,7 @@ TEST(SettingsCommTest, SettingsTheLineCannotTakeGiveThePortMessage) {
     List(t.form, "dataBitsList")->setCurrentIndex(0);  // 4 data bits
     t.startTest();
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    EXPECT_TRUE(t.messages[0].text.startsWith(kPortMessage + "\nデータ長「4」")) << t.messages[0].text.toStdString();
     t.expectIdle();
     EXPECT_EQ(t.instrument.received(), "");
 }
@@ -195,7 +209,8 @@ TEST(SettingsCommTest, ARequestThatCannotBeSentClosesThePortForTheNextTest) {
     Box(t.form, "requestBox")->setText(QString::fromUtf8("\xF0\x9F\x98\x80"));  // no CP932 form
     t.startTest();
     ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].text, kPortMessage);
+    EXPECT_TRUE(t.messages[0].text.startsWith(kPortMessage + "\n装置 \"" + QString::fromStdString(t.instrument.devicePath())))
+        << t.messages[0].text.toStdString();
     t.expectIdle();
 
     t.messages.clear();

@@ -69,8 +69,12 @@ std::string MakeProduct(const TempRoot& root) {
 TEST(ReportJournal, ValuesFindTheirEntriesAndAPointItsHistory) {
     TempRoot root;
     std::string product = MakeProduct(root);
+    // A reading refused afterwards (its reply held no number) changed no cell and measured nothing again.
+    JournalEntry refused = Entry("2026-03-07T09:10:00+09:00", "佐藤", 1, "", "10.02", EntryWay::Refused);
+    refused.Key = 3;
+    ASSERT_TRUE(AppendToJournal(JournalPath(root.path(), kSeventh, "st1"), {JournalRecord(refused)}));
     JournalIndex journal = JournalIndex::Read(product, {});
-    ASSERT_EQ(journal.Size(), 3u);
+    ASSERT_EQ(journal.Size(), 4u);
     DayBookName sato{"佐藤", "軸受", 2, {2026, 3, 7}};
     const JournalEntry* entry = journal.EntryOf(sato, 1, "10.02");
     ASSERT_TRUE(entry);
@@ -82,7 +86,8 @@ TEST(ReportJournal, ValuesFindTheirEntriesAndAPointItsHistory) {
     EXPECT_FALSE(journal.EntryOf({"佐藤", "軸受", 3, {2026, 3, 7}}, 1, "10.02"));
 
     std::vector<const JournalEntry*> history = journal.History(1, 2);
-    ASSERT_EQ(history.size(), 3u);
+    ASSERT_EQ(history.size(), 4u);
+    EXPECT_FALSE(IsRemeasurement(*history[3]));
     EXPECT_EQ(history[0]->Operator, "田中");
     EXPECT_FALSE(IsRemeasurement(*history[1]));
     EXPECT_TRUE(IsRemeasurement(*history[2]));
@@ -115,7 +120,7 @@ TEST(ReportJournal, ValuesFindTheirEntriesAndAPointItsHistory) {
     std::string path = JournalPath(root.path(), kSeventh, "st1");
     WriteBytes(path, ReadBytes(path) + "2026-03-07T10:00:00+09:00,2026-03-07,st1,佐藤,軸受,2,1,10.");
     JournalIndex damaged = JournalIndex::Read(product, {});
-    EXPECT_EQ(damaged.Size(), 3u);
+    EXPECT_EQ(damaged.Size(), 4u);
     EXPECT_EQ(damaged.Damaged(), 1u);
 }
 

@@ -209,8 +209,43 @@ TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
     EXPECT_FALSE(FileExists(Book(1)));
     EXPECT_EQ(Rejections(), std::vector<std::string>{});
     EXPECT_TRUE(rowsShown.empty());
-    // An empty box is the number 0.
-    EXPECT_EQ(flow.EnterNumber("").after.Value, "0");
+}
+
+// A deviation from a master keeps its sign where the point's lower limit lies
+// below zero; a reply or a box without a number records nothing, and the
+// journal keeps each refused reply.
+TEST_F(EntryFlowTest, SignedDeviationsAndNoNumberRecordNothingWrong) {
+    flow.KeepJournal("st-1", {});
+    std::string folder = MakeProduct("A-100", 2);
+    auto master = Workbook::Open(MasterBookPath(folder));
+    ASSERT_TRUE(master);
+    const char* deviation[] = {"0", "0.02", "-0.03"};
+    for (int c = 1; c <= 3; ++c) master->SetCell(1, 1, c, deviation[c - 1]);
+    ASSERT_TRUE(master->SaveAs(MasterBookPath(folder)));
+    Register(0, folder);
+
+    EXPECT_TRUE(flow.EnterReading("-000.025", 1, "M", "01A-000.025\r"));
+    for (const char* reply : {"ERR", "-----", "OVER", ""}) {
+        flow.SelectPoint(0, 1);
+        EntryFlow::Entry refused = flow.EnterReading(reply, 1, "M", reply + std::string("\r"));
+        EXPECT_EQ(refused.taken, EntryFlow::Entry::Taken::NoNumber) << reply;
+        ASSERT_TRUE(refused.journal && refused.journal->Written());
+    }
+    for (const char* box : {"", "-", "."}) EXPECT_EQ(flow.EnterNumber(box).taken, EntryFlow::Entry::Taken::NoNumber);
+    EXPECT_EQ(Saved(1), (MeasuredRow{"M", "-0.025", "合", "10.025"}));
+    EXPECT_EQ(flow.EnterNumber("-0.031").after.Value, "-0.031");
+    EXPECT_FALSE(flow.SignKept());  // point 2: nominal 10
+    EXPECT_EQ(flow.EnterNumber("-10").taken, EntryFlow::Entry::Taken::NotANumber);
+    EXPECT_EQ(flow.SavedCount(), 2);
+    EXPECT_EQ(Rejections().size(), 1u);
+
+    JournalRead journal = ReadJournal(JournalPath(products, std::chrono::year(2025) / 1 / 5, "st-1"));
+    ASSERT_EQ(journal.entries.size(), 6u);
+    const JournalEntry& refused = journal.entries[4];
+    EXPECT_EQ(refused.Way, EntryWay::Refused);
+    EXPECT_EQ(EntryWayText(refused), "F1 数値なし");
+    EXPECT_EQ(refused.Reply, "\r");
+    EXPECT_EQ(refused.Replaced, "-0.025");
 }
 
 TEST_F(EntryFlowTest, TheInputPositionGoesToTheFirstEmptyPoint) {

@@ -122,8 +122,10 @@ TEST_F(Reading, CutReachesCharactersAfterTheTerminatorAndBeyondTheEnd) {
     Request();
     Send("01A+012.345\r");
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(Cell(*form, 2, 1), "0");
-    EXPECT_EQ(Cell(*form, 2, 2), "不");
+    // An empty value is no measurement: nothing recorded, the reply shown.
+    EXPECT_EQ(Cell(*form, 2, 1), "");
+    EXPECT_EQ(Cell(*form, 2, 2), "");
+    EXPECT_EQ(Messages(), std::vector<std::string>{"F2 の測定器の応答に数値がないため、値は記録していません。\n［取得データ］\n01A+012.345\r"});
 }
 
 TEST_F(Reading, NoReplyTimesOutOnTheSixthTickAndTheNextRequestStartsClean) {
@@ -184,11 +186,17 @@ TEST_F(Reading, MissingDeviceAndRefusedSettingsGiveThePortMessage) {
     links[3].PortNumber = "";
     Start();
     WriteBytes(root / "Config/ComPorts.dat", instrument.devicePath() + "\r\n\r\n\r\n\r\n\r\n\r\n/dev/ziv-no-such-port\r\n");
-    for (int key : {Qt::Key_F2, Qt::Key_F3, Qt::Key_F4}) {
+    // The fixed words first, then the device and why.
+    const std::pair<int, std::string> told[] = {{Qt::Key_F2, "\"/dev/ziv-no-such-port\""},
+                                                {Qt::Key_F3, "データ長「4」"},
+                                                {Qt::Key_F4, "ポート番号 0 "}};
+    for (const auto& [key, why] : told) {
         messages.clear();
         Key(*form, key);
         Key(*form, Qt::Key_Space);
-        EXPECT_EQ(Messages(), std::vector<std::string>{kPortMessage}) << key;
+        ASSERT_EQ(Messages().size(), 1u);
+        EXPECT_TRUE(Messages()[0].starts_with(std::string(kPortMessage) + "\n")) << Messages()[0];
+        EXPECT_NE(Messages()[0].find(why), std::string::npos) << Messages()[0];
         EXPECT_FALSE(form->ReadingPending());
         EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
     }

@@ -12,21 +12,34 @@
 
 using namespace ziv;
 
+// The lower limit itself inside, the upper one outside, in decimal; one
+// tolerance alone is one limit; none at all (or no nominal) is no judgement.
 TEST(Judgement, LimitsUpperOutsideLowerInside) {
-    auto judge = [](const char* v) { return JudgeMeasuredValue("10", "0.02", "-0.01", v); };
-    EXPECT_EQ(judge("10.02"), Judgement::Fail);
-    EXPECT_EQ(judge("10.019"), Judgement::Pass);
-    EXPECT_EQ(judge("9.99"), Judgement::Pass);
-    EXPECT_EQ(judge("9.989"), Judgement::Fail);
-    EXPECT_EQ(judge("0"), Judgement::Fail);
-    EXPECT_EQ(JudgeMeasuredValue("10", "", "-0.01", "10"), Judgement::None);
-    EXPECT_EQ(JudgeMeasuredValue("", "0.02", "-0.01", "10"), Judgement::None);
-    EXPECT_EQ(JudgeMeasuredValue("10", "0.02", "", "10"), Judgement::None);
-    // A text value reads as 0 and is judged like any number.
-    EXPECT_EQ(JudgeMeasuredValue("0", "1", "0", "abc"), Judgement::Pass);
+    const auto P = Judgement::Pass, F = Judgement::Fail, N = Judgement::None;
+    struct Case { const char *nominal, *upper, *lower, *value; Judgement verdict; } cases[] = {
+        {"10", "0.02", "-0.01", "10.02", F},  {"10", "0.02", "-0.01", "10.019", P},
+        {"10", "0.02", "-0.01", "9.99", P},   {"10", "0.02", "-0.01", "9.989", F},
+        {"10", "0.02", "-0.01", "0", F},      {"0", "1", "0", "abc", P},  // a text reads as 0
+        {"3.2", "0.05", "-0.05", "3.15", P},  {"3.2", "0.05", "-0.05", "3.25", F},
+        {"0.3", "0.1", "-0.1", "0.2", P},     {"0.1", "0.2", "-0.1", "0.3", F},
+        {"0", "0.02", "-0.03", "-0.025", P},  {"0", "0.02", "-0.03", "-0.031", F},
+        {"5", "", "0", "4.2", F},             {"5", "", "0", "5", P},     // a minimum alone
+        {"5", "0", "", "5", F},               {"5", "0", "", "4.2", P},   // a maximum alone
+        {"10", "", "", "10", N},              {"", "0.02", "-0.01", "10", N},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JudgeMeasuredValue(c.nominal, c.upper, c.lower, c.value), c.verdict)
+            << c.nominal << " " << c.upper << " / " << c.lower << ": " << c.value;
     EXPECT_EQ(JudgementText(Judgement::Pass), "合");
     EXPECT_EQ(JudgementText(Judgement::Fail), "不");
     EXPECT_EQ(JudgementText(Judgement::None), "");
+}
+
+// Only a lower limit below zero keeps a value's sign; elsewhere magnitudes.
+TEST(Judgement, OnlyALowerLimitBelowZeroKeepsTheSign) {
+    EXPECT_EQ(EnteredValueText("-000.025", KeepsSign("0", "-0.03")), "-0.025");
+    EXPECT_EQ(EnteredValueText("-000.025", false), "0.025");
+    for (auto [n, l] : {std::pair{"0.02", "-0.02"}, {"10", "-0.01"}, {"", "-1"}, {"0", ""}}) EXPECT_FALSE(KeepsSign(n, l));
 }
 
 TEST(Judgement, CorrectionToThreeDecimalsHalvesUp) {
@@ -49,12 +62,16 @@ TEST(Judgement, EnteredValuesAreMagnitudesInGeneralForm) {
 }
 
 TEST(Judgement, TheNumberBoxHoldsDigitsAndPointOnly) {
-    EXPECT_EQ(MagnitudeEntry("10.02"), "10.02");
-    EXPECT_EQ(MagnitudeEntry("１０．０２"), "10.02");
-    EXPECT_EQ(MagnitudeEntry("1０.0２"), "10.02");
-    EXPECT_EQ(MagnitudeEntry(""), "");
-    for (const char* foreign : {"abc", "-2", "+2", "1.5e3", "10.02\n", " 1", "１Ａ", "10，5", "\xEF\xBC"})
-        EXPECT_FALSE(MagnitudeEntry(foreign)) << foreign;
+    EXPECT_EQ(NumberBoxEntry("10.02"), "10.02");
+    EXPECT_EQ(NumberBoxEntry("１０．０２"), "10.02");
+    EXPECT_EQ(NumberBoxEntry("1０.0２"), "10.02");
+    EXPECT_EQ(NumberBoxEntry(""), "");
+    for (const char* foreign : {"abc", "-2", "+2", "1.5e3", "10.02\n", " 1", "１Ａ", "10，5", "\xEF\xBC", "－2"})
+        EXPECT_FALSE(NumberBoxEntry(foreign)) << foreign;
+    // A leading minus where the point keeps its sign, and only there.
+    EXPECT_EQ(NumberBoxEntry("-0.025", true), "-0.025");
+    EXPECT_EQ(NumberBoxEntry("－０．０２５", true), "-0.025");
+    for (const char* foreign : {"0-1", "--1", "+1", "1－"}) EXPECT_FALSE(NumberBoxEntry(foreign, true)) << foreign;
 }
 
 namespace {
