@@ -307,17 +307,21 @@ public:
         ::close(fd_);
     }
 
-    // A waiter looks at the lock (one opening) at pauses that grow to about a
-    // second, and makes a lock only once the one it saw is gone or left
-    // behind: ten stations waiting out a dead station's lock must not send
-    // the server thousands of requests a second. The pauses are uneven, so
-    // that waiters do not try in step. 0 when held, else the errno (EEXIST:
-    // another station kept it).
+    // A waiter looks at the lock (one opening) and makes a lock only once the
+    // one it saw is gone or left behind. The pauses grow to about a second
+    // while one holder keeps the lock (a long write, a dead station: ten
+    // stations waiting it out must not send the server thousands of requests
+    // a second), and start short again when the lock changed hands: stations
+    // that save often pass it on quickly, and a waiter that slept for a second
+    // each time would lose it to them over and over. The pauses are uneven,
+    // so that waiters do not try in step. 0 when held, else the errno
+    // (EEXIST: another station kept it).
     int Take(LockWait wait) {
         auto deadline = Clock::now() + std::chrono::milliseconds(wait == LockWait::Patient ? kLockWaitMs : 0);
         std::minstd_rand uneven(static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(NewToken()));
         int strayErrors = 0, removals = 0, pauseMs = kFirstPauseMs;
         bool sweep = true;
+        std::string holder;
         for (;;) {
             int made = maker_.Make(lockPath_, details_, std::exchange(sweep, false));
             if (made >= 0) {
@@ -345,6 +349,8 @@ public:
                 pauseMs = std::min(pauseMs * 2, kLongestPauseMs);
                 Seen seen = Look(lockPath_);
                 if (!seen.exists || LeftBehind(seen, time_)) break;
+                if (seen.text != holder) pauseMs = kFirstPauseMs;
+                holder = std::move(seen.text);
             }
         }
     }
@@ -352,7 +358,7 @@ public:
     bool StillHeld() const override { return Look(lockPath_).text == details_; }
 
 private:
-    static constexpr int kFirstPauseMs = 40, kLongestPauseMs = 1000;
+    static constexpr int kFirstPauseMs = 10, kLongestPauseMs = 1000;
 
     // A lock left behind is removed under a second lock, and only when it is
     // still exactly as judged: two waiters that both judged it left must not

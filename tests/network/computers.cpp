@@ -239,6 +239,10 @@ void Computer::DropShare() {
     sshfs_ = -1;
 }
 
+void Computer::HangShare(bool hung) {
+    if (sshfs_ > 0) ::kill(-sshfs_, hung ? SIGSTOP : SIGCONT);
+}
+
 bool Computer::RestoreShare() {
     DropShare();
     RunProgram({FindProgram("nsenter"), "-t", Enter(), "-m", "--", FindProgram("fusermount"), "-u", "-z", mount_},

@@ -72,6 +72,9 @@ public:
     // The dead mount is taken away and the share mounted again; false when
     // it did not come back.
     bool RestoreShare();
+    // The share hangs (its sshfs stopped, as a hard mount hangs when the
+    // server goes away): every call on it waits until it goes on again.
+    void HangShare(bool hung);
 
 private:
     bool Mount();

@@ -229,6 +229,17 @@ TEST(ComputerStation, LockHolder) {
     EXPECT_EQ(entered, entries) << "the lock was not had in " << seconds << " s";
 }
 
+// Holds a lock on the share and one on its own disk until told to end.
+TEST(ComputerStation, TwoShareHolder) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    auto onShare = StationFileLocks().Lock(Env("ZIV_TWO_LOCKED"), LockWait::Patient);
+    auto local = StationFileLocks().Lock(Env("ZIV_ROOT") + "/local.dat", LockWait::Patient);
+    ASSERT_TRUE(onShare && local);
+    Say("HELD");
+    std::this_thread::sleep_for(std::chrono::seconds(EnvInt("ZIV_TWO_SECONDS", 20)));
+}
+
 // Writes one file of the share whole, as a record or an export is written
 // (no lock: every station writes its own content); over a slow link its
 // temporary lives a while.
@@ -630,4 +641,32 @@ TEST_F(TwoComputers, JournalOfAStationWhoseShareWentAwayIsCompleteOnceItIsBack) 
     std::vector<std::string> journalled;
     for (const JournalEntry& e : read.entries) journalled.push_back(e.Text);
     EXPECT_EQ(journalled, kept);
+}
+
+// A share hangs (a hard mount whose server went away) while a station holds
+// a lock there and one on its own disk: the lock on its disk is still kept
+// fresh, or another station would take it over as left by a dead one.
+TEST_F(TwoComputers, HungShareHoldsUpNoRefreshOfALockElsewhere) {
+    ComputerOptions a = Named("pc-a", 1000);
+    SKIP_UNLESS_AVAILABLE(a);
+    Computer* pcA = AddComputer(a);
+    ASSERT_TRUE(pcA);
+    fs::create_directories(OnServer("shared"));
+    pid_t holder = Station(*pcA, "ComputerStation.TwoShareHolder", "holder",
+                           {"ZIV_TWO_LOCKED=" + OnShare("shared/Data.dat"), "ZIV_TWO_SECONDS=16"});
+    ASSERT_TRUE(WaitForLine("holder", "HELD", 20)) << LogTail(Log("holder"));
+    std::string localLock = LockFilePath(root / "stations/holder/local.dat");
+    pcA->HangShare(true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLockRefreshMs + 500));
+    struct timespec old[2];
+    clock_gettime(CLOCK_REALTIME, &old[0]);
+    old[0].tv_sec -= 20;
+    old[1] = old[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, localLock.c_str(), old, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(2 * kLockRefreshMs + 500));
+    struct stat st {};
+    EXPECT_EQ(::stat(localLock.c_str(), &st), 0);
+    pcA->HangShare(false);
+    EXPECT_LE(std::time(nullptr) - st.st_mtime, 4) << "the lock on the station's own disk waited for the hung share";
+    ExpectExit(holder, "holder");
 }
