@@ -206,6 +206,8 @@ bool EndsWithLineEnd(int fd, off_t size) {
 
 }  // namespace
 
+bool WritesCell(const JournalEntry& e) { return e.Way != EntryWay::Refused; }
+
 std::string EntryWayText(const JournalEntry& e) {
     switch (e.Way) {
         case EntryWay::Reading: return "F" + DecimalText(e.Key);

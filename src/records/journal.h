@@ -92,6 +92,10 @@ struct JournalEntry {
     bool operator==(const JournalEntry&) const = default;
 };
 
+// Whether the entry put something into its point's cell (or emptied it): a
+// refused reading left the cell as it was.
+bool WritesCell(const JournalEntry& entry);
+
 // "F3", "F11", "F12", "手入力", "消去", "F3 数値なし": the 入力方法 column.
 std::string EntryWayText(const JournalEntry& entry);
 

@@ -40,6 +40,8 @@ WorkDate WorkDateOf(const Day& day) {
 std::map<PointKey, const JournalEntry*> NewestByPoint(const JournalIndex& journals) {
     std::map<PointKey, const JournalEntry*> newest;
     for (const JournalEntry& e : journals.Entries()) {
+        // A refused reading left the cell as the entry before it did.
+        if (!WritesCell(e)) continue;
         const JournalEntry*& slot = newest[{e.Operator, e.Machine, DaysOf(e.WorkDate), e.Point}];
         if (!slot || Newer(e, *slot)) slot = &e;
     }

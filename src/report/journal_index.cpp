@@ -92,8 +92,7 @@ const JournalEntry* JournalIndex::EntryOf(const DayBookName& book, int point, st
     // The last entry of the operator's book decides what its cell holds.
     for (auto i = it->second.rbegin(); i != it->second.rend(); ++i) {
         const JournalEntry& e = entries_[*i];
-        // A refused reading left the cell as it was.
-        if (e.Operator != book.Operator || e.Product != book.Product || e.Way == EntryWay::Refused) continue;
+        if (e.Operator != book.Operator || e.Product != book.Product || !WritesCell(e)) continue;
         bool same = number ? MeasuredNumber(e.Text) == number : e.Text == text;
         return same ? &e : nullptr;
     }
@@ -101,7 +100,7 @@ const JournalEntry* JournalIndex::EntryOf(const DayBookName& book, int point, st
 }
 
 bool IsRemeasurement(const JournalEntry& entry) {
-    return !entry.Replaced.empty() && entry.Way != EntryWay::Emptied && entry.Way != EntryWay::Refused;
+    return !entry.Replaced.empty() && entry.Way != EntryWay::Emptied && WritesCell(entry);
 }
 
 std::string LocalTimeText(const Timestamp& time) {

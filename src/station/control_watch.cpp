@@ -64,6 +64,7 @@ std::optional<ControlSignal> ControlWatch::Standing(int point, int machine) cons
 }
 
 void RecentValues::Add(const JournalEntry& entry) {
+    if (!WritesCell(entry)) return;
     Cell cell{entry.Time.Utc.time_since_epoch().count(), report::MeasuredNumber(entry.Text)};
     auto& cells = cells_[{entry.Point, entry.Machine}];
     auto [it, fresh] = cells.try_emplace({report::DaysOf(entry.WorkDate), entry.Operator}, cell);

@@ -52,8 +52,12 @@ TEST(JournalCheck, FindsAndRepairsWhatALateWriteUndid) {
     };
     journal("a", {Entry("09:00:00", "a", "佐藤", 1, "10.020"), Entry("09:00:01", "a", "佐藤", 2, "10.011"),
                   Entry("09:00:02", "a", "佐藤", 3, "9.99")});
+    // A reading refused later on point 1 left its cell as it was.
+    JournalEntry refused = Entry("09:08:00", "b", "佐藤", 1, "");
+    refused.Way = EntryWay::Refused;
+    refused.Key = 3;
     journal("b", {Entry("09:05:00", "b", "佐藤", 2, "10.042"), Entry("09:06:00", "b", "佐藤", 3, ""),
-                  Entry("09:07:00", "b", "田中", 4, "10.03")});
+                  Entry("09:07:00", "b", "田中", 4, "10.03"), refused});
 
     JournalCheck found = CheckJournals(product, {}, StationFiles(), false);
     ASSERT_EQ(found.differences.size(), 3u);
