@@ -224,9 +224,11 @@ void Figure(CapabilityRow& row, const std::vector<double>& values) {
     }
 }
 
-// A value the station left without a verdict that its own rule would fail.
-bool BeyondALimit(double value, const ToleranceLimits& limits) {
-    return (limits.Upper && value >= *limits.Upper) || (limits.Lower && value < *limits.Lower);
+// A value the station left without a verdict (a book of an earlier version)
+// that its own rule fails: the shortest text of the number reads back as the
+// same decimal, so a value exactly on a limit is judged as the station would.
+bool BeyondALimit(double value, const LimitTexts& limits) {
+    return JudgeMeasuredValue(limits.Nominal, limits.Upper, limits.Lower, ExactText(value)) == Judgement::Fail;
 }
 
 // The values of a row as its samples are taken, and the days they span.
@@ -240,7 +242,7 @@ struct Taken {
         if (s.Judged == Verdict::Fail) ++row.Failed;
         if (s.Judged == Verdict::None) {
             ++row.Unjudged;
-            if (BeyondALimit(s.Value, row.Tolerance)) ++row.UnjudgedOutside;
+            if (BeyondALimit(s.Value, row.Limits)) ++row.UnjudgedOutside;
         }
     }
     void Span(CapabilityRow& row) const {

@@ -17,26 +17,16 @@ namespace ziv::report {
 
 namespace {
 
-// A number the station did not judge, against the limits the book holds.
+// A number the station did not judge (a book of an earlier version, which
+// left a limit given alone unjudged), by the station's own rule.
 PointVerdict JudgedHere(const PointRow& row) {
-    if (!MeasuredNumber(row.Value) || row.Nominal.empty() || (row.Upper.empty() && row.Lower.empty()))
-        return PointVerdict::Unjudged;
-    if (!row.Upper.empty() && !row.Lower.empty()) {
-        Judgement j = JudgeMeasuredValue(row.Nominal, row.Upper, row.Lower, row.Value);
-        if (j != Judgement::None) return j == Judgement::Pass ? PointVerdict::Pass : PointVerdict::Fail;
+    if (!MeasuredNumber(row.Value)) return PointVerdict::Unjudged;
+    switch (JudgeMeasuredValue(row.Nominal, row.Upper, row.Lower, row.Value)) {
+        case Judgement::Pass: return PointVerdict::Pass;
+        case Judgement::Fail: return PointVerdict::Fail;
+        case Judgement::None: break;
     }
-    // One limit only: the same rule on its side.
-    auto value = ParseDrawn(row.Value);
-    auto upper = row.Upper.empty() ? std::nullopt : LimitText(row.Nominal, row.Upper);
-    auto lower = row.Lower.empty() ? std::nullopt : LimitText(row.Nominal, row.Lower);
-    if (!value || (!row.Upper.empty() && !upper) || (!row.Lower.empty() && !lower)) return PointVerdict::Unjudged;
-    auto below = [&](const std::string& limit) {
-        DrawnNumber l = *ParseDrawn(limit);
-        int places = std::max(l.Places, value->Places);
-        return WithPlaces(*value, places).Digits < WithPlaces(l, places).Digits;
-    };
-    bool pass = (!upper || below(*upper)) && (!lower || !below(*lower));
-    return pass ? PointVerdict::Pass : PointVerdict::Fail;
+    return PointVerdict::Unjudged;
 }
 
 }  // namespace
