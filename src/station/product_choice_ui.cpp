@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "drawing/drawing_editor_ui.h"
+#include "records/day_book.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "platform/paths.h"
@@ -34,6 +35,12 @@ void MeasurementWindow::registerProduct() {
     }
     if (!FitsOneLine(chosen)) {
         Warn("フォルダ名に改行が含まれているため、登録できません。\n\"" + chosen + "\"");
+        return;
+    }
+    // A product is a folder with its master workbook; anything else (the
+    // products folder itself, a folder of drawings) would record nowhere.
+    if (!IsFile(MasterBookPath(chosen))) {
+        Warn("フォルダ \"" + chosen + "\" には data.xls がないため、製品として登録できません。製品のフォルダを選んで下さい。");
         return;
     }
     flow_.SetProduct(m, chosen);

@@ -48,7 +48,7 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     SettingsWindow* settingsWindow = Visible<SettingsWindow>();
     ASSERT_NE(settingsWindow, nullptr);
     EXPECT_TRUE(FileExists(LinksFilePath(root.path())));
-    EXPECT_TRUE(FileExists(ProductFolderFilePath(root.path())));
+    EXPECT_FALSE(FileExists(ProductFolderFilePath(root.path()))) << "written before 「OK」";
     settingsWindow->close();
     EXPECT_TRUE(operatorWindow->isVisible());
 

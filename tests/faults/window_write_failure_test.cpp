@@ -16,6 +16,7 @@
 #include <optional>
 #include <sys/resource.h>
 
+#include "common/failure_text.h"
 #include "children.h"
 #include "common/text_file.h"
 #include "drawing/drawing_editor_ui.h"
@@ -96,7 +97,7 @@ void ExpectOneWarningNaming(const std::vector<ShownMessage>& messages, const std
     EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos)
         << context << ": " << messages[0].text.toStdString();
     if (err != 0) {
-        EXPECT_NE(messages[0].text.toStdString().find(std::strerror(err)), std::string::npos)
+        EXPECT_NE(messages[0].text.toStdString().find(SystemErrorText(err)), std::string::npos)
             << context << ": " << messages[0].text.toStdString();
     }
 }
