@@ -10,12 +10,9 @@
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 OperatorWindow::OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), disk_(disk) {

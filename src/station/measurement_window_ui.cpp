@@ -30,13 +30,13 @@
 #include "station/operator_record.h"
 #include "station/sheet_grid_qt.h"
 #include "records/journal.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
 
 namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(U(caption), parent);
@@ -383,10 +383,11 @@ void MeasurementWindow::CreateLogFolders() {
     }
 }
 
-void MeasurementWindow::LoadDrawingFor(int m) {
+bool MeasurementWindow::LoadDrawingFor(int m) {
     std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
-    if (!flow_.Registered(m) || !IsFile(drawing)) return;
-    if (Editor()->LoadDrawing(m, drawing)) Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
+    if (!flow_.Registered(m) || !IsFile(drawing) || !Editor()->LoadDrawing(m, drawing)) return false;
+    Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
+    return true;
 }
 
 DrawingEditor* MeasurementWindow::Editor() {

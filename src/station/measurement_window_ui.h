@@ -161,7 +161,8 @@ private:
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
     void CreateLogFolders();
-    void LoadDrawingFor(int m);
+    // Machine m's drawing and points into the editor; false when it has none to show.
+    bool LoadDrawingFor(int m);
     void EndMeasuringMode();
     // The grid's current row follows machine m's input position.
     void ShowPoint(int m, int point, int top);

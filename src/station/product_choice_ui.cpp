@@ -9,12 +9,9 @@
 #include "records/work_date_ui.h"
 #include "platform/paths.h"
 #include "station/measurement_window_ui.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void MeasurementWindow::openProductPanel() {
     ApplyMode(WindowMode::ChoosingProduct);
@@ -48,11 +45,7 @@ void MeasurementWindow::registerProduct() {
     SaveDirectory(m);
     TellUnreadable(flow_.LoadFromTheTop(m));
     ApplyMode(WindowMode::Ready);
-    std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
-    if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
-        Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
-    else
-        Editor()->forgetDrawing(m);
+    if (!LoadDrawingFor(m)) Editor()->forgetDrawing(m);
     shownProductFolder_ = flow_.ProductPath(m);
     Editor()->currentPointChanged();
     FocusGrid();

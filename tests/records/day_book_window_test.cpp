@@ -185,8 +185,13 @@ TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     Enter("20.005");  // row 2: the disk is full
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
-    EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos);
-    EXPECT_NE(messages[0].text.toStdString().find("保存されていません"), std::string::npos);
+    // Seen: the path twice, and "not saved" beside "kept". The book once, the
+    // reason in Japanese, and that the value is kept.
+    const std::string text = messages[0].text.toStdString();
+    EXPECT_NE(text.find(path), std::string::npos);
+    EXPECT_EQ(text.find(path, text.find(path) + 1), std::string::npos) << text;
+    EXPECT_NE(text.find("ディスクに空きがありません"), std::string::npos) << text;
+    EXPECT_NE(text.find("控えてあり"), std::string::npos) << text;
     EXPECT_EQ(Cell(*form, 2, 1), "20.005");
     EXPECT_EQ(form->SavedCount(), 1);
     EXPECT_EQ(ReadBytes(path), saved);

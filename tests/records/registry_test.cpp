@@ -201,6 +201,8 @@ TEST_F(RegistryWindow, OnlyAClickedFolderHoldingDataXlsIsRegistered) {
         form->registerProduct();
         EXPECT_EQ(form->ProductPath(0), c.registered);
         EXPECT_EQ(messages.size(), c.registered.empty() ? 1u : 0u);
-        if (!messages.empty()) EXPECT_TRUE(Warned("data.xls"));
+        if (!messages.empty()) {
+            EXPECT_TRUE(Warned("data.xls"));
+        }
     }
 }

@@ -9,13 +9,14 @@
 #include <QVBoxLayout>
 
 #include "common/failure_text.h"
+#include "platform/qt_text.h"
 
 namespace ziv::report {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.trimmed().toStdString(); }
+// What the operator typed, without the blanks around it.
+std::string Typed(const QString& text) { return text.trimmed().toStdString(); }
 
 }  // namespace
 
@@ -51,11 +52,11 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
 
 PartFacts PartFactsDialog::Facts() const {
     PartFacts facts = read_;
-    facts.Customer = S(customer_->text());
-    facts.PartNumber = S(partNumber_->text());
-    facts.Revision = S(revision_->text());
-    facts.PartName = S(partName_->text());
-    facts.Material = S(material_->text());
+    facts.Customer = Typed(customer_->text());
+    facts.PartNumber = Typed(partNumber_->text());
+    facts.Revision = Typed(revision_->text());
+    facts.PartName = Typed(partName_->text());
+    facts.Material = Typed(material_->text());
     return facts;
 }
 
