@@ -11,9 +11,11 @@ namespace ziv {
 namespace {
 const char* const kTitles[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
 // The longest text each column usually holds: the number and the judgement
-// narrow, the values as wide as a signed value with three decimals.
-const char* const kWidest[MachineSheet::kColumns] = {"100", "-0000.000", "不", "-0000.000", "-0000.000",
-                                                     "-0000.000", "-0000.000", "-0000.000"};
+// narrow, the values as wide as a signed value with three decimals. Narrow
+// enough that on a 1366 pixel wide screen the window leaves the editor's
+// buttons and its detail view free.
+const char* const kWidest[MachineSheet::kColumns] = {"100", "-000.000", "不", "-000.000", "-000.000",
+                                                     "-000.000", "-000.000", "-000.000"};
 }  // namespace
 
 SheetModel::SheetModel(const MachineSheet& sheet, QObject* parent) : QAbstractTableModel(parent), sheet_(sheet) {}
@@ -64,7 +66,7 @@ SheetGrid::SheetGrid(const MachineSheet& sheet, QWidget* parent) : QTableView(pa
     // All eight columns side by side without scrolling, tolerances included:
     // each as wide as its title and its widest usual text, in the grid's font.
     const QFontMetrics cells = fontMetrics(), titles = horizontalHeader()->fontMetrics();
-    const int padding = 2 * cells.averageCharWidth();
+    const int padding = cells.averageCharWidth() + 2;
     for (int c = 0; c < MachineSheet::kColumns; ++c) {
         int title = titles.horizontalAdvance(QString::fromUtf8(kTitles[c]));
         int text = cells.horizontalAdvance(QString::fromUtf8(kWidest[c]));
