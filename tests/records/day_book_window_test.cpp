@@ -1,4 +1,7 @@
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QTest>
+#include <functional>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -109,6 +112,28 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     // Opened again, the calendar shows today, not the working date.
     form->openCalendar();
     EXPECT_EQ(Child<QCalendarWidget>(*form, "calendar")->selectedDate(), QDate::currentDate());
+}
+
+// Seen: the calendar had no way back, and at sign-in 入力先番号 took the
+// keys. The calendar closes on 「キャンセル」 and on Esc with the date kept;
+// the keys start on the grid and the box only shows the row.
+TEST_F(DayBookWindow, TheCalendarCancelsAndTheKeysStartOnTheGrid) {
+    Start();
+    EXPECT_EQ(QApplication::focusWidget(), form->Grid(0));
+    EXPECT_TRUE(Child<QLineEdit>(*form, "inputPositionBox")->isReadOnly());
+    const QString date = Child<QLineEdit>(*form, "dateBox")->text();
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(Child<QPushButton>(*form, "cancelCalendarButton"), Qt::LeftButton); },
+        [&] { Key(*form, Qt::Key_Escape); },
+    };
+    for (const auto& cancel : cancels) {
+        form->openCalendar();
+        ASSERT_TRUE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+        cancel();
+        EXPECT_FALSE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+        EXPECT_TRUE(Child<QPushButton>(*form, "startButton")->isEnabled());
+        EXPECT_EQ(Child<QLineEdit>(*form, "dateBox")->text(), date);
+    }
 }
 
 TEST_F(DayBookWindow, SameProductOnTwoMachinesGivesTwoWorkbooks) {
