@@ -1,4 +1,6 @@
 #include <QClipboard>
+#include <QLabel>
+#include <map>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -49,6 +51,12 @@ TEST(Settings, FirstOpeningCreatesTheLinksFileShowsF1AndCancelWritesNoProductFol
         {"displayNameBox", "マイクロ"}, {"inputNameBox", "M"},    {"handshakeList", "ＲＴＳ"}, {"folderPathBox", t.home.c_str()}};
     for (auto [control, text] : f1) EXPECT_EQ(Shown(form, control), text) << control;
     EXPECT_EQ(folderList_(form)->path().toStdString(), t.home);
+    // Seen: two fields both labelled 「データ長」, and a placeholder that read as a due date.
+    std::map<QString, QString> captions;
+    for (auto* label : form.findChildren<QLabel*>())
+        if (label->buddy()) captions[label->buddy()->objectName()] = label->text();
+    EXPECT_NE(captions["dataBitsList"], captions["dataLengthBox"]);
+    EXPECT_FALSE(ziv::ParseDay(Box(form, "gaugeDueBox")->placeholderText().toStdString()));
 
     QTest::mouseClick(Button(form, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
