@@ -29,9 +29,9 @@ find_program(ZIV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZIV_DPKG_SHLIBDEPS)
   # Qt, libgsf and the C++ runtime come from the programs' own links.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ZIV_FONT_PACKAGE}")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${ZIV_FONT_PACKAGE}, qt6-translations-l10n")
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6charts6 (>= 6.4), libqt6printsupport6 (>= 6.4), libgsf-1-114, ${ZIV_FONT_PACKAGE}")
+      "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6serialport6 (>= 6.4), libqt6charts6 (>= 6.4), libqt6printsupport6 (>= 6.4), libgsf-1-114, ${ZIV_FONT_PACKAGE}, qt6-translations-l10n")
 endif()
 include(CPack)

@@ -1,5 +1,10 @@
 #include "app/window_flow_ui.h"
 
+#include <QTimer>
+
+#include "drawing/drawing_editor_ui.h"
+#include "drawing/window_placement_qt.h"
+
 #include "links/settings_window_ui.h"
 #include "operators/operator_window_ui.h"
 #include "station/measurement_window_ui.h"
@@ -39,6 +44,12 @@ void WindowFlow::OpenMeasurement() {
         return;
     }
     measurementWindow_->show();
+    // Once the window manager has framed both windows, neither title bar may
+    // lie off the screen, wherever they were put.
+    QTimer::singleShot(500, measurementWindow_.get(), [this] {
+        KeepTitleBarOnScreen(measurementWindow_.get());
+        KeepTitleBarOnScreen(measurementWindow_->Editor());
+    });
 }
 
 }  // namespace ziv

@@ -67,7 +67,7 @@ std::string EngineReason(const FileResult& r) {
 }  // namespace
 
 std::string ReadFailureText(int err) {
-    return err == EISDIR ? "ファイルではありません" : err == EFBIG ? "大きすぎます" : std::strerror(err);
+    return SystemErrorText(err);
 }
 
 std::string BookReasonText(const FileResult& r) {

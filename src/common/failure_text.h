@@ -6,15 +6,15 @@
 
 namespace ziv {
 
-// The system's error inside a message: its own text (what the station has
-// always shown) or the Japanese of SystemErrorText (the report tool, whose
-// every message is Japanese).
+// The system's error inside a message: the Japanese of SystemErrorText,
+// whatever the computer's language, or the system's own text (English on
+// most installations) where a log wants it.
 enum class ErrnoWords { System, Japanese };
-std::string FailureText(const FileResult& result, ErrnoWords errnoWords = ErrnoWords::System);
+std::string FailureText(const FileResult& result, ErrnoWords errnoWords = ErrnoWords::Japanese);
 // Why a read failed (an errno of reading).
 std::string ReadFailureText(int err);
-// A system error in the operator's words, for the tools whose every message
-// is Japanese: the usual causes named, any other by its number.
+// A system error in the operator's words: the usual causes named, any other
+// by its number.
 std::string SystemErrorText(int err);
 // Why a workbook could not be read, without the file's name: the engine's
 // reason for bytes that are no workbook (BookUnreadable), else the system's

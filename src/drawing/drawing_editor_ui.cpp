@@ -617,17 +617,28 @@ void DrawingEditor::keyReleased(int key) {
 }
 
 bool DrawingEditor::HandlePreviewKey(QEvent* event) {
+    bool zoom = zoomKey_.Tapped(event);
     if (event->type() != QEvent::KeyRelease) return false;
     auto* key = static_cast<QKeyEvent*>(event);
     int code = key->key();
     if (code != Qt::Key_Space && code != Qt::Key_Shift && code != Qt::Key_Control) return false;
-    if (!key->isAutoRepeat()) keyReleased(code);
+    if (code == Qt::Key_Control) {
+        if (zoom) toggleZoom();
+    } else if (!key->isAutoRepeat()) {
+        keyReleased(code);
+    }
     return true;
 }
 
 bool DrawingEditor::eventFilter(QObject* watched, QEvent* event) {
     if (HandlePreviewKey(event)) return true;
     return QWidget::eventFilter(watched, event);
+}
+
+// Presses to the window itself, when none of its controls has the keyboard.
+void DrawingEditor::keyPressEvent(QKeyEvent* event) {
+    zoomKey_.Tapped(event);
+    QWidget::keyPressEvent(event);
 }
 
 void DrawingEditor::keyReleaseEvent(QKeyEvent* event) {

@@ -14,6 +14,7 @@
 #include "drawing/point_table.h"
 #include "drawing/position_files.h"
 #include "drawing/view_geometry.h"
+#include "drawing/zoom_key_qt.h"
 
 class QComboBox;
 class QLabel;
@@ -83,6 +84,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -120,6 +122,7 @@ private:
     void LeaveDesignMode();
     void SaveDesignatedTable(int point);
     bool HandlePreviewKey(QEvent* event);
+    ZoomKey zoomKey_;
 
     EditorHost* host_;
     Dialogs& dialogs_;

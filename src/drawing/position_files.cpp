@@ -9,12 +9,17 @@ std::optional<WindowPlacement> LoadWindowPlacement(const std::string& path, Disk
     auto lines = ReadTextLines(path, disk);
     if (!lines) return std::nullopt;
     std::optional<WindowPlacement> last;
-    for (size_t i = 0; i + 2 < lines->size(); i += 3) {
+    size_t i = 0;
+    for (; i + 2 < lines->size(); i += 3) {
         WindowPlacement p;
         p.Top = NumberFromText((*lines)[i]);
         p.Left = NumberFromText((*lines)[i + 1]);
         p.State = WholeNumberClamped((*lines)[i + 2], -32768, 32767);
         last = p;
+    }
+    if (last && lines->size() - i == 2) {
+        last->Width = NumberFromText((*lines)[i]);
+        last->Height = NumberFromText((*lines)[i + 1]);
     }
     return last;
 }
@@ -23,6 +28,8 @@ FileResult SaveWindowPlacement(const std::string& path, const WindowPlacement& p
     int state = placement.State == 1 ? 0 : placement.State;
     std::string text = SignColumnText(placement.Top) + "\r\n" + SignColumnText(placement.Left) + "\r\n" +
                        SignColumnText(state) + "\r\n";
+    if (placement.Width > 0 && placement.Height > 0)
+        text += SignColumnText(placement.Width) + "\r\n" + SignColumnText(placement.Height) + "\r\n";
     return WriteTextFile(path, text, disk);
 }
 

@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 // Where the measurement window and the drawing editor appear when neither
 // place has been remembered yet: side by side on the screen's free area, the
 // editor at its designed size on the right, the measurement window filling
@@ -38,5 +40,12 @@ struct FirstStartPlaces {
 // starts further right than that minimum, so every button stays reachable.
 FirstStartPlaces FirstStartPlacesFor(const ScreenRect& available, const FrameExtents& frame,
                                      ClientSize editor, ClientSize measurementMinimum);
+
+// Where a window whose frame was remembered at `outer` goes so that the
+// operator can reach it: on the free area it overlaps most (the first when
+// it overlaps none), wholly along each direction it fits in, and otherwise
+// with its left and top edges on that area, so that the title bar and the
+// close button are always on a screen. titleHeight: the frame's top.
+ScreenRect OnAScreen(const ScreenRect& outer, const std::vector<ScreenRect>& available, int titleHeight);
 
 }  // namespace ziv

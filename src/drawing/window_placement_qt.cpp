@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace ziv {
 
@@ -49,24 +50,59 @@ std::optional<FrameExtents> NormalFrameExtents() {
 }
 
 QRect ToQRect(const ScreenRect& r) { return QRect(r.X, r.Y, r.Width, r.Height); }
+ScreenRect FromQRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
 }  // namespace
 
+static std::vector<ScreenRect> AvailableScreens() {
+    std::vector<ScreenRect> areas;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) areas.push_back(FromQRect(primary->availableGeometry()));
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) areas.push_back(FromQRect(screen->availableGeometry()));
+    return areas;
+}
+
 void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
     window->setWindowState(window->windowState() & ~kSizeStates);
-    // Top/Left are the frame's corner. A window not yet shown has no frame,
-    // and on X Qt would put its client area there, hiding the title bar above
-    // the screen; where another window's frame is known, the client area goes
-    // that frame's extent further in.
-    QPoint corner(ScreenPixelsFromTwips(placement.Left), ScreenPixelsFromTwips(placement.Top));
-    auto frame = NormalFrameExtents();
-    if (window->testAttribute(Qt::WA_WState_Created) || !frame) {
+    if (!window->testAttribute(Qt::WA_WState_Created) && !window->testAttribute(Qt::WA_Resized)) window->adjustSize();
+    QSize size = window->size();
+    if (placement.Width > 0 && placement.Height > 0)
+        size = QSize(ScreenPixelsFromTwips(placement.Width), ScreenPixelsFromTwips(placement.Height))
+                   .expandedTo(window->minimumSize())
+                   .boundedTo(window->maximumSize());
+    // Top/Left are the frame's corner, brought onto a screen: a file written
+    // on a larger desktop, or while the window was out of reach, must not
+    // keep it there.
+    auto known = NormalFrameExtents();
+    FrameExtents frame = known.value_or(kGuessedFrame);
+    ScreenRect outer = OnAScreen({ScreenPixelsFromTwips(placement.Left), ScreenPixelsFromTwips(placement.Top),
+                                  size.width() + frame.Left + frame.Right, size.height() + frame.Top + frame.Bottom},
+                                 AvailableScreens(), frame.Top);
+    QPoint corner(outer.X, outer.Y);
+    // A window not yet shown has no frame, and on X Qt would put its client
+    // area at the corner, hiding the title bar above the screen; where another
+    // window's frame is known, the client area goes that frame's extent further in.
+    if (window->testAttribute(Qt::WA_WState_Created) || !known) {
+        window->resize(size);
         window->move(corner);
     } else {
-        if (!window->testAttribute(Qt::WA_Resized)) window->adjustSize();
-        window->setGeometry(QRect(corner + QPoint(frame->Left, frame->Top), window->size()));
+        window->setGeometry(QRect(corner + QPoint(frame.Left, frame.Top), size));
     }
     if (placement.State == 2) window->setWindowState(window->windowState() | Qt::WindowMaximized);
+}
+
+void KeepTitleBarOnScreen(QWidget* window) {
+    if (window->windowState() & kSizeStates) return;
+    QRect outer = window->frameGeometry();
+    int top = window->geometry().top() - outer.top();
+    if (outer == window->geometry()) {  // not framed (yet): its frame is guessed
+        outer.adjust(-kGuessedFrame.Left, -kGuessedFrame.Top, kGuessedFrame.Right, kGuessedFrame.Bottom);
+        top = kGuessedFrame.Top;
+    }
+    ScreenRect placed = OnAScreen(FromQRect(outer), AvailableScreens(), top);
+    if (placed.X != outer.x() || placed.Y != outer.y())
+        window->move(window->pos() + QPoint(placed.X - outer.x(), placed.Y - outer.y()));
 }
 
 WindowPlacement TakePlacement(QWidget* window) {
@@ -88,7 +124,12 @@ WindowPlacement TakePlacement(QWidget* window) {
             at = normal.topLeft() - (frame ? QPoint(frame->Left, frame->Top) : now);
         }
     }
+    QSize size = window->size();
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen) && window->normalGeometry().isValid())
+        size = window->normalGeometry().size();
     window->setWindowState(window->windowState() & ~kSizeStates);
+    placement.Width = static_cast<double>(size.width()) * kTwipsPerPixel;
+    placement.Height = static_cast<double>(size.height()) * kTwipsPerPixel;
     placement.Top = static_cast<double>(at.y()) * kTwipsPerPixel;
     placement.Left = static_cast<double>(at.x()) * kTwipsPerPixel;
     return placement;

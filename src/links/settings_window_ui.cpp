@@ -144,7 +144,8 @@ void SettingsWindow::buildControls() {
     inputNameBox_ = TextBox("inputNameBox", keyPanel_);
     gaugeNumberBox_ = TextBox("gaugeNumberBox", keyPanel_);
     gaugeDueBox_ = TextBox("gaugeDueBox", keyPanel_);
-    gaugeDueBox_->setPlaceholderText("2026-03-31");
+    // A form, not a date: an empty box means no due date.
+    gaugeDueBox_->setPlaceholderText("年-月-日");
     testButton = new QPushButton("通信テスト", keyPanel_);
     testButton->setObjectName("testButton");
 
@@ -153,13 +154,13 @@ void SettingsWindow::buildControls() {
     rows->addWidget(Labelled("ハンドシェイク", handshakeList_, keyPanel_), 0, 1);
     rows->addWidget(Labelled("ボーレート（通信速度）", baudRateList_, keyPanel_), 1, 0);
     rows->addWidget(Labelled("パリティー", parityList_, keyPanel_), 1, 1);
-    rows->addWidget(Labelled("データ長", dataBitsList_, keyPanel_), 1, 2);
+    rows->addWidget(Labelled("データ長（ビット）", dataBitsList_, keyPanel_), 1, 2);
     rows->addWidget(Labelled("ストップビット", stopBitsList_, keyPanel_), 1, 3);
     rows->addWidget(Labelled("データ取得用コマンド", requestBox_, keyPanel_), 2, 0);
     rows->addWidget(Labelled("ＰＣ側送信完了文字", pcTerminatorList_, keyPanel_), 2, 1);
     rows->addWidget(Labelled("機器側送信完了文字", deviceTerminatorList_, keyPanel_), 2, 2);
     rows->addWidget(Labelled("データ開始位置", dataStartBox_, keyPanel_), 3, 0);
-    rows->addWidget(Labelled("データ長", dataLengthBox_, keyPanel_), 3, 1);
+    rows->addWidget(Labelled("データ長（文字数）", dataLengthBox_, keyPanel_), 3, 1);
     rows->addWidget(Labelled("表示用機器名", displayNameBox_, keyPanel_), 4, 0);
     rows->addWidget(Labelled("入力用機器名", inputNameBox_, keyPanel_), 4, 1);
     rows->addWidget(testButton, 4, 3, Qt::AlignBottom);
@@ -252,11 +253,9 @@ void SettingsWindow::loadProductFolder() {
         folderPathBox_->setText(QString::fromStdString(LoadProductFolder(file, disk_)));
         return;
     }
-    const std::string folder = DefaultProductFolder();
-    folderPathBox_->setText(QString::fromStdString(folder));
-    MakeFolders(JoinPath(savePath_, "Config"));
-    if (auto written = SaveProductFolder(file, folder, disk_); !written)
-        dialogs_.Warn(this, QString::fromStdString(FailureText(written)));
+    // Proposed only: the file is written by 「OK」, so that 「Cancel」 leaves
+    // an installation without a product folder as it was.
+    folderPathBox_->setText(QString::fromStdString(DefaultProductFolder()));
 }
 
 // A stored folder that has gone leaves the list at the nearest folder above it

@@ -10,12 +10,9 @@
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 OperatorWindow::OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent)
     : QWidget(parent), dialogs_(dialogs), disk_(disk) {
@@ -39,6 +36,8 @@ OperatorWindow::OperatorWindow(Dialogs& dialogs, Disk& disk, QWidget* parent)
         buttons->addWidget(button);
     }
     buttons->addStretch();
+    // Enter or a double-click on a name signs in, as "決定" does.
+    connect(operatorList_, &QListWidget::itemActivated, this, [this] { decide(); });
     auto* inner = new QHBoxLayout(frame);
     inner->addWidget(operatorList_, 1);
     inner->addLayout(buttons);
@@ -68,7 +67,10 @@ int OperatorWindow::SelectedRow() const {
 
 void OperatorWindow::decide() {
     int i = SelectedRow();
-    if (i < 0 || i >= static_cast<int>(lists_.Names.size())) return;
+    if (i < 0 || i >= static_cast<int>(lists_.Names.size())) {
+        dialogs_.Warn(this, QString::fromUtf8("ユーザーを選択して下さい。"));
+        return;
+    }
     if (i >= static_cast<int>(lists_.Folders.size()) || lists_.Folders[i].empty()) {
         // Path.dat shorter than Users.dat: there is no folder to work in.
         dialogs_.Warn(this, QString::fromUtf8("このユーザーのフォルダが Path.dat に登録されていません。"));

@@ -1,6 +1,7 @@
 #include "platform/folder_list_qt.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHBoxLayout>
@@ -9,6 +10,7 @@
 #include <QStringListModel>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace ziv {
 
@@ -39,6 +41,9 @@ FolderList::FolderList(QWidget* parent)
     up_->setAccessibleName("上のフォルダへ");
     current_->setObjectName("folderPathLabel");
     current_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path is shortened in its middle rather than widening the window.
+    current_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    current_->installEventFilter(this);
 
     auto* top = new QHBoxLayout;
     top->addWidget(up_);
@@ -53,6 +58,8 @@ FolderList::FolderList(QWidget* parent)
     connect(view_, &QListView::activated, this, &FolderList::openEntry);
     // Folders made or removed while the list shows them appear and go.
     connect(watcher_, &QFileSystemWatcher::directoryChanged, this, &FolderList::refresh);
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { emit chosenPathChanged(chosenPath()); });
     setPath(QDir::homePath());
 }
 
@@ -64,10 +71,33 @@ bool FolderList::setPath(const QString& path) {
     path_ = target;
     watcher_->addPath(path_);
     refresh();
-    current_->setText(QDir::toNativeSeparators(path_));
+    showCurrentPath();
     up_->setEnabled(!QDir(path_).isRoot());
     emit pathChanged(path_);
+    emit chosenPathChanged(chosenPath());
     return true;
+}
+
+QString FolderList::chosenPath() const {
+    const QModelIndexList selected = view_->selectionModel()->selectedIndexes();
+    if (selected.isEmpty()) return path_;
+    return CleanAbsolute(QDir(path_).filePath(selected.first().data().toString()));
+}
+
+void FolderList::hideFoldersNamed(const QString& name) {
+    hidden_ = name;
+    refresh();
+}
+
+void FolderList::showCurrentPath() {
+    QString full = QDir::toNativeSeparators(path_);
+    current_->setToolTip(full);
+    current_->setText(current_->fontMetrics().elidedText(full, Qt::ElideMiddle, std::max(current_->width(), 40)));
+}
+
+bool FolderList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == current_ && event->type() == QEvent::Resize) showCurrentPath();
+    return QWidget::eventFilter(watched, event);
 }
 
 void FolderList::goUp() {
@@ -78,7 +108,10 @@ void FolderList::goUp() {
 void FolderList::refresh() {
     QStringList names = QDir(path_).entryList(QDir::AllDirs | QDir::NoDotAndDotDot,
                                               QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-    if (names != model_->stringList()) model_->setStringList(names);
+    if (!hidden_.isEmpty()) names.removeAll(hidden_);
+    if (names == model_->stringList()) return;
+    model_->setStringList(names);
+    emit chosenPathChanged(chosenPath());
 }
 
 void FolderList::openEntry(const QModelIndex& index) {

@@ -25,6 +25,10 @@ public:
     // Moves to an existing folder that can be listed; false, and nothing moves,
     // for anything else. pathChanged is emitted when the folder really changes.
     bool setPath(const QString& path);
+    // The folder chosen: the entry a single click selected, else the folder shown.
+    QString chosenPath() const;
+    // Folders of this name are never listed (the logs beside the products).
+    void hideFoldersNamed(const QString& name);
 
 public slots:
     // To the parent folder; nothing at the top.
@@ -32,12 +36,17 @@ public slots:
 
 signals:
     void pathChanged(const QString& path);
+    // chosenPath() changed: the folder shown or the entry selected.
+    void chosenPathChanged(const QString& path);
 
 private:
     void openEntry(const QModelIndex& index);
     void refresh();
+    void showCurrentPath();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     QString path_;
+    QString hidden_;
     // A flat list of the folder's subfolders: the view's accessible children
     // are the model's top-level rows, so every folder must be one of them
     // (under a file-system model rooted deeper only its first row is exposed).

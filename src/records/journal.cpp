@@ -235,7 +235,7 @@ std::optional<Day> JournalFileDay(std::string_view fileName) {
     return day;
 }
 
-std::string JournalFolder(const std::string& productFolder) { return JoinPath(productFolder, "ＺＩＶログ"); }
+std::string JournalFolder(const std::string& productFolder) { return JoinPath(productFolder, kLogFolderName); }
 
 std::string JournalPath(const std::string& productFolder, const Day& workDate, const std::string& station) {
     return JoinPath(JournalFolder(productFolder), JournalFileName(workDate, station));

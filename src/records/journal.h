@@ -104,6 +104,9 @@ inline constexpr std::string_view kJournalPrefix = "journal_", kJournalExtension
 std::string JournalFileName(const Day& workDate, const std::string& station);
 // The working date of a journal's file name; nothing for another file.
 std::optional<Day> JournalFileDay(std::string_view fileName);
+// The logs' folder in the product folder setting: journals, rejections,
+// operator records.
+inline constexpr char kLogFolderName[] = "ＺＩＶログ";
 // <product folder>/ＺＩＶログ
 std::string JournalFolder(const std::string& productFolder);
 // <product folder>/ＺＩＶログ/<JournalFileName>

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "platform/folder_list_qt.h"
+#include "records/journal.h"
 
 namespace ziv {
 
@@ -36,16 +37,22 @@ ProductPanel::ProductPanel(QWidget* parent)
     buttons->addWidget(unregisterButton_);
     buttons->addWidget(cancelButton_);
     layout->addLayout(buttons);
-    connect(folderList_, &FolderList::pathChanged, pathBox_, &QLineEdit::setText);
+    // The logs lie beside the products: never one to register.
+    folderList_->hideFoldersNamed(QString::fromUtf8(kLogFolderName));
+    connect(folderList_, &FolderList::chosenPathChanged, pathBox_, [this](const QString& path) {
+        pathBox_->setText(path);
+        pathBox_->setCursorPosition(0);
+        pathBox_->setToolTip(path);
+    });
     hide();
 }
 
 void ProductPanel::openAt(const QString& folder) {
     folderList_->setPath(folder);
-    pathBox_->setText(folderList_->path());
+    pathBox_->setText(folderList_->chosenPath());
     show();
 }
 
-QString ProductPanel::chosenFolder() const { return folderList_->path(); }
+QString ProductPanel::chosenFolder() const { return folderList_->chosenPath(); }
 
 }  // namespace ziv

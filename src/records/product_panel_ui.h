@@ -18,7 +18,7 @@ public:
 
     // Shows the panel with the list at the folder.
     void openAt(const QString& folder);
-    // The folder the list is at.
+    // The folder a click chose, else the folder the list is at.
     QString chosenFolder() const;
 
     FolderList* folderList() const { return folderList_; }

@@ -1,7 +1,7 @@
 #pragma once
 // The working date 「日付」: the date shown, the button that opens the
-// calendar, and the calendar. The calendar always opens on today, whatever
-// the working date; a click on a day chooses it.
+// calendar, and the calendar with its 「キャンセル」. The calendar always
+// opens on today, whatever the working date; a click on a day chooses it.
 #include <QGroupBox>
 
 #include "records/day_book.h"
@@ -15,22 +15,29 @@ namespace ziv {
 class WorkDatePanel : public QGroupBox {
     Q_OBJECT
 public:
-    // The calendar is a child of calendarParent, so it can stand apart from the panel.
+    // The calendar and its cancel button are a child of calendarParent, so
+    // they can stand apart from the panel.
     WorkDatePanel(QWidget* parent, QWidget* calendarParent);
 
     void showDate(const WorkDate& date);
     void openCalendar();
+    // Closes the calendar without choosing a date.
+    void cancelCalendar();
 
     QLineEdit* dateBox() const { return dateBox_; }
     QPushButton* chooseButton() const { return chooseButton_; }
     QCalendarWidget* calendar() const { return calendar_; }
+    // The calendar with its cancel button, shown and hidden together.
+    QWidget* calendarFrame() const { return calendarFrame_; }
 
 signals:
     void dateChosen(int year, int month, int day);
+    void cancelled();
 
 private:
     QLineEdit* dateBox_;
     QPushButton* chooseButton_;
+    QWidget* calendarFrame_;
     QCalendarWidget* calendar_;
 };
 

@@ -7,12 +7,12 @@
 #include "drawing/drawing_export_qt.h"
 #include "report/capability_table.h"
 #include "report/report_csv.h"
+#include "platform/qt_text.h"
 
 namespace ziv::report {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString DateCaption(const Date& date) {
     return QString("%1年%2月%3日").arg(date.Year).arg(date.Month).arg(date.Day);

@@ -22,9 +22,11 @@ void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]-
 
 void MeasurementWindow::ShowPoint(int m, int point, int top) {
     grids_[m]->SetTopRow(top);
+    // A move of the row reaches gridRowChanged, which sets the box; the box
+    // follows the machine shown only.
+    bool moves = grids_[m]->currentIndex().row() != point - kFirstPoint;
     grids_[m]->SetRow(point);
-    // The box follows the machine shown only.
-    if (m == flow_.ShownMachine()) inputPositionBox->setText(" " + QString::number(point));
+    if (!moves && m == flow_.ShownMachine()) inputPositionBox->setText(" " + QString::number(point));
 }
 
 // The box follows the grid's row change, when there is one.
@@ -94,9 +96,13 @@ std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& resul
         case Failure::Busy:
             return "ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
                    result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。";
+        case Failure::WriteFailed:
+            if (result.failure.path == path)
+                return "ブック \"" + path + "\" に値を書き込めませんでした（" + SystemErrorText(result.failure.err) +
+                       "）。" + kept;
+            [[fallthrough]];
         default:
-            return "ブック \"" + path + "\" に保存できませんでした。値は保存されていません。" + kept + "\n" +
-                   FailureText(result.failure);
+            return "ブック \"" + path + "\" に値を書き込めませんでした。" + kept + "\n" + FailureText(result.failure);
     }
 }
 

@@ -25,12 +25,16 @@ void MeasurementWindow::keyReleased(int key) {
     if (session_.Active()) return;
     if (key >= Qt::Key_F1 && key <= Qt::Key_F10) {
         SelectInstrument(key - Qt::Key_F1 + 1);
+        // An overdue gauge's warning belongs to its key.
+        if (mode_ == WindowMode::Measuring) ShowMeasuringState();
     } else if (key == Qt::Key_F11 || key == Qt::Key_F12) {
         Tell(flow_.EnterPassFail(key == Qt::Key_F12));
     } else if (key == Qt::Key_Space) {
         if (mode_ == WindowMode::Measuring && ProductRegistered()) RequestReading();
     } else if (key == Qt::Key_Escape) {
         if (mode_ == WindowMode::Measuring) EndMeasuringMode();
+        else if (mode_ == WindowMode::ChoosingDate) datePanel->cancelCalendar();
+        else if (mode_ == WindowMode::ChoosingProduct) closeProductPanel();
     } else if (key == Qt::Key_Control) {
         if (editor_ && editor_->IsZoomButtonEnabled() && !editor_->isMinimized()) editor_->toggleZoom();
     }
@@ -67,12 +71,12 @@ void MeasurementWindow::ApplyMode(WindowMode mode) {
         rule.control->setEnabled(enabled);
     }
     searchButton->setEnabled(mode != WindowMode::Measuring && autoAdvanceBox->isChecked());
-    calendar->setVisible(mode == WindowMode::ChoosingDate);
+    datePanel->calendarFrame()->setVisible(mode == WindowMode::ChoosingDate);
     productPanel->setVisible(mode == WindowMode::ChoosingProduct);
 }
 
 void MeasurementWindow::startMeasuring() {
-    ShowState(QString::fromUtf8("測定可能"));
+    ShowMeasuringState();
     ApplyMode(WindowMode::Measuring);
     Empty(numberEntryBox);
     Empty(textEntryBox);

@@ -39,6 +39,7 @@ void MeasurementWindow::ShowMachine(int n) {
     if (!Editor()->HasDrawing(n) && flow_.Registered(n)) LoadDrawingFor(n);
     shownProductFolder_ = flow_.ProductPath(n);
     Editor()->currentPointChanged();
+    if (mode_ == WindowMode::Measuring) ShowMeasuringState();
 }
 
 }  // namespace ziv

@@ -29,13 +29,14 @@
 #include "records/work_date_ui.h"
 #include "station/operator_record.h"
 #include "station/sheet_grid_qt.h"
+#include "records/journal.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
 
 namespace {
 
 QString U(const char* text) { return QString::fromUtf8(text); }
-QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(U(caption), parent);
@@ -116,7 +117,9 @@ MeasurementWindow::~MeasurementWindow() {
 
 void MeasurementWindow::BuildControls() {
     inputPositionPanel = Frame("入力先番号", "inputPositionPanel", this);
-    inputPositionBox = Box("inputPositionBox", inputPositionPanel, false);
+    // Shows the input position only: the grid's row moves it, never typing.
+    inputPositionBox = Box("inputPositionBox", inputPositionPanel, true);
+    inputPositionBox->setFocusPolicy(Qt::NoFocus);
     autoAdvanceBox = Tick("自動", "autoAdvanceBox", inputPositionPanel);
     searchButton = Button("検索", "searchButton", inputPositionPanel);
     startButton = Button("開始", "startButton", inputPositionPanel);
@@ -181,7 +184,7 @@ void MeasurementWindow::BuildControls() {
                        static_cast<QWidget*>(productNamePanel), static_cast<QWidget*>(numberEntryPanel), static_cast<QWidget*>(textEntryPanel),
                        static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel), static_cast<QWidget*>(waitingLabel)})
         side->addWidget(w);
-    side->addWidget(calendar);
+    side->addWidget(datePanel->calendarFrame());
     side->addWidget(productPanel, 1);
     side->addStretch();
     auto* main = new QHBoxLayout(this);
@@ -202,6 +205,13 @@ void MeasurementWindow::BuildControls() {
     connect(clearNumberBox, &QCheckBox::clicked, this, &MeasurementWindow::clearNumberClicked);
     connect(clearTextBox, &QCheckBox::clicked, this, &MeasurementWindow::clearTextClicked);
     connect(datePanel, &WorkDatePanel::dateChosen, this, &MeasurementWindow::dateClicked);
+    connect(datePanel, &WorkDatePanel::cancelled, this, [this] {
+        ApplyMode(WindowMode::Ready);
+        FocusGrid();
+    });
+    // Enter in an entry box enters, as its 「入力」 does.
+    connect(numberEntryBox, &QLineEdit::returnPressed, this, &MeasurementWindow::enterNumber);
+    connect(textEntryBox, &QLineEdit::returnPressed, this, &MeasurementWindow::enterText);
 }
 
 QGroupBox* MeasurementWindow::BuildGrids() {
@@ -218,23 +228,31 @@ QGroupBox* MeasurementWindow::BuildGrids() {
         stack->addWidget(gridFrames_[m], 0, 0);
         gridFrames_[m]->setVisible(m == 0);
         connect(grids_[m], &SheetGrid::CurrentChanged, this, [this, m] { gridRowChanged(m); });
+        // Every column in sight, the tolerances included, however narrow the window.
+        grids_[m]->setMinimumWidth(grids_[m]->FullWidth());
     }
-    // Narrow enough that the window fits beside the editor on a 1920 pixel
-    // wide screen; the grid scrolls sideways.
-    holder->setMinimumSize(480, 600);
+    holder->setMinimumHeight(600);
     return holder;
 }
 
-// The state reads at a distance: large type, ready on green, waiting on amber.
+// The state reads at a distance: large type, ready on green, waiting on
+// amber, an overdue gauge on red.
 void MeasurementWindow::ShowState(const QString& text) {
     stateLabel->setText(text);
     QString background;
     if (text == U("測定可能")) background = "#2E7D32";
     else if (text == U("通信中")) background = "#FFB300";
+    else if (text.startsWith(U("校正期限切れ"))) background = "#C62828";
     stateLabel->setStyleSheet(background.isEmpty()
                                   ? QString()
                                   : QString("background-color: %1; color: %2; padding: 4px;")
                                         .arg(background, text == U("通信中") ? "black" : "white"));
+}
+
+// Measuring mode on a machine without a product: Space reads nothing, so
+// the window must not say it is ready.
+void MeasurementWindow::ShowMeasuringState() {
+    ShowState(ProductRegistered() ? U("測定可能") : U("製品未登録"));
 }
 
 bool MeasurementWindow::startUp() {
@@ -286,6 +304,8 @@ bool MeasurementWindow::startUp() {
     LoadDrawingFor(0);
     shownProductFolder_ = flow_.ProductPath(0);
     Editor()->currentPointChanged();
+    // The keyboard starts on the grid, where Space and the arrows work.
+    grids_[0]->setFocus();
     // The remembered place last, once the window has its controls and size.
     if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk))
         ApplyPlacement(this, *placement);
@@ -358,7 +378,7 @@ void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {
 }
 
 void MeasurementWindow::CreateLogFolders() {
-    std::string logs = JoinPath(flow_.ProductFolder(), "ＺＩＶログ");
+    std::string logs = JournalFolder(flow_.ProductFolder());
     for (const std::string& folder : {logs, JoinPath(logs, "不合格記録"), JoinPath(logs, "測定者記録")}) {
         if (!MakeFolder(folder)) {
             Warn("ログフォルダ \"" + folder + "\" を作成できません。製品フォルダの設定を確認して下さい。");
@@ -367,10 +387,11 @@ void MeasurementWindow::CreateLogFolders() {
     }
 }
 
-void MeasurementWindow::LoadDrawingFor(int m) {
+bool MeasurementWindow::LoadDrawingFor(int m) {
     std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
-    if (!flow_.Registered(m) || !IsFile(drawing)) return;
-    if (Editor()->LoadDrawing(m, drawing)) Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
+    if (!flow_.Registered(m) || !IsFile(drawing) || !Editor()->LoadDrawing(m, drawing)) return false;
+    Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
+    return true;
 }
 
 DrawingEditor* MeasurementWindow::Editor() {
@@ -438,15 +459,30 @@ std::string MeasurementWindow::EditorLink::ExportFile() const {
 
 void MeasurementWindow::Warn(const std::string& text) { dialogs_.Warn(this, Q(text)); }
 
+// A box the operator types into keeps its Ctrl (Ctrl+A, Ctrl+C, Ctrl+V)
+// and the keyboard.
+static bool TypingInABox(const QWidget* focus) {
+    auto* box = qobject_cast<const QLineEdit*>(focus);
+    return box && !box->isReadOnly();
+}
+
 // The window sees every key before the control that has the focus.
 bool MeasurementWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget || widget->window() != this || !isEnabled()) return false;
+    if (!widget || widget->window() != this) return false;
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
+        zoomKey_.Tapped(event);
+        return false;
+    }
+    if (!isEnabled()) return false;
     QWidget* focus = QApplication::focusWidget();
     if (focus ? widget != focus : widget != this) return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat()) keyReleased(key->key());
+    bool zoom = zoomKey_.Tapped(event);
+    if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat()) {
+        if (key->key() != Qt::Key_Control) keyReleased(key->key());
+        else if (zoom && !TypingInABox(focus)) keyReleased(Qt::Key_Control);
+    }
     if (event->type() == QEvent::KeyPress && !key->text().isEmpty()) {
         characterTyped(key->text());
     }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "drawing/editor_host.h"
+#include "drawing/zoom_key_qt.h"
 #include "links/instrument_link.h"
 #include "links/reading_session.h"
 #include "records/day_book.h"
@@ -155,11 +156,13 @@ private:
 
     void FocusGrid();
     void ShowState(const QString& text);
+    void ShowMeasuringState();
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
     void CreateLogFolders();
-    void LoadDrawingFor(int m);
+    // Machine m's drawing and points into the editor; false when it has none to show.
+    bool LoadDrawingFor(int m);
     void EndMeasuringMode();
     // The grid's current row follows machine m's input position.
     void ShowPoint(int m, int point, int top);
@@ -226,6 +229,7 @@ private:
     SerialPort* port_ = nullptr;
     QTimer* readingTimer_ = nullptr;
     QTimer* retryTimer_ = nullptr;
+    ZoomKey zoomKey_;
 
     // Controls; tests and assistive technology find them by their object names.
     QGroupBox *inputPositionPanel = nullptr, *instrumentPanel = nullptr, *machinePanel = nullptr, *productNamePanel = nullptr, *numberEntryPanel = nullptr,

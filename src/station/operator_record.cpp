@@ -6,6 +6,7 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
+#include "records/journal.h"
 
 namespace ziv {
 namespace {
@@ -52,7 +53,7 @@ OperatorRecord FinishOperatorRecord(const std::string& operatorLog, const std::s
 }
 
 std::string OperatorRecordFolder(const std::string& productFolder) {
-    return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), "測定者記録");
+    return JoinPath(JournalFolder(productFolder), "測定者記録");
 }
 
 FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,

@@ -4,16 +4,14 @@
 #include <QPushButton>
 
 #include "drawing/drawing_editor_ui.h"
+#include "records/day_book.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "platform/paths.h"
 #include "station/measurement_window_ui.h"
+#include "platform/qt_text.h"
 
 namespace ziv {
-
-namespace {
-QString Q(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 void MeasurementWindow::openProductPanel() {
     ApplyMode(WindowMode::ChoosingProduct);
@@ -36,16 +34,18 @@ void MeasurementWindow::registerProduct() {
         Warn("フォルダ名に改行が含まれているため、登録できません。\n\"" + chosen + "\"");
         return;
     }
+    // A product is a folder with its master workbook; anything else (the
+    // products folder itself, a folder of drawings) would record nowhere.
+    if (!IsFile(MasterBookPath(chosen))) {
+        Warn("フォルダ \"" + chosen + "\" には data.xls がないため、製品として登録できません。製品のフォルダを選んで下さい。");
+        return;
+    }
     flow_.SetProduct(m, chosen);
     productNameBox->setText(Q(flow_.ProductName(m)));
     SaveDirectory(m);
     TellUnreadable(flow_.LoadFromTheTop(m));
     ApplyMode(WindowMode::Ready);
-    std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
-    if (IsFile(drawing) && Editor()->LoadDrawing(m, drawing))
-        Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
-    else
-        Editor()->forgetDrawing(m);
+    if (!LoadDrawingFor(m)) Editor()->forgetDrawing(m);
     shownProductFolder_ = flow_.ProductPath(m);
     Editor()->currentPointChanged();
     FocusGrid();

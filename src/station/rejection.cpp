@@ -4,6 +4,7 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
+#include "records/journal.h"
 
 namespace ziv {
 namespace {
@@ -94,7 +95,7 @@ std::string RejectionContent(const std::string& record) {
 }
 
 std::string RejectionFolder(const std::string& productFolder) {
-    return JoinPath(JoinPath(productFolder, "ＺＩＶログ"), "不合格記録");
+    return JoinPath(JournalFolder(productFolder), "不合格記録");
 }
 
 FileResult WriteRejectionFile(const std::string& productFolder, const RejectionFacts& facts, std::string* path,

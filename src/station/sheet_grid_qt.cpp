@@ -2,16 +2,20 @@
 
 #include <QHeaderView>
 #include <QScrollBar>
+#include <algorithm>
 
-#include "common/twips.h"
 #include "station/judgement_colours_qt.h"
 
 namespace ziv {
 
 namespace {
 const char* const kTitles[MachineSheet::kColumns] = {"番号", "測定値", "判定", "寸法", "上限", "下限", "狙い", "補正"};
-// The number and the judgement narrow, the values wide.
-constexpr int kColumnTwips[MachineSheet::kColumns] = {1000, 1900, 1000, 1900, 1900, 1900, 1900, 1900};
+// The longest text each column usually holds: the number and the judgement
+// narrow, the values as wide as a signed value with three decimals. Narrow
+// enough that on a 1366 pixel wide screen the window leaves the editor's
+// buttons and its detail view free.
+const char* const kWidest[MachineSheet::kColumns] = {"100", "-000.000", "不", "-000.000", "-000.000",
+                                                     "-000.000", "-000.000", "-000.000"};
 }  // namespace
 
 SheetModel::SheetModel(const MachineSheet& sheet, QObject* parent) : QAbstractTableModel(parent), sheet_(sheet) {}
@@ -59,7 +63,15 @@ SheetGrid::SheetGrid(const MachineSheet& sheet, QWidget* parent) : QTableView(pa
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setHighlightSections(false);
-    for (int c = 0; c < MachineSheet::kColumns; ++c) setColumnWidth(c, kColumnTwips[c] / kTwipsPerPixel);
+    // All eight columns side by side without scrolling, tolerances included:
+    // each as wide as its title and its widest usual text, in the grid's font.
+    const QFontMetrics cells = fontMetrics(), titles = horizontalHeader()->fontMetrics();
+    const int padding = cells.averageCharWidth() + 2;
+    for (int c = 0; c < MachineSheet::kColumns; ++c) {
+        int title = titles.horizontalAdvance(QString::fromUtf8(kTitles[c]));
+        int text = cells.horizontalAdvance(QString::fromUtf8(kWidest[c]));
+        setColumnWidth(c, std::max(title, text) + padding);
+    }
     // The input position stays as plain to see while the editor is in front.
     QPalette colours = palette();
     for (auto role : {QPalette::Highlight, QPalette::HighlightedText})
@@ -70,6 +82,12 @@ SheetGrid::SheetGrid(const MachineSheet& sheet, QWidget* parent) : QTableView(pa
         row_ = current.row() + kFirstPoint;
         emit CurrentChanged();
     });
+}
+
+int SheetGrid::FullWidth() const {
+    int columns = 0;
+    for (int c = 0; c < MachineSheet::kColumns; ++c) columns += columnWidth(c);
+    return columns + verticalScrollBar()->sizeHint().width() + 2 * frameWidth();
 }
 
 void SheetGrid::SetRow(int point) {

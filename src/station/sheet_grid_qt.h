@@ -35,6 +35,8 @@ public:
     explicit SheetGrid(const MachineSheet& sheet, QWidget* parent = nullptr);
 
     SheetModel& Model() { return model_; }
+    // The width that shows every column whole, with the scroll bar.
+    int FullWidth() const;
     // The point of the current row; 1 before any row was current.
     int Row() const { return row_; }
     // Makes the point's row current; a point outside the sheet is ignored.

@@ -1,3 +1,4 @@
+#include <QLocale>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include "recording_dialogs.h"
 #include "station/measurement_window_ui.h"
 #include "temp_root.h"
+#include "platform/japanese_ui_qt.h"
 
 using namespace ziv;
 
@@ -48,7 +50,7 @@ TEST(WindowFlow, SettingsOnceThenSignInAndClose) {
     SettingsWindow* settingsWindow = Visible<SettingsWindow>();
     ASSERT_NE(settingsWindow, nullptr);
     EXPECT_TRUE(FileExists(LinksFilePath(root.path())));
-    EXPECT_TRUE(FileExists(ProductFolderFilePath(root.path())));
+    EXPECT_FALSE(FileExists(ProductFolderFilePath(root.path()))) << "written before 「OK」";
     settingsWindow->close();
     EXPECT_TRUE(operatorWindow->isVisible());
 
@@ -84,4 +86,12 @@ TEST(WindowFlow, MissingSettingsEndTheRunAfterSignIn) {
     EXPECT_EQ(finished.count(), 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text.toStdString(), "通信設定が行われていません。");
+}
+
+// Seen: "Look in", "Cancel" and "December" in an otherwise Japanese station.
+TEST(JapaneseInterface, QtsOwnTextsAreJapaneseWhateverTheSystemLanguage) {
+    if (!ziv::UseJapanese(*QCoreApplication::instance()))
+        GTEST_SKIP() << "Qt's Japanese translations are not installed (qt6-translations-l10n)";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("キャンセル"));
+    EXPECT_EQ(QLocale().monthName(12), QString::fromUtf8("12月"));
 }

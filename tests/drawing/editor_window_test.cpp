@@ -78,7 +78,7 @@ TEST_F(EditorTest, MinimisedEditorIsRememberedNormal) {
     editor.show();
     editor.setWindowState(Qt::WindowMinimized);
     WindowPlacement taken = editor.TakePlacementForShutdown();
-    EXPECT_EQ(taken, (WindowPlacement{300, 450, 0}));
+    EXPECT_EQ(taken, (WindowPlacement{300, 450, 0, editor.width() * 15.0, editor.height() * 15.0}));
     EXPECT_FALSE(editor.isMinimized());
 }
 
@@ -156,6 +156,12 @@ TEST_F(EditorTest, KeysReleasedOverAControlAreSeenOnceByTheWindow) {
     // Holding the key repeats releases that must not toggle again and again.
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(&editor, &repeat);
+    EXPECT_FALSE(editor.IsZoomed());
+    // Ctrl that came with another key or a click is not a zoom.
+    QTest::keyPress(Child<DetailBox>(editor, "detail"), Qt::Key_C, Qt::ControlModifier);
+    QTest::keyRelease(Child<DetailBox>(editor, "detail"), Qt::Key_Control);
+    QTest::mouseClick(Child<DetailBox>(editor, "detail"), Qt::LeftButton, Qt::ControlModifier);
+    QTest::keyRelease(&editor, Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
 }
 

@@ -65,7 +65,7 @@ TEST(WindowPlacement, MaximisedWindowIsSavedAtItsNormalFrameCorner) {
     QCoreApplication::processEvents();
     const std::string path = root / "DrawPos.dat";
     ASSERT_TRUE(SaveWindowPlacement(path, TakePlacement(&window)));
-    EXPECT_EQ(ReadBytes(path), " 1200\r\n 360\r\n 2\r\n");
+    EXPECT_EQ(ReadBytes(path), " 1200\r\n 360\r\n 2\r\n 4500\r\n 3000\r\n");
 }
 
 TEST(WindowPlacement, DamagedTwipsDoNotOverflow) {
@@ -129,4 +129,44 @@ TEST(FirstStartPlaces, SmallScreenKeepsEveryButtonOnScreenAndUncovered) {
     EXPECT_EQ(places.Measurement.Width, kMeasurementMinimum.Width);
     // The editor's bottom row starts 432 pixels into its client area ("拡大").
     EXPECT_GT(places.Editor.X + 432, measurement.X + measurement.Width);
+}
+
+// Seen: DrawPosMain.dat kept -300 / -15 (the title bar above the screen) and
+// every later start put the window there again.
+TEST(WindowOnAScreen, TheTitleBarIsAlwaysOnAScreen) {
+    const std::vector<ScreenRect> screens{{0, 0, 1366, 768}, {1366, 0, 1920, 1200}};
+    struct Case {
+        const char* name;
+        ScreenRect outer, placed;
+    };
+    const Case cases[] = {
+        {"inside stays", {100, 50, 800, 600}, {100, 50, 800, 600}},
+        {"title bar above the screen", {-1, -20, 800, 600}, {0, 0, 800, 600}},
+        {"past the right of the second screen", {3000, 100, 800, 600}, {2486, 100, 800, 600}},
+        {"on no screen goes to the first", {-5000, 5000, 800, 600}, {0, 168, 800, 600}},
+        {"taller than its screen keeps its top", {200, 300, 600, 900}, {200, 300, 600, 900}},
+        {"taller and above the screen", {200, -40, 600, 900}, {200, 0, 600, 900}},
+        {"wider than its screen keeps its left", {-50, 10, 1500, 400}, {0, 10, 1500, 400}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(OnAScreen(c.outer, screens, 23), c.placed) << c.name;
+}
+
+// The size is kept in two more lines; a file of the three lines alone still reads.
+TEST(WindowPlacementFile, SizeIsKeptAndOldFilesStillRead) {
+    TempRoot root;
+    const std::string path = root / "DrawPosMain.dat";
+    ASSERT_TRUE(SaveWindowPlacement(path, {1200, 360, 0, 13500, 9000}));
+    EXPECT_EQ(ReadBytes(path), " 1200\r\n 360\r\n 0\r\n 13500\r\n 9000\r\n");
+    EXPECT_EQ(LoadWindowPlacement(path), (WindowPlacement{1200, 360, 0, 13500, 9000}));
+    WriteBytes(path, " 1200\r\n 360\r\n 2\r\n");
+    EXPECT_EQ(LoadWindowPlacement(path), (WindowPlacement{1200, 360, 2}));
+
+    QWidget window;
+    window.setMinimumSize(200, 100);
+    ApplyPlacement(&window, {1200, 360, 0, 300 * 15, 250 * 15});
+    EXPECT_EQ(window.size(), QSize(300, 250));
+    window.show();
+    WindowPlacement taken = TakePlacement(&window);
+    EXPECT_EQ(taken.Width, 300 * 15);
+    EXPECT_EQ(taken.Height, 250 * 15);
 }

@@ -1,4 +1,6 @@
 #include <QClipboard>
+#include <QLabel>
+#include <map>
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -27,14 +29,17 @@ ziv::FolderList* folderList_(SettingsWindow& form) { return form.findChild<ziv::
 
 }  // namespace
 
-TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
+// Only 「OK」 writes ProductDir.dat: an installation cancelled out of its
+// first settings stays without a product folder, and the measurement window
+// says so, rather than working below a folder nobody chose.
+TEST(Settings, FirstOpeningCreatesTheLinksFileShowsF1AndCancelWritesNoProductFolder) {
     SettingsWindowTest t;
     ziv::RemoveFile(t.root / "Config");  // not even the folder yet
     SettingsWindow form(t.root.path(), t.dialogs, t.disk);
     QSignalSpy closed(&form, &SettingsWindow::closed);
 
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
-    EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
+    EXPECT_FALSE(ziv::IsFile(t.folderFile()));
     EXPECT_TRUE(t.messages.empty());
 
     EXPECT_EQ(form.windowTitle(), "ZIV");
@@ -46,11 +51,17 @@ TEST(Settings, FirstOpeningCreatesBothFilesShowsF1AndKeepsThemAfterCancel) {
         {"displayNameBox", "マイクロ"}, {"inputNameBox", "M"},    {"handshakeList", "ＲＴＳ"}, {"folderPathBox", t.home.c_str()}};
     for (auto [control, text] : f1) EXPECT_EQ(Shown(form, control), text) << control;
     EXPECT_EQ(folderList_(form)->path().toStdString(), t.home);
+    // Seen: two fields both labelled 「データ長」, and a placeholder that read as a due date.
+    std::map<QString, QString> captions;
+    for (auto* label : form.findChildren<QLabel*>())
+        if (label->buddy()) captions[label->buddy()->objectName()] = label->text();
+    EXPECT_NE(captions["dataBitsList"], captions["dataLengthBox"]);
+    EXPECT_FALSE(ziv::ParseDay(Box(form, "gaugeDueBox")->placeholderText().toStdString()));
 
     QTest::mouseClick(Button(form, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(closed.count(), 1);
     EXPECT_EQ(ReadBytes(t.linksFile()), DefaultFileBytes());
-    EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
+    EXPECT_FALSE(ziv::IsFile(t.folderFile()));
 }
 
 TEST(Settings, RateChosenForF3IsKeptApartFromF1AndWrittenByOk) {
@@ -192,7 +203,7 @@ TEST(Settings, OkThatCannotWriteShowsTheFolderMessageAndStaysOpen) {
     EXPECT_TRUE(t.messages[0].text.startsWith("製品フォルダの設定が正しくありません。\n"));
     EXPECT_TRUE(t.messages[0].text.contains(QString::fromStdString(t.folderFile())));
     EXPECT_EQ(closed.count(), 0);
-    EXPECT_EQ(ReadBytes(t.folderFile()), t.home + "\r\n");
+    EXPECT_FALSE(ziv::IsFile(t.folderFile()));
 }
 
 TEST(Settings, ValuesOutsideTheListsAndShortFilesAreKeptAsStored) {

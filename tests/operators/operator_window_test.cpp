@@ -214,9 +214,16 @@ TEST_F(OperatorWindowTest, DeleteAndDecideActOnlyOnASelectedOperator) {
     EXPECT_EQ(Users(), "山田\r\n佐藤\r\n");
     EXPECT_EQ(decided.count(), 0);
     EXPECT_TRUE(form.userName().empty());
+    ASSERT_EQ(messages.size(), 1u) << "決定 with nobody chosen said nothing";
+    EXPECT_EQ(messages[0].text, QString::fromUtf8("ユーザーを選択して下さい。"));
 
     QTest::mouseClick(form.operatorList()->viewport(), Qt::LeftButton, {},
                       form.operatorList()->visualItemRect(form.operatorList()->item(1)).center());
     Click(form, "deleteButton");
     EXPECT_EQ(Users(), "山田\r\n");
+    // Enter on a name signs in.
+    form.operatorList()->setCurrentRow(0);
+    QTest::keyClick(form.operatorList(), Qt::Key_Return);
+    EXPECT_EQ(decided.count(), 1);
+    EXPECT_EQ(form.userName(), "山田");
 }

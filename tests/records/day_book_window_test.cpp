@@ -1,4 +1,7 @@
+#include <QApplication>
 #include <QCalendarWidget>
+#include <QTest>
+#include <functional>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -111,6 +114,28 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     EXPECT_EQ(Child<QCalendarWidget>(*form, "calendar")->selectedDate(), QDate::currentDate());
 }
 
+// Seen: the calendar had no way back, and at sign-in 入力先番号 took the
+// keys. The calendar closes on 「キャンセル」 and on Esc with the date kept;
+// the keys start on the grid and the box only shows the row.
+TEST_F(DayBookWindow, TheCalendarCancelsAndTheKeysStartOnTheGrid) {
+    Start();
+    EXPECT_EQ(QApplication::focusWidget(), form->Grid(0));
+    EXPECT_TRUE(Child<QLineEdit>(*form, "inputPositionBox")->isReadOnly());
+    const QString date = Child<QLineEdit>(*form, "dateBox")->text();
+    const std::function<void()> cancels[] = {
+        [&] { QTest::mouseClick(Child<QPushButton>(*form, "cancelCalendarButton"), Qt::LeftButton); },
+        [&] { Key(*form, Qt::Key_Escape); },
+    };
+    for (const auto& cancel : cancels) {
+        form->openCalendar();
+        ASSERT_TRUE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+        cancel();
+        EXPECT_FALSE(Child<QCalendarWidget>(*form, "calendar")->isVisible());
+        EXPECT_TRUE(Child<QPushButton>(*form, "startButton")->isEnabled());
+        EXPECT_EQ(Child<QLineEdit>(*form, "dateBox")->text(), date);
+    }
+}
+
 TEST_F(DayBookWindow, SameProductOnTwoMachinesGivesTwoWorkbooks) {
     product = MakeProduct("A-100", Points(2));
     Register({{0, product}, {1, product}});
@@ -185,8 +210,13 @@ TEST_F(DayBookWindow, FailedSaveIsReportedAndNothingIsLostOnceItWorksAgain) {
     Enter("20.005");  // row 2: the disk is full
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
-    EXPECT_NE(messages[0].text.toStdString().find(path), std::string::npos);
-    EXPECT_NE(messages[0].text.toStdString().find("保存されていません"), std::string::npos);
+    // Seen: the path twice, and "not saved" beside "kept". The book once, the
+    // reason in Japanese, and that the value is kept.
+    const std::string text = messages[0].text.toStdString();
+    EXPECT_NE(text.find(path), std::string::npos);
+    EXPECT_EQ(text.find(path, text.find(path) + 1), std::string::npos) << text;
+    EXPECT_NE(text.find("ディスクに空きがありません"), std::string::npos) << text;
+    EXPECT_NE(text.find("控えてあり"), std::string::npos) << text;
     EXPECT_EQ(Cell(*form, 2, 1), "20.005");
     EXPECT_EQ(form->SavedCount(), 1);
     EXPECT_EQ(ReadBytes(path), saved);

@@ -170,3 +170,39 @@ TEST(ProductFolderList, EveryFolderIsAnAccessibleRow) {
     }, 5000)) << names.join(",").toStdString();
     EXPECT_EQ(names, (QStringList{"A-100", "B-200", "C-300"}));
 }
+
+// Seen: a single click on a product and 「登録」 registered the products
+// folder above it, and ＺＩＶログ was offered as a product.
+TEST_F(RegistryWindow, OnlyAClickedFolderHoldingDataXlsIsRegistered) {
+    std::string product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}});
+    std::filesystem::create_directories(productRoot + "/図面だけ");
+    auto form = Open();
+    ASSERT_TRUE(form);
+    form->openProductPanel();
+    auto* list = Child<FolderList>(*form, "folderList");
+    ASSERT_TRUE(list->setPath(QString::fromStdString(productRoot)));
+    auto* view = list->findChild<QListView*>("folderView");
+    QStringList shown;
+    for (int r = 0; r < view->model()->rowCount(); ++r) shown << view->model()->index(r, 0).data().toString();
+    EXPECT_FALSE(shown.contains(QString::fromUtf8("ＺＩＶログ"))) << shown.join(",").toStdString();
+    auto click = [&](const char* name) {
+        view->setCurrentIndex(view->model()->index(static_cast<int>(shown.indexOf(QString::fromUtf8(name))), 0));
+    };
+    struct Case {
+        const char* clicked;  // nothing: the list's own folder
+        std::string registered;
+    };
+    const Case cases[] = {{nullptr, ""}, {"図面だけ", ""}, {"A-100", product}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.clicked ? c.clicked : "(the products folder)");
+        messages.clear();
+        view->clearSelection();
+        if (c.clicked) click(c.clicked);
+        form->registerProduct();
+        EXPECT_EQ(form->ProductPath(0), c.registered);
+        EXPECT_EQ(messages.size(), c.registered.empty() ? 1u : 0u);
+        if (!messages.empty()) {
+            EXPECT_TRUE(Warned("data.xls"));
+        }
+    }
+}

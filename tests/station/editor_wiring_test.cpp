@@ -1,7 +1,11 @@
 // The measurement window drives the drawing editor: the marker follows the
 // input position, Ctrl zooms, registering loads a drawing and unregistering
 // clears it.
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <functional>
+
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +78,42 @@ TEST_F(EditorWiring, CtrlInTheMeasurementWindowZooms) {
     EXPECT_TRUE(editor.IsZoomed());
     Key(*form, Qt::Key_Control);
     EXPECT_FALSE(editor.IsZoomed());
+}
+
+// Seen: Ctrl+A in the number box zoomed and took the keyboard, so the box kept
+// its old text and 入力 recorded it.
+TEST_F(EditorWiring, CtrlInABoxStaysWithTheBox) {
+    DrawingEditor& editor = Start();
+    auto* box = Child<QLineEdit>(*form, "numberEntryBox");
+    box->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    auto send = [&](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString& text = {}) {
+        QKeyEvent event(type, key, modifiers, text);
+        QApplication::sendEvent(box, &event);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> keys;
+    };
+    const Case cases[] = {
+        {"ctrl+a", [&] {
+             send(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier);
+             send(QEvent::KeyPress, Qt::Key_A, Qt::ControlModifier, "\x01");
+             send(QEvent::KeyRelease, Qt::Key_A, Qt::ControlModifier, "\x01");
+             send(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier);
+         }},
+        {"ctrl alone", [&] { Key(*form, Qt::Key_Control); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.keys();
+        EXPECT_FALSE(editor.IsZoomed());
+        EXPECT_EQ(QApplication::focusWidget(), box);
+    }
+    // Ctrl+A, then Ctrl alone from the grid: the second is a tap of its own.
+    form->Grid(0)->setFocus();
+    Key(*form, Qt::Key_Control);
+    EXPECT_TRUE(editor.IsZoomed());
 }
 
 TEST_F(EditorWiring, RegisteringLoadsTheDrawingAndUnregisteringClearsIt) {

@@ -56,6 +56,11 @@ TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
     for (int c = 1; c <= 7; ++c) EXPECT_EQ(Cell(*form, 1, c), "") << c;
     EXPECT_EQ(form->SavedCount(), 0);
     EXPECT_TRUE(messages.empty());
+    // Seen: 「測定可能」 while Space could read nothing.
+    form->startMeasuring();
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "製品未登録");
+    Type(*form, "w");
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
 }
 
 TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndKeepsTheNumberWithoutItsClearBox) {

@@ -23,6 +23,7 @@
 #include "report/journal_index.h"
 #include "report/part_facts.h"
 #include "report/report_csv.h"
+#include "common/station_limits.h"
 
 namespace ziv::report {
 
@@ -242,8 +243,8 @@ bool ParseRange(const Options& options, Filter& filter, std::string& message) {
     if (options.Machine) {
         const std::string& m = *options.Machine;
         bool digits = !m.empty() && m.size() <= 2 && m.find_first_not_of("0123456789") == std::string::npos;
-        if (!digits || std::stoi(m) > 47) {
-            message = "号機は 0 から 47 です: " + m;
+        if (!digits || std::stoi(m) > kLastMachine) {
+            message = "号機は 0 から " + std::to_string(kLastMachine) + " です: " + m;
             return false;
         }
         filter.Machine = std::stoi(m);

@@ -10,6 +10,7 @@
 #include "drawing/drawing_export_qt.h"
 #include "records/day_book_name.h"
 #include "report_window.h"
+#include "platform/japanese_ui_qt.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("ZIV"));
     QApplication::setApplicationName(QStringLiteral("ziv-report"));
+    ziv::UseJapanese(app);
     ziv::AllowLargeDrawings();
     ziv::report::ReportWindow window;
     window.show();

@@ -13,13 +13,14 @@
 
 #include "common/failure_text.h"
 #include "common/station_limits.h"
+#include "platform/qt_text.h"
 
 namespace ziv::report {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.trimmed().toStdString(); }
+// What the operator typed, without the blanks around it.
+std::string Typed(const QString& text) { return text.trimmed().toStdString(); }
 
 struct PartField {
     const char* Label;
@@ -115,13 +116,13 @@ PartFactsDialog::PartFactsDialog(const std::string& path, const PartFacts& facts
 
 PartFacts PartFactsDialog::Facts() const {
     PartFacts facts = read_;
-    for (size_t i = 0; i < kPartFields.size(); ++i) facts.*(kPartFields[i].Field) = S(fields_[i]->text());
+    for (size_t i = 0; i < kPartFields.size(); ++i) facts.*(kPartFields[i].Field) = Typed(fields_[i]->text());
     facts.Points.clear();
     for (int p = kFirstPoint; p <= kLastPoint; ++p) {
         PointFacts point;
         for (size_t c = 0; c < kPointColumns.size(); ++c) {
             const QTableWidgetItem* item = points_->item(p - kFirstPoint, static_cast<int>(c));
-            if (kPointColumns[c].Field) point.*(kPointColumns[c].Field) = S(item->text());
+            if (kPointColumns[c].Field) point.*(kPointColumns[c].Field) = Typed(item->text());
             else point.Key = item->checkState() == Qt::Checked;
         }
         if (!(point == PointFacts{})) facts.Points[p] = point;

@@ -13,12 +13,12 @@
 
 #include "common/numbers.h"
 #include "platform/ui_font_qt.h"
+#include "platform/qt_text.h"
 
 namespace ziv::report {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QChart* NewChart(const QString& title) {
     auto* chart = new QChart;

@@ -42,6 +42,8 @@
 #include "report/report_csv.h"
 #include "part_facts_dialog.h"
 #include "report_charts.h"
+#include "common/station_limits.h"
+#include "platform/qt_text.h"
 
 namespace ziv::report {
 
@@ -57,8 +59,6 @@ struct ReportWindow::Outcome {
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-std::string S(const QString& text) { return text.toStdString(); }
 Date FromQDate(const QDate& d) { return {d.year(), d.month(), d.day()}; }
 
 const QString kGeometryKey = QStringLiteral("window/geometry");
@@ -117,7 +117,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     machine_ = new QComboBox;
     machine_->setAccessibleName(QStringLiteral("号機"));
     machine_->addItem(QStringLiteral("全て"), -1);
-    for (int m = 0; m <= 47; ++m) machine_->addItem(QStringLiteral("%1号機").arg(m), m);
+    for (int m = 0; m <= kLastMachine; ++m) machine_->addItem(QStringLiteral("%1号機").arg(m), m);
     operator_ = new QLineEdit;
     operator_->setAccessibleName(QStringLiteral("測定者"));
     operator_->setPlaceholderText(QStringLiteral("全員"));
