@@ -134,6 +134,7 @@ public:
     CapabilityBuilder();
     // The part facts name what each point is: where a lower limit is a natural boundary.
     void UsePartFacts(const PartFacts& facts) { facts_ = facts; }
+    PointKind KindOf(int point) const { return facts_.KindOf(point); }
     // With the journals of the range, when there are any: the times of the values.
     void Add(const DayBookData& book, const JournalIndex* journal = nullptr);
     // Points with anything measured or a nominal size, in point order; each

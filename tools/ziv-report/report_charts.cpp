@@ -179,7 +179,7 @@ QChart* NewIndividualsChart(const ChartData& data) {
             lo = std::min(lo, c.Limits->Lower);
             hi = std::max(hi, c.Limits->Upper);
         }
-    auto tolerance = [&](std::uint16_t set) { return ToleranceLimitsOf(data.Sets[set]); };
+    auto tolerance = [&](std::uint16_t set) { return ToleranceLimitsOf(data.Sets[set], data.Kind); };
     auto upperLimit = [&](std::uint16_t set) { return tolerance(set).Upper; };
     auto lowerLimit = [&](std::uint16_t set) {
         ToleranceLimits t = tolerance(set);

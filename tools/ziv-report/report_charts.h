@@ -20,6 +20,8 @@ struct ChartData {
     const std::vector<LimitTexts>& Sets;
     // The row's own values, in date order (the histogram's).
     std::vector<double> RowValues;
+    // What the part facts say the point is: whether 0 is a natural boundary.
+    PointKind Kind = PointKind::Unnamed;
 };
 
 // Every chart is a new object the caller owns (a chart view takes it).

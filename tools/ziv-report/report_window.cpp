@@ -429,7 +429,7 @@ void ReportWindow::ShowCharts() {
     if (row < 0 || row >= static_cast<int>(result_->Table.size())) return;
     const CapabilityRow& picked = result_->Table[static_cast<size_t>(row)];
     ChartData charted{picked, picked.Machine ? result_->Builder.SeriesOf(picked.Point, *picked.Machine) : nullptr,
-                   result_->Builder.LimitSets(picked.Point), {}};
+                   result_->Builder.LimitSets(picked.Point), {}, result_->Builder.KindOf(picked.Point)};
     for (const Sample& s : result_->Builder.RowSamples(picked)) charted.RowValues.push_back(s.Value);
     ShowHistory(picked);
     for (auto [view, make] : {std::pair{individualsChart_, &NewIndividualsChart},
