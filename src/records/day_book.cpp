@@ -94,18 +94,17 @@ void KeepFirst(FileResult& first, FileResult result) {
 }  // namespace
 
 DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int row, const std::string& inputName,
-                                    int rows, const MeasuredOf& measured, const MasterOf& master) {
+                                    int rows, const MeasuredOf& measured, const MasterOf& master,
+                                    const MeasuredAt& at) {
+    // Durable on the station's own disk first: whatever the share does, the value is kept.
+    FileResult queued = queue_.PutRow({path, machine, row, measured(row, inputName), at});
     std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
-    pending[row] = measured(row, inputName);
     SaveResult result = Write(machine, path, pending, rows, master);
-    // Only a failure costs a write of the queue: a value that saves at once never enters it.
-    if (!result) {
-        result.queued = queue_.PutRow({path, machine, row, pending[row]});
-        return result;
-    }
+    result.queued = queued;
+    if (!result) return result;
     // What waited for these rows is written, or (for the row measured again)
     // replaced by what was written: none of it may go in again later.
-    result.queued = queue_.RemoveRows(path, queue_.RowsOf(path));
+    KeepFirst(result.queued, queue_.RemoveRows(path, pending));
     return result;
 }
 
@@ -152,7 +151,7 @@ FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const S
 }
 
 DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,
-                                            LockWait wait) {
+                                            LockWait wait, std::map<int, MeasuredRow>* written) {
     // As the window does, a new workbook takes the product's master as it
     // reads now, read only when the workbook must be made.
     std::optional<Workbook> master;
@@ -164,6 +163,9 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
     };
     Close(kUnshown);
     SaveResult result = Write(kUnshown, path, pending, kLastPoint, masterOf, wait);
+    if (result && written) {
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) (*written)[r] = Row(kUnshown, r);
+    }
     Close(kUnshown);
     result.fromDisk.clear();
     return result;
@@ -181,11 +183,17 @@ DayBooks::Retried DayBooks::SaveWaiting(LockWait wait) {
         std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
         int m = MachineShowing(path);
         // An open workbook is never made new, so it needs no master.
-        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait)
+        std::map<int, MeasuredRow> written;
+        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait, &written)
                                           : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; }, wait);
         if (result.failure.failure == Failure::Busy) break;
-        if (!result) continue;
+        if (!result) {
+            retried.failures.push_back({path, result.failure});
+            continue;
+        }
+        queue_.DeliveredTo(path);
         KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));
+        if (m == kUnshown) retried.written.push_back({path, std::move(written)});
         if (!result.fromDisk.empty()) retried.fromDisk.push_back({m, result.fromDisk});
     }
     return retried;
