@@ -52,7 +52,7 @@ bool EntryWriter::State::Pass() {
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
     (void)SaveWaitingRegistrations(q, files);
     (void)SaveWaitingDesignations(q, files);
-    (void)SaveWaitingFiles(q, files.disk);
+    FileResult filesProblem = SaveWaitingFiles(q, files.disk);
     for (const auto& [book, why] : retried.failures)
         if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
     std::string beside;
@@ -69,6 +69,7 @@ bool EntryWriter::State::Pass() {
     for (auto& w : retried.written) progress.written.push_back(std::move(w));
     if (done) progress.problem.reset();
     else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
+    else if (!filesProblem) progress.problem = filesProblem;
     else if (!progress.problem) progress.problem = FileResult{Failure::WriteFailed, {}, 0, WriteStep::Open, {}};
     return done;
 }

@@ -970,7 +970,7 @@ FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk) {
         FileResult written = WriteTextFile(file.Path, file.Content, disk);
         // A text the file's encoding cannot hold never goes in: kept, not tried again.
         if (written.failure == Failure::NotShiftJis) queue.SetAsideFor(file.Path, "NotShiftJis");
-        if (written) KeepFirst(queueProblem, queue.RemoveFile(file));
+        KeepFirst(queueProblem, written ? queue.RemoveFile(file) : written);
     }
     return queueProblem;
 }

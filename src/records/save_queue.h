@@ -240,7 +240,7 @@ FileResult SaveWaitingDesignations(SaveQueue& queue, Files files);
 // a journal that cannot be written yet keeps its lines waiting.
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());
 // Writes every waiting text file, each whole; its folder is made when the
-// folder above it is there.
+// folder above it is there. The first failure, of a file or of the log.
 FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk = RealDisk());
 
 }  // namespace ziv

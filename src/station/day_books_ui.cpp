@@ -139,7 +139,7 @@ void MeasurementWindow::retryWaiting() {
 
 void MeasurementWindow::WriteWaiting(LockWait wait) {
     if (writer_.Running()) writer_.Wake();
-    else flow_.WriteWaiting(wait);
+    else static_cast<void>(flow_.WriteWaiting(wait));
     TakeProgress();
     ShowWaiting();
 }

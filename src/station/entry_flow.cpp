@@ -250,7 +250,7 @@ void EntryFlow::RecordAndDeliver(Entry& entry, const MeasuredAt& at) {
         // Every save tries again what waits, for this workbook and any other,
         // without waiting for a lock another station holds: the next value
         // must not wait behind it.
-        WriteWaiting(LockWait::Once);
+        static_cast<void>(WriteWaiting(LockWait::Once));
     }
 }
 
@@ -332,8 +332,8 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
     return written;
 }
 
-void EntryFlow::WriteWaiting(LockWait wait) {
-    if (queue_.Empty()) return;
+FileResult EntryFlow::WriteWaiting(LockWait wait) {
+    if (queue_.Empty()) return {};
     // Journal lines of earlier entries: a failure leaves them waiting, in order.
     (void)SaveWaitingJournalLines(queue_, files_.disk);
     // Taking written entries out of the queue's file may fail (the station's
@@ -347,7 +347,9 @@ void EntryFlow::WriteWaiting(LockWait wait) {
     }
     static_cast<void>(SaveWaitingRegistrations(queue_, files_));
     static_cast<void>(SaveWaitingDesignations(queue_, files_));
-    static_cast<void>(SaveWaitingFiles(queue_, files_.disk));
+    FileResult files = SaveWaitingFiles(queue_, files_.disk);
+    if (!retried.failures.empty()) return retried.failures.front().second;
+    return files;
 }
 
 }  // namespace ziv

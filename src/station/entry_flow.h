@@ -153,7 +153,8 @@ public:
 
     // What waits in the queue, of every kind, is tried again; with
     // LockWait::Once no lock another station holds is waited for.
-    void WriteWaiting(LockWait wait = LockWait::Patient);
+    // The first failure met, when anything still waits.
+    FileResult WriteWaiting(LockWait wait = LockWait::Patient);
     // The run ends: every workbook was saved whole with its last value.
     void CloseAll() { dayBooks_.CloseAll(); }
 

@@ -367,13 +367,19 @@ void MeasurementWindow::FinishDelivery() {
         for (const auto& [path, content] : OperatorRecordFiles(flow_.ProductFolder(), op_.UserName, record))
             if (auto r = queue_.PutFile({path, content}); !r) Warn(FailureText(r));
     }
-    if (writer_.Running()) writer_.Drain(kClosingWaitMs);
-    else flow_.WriteWaiting();
-    TakeProgress();
+    FileResult cause;
+    if (writer_.Running()) {
+        writer_.Drain(kClosingWaitMs);
+        std::optional<FileResult> problem = writer_.Take().problem;
+        if (problem && !problem->path.empty()) cause = *problem;
+    } else {
+        cause = flow_.WriteWaiting();
+    }
     retryTimer_->stop();
     if (!queue_.Empty())
         Warn("書き込めなかった値・登録・指定・記録 " + DecimalText(static_cast<long long>(queue_.Count())) +
-             " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
+             " 件はこのステーションに残してあり、次の起動時に書き込まれます。" +
+             (cause ? std::string() : "\n" + FailureText(cause)));
     writer_.Stop(500);
 }
 

@@ -179,7 +179,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_EQ(queue.JournalLineCount(), 1u);
     fs::remove(JournalFolder(products));
     fs::rename(root / "journals-away", JournalFolder(products));
-    flow.WriteWaiting();
+    static_cast<void>(flow.WriteWaiting());
     EXPECT_EQ(queue.JournalLineCount(), 0u);
     journal = ReadJournal(JournalPath(products, workDay, "st-1"));
     ASSERT_EQ(journal.entries.size(), 6u);
@@ -194,7 +194,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_TRUE(unsynced.save);
     EXPECT_EQ(queue.JournalLineCount(), 1u);
     disk.appends = nullptr;
-    flow.WriteWaiting();
+    static_cast<void>(flow.WriteWaiting());
     EXPECT_EQ(queue.JournalLineCount(), 0u);
     journal = ReadJournal(JournalPath(products, workDay, "st-1"));
     ASSERT_EQ(journal.entries.size(), 7u);
