@@ -1,6 +1,9 @@
 #include "records/day_book.h"
 
+#include <cstdlib>
+
 #include "common/numbers.h"
+#include "common/text_file.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
 #include "platform/shared_file.h"
@@ -112,9 +115,13 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}, {}};
+    // When each row waiting was measured: of this station's and the file's, the newer wins.
+    std::map<int, MeasuredAt> at;
+    for (const auto& [r, queued] : queue_.QueuedRowsOf(path))
+        if (auto p = pending.find(r); p != pending.end() && p->second == queued.Measured) at[r] = queued.At;
     SaveResult result;
     result.failure = SaveUnderLock(files_, path, wait, [&](const StampedRead& file, const FileLockHold& lock) {
-        return MergeAndWrite(machine, path, file, pending, rows, master, lock, result.fromDisk);
+        return MergeAndWrite(machine, path, file, pending, at, rows, master, lock, result.fromDisk);
     });
     // Another station keeps the workbook: the operator is shown its lock file.
     if (result.failure.failure == Failure::Busy) result.failure.path = LockFilePath(path);
@@ -122,8 +129,9 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
 }
 
 FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                                   const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
-                                   const FileLockHold& lock, std::vector<int>& fromDisk) {
+                                   const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
+                                   int rows, const MasterOf& master, const FileLockHold& lock,
+                                   std::vector<int>& fromDisk) {
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         FileResult why;
@@ -143,11 +151,55 @@ FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const S
     paths_[machine] = path;
     Workbook& book = *books_[machine];
     bool stored = true;
-    // The rows waiting here are this station's newest: they win over whatever the file holds for them.
-    for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
+    // A row waiting here goes in unless the file holds a newer measurement of it.
+    RowTimes times = ReadRowTimes(RowTimesPath(path), files_.disk);
+    for (const auto& [r, measuredRow] : pending) {
+        auto mine = at.find(r);
+        MeasuredAt when = mine == at.end() ? MeasuredAt{} : mine->second;
+        if (auto theirs = times.find(r); theirs != times.end() && theirs->second.NewerThan(when)) {
+            fromDisk.push_back(r);
+            continue;
+        }
+        stored = WriteDayBookRow(book, r, measuredRow) && stored;
+        if (when.Ns != 0) times[r] = when;
+    }
     if (!stored) return Failed(Failure::CellRefused, path);
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    return book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk);
+    FileResult saved = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk);
+    // The times follow the workbook, under its lock; without them a later
+    // merge only treats these rows as measured long ago.
+    if (saved && !times.empty()) static_cast<void>(WriteRowTimes(RowTimesPath(path), times, files_.disk));
+    return saved;
+}
+
+std::string RowTimesPath(const std::string& bookPath) {
+    std::string name = bookPath.substr(bookPath.find_last_of('/') + 1);
+    return JoinPath(JoinPath(ProductOfDayBook(bookPath), std::string(kRowTimesFolderName)), name + ".times");
+}
+
+RowTimes ReadRowTimes(const std::string& path, Disk& disk) {
+    RowTimes times;
+    auto text = ReadWholeFile(path, disk, 1u << 20);
+    if (!text || !text->starts_with(kRowTimesFirstLine)) return times;
+    for (const std::string& line : SplitLines(*text)) {
+        size_t a = line.find('\t'), b = line.find('\t', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        char* end = nullptr;
+        long row = std::strtol(line.c_str(), &end, 10);
+        long long ns = std::strtoll(line.c_str() + a + 1, &end, 10);
+        if (row < kFirstPoint || row > kLastPoint || end != line.c_str() + b) continue;
+        times[static_cast<int>(row)] = {ns, line.substr(b + 1)};
+    }
+    return times;
+}
+
+FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& disk) {
+    std::string text = std::string(kRowTimesFirstLine) + "\n";
+    for (const auto& [r, when] : times)
+        text += DecimalText(r) + "\t" + DecimalText(static_cast<long long>(when.Ns)) + "\t" + when.Station + "\n";
+    std::string folder = path.substr(0, path.find_last_of('/'));
+    if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
+    return WriteFileAtomic(path, text, nullptr, {}, disk);
 }
 
 DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,

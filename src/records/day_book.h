@@ -57,6 +57,21 @@ struct MeasuredAt {
     }
 };
 
+// When each measured row of a day workbook was measured, in a file of its
+// own (<product>/data-times/<workbook name>.times), so that the workbook and
+// its folder keep exactly what every reader knows. Written only under the workbook's lock, right after it:
+//
+//   ZIV row times 1
+//   <row><TAB><ns since the epoch, file server's clock><TAB><station>
+//
+// A row without a line counts as measured long ago.
+inline constexpr std::string_view kRowTimesFirstLine = "ZIV row times 1";
+inline constexpr std::string_view kRowTimesFolderName = "data-times";
+using RowTimes = std::map<int, MeasuredAt>;
+std::string RowTimesPath(const std::string& bookPath);
+RowTimes ReadRowTimes(const std::string& path, Disk& disk);
+FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& disk);
+
 // A new day workbook holding the master data of every point (first sheet A..C,
 // second sheet A); `masterOf(r)` gives row r.
 template <typename MasterOf>
@@ -163,8 +178,8 @@ private:
     // replaced once the lock is no longer this station's. Rows the file
     // changed under what the grid shows are added to fromDisk.
     FileResult MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                             const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
-                             const FileLockHold& lock, std::vector<int>& fromDisk);
+                             const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
+                             int rows, const MasterOf& master, const FileLockHold& lock, std::vector<int>& fromDisk);
     SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait,
                             std::map<int, MeasuredRow>* written = nullptr);
     int MachineShowing(const std::string& path) const;
