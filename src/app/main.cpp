@@ -1,13 +1,35 @@
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/window_flow_ui.h"
 #include "drawing/drawing_export_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/japanese_ui_qt.h"
+#include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "platform/ui_font_qt.h"
+#include "records/save_queue.h"
+
+namespace {
+
+// ziv --set-aside: what the station holds that can never go in, one a line
+// (kind, file, reason, the entry as the log holds it), and how much waits.
+int ListSetAside() {
+    ziv::SaveQueue queue(ziv::SaveQueuePath(ziv::InstallationRoot()));
+    static_cast<void>(queue.Load());
+    std::vector<ziv::SetAside> aside = queue.SetAsideEntries();
+    for (const ziv::SetAside& a : aside)
+        std::printf("%s\t%s\t%s\t%s\n", a.Kind.c_str(), a.Target.c_str(), a.Reason.c_str(), a.What.c_str());
+    std::printf("書けないもの: %zu、待っているもの: %zu\n", aside.size(), queue.Count() - aside.size());
+    return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--set-aside") == 0) return ListSetAside();
     QApplication app(argc, argv);
     app.setApplicationName("ZIV");
     ziv::UseJapanese(app);

@@ -1,6 +1,9 @@
 #include "records/day_book.h"
 
+#include <cstdlib>
+
 #include "common/numbers.h"
+#include "common/text_file.h"
 #include "platform/file_lock.h"
 #include "platform/paths.h"
 #include "platform/shared_file.h"
@@ -94,18 +97,17 @@ void KeepFirst(FileResult& first, FileResult result) {
 }  // namespace
 
 DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int row, const std::string& inputName,
-                                    int rows, const MeasuredOf& measured, const MasterOf& master) {
+                                    int rows, const MeasuredOf& measured, const MasterOf& master,
+                                    const MeasuredAt& at) {
+    // Durable on the station's own disk first: whatever the share does, the value is kept.
+    FileResult queued = queue_.PutRow({path, machine, row, measured(row, inputName), at});
     std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
-    pending[row] = measured(row, inputName);
     SaveResult result = Write(machine, path, pending, rows, master);
-    // Only a failure costs a write of the queue: a value that saves at once never enters it.
-    if (!result) {
-        result.queued = queue_.PutRow({path, machine, row, pending[row]});
-        return result;
-    }
+    result.queued = queued;
+    if (!result) return result;
     // What waited for these rows is written, or (for the row measured again)
     // replaced by what was written: none of it may go in again later.
-    result.queued = queue_.RemoveRows(path, queue_.RowsOf(path));
+    KeepFirst(result.queued, queue_.RemoveRows(path, pending));
     return result;
 }
 
@@ -113,9 +115,13 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
     if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}, {}};
+    // When each row waiting was measured: of this station's and the file's, the newer wins.
+    std::map<int, MeasuredAt> at;
+    for (const auto& [r, queued] : queue_.QueuedRowsOf(path))
+        if (auto p = pending.find(r); p != pending.end() && p->second == queued.Measured) at[r] = queued.At;
     SaveResult result;
     result.failure = SaveUnderLock(files_, path, wait, [&](const StampedRead& file, const FileLockHold& lock) {
-        return MergeAndWrite(machine, path, file, pending, rows, master, lock, result.fromDisk);
+        return MergeAndWrite(machine, path, file, pending, at, rows, master, lock, result.fromDisk);
     });
     // Another station keeps the workbook: the operator is shown its lock file.
     if (result.failure.failure == Failure::Busy) result.failure.path = LockFilePath(path);
@@ -123,8 +129,9 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
 }
 
 FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                                   const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
-                                   const FileLockHold& lock, std::vector<int>& fromDisk) {
+                                   const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
+                                   int rows, const MasterOf& master, const FileLockHold& lock,
+                                   std::vector<int>& fromDisk) {
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         FileResult why;
@@ -144,15 +151,59 @@ FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const S
     paths_[machine] = path;
     Workbook& book = *books_[machine];
     bool stored = true;
-    // The rows waiting here are this station's newest: they win over whatever the file holds for them.
-    for (const auto& [r, measuredRow] : pending) stored = WriteDayBookRow(book, r, measuredRow) && stored;
+    // A row waiting here goes in unless the file holds a newer measurement of it.
+    RowTimes times = ReadRowTimes(RowTimesPath(path), files_.disk);
+    for (const auto& [r, measuredRow] : pending) {
+        auto mine = at.find(r);
+        MeasuredAt when = mine == at.end() ? MeasuredAt{} : mine->second;
+        if (auto theirs = times.find(r); theirs != times.end() && theirs->second.NewerThan(when)) {
+            fromDisk.push_back(r);
+            continue;
+        }
+        stored = WriteDayBookRow(book, r, measuredRow) && stored;
+        if (when.Ns != 0) times[r] = when;
+    }
     if (!stored) return Failed(Failure::CellRefused, path);
     // Still under the lock: the stamp is that of exactly the bytes now on disk.
-    return book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk);
+    FileResult saved = book.SaveAs(path, &stamps_[machine], [&] { return lock.StillHeld(); }, files_.disk);
+    // The times follow the workbook, under its lock; without them a later
+    // merge only treats these rows as measured long ago.
+    if (saved && !times.empty()) static_cast<void>(WriteRowTimes(RowTimesPath(path), times, files_.disk));
+    return saved;
+}
+
+std::string RowTimesPath(const std::string& bookPath) {
+    std::string name = bookPath.substr(bookPath.find_last_of('/') + 1);
+    return JoinPath(JoinPath(ProductOfDayBook(bookPath), std::string(kRowTimesFolderName)), name + ".times");
+}
+
+RowTimes ReadRowTimes(const std::string& path, Disk& disk) {
+    RowTimes times;
+    auto text = ReadWholeFile(path, disk, 1u << 20);
+    if (!text || !text->starts_with(kRowTimesFirstLine)) return times;
+    for (const std::string& line : SplitLines(*text)) {
+        size_t a = line.find('\t'), b = line.find('\t', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        char* end = nullptr;
+        long row = std::strtol(line.c_str(), &end, 10);
+        long long ns = std::strtoll(line.c_str() + a + 1, &end, 10);
+        if (row < kFirstPoint || row > kLastPoint || end != line.c_str() + b) continue;
+        times[static_cast<int>(row)] = {ns, line.substr(b + 1)};
+    }
+    return times;
+}
+
+FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& disk) {
+    std::string text = std::string(kRowTimesFirstLine) + "\n";
+    for (const auto& [r, when] : times)
+        text += DecimalText(r) + "\t" + DecimalText(static_cast<long long>(when.Ns)) + "\t" + when.Station + "\n";
+    std::string folder = path.substr(0, path.find_last_of('/'));
+    if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
+    return WriteFileAtomic(path, text, nullptr, {}, disk);
 }
 
 DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,
-                                            LockWait wait) {
+                                            LockWait wait, std::map<int, MeasuredRow>* written) {
     // As the window does, a new workbook takes the product's master as it
     // reads now, read only when the workbook must be made.
     std::optional<Workbook> master;
@@ -164,6 +215,9 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
     };
     Close(kUnshown);
     SaveResult result = Write(kUnshown, path, pending, kLastPoint, masterOf, wait);
+    if (result && written) {
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) (*written)[r] = Row(kUnshown, r);
+    }
     Close(kUnshown);
     result.fromDisk.clear();
     return result;
@@ -181,11 +235,17 @@ DayBooks::Retried DayBooks::SaveWaiting(LockWait wait) {
         std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
         int m = MachineShowing(path);
         // An open workbook is never made new, so it needs no master.
-        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait)
+        std::map<int, MeasuredRow> written;
+        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait, &written)
                                           : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; }, wait);
         if (result.failure.failure == Failure::Busy) break;
-        if (!result) continue;
+        if (!result) {
+            retried.failures.push_back({path, result.failure});
+            continue;
+        }
+        queue_.DeliveredTo(path);
         KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));
+        if (m == kUnshown) retried.written.push_back({path, std::move(written)});
         if (!result.fromDisk.empty()) retried.fromDisk.push_back({m, result.fromDisk});
     }
     return retried;

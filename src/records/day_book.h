@@ -2,6 +2,7 @@
 // The day workbook of one operator, product, machine and working date, and the
 // product master: which grid column goes to which worksheet cell.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -42,6 +43,34 @@ struct MeasuredRow {
     std::string InputName, Value, Judgement, Correction;
     bool operator==(const MeasuredRow&) const = default;
 };
+
+// Every entry carries when it was measured (ns since the epoch, on the file
+// server's clock as the station last knew it) and the station that took it:
+// of two entries for one place the newer measurement wins, the station's
+// identity breaking a tie.
+struct MeasuredAt {
+    std::int64_t Ns = 0;
+    std::string Station;
+    bool operator==(const MeasuredAt&) const = default;
+    bool NewerThan(const MeasuredAt& other) const {
+        return Ns != other.Ns ? Ns > other.Ns : Station > other.Station;
+    }
+};
+
+// When each measured row of a day workbook was measured, in a file of its
+// own (<product>/data-times/<workbook name>.times), so that the workbook and
+// its folder keep exactly what every reader knows. Written only under the workbook's lock, right after it:
+//
+//   ZIV row times 1
+//   <row><TAB><ns since the epoch, file server's clock><TAB><station>
+//
+// A row without a line counts as measured long ago.
+inline constexpr std::string_view kRowTimesFirstLine = "ZIV row times 1";
+inline constexpr std::string_view kRowTimesFolderName = "data-times";
+using RowTimes = std::map<int, MeasuredAt>;
+std::string RowTimesPath(const std::string& bookPath);
+RowTimes ReadRowTimes(const std::string& path, Disk& disk);
+FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& disk);
 
 // A new day workbook holding the master data of every point (first sheet A..C,
 // second sheet A); `masterOf(r)` gives row r.
@@ -115,13 +144,19 @@ public:
     // Saves row `row` (and every row of that workbook still waiting) into the
     // workbook at path: the open one, else the file on disk (another program
     // may have made it), else a new one holding the master of `rows` points.
+    // The row goes into the station's log first (measured at `at`), then
+    // into the workbook.
     SaveResult Save(int machine, const std::string& path, int row, const std::string& inputName, int rows,
-                    const MeasuredOf& measured, const MasterOf& master);
+                    const MeasuredOf& measured, const MasterOf& master, const MeasuredAt& at = {});
 
     struct Retried {
         // Rows of open workbooks that another station changed, by machine.
         std::vector<std::pair<int, std::vector<int>>> fromDisk;
         FileResult queueProblem;  // the queue's own file could not be written
+        // Workbooks no machine shows, as written: every measured row.
+        std::vector<std::pair<std::string, std::map<int, MeasuredRow>>> written;
+        // Workbooks that could not be written, and why.
+        std::vector<std::pair<std::string, FileResult>> failures;
     };
     // Writes the waiting rows of every workbook: an open one's through its
     // machine, any other (another date, another product) straight into its
@@ -143,9 +178,10 @@ private:
     // replaced once the lock is no longer this station's. Rows the file
     // changed under what the grid shows are added to fromDisk.
     FileResult MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                             const std::map<int, MeasuredRow>& pending, int rows, const MasterOf& master,
-                             const FileLockHold& lock, std::vector<int>& fromDisk);
-    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait);
+                             const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
+                             int rows, const MasterOf& master, const FileLockHold& lock, std::vector<int>& fromDisk);
+    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait,
+                            std::map<int, MeasuredRow>* written = nullptr);
     int MachineShowing(const std::string& path) const;
 
     SaveQueue& queue_;

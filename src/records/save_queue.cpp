@@ -1,10 +1,17 @@
 #include "records/save_queue.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <optional>
+#include <random>
+#include <tuple>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "common/numbers.h"
 #include "platform/paths.h"
@@ -166,24 +173,6 @@ size_t CountOf(const QueueContent& content) {
            content.journalLines.size();
 }
 
-std::string QueueFileText(const QueueContent& content) {
-    std::string text = std::string(kFirstLine) + "\n";
-    for (const QueuedRow& r : content.rows) {
-        const MeasuredRow& m = r.Measured;
-        text += "R\t" + Escaped(r.Book) + "\t" + DecimalText(r.Machine) + "\t" + DecimalText(r.Row) + "\t" +
-                Escaped(m.InputName) + "\t" + Escaped(m.Value) + "\t" + Escaped(m.Judgement) + "\t" +
-                Escaped(m.Correction) + "\n";
-    }
-    for (const QueuedRegistration& d : content.registrations)
-        text += "D\t" + Escaped(d.DirectoryFile) + "\t" + DecimalText(d.Machine) + "\t" + Escaped(d.ProductFolder) + "\n";
-    for (const QueuedDesignation& p : content.designations)
-        text += "P\t" + Escaped(p.PointFile) + "\t" + DecimalText(p.Point) + "\t" + CoordinateText(p.Designated.X) +
-                "\t" + CoordinateText(p.Designated.Y) + "\t" + DecimalText(p.Designated.Instrument) + "\n";
-    for (const QueuedJournalLine& j : content.journalLines)
-        text += "J\t" + Escaped(j.Journal) + "\t" + Escaped(j.Record) + "\n";
-    return text + "end\t" + DecimalText(static_cast<long long>(CountOf(content))) + "\n";
-}
-
 struct QueueParse {
     QueueContent content;
     bool damaged = false;
@@ -220,186 +209,769 @@ void KeepFirst(FileResult& first, FileResult result) {
 
 std::string SaveQueuePath(const std::string& savePath) { return JoinPath(JoinPath(savePath, "Config"), "SaveQueue.dat"); }
 
+std::string StationLogFolder(const std::string& queuePath) {
+    return JoinPath(queuePath.substr(0, queuePath.find_last_of('/')), "StationLog");
+}
+
+namespace {
+
+const char* const kLogFirstLine = "ZIV station log 1";
+// The log is written anew once what was delivered is this many times what waits.
+constexpr std::uint64_t kCompactBelowBytes = 64 * 1024;
+constexpr std::uint64_t kDeadPerLive = 3;
+
+template <typename Entry>
+struct Kept {
+    std::uint64_t seq = 0;
+    Entry e;
+    size_t bytes = 0;  // of its line in the log
+};
+
+std::string AtFields(const MeasuredAt& at) {
+    return DecimalText(static_cast<long long>(at.Ns)) + "\t" + Escaped(at.Station);
+}
+
+std::string BodyOf(const QueuedRow& r) {
+    const MeasuredRow& m = r.Measured;
+    return "R\t" + AtFields(r.At) + "\t" + Escaped(r.Book) + "\t" + DecimalText(r.Machine) + "\t" + DecimalText(r.Row) +
+           "\t" + Escaped(m.InputName) + "\t" + Escaped(m.Value) + "\t" + Escaped(m.Judgement) + "\t" +
+           Escaped(m.Correction);
+}
+std::string BodyOf(const QueuedRegistration& d) {
+    return "D\t" + AtFields(d.At) + "\t" + Escaped(d.DirectoryFile) + "\t" + DecimalText(d.Machine) + "\t" +
+           Escaped(d.ProductFolder);
+}
+std::string BodyOf(const QueuedDesignation& p) {
+    return "P\t" + AtFields(p.At) + "\t" + Escaped(p.PointFile) + "\t" + DecimalText(p.Point) + "\t" +
+           CoordinateText(p.Designated.X) + "\t" + CoordinateText(p.Designated.Y) + "\t" +
+           DecimalText(p.Designated.Instrument);
+}
+std::string BodyOf(const QueuedJournalLine& j) { return "J\t0\t\t" + Escaped(j.Journal) + "\t" + Escaped(j.Record); }
+std::string BodyOf(const QueuedFile& f) { return "F\t0\t\t" + Escaped(f.Path) + "\t" + Escaped(f.Content); }
+
+template <typename Entry>
+std::string LineOf(std::uint64_t seq, const Entry& e) {
+    return DecimalText(static_cast<long long>(seq)) + "\t" + BodyOf(e) + "\n";
+}
+
+std::optional<std::int64_t> Ns(std::string_view text) {
+    std::int64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+std::optional<std::uint64_t> Seq(std::string_view text) {
+    std::uint64_t value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value == 0) return std::nullopt;
+    return value;
+}
+
+bool SyncFolder(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// A run's hold on its log file: others take in only files nobody holds.
+bool HoldFile(int fd) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+bool WriteAllAt(int fd, std::string_view bytes, off_t at) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string NewLogName() {
+    std::random_device random;
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                  std::chrono::system_clock::now().time_since_epoch())
+                  .count();
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "%08x", random());
+    return DecimalText(static_cast<long long>(ms)) + "-" + DecimalText(static_cast<long long>(::getpid())) + "-" +
+           tag + ".log";
+}
+
+}  // namespace
+
+struct SaveQueue::Log {
+    std::string folder;
+    std::string path;  // empty until the first entry
+    int fd = -1;
+    bool cutOff = false;  // an append failed part way: the next one starts at fileBytes again
+    std::uint64_t nextSeq = 1, fileBytes = 0, liveBytes = 0, written = 0;
+    std::vector<Kept<QueuedRow>> rows;
+    std::vector<Kept<QueuedRegistration>> registrations;
+    std::vector<Kept<QueuedDesignation>> designations;
+    std::vector<Kept<QueuedJournalLine>> journalLines;
+    std::vector<Kept<QueuedFile>> files;
+    std::vector<Kept<SetAside>> aside;  // e: the entry's line kept whole in What
+    std::map<std::string, int> tries;
+
+    size_t Count() const {
+        return rows.size() + registrations.size() + designations.size() + journalLines.size() + files.size();
+    }
+
+    // The same place: a newer measurement replaces an older, never the reverse.
+    template <typename Entry, typename Same>
+    std::optional<std::uint64_t> Place(std::vector<Kept<Entry>>& all, Kept<Entry> k, Same same) {
+        auto it = std::find_if(all.begin(), all.end(), [&](const Kept<Entry>& o) { return same(o.e, k.e); });
+        liveBytes += k.bytes;
+        if (it == all.end()) {
+            all.push_back(std::move(k));
+            return std::nullopt;
+        }
+        if (k.e.At.NewerThan(it->e.At) || k.e.At == it->e.At) std::swap(*it, k);
+        liveBytes -= k.bytes;
+        return k.seq;  // the one done with
+    }
+
+    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedRow r, size_t bytes) {
+        return Place(rows, {seq, std::move(r), bytes},
+                     [](const QueuedRow& a, const QueuedRow& b) { return a.Book == b.Book && a.Row == b.Row; });
+    }
+    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedRegistration d, size_t bytes) {
+        return Place(registrations, {seq, std::move(d), bytes}, [](const auto& a, const auto& b) {
+            return a.DirectoryFile == b.DirectoryFile && a.Machine == b.Machine;
+        });
+    }
+    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedDesignation p, size_t bytes) {
+        return Place(designations, {seq, std::move(p), bytes},
+                     [](const auto& a, const auto& b) { return a.PointFile == b.PointFile && a.Point == b.Point; });
+    }
+    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedJournalLine j, size_t bytes) {
+        journalLines.push_back({seq, std::move(j), bytes});
+        liveBytes += bytes;
+        return std::nullopt;
+    }
+    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedFile f, size_t bytes) {
+        liveBytes += bytes;
+        auto it = std::find_if(files.begin(), files.end(), [&](const auto& o) { return o.e.Path == f.Path; });
+        if (it == files.end()) {
+            files.push_back({seq, std::move(f), bytes});
+            return std::nullopt;
+        }
+        std::uint64_t old = it->seq;
+        liveBytes -= it->bytes;
+        files.erase(it);
+        files.push_back({seq, std::move(f), bytes});
+        return old;
+    }
+
+    template <typename Entry>
+    void DropSeqs(std::vector<Kept<Entry>>& all, const std::vector<std::uint64_t>& seqs) {
+        std::erase_if(all, [&](const Kept<Entry>& k) {
+            bool done = std::find(seqs.begin(), seqs.end(), k.seq) != seqs.end();
+            if (done) liveBytes -= k.bytes;
+            return done;
+        });
+    }
+    void Drop(const std::vector<std::uint64_t>& seqs) {
+        DropSeqs(rows, seqs);
+        DropSeqs(registrations, seqs);
+        DropSeqs(designations, seqs);
+        DropSeqs(journalLines, seqs);
+        DropSeqs(files, seqs);
+    }
+
+    template <typename Entry>
+    bool AsideFrom(std::vector<Kept<Entry>>& all, std::uint64_t seq, const std::string& reason,
+                   const std::string& target) {
+        auto it = std::find_if(all.begin(), all.end(), [&](const Kept<Entry>& k) { return k.seq == seq; });
+        if (it == all.end()) return false;
+        std::string body = BodyOf(it->e);
+        aside.push_back({seq, {body.substr(0, 1), target, body, reason}, it->bytes});
+        all.erase(it);
+        return true;
+    }
+    void Aside(std::uint64_t seq, const std::string& reason) {
+        for (auto& r : rows)
+            if (r.seq == seq) return (void)AsideFrom(rows, seq, reason, r.e.Book);
+        for (auto& d : registrations)
+            if (d.seq == seq) return (void)AsideFrom(registrations, seq, reason, d.e.DirectoryFile);
+        for (auto& p : designations)
+            if (p.seq == seq) return (void)AsideFrom(designations, seq, reason, p.e.PointFile);
+        for (auto& j : journalLines)
+            if (j.seq == seq) return (void)AsideFrom(journalLines, seq, reason, j.e.Journal);
+        for (auto& f : files)
+            if (f.seq == seq) return (void)AsideFrom(files, seq, reason, f.e.Path);
+    }
+
+    // Every line that still counts, in the order the entries came.
+    std::string LiveText() const {
+        std::vector<std::pair<std::uint64_t, std::string>> lines;
+        for (const auto& k : rows) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        for (const auto& k : registrations) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        for (const auto& k : designations) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        for (const auto& k : journalLines) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        for (const auto& k : files) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        std::string asideMarks;
+        for (const auto& k : aside) {
+            lines.push_back({k.seq, DecimalText(static_cast<long long>(k.seq)) + "\t" + k.e.What + "\n"});
+            asideMarks += "a\t" + DecimalText(static_cast<long long>(k.seq)) + "\t" + Escaped(k.e.Reason) + "\n";
+        }
+        std::sort(lines.begin(), lines.end());
+        std::string text;
+        for (auto& [seq, line] : lines) text += line;
+        return text + asideMarks;
+    }
+};
+
+namespace {
+
+// One line of the log into log's memory; false when it does not read.
+bool TakeLogLine(std::string_view line, SaveQueue::Log& log);
+
+}  // namespace
+
+// Reads a log file into a Log of memory alone; damaged when a whole line
+// does not read (a cut-off last line is not damage: a crash made it).
+struct LogParse {
+    bool damaged = false;
+};
+
+static LogParse ParseLog(std::string_view text, SaveQueue::Log& log) {
+    LogParse parse;
+    std::vector<std::string_view> lines = Split(text, '\n');
+    lines.pop_back();  // after the last line end: cut off, or nothing
+    if (lines.empty() || lines.front() != kLogFirstLine) {
+        parse.damaged = !text.empty();
+        return parse;
+    }
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (!TakeLogLine(lines[i], log)) parse.damaged = true;
+    return parse;
+}
+
+namespace {
+
+std::optional<MeasuredAt> AtFrom(const std::vector<std::string>& f) {
+    auto ns = Ns(f[2]);
+    if (!ns) return std::nullopt;
+    return MeasuredAt{*ns, f[3]};
+}
+
+bool TakeLogLine(std::string_view line, SaveQueue::Log& log) {
+    auto fields = Fields(Split(line, '\t'));
+    if (!fields || fields->size() < 2) return false;
+    std::vector<std::string>& f = *fields;
+    if (f[0] == "x") {
+        std::vector<std::uint64_t> seqs;
+        for (size_t i = 1; i < f.size(); ++i) {
+            auto seq = Seq(f[i]);
+            if (!seq) return false;
+            seqs.push_back(*seq);
+        }
+        log.Drop(seqs);
+        return true;
+    }
+    if (f[0] == "a") {
+        auto seq = Seq(f[1]);
+        if (!seq || f.size() != 3) return false;
+        log.Aside(*seq, f[2]);
+        return true;
+    }
+    auto seq = Seq(f[0]);
+    if (!seq || f.size() < 4) return false;
+    log.nextSeq = std::max(log.nextSeq, *seq + 1);
+    auto at = AtFrom(f);
+    if (!at) return false;
+    // The entry parsers of the old queue read "<kind><TAB>…": the seq and
+    // the time taken off, the rest is theirs.
+    std::vector<std::string> rest{f[1]};
+    rest.insert(rest.end(), f.begin() + 4, f.end());
+    size_t bytes = line.size() + 1;
+    if (f[1] == "R") {
+        auto r = RowFrom(rest);
+        if (r) r->At = *at, log.Insert(*seq, std::move(*r), bytes);
+        return r.has_value();
+    }
+    if (f[1] == "D") {
+        auto d = RegistrationFrom(rest);
+        if (d) d->At = *at, log.Insert(*seq, std::move(*d), bytes);
+        return d.has_value();
+    }
+    if (f[1] == "P") {
+        auto p = DesignationFrom(rest);
+        if (p) p->At = *at, log.Insert(*seq, std::move(*p), bytes);
+        return p.has_value();
+    }
+    if (f[1] == "J") {
+        auto j = JournalLineFrom(rest);
+        if (j) log.Insert(*seq, std::move(*j), bytes);
+        return j.has_value();
+    }
+    if (f[1] == "F" && rest.size() == 3 && !rest[1].empty()) {
+        log.Insert(*seq, QueuedFile{rest[1], rest[2]}, bytes);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+SaveQueue::SaveQueue(std::string path, Disk& disk)
+    : path_(std::move(path)), disk_(disk), log_(std::make_unique<Log>()) {
+    log_->folder = StationLogFolder(path_);
+}
+
+SaveQueue::SaveQueue(SaveQueue&& other) noexcept
+    : path_(std::move(other.path_)), disk_(other.disk_), log_(std::move(other.log_)) {}
+
+SaveQueue::~SaveQueue() {
+    if (!log_ || log_->fd < 0) return;
+    // Everything delivered: nothing for the next run to take in.
+    if (log_->Count() == 0 && log_->aside.empty()) ::unlink(log_->path.c_str());
+    ::close(log_->fd);
+}
+
+std::string SaveQueue::LogPath() const {
+    std::lock_guard lock(mutex_);
+    return log_->path;
+}
+
+std::uint64_t SaveQueue::BytesWritten() const {
+    std::lock_guard lock(mutex_);
+    return log_->written;
+}
+
+FileResult SaveQueue::Append(const std::string& lines) {
+    Log& log = *log_;
+    if (log.fd < 0) {
+        if (!IsFolder(log.folder) && !MakeFolders(log.folder)) return Failed(Failure::FolderNotMade, log.folder);
+        std::string path = JoinPath(log.folder, NewLogName());
+        if (int err = disk_.AppendFault(WriteStep::Open, path)) return {Failure::WriteFailed, path, err, WriteStep::Open, {}};
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) return {Failure::WriteFailed, path, errno, WriteStep::Open, {}};
+        HoldFile(fd);
+        std::string first = std::string(kLogFirstLine) + "\n";
+        if (!WriteAllAt(fd, first, 0) || ::fdatasync(fd) != 0 || !SyncFolder(log.folder)) {
+            int err = errno;
+            ::close(fd);
+            ::unlink(path.c_str());
+            return {Failure::WriteFailed, path, err, WriteStep::Write, {}};
+        }
+        log.fd = fd;
+        log.path = path;
+        log.fileBytes = first.size();
+        log.written += first.size();
+    }
+    auto failed = [&](WriteStep step, int err) {
+        log.cutOff = true;
+        return FileResult{Failure::WriteFailed, log.path, err, step, {}};
+    };
+    if (int err = disk_.AppendFault(WriteStep::Write, log.path)) return failed(WriteStep::Write, err);
+    if (log.cutOff && ::ftruncate(log.fd, static_cast<off_t>(log.fileBytes)) != 0) return failed(WriteStep::Write, errno);
+    if (!WriteAllAt(log.fd, lines, static_cast<off_t>(log.fileBytes))) return failed(WriteStep::Write, errno);
+    if (int err = disk_.AppendFault(WriteStep::Sync, log.path)) return failed(WriteStep::Sync, err);
+    if (::fdatasync(log.fd) != 0) return failed(WriteStep::Sync, errno);
+    log.cutOff = false;
+    log.fileBytes += lines.size();
+    log.written += lines.size();
+    return {};
+}
+
+FileResult SaveQueue::MarkDone(const std::vector<std::uint64_t>& seqs) {
+    if (seqs.empty()) return {};
+    std::string line = "x";
+    for (std::uint64_t s : seqs) line += "\t" + DecimalText(static_cast<long long>(s));
+    log_->Drop(seqs);
+    FileResult r = Append(line + "\n");
+    if (r) CompactIfWorthIt();
+    return r;
+}
+
+// The undelivered rest written anew, synced, and renamed over the file: a
+// crash leaves the old file or the new one, both whole.
+void SaveQueue::CompactIfWorthIt() {
+    Log& log = *log_;
+    if (log.fd < 0 || log.fileBytes < kCompactBelowBytes || log.liveBytes * (kDeadPerLive + 1) > log.fileBytes) return;
+    std::string text = std::string(kLogFirstLine) + "\n" + log.LiveText();
+    std::string temp = log.path + ".new";
+    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return;
+    HoldFile(fd);
+    if (!WriteAllAt(fd, text, 0) || ::fdatasync(fd) != 0 || ::rename(temp.c_str(), log.path.c_str()) != 0) {
+        ::close(fd);
+        ::unlink(temp.c_str());
+        return;
+    }
+    SyncFolder(log.folder);
+    ::close(log.fd);
+    log.fd = fd;
+    log.fileBytes = text.size();
+    log.written += text.size();
+    log.cutOff = false;
+}
+
 SaveQueue::Loaded SaveQueue::Load() {
+    std::lock_guard lock(mutex_);
     Loaded loaded;
-    content_ = {};
-    blocked_ = {};
+    TakeLegacy(loaded);
+    TakeEarlierLogs(loaded);
+    return loaded;
+}
+
+namespace {
+template <typename Entry>
+void AppendLines(const std::vector<Kept<Entry>>& all, std::vector<std::pair<std::uint64_t, std::string>>& out) {
+    for (const auto& k : all) out.push_back({k.seq, BodyOf(k.e)});
+}
+}  // namespace
+
+// The old whole-file queue: its entries into the log, then the file gone.
+void SaveQueue::TakeLegacy(Loaded& loaded) {
     StampedRead file = ReadStamped(path_, disk_);
-    if (file.missing()) return loaded;
+    if (file.missing()) return;
+    QueueParse parse;
     if (file.err) {
         loaded.status = ReadStatus::Unreadable;
         loaded.problem = Failed(Failure::Unreadable, path_, file.err);
     } else {
         loaded.status = ReadStatus::Read;
-        QueueParse parse = ParseQueueFile(file.bytes);
-        content_ = std::move(parse.content);
-        if (!parse.damaged) return loaded;
-        loaded.damaged = true;
-        loaded.salvaged = Count();
+        parse = ParseQueueFile(file.bytes);
     }
-    loaded.keptAside = KeepAside();
-    if (loaded.keptAside.empty()) {
-        // Whatever it holds stays there for someone to look at.
-        KeepFirst(loaded.problem, {Failure::WriteFailed, path_, errno, WriteStep::Rename, {}});
-        blocked_ = loaded.problem;
-    } else if (!Empty()) {
-        // Moved aside, the file is gone: what was read of it is written anew at once.
-        KeepFirst(loaded.problem, Store());
+    std::string lines;
+    Log& log = *log_;
+    auto put = [&](auto entry) {
+        std::uint64_t seq = log.nextSeq++;
+        std::string line = LineOf(seq, entry);
+        lines += line;
+        log.Insert(seq, std::move(entry), line.size());
+    };
+    for (const auto& r : parse.content.rows) put(r);
+    for (const auto& d : parse.content.registrations) put(d);
+    for (const auto& p : parse.content.designations) put(p);
+    for (const auto& j : parse.content.journalLines) put(j);
+    size_t taken = CountOf(parse.content);
+    if (!lines.empty()) KeepFirst(loaded.problem, Append(lines));
+    if (file.err || parse.damaged) {
+        loaded.damaged = parse.damaged;
+        loaded.salvaged = taken;
+        loaded.keptAside = KeepAside(path_);
+        if (loaded.keptAside.empty())
+            KeepFirst(loaded.problem, {Failure::WriteFailed, path_, errno, WriteStep::Rename, {}});
+        return;
     }
-    return loaded;
+    // Only once its entries are synced in the log: never lost between the two.
+    if (lines.empty() || loaded.problem) ::unlink(path_.c_str());
 }
 
-// Moves the file to the first free "<name>-damaged-<n>.dat" beside it; the
+// The log files of runs that ended: what waits in them into this run's file.
+void SaveQueue::TakeEarlierLogs(Loaded& loaded) {
+    std::error_code ec;
+    std::vector<std::string> earlier;
+    for (const auto& item : std::filesystem::directory_iterator(log_->folder, ec))
+        if (item.path().extension() == ".log" && item.path().string() != log_->path) earlier.push_back(item.path());
+    std::sort(earlier.begin(), earlier.end());
+    for (const std::string& path : earlier) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+        if (fd < 0) continue;
+        // Another run of the program still writes it.
+        if (!HoldFile(fd)) {
+            ::close(fd);
+            continue;
+        }
+        StampedRead file = ReadStamped(path, disk_);
+        Log other;
+        LogParse parse = ParseLog(file.bytes, other);
+        std::vector<std::pair<std::uint64_t, std::string>> bodies;
+        AppendLines(other.rows, bodies);
+        AppendLines(other.registrations, bodies);
+        AppendLines(other.designations, bodies);
+        AppendLines(other.journalLines, bodies);
+        AppendLines(other.files, bodies);
+        std::sort(bodies.begin(), bodies.end());
+        std::string lines;
+        Log& log = *log_;
+        // Taken in again through the parser, so that what was delivered or
+        // set aside stays so.
+        for (const auto& [seq, body] : bodies) {
+            std::string line = DecimalText(static_cast<long long>(log.nextSeq++)) + "\t" + body + "\n";
+            TakeLogLine(std::string_view(line).substr(0, line.size() - 1), log);
+            lines += line;
+        }
+        for (const auto& k : other.aside) {
+            std::uint64_t seq = log.nextSeq++;
+            std::string line = DecimalText(static_cast<long long>(seq)) + "\t" + k.e.What + "\n";
+            std::string mark = "a\t" + DecimalText(static_cast<long long>(seq)) + "\t" + Escaped(k.e.Reason) + "\n";
+            TakeLogLine(std::string_view(line).substr(0, line.size() - 1), log);
+            TakeLogLine(std::string_view(mark).substr(0, mark.size() - 1), log);
+            lines += line + mark;
+        }
+        FileResult taken = lines.empty() ? FileResult{} : Append(lines);
+        KeepFirst(loaded.problem, taken);
+        if (file.err) KeepFirst(loaded.problem, Failed(Failure::Unreadable, path, file.err));
+        if (parse.damaged || file.err) {
+            loaded.damaged = loaded.damaged || parse.damaged;
+            loaded.salvaged += other.Count();
+            if (taken) loaded.keptAside = KeepAside(path);
+        } else if (taken) {
+            ::unlink(path.c_str());
+        }
+        ::close(fd);
+        if (loaded.status == ReadStatus::Missing) loaded.status = ReadStatus::Read;
+    }
+}
+
+// Moves the file to the first free "<name>-damaged-<n><ext>" beside it; the
 // new name, or empty when it could not be moved.
-std::string SaveQueue::KeepAside() {
-    std::string stem = path_.size() > 4 && path_.ends_with(".dat") ? path_.substr(0, path_.size() - 4) : path_;
+std::string SaveQueue::KeepAside(const std::string& path) {
+    size_t dot = path.find_last_of('.');
+    bool hasExt = dot != std::string::npos && dot > path.find_last_of('/');
+    std::string stem = hasExt ? path.substr(0, dot) : path, ext = hasExt ? path.substr(dot) : "";
     for (int n = 1; n < 1000; ++n) {
-        std::string aside = stem + "-damaged-" + DecimalText(n) + ".dat";
+        std::string aside = stem + "-damaged-" + DecimalText(n) + ext;
         if (PathExists(aside)) continue;
-        return std::rename(path_.c_str(), aside.c_str()) == 0 ? aside : std::string();
+        return std::rename(path.c_str(), aside.c_str()) == 0 ? aside : std::string();
     }
     return {};
 }
 
-FileResult SaveQueue::Store() {
-    if (!blocked_) return blocked_;
-    return WriteFileAtomic(path_, QueueFileText(content_), nullptr, {}, disk_);
+size_t SaveQueue::Count() const {
+    std::lock_guard lock(mutex_);
+    return log_->Count() + log_->aside.size();
 }
 
-size_t SaveQueue::Count() const { return CountOf(content_); }
+size_t SaveQueue::JournalLineCount() const {
+    std::lock_guard lock(mutex_);
+    return log_->journalLines.size();
+}
 
 namespace {
 
-// The three kinds of entry are alike: a file, a place in it (row, machine
-// line, point) and what goes there. These work on any of them.
-template <typename Entry>
-std::vector<std::string> FilesOf(const std::vector<Entry>& all, std::string Entry::*file) {
+template <typename Entry, typename FileOf>
+std::vector<std::string> FilesOf(const std::vector<Kept<Entry>>& all, FileOf fileOf) {
     std::vector<std::string> files;
-    for (const Entry& e : all)
-        if (std::find(files.begin(), files.end(), e.*file) == files.end()) files.push_back(e.*file);
+    for (const auto& k : all)
+        if (std::find(files.begin(), files.end(), fileOf(k.e)) == files.end()) files.push_back(fileOf(k.e));
     return files;
 }
 
-template <typename Entry, typename Value>
-std::map<int, Value> PlacesOf(const std::vector<Entry>& all, const std::string& of, std::string Entry::*file,
-                              int Entry::*place, Value Entry::*value) {
-    std::map<int, Value> places;
-    for (const Entry& e : all)
-        if (e.*file == of) places[e.*place] = e.*value;
-    return places;
-}
-
-// The entry of the same file and place is replaced: the newer one wins.
-template <typename Entry>
-void PutInPlace(std::vector<Entry>& all, const Entry& entry, std::string Entry::*file, int Entry::*place) {
-    auto same = [&](const Entry& e) { return e.*file == entry.*file && e.*place == entry.*place; };
-    if (auto it = std::find_if(all.begin(), all.end(), same); it != all.end()) *it = entry;
-    else all.push_back(entry);
-}
-
-// True when an entry of the file still held what was written, and went.
-template <typename Entry, typename Value>
-bool DropWritten(std::vector<Entry>& all, const std::string& of, const std::map<int, Value>& written,
-                 std::string Entry::*file, int Entry::*place, Value Entry::*value) {
-    auto done = [&](const Entry& e) {
-        auto it = written.find(e.*place);
-        return e.*file == of && it != written.end() && it->second == e.*value;
-    };
-    return std::erase_if(all, done) > 0;
+// The entries of one file whose place still holds what was written.
+template <typename Entry, typename Value, typename Key>
+std::vector<std::uint64_t> WrittenSeqs(const std::vector<Kept<Entry>>& all, const std::map<int, Value>& written,
+                                       Key key) {
+    std::vector<std::uint64_t> seqs;
+    for (const auto& k : all) {
+        auto [inFile, place, value] = key(k.e);
+        if (!inFile) continue;
+        auto it = written.find(place);
+        if (it != written.end() && it->second == value) seqs.push_back(k.seq);
+    }
+    return seqs;
 }
 
 }  // namespace
 
-std::vector<std::string> SaveQueue::Books() const { return FilesOf(content_.rows, &QueuedRow::Book); }
+std::vector<std::string> SaveQueue::Books() const {
+    std::lock_guard lock(mutex_);
+    return FilesOf(log_->rows, [](const QueuedRow& r) { return r.Book; });
+}
 
 std::map<int, MeasuredRow> SaveQueue::RowsOf(const std::string& book) const {
-    return PlacesOf(content_.rows, book, &QueuedRow::Book, &QueuedRow::Row, &QueuedRow::Measured);
+    std::map<int, MeasuredRow> rows;
+    for (const auto& [r, queued] : QueuedRowsOf(book)) rows[r] = queued.Measured;
+    return rows;
 }
 
-FileResult SaveQueue::PutRow(const QueuedRow& row) {
-    PutInPlace(content_.rows, row, &QueuedRow::Book, &QueuedRow::Row);
-    return Store();
+std::map<int, QueuedRow> SaveQueue::QueuedRowsOf(const std::string& book) const {
+    std::lock_guard lock(mutex_);
+    std::map<int, QueuedRow> rows;
+    for (const auto& k : log_->rows)
+        if (k.e.Book == book) rows[k.e.Row] = k.e;
+    return rows;
 }
+
+// Appended first, then in memory: should the append fail, the entry still
+// waits in memory, and the caller is told.
+template <typename Entry>
+FileResult SaveQueue::Put(const Entry& entry) {
+    std::lock_guard lock(mutex_);
+    std::uint64_t seq = log_->nextSeq++;
+    std::string line = LineOf(seq, entry);
+    FileResult r = Append(line);
+    auto replaced = log_->Insert(seq, entry, line.size());
+    if (replaced && r) r = MarkDone({*replaced});
+    return r;
+}
+
+FileResult SaveQueue::PutRow(const QueuedRow& row) { return Put(row); }
 
 FileResult SaveQueue::RemoveRows(const std::string& book, const std::map<int, MeasuredRow>& written) {
-    bool dropped = DropWritten(content_.rows, book, written, &QueuedRow::Book, &QueuedRow::Row, &QueuedRow::Measured);
-    return dropped ? Store() : FileResult{};
+    std::lock_guard lock(mutex_);
+    return MarkDone(WrittenSeqs(log_->rows, written, [&](const QueuedRow& r) {
+        return std::tuple{r.Book == book, r.Row, r.Measured};
+    }));
 }
 
 std::vector<std::string> SaveQueue::DirectoryFiles() const {
-    return FilesOf(content_.registrations, &QueuedRegistration::DirectoryFile);
+    std::lock_guard lock(mutex_);
+    return FilesOf(log_->registrations, [](const QueuedRegistration& d) { return d.DirectoryFile; });
 }
 
 std::map<int, std::string> SaveQueue::RegistrationsOf(const std::string& directoryFile) const {
-    return PlacesOf(content_.registrations, directoryFile, &QueuedRegistration::DirectoryFile,
-                    &QueuedRegistration::Machine, &QueuedRegistration::ProductFolder);
+    std::lock_guard lock(mutex_);
+    std::map<int, std::string> lines;
+    for (const auto& k : log_->registrations)
+        if (k.e.DirectoryFile == directoryFile) lines[k.e.Machine] = k.e.ProductFolder;
+    return lines;
 }
 
-FileResult SaveQueue::PutRegistration(const QueuedRegistration& registration) {
-    PutInPlace(content_.registrations, registration, &QueuedRegistration::DirectoryFile, &QueuedRegistration::Machine);
-    return Store();
-}
+FileResult SaveQueue::PutRegistration(const QueuedRegistration& registration) { return Put(registration); }
 
 FileResult SaveQueue::RemoveRegistrations(const std::string& directoryFile, const std::map<int, std::string>& written) {
-    bool dropped = DropWritten(content_.registrations, directoryFile, written, &QueuedRegistration::DirectoryFile,
-                               &QueuedRegistration::Machine, &QueuedRegistration::ProductFolder);
-    return dropped ? Store() : FileResult{};
+    std::lock_guard lock(mutex_);
+    return MarkDone(WrittenSeqs(log_->registrations, written, [&](const QueuedRegistration& d) {
+        return std::tuple{d.DirectoryFile == directoryFile, d.Machine, d.ProductFolder};
+    }));
 }
 
 std::vector<std::string> SaveQueue::PointFiles() const {
-    return FilesOf(content_.designations, &QueuedDesignation::PointFile);
+    std::lock_guard lock(mutex_);
+    return FilesOf(log_->designations, [](const QueuedDesignation& p) { return p.PointFile; });
 }
 
 std::map<int, DesignatedPoint> SaveQueue::DesignationsOf(const std::string& pointFile) const {
-    return PlacesOf(content_.designations, pointFile, &QueuedDesignation::PointFile, &QueuedDesignation::Point,
-                    &QueuedDesignation::Designated);
+    std::lock_guard lock(mutex_);
+    std::map<int, DesignatedPoint> points;
+    for (const auto& k : log_->designations)
+        if (k.e.PointFile == pointFile) points[k.e.Point] = k.e.Designated;
+    return points;
 }
 
-FileResult SaveQueue::PutDesignation(const QueuedDesignation& designation) {
-    PutInPlace(content_.designations, designation, &QueuedDesignation::PointFile, &QueuedDesignation::Point);
-    return Store();
-}
+FileResult SaveQueue::PutDesignation(const QueuedDesignation& designation) { return Put(designation); }
 
 FileResult SaveQueue::RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written) {
-    bool dropped = DropWritten(content_.designations, pointFile, written, &QueuedDesignation::PointFile,
-                               &QueuedDesignation::Point, &QueuedDesignation::Designated);
-    return dropped ? Store() : FileResult{};
+    std::lock_guard lock(mutex_);
+    return MarkDone(WrittenSeqs(log_->designations, written, [&](const QueuedDesignation& p) {
+        return std::tuple{p.PointFile == pointFile, p.Point, p.Designated};
+    }));
 }
 
 std::vector<std::string> SaveQueue::Journals() const {
-    return FilesOf(content_.journalLines, &QueuedJournalLine::Journal);
+    std::lock_guard lock(mutex_);
+    return FilesOf(log_->journalLines, [](const QueuedJournalLine& j) { return j.Journal; });
 }
 
 std::vector<std::string> SaveQueue::JournalRecordsOf(const std::string& journal) const {
+    std::lock_guard lock(mutex_);
     std::vector<std::string> records;
-    for (const QueuedJournalLine& j : content_.journalLines)
-        if (j.Journal == journal) records.push_back(j.Record);
+    for (const auto& k : log_->journalLines)
+        if (k.e.Journal == journal) records.push_back(k.e.Record);
     return records;
 }
 
-FileResult SaveQueue::PutJournalLine(const QueuedJournalLine& line) {
-    content_.journalLines.push_back(line);
-    return Store();
-}
+FileResult SaveQueue::PutJournalLine(const QueuedJournalLine& journalLine) { return Put(journalLine); }
 
 FileResult SaveQueue::RemoveJournalLines(const std::string& journal, const std::vector<std::string>& written) {
-    std::vector<QueuedJournalLine> kept;
-    size_t next = 0, dropped = 0;
-    for (QueuedJournalLine& j : content_.journalLines) {
-        bool done = j.Journal == journal && next < written.size() && j.Record == written[next];
-        if (done) ++next, ++dropped;
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint64_t> seqs;
+    size_t next = 0;
+    for (const auto& k : log_->journalLines) {
+        if (k.e.Journal != journal) continue;
         // The lines of the journal after one that was not written wait on.
-        else if (j.Journal == journal) next = written.size();
-        if (!done) kept.push_back(std::move(j));
+        if (next >= written.size() || k.e.Record != written[next]) break;
+        seqs.push_back(k.seq);
+        ++next;
     }
-    content_.journalLines = std::move(kept);
-    return dropped > 0 ? Store() : FileResult{};
+    return MarkDone(seqs);
 }
 
+std::vector<QueuedFile> SaveQueue::WaitingFiles() const {
+    std::lock_guard lock(mutex_);
+    std::vector<QueuedFile> files;
+    for (const auto& k : log_->files) files.push_back(k.e);
+    return files;
+}
+
+FileResult SaveQueue::PutFile(const QueuedFile& file) { return Put(file); }
+
+FileResult SaveQueue::RemoveFile(const QueuedFile& written) {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint64_t> seqs;
+    for (const auto& k : log_->files)
+        if (k.e == written) seqs.push_back(k.seq);
+    return MarkDone(seqs);
+}
+
+bool SaveQueue::FailedFor(const std::string& target, const std::string& reason) {
+    std::lock_guard lock(mutex_);
+    Log& log = *log_;
+    if (++log.tries[target] < kTriesBeforeAside) return false;
+    log.tries.erase(target);
+    return SetAsideLocked(target, reason);
+}
+
+void SaveQueue::SetAsideFor(const std::string& target, const std::string& reason) {
+    std::lock_guard lock(mutex_);
+    log_->tries.erase(target);
+    SetAsideLocked(target, reason);
+}
+
+bool SaveQueue::SetAsideLocked(const std::string& target, const std::string& reason) {
+    Log& log = *log_;
+    std::vector<std::uint64_t> seqs;
+    auto collect = [&](const auto& all, auto fileOf) {
+        for (const auto& k : all)
+            if (fileOf(k.e) == target) seqs.push_back(k.seq);
+    };
+    collect(log.rows, [](const QueuedRow& r) { return r.Book; });
+    collect(log.registrations, [](const QueuedRegistration& d) { return d.DirectoryFile; });
+    collect(log.designations, [](const QueuedDesignation& p) { return p.PointFile; });
+    collect(log.journalLines, [](const QueuedJournalLine& j) { return j.Journal; });
+    collect(log.files, [](const QueuedFile& f) { return f.Path; });
+    std::string marks;
+    for (std::uint64_t seq : seqs) {
+        log.Aside(seq, reason);
+        marks += "a\t" + DecimalText(static_cast<long long>(seq)) + "\t" + Escaped(reason) + "\n";
+    }
+    if (!marks.empty()) static_cast<void>(Append(marks));
+    return !seqs.empty();
+}
+
+void SaveQueue::DeliveredTo(const std::string& target) {
+    std::lock_guard lock(mutex_);
+    log_->tries.erase(target);
+}
+
+std::vector<SetAside> SaveQueue::SetAsideEntries() const {
+    std::lock_guard lock(mutex_);
+    std::vector<SetAside> all;
+    for (const auto& k : log_->aside) all.push_back(k.e);
+    return all;
+}
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk) {
     FileResult queueProblem;
     for (const std::string& journal : queue.Journals())
         KeepFirst(queueProblem, SaveWaitingJournal(queue, journal, disk).queueProblem);
+    return queueProblem;
+}
+
+FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk) {
+    FileResult queueProblem;
+    for (const QueuedFile& file : queue.WaitingFiles()) {
+        std::string folder = file.Path.substr(0, file.Path.find_last_of('/'));
+        if (!IsFolder(folder)) MakeFolder(folder);
+        FileResult written = WriteTextFile(file.Path, file.Content, disk);
+        // A text the file's encoding cannot hold never goes in: kept, not tried again.
+        if (written.failure == Failure::NotShiftJis) queue.SetAsideFor(file.Path, "NotShiftJis");
+        KeepFirst(queueProblem, written ? queue.RemoveFile(file) : written);
+    }
     return queueProblem;
 }
 

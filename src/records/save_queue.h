@@ -1,9 +1,14 @@
 #pragma once
-// What the station could not write yet (the product folder's share gone, a
-// lock held too long, a full disk): kept in a file of the station's own
-// installation root until it is written, so that neither closing the window
-// nor ending the program ever loses a value or a registration.
+// Everything the station is to write onto the file server (a value, a text,
+// an emptied value, a registration, a designation, a journal line, a
+// rejection record, the operator record) goes first into a log on the
+// station's own disk, appended and synced before the entry returns; a writer
+// then delivers it to its file and marks it delivered. Neither a share that is
+// away nor closing the window nor ending the program ever loses an entry.
+#include <cstdint>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +25,7 @@ struct QueuedRow {
     int Machine = 0;
     int Row = 0;
     MeasuredRow Measured;
+    MeasuredAt At{};
     bool operator==(const QueuedRow&) const = default;
 };
 
@@ -28,6 +34,7 @@ struct QueuedRegistration {
     std::string DirectoryFile;
     int Machine = 0;
     std::string ProductFolder;  // empty: the product unregistered
+    MeasuredAt At{};
     bool operator==(const QueuedRegistration&) const = default;
 };
 
@@ -36,6 +43,7 @@ struct QueuedDesignation {
     std::string PointFile;
     int Point = 0;
     DesignatedPoint Designated;
+    MeasuredAt At{};
     bool operator==(const QueuedDesignation&) const = default;
 };
 
@@ -47,11 +55,20 @@ struct QueuedJournalLine {
     bool operator==(const QueuedJournalLine&) const = default;
 };
 
-// <root>/Config/SaveQueue.dat
-std::string SaveQueuePath(const std::string& savePath);
+// A small text file written whole: a rejection record, the operator record.
+struct QueuedFile {
+    std::string Path;
+    std::string Content;  // UTF-8, written as the file's own encoding asks
+    bool operator==(const QueuedFile&) const = default;
+};
 
-// The file, read and written only here: UTF-8, since no other program reads
-// it and every text in memory is UTF-8; LF line ends.
+// <root>/Config/SaveQueue.dat: the whole-file queue of earlier versions,
+// read once at start and taken into the log, then removed.
+std::string SaveQueuePath(const std::string& savePath);
+// <root>/Config/StationLog: the log's files, beside the old queue's.
+std::string StationLogFolder(const std::string& queuePath);
+
+// The old queue file, read only here: UTF-8, LF line ends.
 //
 //   ZIV save queue 1
 //   R<TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
@@ -60,51 +77,94 @@ std::string SaveQueuePath(const std::string& savePath);
 //   J<TAB>journal<TAB>record                             (one journal record, without its line end)
 //   end<TAB>number of entries
 //
-// The J lines came later than the others: a file without them reads as it
-// always did. They are kept in the order they came, since a journal is
-// appended to, not written over.
+// The log, read and written only here: one file per run of the program,
+// <ms since the epoch>-<pid>-<random>.log in StationLogFolder, which only the
+// run that made it appends to (it holds a lock on it while it runs). UTF-8,
+// LF line ends; each line appended and synced as a whole:
+//
+//   ZIV station log 1
+//   <seq><TAB>R<TAB><ns><TAB><station><TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
+//   <seq><TAB>D<TAB><ns><TAB><station><TAB>Directory.dat<TAB>machine<TAB>product folder
+//   <seq><TAB>P<TAB><ns><TAB><station><TAB>Data.dat<TAB>point<TAB>x<TAB>y<TAB>instrument
+//   <seq><TAB>J<TAB><ns><TAB><station><TAB>journal<TAB>record
+//   <seq><TAB>F<TAB><ns><TAB><station><TAB>path<TAB>content
+//   x<TAB><seq>[<TAB><seq>…]            (delivered, or replaced by a newer entry: done with)
+//   a<TAB><seq><TAB><reason>            (set aside: it will not go in; kept, listed, no more tries)
+//
+// <seq> counts up within a file; <ns> is the measurement time on the file
+// server's clock (ns since the epoch), <station> the station's identity. A
+// last line without its line end was cut off by a crash and is not taken. A
+// row or a registration put again replaces the one of the same book and row,
+// or file and machine. When the delivered part of a file is much larger than
+// what still waits, the file is written anew with only what waits (a
+// temporary synced and renamed over it), so that the log stays small.
+// At start the files of runs that ended (no lock held) and the old queue file
+// are taken into the new run's file and removed.
 //
 // Operator-typed texts and paths may hold anything: in every field a
 // backslash is written "\\", a tab "\t", a line feed "\n", a carriage return
 // "\r" and any other control character "\xHH"; every other byte stands as it
-// is. The last line tells a cut-off file from a whole one.
+// is.
 struct QueueContent {
     std::vector<QueuedRow> rows;
     std::vector<QueuedRegistration> registrations;
     std::vector<QueuedDesignation> designations;
     std::vector<QueuedJournalLine> journalLines;
+    std::vector<QueuedFile> files;
 };
 
-// The entries waiting, in the order they came. A row or a registration put
-// again replaces the one of the same book and row, or file and machine; a
-// journal line never replaces another.
-// Every change is written to the file at once (whole, synced) before it
-// returns; when that fails the change still holds in memory.
+// An entry that will not go in (its folder removed, its file unreadable for
+// good), kept after kTriesBeforeAside tries.
+struct SetAside {
+    std::string Kind;     // "R", "D", "P", "J", "F"
+    std::string Target;   // the file it was for
+    std::string What;     // the entry, as the log holds it
+    std::string Reason;
+};
+inline constexpr int kTriesBeforeAside = 20;
+
+// The entries waiting, in the order they came. Every change is appended to
+// the log and synced before it returns; when that fails the change still
+// holds in memory. Safe to use from several threads: the window's puts and
+// the writer's deliveries meet here, never waiting for the file server.
 class SaveQueue {
 public:
-    explicit SaveQueue(std::string path, Disk& disk = RealDisk()) : path_(std::move(path)), disk_(disk) {}
+    explicit SaveQueue(std::string path, Disk& disk = RealDisk());
+    ~SaveQueue();
+    SaveQueue(const SaveQueue&) = delete;
+    SaveQueue& operator=(const SaveQueue&) = delete;
+    // Only before a second thread uses it.
+    SaveQueue(SaveQueue&& other) noexcept;
 
     struct Loaded {
         ReadStatus status = ReadStatus::Missing;
-        // The file could not be read, or not be moved aside, or what was read
-        // of it not be written anew.
+        // A file could not be read, or not be moved aside, or what was read
+        // of it not be written into the log.
         FileResult problem;
         bool damaged = false;   // some of it could not be read
         std::string keptAside;  // where a damaged or unreadable file was moved; empty when it could not be
         size_t salvaged = 0;    // entries of a damaged file that read whole
     };
-    // Reads the file left by the last run. A damaged or unreadable file is
-    // moved aside (never written over) and whatever of it reads whole is kept.
+    // Takes in what earlier runs left: their log files and the old queue
+    // file. A damaged or unreadable file is moved aside (never written over)
+    // and whatever of it reads whole is kept.
     Loaded Load();
 
+    // The old queue file's path.
     const std::string& Path() const { return path_; }
+    // This run's log file; empty until the first entry.
+    std::string LogPath() const;
     size_t Count() const;
     bool Empty() const { return Count() == 0; }
+    // Bytes written to the log since it was made, compactions included.
+    std::uint64_t BytesWritten() const;
 
     // Paths of the day workbooks with waiting rows, each once.
     std::vector<std::string> Books() const;
     // The rows waiting for one day workbook: row -> what to write.
     std::map<int, MeasuredRow> RowsOf(const std::string& book) const;
+    // The same, with when each was measured.
+    std::map<int, QueuedRow> QueuedRowsOf(const std::string& book) const;
     FileResult PutRow(const QueuedRow& row);
     // Drops the rows of the book that still hold what was written.
     FileResult RemoveRows(const std::string& book, const std::map<int, MeasuredRow>& written);
@@ -127,21 +187,46 @@ public:
     std::vector<std::string> Journals() const;
     // The records waiting for one journal, in the order they came.
     std::vector<std::string> JournalRecordsOf(const std::string& journal) const;
-    size_t JournalLineCount() const { return content_.journalLines.size(); }
+    size_t JournalLineCount() const;
     FileResult PutJournalLine(const QueuedJournalLine& line);
     // Drops the first records waiting for the journal as long as they are,
     // in order, those written.
     FileResult RemoveJournalLines(const std::string& journal, const std::vector<std::string>& written);
 
+    // Text files waiting, in the order they came; a file put again replaces
+    // the one of the same path.
+    std::vector<QueuedFile> WaitingFiles() const;
+    FileResult PutFile(const QueuedFile& file);
+    FileResult RemoveFile(const QueuedFile& written);
+
+    // A try to deliver what waits for target failed for a reason that will
+    // not pass by itself; after kTriesBeforeAside such tries its entries are
+    // set aside (true when they were now).
+    bool FailedFor(const std::string& target, const std::string& reason);
+    // Sets aside at once what waits for target: it can never go in.
+    void SetAsideFor(const std::string& target, const std::string& reason);
+    // The target delivered: its count of failed tries starts again.
+    void DeliveredTo(const std::string& target);
+    std::vector<SetAside> SetAsideEntries() const;
+
+    // The log as memory holds it; for its reader in the .cpp alone.
+    struct Log;
+
 private:
-    FileResult Store();
-    std::string KeepAside();
+    template <typename Entry>
+    FileResult Put(const Entry& entry);
+    FileResult Append(const std::string& lines);
+    FileResult MarkDone(const std::vector<std::uint64_t>& seqs);
+    void CompactIfWorthIt();
+    bool SetAsideLocked(const std::string& target, const std::string& reason);
+    std::string KeepAside(const std::string& path);
+    void TakeLegacy(Loaded& loaded);
+    void TakeEarlierLogs(Loaded& loaded);
 
     std::string path_;
     Disk& disk_;
-    QueueContent content_;
-    // The file on disk could not be read nor moved aside: it is never written over.
-    FileResult blocked_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<Log> log_;
 };
 
 // Writes every waiting registration into its Directory.dat (the file as it is
@@ -154,5 +239,8 @@ FileResult SaveWaitingDesignations(SaveQueue& queue, Files files);
 // Appends the waiting lines of every journal to it, in the order they came;
 // a journal that cannot be written yet keeps its lines waiting.
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());
+// Writes every waiting text file, each whole; its folder is made when the
+// folder above it is there. The first failure, of a file or of the log.
+FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk = RealDisk());
 
 }  // namespace ziv

@@ -119,13 +119,10 @@ void MeasurementWindow::TellKept(const std::string& text, const FileResult& queu
     else Warn(text + "\n" + FailureText(queued) + "控えを書き込めないため、ZIV を終了すると失われます。");
 }
 
+// One count of what this station holds for the file server, whatever kind.
 void MeasurementWindow::ShowWaiting() {
     size_t count = queue_.Count();
-    // Values, registrations and designations; journal lines of values apart.
-    size_t journal = queue_.JournalLineCount(), values = count - journal;
-    QString text = values ? QString::fromUtf8("未保存 ") + QString::number(values) : QString();
-    if (journal) text += (text.isEmpty() ? QString() : QString(' ')) + QString::fromUtf8("記録待ち ") + QString::number(journal);
-    waitingLabel->setText(text);
+    waitingLabel->setText(count ? QString::fromUtf8("未保存 ") + QString::number(count) : QString());
     waitingLabel->setVisible(count != 0);
     if (count == 0) {
         retryTimer_->stop();
@@ -136,14 +133,32 @@ void MeasurementWindow::ShowWaiting() {
 }
 
 void MeasurementWindow::retryWaiting() {
+    if (writer_.Running()) {
+        TakeProgress();
+        ShowWaiting();
+        return;
+    }
     // A reading's reply must not wait behind a lock.
     if (session_.Active()) return;
     WriteWaiting();
 }
 
 void MeasurementWindow::WriteWaiting(LockWait wait) {
-    flow_.WriteWaiting(wait);
+    if (writer_.Running()) writer_.Wake();
+    else static_cast<void>(flow_.WriteWaiting(wait));
+    TakeProgress();
     ShowWaiting();
+}
+
+void MeasurementWindow::TakeProgress() {
+    if (!writer_.Running()) return;
+    EntryWriter::Progress progress = writer_.Take();
+    for (const auto& [book, rows] : progress.written) flow_.TakeWritten(book, rows);
+    if (!progress.problem || toldWaiting_ || queue_.Empty()) return;
+    toldWaiting_ = true;
+    std::string why = progress.problem->path.empty() ? std::string() : "\n" + FailureText(*progress.problem);
+    Warn("ファイルサーバーに書き込めません。値・登録・記録はこのステーションに控えてあり、書き込めるようになると自動で"
+         "書き込まれます。" + why);
 }
 
 bool MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
@@ -167,11 +182,19 @@ void MeasurementWindow::EditorLink::DesignationSaved(const std::string& pointFil
 
 void MeasurementWindow::LoadWaiting() {
     SaveQueue::Loaded loaded = queue_.Load();
-    std::string text = loaded.damaged ? "未保存の値の控え \"" + queue_.Path() + "\" が壊れていました。" : "";
+    std::string text = loaded.damaged ? "未保存の値の控えが壊れていました。" : "";
     if (!loaded.problem) text += FailureText(loaded.problem);
     if (!loaded.keptAside.empty()) text += "\"" + loaded.keptAside + "\" として残しました。";
     if (loaded.damaged) text += "読み取れた " + DecimalText(static_cast<long long>(loaded.salvaged)) + " 件は書き込まれます。";
     if (!text.empty()) Warn(text);
+    if (inBackground_) {
+        writer_.ClockBeside(flow_.ProductFolder());
+        writer_.Start();
+        retryTimer_->setInterval(500);
+        flow_.DeliverElsewhere([this] { writer_.Wake(); });
+        // What an earlier run left goes first; the window does not wait for it.
+        writer_.Drain(1000);
+    }
     WriteWaiting();
     if (queue_.Empty()) return;
     toldWaiting_ = true;

@@ -3,6 +3,7 @@
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "station/rejection.h"
 
 namespace ziv {
@@ -225,10 +226,28 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
     entry.book = BookPath(m);
+    MeasuredAt at{StationServerClock().NowNs(), station_.value_or(std::string())};
+    if (wake_) {
+        // Kept on this station's disk: the writer takes it to the workbook.
+        entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), at});
+        ++savedCount_;
+    } else {
+        RecordAndDeliver(entry, at);
+    }
+    WriteJournal(entry);
+    if (wake_) wake_();
+    // A value that could not be saved waits in the queue: the operator goes on all the same.
+    Advance(m);
+    return entry;
+}
+
+void EntryFlow::RecordAndDeliver(Entry& entry, const MeasuredAt& at) {
+    const int m = entry.machine;
+    MachineSheet& sheet = sheets_[m];
     entry.save = dayBooks_.Save(
         m, entry.book, entry.point, entry.inputName, kLastPoint,
         [&](int r, const std::string& inputName) { return sheet.Measured(r, inputName); },
-        [&](int r) { return sheet.Master(r); });
+        [&](int r) { return sheet.Master(r); }, at);
     // Rows another station measured meanwhile are taken as the workbook now holds them.
     for (int r : entry.save.fromDisk) {
         sheet.SetMeasured(r, dayBooks_.Row(m, r));
@@ -239,12 +258,20 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
         // Every save tries again what waits, for this workbook and any other,
         // without waiting for a lock another station holds: the next value
         // must not wait behind it.
-        WriteWaiting(LockWait::Once);
+        static_cast<void>(WriteWaiting(LockWait::Once));
     }
-    WriteJournal(entry);
-    // A value that could not be saved waits in the queue: the operator goes on all the same.
-    Advance(m);
-    return entry;
+}
+
+void EntryFlow::TakeWritten(const std::string& book, const std::map<int, MeasuredRow>& rows) {
+    std::map<int, MeasuredRow> waiting = queue_.RowsOf(book);
+    for (int m = 0; m <= kLastMachine; ++m) {
+        if (!Registered(m) || BookPath(m) != book) continue;
+        for (const auto& [r, row] : rows) {
+            if (waiting.count(r) || sheets_[m].Measured(r, row.InputName) == row) continue;
+            sheets_[m].SetMeasured(r, row);
+            view_.RowChanged(m, r);
+        }
+    }
 }
 
 namespace {
@@ -290,18 +317,35 @@ void EntryFlow::WriteJournal(Entry& entry) {
     line.GaugeOverdue = entry.gaugeOverdue;
     line.Reply = entry.reply;
     line.Replaced = entry.before.Value;
-    entry.journal = KeepInJournal(queue_, JournalPath(productFolder_, *workDay, *station_), line, files_.disk);
+    std::string journal = JournalPath(productFolder_, *workDay, *station_);
+    if (!wake_) {
+        entry.journal = KeepInJournal(queue_, journal, line, files_.disk);
+        return;
+    }
+    JournalWrite kept;
+    kept.queueProblem = queue_.PutJournalLine({journal, JournalRecord(line)});
+    entry.journal = kept;
 }
 
+// Kept on this station's disk first, like every entry: a share that is away
+// loses no rejection record.
 FileResult EntryFlow::WriteRejection(const Entry& entry) const {
     const SheetRow& row = entry.after;
     RejectionFacts facts{workDate_.Year, workDate_.Month, workDate_.Day, userName_, entry.machine,
                          names_[entry.machine], row.Nominal, row.Upper, row.Lower, row.Value};
-    return WriteRejectionFile(productFolder_, facts, nullptr, files_.disk);
+    QueuedFile file{JoinPath(RejectionFolder(productFolder_), RejectionFileName(facts)),
+                    RejectionContent(RejectionRecord(facts))};
+    // A text the file cannot hold would never go in: told now, not kept.
+    if (!ToCp932(file.Content)) return Failed(Failure::NotShiftJis, file.Path);
+    FileResult kept = queue_.PutFile(file);
+    if (wake_ || !kept) return kept;
+    FileResult written = WriteTextFile(file.Path, file.Content, files_.disk);
+    if (written) static_cast<void>(queue_.RemoveFile(file));
+    return written;
 }
 
-void EntryFlow::WriteWaiting(LockWait wait) {
-    if (queue_.Empty()) return;
+FileResult EntryFlow::WriteWaiting(LockWait wait) {
+    if (queue_.Empty()) return {};
     // Journal lines of earlier entries: a failure leaves them waiting, in order.
     (void)SaveWaitingJournalLines(queue_, files_.disk);
     // Taking written entries out of the queue's file may fail (the station's
@@ -315,6 +359,9 @@ void EntryFlow::WriteWaiting(LockWait wait) {
     }
     static_cast<void>(SaveWaitingRegistrations(queue_, files_));
     static_cast<void>(SaveWaitingDesignations(queue_, files_));
+    FileResult files = SaveWaitingFiles(queue_, files_.disk);
+    if (!retried.failures.empty()) return retried.failures.front().second;
+    return files;
 }
 
 }  // namespace ziv

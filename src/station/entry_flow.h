@@ -7,6 +7,8 @@
 // measurement window shows what this holds and hands it the values that keys,
 // buttons and instruments bring.
 #include <array>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -143,9 +145,22 @@ public:
     // The F12 (pass) and F11 (fail) keys of gauges that give no number.
     Entry EnterPassFail(bool pass);
 
+    // Entries go into the station's log only, and `wake` tells the writer
+    // that delivers them (see records/entry_writer.h): the operator never
+    // waits for the file server. Without it every entry is delivered at once
+    // on the caller's thread, after it went into the log.
+    void DeliverElsewhere(std::function<void()> wake) { wake_ = std::move(wake); }
+    // A day workbook as the writer wrote it: rows another station measured
+    // meanwhile are shown as the file holds them, unless a newer value of
+    // this station still waits for them.
+    void TakeWritten(const std::string& book, const std::map<int, MeasuredRow>& rows);
+    // The day workbook machine m's values go to.
+    std::string DayBook(int machine) const { return BookPath(machine); }
+
     // What waits in the queue, of every kind, is tried again; with
     // LockWait::Once no lock another station holds is waited for.
-    void WriteWaiting(LockWait wait = LockWait::Patient);
+    // The first failure met, when anything still waits.
+    FileResult WriteWaiting(LockWait wait = LockWait::Patient);
     // The run ends: every workbook was saved whole with its last value.
     void CloseAll() { dayBooks_.CloseAll(); }
 
@@ -159,6 +174,7 @@ private:
     Entry Begin(Way way, int key, const std::string& inputName, const std::string& text) const;
     Entry EnterMagnitude(Entry entry, const std::string& magnitude);
     Entry Record(Entry entry);
+    void RecordAndDeliver(Entry& entry, const MeasuredAt& at);
     FileResult WriteRejection(const Entry& entry) const;
     void WriteJournal(Entry& entry);
     std::string BookPath(int machine) const;
@@ -184,6 +200,7 @@ private:
     std::optional<std::string> station_;  // set: entries go into the journal
     Gauges gauges_{};
     int loadedPointCount_ = 0;
+    std::function<void()> wake_;
 };
 
 }  // namespace ziv

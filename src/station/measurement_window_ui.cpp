@@ -377,6 +377,36 @@ void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {
     TellKept(text, queue_.PutRegistration({DirectoryFilePath(op_.UserDIR), changed, flow_.ProductPath(changed)}));
 }
 
+// The operator record is kept like every entry; the writer has a few seconds
+// to take what waits to the share, and what it could not stays for the next
+// start, and the operator hears how much.
+void MeasurementWindow::FinishDelivery() {
+    // A run that saved nothing leaves no operator record.
+    if (flow_.SavedCount() != 0) {
+        QDateTime now = QDateTime::currentDateTime();
+        ClockTime end{now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute()};
+        OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, flow_.SavedCount(),
+                                                     flow_.LoadedPointCount(), startHour_, startMinute_, end);
+        operatorLog_ = record.Content;
+        for (const auto& [path, content] : OperatorRecordFiles(flow_.ProductFolder(), op_.UserName, record))
+            if (auto r = queue_.PutFile({path, content}); !r) Warn(FailureText(r));
+    }
+    FileResult cause;
+    if (writer_.Running()) {
+        writer_.Drain(kClosingWaitMs);
+        std::optional<FileResult> problem = writer_.Take().problem;
+        if (problem && !problem->path.empty()) cause = *problem;
+    } else {
+        cause = flow_.WriteWaiting();
+    }
+    retryTimer_->stop();
+    if (!queue_.Empty())
+        Warn("書き込めなかった値・登録・指定・記録 " + DecimalText(static_cast<long long>(queue_.Count())) +
+             " 件はこのステーションに残してあり、次の起動時に書き込まれます。" +
+             (cause ? std::string() : "\n" + FailureText(cause)));
+    writer_.Stop(500);
+}
+
 void MeasurementWindow::CreateLogFolders() {
     std::string logs = JournalFolder(flow_.ProductFolder());
     for (const std::string& folder : {logs, JoinPath(logs, "不合格記録"), JoinPath(logs, "測定者記録")}) {
@@ -411,23 +441,7 @@ void MeasurementWindow::shutDown() {
     if (unloaded_ || !loaded_) return;
     unloaded_ = true;
     EndReading();
-    // What waits is tried once more; what still cannot be written stays in
-    // the queue for the next start, and the operator knows.
-    WriteWaiting();
-    retryTimer_->stop();
-    if (!queue_.Empty())
-        Warn("書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
-             " 件はこのステーションに残してあり、次の起動時に書き込まれます。");
-    // A run that saved nothing leaves no operator record.
-    if (flow_.SavedCount() != 0) {
-        QDateTime now = QDateTime::currentDateTime();
-        ClockTime end{now.date().year(), now.date().month(), now.date().day(), now.time().hour(), now.time().minute()};
-        OperatorRecord record = FinishOperatorRecord(operatorLog_, chargeText_, flow_.SavedCount(),
-                                                     flow_.LoadedPointCount(), startHour_, startMinute_, end);
-        operatorLog_ = record.Content;
-        if (auto r = WriteOperatorRecord(flow_.ProductFolder(), op_.UserName, record, files_.disk); !r)
-            Warn(FailureText(r));
-    }
+    FinishDelivery();
     // Both windows open where they were left, next time.
     if (editor_) {
         WindowPlacement placement = editor_->TakePlacementForShutdown();

@@ -16,7 +16,9 @@
 #include "links/reading_session.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "records/entry_writer.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "workbook/workbook.h"
 
@@ -88,6 +90,10 @@ public:
     bool DayBookOpen(int m) const { return flow_.DayBookOpen(m); }
     // Values and registrations that could not be written yet.
     size_t WaitingCount() const { return queue_.Count(); }
+    // Entries go to the file server from a writer thread of their own: the
+    // window never waits for the server. Called before startUp(); without it
+    // every entry is delivered at once on the window's thread.
+    void DeliverInBackground() { inBackground_ = true; }
     DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
     QTimer* ReadingTimer() const { return readingTimer_; }
@@ -183,6 +189,10 @@ private:
     // Writes what waits; after a save of its own, without waiting for a lock
     // another station holds (the timer tries again).
     void WriteWaiting(LockWait wait = LockWait::Patient);
+    // What the writer did meanwhile: workbooks shown anew, a cause told once.
+    void TakeProgress();
+    // At closing: the operator record kept, a bounded wait for the writer.
+    void FinishDelivery();
     // The count of what waits, and the retry timer running while anything does.
     void ShowWaiting();
     // A failure that left something waiting; `queued` tells whether it is kept in the queue's file.
@@ -206,8 +216,13 @@ private:
     enum class WindowMode { Ready, Measuring, ChoosingDate, ChoosingProduct };
     void ApplyMode(WindowMode mode);
     WindowMode mode_ = WindowMode::Ready;
-    // Declared after op_, whose root holds its file, and files_.
-    SaveQueue queue_{SaveQueuePath(op_.SavePath), files_.disk};
+    // Declared after op_, whose root holds its file, and files_; shared with
+    // the writer, which may outlive the window in a hung share.
+    std::shared_ptr<SaveQueue> queueHold_ = std::make_shared<SaveQueue>(SaveQueuePath(op_.SavePath), files_.disk);
+    SaveQueue& queue_ = *queueHold_;
+    EntryWriter writer_{queueHold_, files_, StationServerClock()};
+    bool inBackground_ = false;
+    static constexpr int kClosingWaitMs = 3000;
     GridLink gridLink_{*this};
     EntryFlow flow_{op_.UserName, queue_, files_, gridLink_};
     // The operator has been told that things wait; again only once all is written.

@@ -56,12 +56,21 @@ std::string OperatorRecordFolder(const std::string& productFolder) {
     return JoinPath(JournalFolder(productFolder), "測定者記録");
 }
 
+std::vector<std::pair<std::string, std::string>> OperatorRecordFiles(const std::string& productFolder,
+                                                                     const std::string& userName,
+                                                                     const OperatorRecord& record) {
+    std::string folder = JoinPath(OperatorRecordFolder(productFolder), userName);
+    return {{JoinPath(folder, record.FileName), record.Content},
+            {JoinPath(OperatorRecordFolder(productFolder), userName + ".txt"), record.Content}};
+}
+
 FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
-                                const OperatorRecord& record, Disk& disk) {
+                               const OperatorRecord& record, Disk& disk) {
     std::string folder = JoinPath(OperatorRecordFolder(productFolder), userName);
     if (!MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
-    if (auto r = WriteTextFile(JoinPath(folder, record.FileName), record.Content, disk); !r) return r;
-    return WriteTextFile(JoinPath(OperatorRecordFolder(productFolder), userName + ".txt"), record.Content, disk);
+    for (const auto& [path, content] : OperatorRecordFiles(productFolder, userName, record))
+        if (auto r = WriteTextFile(path, content, disk); !r) return r;
+    return {};
 }
 
 }  // namespace ziv

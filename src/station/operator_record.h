@@ -37,6 +37,11 @@ std::string OperatorRecordFolder(const std::string& productFolder);
 
 // Writes the dated record into the operator's folder and the latest-run copy
 // "<name>.txt"; stops at the first failure and names the file in the result.
+// The two files the record is written as: <folder>/<user>/<file name> and
+// <folder>/<user>.txt, with their content.
+std::vector<std::pair<std::string, std::string>> OperatorRecordFiles(const std::string& productFolder,
+                                                                     const std::string& userName,
+                                                                     const OperatorRecord& record);
 FileResult WriteOperatorRecord(const std::string& productFolder, const std::string& userName,
                                 const OperatorRecord& record, Disk& disk = RealDisk());
 

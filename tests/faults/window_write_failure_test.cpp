@@ -266,7 +266,8 @@ TEST_F(StationWrites, RejectionFileThatCannotBeWrittenIsReportedAndTheValueIsSti
             EXPECT_EQ(f.hits(), 1) << context;
         }
         ExpectWarningNaming(path, fault.err, context);
-        EXPECT_EQ(ReadBytes(path), "an earlier record " + value) << context;
+        // Kept on the station, it went in with the next try: the value's save.
+        EXPECT_EQ(ReadBytes(path), *ToCp932(content)) << context;
         EXPECT_EQ(Cell(*form, 1, 2), "不") << context;
         auto book = Workbook::Open(Book());
         ASSERT_TRUE(book) << context;
@@ -325,8 +326,9 @@ TEST_F(StationWrites, OperatorRecordThatCannotBeWrittenIsReportedAndTheCloseGoes
             form->close();
             EXPECT_EQ(f.hits(), 1) << context;
         }
+        // The one that failed is kept on the station for the next start, the other written.
         ExpectWarningNaming(failDated ? dated : latest, fault.err, context);
-        EXPECT_EQ(ReadBytes(latest), "the record of an earlier run") << context;
+        EXPECT_EQ(ReadBytes(latest) == "the record of an earlier run", !failDated) << context;
         std::vector<std::string> records;
         for (auto& e : fs::directory_iterator(dated)) records.push_back(e.path().filename());
         EXPECT_EQ(records.size(), failDated ? 0u : 1u) << context;

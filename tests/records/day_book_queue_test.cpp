@@ -11,6 +11,7 @@
 #include "common/text_file.h"
 #include "faulty_disk.h"
 #include "platform/file_lock.h"
+#include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
 #include "temp_root.h"
@@ -190,4 +191,27 @@ TEST_F(QueuedDayRows, ARetryInPassingWaitsForNoLock) {
     books.SaveWaiting();
     EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Patient});
     EXPECT_EQ(Value(1), "10.01");
+}
+
+// A value that waited on one station (its save failed) and a later one that
+// another station saved in the same cell: whichever goes in last, the later
+// measurement stays; the waiting one never overwrites it for being queued.
+TEST(NewestMeasurement, AnOlderWaitingValueNeverOverwritesANewerOneAndANewerOneWins) {
+    TempRoot root;
+    const std::string product = root / "製品/A-100";
+    const std::string book = DayBookPath(product, "検査員1", "A-100", 0, {"2026", "3", "2"});
+    fs::create_directories(product);
+    SaveQueue queueA(root / "a/Config/SaveQueue.dat"), queueB(root / "b/Config/SaveQueue.dat");
+    DayBooks a(queueA, StationFiles()), b(queueB, StationFiles());
+    auto value = [](const char* v) { return MeasuredRow{"", v, "合", ""}; };
+    ASSERT_TRUE(queueA.PutRow({book, 0, 1, value("10.011"), {1000, "A"}}));
+    auto measured = [&](int, const std::string&) { return value("10.042"); };
+    ASSERT_TRUE(b.Save(0, book, 1, "", 3, measured, [](int) { return MasterRow{}; }, {2000, "B"}));
+    a.SaveWaiting();
+    EXPECT_TRUE(queueA.Empty()) << "done with: a newer value stands";
+    EXPECT_EQ(Workbook::Open(book)->CellText(1, 1, 5), "10.042");
+
+    ASSERT_TRUE(queueA.PutRow({book, 0, 1, value("10.055"), {3000, "A"}}));
+    a.SaveWaiting();
+    EXPECT_EQ(Workbook::Open(book)->CellText(1, 1, 5), "10.055");
 }

@@ -54,8 +54,8 @@ TEST_F(SaveQueueFile, EveryChangeIsInTheFileAtOnceAndAnyTextComesBackExactly) {
         // Measured again: the newer value takes the waiting one's place.
         ASSERT_TRUE(queue.PutRow({"/p/" + t + "/data/x.xls", 7, n, {t, t + "1", t, "-" + t}}));
     }
-    // One line per entry, whatever the texts hold.
-    EXPECT_EQ(SplitLines(ReadBytes(path)).size(), 2 + 3 * awkward.size());
+    // One line per entry and one per entry replaced, whatever the texts hold.
+    EXPECT_EQ(SplitLines(ReadBytes(queue.LogPath())).size(), 1 + 5 * awkward.size());
 
     SaveQueue::Loaded loaded;
     SaveQueue again = Restarted(&loaded);
@@ -86,11 +86,13 @@ TEST_F(SaveQueueFile, EveryChangeIsInTheFileAtOnceAndAnyTextComesBackExactly) {
 // file itself is moved aside for someone to look at, never written over.
 TEST_F(SaveQueueFile, DamagedOrUnreadableFileIsKeptAsideAndWhatReadsWholeStaysQueued) {
     const std::string book = "/p/data/a.xls";
-    {
-        SaveQueue queue(path);
-        for (int r = 1; r <= 3; ++r) ASSERT_TRUE(queue.PutRow({book, 0, r, {"M", "10.0" + std::to_string(r * 2), "", ""}}));
-    }
-    const std::string whole = ReadBytes(path);
+    // As an earlier version left it.
+    const std::string whole =
+        "ZIV save queue 1\n"
+        "R\t/p/data/a.xls\t0\t1\tM\t10.02\t\t\n"
+        "R\t/p/data/a.xls\t0\t2\tM\t10.04\t\t\n"
+        "R\t/p/data/a.xls\t0\t3\tM\t10.06\t\t\n"
+        "end\t3\n";
     std::string badLine = whole;
     badLine.insert(badLine.find("R\t/p/data/a.xls\t0\t2"), "X");
     struct Case {
@@ -114,8 +116,8 @@ TEST_F(SaveQueueFile, DamagedOrUnreadableFileIsKeptAsideAndWhatReadsWholeStaysQu
         // Under a name of its own, beside those kept before.
         EXPECT_EQ(loaded.keptAside, root / ("Config/SaveQueue-damaged-" + std::to_string(i + 1) + ".dat")) << c.what;
         EXPECT_EQ(ReadBytes(loaded.keptAside), c.bytes) << c.what;
-        EXPECT_EQ(ValuesOf(Restarted(), book), c.values) << c.what << ": written anew at once";
-        fs::remove(path);
+        EXPECT_EQ(ValuesOf(Restarted(), book), c.values) << c.what << ": taken into the log at once";
+        fs::remove_all(StationLogFolder(path));
     }
 
     WriteBytes(path, whole);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <cerrno>
 #include <filesystem>
 
@@ -11,8 +14,10 @@
 #include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "records/day_book.h"
+#include "records/entry_writer.h"
 #include "records/journal.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "station/rejection.h"
 #include "temp_root.h"
@@ -174,7 +179,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_EQ(queue.JournalLineCount(), 1u);
     fs::remove(JournalFolder(products));
     fs::rename(root / "journals-away", JournalFolder(products));
-    flow.WriteWaiting();
+    static_cast<void>(flow.WriteWaiting());
     EXPECT_EQ(queue.JournalLineCount(), 0u);
     journal = ReadJournal(JournalPath(products, workDay, "st-1"));
     ASSERT_EQ(journal.entries.size(), 6u);
@@ -189,7 +194,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_TRUE(unsynced.save);
     EXPECT_EQ(queue.JournalLineCount(), 1u);
     disk.appends = nullptr;
-    flow.WriteWaiting();
+    static_cast<void>(flow.WriteWaiting());
     EXPECT_EQ(queue.JournalLineCount(), 0u);
     journal = ReadJournal(JournalPath(products, workDay, "st-1"));
     ASSERT_EQ(journal.entries.size(), 7u);
@@ -353,7 +358,7 @@ TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     EXPECT_EQ(entry.save.failure.failure, Failure::FolderNotMade);
     EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
     EXPECT_EQ(flow.Point(0), 2);
-    EXPECT_EQ(queue.Count(), 1u);
+    EXPECT_EQ(queue.Count(), 2u) << "the value and its rejection record wait";
     EXPECT_EQ(flow.SavedCount(), 0);
 
     // The next save writes it, and what waits for any other workbook with it.
@@ -367,6 +372,38 @@ TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     EXPECT_EQ(ReadDayBookRow(*other, 2).Value, "9.995");
     EXPECT_TRUE(queue.Empty());
     EXPECT_EQ(flow.SavedCount(), 1);
+    EXPECT_EQ(Rejections().size(), 1u) << "the rejection record went in with them";
+}
+
+// The share hangs (a hard mount whose server went away): entries still
+// return at once, each durable in the station's log, and the writer thread
+// takes them to the workbook in order once the share answers again.
+TEST_F(EntryFlowTest, EntriesNeverWaitForAHungShareAndGoInOnceItAnswers) {
+    std::string product = MakeProduct("A-100", 30);
+    Register(0, product);
+    std::mutex gate;
+    std::condition_variable opened;
+    bool hung = true;
+    disk.reads = [&](const std::string& path) {
+        std::unique_lock lock(gate);
+        if (path.starts_with(products)) opened.wait(lock, [&] { return !hung; });
+        return 0;
+    };
+    auto queueHold = std::shared_ptr<SaveQueue>(&queue, [](SaveQueue*) {});
+    EntryWriter writer(queueHold, Files{disk, StationFileLocks()}, StationServerClock());
+    writer.Start();
+    flow.DeliverElsewhere([&] { writer.Wake(); });
+    for (int n = 1; n <= 20; ++n) ASSERT_TRUE(flow.EnterNumber("10.01" + std::to_string(n % 9 + 1)).save.queued) << n;
+    EXPECT_EQ(queue.Count(), 20u);
+    EXPECT_NE(ReadBytes(queue.LogPath()).find("10.019"), std::string::npos) << "durable before the share saw it";
+    {
+        std::lock_guard lock(gate);
+        hung = false;
+    }
+    opened.notify_all();
+    ASSERT_TRUE(writer.Drain(30000));
+    writer.Stop(1000);
+    for (int n = 1; n <= 20; ++n) EXPECT_EQ(Saved(n).Value, "10.01" + std::to_string(n % 9 + 1)) << n;
 }
 
 }  // namespace

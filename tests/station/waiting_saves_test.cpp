@@ -18,6 +18,7 @@
 #include "workbook/workbook.h"
 
 using namespace ziv;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -149,16 +150,18 @@ TEST_F(WaitingSaves, ClosingKeepsWhatWaitsAndSaysSoAndTheNextStartWritesItFirst)
     // The share back, and the queue's file damaged meanwhile: it is kept
     // aside, said so, and what reads whole of it is written first.
     ShareBack();
-    const std::string queueFile = SaveQueuePath(root.path());
-    std::string bytes = ReadBytes(queueFile);
-    bytes.insert(bytes.find("end\t"), "R\tcut short\n");
-    WriteBytes(queueFile, bytes);
+    std::vector<fs::path> logs;
+    for (const auto& item : fs::directory_iterator(StationLogFolder(SaveQueuePath(root.path())))) logs.push_back(item.path());
+    ASSERT_EQ(logs.size(), 1u);
+    std::string bytes = ReadBytes(logs[0]) + "R\tcut short\n";
+    WriteBytes(logs[0], bytes);
+    const std::string aside = logs[0].parent_path() / (logs[0].stem().string() + "-damaged-1.log");
     messages.clear();
     form = Open();
     ASSERT_TRUE(form);
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_NE(Messages()[0].find(root / "Config/SaveQueue-damaged-1.dat"), std::string::npos) << Messages()[0];
-    EXPECT_EQ(ReadBytes(root / "Config/SaveQueue-damaged-1.dat"), bytes);
+    EXPECT_NE(Messages()[0].find(aside), std::string::npos) << Messages()[0];
+    EXPECT_EQ(ReadBytes(aside), bytes);
     EXPECT_EQ(form->WaitingCount(), 0u);
     EXPECT_FALSE(CountVisible());
     EXPECT_EQ(Workbook::Open(book)->CellText(1, 2, 5), "20.002");

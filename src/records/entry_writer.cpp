@@ -1,0 +1,164 @@
+#include "records/entry_writer.h"
+
+#include <chrono>
+
+#include "common/failure_text.h"
+#include "common/text_file.h"
+#include "platform/paths.h"
+#include "records/journal.h"
+#include "records/save_queue.h"
+#include "records/server_clock.h"
+
+namespace ziv {
+
+struct EntryWriter::State {
+    State(std::shared_ptr<SaveQueue> q, Files f, ServerClock& c) : queue(std::move(q)), files(f), books(*queue, f), clock(c) {}
+
+    std::shared_ptr<SaveQueue> queue;
+    Files files;
+    DayBooks books;  // the writer's own: it opens a workbook only to write it
+    ServerClock& clock;
+
+    std::mutex mutex;
+    std::condition_variable wake;     // the thread waits on it
+    std::condition_variable settled;  // Drain and Stop wait on it
+    bool stop = false, woken = false, urgent = false, ended = false, trying = false;
+    std::uint64_t passes = 0;
+    std::string clockBeside;
+    Progress progress;
+
+    void Run();
+    // One try at everything that waits; true when nothing waits any more.
+    bool Pass();
+    bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
+};
+
+namespace {
+
+// What will not pass by itself: the product folder gone while the folder
+// above it is there, or a file that is no workbook.
+bool WillNotPass(const std::string& book, const FileResult& why) {
+    if (why.failure == Failure::BookUnreadable || why.failure == Failure::CellRefused) return true;
+    if (why.failure != Failure::FolderNotMade) return false;
+    std::string product = ProductOfDayBook(book);
+    return !IsFolder(product) && IsFolder(product.substr(0, product.find_last_of('/')));
+}
+
+}  // namespace
+
+bool EntryWriter::State::Pass() {
+    SaveQueue& q = *queue;
+    (void)SaveWaitingJournalLines(q, files.disk);
+    DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
+    (void)SaveWaitingRegistrations(q, files);
+    (void)SaveWaitingDesignations(q, files);
+    FileResult filesProblem = SaveWaitingFiles(q, files.disk);
+    for (const auto& [book, why] : retried.failures)
+        if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
+    std::string beside;
+    {
+        std::lock_guard lock(mutex);
+        beside = clockBeside;
+    }
+    if (!beside.empty()) {
+        std::int64_t before = OwnClockNs();
+        if (auto server = ShareClockNs(JoinPath(beside, ".ziv-clock"))) clock.Measured(*server, (before + OwnClockNs()) / 2);
+    }
+    bool done = NothingWaits();
+    std::lock_guard lock(mutex);
+    for (auto& w : retried.written) progress.written.push_back(std::move(w));
+    if (done) progress.problem.reset();
+    else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
+    else if (!filesProblem) progress.problem = filesProblem;
+    else if (!progress.problem) progress.problem = FileResult{Failure::WriteFailed, {}, 0, WriteStep::Open, {}};
+    return done;
+}
+
+void EntryWriter::State::Run() {
+    int pauseMs = 0;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex);
+            auto due = [&] { return stop || urgent || (woken && pauseMs == 0); };
+            if (pauseMs == 0) wake.wait(lock, due);
+            else wake.wait_for(lock, std::chrono::milliseconds(pauseMs), due);
+            if (stop) break;
+            woken = urgent = false;
+            trying = true;
+        }
+        bool done = Pass();
+        pauseMs = done ? 0 : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
+        std::lock_guard lock(mutex);
+        trying = false;
+        ++passes;
+        settled.notify_all();
+    }
+    std::lock_guard lock(mutex);
+    ended = true;
+    settled.notify_all();
+}
+
+EntryWriter::EntryWriter(std::shared_ptr<SaveQueue> queue, Files files, ServerClock& clock)
+    : state_(std::make_shared<State>(std::move(queue), files, clock)) {}
+
+EntryWriter::~EntryWriter() { Stop(0); }
+
+void EntryWriter::Start() {
+    if (thread_.joinable()) return;
+    // The thread holds the state: should it hang in a share, nothing it uses goes away.
+    thread_ = std::thread([state = state_] { state->Run(); });
+    Wake();
+}
+
+void EntryWriter::ClockBeside(const std::string& folder) {
+    std::lock_guard lock(state_->mutex);
+    state_->clockBeside = folder;
+}
+
+void EntryWriter::Wake() {
+    std::lock_guard lock(state_->mutex);
+    state_->woken = true;
+    state_->wake.notify_all();
+}
+
+bool EntryWriter::Drain(int ms) {
+    if (!thread_.joinable()) return state_->NothingWaits();
+    std::unique_lock lock(state_->mutex);
+    std::uint64_t after = state_->passes + (state_->trying ? 1 : 0);
+    state_->urgent = true;
+    state_->wake.notify_all();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    // One whole pass after this call, then whatever it takes to empty.
+    while (!(state_->passes > after && !state_->trying && state_->NothingWaits())) {
+        if (state_->settled.wait_until(lock, deadline) == std::cv_status::timeout) break;
+        if (state_->passes > after && !state_->NothingWaits() && !state_->trying) {
+            state_->urgent = true;
+            state_->wake.notify_all();
+        }
+    }
+    return state_->NothingWaits();
+}
+
+void EntryWriter::Stop(int ms) {
+    if (!thread_.joinable()) return;
+    std::unique_lock lock(state_->mutex);
+    state_->stop = true;
+    state_->wake.notify_all();
+    // A thread that only sleeps ends at once; one in the share's hands may never.
+    bool ended = state_->settled.wait_for(lock, std::chrono::milliseconds(std::max(ms, 200)),
+                                          [&] { return state_->ended; });
+    lock.unlock();
+    if (ended) thread_.join();
+    else thread_.detach();
+}
+
+EntryWriter::Progress EntryWriter::Take() {
+    std::lock_guard lock(state_->mutex);
+    Progress taken;
+    taken.written = std::move(state_->progress.written);
+    state_->progress.written.clear();
+    taken.problem = state_->progress.problem;
+    return taken;
+}
+
+}  // namespace ziv

@@ -1,0 +1,68 @@
+#pragma once
+// Delivers what the station's log holds to the file server, on a thread of
+// its own, so that the operator never waits for the server: the journals
+// first, then the day workbooks (merged with what the file holds now),
+// Directory.dat, Data.dat, and the rejection and operator records. While the
+// share is away it tries again, less and less often (up to kLongestPauseMs
+// between tries); a new entry or a drain wakes it. Everything it uses it
+// holds itself: a writer stuck in a hung share outlives its window safely.
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/file_lock.h"
+#include "records/day_book.h"
+
+namespace ziv {
+
+class SaveQueue;
+class ServerClock;
+
+class EntryWriter {
+public:
+    static constexpr int kFirstPauseMs = 250;
+    static constexpr int kLongestPauseMs = 8000;
+
+    // What became of the deliveries since the window last asked.
+    struct Progress {
+        // Day workbooks as written: every measured row, for the window to show
+        // what other stations measured meanwhile.
+        std::vector<std::pair<std::string, std::map<int, MeasuredRow>>> written;
+        // Why entries still wait after the last try; none once all went in.
+        std::optional<FileResult> problem;
+    };
+
+    // `clockBeside`: a folder on the share whose server clock the entries' times follow.
+    EntryWriter(std::shared_ptr<SaveQueue> queue, Files files, ServerClock& clock);
+    ~EntryWriter();
+    EntryWriter(const EntryWriter&) = delete;
+    EntryWriter& operator=(const EntryWriter&) = delete;
+
+    void Start();
+    bool Running() const { return thread_.joinable(); }
+    // A folder on the share to read the server's clock off.
+    void ClockBeside(const std::string& folder);
+    // Something new waits: try now (unless the share was found away a moment ago).
+    void Wake();
+    // Tries at once and waits at most ms until nothing waits but what was set
+    // aside; false when entries still wait.
+    bool Drain(int ms);
+    // Ends the thread, waiting at most ms; a thread stuck in a hung share is
+    // left to end on its own.
+    void Stop(int ms);
+    Progress Take();
+
+    struct State;
+
+private:
+    std::shared_ptr<State> state_;
+    std::thread thread_;
+};
+
+}  // namespace ziv
