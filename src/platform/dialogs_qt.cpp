@@ -1,10 +1,16 @@
 #include "platform/dialogs_qt.h"
 
+#include <QButtonGroup>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
 
 namespace ziv {
 
@@ -69,6 +75,40 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;
         QString path = dialog.Chosen();
         return ChosenFile{path, QFileInfo(path).fileName()};
+    }
+
+    std::optional<QString> AskReaction(QWidget* parent, const QString& about, const QStringList& choices) override {
+        QDialog dialog(parent);
+        dialog.setWindowTitle(QStringLiteral("対処の記録"));
+        auto* layout = new QVBoxLayout(&dialog);
+        layout->addWidget(new QLabel(about, &dialog));
+        QButtonGroup group(&dialog);
+        for (int i = 0; i < choices.size(); ++i) {
+            auto* button = new QRadioButton(choices[i], &dialog);
+            group.addButton(button, i);
+            layout->addWidget(button);
+        }
+        auto* other = new QLineEdit(&dialog);
+        other->setPlaceholderText(QStringLiteral("内容"));
+        other->setEnabled(false);
+        layout->addWidget(other);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
+        layout->addWidget(buttons);
+        auto last = static_cast<int>(choices.size()) - 1;
+        auto allow = [&] {
+            int chosen = group.checkedId();
+            other->setEnabled(chosen == last);
+            buttons->button(QDialogButtonBox::Ok)->setEnabled(chosen >= 0 && (chosen != last || !other->text().trimmed().isEmpty()));
+        };
+        QObject::connect(&group, &QButtonGroup::idClicked, &dialog, allow);
+        QObject::connect(other, &QLineEdit::textChanged, &dialog, allow);
+        QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+        QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        if (dialog.exec() != QDialog::Accepted || group.checkedId() < 0) return std::nullopt;
+        int chosen = group.checkedId();
+        if (chosen == last) return choices[chosen] + QStringLiteral(": ") + other->text().trimmed();
+        return choices[chosen];
     }
 };
 

@@ -3,6 +3,7 @@
 // handed the Dialogs it uses: the desktop's own in the program, a recorder in
 // tests, so that no modal dialog ever waits there.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -33,6 +34,13 @@ public:
     // The save-file dialog that chooses an operator's location and name;
     // nothing when the user cancels.
     virtual std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) = 0;
+    // What was done about a signal of the control watch: one of `choices`,
+    // the last of which takes a text of its own ("その他: 刃先欠け"); nothing
+    // when cancelled. Doubles that never ask answer nothing.
+    virtual std::optional<QString> AskReaction(QWidget* parent, const QString& about, const QStringList& choices) {
+        static_cast<void>(parent), static_cast<void>(about), static_cast<void>(choices);
+        return std::nullopt;
+    }
 
     // "ZIV - 警告" with the critical icon, the system's error message.
     void Warn(QWidget* parent, const QString& text);

@@ -26,6 +26,8 @@ constexpr std::array<std::string_view, 17> kColumns = {
 constexpr std::string_view kTyped = "手入力";
 constexpr std::string_view kEmptied = "消去";
 constexpr std::string_view kRefused = " 数値なし";  // after the key: "F3 数値なし"
+constexpr std::string_view kSignal = "管理信号";
+constexpr std::string_view kReaction = "対処";
 constexpr std::string_view kCutOff = "\x18";  // CAN
 
 // A control character's picture: U+2400 + code (three bytes E2 90 80+code),
@@ -136,6 +138,8 @@ bool TakeWay(std::string_view text, JournalEntry& e) {
     else if (text == kEmptied) e.Way = EntryWay::Emptied;
     else if (text == "F11") e.Way = EntryWay::Fail;
     else if (text == "F12") e.Way = EntryWay::Pass;
+    else if (text == kSignal) e.Way = EntryWay::Signal;
+    else if (text == kReaction) e.Way = EntryWay::Reaction;
     else return TakeReadingKey(text, e);
     return true;
 }
@@ -206,7 +210,9 @@ bool EndsWithLineEnd(int fd, off_t size) {
 
 }  // namespace
 
-bool WritesCell(const JournalEntry& e) { return e.Way != EntryWay::Refused; }
+bool WritesCell(const JournalEntry& e) {
+    return e.Way != EntryWay::Refused && e.Way != EntryWay::Signal && e.Way != EntryWay::Reaction;
+}
 
 std::string EntryWayText(const JournalEntry& e) {
     switch (e.Way) {
@@ -216,6 +222,8 @@ std::string EntryWayText(const JournalEntry& e) {
         case EntryWay::Typed: return std::string(kTyped);
         case EntryWay::Emptied: return std::string(kEmptied);
         case EntryWay::Refused: return "F" + DecimalText(e.Key) + std::string(kRefused);
+        case EntryWay::Signal: return std::string(kSignal);
+        case EntryWay::Reaction: return std::string(kReaction);
     }
     return {};
 }

@@ -29,7 +29,11 @@
 //   補正         the correction, or empty
 //   入力方法     F1..F10 for a reading, F11, F12, 手入力 (typed), 消去 (emptied);
 //                "F3 数値なし" for a reading of F3 refused because its reply held no
-//                number ("ERR", "-----"): 入力, 判定 and 補正 empty, the point unchanged
+//                number ("ERR", "-----"): 入力, 判定 and 補正 empty, the point unchanged;
+//                events of the control watch, the point unchanged too: "管理信号"
+//                right after a value that broke fixed control limits, 入力 naming the
+//                rule ("管理限界外", "6点連続の増加"), and "対処" for what the operator
+//                did about it, 入力 saying what ("工具交換", "その他: 刃先欠け")
 //   測定器       the instrument's name for a reading
 //   管理番号     the gauge's control number, when one is set for the key
 //   校正期限     its calibration due date, 2025-03-31, when one is set
@@ -72,6 +76,9 @@ enum class EntryWay {
     Pass,     // F12
     Emptied,  // the value taken out
     Refused,  // a reading whose reply held no number: nothing went into the point
+    // Events of the control watch, nothing went into the point either:
+    Signal,    // the value entered just before raised a signal; Text names the rule
+    Reaction,  // what the operator did about a signal; Text says it
 };
 
 struct JournalEntry {
@@ -93,10 +100,10 @@ struct JournalEntry {
 };
 
 // Whether the entry put something into its point's cell (or emptied it): a
-// refused reading left the cell as it was.
+// refused reading and the control watch's events left the cell as it was.
 bool WritesCell(const JournalEntry& entry);
 
-// "F3", "F11", "F12", "手入力", "消去", "F3 数値なし": the 入力方法 column.
+// "F3", "F11", "F12", "手入力", "消去", "F3 数値なし", "管理信号", "対処": the 入力方法 column.
 std::string EntryWayText(const JournalEntry& entry);
 
 inline constexpr std::string_view kJournalPrefix = "journal_", kJournalExtension = ".csv";

@@ -86,4 +86,24 @@ std::vector<double> RecentValues::Before(int point, int machine, const Day& date
     return values;
 }
 
+ControlData ReadControlData(const ProductPathList& products, const Day& today, int days) {
+    ControlData data;
+    report::Filter range;
+    range.From = report::DateOfDays(report::DaysOf(today) - days);
+    range.To = report::DateOfDays(report::DaysOf(today));
+    std::map<std::string, std::vector<int>> machinesOf;
+    for (int m = 0; m < static_cast<int>(products.size()); ++m)
+        if (!products[m].empty()) machinesOf[products[m]].push_back(m);
+    for (const auto& [product, machines] : machinesOf) {
+        report::FixedLimitsRead read = report::ReadFixedLimits(report::FixedLimitsPath(product));
+        if (!read.problem) data.Problems.push_back(read.problem);
+        for (const auto& [key, limit] : report::CurrentFixedLimits(read.limits))
+            if (std::count(machines.begin(), machines.end(), key.second)) data.Limits.emplace(key, limit);
+        report::JournalIndex journal = report::JournalIndex::Read(product, range);
+        for (const JournalEntry& e : journal.Entries())
+            if (std::count(machines.begin(), machines.end(), e.Machine)) data.Recent.Add(e);
+    }
+    return data;
+}
+
 }  // namespace ziv

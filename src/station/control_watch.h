@@ -4,15 +4,19 @@
 // point's recent values on that machine, against those limits and run rules
 // 1-4, the same rules the report's control charts use. Points and machines
 // without fixed limits are not watched at all.
+#include <array>
 #include <cstdint>
+#include <string_view>
 #include <map>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/timestamp.h"
 #include "records/journal.h"
+#include "records/product_registry.h"
 #include "report/fixed_limits.h"
 
 namespace ziv {
@@ -27,6 +31,9 @@ struct ControlSignal {
     std::string RuleText() const;
     bool operator==(const ControlSignal&) const = default;
 };
+
+// What the operator may record having done about a signal; the last takes a text.
+inline constexpr std::array<std::string_view, 5> kReactions = {"工具交換", "補正", "段取り替え", "材料ロット変更", "その他"};
 
 // How many of a point's last values are checked and charted: the longest run
 // rule needs fourteen.
@@ -72,5 +79,16 @@ private:
     using CellKey = std::tuple<int, std::string>;  // working date as days, operator
     std::map<std::pair<int, int>, std::map<CellKey, Cell>> cells_;
 };
+
+// What the watch needs from the file server: read on a thread of its own,
+// since a share that does not answer must never hold up the window.
+struct ControlData {
+    report::CurrentLimits Limits;  // (point, machine), of the product each machine has
+    RecentValues Recent;
+    std::vector<FileResult> Problems;  // limits files that could not be read
+};
+// The fixed limits of each machine's registered product, and the values of
+// the last `days` working dates in every station's journals of it.
+ControlData ReadControlData(const ProductPathList& products, const Day& today, int days = 30);
 
 }  // namespace ziv

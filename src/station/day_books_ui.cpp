@@ -47,6 +47,7 @@ void MeasurementWindow::TellUnreadable(const EntryFlow::Unreadables& files) {
 
 void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
     if (!entry) return;
+    ShowControl(entry);
     // The judgement stands whatever happens here; the operator must know the record is missing.
     if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
     if (entry.save) ShowWaiting();

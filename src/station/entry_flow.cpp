@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "records/save_queue.h"
 #include "records/server_clock.h"
+#include "report/capability.h"
 #include "station/rejection.h"
 
 namespace ziv {
@@ -235,6 +236,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
         RecordAndDeliver(entry, at);
     }
     WriteJournal(entry);
+    WatchValue(entry);
     if (wake_) wake_();
     // A value that could not be saved waits in the queue: the operator goes on all the same.
     Advance(m);
@@ -293,7 +295,7 @@ EntryWay JournalWay(const EntryFlow::Entry& entry) {
 // day workbook keeps only the last value of a point.
 void EntryFlow::WriteJournal(Entry& entry) {
     if (!station_) return;
-    auto workDay = ParseDay(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day);
+    auto workDay = WorkDay();
     if (!workDay) return;
     JournalEntry line;
     line.Time = TimestampNow();
@@ -317,14 +319,72 @@ void EntryFlow::WriteJournal(Entry& entry) {
     line.GaugeOverdue = entry.gaugeOverdue;
     line.Reply = entry.reply;
     line.Replaced = entry.before.Value;
-    std::string journal = JournalPath(productFolder_, *workDay, *station_);
-    if (!wake_) {
-        entry.journal = KeepInJournal(queue_, journal, line, files_.disk);
-        return;
-    }
+    entry.journal = KeepLine(line);
+}
+
+std::optional<Day> EntryFlow::WorkDay() const {
+    return ParseDay(workDate_.Year + "/" + workDate_.Month + "/" + workDate_.Day);
+}
+
+std::optional<JournalWrite> EntryFlow::KeepLine(const JournalEntry& line) {
+    if (!station_) return std::nullopt;
+    std::string journal = JournalPath(productFolder_, line.WorkDate, *station_);
+    if (!wake_) return KeepInJournal(queue_, journal, line, files_.disk);
     JournalWrite kept;
     kept.queueProblem = queue_.PutJournalLine({journal, JournalRecord(line)});
-    entry.journal = kept;
+    return kept;
+}
+
+JournalEntry EntryFlow::EventLine(EntryWay way, int machine, int point, const std::string& text) const {
+    JournalEntry line;
+    line.Time = TimestampNow();
+    line.WorkDate = WorkDay().value_or(Day{});
+    line.Station = station_.value_or(std::string());
+    line.Operator = userName_;
+    line.Product = names_[machine];
+    line.Machine = machine;
+    line.Point = point;
+    line.Text = text;
+    line.Way = way;
+    return line;
+}
+
+// Every value goes into the recent values, so that the watch sees this
+// run's values as well as the journals'; a number on a watched point is
+// checked, and the journal marks one that raised a signal.
+void EntryFlow::WatchValue(Entry& entry) {
+    auto workDay = WorkDay();
+    if (!entry || !workDay) return;
+    JournalEntry taken = EventLine(EntryWay::Typed, entry.machine, entry.point, entry.after.Value);
+    auto value = report::MeasuredNumber(entry.after.Value);
+    if (value && watch_.Watched(entry.point, entry.machine))
+        entry.signal = watch_.Check(entry.point, entry.machine,
+                                    recent_.Before(entry.point, entry.machine, *workDay, userName_), *value);
+    recent_.Add(taken);
+    ownValues_.push_back(std::move(taken));
+    if (entry.signal)
+        static_cast<void>(KeepLine(EventLine(EntryWay::Signal, entry.machine, entry.point, entry.signal->RuleText())));
+}
+
+void EntryFlow::UseControlData(ControlData data) {
+    watch_.SetLimits(std::move(data.Limits));
+    recent_ = std::move(data.Recent);
+    for (const JournalEntry& own : ownValues_) recent_.Add(own);
+}
+
+std::vector<double> EntryFlow::ChartValues(int machine, int point) const {
+    auto workDay = WorkDay();
+    if (!workDay) return {};
+    std::vector<double> values = recent_.Before(point, machine, *workDay, userName_, kRecentValues - 1);
+    if (auto value = report::MeasuredNumber(sheets_[machine].Row(point).Value)) values.push_back(*value);
+    return values;
+}
+
+std::optional<JournalWrite> EntryFlow::RecordReaction(int machine, int point, const std::string& what) {
+    watch_.Reacted(point, machine);
+    auto written = KeepLine(EventLine(EntryWay::Reaction, machine, point, what));
+    if (wake_) wake_();
+    return written;
 }
 
 // Kept on this station's disk first, like every entry: a share that is away

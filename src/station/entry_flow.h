@@ -17,6 +17,7 @@
 #include "records/day_book.h"
 #include "records/journal.h"
 #include "records/product_registry.h"
+#include "station/control_watch.h"
 #include "station/machine_sheet.h"
 
 namespace ziv {
@@ -56,6 +57,8 @@ public:
         // The entry in the measurement journal, or why it waits; none when
         // the station keeps no journal.
         std::optional<JournalWrite> journal;
+        // A number on a point with fixed control limits that broke them.
+        std::optional<ControlSignal> signal;
         explicit operator bool() const { return taken == Taken::Recorded; }
     };
 
@@ -161,6 +164,17 @@ public:
     // LockWait::Once no lock another station holds is waited for.
     // The first failure met, when anything still waits.
     FileResult WriteWaiting(LockWait wait = LockWait::Patient);
+    // Fixed control limits and the recent values they are checked with, as
+    // read beside the window (ReadControlData); this run's own entries stay.
+    void UseControlData(ControlData data);
+    const ControlWatch& Watch() const { return watch_; }
+    // The chart's values of a point on a machine: its recent values, its
+    // current one last.
+    std::vector<double> ChartValues(int machine, int point) const;
+    // What the operator did about a signal of a point on a machine: the
+    // journal keeps it, and the signal is cleared.
+    std::optional<JournalWrite> RecordReaction(int machine, int point, const std::string& what);
+
     // The run ends: every workbook was saved whole with its last value.
     void CloseAll() { dayBooks_.CloseAll(); }
 
@@ -177,6 +191,10 @@ private:
     void RecordAndDeliver(Entry& entry, const MeasuredAt& at);
     FileResult WriteRejection(const Entry& entry) const;
     void WriteJournal(Entry& entry);
+    std::optional<JournalWrite> KeepLine(const JournalEntry& line);
+    JournalEntry EventLine(EntryWay way, int machine, int point, const std::string& text) const;
+    void WatchValue(Entry& entry);
+    std::optional<Day> WorkDay() const;
     std::string BookPath(int machine) const;
     void ReadMaster(int machine, Unreadables& problems);
     void Advance(int machine);
@@ -201,6 +219,9 @@ private:
     Gauges gauges_{};
     int loadedPointCount_ = 0;
     std::function<void()> wake_;
+    ControlWatch watch_;
+    RecentValues recent_;
+    std::vector<JournalEntry> ownValues_;  // this run's, kept over a new ControlData
 };
 
 }  // namespace ziv

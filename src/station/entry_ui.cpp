@@ -98,6 +98,7 @@ void MeasurementWindow::gridRowChanged(int m) {
     if (row <= 0) return;
     inputPositionBox->setText(" " + QString::number(row));
     if (loaded_ || editor_) Editor()->currentPointChanged();
+    UpdateChart();
 }
 
 void MeasurementWindow::autoAdvanceClicked() {

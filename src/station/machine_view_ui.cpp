@@ -23,6 +23,7 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
     flow_.SetWorkDate({DecimalText(year), DecimalText(month), DecimalText(day)});
     datePanel->showDate(flow_.WorkingDate());
     TellUnreadable(flow_.LoadEveryMachine());
+    RefreshControlData();
     inputPositionBox->setText(QString::number(flow_.Point(flow_.ShownMachine())));
     setEnabled(true);
     ApplyMode(WindowMode::Ready);
@@ -40,6 +41,7 @@ void MeasurementWindow::ShowMachine(int n) {
     shownProductFolder_ = flow_.ProductPath(n);
     Editor()->currentPointChanged();
     if (mode_ == WindowMode::Measuring) ShowMeasuringState();
+    UpdateChart();
 }
 
 }  // namespace ziv

@@ -27,6 +27,7 @@
 #include "platform/ui_font_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
+#include "station/control_chart_qt.h"
 #include "station/operator_record.h"
 #include "station/sheet_grid_qt.h"
 #include "records/journal.h"
@@ -178,12 +179,15 @@ void MeasurementWindow::BuildControls() {
     waitingLabel->setAlignment(Qt::AlignCenter);
     waitingLabel->setStyleSheet("background-color: #FFB300; color: black; padding: 4px;");
     waitingLabel->hide();
+    BuildControlWatch();
 
     auto* side = new QVBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(inputPositionPanel), static_cast<QWidget*>(instrumentPanel), static_cast<QWidget*>(machinePanel),
                        static_cast<QWidget*>(productNamePanel), static_cast<QWidget*>(numberEntryPanel), static_cast<QWidget*>(textEntryPanel),
-                       static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel), static_cast<QWidget*>(waitingLabel)})
+                       static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel), static_cast<QWidget*>(reactionButton),
+                       static_cast<QWidget*>(waitingLabel)})
         side->addWidget(w);
+    side->addWidget(controlChart, 1);
     side->addWidget(datePanel->calendarFrame());
     side->addWidget(productPanel, 1);
     side->addStretch();
@@ -243,10 +247,12 @@ void MeasurementWindow::ShowState(const QString& text) {
     if (text == U("測定可能")) background = "#2E7D32";
     else if (text == U("通信中")) background = "#FFB300";
     else if (text.startsWith(U("校正期限切れ"))) background = "#C62828";
+    // A control signal is a warning, not a rejection: amber, as red stays for 不.
+    else if (text.startsWith(U("管理外れ")) || text.startsWith(U("傾向"))) background = "#FFB300";
     stateLabel->setStyleSheet(background.isEmpty()
                                   ? QString()
                                   : QString("background-color: %1; color: %2; padding: 4px;")
-                                        .arg(background, text == U("通信中") ? "black" : "white"));
+                                        .arg(background, background == "#FFB300" ? "black" : "white"));
 }
 
 // Measuring mode on a machine without a product: Space reads nothing, so
@@ -290,6 +296,7 @@ bool MeasurementWindow::startUp() {
     ReadOperatorProducts();
     // Every machine's values and master, so that showing another machine is immediate.
     TellUnreadable(flow_.LoadEveryMachine());
+    RefreshControlData();
     // Machine 0 is shown first.
     productNameBox->setText(Q(flow_.ProductName(0)));
     inputPositionBox->setText(QString::number(flow_.Point(0)));

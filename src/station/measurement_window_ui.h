@@ -39,6 +39,7 @@ class ProductPanel;
 class WorkDatePanel;
 class DrawingEditor;
 class SerialPort;
+class ControlChartView;
 
 // Who signed in, handed over by the operator window.
 struct SignedInOperator {
@@ -162,6 +163,15 @@ private:
 
     void FocusGrid();
     void ShowState(const QString& text);
+    // The control watch (control_ui.cpp): fixed limits and recent values read
+    // on a thread of their own, a signal in the state label, the chart.
+    struct ControlLoad;
+    void BuildControlWatch();
+    void RefreshControlData();
+    void TakeControlData();
+    void ShowControl(const EntryFlow::Entry& entry);
+    void UpdateChart();
+    void recordReaction();
     void ShowMeasuringState();
     void BuildControls();
     QGroupBox* BuildGrids();
@@ -259,6 +269,13 @@ private:
                 *closeProductPanelButton = nullptr;
     QLabel* stateLabel = nullptr;
     QLabel* waitingLabel = nullptr;
+    QPushButton* reactionButton = nullptr;
+    ControlChartView* controlChart = nullptr;
+    QTimer* controlTimer_ = nullptr;
+    std::shared_ptr<ControlLoad> controlLoad_;
+    QString controlProblems_;
+    bool controlAgain_ = false;
+    std::optional<std::pair<int, int>> signalShown_;  // point, machine
     QCalendarWidget* calendar = nullptr;
     FolderList* folderList = nullptr;
 };

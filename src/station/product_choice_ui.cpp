@@ -43,6 +43,7 @@ void MeasurementWindow::registerProduct() {
     flow_.SetProduct(m, chosen);
     productNameBox->setText(Q(flow_.ProductName(m)));
     SaveDirectory(m);
+    RefreshControlData();
     TellUnreadable(flow_.LoadFromTheTop(m));
     ApplyMode(WindowMode::Ready);
     if (!LoadDrawingFor(m)) Editor()->forgetDrawing(m);
@@ -60,6 +61,7 @@ void MeasurementWindow::unregisterProduct() {
     flow_.SetProduct(m, {});
     productNameBox->clear();
     SaveDirectory(m);
+    RefreshControlData();
     flow_.Clear(m);
     activateWindow();
     ApplyMode(WindowMode::Ready);

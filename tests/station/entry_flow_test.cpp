@@ -406,5 +406,50 @@ TEST_F(EntryFlowTest, EntriesNeverWaitForAHungShareAndGoInOnceItAnswers) {
     for (int n = 1; n <= 20; ++n) EXPECT_EQ(Saved(n).Value, "10.01" + std::to_string(n % 9 + 1)) << n;
 }
 
+// Point 1 of machine 0 under fixed limits, with five rising values of the
+// days before in another station's journal: today's next rise completes rule
+// 3. Point 2 has no fixed limits and behaves as it always did.
+TEST_F(EntryFlowTest, AValueThatBreaksFixedLimitsIsSignalledJournalledAndClearedByAReaction) {
+    Register(0, MakeProduct("P", 3));
+    flow.KeepJournal("st", {});
+    ControlData data;
+    report::FixedLimit fixed;
+    fixed.Point = 1;
+    fixed.Version = 1;
+    fixed.Limits = {10.005, 10.0103, 9.9997, 0.002, 0.0065, 0};
+    data.Limits[{1, 0}] = fixed;
+    for (int d = 0; d < 5; ++d) {
+        JournalEntry e;
+        e.Time.Utc = std::chrono::sys_days(std::chrono::year{2025} / 1 / 1) + std::chrono::days(d);
+        e.WorkDate = std::chrono::year{2025} / 1 / (d + 1);
+        e.Operator = "検査員2";
+        e.Point = 1;
+        e.Text = "10.00" + std::to_string(d);
+        data.Recent.Add(e);
+    }
+    flow.UseControlData(std::move(data));
+
+    flow.SelectPoint(0, 1);
+    EXPECT_FALSE(flow.EnterNumber("10.0035").signal) << "a fall breaks the rise";
+    flow.SelectPoint(0, 1);
+    auto signalled = flow.EnterNumber("10.005");  // measured again: the cell's value is this one
+    ASSERT_TRUE(signalled.signal);
+    EXPECT_EQ(signalled.signal->Text(), "傾向 点1: 6点連続の増加");
+    EXPECT_EQ(flow.ChartValues(0, 1), (std::vector<double>{10.0, 10.001, 10.002, 10.003, 10.004, 10.005}));
+    flow.SelectPoint(0, 2);
+    EXPECT_FALSE(flow.EnterNumber("10.5").signal) << "point 2 has no fixed limits";
+    ASSERT_TRUE(flow.RecordReaction(0, 1, "工具交換"));
+    EXPECT_FALSE(flow.Watch().Standing(1, 0));
+
+    std::vector<std::pair<EntryWay, std::string>> journal;
+    for (const JournalEntry& e : ReadJournal(JournalPath(products, std::chrono::year{2025} / 1 / 5, "st")).entries)
+        journal.push_back({e.Way, e.Text});
+    EXPECT_EQ(journal, (std::vector<std::pair<EntryWay, std::string>>{{EntryWay::Typed, "10.0035"},
+                                                                      {EntryWay::Typed, "10.005"},
+                                                                      {EntryWay::Signal, "6点連続の増加"},
+                                                                      {EntryWay::Typed, "10.5"},
+                                                                      {EntryWay::Reaction, "工具交換"}}));
+}
+
 }  // namespace
 }  // namespace ziv
