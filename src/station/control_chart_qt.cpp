@@ -62,14 +62,21 @@ void ControlChartView::paintEvent(QPaintEvent*) {
     for (const auto& [v, name] : tolerances) lo = std::min(lo, v), hi = std::max(hi, v);
     double pad = (hi - lo) * 0.08 + 1e-12;
     lo -= pad, hi += pad;
-    int labelWidth = fm.horizontalAdvance(QStringLiteral("UCL 00.0000"));
+    // Each line is named with its value, as the limits file holds it.
+    auto named = [](const QString& name, double v) { return name + " " + QString::number(v, 'g', 8); };
+    int labelWidth = 0;
+    for (auto [name, v] : {std::pair{QStringLiteral("UCL"), c.Upper}, {QStringLiteral("CL"), c.Centre},
+                           {QStringLiteral("LCL"), c.Lower}})
+        labelWidth = std::max(labelWidth, fm.horizontalAdvance(named(name, v)));
+    for (const auto& [v, name] : tolerances) labelWidth = std::max(labelWidth, fm.horizontalAdvance(named(name, v)));
+    labelWidth = std::min(labelWidth + 4, width() / 2);
     QRectF area(4 + labelWidth, fm.height() + 6, width() - labelWidth - 12, height() - fm.height() - 12);
     auto y = [&](double v) { return area.bottom() - (v - lo) / (hi - lo) * area.height(); };
     auto line = [&](double v, const QColor& colour, Qt::PenStyle style, const QString& name) {
         p.setPen(QPen(colour, 1, style));
         p.drawLine(QPointF(area.left(), y(v)), QPointF(area.right(), y(v)));
         p.drawText(QRectF(2, y(v) - fm.height() / 2.0, labelWidth, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   name);
+                   named(name, v));
     };
     line(c.Centre, Qt::darkGreen, Qt::SolidLine, QStringLiteral("CL"));
     line(c.Upper, kAmber.darker(130), Qt::DashLine, QStringLiteral("UCL"));

@@ -96,6 +96,9 @@ void MeasurementWindow::ShowControl(const EntryFlow::Entry& entry) {
 void MeasurementWindow::UpdateChart() {
     if (!controlChart) return;
     int m = flow_.ShownMachine(), point = flow_.Point(m);
+    // The input position moves on after a value: while that value's signal
+    // stands, its point stays in sight where the next has no limits.
+    if (!flow_.Watch().Watched(point, m) && signalShown_ && signalShown_->second == m) point = signalShown_->first;
     const report::FixedLimit* limits = flow_.Watch().LimitsOf(point, m);
     reactionButton->setVisible(signalShown_.has_value());
     if (!limits) {
