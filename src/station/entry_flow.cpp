@@ -349,15 +349,15 @@ JournalEntry EntryFlow::EventLine(EntryWay way, int machine, int point, const st
     return line;
 }
 
-// Every value goes into the recent values, so that the watch sees this
-// run's values as well as the journals'; a number on a watched point is
-// checked, and the journal marks one that raised a signal.
+// A value on a watched point goes into the recent values, so that the watch
+// sees this run's values as well as the journals'; a number there is checked,
+// and the journal marks one that raised a signal. Other points keep nothing:
+// a shift's values over every machine leave the station's memory as it was.
 void EntryFlow::WatchValue(Entry& entry) {
     auto workDay = WorkDay();
-    if (!entry || !workDay) return;
+    if (!entry || !workDay || !watch_.Watched(entry.point, entry.machine)) return;
     JournalEntry taken = EventLine(EntryWay::Typed, entry.machine, entry.point, entry.after.Value);
-    auto value = report::MeasuredNumber(entry.after.Value);
-    if (value && watch_.Watched(entry.point, entry.machine))
+    if (auto value = report::MeasuredNumber(entry.after.Value))
         entry.signal = watch_.Check(entry.point, entry.machine,
                                     recent_.Before(entry.point, entry.machine, *workDay, userName_), *value);
     recent_.Add(taken);

@@ -221,7 +221,7 @@ private:
     std::function<void()> wake_;
     ControlWatch watch_;
     RecentValues recent_;
-    std::vector<JournalEntry> ownValues_;  // this run's, kept over a new ControlData
+    std::vector<JournalEntry> ownValues_;  // this run's on watched points, kept over a new ControlData
 };
 
 }  // namespace ziv
