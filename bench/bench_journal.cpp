@@ -17,22 +17,13 @@
 
 #include "records/journal.h"
 #include "records/save_queue.h"
+#include "bench_times.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
 using namespace std::chrono;
 
 namespace {
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms.empty() ? 0 : ms[ms.size() / 2];
-}
-
-double P95(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms.empty() ? 0 : ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-}
 
 // A reading as the station journals it.
 JournalEntry Reading(long n) {

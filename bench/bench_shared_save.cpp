@@ -26,6 +26,7 @@
 #include "station/measurement_window_ui.h"
 #include "station/sheet_grid_qt.h"
 #include "workbook/workbook.h"
+#include "bench_times.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
@@ -38,11 +39,10 @@ std::string MakeRoot() {
 }
 
 // Median and 95th percentile of the times of one benchmark, in ms.
-void ReportPercentiles(benchmark::State& state, std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
+void ReportPercentiles(benchmark::State& state, const std::vector<double>& ms) {
     if (ms.empty()) return;
-    state.counters["median_ms"] = ms[ms.size() / 2];
-    state.counters["p95_ms"] = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    state.counters["median_ms"] = Median(ms);
+    state.counters["p95_ms"] = P95(ms);
 }
 
 // One station whose product folder setting is `products`.

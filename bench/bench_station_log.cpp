@@ -16,22 +16,13 @@
 
 #include "common/numbers.h"
 #include "records/save_queue.h"
+#include "bench_times.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
 using namespace std::chrono;
 
 namespace {
-
-double Median(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms.empty() ? 0 : ms[ms.size() / 2];
-}
-
-double P95(std::vector<double> ms) {
-    std::sort(ms.begin(), ms.end());
-    return ms.empty() ? 0 : ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
-}
 
 QueuedRow Row(long n) {
     return {"/srv/製品/A-100/data/検査員1_A-100_3号機_2026年3月2日.xls" + DecimalText(n / 100), 3,

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "common/write_all.h"
 #include "common/text_file.h"
 #include "common/this_computer.h"
 #include "platform/paths.h"
@@ -67,16 +68,7 @@ bool LeftBehind(const std::string& path, const Found& found) {
     return now && *now - found.modifiedNs >= static_cast<std::int64_t>(kStaleLockMs) * 1000000;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return ::fdatasync(fd) == 0;
-}
+bool WriteAll(int fd, const std::string& bytes) { return WriteAllAt(fd, bytes, 0) && ::fdatasync(fd) == 0; }
 
 }  // namespace
 

@@ -16,6 +16,7 @@
 #include <thread>
 #include <utility>
 
+#include "common/write_all.h"
 #include "common/text_file.h"
 #include "common/this_computer.h"
 #include "platform/file_lock.h"
@@ -89,16 +90,7 @@ Seen Look(const std::string& path) {
     return seen;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
+bool WriteAll(int fd, const std::string& bytes) { return WriteAllAt(fd, bytes, 0); }
 
 // The file server's time, asked of the server once (a file made beside the
 // lock) and carried forward by this computer's monotonic clock: a wait that

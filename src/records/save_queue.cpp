@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/write_all.h"
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/journal.h"
@@ -282,17 +283,6 @@ bool HoldFile(int fd) {
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;
     return ::fcntl(fd, F_SETLK, &lock) == 0;
-}
-
-bool WriteAllAt(int fd, std::string_view bytes, off_t at) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 std::string NewLogName() {
