@@ -10,6 +10,7 @@
 #include <charconv>
 #include <utility>
 
+#include "common/whole_in_range.h"
 #include "common/numbers.h"
 #include "common/station_limits.h"
 #include "platform/paths.h"
@@ -116,18 +117,11 @@ std::optional<std::vector<std::string>> SplitRecord(std::string_view line) {
     }
 }
 
-std::optional<int> Whole(std::string_view text, int lo, int hi) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return std::nullopt;
-    return value;
-}
-
 // "F1".."F10", or a refused reading "F1 数値なし".."F10 数値なし".
 bool TakeReadingKey(std::string_view text, JournalEntry& e) {
     e.Way = text.ends_with(kRefused) ? EntryWay::Refused : EntryWay::Reading;
     if (e.Way == EntryWay::Refused) text.remove_suffix(kRefused.size());
-    auto key = text.starts_with("F") ? Whole(text.substr(1), 1, 10) : std::nullopt;
+    auto key = text.starts_with("F") ? WholeInRange(text.substr(1), 1, 10) : std::nullopt;
     if (!key || text[1] == '0') return false;
     e.Key = *key;
     return true;
@@ -149,8 +143,8 @@ std::optional<JournalEntry> EntryFrom(const std::vector<std::string>& c) {
     JournalEntry e;
     auto time = ParseTimestamp(c[0]);
     auto workDate = ParseDay(c[1]);
-    auto machine = Whole(c[5], 0, kLastMachine);
-    auto point = Whole(c[6], kFirstPoint, kLastPoint);
+    auto machine = WholeInRange(c[5], 0, kLastMachine);
+    auto point = WholeInRange(c[6], kFirstPoint, kLastPoint);
     if (!time || !workDate || !machine || !point || !TakeWay(c[10], e)) return std::nullopt;
     if (!c[13].empty()) {
         e.GaugeDue = ParseDay(c[13]);

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/whole_in_range.h"
 #include "common/write_all.h"
 #include "common/numbers.h"
 #include "platform/paths.h"
@@ -82,13 +83,6 @@ std::vector<std::string_view> Split(std::string_view text, char at) {
     return parts;
 }
 
-std::optional<int> Whole(std::string_view text, int lo, int hi) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return std::nullopt;
-    return value;
-}
-
 // The fields of one entry line, unescaped; nothing when one is damaged.
 std::optional<std::vector<std::string>> Fields(const std::vector<std::string_view>& raw) {
     std::vector<std::string> fields;
@@ -102,15 +96,15 @@ std::optional<std::vector<std::string>> Fields(const std::vector<std::string_vie
 
 std::optional<QueuedRow> RowFrom(const std::vector<std::string>& f) {
     if (f.size() != 8) return std::nullopt;
-    auto machine = Whole(f[2], 0, kLastMachine);
-    auto row = Whole(f[3], kFirstPoint, kLastPoint);
+    auto machine = WholeInRange(f[2], 0, kLastMachine);
+    auto row = WholeInRange(f[3], kFirstPoint, kLastPoint);
     if (f[1].empty() || !machine || !row) return std::nullopt;
     return QueuedRow{f[1], *machine, *row, {f[4], f[5], f[6], f[7]}};
 }
 
 std::optional<QueuedRegistration> RegistrationFrom(const std::vector<std::string>& f) {
     if (f.size() != 4) return std::nullopt;
-    auto machine = Whole(f[2], 0, kLastMachine);
+    auto machine = WholeInRange(f[2], 0, kLastMachine);
     if (f[1].empty() || !machine) return std::nullopt;
     return QueuedRegistration{f[1], *machine, f[3]};
 }
@@ -130,9 +124,9 @@ std::string CoordinateText(float value) {
 
 std::optional<QueuedDesignation> DesignationFrom(const std::vector<std::string>& f) {
     if (f.size() != 6) return std::nullopt;
-    auto point = Whole(f[2], kFirstPoint, kLastPoint);
+    auto point = WholeInRange(f[2], kFirstPoint, kLastPoint);
     auto x = Coordinate(f[3]), y = Coordinate(f[4]);
-    auto instrument = Whole(f[5], 0, 32767);
+    auto instrument = WholeInRange(f[5], 0, 32767);
     if (f[1].empty() || !point || !x || !y || !instrument) return std::nullopt;
     return QueuedDesignation{f[1], *point, {*x, *y, static_cast<std::int16_t>(*instrument)}};
 }
@@ -193,7 +187,7 @@ QueueParse ParseQueueFile(std::string_view text) {
     lines.pop_back();
     std::optional<int> count;
     if (lines.size() > 1 && lines.back().starts_with("end\t")) {
-        count = Whole(lines.back().substr(4), 0, 1 << 30);
+        count = WholeInRange(lines.back().substr(4), 0, 1 << 30);
         lines.pop_back();
     }
     for (size_t i = 1; i < lines.size(); ++i)

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 
+#include "common/whole_in_range.h"
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "platform/shared_file.h"
@@ -44,21 +45,14 @@ std::optional<double> Number(std::string_view text) {
     return value;
 }
 
-std::optional<int> Whole(std::string_view text, int lo, int hi) {
-    int value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value < lo || value > hi) return std::nullopt;
-    return value;
-}
-
 std::optional<FixedLimit> LimitFrom(const std::vector<std::string_view>& f) {
     if (f.size() != kFields) return std::nullopt;
     FixedLimit l;
-    auto version = Whole(f[0], 1, 1 << 30);
+    auto version = WholeInRange(f[0], 1, 1 << 30);
     auto at = ParseTimestamp(f[1]);
     auto from = ParseDate(f[3]), to = ParseDate(f[4]);
-    auto point = Whole(f[5], kFirstPoint, kLastPoint), machine = Whole(f[6], 0, kLastMachine);
-    auto n = Whole(f[7], 2, 1 << 30);
+    auto point = WholeInRange(f[5], kFirstPoint, kLastPoint), machine = WholeInRange(f[6], 0, kLastMachine);
+    auto n = WholeInRange(f[7], 2, 1 << 30);
     auto centre = Number(f[8]), upper = Number(f[9]), lower = Number(f[10]);
     auto rangeCentre = Number(f[11]), rangeUpper = Number(f[12]);
     if (!version || !at || !from || !to || !point || !machine || !n || !centre || !upper || !lower || !rangeCentre ||
