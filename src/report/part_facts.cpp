@@ -12,34 +12,6 @@ namespace {
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 constexpr std::string_view kPointPrefix = "番号";
 
-struct Key {
-    std::string_view name;
-    std::string PartFacts::*field;
-};
-constexpr std::array<Key, 11> kKeys = {{{"顧客", &PartFacts::Customer},
-                                        {"図番", &PartFacts::PartNumber},
-                                        {"改訂", &PartFacts::Revision},
-                                        {"品名", &PartFacts::PartName},
-                                        {"材質", &PartFacts::Material},
-                                        {"報告書番号", &PartFacts::ReportNumber},
-                                        {"発行元", &PartFacts::Issuer},
-                                        {"仕入先コード", &PartFacts::SupplierCode},
-                                        {"理由", &PartFacts::Reason},
-                                        {"注文番号", &PartFacts::OrderNumber},
-                                        {"発行日", &PartFacts::IssueDate}}};
-
-struct PointKey {
-    std::string_view name;
-    std::string PointFacts::*field;  // null: 重要
-};
-constexpr std::array<PointKey, 7> kPointKeys = {{{"名称", &PointFacts::Name},
-                                                 {"種類", &PointFacts::Kind},
-                                                 {"記号", &PointFacts::Symbol},
-                                                 {"単位", &PointFacts::Unit},
-                                                 {"桁数", &PointFacts::Decimals},
-                                                 {"数量", &PointFacts::Quantity},
-                                                 {"重要", nullptr}}};
-
 constexpr std::array<std::pair<std::string_view, PointKind>, 4> kKinds = {{{"寸法", PointKind::Dimension},
                                                                            {"幾何公差", PointKind::Geometric},
                                                                            {"粗さ", PointKind::Roughness},
@@ -79,10 +51,10 @@ bool SetPointFact(PartFacts& facts, std::string_view key, std::string_view value
     }
     if (point < kFirstPoint || point > kLastPoint) return false;
     std::string_view sub = key.substr(dot + 1);
-    for (const PointKey& k : kPointKeys) {
-        if (sub != k.name) continue;
+    for (const PointFactKey& k : kPointFactKeys) {
+        if (sub != k.Name) continue;
         PointFacts& p = facts.Points[point];
-        if (k.field) p.*(k.field) = std::string(value);
+        if (k.Field) p.*(k.Field) = std::string(value);
         else if (value == "1" || value == "0" || value.empty()) p.Key = value == "1";
         else return false;
         if (p == PointFacts{}) facts.Points.erase(point);
@@ -92,9 +64,9 @@ bool SetPointFact(PartFacts& facts, std::string_view key, std::string_view value
 }
 
 bool SetField(PartFacts& facts, std::string_view key, std::string_view value) {
-    for (const Key& k : kKeys)
-        if (key == k.name) {
-            facts.*(k.field) = std::string(value);
+    for (const PartFactKey& k : kPartFactKeys)
+        if (key == k.Name) {
+            facts.*(k.Field) = std::string(value);
             return true;
         }
     return SetPointFact(facts, key, value);
@@ -176,15 +148,15 @@ std::string PartFactsText(const PartFacts& facts) {
     std::string text;
     // The first five keys always, as files made before the others were written;
     // the others only when they say something.
-    for (size_t i = 0; i < kKeys.size(); ++i) {
-        std::string value = ValueText(facts.*(kKeys[i].field));
-        if (i < 5 || !value.empty()) text += std::string(kKeys[i].name) + "=" + value + "\r\n";
+    for (size_t i = 0; i < kPartFactKeys.size(); ++i) {
+        std::string value = ValueText(facts.*(kPartFactKeys[i].Field));
+        if (i < 5 || !value.empty()) text += std::string(kPartFactKeys[i].Name) + "=" + value + "\r\n";
     }
     for (const auto& [point, p] : facts.Points)
-        for (const PointKey& k : kPointKeys) {
-            std::string value = k.field ? ValueText(p.*(k.field)) : (p.Key ? "1" : "");
+        for (const PointFactKey& k : kPointFactKeys) {
+            std::string value = k.Field ? ValueText(p.*(k.Field)) : (p.Key ? "1" : "");
             if (!value.empty())
-                text += std::string(kPointPrefix) + std::to_string(point) + "." + std::string(k.name) + "=" + value + "\r\n";
+                text += std::string(kPointPrefix) + std::to_string(point) + "." + std::string(k.Name) + "=" + value + "\r\n";
         }
     for (const std::string& line : facts.OtherLines) text += OneLine(line) + "\r\n";
     return text;

@@ -37,6 +37,7 @@
 // window saves it. A missing key is an empty value. Files of the first five
 // keys only read as before, and what read them before keeps the new lines as
 // lines it does not know.
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -84,6 +85,35 @@ struct PartFacts {
 
 // <product>/部品情報.txt
 std::string PartFactsPath(const std::string& productDir);
+
+// The file's keys in the order they are written, for the reader, the writer
+// and the window that edits them.
+struct PartFactKey {
+    std::string_view Name;
+    std::string PartFacts::*Field;
+};
+inline constexpr std::array<PartFactKey, 11> kPartFactKeys = {{{"顧客", &PartFacts::Customer},
+                                                           {"図番", &PartFacts::PartNumber},
+                                                           {"改訂", &PartFacts::Revision},
+                                                           {"品名", &PartFacts::PartName},
+                                                           {"材質", &PartFacts::Material},
+                                                           {"報告書番号", &PartFacts::ReportNumber},
+                                                           {"発行元", &PartFacts::Issuer},
+                                                           {"仕入先コード", &PartFacts::SupplierCode},
+                                                           {"理由", &PartFacts::Reason},
+                                                           {"注文番号", &PartFacts::OrderNumber},
+                                                           {"発行日", &PartFacts::IssueDate}}};
+struct PointFactKey {
+    std::string_view Name;
+    std::string PointFacts::*Field;  // null: 重要
+};
+inline constexpr std::array<PointFactKey, 7> kPointFactKeys = {{{"名称", &PointFacts::Name},
+                                                             {"種類", &PointFacts::Kind},
+                                                             {"記号", &PointFacts::Symbol},
+                                                             {"単位", &PointFacts::Unit},
+                                                             {"桁数", &PointFacts::Decimals},
+                                                             {"数量", &PointFacts::Quantity},
+                                                             {"重要", nullptr}}};
 
 struct PartFactsRead {
     ReadStatus status = ReadStatus::Missing;

@@ -30,7 +30,7 @@ private:
     std::string path_;
     PartFacts read_;
     // One line edit per field of the part, in the order of kPartFields.
-    std::array<QLineEdit*, 11> fields_{};
+    std::array<QLineEdit*, kPartFactKeys.size()> fields_{};
     // A row per point: 名称, 種類, 記号, 単位, 桁数, 数量, 重要.
     QTableWidget* points_ = nullptr;
 };
