@@ -137,23 +137,6 @@ TEST(FirstStartPlaces, SmallScreenNarrowsTheEditorSoThatNeitherCoversTheOther) {
     EXPECT_TRUE(Inside(Outer(places.Editor), {0, 0, 1024, 768}));
 }
 
-// At the designed width the editor's controls stand where they always did;
-// narrower, the row wraps and every control stays inside the window.
-TEST(EditorLayout, OneRowAsDesignedAndTwoRowsInANarrowWindow) {
-    EditorLayout designed = EditorLayoutFor(kEditorDesigned);
-    const int designedX[kEditorControls] = {8, 176, 432, 528, 624, 760, 840, 920};
-    for (int c = 0; c < kEditorControls; ++c) {
-        EXPECT_EQ(designed.Controls[c].X, designedX[c]) << c;
-        EXPECT_EQ(designed.Controls[c].Y, 640 - 32) << c;
-    }
-    EXPECT_EQ(designed.ViewsHeight, 600);
-    EditorLayout narrow = EditorLayoutFor({580, 640});
-    EXPECT_EQ(narrow.Controls[kCaption].Y, 640 - 64);
-    EXPECT_EQ(narrow.Controls[kOk].Y, 640 - 32);
-    for (const ScreenRect& r : narrow.Controls) EXPECT_LE(r.X + r.Width, 580);
-    EXPECT_EQ(narrow.ViewsHeight, 600 - 32);
-}
-
 // Seen: DrawPosMain.dat kept -300 / -15 (the title bar above the screen) and
 // every later start put the window there again.
 TEST(WindowOnAScreen, TheTitleBarIsAlwaysOnAScreen) {

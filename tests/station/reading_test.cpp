@@ -102,12 +102,8 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
 // broke the point's fixed control limits.
 TEST_F(Reading, TheControlSignalOfAReadingStaysInTheStateLabel) {
     Start(false, [&](const std::string& product) {
-        report::FixedLimit fixed;
-        fixed.Point = 1;
-        fixed.Limits = {12.3, 12.31, 12.29, 0.004, 0.013, 0};
-        fixed.From = fixed.To = {2026, 1, 5};
-        fixed.N = 20;
-        fixed.Tolerance = {"12.3", "0.1", "-0.1"};
+        report::FixedLimit fixed{1, {}, {}, {2026, 1, 5}, {2026, 1, 5}, 1, 0, 20, {12.3, 12.31, 12.29, 0.004, 0.013, 0},
+                                 {"12.3", "0.1", "-0.1"}};
         ASSERT_TRUE(report::AddFixing(files, report::FixedLimitsPath(product), {fixed}, "品証", TimestampNow()));
     });
     ASSERT_TRUE(WaitUntil([&] { return Child<QWidget>(*form, "controlChart")->isVisibleTo(form.get()); }));
