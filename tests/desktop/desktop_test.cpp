@@ -106,8 +106,8 @@ TEST_F(Desktop, FirstStartShowsBothWindowsWholeSideBySide) {
                                                             twips(mainClient.w) + twips(mainClient.h));
 }
 
-// On a 1366 x 768 screen the windows cannot sit side by side: both stay on
-// the screen, and the measurement window leaves the editor's buttons free.
+// On a 1366 x 768 screen the editor is narrower than designed, its buttons in
+// a second row: both windows stay on the screen, every control free.
 TEST_F(Desktop, FirstStartOnASmallScreenKeepsEveryButtonReachable) {
     if (!StartDesktop(1366, 768)) GTEST_SKIP() << skip_;
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
