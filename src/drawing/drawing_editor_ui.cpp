@@ -14,6 +14,7 @@
 #include "common/numbers.h"
 #include "drawing/drawing_export_qt.h"
 #include "drawing/drawing_views_qt.h"
+#include "drawing/window_layout.h"
 #include "drawing/window_placement_qt.h"
 #include "links/instrument_link.h"
 #include "platform/dialogs_qt.h"
@@ -23,14 +24,8 @@ namespace ziv {
 
 namespace {
 
-// Designed client area 15000 x 9600 twips; the bottom row of controls sits
-// 480 twips above the bottom, the views end 600 twips above it.
-constexpr int kClientWidth = 1000;
-constexpr int kClientHeight = 640;
-constexpr int kBottomRowOffset = 32;
-constexpr int kViewsBottomOffset = 40;
-constexpr int kButtonHeight = 25;
-constexpr int kListHeight = 20;
+// Designed client area 15000 x 9600 twips (window_layout.h): the overview
+// box 800 pixels wide, the detail view beside it.
 constexpr int kOverviewBoxWidth = 800;
 
 const QColor kRed(255, 0, 0);
@@ -99,18 +94,13 @@ void DrawingEditor::BuildControls() {
     overview->setAccessibleName(QStringLiteral("図面全体"));
     detail->setAccessibleName(QStringLiteral("図面拡大"));
 
-    overview->setGeometry(0, 0, kOverviewBoxWidth, kClientHeight - kViewsBottomOffset);
-    detail->setGeometry(kOverviewBoxWidth, 0, kClientWidth - kOverviewBoxWidth, kClientHeight - kViewsBottomOffset);
-    instrumentCaption->setGeometry(8, 0, 161, kButtonHeight);
-    instrumentLabel->setGeometry(176, 0, 249, kButtonHeight);
-    zoomButton->setGeometry(432, 0, 89, kButtonHeight);
-    designateButton->setGeometry(528, 0, 89, kButtonHeight);
-    instrumentList->setGeometry(624, 0, 129, kListHeight);
-    resetButton->setGeometry(760, 0, 73, kButtonHeight);
-    cancelButton->setGeometry(840, 0, 73, kButtonHeight);
-    okButton->setGeometry(920, 0, 73, kButtonHeight);
-    setMinimumSize(kClientWidth, kClientHeight);
-    resize(kClientWidth, kClientHeight);
+    // Found by desktop tests and window managers among the program's windows.
+    setWindowRole(QStringLiteral("drawing-editor"));
+    setMinimumSize(kEditorMinimum.Width, kEditorMinimum.Height);
+    resize(kEditorDesigned.Width, kEditorDesigned.Height);
+    const int views = ViewsHeight();
+    overview->setGeometry(0, 0, kOverviewBoxWidth, views);
+    detail->setGeometry(kOverviewBoxWidth, 0, width() - kOverviewBoxWidth, views);
     PlaceBottomRow();
 
     // Nothing to designate or zoom until a drawing is shown.
@@ -240,17 +230,20 @@ void DrawingEditor::forgetDrawing(int m) {
 
 // ---- layout -----------------------------------------------------------------
 
+int DrawingEditor::ViewsHeight() const { return EditorLayoutFor({width(), height()}).ViewsHeight; }
+
 void DrawingEditor::PlaceBottomRow() {
-    int top = height() - kBottomRowOffset;
-    for (QWidget* w : {static_cast<QWidget*>(instrumentLabel), static_cast<QWidget*>(instrumentCaption),
-                       static_cast<QWidget*>(instrumentList), static_cast<QWidget*>(designateButton),
-                       static_cast<QWidget*>(okButton), static_cast<QWidget*>(cancelButton),
-                       static_cast<QWidget*>(zoomButton), static_cast<QWidget*>(resetButton)})
-        w->move(w->x(), top);
+    const EditorLayout layout = EditorLayoutFor({width(), height()});
+    QWidget* const controls[kEditorControls] = {instrumentCaption, instrumentLabel, zoomButton,   designateButton,
+                                                instrumentList,    resetButton,     cancelButton, okButton};
+    for (int c = 0; c < kEditorControls; ++c) {
+        const ScreenRect& r = layout.Controls[c];
+        controls[c]->setGeometry(r.X, r.Y, r.Width, r.Height);
+    }
 }
 
 void DrawingEditor::PlaceDetail(bool withViewSize) {
-    int viewHeight = std::max(0, height() - kViewsBottomOffset);
+    int viewHeight = ViewsHeight();
     if (IsZoomed()) {
         detail->setGeometry(0, 0, width(), viewHeight);
         detail->raise();
@@ -265,7 +258,8 @@ void DrawingEditor::PlaceDetail(bool withViewSize) {
 }
 
 void DrawingEditor::SetOverviewBoxForNoDrawing() {
-    overview->setGeometry(0, 0, kOverviewBoxWidth, std::max(0, height() - kViewsBottomOffset));
+    overview->SetScale(1);
+    overview->setGeometry(0, 0, std::clamp(width() - kDetailMinimumWidth, 0, kOverviewBoxWidth), ViewsHeight());
 }
 
 void DrawingEditor::DetailRefresh() {
@@ -287,10 +281,11 @@ void DrawingEditor::resizeEvent(QResizeEvent* event) {
 
 void DrawingEditor::layOutViews() {
     if (!mode_.loaded || isMinimized()) return;
-    if (width() < kClientWidth || height() < kClientHeight)
-        resize(std::max(width(), kClientWidth), std::max(height(), kClientHeight));
+    if (width() < kEditorMinimum.Width || height() < kEditorMinimum.Height)
+        resize(std::max(width(), kEditorMinimum.Width), std::max(height(), kEditorMinimum.Height));
     PlaceBottomRow();
     if (MachineHasDrawing()) {
+        SizeOverview();
         PlaceDetail(true);
         DetailRefresh();
     } else {
@@ -358,9 +353,7 @@ WindowPlacement DrawingEditor::TakePlacementForShutdown() { return TakePlacement
 void DrawingEditor::DrawOverview() {
     if (!MachineHasDrawing()) return;
     DrawingSize d = CurrentDrawingSize();
-    OverviewSize ov = OverviewSizeFor(d);
-    overview->resize(std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Width)))),
-                     std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Height)))));
+    SizeOverview();
     OverviewMarkRadius_ = OverviewMarkRadius(d);
     overview->ClearCircles();
     overview->ShowDrawing(Drawing(Machine()));
@@ -369,6 +362,16 @@ void DrawingEditor::DrawOverview() {
         const PointTable& t = PointTables_[Machine()];
         AddOverviewCircle(t.PosX[r], t.PosY[r], kRed);
     }
+}
+
+// The designed overview, drawn smaller where the window leaves it less room;
+// what it shows and its circles keep their designed twips.
+void DrawingEditor::SizeOverview() {
+    OverviewSize ov = OverviewSizeFor(CurrentDrawingSize());
+    double scale = OverviewScale(ov, std::max(0, width() - kDetailMinimumWidth), ViewsHeight());
+    overview->SetScale(scale);
+    overview->resize(std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Width) * scale))),
+                     std::max(1, static_cast<int>(std::lround(PixelsFromTwips(ov.Height) * scale))));
 }
 
 void DrawingEditor::AddOverviewCircle(double x, double y, const QColor& colour) {

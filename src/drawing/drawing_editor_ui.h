@@ -111,6 +111,8 @@ private:
     void PlaceDetail(bool withViewSize);
     void DetailRefresh();
     void PlaceBottomRow();
+    int ViewsHeight() const;
+    void SizeOverview();
     void SetOverviewBoxForNoDrawing();
     void DrawOverview();
     void CenterDetail(double x, double y);

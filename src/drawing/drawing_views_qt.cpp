@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 
 #include "drawing/view_geometry.h"
@@ -69,18 +70,20 @@ void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fi
     painter.restore();
 }
 
+QPointF PictureBox::Twips(const QMouseEvent* event) const { return event->position() * kTwipsPerPixel / scale_; }
+
 void PictureBox::mousePressEvent(QMouseEvent* event) {
-    QPointF p = event->position() * kTwipsPerPixel;
+    QPointF p = Twips(event);
     emit MouseDown(ButtonCode(event->button()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
 void PictureBox::mouseMoveEvent(QMouseEvent* event) {
-    QPointF p = event->position() * kTwipsPerPixel;
+    QPointF p = Twips(event);
     emit MouseMove(ButtonCode(event->buttons()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-    QPointF p = event->position() * kTwipsPerPixel;
+    QPointF p = Twips(event);
     emit MouseUp(ButtonCode(event->button()), ShiftCode(event->modifiers()), p.x(), p.y());
 }
 
@@ -133,10 +136,13 @@ void OverviewBox::paintEvent(QPaintEvent* event) {
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setBrush(Qt::NoBrush);
     for (const OverviewCircle& c : circles_) {
-        QPointF centre = c.CentreTwips / kTwipsPerPixel;
+        QPointF centre = c.CentreTwips * Scale() / kTwipsPerPixel;
         if (!Reasonable(centre)) continue;
         painter.setPen(QPen(c.Colour, 2));
-        double r = c.RadiusTwips / kTwipsPerPixel;
+        // Drawn smaller, a circle keeps a size the eye finds at a glance.
+        constexpr double kFindable = 6;
+        double designed = c.RadiusTwips / kTwipsPerPixel;
+        double r = std::max(designed * Scale(), std::min(designed, kFindable));
         painter.drawEllipse(centre, r, r);
     }
 }

@@ -21,12 +21,15 @@ QColor BlankViewColour();
 void PaintMarker(QPainter& painter, QPointF centre, int number, const QColor& fill, const QColor& outline,
                  double outlineWidth);
 
-// Mouse events of a picture box, in the box's own twips (button and shift
-// codes: 1 left, 2 right, 4 middle; 1 shift, 2 ctrl, 4 alt).
+// Mouse events of a picture box, in the box's own twips as designed (button
+// and shift codes: 1 left, 2 right, 4 middle; 1 shift, 2 ctrl, 4 alt).
 class PictureBox : public QWidget {
     Q_OBJECT
 public:
     using QWidget::QWidget;
+    // A box drawn smaller than designed: its pixels stand for more twips.
+    void SetScale(double scale) { scale_ = scale; }
+    double Scale() const { return scale_; }
 signals:
     void MouseDown(int button, int shift, double x, double y);
     void MouseMove(int button, int shift, double x, double y);
@@ -36,6 +39,10 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    QPointF Twips(const QMouseEvent* event) const;
+    double scale_ = 1;
 };
 
 struct OverviewCircle {
@@ -44,7 +51,8 @@ struct OverviewCircle {
     QColor Colour;
 };
 
-// overview: the whole drawing scaled into the box, and circles on top.
+// overview: the whole drawing scaled into the box, and circles on top, their
+// places and radii in the designed box's twips.
 class OverviewBox : public PictureBox {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "drawing/view_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -30,6 +31,15 @@ OverviewSize OverviewSizeFor(DrawingSize d) {
     if (IsLandscape(d))
         return {kLandscapeOverviewPixels * kTwipsPerPixel, d.H * kLandscapeOverviewPixels / d.W * kTwipsPerPixel};
     return {d.W * kPortraitOverviewPixels / d.H * kTwipsPerPixel, kPortraitOverviewPixels * kTwipsPerPixel};
+}
+
+double OverviewScale(OverviewSize designed, double roomWidth, double roomHeight) {
+    // However small the room, the drawing stays a drawing, not a dot.
+    constexpr double kSmallest = 0.1;
+    double scale = 1;
+    if (designed.Width > 0) scale = std::min(scale, TwipsFromPixels(roomWidth) / designed.Width);
+    if (designed.Height > 0) scale = std::min(scale, TwipsFromPixels(roomHeight) / designed.Height);
+    return std::isfinite(scale) ? std::max(scale, kSmallest) : 1;
 }
 
 std::int32_t OverviewMarkRadius(DrawingSize d) {

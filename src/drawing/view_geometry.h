@@ -50,6 +50,11 @@ bool IsLandscape(DrawingSize drawing);
 // Landscape: 12000 wide, H * 800 / W * 15 high; otherwise 9000 high.
 OverviewSize OverviewSizeFor(DrawingSize drawing);
 
+// How much smaller than designed the overview is drawn where the editor
+// leaves it less room (pixels): 1 when it fits. Positions stay in the
+// designed overview's twips whatever the scale.
+double OverviewScale(OverviewSize designed, double roomWidth, double roomHeight);
+
 // The 270-twip disc radius scaled down to the overview, to a whole twip.
 std::int32_t OverviewMarkRadius(DrawingSize drawing);
 

@@ -4,12 +4,16 @@
 
 namespace ziv {
 
-FirstStartPlaces FirstStartPlacesFor(const ScreenRect& available, const FrameExtents& frame,
-                                     ClientSize editor, ClientSize measurementMinimum) {
+FirstStartPlaces FirstStartPlacesFor(const ScreenRect& available, const FrameExtents& frame, ClientSize editor,
+                                     ClientSize editorMinimum, ClientSize measurementMinimum) {
     const int horizontal = frame.Left + frame.Right;
     const int vertical = frame.Top + frame.Bottom;
     FirstStartPlaces places;
 
+    // The editor gives up width, down to its minimum, before it covers the
+    // measurement window.
+    const int room = available.Width - (measurementMinimum.Width + horizontal) - horizontal;
+    editor.Width = std::clamp(room, std::min(editorMinimum.Width, editor.Width), editor.Width);
     // The editor's outer left edge: flush with the right of the free area, but
     // never left of it (a screen narrower than the editor shows its left part,
     // where the drawing and the first buttons are).
@@ -24,6 +28,35 @@ FirstStartPlaces FirstStartPlacesFor(const ScreenRect& available, const FrameExt
     places.Measurement = {available.X + frame.Left, available.Y + frame.Top, measurementOuterWidth - horizontal,
                           measurementOuterHeight - vertical};
     return places;
+}
+
+EditorLayout EditorLayoutFor(ClientSize client) {
+    // Designed widths and the spacing of the one row at 1000 pixels.
+    constexpr std::array<int, kEditorControls> kWidths{161, 249, 89, 89, 129, 73, 73, 73};
+    constexpr int kMargin = 8, kGap = 7, kRightMargin = 7, kRowStep = 32, kButtonHeight = 25, kListHeight = 20;
+    constexpr int kViewsAboveRow = 8;
+    int oneRow = kMargin - kGap;
+    for (int width : kWidths) oneRow += kGap + width;
+    // Where one row is too narrow, the instrument's name keeps the first row
+    // and the buttons start the next, together as they are used.
+    const bool wraps = oneRow > client.Width - kRightMargin;
+    std::array<int, kEditorControls> row{};
+    std::array<int, kEditorControls> x{};
+    int rows = 1;
+    for (int c = 0, at = kMargin; c < kEditorControls; ++c) {
+        if (at != kMargin && ((wraps && c == kZoom) || at + kWidths[c] > client.Width - kRightMargin))
+            at = kMargin, ++rows;
+        row[c] = rows - 1;
+        x[c] = at;
+        at += kWidths[c] + kGap;
+    }
+    EditorLayout layout;
+    const int firstRowTop = client.Height - kRowStep * rows;
+    for (int c = 0; c < kEditorControls; ++c)
+        layout.Controls[c] = {x[c], firstRowTop + kRowStep * row[c], kWidths[c],
+                              c == kInstrumentList ? kListHeight : kButtonHeight};
+    layout.ViewsHeight = std::max(0, firstRowTop - kViewsAboveRow);
+    return layout;
 }
 
 namespace {

@@ -142,10 +142,12 @@ void PlaceAtFirstStart(QWidget* measurement, QWidget* editor) {
     if (!screen) return;
     QRect free = screen->availableGeometry();
     QSize editorSize = editor ? editor->size().expandedTo(editor->minimumSize()) : QSize();
+    QSize editorMinimum = editor ? editor->minimumSize() : QSize();
     QSize measurementMinimum = measurement ? measurement->minimumSizeHint().expandedTo(measurement->minimumSize()) : QSize();
-    FirstStartPlaces places = FirstStartPlacesFor({free.x(), free.y(), free.width(), free.height()}, NormalFrameExtents().value_or(kGuessedFrame),
-                                                  {editorSize.width(), editorSize.height()},
-                                                  {measurementMinimum.width(), measurementMinimum.height()});
+    FirstStartPlaces places = FirstStartPlacesFor(
+        {free.x(), free.y(), free.width(), free.height()}, NormalFrameExtents().value_or(kGuessedFrame),
+        {editorSize.width(), editorSize.height()}, {editorMinimum.width(), editorMinimum.height()},
+        {measurementMinimum.width(), measurementMinimum.height()});
     if (editor) editor->setGeometry(ToQRect(places.Editor));
     if (measurement) measurement->setGeometry(ToQRect(places.Measurement));
 }

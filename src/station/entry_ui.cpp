@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include "drawing/drawing_editor_ui.h"
 #include "records/product_panel_ui.h"
@@ -88,15 +89,43 @@ void MeasurementWindow::EndMeasuringMode() {
     ShowState(QString());
 }
 
-// The operator moved the input position (a click, an arrow key); the flow's
-// own moves come back here as the grid follows them.
+// ---- the input position: the flow's point, which the grid follows ----------
+
+void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
+
+void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
+
+void MeasurementWindow::ShowPoint(int m, int point, int top) {
+    grids_[m]->SetTopRow(top);
+    FollowFlow(m, point);
+}
+
+void MeasurementWindow::ShowFirstPoint(int m) {
+    FollowFlow(m, kFirstPoint);
+    grids_[m]->SetTopRow(kFirstPoint);
+}
+
+// The flow moved machine m's input position, often from inside an entry it
+// is still recording: the grid's row follows without telling the flow back.
+void MeasurementWindow::FollowFlow(int m, int point) {
+    {
+        QSignalBlocker quiet(grids_[m]);
+        grids_[m]->SetRow(point);
+    }
+    ShowInputPosition(m);
+}
+
+// The operator moved the grid's row (a click, an arrow key).
 void MeasurementWindow::gridRowChanged(int m) {
-    int row = grids_[m]->Row();
-    flow_.SelectPoint(m, row);
-    // Hidden grids change rows only while every machine is loaded in turn.
+    flow_.SelectPoint(m, grids_[m]->Row());
+    ShowInputPosition(m);
+}
+
+// What shows the input position of the machine shown besides the grid: the
+// box, the editor's circled point and the chart.
+void MeasurementWindow::ShowInputPosition(int m) {
     if (m != flow_.ShownMachine()) return;
-    if (row <= 0) return;
-    inputPositionBox->setText(" " + QString::number(row));
+    inputPositionBox->setText(" " + QString::number(flow_.Point(m)));
     if (loaded_ || editor_) Editor()->currentPointChanged();
     UpdateChart();
 }

@@ -183,6 +183,8 @@ private:
     // The grid's current row follows machine m's input position.
     void ShowPoint(int m, int point, int top);
     void ShowFirstPoint(int m);
+    void FollowFlow(int m, int point);
+    void ShowInputPosition(int m);
     // What the operator must hear of an entry: a rejection not recorded, a value not saved.
     void Tell(const EntryFlow::Entry& entry);
     // A reading taken with a gauge past its calibration date: in the state

@@ -67,21 +67,21 @@ void MeasurementWindow::onPortData() {
     // Characters after a finished or timed-out request belong to no reading.
     auto result = session_.Receive(received, taken);
     if (result.event == ReadingSession::Event::Nothing) return;
-    ClosePortIfOpen();
+    // The reply is complete: the reading ends here, once, before its value is
+    // entered, so that no tick can end it while the value is saved and what
+    // the entry shows in the state label (a control signal) stays there.
+    EndReading();
     if (result.event == ReadingSession::Event::CutFailed) {
-        EndReading();
         dialogs_.Warn(this, QString::fromUtf8(kCutMessage));
         return;
     }
     AcceptReading(result.value);
 }
 
+// The session keeps the reply after it ended, for the journal.
 void MeasurementWindow::AcceptReading(const std::string& valueText) {
-    // No tick may end this reading while its value is being saved.
-    readingTimer_->stop();
     EntryFlow::Entry entry = flow_.EnterReading(valueText, currentKey_, links_[currentKey_ - 1].InputName, session_.Reply());
     Tell(entry);
-    EndReading();
     if (entry.taken == EntryFlow::Entry::Taken::NoNumber) return TellNoNumber(entry);
     if (entry.gaugeOverdue) TellOverdue(entry);
 }

@@ -222,11 +222,9 @@ protected:
         Click(o.x + kDecideX, o.y + kDecideY);
         ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 2; }, 20000)) << "no measurement window and editor";
         QThread::msleep(500);
-        for (const QString& id : Windows()) {
-            Rect r = Client(id);
-            (r.w == 1000 && r.h == 640 ? editor_ : main_) = id;
-        }
-        ASSERT_FALSE(editor_.isEmpty()) << "the editor is not at its designed size";
+        for (const QString& id : Windows())
+            (X({"xprop", "-id", id, "WM_WINDOW_ROLE"}).out.contains("drawing-editor") ? editor_ : main_) = id;
+        ASSERT_FALSE(editor_.isEmpty()) << "no drawing editor";
         ASSERT_FALSE(main_.isEmpty());
     }
 

@@ -96,8 +96,9 @@ TEST_F(EditorTest, ShrinkingSnapsBackAndTheBottomRowFollowsTheHeight) {
     ShowProduct(1200, 600);
     DrawingEditor& editor = *form;
     editor.show();
-    editor.resize(500, 300);
-    EXPECT_GE(editor.width(), 1000);
+    // Narrower than designed, down to 480 pixels, the overview is drawn smaller.
+    editor.resize(300, 300);
+    EXPECT_GE(editor.width(), 480);
     EXPECT_GE(editor.height(), 640);
     editor.resize(1300, 900);
     EXPECT_EQ(Child<QPushButton>(editor, "resetButton")->y(), 900 - 32);

@@ -29,6 +29,19 @@ TEST(Overview, PortraitIsNineThousandHigh) {
     EXPECT_EQ(OverviewMarkRadius(Pixels(600, 900)), 180);
 }
 
+// Drawn smaller only where the room is smaller than the designed overview.
+TEST(Overview, ScaleFollowsTheRoomLeft) {
+    struct Case {
+        OverviewSize designed;
+        double roomWidth, roomHeight, scale;
+    } cases[] = {
+        {{12000, 6000}, 800, 600, 1},      {{12000, 6000}, 1720, 1000, 1}, {{12000, 6000}, 380, 568, 0.475},
+        {{6000, 9000}, 380, 568, 568.0 / 600}, {{12000, 9000}, 800, 300, 0.5}, {{12000, 6000}, 0, 0, 0.1},
+    };
+    for (const Case& c : cases)
+        EXPECT_DOUBLE_EQ(OverviewScale(c.designed, c.roomWidth, c.roomHeight), c.scale) << c.roomWidth;
+}
+
 TEST(Overview, RadiusIsRoundedToAWholeTwip) {
     // 18 * 800 / 21000 * 225 = 154.28...
     EXPECT_EQ(OverviewMarkRadius(Pixels(1400, 700)), 154);

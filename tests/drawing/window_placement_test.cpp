@@ -99,7 +99,7 @@ bool Inside(const ScreenRect& r, const ScreenRect& area) {
 
 TEST(FirstStartPlaces, FullHdScreenShowsBothWindowsWholeSideBySide) {
     const ScreenRect screen{0, 0, 1920, 1080};
-    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kMeasurementMinimum);
+    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kEditorMinimum, kMeasurementMinimum);
     ScreenRect editor = Outer(places.Editor), measurement = Outer(places.Measurement);
     EXPECT_TRUE(Inside(editor, screen));
     EXPECT_TRUE(Inside(measurement, screen));
@@ -112,7 +112,7 @@ TEST(FirstStartPlaces, FullHdScreenShowsBothWindowsWholeSideBySide) {
 TEST(FirstStartPlaces, PanelsOfTheDesktopAreLeftFree) {
     // A panel 40 pixels high at the top and one 60 wide on the left.
     const ScreenRect free{60, 40, 1860, 1040};
-    FirstStartPlaces places = FirstStartPlacesFor(free, kFrame, kEditor, kMeasurementMinimum);
+    FirstStartPlaces places = FirstStartPlacesFor(free, kFrame, kEditor, kEditorMinimum, kMeasurementMinimum);
     EXPECT_TRUE(Inside(Outer(places.Editor), free));
     EXPECT_TRUE(Inside(Outer(places.Measurement), free));
     EXPECT_FALSE(Overlap(Outer(places.Editor), Outer(places.Measurement)));
@@ -120,15 +120,21 @@ TEST(FirstStartPlaces, PanelsOfTheDesktopAreLeftFree) {
     EXPECT_EQ(places.Editor.Y, 63);
 }
 
-TEST(FirstStartPlaces, SmallScreenKeepsEveryButtonOnScreenAndUncovered) {
+// Seen: at 1366 x 768 the measurement window covered the left of the
+// editor's overview, where the circled point may be.
+TEST(FirstStartPlaces, SmallScreenNarrowsTheEditorSoThatNeitherCoversTheOther) {
     const ScreenRect screen{0, 0, 1366, 768};
-    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kMeasurementMinimum);
+    FirstStartPlaces places = FirstStartPlacesFor(screen, kFrame, kEditor, kEditorMinimum, kMeasurementMinimum);
     ScreenRect editor = Outer(places.Editor), measurement = Outer(places.Measurement);
     EXPECT_TRUE(Inside(editor, screen));
     EXPECT_TRUE(Inside(measurement, screen));
+    EXPECT_FALSE(Overlap(editor, measurement));
     EXPECT_EQ(places.Measurement.Width, kMeasurementMinimum.Width);
-    // The editor's bottom row starts 432 pixels into its client area ("拡大").
-    EXPECT_GT(places.Editor.X + 432, measurement.X + measurement.Width);
+    EXPECT_EQ(places.Editor.Width, 1366 - 702 - 2);
+    // Too narrow even for the editor's minimum: it keeps that and lies over the other.
+    places = FirstStartPlacesFor({0, 0, 1024, 768}, kFrame, kEditor, kEditorMinimum, kMeasurementMinimum);
+    EXPECT_EQ(places.Editor.Width, kEditorMinimum.Width);
+    EXPECT_TRUE(Inside(Outer(places.Editor), {0, 0, 1024, 768}));
 }
 
 // Seen: DrawPosMain.dat kept -300 / -15 (the title bar above the screen) and

@@ -184,6 +184,11 @@ TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
     EXPECT_EQ(form->Grid(0)->Row(), 3);
     Child<QCheckBox>(*form, "autoAdvanceBox")->click();
     EXPECT_FALSE(Child<QPushButton>(*form, "searchButton")->isEnabled());
+    // Seen: the box kept machine 0's point when machine 1 was shown.
+    form->ShowMachine(1);
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), " 1");
+    form->ShowMachine(0);
+    EXPECT_EQ(Child<QLineEdit>(*form, "inputPositionBox")->text().toStdString(), " 3");
     form->Grid(0)->SetRow(1);
     Enter("10.001");
     EXPECT_EQ(form->Grid(0)->Row(), 1);

@@ -12,6 +12,7 @@
 #include "drawing/drawing_editor_ui.h"
 #include "links/instrument_link.h"
 #include "pty_instrument.h"
+#include "report/fixed_limits.h"
 #include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
@@ -35,9 +36,11 @@ protected:
         BindPort(root, 1, instrument.devicePath());
         links.fill(DefaultInstrumentLink());
     }
-    void Start(bool withDrawing = false) {
+    // before: what the product folder holds besides its master, before the window opens.
+    void Start(bool withDrawing = false, const std::function<void(const std::string&)>& before = {}) {
         ASSERT_TRUE(SaveInstrumentLinks(LinksFilePath(root.path()), links));
         std::string product = MakeProduct("A-100", {{"12.3", "0.1", "-0.1", "12.3"}, {"12.3", "0.1", "-0.1", ""}});
+        if (before) before(product);
         if (withDrawing) {
             QImage drawing(600, 400, QImage::Format_RGB32);
             drawing.fill(Qt::white);
@@ -93,6 +96,21 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     ASSERT_TRUE(book);
     EXPECT_EQ(book->CellText(1, 1, 4), "M");
     EXPECT_EQ(book->CellText(1, 1, 5), "12.345");
+}
+
+// Seen: as the reading ended, 「測定可能」 replaced the signal of a value that
+// broke the point's fixed control limits.
+TEST_F(Reading, TheControlSignalOfAReadingStaysInTheStateLabel) {
+    Start(false, [&](const std::string& product) {
+        report::FixedLimit fixed{1, {}, {}, {2026, 1, 5}, {2026, 1, 5}, 1, 0, 20, {12.3, 12.31, 12.29, 0.004, 0.013, 0},
+                                 {"12.3", "0.1", "-0.1"}};
+        ASSERT_TRUE(report::AddFixing(files, report::FixedLimitsPath(product), {fixed}, "品証", TimestampNow()));
+    });
+    ASSERT_TRUE(WaitUntil([&] { return Child<QWidget>(*form, "controlChart")->isVisibleTo(form.get()); }));
+    Request();
+    Send("01A+012.400\r");
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "管理外れ 点1: 管理限界外");
 }
 
 TEST_F(Reading, CarriageReturnAloneDoesNotCompleteACrLfReply) {

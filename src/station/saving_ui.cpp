@@ -1,5 +1,6 @@
-// The grids that show the machines' sheets, what the operator hears of
-// entries and of files that cannot be read or written, and what waits.
+// What becomes of entries on their way into the files: what the operator
+// hears of a value, a rejection or a journal line not written and of files
+// that cannot be read, and what waits for the file server.
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -15,25 +16,6 @@
 #include "station/sheet_grid_qt.h"
 
 namespace ziv {
-
-void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
-
-void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
-
-void MeasurementWindow::ShowPoint(int m, int point, int top) {
-    grids_[m]->SetTopRow(top);
-    // A move of the row reaches gridRowChanged, which sets the box; the box
-    // follows the machine shown only.
-    bool moves = grids_[m]->currentIndex().row() != point - kFirstPoint;
-    grids_[m]->SetRow(point);
-    if (!moves && m == flow_.ShownMachine()) inputPositionBox->setText(" " + QString::number(point));
-}
-
-// The box follows the grid's row change, when there is one.
-void MeasurementWindow::ShowFirstPoint(int m) {
-    grids_[m]->SetRow(kFirstPoint);
-    grids_[m]->SetTopRow(kFirstPoint);
-}
 
 void MeasurementWindow::TellUnreadable(const EntryFlow::Unreadables& files) {
     for (const EntryFlow::Unreadable& file : files) {

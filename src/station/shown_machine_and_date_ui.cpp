@@ -39,9 +39,9 @@ void MeasurementWindow::ShowMachine(int n) {
     productNameBox->setText(QString::fromStdString(flow_.ProductName(n)));
     if (!Editor()->HasDrawing(n) && flow_.Registered(n)) LoadDrawingFor(n);
     shownProductFolder_ = flow_.ProductPath(n);
-    Editor()->currentPointChanged();
+    // This machine's input position, also where it did not move (auto-advance off).
+    ShowInputPosition(n);
     if (mode_ == WindowMode::Measuring) ShowMeasuringState();
-    UpdateChart();
 }
 
 }  // namespace ziv
