@@ -300,8 +300,12 @@ QChart* NewIndividualsChart(const ChartData& data) {
     Steps(chart, x, y, lines.Runs, part(&ControlLimits::Upper), QStringLiteral("管理限界") + fixed, QColor(0, 90, 200),
           Qt::DashLine);
     Steps(chart, x, y, lines.Runs, part(&ControlLimits::Lower), QString(), QColor(0, 90, 200), Qt::DashLine);
-    Steps(chart, x, y, runs, upperLimit, QStringLiteral("規格上限"), Qt::red, Qt::SolidLine, 2);
-    Steps(chart, x, y, runs, lowerLimit, QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
+    // With signals and reactions the names no longer fit in one row below:
+    // they stand at the right, the two tolerance limits under one name.
+    const bool events = !data.Events.empty();
+    Steps(chart, x, y, runs, upperLimit, events ? QStringLiteral("規格限界") : QStringLiteral("規格上限"), Qt::red,
+          Qt::SolidLine, 2);
+    Steps(chart, x, y, runs, lowerLimit, events ? QString() : QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
     ChangeMarks(chart, x, y, samples, runs);
     if (failed->count() > 0) Attach(chart, failed, x, y); else delete failed;
     std::vector<QScatterSeries*> rules(5, nullptr);
@@ -319,6 +323,13 @@ QChart* NewIndividualsChart(const ChartData& data) {
     for (QScatterSeries* series : rules)
         if (series) Attach(chart, series, x, y);
     MarkEvents(chart, x, y, samples, data.Events);
+    if (events) {
+        chart->legend()->setAlignment(Qt::AlignRight);
+        chart->legend()->setFont(UiFont(7));
+        chart->legend()->setShowToolTips(true);
+        chart->legend()->setContentsMargins(0, 0, 0, 0);
+        chart->setMargins(QMargins(4, 2, 4, 2));
+    }
     return chart;
 }
 
