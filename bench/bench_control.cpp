@@ -210,7 +210,7 @@ void SetFixedLimits(bool on) {
 // The window's start-up without fixed limits and with them, one after the
 // other: the time until the window is ready, and with limits also until the
 // watch has the limits and journals it reads beside the window (the window
-// looks for them every 300 ms).
+// looks for them every 50 ms).
 void BM_StartUpWithFixedLimitsBesideOneWithout(benchmark::State& state) {
     Installation& shop = ShopOf48();
     std::vector<double> without, with, watching;
