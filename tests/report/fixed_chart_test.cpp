@@ -30,7 +30,7 @@ FixedLimit Fixing(int version, Timestamp when, double centre, int machine = 2) {
 JournalEntry Event(EntryWay way, Timestamp time, const std::string& text, int machine = 2) {
     JournalEntry e;
     e.Time = time;
-    e.WorkDate = Day{std::chrono::sys_days(std::chrono::days(time.Utc.time_since_epoch() / std::chrono::days(1)))};
+    e.WorkDate = Day{std::chrono::floor<std::chrono::days>(time.Utc)};
     e.Machine = machine;
     e.Point = 4;
     e.Way = way;
@@ -41,17 +41,12 @@ JournalEntry Event(EntryWay way, Timestamp time, const std::string& text, int ma
 // Machine 2's point 4 on days 100..106 at 09:00; the second value of day 105
 // has no time (a book the journal does not know).
 Series EightValues() {
-    Series series;
-    series.Machine = 2;
+    Series series{2, {}};
     const std::vector<std::pair<int, double>> days{{100, 10.0}, {101, 10.01}, {102, 9.99}, {103, 10.05},
                                                    {104, 10.0}, {105, 10.01}, {105, 10.1}, {106, 10.2}};
-    for (size_t i = 0; i < days.size(); ++i) {
-        Sample s;
-        s.Value = days[i].second;
-        s.DayNumber = days[i].first;
-        s.TakenMs = i == 6 ? Sample::kNoTime : days[i].first * kDayMs + 9 * kHourMs;
-        series.Samples.push_back(s);
-    }
+    for (size_t i = 0; i < days.size(); ++i)
+        series.Samples.push_back({days[i].second, i == 6 ? Sample::kNoTime : days[i].first * kDayMs + 9 * kHourMs,
+                                  days[i].first, Verdict::None, 0});
     return series;
 }
 

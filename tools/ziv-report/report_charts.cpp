@@ -207,6 +207,16 @@ QColor ReactionColour(const std::string& kind) {
     return it == colours.end() ? QColor(110, 110, 110) : it->second;
 }
 
+// A reaction before the first value or after the last would stand on the
+// chart's edge: the axis gets half a step more room there, on both charts
+// alike so that their values stay one above the other.
+void RoomForEvents(QCategoryAxis* x, const std::vector<ChartEvent>& events) {
+    for (const ChartEvent& event : events) {
+        if (event.At <= x->min()) x->setMin(event.At - 0.5);
+        if (event.At >= x->max()) x->setMax(event.At + 0.5);
+    }
+}
+
 // The stations' signals on the values that raised them, and the reactions
 // as upright lines between the values they came between; one legend entry
 // for each rule and each kind of reaction.
@@ -252,6 +262,7 @@ QChart* NewIndividualsChart(const ChartData& data) {
     if (runs.size() > 1 && lines.Caption.isEmpty()) title += QStringLiteral(" — 管理限界は規格ごと");
     QChart* chart = NewChart(title);
     auto* x = SampleAxis(samples);
+    RoomForEvents(x, data.Events);
 
     auto* line = Line(QStringLiteral("測定値"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
@@ -344,6 +355,7 @@ QChart* NewMovingRangeChart(const ChartData& data) {
     const std::vector<Sample>& samples = data.Values->Samples;
     const ControlLines lines = LinesOf(data);
     auto* x = SampleAxis(samples);
+    RoomForEvents(x, data.Events);
     auto* line = Line(QStringLiteral("移動範囲"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
     double top = 0;
