@@ -24,51 +24,54 @@ Date DateOfDays(int days) {
             static_cast<int>(static_cast<unsigned>(d.day()))};
 }
 
-namespace {
-
 // The stations keep their journals in the product folder setting's ＺＩＶログ,
-// and products are chosen somewhere below that folder: the nearest folder
-// above the product (or the product's own) that holds one.
-std::optional<fs::path> JournalFolderAbove(const std::string& productDir) {
+// and products are chosen somewhere below that folder.
+std::optional<std::string> JournalFolderAbove(const std::string& productDir) {
     std::error_code ec;
     for (fs::path folder(AbsoluteFolder(productDir));; folder = folder.parent_path()) {
         fs::path journals(JournalFolder(folder.string()));
-        if (fs::is_directory(journals, ec)) return journals;
+        if (fs::is_directory(journals, ec)) return journals.string();
         if (folder == folder.parent_path()) return std::nullopt;
     }
 }
 
-}  // namespace
+void ReadJournalsOfRange(const std::string& folder, const Filter& range,
+                         const std::function<void(JournalEntry&&)>& take, std::vector<std::string>* unreadable,
+                         size_t* damaged) {
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec);
+    if (ec) return;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) break;
+        auto day = JournalFileDay(it->path().filename().string());
+        if (!day) continue;
+        if ((range.From && DaysOf(*day) < DaysOf(*range.From)) || (range.To && DaysOf(*day) > DaysOf(*range.To)))
+            continue;
+        JournalRead read = ReadJournal(it->path().string());
+        if (read.status != ReadStatus::Read) {
+            if (unreadable) unreadable->push_back(it->path().string());
+            continue;
+        }
+        if (damaged) *damaged += read.damaged;
+        for (JournalEntry& entry : read.entries) take(std::move(entry));
+    }
+}
 
 JournalIndex JournalIndex::Read(const std::string& productDir, const Filter& filter) {
     JournalIndex index;
     auto folder = JournalFolderAbove(productDir);
     if (!folder) return index;  // no journals: the stations kept none yet
     const std::string product = ProductNameOf(productDir);
-    std::error_code ec;
-    fs::directory_iterator it(*folder, ec);
-    if (ec) return index;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        std::string name = it->path().filename().string();
-        auto day = JournalFileDay(name);
-        if (!day) continue;
-        if ((filter.From && DaysOf(*day) < DaysOf(*filter.From)) || (filter.To && DaysOf(*day) > DaysOf(*filter.To)))
-            continue;
-        JournalRead read = ReadJournal(it->path().string());
-        if (read.status != ReadStatus::Read) {
-            index.unreadable_.push_back(it->path().string());
-            continue;
-        }
-        index.damaged_ += read.damaged;
-        for (JournalEntry& entry : read.entries) {
+    ReadJournalsOfRange(
+        *folder, filter,
+        [&](JournalEntry&& entry) {
             // One journal holds every product the station measured that day.
-            if (entry.Product != product) continue;
-            if (filter.Machine && entry.Machine != *filter.Machine) continue;
-            if (filter.Operator && entry.Operator != *filter.Operator) continue;
+            if (entry.Product != product) return;
+            if (filter.Machine && entry.Machine != *filter.Machine) return;
+            if (filter.Operator && entry.Operator != *filter.Operator) return;
             index.entries_.push_back(std::move(entry));
-        }
-    }
+        },
+        &index.unreadable_, &index.damaged_);
     std::stable_sort(index.entries_.begin(), index.entries_.end(),
                      [](const JournalEntry& a, const JournalEntry& b) { return a.Time.Utc < b.Time.Utc; });
     for (std::uint32_t i = 0; i < index.entries_.size(); ++i) {

@@ -4,6 +4,7 @@
 // history (re-measurements included) and give each value of a day workbook
 // the time, station and gauge it was taken with.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -50,6 +51,17 @@ private:
     size_t damaged_ = 0;
     std::vector<std::string> unreadable_;
 };
+
+// The ＺＩＶログ folder nearest above the product folder (or the product's
+// own) that exists; nothing when the stations kept no journal yet.
+std::optional<std::string> JournalFolderAbove(const std::string& productDir);
+// Hands every entry of the folder's journals whose working date the range
+// holds to `take`, journal by journal (not in time order); the names of
+// journals that could not be read, and the count of damaged lines, where
+// asked. One reading serves every product measured there.
+void ReadJournalsOfRange(const std::string& folder, const Filter& range,
+                         const std::function<void(JournalEntry&&)>& take,
+                         std::vector<std::string>* unreadable = nullptr, size_t* damaged = nullptr);
 
 // An entry that put a value where another stood: measured again.
 bool IsRemeasurement(const JournalEntry& entry);

@@ -34,8 +34,9 @@ void MeasurementWindow::BuildControlWatch() {
     connect(reactionButton, &QPushButton::clicked, this, &MeasurementWindow::recordReaction);
     auto* shortcut = new QShortcut(QKeySequence(QStringLiteral("Ctrl+R")), this);
     connect(shortcut, &QShortcut::activated, this, &MeasurementWindow::recordReaction);
+    // It runs only while a read is on its way: the warnings work moments after it is in.
     controlTimer_ = new QTimer(this);
-    controlTimer_->setInterval(300);
+    controlTimer_->setInterval(50);
     connect(controlTimer_, &QTimer::timeout, this, &MeasurementWindow::TakeControlData);
     // Limits fixed meanwhile, and other stations' values, come in now and then.
     auto* again = new QTimer(this);

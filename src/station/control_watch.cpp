@@ -94,15 +94,28 @@ ControlData ReadControlData(const ProductPathList& products, const Day& today, i
     std::map<std::string, std::vector<int>> machinesOf;
     for (int m = 0; m < static_cast<int>(products.size()); ++m)
         if (!products[m].empty()) machinesOf[products[m]].push_back(m);
+    // Only machines with fixed limits need their recent values; the journals
+    // of one folder hold every product measured there, and are read once.
+    std::map<std::string, std::map<std::string, std::vector<int>>> watched;  // journal folder -> product name -> machines
     for (const auto& [product, machines] : machinesOf) {
         report::FixedLimitsRead read = report::ReadFixedLimits(report::FixedLimitsPath(product));
         if (!read.problem) data.Problems.push_back(read.problem);
-        for (const auto& [key, limit] : report::CurrentFixedLimits(read.limits))
-            if (std::count(machines.begin(), machines.end(), key.second)) data.Limits.emplace(key, limit);
-        report::JournalIndex journal = report::JournalIndex::Read(product, range);
-        for (const JournalEntry& e : journal.Entries())
-            if (std::count(machines.begin(), machines.end(), e.Machine)) data.Recent.Add(e);
+        std::vector<int> limited;
+        for (const auto& [key, limit] : report::CurrentFixedLimits(read.limits)) {
+            if (!std::count(machines.begin(), machines.end(), key.second)) continue;
+            data.Limits.emplace(key, limit);
+            if (!std::count(limited.begin(), limited.end(), key.second)) limited.push_back(key.second);
+        }
+        if (limited.empty()) continue;
+        if (auto folder = report::JournalFolderAbove(product))
+            watched[*folder][report::ProductNameOf(product)] = limited;
     }
+    for (const auto& [folder, machinesByName] : watched)
+        report::ReadJournalsOfRange(folder, range, [&](JournalEntry&& e) {
+            auto it = machinesByName.find(e.Product);
+            if (it != machinesByName.end() && std::count(it->second.begin(), it->second.end(), e.Machine))
+                data.Recent.Add(e);
+        });
     return data;
 }
 

@@ -256,8 +256,12 @@ void MeasurementWindow::ShowState(const QString& text) {
 }
 
 // Measuring mode on a machine without a product: Space reads nothing, so
-// the window must not say it is ready.
+// the window must not say it is ready. A control signal stands until a value
+// in control or a reaction clears it, whatever else the label would say.
 void MeasurementWindow::ShowMeasuringState() {
+    if (signalShown_)
+        if (auto standing = flow_.Watch().Standing(signalShown_->first, signalShown_->second))
+            return ShowState(QString::fromStdString(standing->Text()));
     ShowState(ProductRegistered() ? U("測定可能") : U("製品未登録"));
 }
 

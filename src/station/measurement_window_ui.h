@@ -89,6 +89,8 @@ public:
     const WorkDate& WorkingDate() const { return flow_.WorkingDate(); }
     const std::string& ProductFolder() const { return flow_.ProductFolder(); }
     bool DayBookOpen(int m) const { return flow_.DayBookOpen(m); }
+    // The fixed control limits and the recent values are still being read beside the window.
+    bool ControlDataPending() const { return controlLoad_ != nullptr; }
     // Values and registrations that could not be written yet.
     size_t WaitingCount() const { return queue_.Count(); }
     // Entries go to the file server from a writer thread of their own: the

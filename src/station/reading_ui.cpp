@@ -98,7 +98,7 @@ void MeasurementWindow::TellNoNumber(const EntryFlow::Entry& entry) {
 void MeasurementWindow::EndReading() {
     readingTimer_->stop();
     ClosePortIfOpen();
-    if (session_.Active()) ShowState(QString::fromUtf8("測定可能"));
+    if (session_.Active()) ShowMeasuringState();
     session_.End();
 }
 

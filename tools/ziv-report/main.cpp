@@ -14,9 +14,10 @@
 
 namespace {
 
-// "screenshot PRODUCT_DIR FROM TO OUT.png [ROW [histogram]]": the window after
-// collecting a range, with a row of the table selected (and its histogram
-// shown); pictures for the README.
+// "screenshot PRODUCT_DIR FROM TO OUT.png [ROW [histogram|fixed]]": the window
+// after collecting a range, with a row of the table selected (and its
+// histogram shown, or its control charts against the fixed limits); pictures
+// for the README and the desktop tests.
 int Screenshot(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -34,6 +35,7 @@ int Screenshot(int argc, char** argv) {
     while (window.IsCollecting()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     window.SelectPoint(argc > 6 ? std::atoi(argv[6]) : 0);
     if (argc > 7 && std::string(argv[7]) == "histogram") window.ShowHistogram();
+    if (argc > 7 && std::string(argv[7]) == "fixed") window.ShowFixedLimits(true);
     for (int i = 0; i < 20; ++i) QCoreApplication::processEvents();
     return window.grab().save(QString::fromLocal8Bit(argv[5])) ? 0 : 1;
 }

@@ -10,6 +10,8 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <memory>
+#include <utility>
 
 #include "common/numbers.h"
 #include "platform/ui_font_qt.h"
@@ -145,6 +147,106 @@ std::map<std::uint16_t, SetControl> ControlsOf(const Series& series) {
     return controls;
 }
 
+
+// The control lines of a chart: the range's limits of each set, as the
+// table's rows have them, or the fixed limits of each fixing.
+struct ControlLines {
+    std::vector<Run> Runs;  // Set: the limit set, or the index of the fixing
+    std::function<std::optional<ControlLimits>(std::uint16_t)> Of;
+    std::vector<std::pair<size_t, int>> Signals;   // sample and rule
+    std::vector<std::pair<size_t, size_t>> Pairs;  // a sample and the one before it under the same limits
+    QString Caption;                               // what fixed limits they are; empty for the range's
+};
+
+ControlLines RangeLines(const Series& series) {
+    ControlLines lines;
+    lines.Runs = RunsOf(series.Samples);
+    auto controls = std::make_shared<std::map<std::uint16_t, SetControl>>(ControlsOf(series));
+    lines.Of = [controls](std::uint16_t set) { return controls->at(set).Limits; };
+    for (const auto& [set, c] : *controls) {
+        for (const RuleSignal& signal : c.Signals) lines.Signals.emplace_back(c.At[signal.Index], signal.Rule);
+        for (size_t k = 1; k < c.At.size(); ++k) lines.Pairs.emplace_back(c.At[k], c.At[k - 1]);
+    }
+    return lines;
+}
+
+ControlLines FixedLines(const FixedControl& fixed) {
+    ControlLines lines;
+    for (size_t i = 0; i < fixed.At.size(); ++i) {
+        auto f = static_cast<std::uint16_t>(fixed.At[i]);
+        if (lines.Runs.empty() || lines.Runs.back().Set != f)
+            lines.Runs.push_back({i, i + 1, f});
+        else
+            lines.Runs.back().End = i + 1;
+        if (i > 0 && fixed.At[i - 1] == fixed.At[i]) lines.Pairs.emplace_back(i, i - 1);
+    }
+    auto fixings = std::make_shared<std::vector<FixedLimit>>(fixed.Fixings);
+    lines.Of = [fixings](std::uint16_t f) { return std::optional<ControlLimits>((*fixings)[f].Limits); };
+    for (const RuleSignal& signal : fixed.Signals) lines.Signals.emplace_back(signal.Index, signal.Rule);
+    const FixedLimit& first = fixed.Fixings[static_cast<size_t>(fixed.At.front())];
+    const FixedLimit& last = fixed.Fixings[static_cast<size_t>(fixed.At.back())];
+    lines.Caption = first.Version == last.Version
+                        ? QStringLiteral("確定した管理限界 第%1版").arg(first.Version)
+                        : QStringLiteral("確定した管理限界 第%1～%2版").arg(first.Version).arg(last.Version);
+    return lines;
+}
+
+ControlLines LinesOf(const ChartData& data) {
+    if (data.Fixed && data.Fixed->Any() && !data.Values->Samples.empty()) return FixedLines(*data.Fixed);
+    return RangeLines(*data.Values);
+}
+
+// What operators did about a signal: one colour each, so that a tool change
+// is told from an offset at a glance.
+QColor ReactionColour(const std::string& kind) {
+    static const std::map<std::string, QColor> colours{{"工具交換", QColor(200, 0, 160)},
+                                                       {"補正", QColor(0, 140, 140)},
+                                                       {"段取り替え", QColor(140, 90, 0)},
+                                                       {"材料ロット変更", QColor(90, 90, 210)}};
+    auto it = colours.find(kind);
+    return it == colours.end() ? QColor(110, 110, 110) : it->second;
+}
+
+// A reaction before the first value or after the last would stand on the
+// chart's edge: the axis gets half a step more room there, on both charts
+// alike so that their values stay one above the other.
+void RoomForEvents(QCategoryAxis* x, const std::vector<ChartEvent>& events) {
+    for (const ChartEvent& event : events) {
+        if (event.At <= x->min()) x->setMin(event.At - 0.5);
+        if (event.At >= x->max()) x->setMax(event.At + 0.5);
+    }
+}
+
+// The stations' signals on the values that raised them, and the reactions
+// as upright lines between the values they came between; one legend entry
+// for each rule and each kind of reaction.
+void MarkEvents(QChart* chart, QAbstractAxis* x, QValueAxis* y, const std::vector<Sample>& samples,
+                const std::vector<ChartEvent>& events) {
+    std::map<std::string, QScatterSeries*> signalMarks;
+    std::map<std::string, bool> named;
+    for (const ChartEvent& event : events) {
+        if (event.What == ChartEvent::Kind::Signal) {
+            QScatterSeries*& series = signalMarks[event.Text];
+            if (!series) {
+                series = new QScatterSeries;
+                series->setName(QStringLiteral("管理信号: %1").arg(Q(event.Text)));
+                series->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+                series->setMarkerSize(13);
+                series->setColor(QColor(255, 179, 0));
+                series->setBorderColor(QColor(150, 90, 0));
+            }
+            series->append(event.At, samples[static_cast<size_t>(event.At)].Value);
+            continue;
+        }
+        const std::string kind = ReactionKind(event.Text);
+        auto* mark = Line(QStringLiteral("対処: %1").arg(Q(kind)), ReactionColour(kind), Qt::DashDotLine, 2.5);
+        mark->append(event.At, y->min());
+        mark->append(event.At, y->max());
+        Attach(chart, mark, x, y);
+        if (std::exchange(named[kind], true)) HideFromLegend(chart, mark);
+    }
+    for (const auto& [text, series] : signalMarks) Attach(chart, series, x, y);
+}
 }  // namespace
 
 QChart* NewIndividualsChart(const ChartData& data) {
@@ -152,13 +254,15 @@ QChart* NewIndividualsChart(const ChartData& data) {
     if (!data.Values) return NewChart(RowTitle(row) + QStringLiteral(": 管理図は号機ごとの行で表示します"));
     const std::vector<Sample>& samples = data.Values->Samples;
     const std::vector<Run> runs = RunsOf(samples);
-    const std::map<std::uint16_t, SetControl> controls = ControlsOf(*data.Values);
-    auto control = [&](std::uint16_t set) { return controls.at(set).Limits; };
+    const ControlLines lines = LinesOf(data);
     QString title = RowTitle(row) + QStringLiteral(" 個々の値 (I) 管理図");
-    if (!control(samples.empty() ? 0 : runs.front().Set)) title += QStringLiteral(" — 管理限界には 2 点以上が要ります");
-    if (runs.size() > 1) title += QStringLiteral(" — 管理限界は規格ごと");
+    if (!lines.Caption.isEmpty()) title += QStringLiteral(" — ") + lines.Caption;
+    else if (!samples.empty() && !lines.Of(lines.Runs.front().Set))
+        title += QStringLiteral(" — 管理限界には 2 点以上が要ります");
+    if (runs.size() > 1 && lines.Caption.isEmpty()) title += QStringLiteral(" — 管理限界は規格ごと");
     QChart* chart = NewChart(title);
     auto* x = SampleAxis(samples);
+    RoomForEvents(x, data.Events);
 
     auto* line = Line(QStringLiteral("測定値"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
@@ -174,10 +278,10 @@ QChart* NewIndividualsChart(const ChartData& data) {
         hi = std::max(hi, samples[i].Value);
     }
     // The span shows the values, the control limits and every tolerance limit.
-    for (const auto& [set, c] : controls)
-        if (c.Limits) {
-            lo = std::min(lo, c.Limits->Lower);
-            hi = std::max(hi, c.Limits->Upper);
+    for (const Run& run : lines.Runs)
+        if (auto c = lines.Of(run.Set)) {
+            lo = std::min(lo, c->Lower);
+            hi = std::max(hi, c->Upper);
         }
     auto tolerance = [&](std::uint16_t set) { return ToleranceLimitsOf(data.Sets[set], data.Kind); };
     auto upperLimit = [&](std::uint16_t set) { return tolerance(set).Upper; };
@@ -197,33 +301,46 @@ QChart* NewIndividualsChart(const ChartData& data) {
     Attach(chart, line, x, y);
     auto part = [&](double ControlLimits::*member) {
         return [&, member](std::uint16_t set) -> std::optional<double> {
-            auto c = control(set);
+            auto c = lines.Of(set);
             return c ? std::optional<double>((*c).*member) : std::nullopt;
         };
     };
-    Steps(chart, x, y, runs, part(&ControlLimits::Centre), QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine);
-    Steps(chart, x, y, runs, part(&ControlLimits::Upper), QStringLiteral("管理限界"), QColor(0, 90, 200), Qt::DashLine);
-    Steps(chart, x, y, runs, part(&ControlLimits::Lower), QString(), QColor(0, 90, 200), Qt::DashLine);
-    Steps(chart, x, y, runs, upperLimit, QStringLiteral("規格上限"), Qt::red, Qt::SolidLine, 2);
-    Steps(chart, x, y, runs, lowerLimit, QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
+    const QString fixed = lines.Caption.isEmpty() ? QString() : QStringLiteral(" (確定)");
+    Steps(chart, x, y, lines.Runs, part(&ControlLimits::Centre), QStringLiteral("中心") + fixed, Qt::darkGreen,
+          Qt::DashLine);
+    Steps(chart, x, y, lines.Runs, part(&ControlLimits::Upper), QStringLiteral("管理限界") + fixed, QColor(0, 90, 200),
+          Qt::DashLine);
+    Steps(chart, x, y, lines.Runs, part(&ControlLimits::Lower), QString(), QColor(0, 90, 200), Qt::DashLine);
+    // With signals and reactions the names no longer fit in one row below:
+    // they stand at the right, the two tolerance limits under one name.
+    const bool events = !data.Events.empty();
+    Steps(chart, x, y, runs, upperLimit, events ? QStringLiteral("規格限界") : QStringLiteral("規格上限"), Qt::red,
+          Qt::SolidLine, 2);
+    Steps(chart, x, y, runs, lowerLimit, events ? QString() : QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
     ChangeMarks(chart, x, y, samples, runs);
     if (failed->count() > 0) Attach(chart, failed, x, y); else delete failed;
     std::vector<QScatterSeries*> rules(5, nullptr);
-    for (const auto& [set, c] : controls)
-        for (const RuleSignal& signal : c.Signals) {
-            auto& series = rules[static_cast<size_t>(signal.Rule)];
-            if (!series) {
-                series = new QScatterSeries;
-                series->setName(kRuleNames[signal.Rule]);
-                series->setColor(kRuleColours[signal.Rule]);
-                series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
-                series->setMarkerSize(7);
-            }
-            size_t at = c.At[signal.Index];
-            series->append(static_cast<double>(at), samples[at].Value);
+    for (const auto& [at, rule] : lines.Signals) {
+        auto& series = rules[static_cast<size_t>(rule)];
+        if (!series) {
+            series = new QScatterSeries;
+            series->setName(kRuleNames[rule]);
+            series->setColor(kRuleColours[rule]);
+            series->setMarkerShape(QScatterSeries::MarkerShapeRectangle);
+            series->setMarkerSize(7);
         }
+        series->append(static_cast<double>(at), samples[at].Value);
+    }
     for (QScatterSeries* series : rules)
         if (series) Attach(chart, series, x, y);
+    MarkEvents(chart, x, y, samples, data.Events);
+    if (events) {
+        chart->legend()->setAlignment(Qt::AlignRight);
+        chart->legend()->setFont(UiFont(7));
+        chart->legend()->setShowToolTips(true);
+        chart->legend()->setContentsMargins(0, 0, 0, 0);
+        chart->setMargins(QMargins(4, 2, 4, 2));
+    }
     return chart;
 }
 
@@ -236,19 +353,18 @@ QChart* NewMovingRangeChart(const ChartData& data) {
     chart->setMargins(QMargins(4, 2, 4, 2));
     if (!data.Values || data.Values->Samples.size() < 2) return chart;
     const std::vector<Sample>& samples = data.Values->Samples;
-    const std::vector<Run> runs = RunsOf(samples);
-    const std::map<std::uint16_t, SetControl> controls = ControlsOf(*data.Values);
+    const ControlLines lines = LinesOf(data);
     auto* x = SampleAxis(samples);
+    RoomForEvents(x, data.Events);
     auto* line = Line(QStringLiteral("移動範囲"), QColor(40, 80, 160), Qt::SolidLine);
     line->setPointsVisible(samples.size() <= 200);
     double top = 0;
-    // Moving ranges within each set, as its row takes them.
+    for (const Run& run : lines.Runs)
+        if (auto c = lines.Of(run.Set)) top = std::max(top, c->RangeUpper);
+    // Moving ranges within each run of one set of limits, as its row takes them.
     std::vector<std::pair<size_t, double>> ranges;
-    for (const auto& [set, c] : controls) {
-        if (c.Limits) top = std::max(top, c.Limits->RangeUpper);
-        for (size_t k = 1; k < c.At.size(); ++k)
-            ranges.emplace_back(c.At[k], std::fabs(samples[c.At[k]].Value - samples[c.At[k - 1]].Value));
-    }
+    for (const auto& [at, previous] : lines.Pairs)
+        ranges.emplace_back(at, std::fabs(samples[at].Value - samples[previous].Value));
     std::sort(ranges.begin(), ranges.end());
     for (const auto& [at, mr] : ranges) {
         line->append(static_cast<double>(at), mr);
@@ -261,12 +377,13 @@ QChart* NewMovingRangeChart(const ChartData& data) {
     Attach(chart, line, x, y);
     auto level = [&](double ControlLimits::*member) {
         return [&, member](std::uint16_t set) -> std::optional<double> {
-            const auto& c = controls.at(set).Limits;
+            auto c = lines.Of(set);
             return c ? std::optional<double>((*c).*member) : std::nullopt;
         };
     };
-    Steps(chart, x, y, runs, level(&ControlLimits::RangeCentre), QStringLiteral("中心"), Qt::darkGreen, Qt::DashLine);
-    Steps(chart, x, y, runs, level(&ControlLimits::RangeUpper), QStringLiteral("管理上限"), QColor(0, 90, 200),
+    Steps(chart, x, y, lines.Runs, level(&ControlLimits::RangeCentre), QStringLiteral("中心"), Qt::darkGreen,
+          Qt::DashLine);
+    Steps(chart, x, y, lines.Runs, level(&ControlLimits::RangeUpper), QStringLiteral("管理上限"), QColor(0, 90, 200),
           Qt::DashLine);
     y->setMin(0);
     return chart;

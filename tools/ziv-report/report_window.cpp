@@ -7,6 +7,7 @@
 #include <QTreeView>
 #include <array>
 #include <QBuffer>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFileDialog>
@@ -51,6 +52,7 @@ struct ReportWindow::Outcome {
     CapabilityScope Scope;
     CapabilityBuilder Builder;
     JournalIndex Journal;
+    FixedLimitsRead Fixed;
     std::vector<CapabilityRow> Table;
     std::vector<SkippedBook> Skipped;
     std::string Error;
@@ -202,6 +204,13 @@ ReportWindow::ReportWindow(QWidget* parent) : QMainWindow(parent) {
     auto* chartLayout = new QVBoxLayout;
     chartLayout->addWidget(charts_, 1);
     auto* chartButtons = new QHBoxLayout;
+    fixedLimits_ = new QCheckBox(QStringLiteral("確定した管理限界"));
+    fixedLimits_->setToolTip(QStringLiteral(
+        "管理図に製品フォルダの 管理限界.txt の管理限界を使います。各値にはその時点で有効だった版を、"
+        "最初の版より前の値には第1版を当てます。"));
+    fixedLimits_->setEnabled(false);
+    chartButtons->addWidget(fixedLimits_);
+    connect(fixedLimits_, &QCheckBox::toggled, this, &ReportWindow::ShowCharts);
     auto* png = new QPushButton(QStringLiteral("グラフをPNGに保存..."));
     auto* pdf = new QPushButton(QStringLiteral("グラフをPDFに保存..."));
     chartButtons->addWidget(png);
@@ -331,6 +340,7 @@ void ReportWindow::StartCollecting() {
         outcome->Scope.Range = filter;
         Listing listing = ListDayBooks(folder, filter);
         outcome->Journal = JournalIndex::Read(folder, filter);
+        outcome->Fixed = ReadFixedLimits(FixedLimitsPath(folder));
         if (listing.Error)
             outcome->Error = "データフォルダを読めません: " + listing.Folder + " (" + SystemErrorText(listing.Error) + ")";
         outcome->Scope.FilesIgnored = listing.Ignored.size();
@@ -396,6 +406,9 @@ void ReportWindow::Finished(std::shared_ptr<Outcome> outcome) {
                        .arg(outcome->Scope.FilesIgnored);
     for (size_t i = 0; i < outcome->Skipped.size() && i < 5; ++i)
         text += QStringLiteral("\n読めない: %1 (%2)").arg(Q(outcome->Skipped[i].Path), Q(BookOpenText(outcome->Skipped[i].Why)));
+    if (!outcome->Fixed.problem)
+        text += QStringLiteral("\n管理限界.txt を使えません: %1").arg(Q(FailureText(outcome->Fixed.problem, ErrnoWords::Japanese)));
+    fixedLimits_->setEnabled(!outcome->Fixed.limits.empty());
     status_->setText(text);
     if (table_->rowCount() > 0) table_->selectRow(0);
 }
@@ -423,14 +436,22 @@ void ReportWindow::ShowHistory(const CapabilityRow& row) {
 
 void ReportWindow::ShowHistogram() { charts_->setCurrentWidget(histogram_); }
 
+void ReportWindow::ShowFixedLimits(bool fixed) { fixedLimits_->setChecked(fixed); }
+
 void ReportWindow::ShowCharts() {
     if (!result_) return;
     int row = table_->currentRow();
     if (row < 0 || row >= static_cast<int>(result_->Table.size())) return;
     const CapabilityRow& picked = result_->Table[static_cast<size_t>(row)];
     ChartData charted{picked, picked.Machine ? result_->Builder.SeriesOf(picked.Point, *picked.Machine) : nullptr,
-                   result_->Builder.LimitSets(picked.Point), {}, result_->Builder.KindOf(picked.Point)};
+                   result_->Builder.LimitSets(picked.Point), {}, result_->Builder.KindOf(picked.Point), nullptr, {}};
     for (const Sample& s : result_->Builder.RowSamples(picked)) charted.RowValues.push_back(s.Value);
+    FixedControl fixed;
+    if (charted.Values) {
+        if (fixedLimits_->isChecked()) fixed = FixedControlOf(*charted.Values, result_->Fixed.limits, picked.Point);
+        charted.Fixed = &fixed;
+        charted.Events = EventsOnSeries(*charted.Values, result_->Journal.History(picked.Point, picked.Machine));
+    }
     ShowHistory(picked);
     for (auto [view, make] : {std::pair{individualsChart_, &NewIndividualsChart},
                               std::pair{movingRangeChart_, &NewMovingRangeChart},

@@ -11,9 +11,11 @@
 
 #include "report/capability.h"
 #include "report/collect.h"
+#include "report/fixed_limits.h"
 #include "report/journal_index.h"
 
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QDateEdit;
 class QLabel;
@@ -38,6 +40,9 @@ public:
     bool IsCollecting() const { return worker_.joinable(); }
     void SelectPoint(int row);
     void ShowHistogram();
+    // The control charts against the product's fixed control limits
+    // (「確定した管理限界」), where the point and machine has them.
+    void ShowFixedLimits(bool fixed);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -76,6 +81,7 @@ private:
     QChartView* movingRangeChart_;
     QChartView* histogram_;
     QTabWidget* charts_;
+    QCheckBox* fixedLimits_;
     QTableWidget* history_;
     QLineEdit* lot_;
     QLineEdit* quantity_;
