@@ -33,6 +33,9 @@
 #include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/journal.h"
+#include "records/product_registry.h"
+#include "records/registrations.h"
+#include "records/server_clock.h"
 #include "records/save_queue.h"
 #include "share.h"
 #include "temp_root.h"
@@ -288,6 +291,33 @@ TEST(ComputerStation, Journaler) {
         static_cast<void>(SaveWaitingJournalLines(queue));
     }
     EXPECT_EQ(queue.JournalLineCount(), 0u) << "journal lines never written";
+}
+
+
+// Registers products for machines of one operator's Directory.dat as the
+// measurement window does, one step of ZIV_TWO_STEPS ("machine=folder" or
+// "retry", separated by ";") each time the test lets it (a file "go-<n>" in
+// its root), and says "DONE n" after each.
+TEST(ComputerStation, Registrar) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string file = Env("ZIV_TWO_DIRECTORY"), root = Env("ZIV_ROOT");
+    SaveQueue queue(SaveQueuePath(root));
+    static_cast<void>(queue.Load());
+    Registrations registrations(queue, StationFiles(), file);
+    ASSERT_FALSE(registrations.ReadAtStart().timedOut);
+    std::istringstream steps(Env("ZIV_TWO_STEPS"));
+    std::string step;
+    for (int n = 0; std::getline(steps, step, ';'); ++n) {
+        while (!fs::exists(root + "/go-" + std::to_string(n))) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        size_t eq = step.find('=');
+        if (eq != std::string::npos) {
+            int m = std::stoi(step.substr(0, eq));
+            ASSERT_TRUE(registrations.Register(m, step.substr(eq + 1), {OwnClockNs(), Env("ZIV_TWO_STATION")}));
+        }
+        static_cast<void>(registrations.DeliverNow());
+        Say("DONE " + std::to_string(n));
+    }
 }
 
 // ---- the tests -------------------------------------------------------------------
@@ -669,4 +699,41 @@ TEST_F(TwoComputers, HungShareHoldsUpNoRefreshOfALockElsewhere) {
     pcA->HangShare(false);
     EXPECT_LE(std::time(nullptr) - st.st_mtime, 4) << "the lock on the station's own disk waited for the hung share";
     ExpectExit(holder, "holder");
+}
+
+// Fault 3: station A's registration waits while its share is away; station B
+// registers another machine meanwhile; A's retry writes its line, and A's
+// next registration must keep B's line, whatever A's own copy of the lines
+// still says.
+TEST_F(TwoComputers, RegistrationOnAnotherComputerSurvivesARetryAndTheNextRegistrationHere) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    fs::create_directories(OnServer("users/op"));
+    const std::string file = OnShare("users/op/Directory.dat");
+    const std::string p0 = OnShare("製品/P0"), p1 = OnShare("製品/P1"), p5 = OnShare("製品/P5");
+    auto go = [&](const std::string& name, int step) {
+        std::ofstream(root / ("stations/" + name + "/go-" + std::to_string(step))) << "go";
+        return WaitForLine(name, "DONE " + std::to_string(step), 30);
+    };
+    pid_t stationA = Station(*pcA, "ComputerStation.Registrar", "a",
+                             {"ZIV_TWO_DIRECTORY=" + file, "ZIV_TWO_STEPS=0=" + p0 + ";retry;1=" + p1});
+    pid_t stationB = Station(*pcB, "ComputerStation.Registrar", "b",
+                             {"ZIV_TWO_DIRECTORY=" + file, "ZIV_TWO_STEPS=5=" + p5});
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // both have read the file
+    pcA->DropShare();
+    ASSERT_TRUE(go("a", 0)) << LogTail(Log("a"));
+    ASSERT_TRUE(go("b", 0)) << LogTail(Log("b"));
+    ASSERT_TRUE(pcA->RestoreShare()) << LogTail(pcA->log());
+    ASSERT_TRUE(go("a", 1)) << LogTail(Log("a"));
+    ASSERT_TRUE(go("a", 2)) << LogTail(Log("a"));
+    ExpectExit(stationA, "a");
+    ExpectExit(stationB, "b");
+    auto lines = LoadDirectoryFile(OnServer("users/op/Directory.dat"));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ((*lines)[0], p0);
+    EXPECT_EQ((*lines)[1], p1);
+    EXPECT_EQ((*lines)[5], p5) << "the line registered on the other computer was emptied";
 }
