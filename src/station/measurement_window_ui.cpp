@@ -368,6 +368,7 @@ void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) 
         flow_.SetProduct(k, registrations_.Paths()[k]);
         TellUnreadable(flow_.Load(k));
         Editor()->forgetDrawing(k);
+        if (k == flow_.ShownMachine()) productNameBox->setText(Q(flow_.ProductName(k)));
     }
 }
 
