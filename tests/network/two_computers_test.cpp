@@ -148,10 +148,10 @@ TEST(ComputerStation, Saver) {
     EXPECT_EQ(waiting.size(), 0u) << "rows never saved";
 }
 
-// Designates points of one product on two machines, as the drawing editor
-// does: each machine keeps its own table of the product's Data.dat, and a
-// designation that cannot be written waits in the station's queue. Says
-// "DESIGNATED point x" for every designation once it is in the file.
+// Designates points of one product, as the drawing editor does: each
+// designation goes into the station's log with its time and is written into
+// the product's Data.dat as the file is then. Says "DESIGNATED point x" for
+// every designation once it is in the file.
 TEST(ComputerStation, Designator) {
     if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
     MakeStationRoot();
@@ -161,8 +161,6 @@ TEST(ComputerStation, Designator) {
               pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 500), flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
     SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
     static_cast<void>(queue.Load());
-    PointTable tables[2];
-    for (int slot : {0, 1}) static_cast<void>(ReadPointTableFile(points, tables[slot], nullptr, slot));
     // What waited and is gone from the queue now is in the file.
     auto writeWaiting = [&] {
         std::map<int, DesignatedPoint> before = queue.DesignationsOf(points);
@@ -175,23 +173,10 @@ TEST(ComputerStation, Designator) {
     std::uniform_int_distribution<int> pause(0, std::max(pauseMs, 0));
     auto end = Clock::now() + std::chrono::seconds(seconds);
     for (int i = 0; Clock::now() < end; ++i) {
-        int slot = i % 2, point = firstPoint + i % count;
-        PointTable& t = tables[slot];
-        t.PosX[point] = static_cast<float>(firstX + i);
-        t.PosY[point] = static_cast<float>(point);
-        t.InstrumentIndex[point] = static_cast<std::int16_t>(slot);
-        PointTable saved;
-        if (SavePointTable(StationFiles(), points, t, &saved, slot)) {
-            t = saved;
-            // As the window does: what waited for this point is replaced.
-            std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(points);
-            std::erase_if(waiting, [&](const auto& e) { return e.first != point; });
-            static_cast<void>(queue.RemoveDesignations(points, waiting));
-            Say("DESIGNATED " + std::to_string(point) + " " + std::to_string(firstX + i));
-            writeWaiting();
-        } else {
-            static_cast<void>(queue.PutDesignation({points, point, PointOf(t, point)}));
-        }
+        int point = firstPoint + i % count;
+        DesignatedPoint d{static_cast<float>(firstX + i), static_cast<float>(point), static_cast<std::int16_t>(i % 2)};
+        ASSERT_TRUE(queue.PutDesignation({points, point, d, {OwnClockNs(), Env("ZIV_TWO_STATION")}}));
+        writeWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
     }
     auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
@@ -597,7 +582,7 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
                        own);
     };
     // One designating station on each computer, each on points of its own of
-    // one product, on two machines.
+    // one product.
     auto designer = [&](Computer& pc, const std::string& name, int instance) {
         return Station(pc, "ComputerStation.Designator", name,
                        {"ZIV_TWO_POINTS=" + OnShare(pointsRelative),
