@@ -85,9 +85,10 @@ Registrations::Started Registrations::ReadAtStart(int boundMs) {
 
 std::optional<std::vector<int>> Registrations::TakeLateRead() {
     if (!late_) return std::nullopt;
-    std::lock_guard lock(late_->mutex);
-    if (!late_->ended) return std::nullopt;
-    DirectoryRead result = std::move(late_->result);
+    std::shared_ptr<Read> read = late_;  // outlives the lock below
+    std::lock_guard lock(read->mutex);
+    if (!read->ended) return std::nullopt;
+    DirectoryRead result = std::move(read->result);
     late_.reset();
     unreadable_ = result.status == ReadStatus::Unreadable;
     if (result.status != ReadStatus::Read) return std::nullopt;
@@ -112,6 +113,8 @@ FileResult Registrations::DeliverNow(std::vector<int>* changed) {
 }
 
 std::vector<int> Registrations::TakeOver(const ProductPathList& lines) {
+    // Lines as a delivery wrote them are newer than a start-up read still on its way.
+    late_.reset();
     std::map<int, std::string> waiting = queue_.RegistrationsOf(file_);
     std::vector<int> changed;
     for (int k = 0; k <= kLastMachine; ++k) {
