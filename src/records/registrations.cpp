@@ -68,6 +68,7 @@ Registrations::Started Registrations::ReadAtStart(int boundMs) {
         read->done.notify_all();
     }).detach();
     paths_ = {};
+    started_ = true;
     for (const auto& [machine, folder] : queue_.RegistrationsOf(file_)) paths_[static_cast<size_t>(machine)] = folder;
     Started started;
     std::unique_lock lock(read->mutex);
@@ -113,6 +114,8 @@ FileResult Registrations::DeliverNow(std::vector<int>* changed) {
 }
 
 std::vector<int> Registrations::TakeOver(const ProductPathList& lines) {
+    // Before the start-up read nothing is shown that could be taken over.
+    if (!started_) return {};
     // Lines as a delivery wrote them are newer than a start-up read still on its way.
     late_.reset();
     std::map<int, std::string> waiting = queue_.RegistrationsOf(file_);

@@ -68,8 +68,8 @@ public:
     FileResult DeliverNow(std::vector<int>* changed = nullptr);
     // The file's lines as a delivery wrote them: the machines whose product
     // another station registered meanwhile take it over (not those whose
-    // registration here still waits). The machines changed. A start-up read
-    // still on its way is older: it is dropped.
+    // registration here still waits). The machines changed; none before
+    // ReadAtStart. A start-up read still on its way is older: it is dropped.
     std::vector<int> TakeOver(const ProductPathList& lines);
     // After a start-up read that outlasted its bound: the machines taken over
     // once it has ended; nothing while it still runs or when none did.
@@ -84,6 +84,7 @@ private:
     std::string file_;
     ProductPathList paths_{};
     bool unreadable_ = false;
+    bool started_ = false;  // ReadAtStart was called
     std::shared_ptr<Read> late_;
 };
 

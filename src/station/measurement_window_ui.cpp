@@ -325,10 +325,11 @@ void MeasurementWindow::ReadOperatorProducts() {
     startHour_ = now.hour();
     startMinute_ = now.minute();
     Registrations::Started started = registrations_.ReadAtStart();
-    if (started.timedOut)
+    if (started.timedOut) {
         Warn("\"" + registrations_.File() + "\" を読み込めません（ファイルサーバーが応答しません）。"
              "このステーションに控えてある登録で始めます。応答があれば自動で読み込みます。");
-    else if (started.status == ReadStatus::Unreadable)
+        ShowWaiting();  // the retry timer looks for the read's end
+    } else if (started.status == ReadStatus::Unreadable)
         Warn(FailureText(started.problem));
     for (int k = 0; k <= kLastMachine; ++k) flow_.SetProduct(k, registrations_.Paths()[k]);
     std::vector<ChargedMachine> charged;
@@ -368,7 +369,11 @@ void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) 
         flow_.SetProduct(k, registrations_.Paths()[k]);
         TellUnreadable(flow_.Load(k));
         Editor()->forgetDrawing(k);
-        if (k == flow_.ShownMachine()) productNameBox->setText(Q(flow_.ProductName(k)));
+        if (k != flow_.ShownMachine()) continue;
+        productNameBox->setText(Q(flow_.ProductName(k)));
+        LoadDrawingFor(k);
+        shownProductFolder_ = flow_.ProductPath(k);
+        Editor()->currentPointChanged();
     }
 }
 
