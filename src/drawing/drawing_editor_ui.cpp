@@ -520,25 +520,31 @@ void DrawingEditor::SaveDesignatedTable(int point) {
     if (unreadablePointFiles_.count(path)) {
         why = QStringLiteral("このファイルは読み込めなかったため、書き換えません。ファイルを確認して製品を登録し直して下さい。");
     } else {
-        PointTable saved;
-        FileResult result = SavePointTable(files_, path, PointTables_[m], &saved, m);
-        if (result) {
+        EditorHost::DesignationKept kept = host_->KeepDesignation(path, point, PointOf(PointTables_[m], point));
+        // Taken by the station's writer: the window counts it until it is written.
+        if (kept.kept && !kept.written) return;
+        if (kept.written && *kept.written) {
             // Points another station designated meanwhile came with the save: shown at once.
-            if (!(saved == PointTables_[m])) {
-                PointTables_[m] = saved;
-                currentPointChanged();
-            }
-            host_->DesignationSaved(path, point, saved);
+            TakeWrittenPoints(m, kept.file);
             return;
         }
-        why = Utf8(FailureText(result));
-        if (result.failure == Failure::Busy) why += QStringLiteral("指定はこのステーションに残り、次の「OK」で保存されます。");
+        if (kept.written) {
+            why = Utf8(FailureText(*kept.written));
+            if (kept.written->failure == Failure::Busy)
+                why += QStringLiteral("指定はこのステーションに残り、次の「OK」で保存されます。");
+        }
+        // Kept by the station, it is written as soon as the file can be: also
+        // after the program was closed meanwhile.
+        if (kept.kept) why += QStringLiteral("指定はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。");
     }
-    // Kept by the station, it is written as soon as the file can be: also
-    // after the program was closed meanwhile.
-    if (host_->KeepDesignation(path, point, PointOf(PointTables_[m], point)))
-        why += QStringLiteral("指定はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。");
     dialogs_.Warn(this, QStringLiteral("測定指定箇所データを保存できませんでした。\n") + Utf8(path) + "\n" + why);
+}
+
+void DrawingEditor::TakeWrittenPoints(int machine, const PointTable& table) {
+    if (!IsMachineSlot(machine) || PointTables_[machine] == table) return;
+    PointTables_[machine] = table;
+    PointsLoaded_[machine] = 1;
+    if (machine == Machine()) currentPointChanged();
 }
 
 void DrawingEditor::cancelDesignation() {

@@ -41,6 +41,9 @@ public:
     void LoadPosDat(const std::string& path);  // into the slot of the machine shown
     // Drops machine m's drawing and point table (its product was changed or unregistered).
     void forgetDrawing(int machine);
+    // The points of machine's Data.dat as the station last wrote them, with
+    // what other stations designated meanwhile.
+    void TakeWrittenPoints(int machine, const PointTable& table);
     void currentPointChanged();
     void toggleZoom();  // zoom toggle
     bool IsZoomButtonEnabled() const;

@@ -1,6 +1,7 @@
 #pragma once
 // What the drawing editor needs of the measurement window. The measurement
 // window implements it; editor tests use a fake.
+#include <optional>
 #include <string>
 
 #include "drawing/point_table.h"
@@ -23,14 +24,15 @@ public:
     virtual void FocusGrid() = 0;
     // Disabled while a point is designated.
     virtual void SetMeasurementWindowEnabled(bool enabled) = 0;
-    // A designation that could not be written into pointFile: kept by the
-    // station and written when it can be. False when it could not even be
-    // kept (it then lives in the editor's memory only).
-    virtual bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) = 0;
-    // point was just designated and saved into pointFile, which now holds
-    // saved: what the station kept waiting for that point, or holds as it
-    // is, is done; whatever else waits may go now too.
-    virtual void DesignationSaved(const std::string& pointFile, int point, const PointTable& saved) = 0;
+    // A designation of point in pointFile: kept by the station before this
+    // returns, and written into the file as soon as it can be (at once on a
+    // station without a writer, which then says how it went).
+    struct DesignationKept {
+        bool kept = false;                 // false: it lives in the editor's memory only
+        std::optional<FileResult> written;  // tried at once: how it went
+        PointTable file;                    // when written: the file's points as written
+    };
+    virtual DesignationKept KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) = 0;
 };
 
 }  // namespace ziv

@@ -121,20 +121,32 @@ DesignatedPoint PointOf(const PointTable& table, int point) {
     return {table.PosX[point], table.PosY[point], table.InstrumentIndex[point]};
 }
 
-FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, DesignatedPoint>& points) {
-    // A table of its own, read just now: the points given differ from it and
-    // win; whatever another station writes meanwhile is merged in.
-    constexpr int kWaitingSlot = -2;
-    PointTable table;
-    FileResult problem;
-    if (ReadPointTableFile(path, table, &problem, kWaitingSlot, files.disk) == ReadStatus::Unreadable) return problem;
-    for (const auto& [point, p] : points) {
-        if (!IsPointNumber(point)) continue;
-        table.PosX[point] = p.X;
-        table.PosY[point] = p.Y;
-        table.InstrumentIndex[point] = p.Instrument;
-    }
-    return SavePointTable(files, path, table, nullptr, kWaitingSlot);
+std::string PointTimesPath(const std::string& pointFile) {
+    return JoinPath(pointFile.substr(0, pointFile.find_last_of('/')), "Data.times");
+}
+
+FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, TimedDesignation>& points,
+                                PointTable* written) {
+    std::string timesPath = PointTimesPath(path);
+    return SaveUnderLock(files, path, LockWait::Patient, [&](const StampedRead& file, const FileLockHold& lock) {
+        PointTable table;
+        if (!file.missing()) TableFromLines(SplitLines(FromCp932(file.bytes)), table);
+        LineTimes times = ReadLineTimes(timesPath, kPointTimesFirstLine, kFirstPoint, kLastPoint, files.disk);
+        for (const auto& [point, p] : points) {
+            if (!IsPointNumber(point) || !GoesIn(times, point, p.At)) continue;
+            table.PosX[point] = p.Designated.X;
+            table.PosY[point] = p.Designated.Y;
+            table.InstrumentIndex[point] = p.Designated.Instrument;
+            if (p.At.Ns != 0) times[point] = p.At;
+        }
+        FileResult result = WriteFileAtomic(path, PointTableText(table), nullptr, [&] { return lock.StillHeld(); },
+                                            files.disk);
+        if (!result) return result;
+        // Without the times a later designation elsewhere only counts these points as old.
+        if (!times.empty()) static_cast<void>(WriteLineTimes(timesPath, kPointTimesFirstLine, times, files.disk));
+        if (written) *written = table;
+        return result;
+    });
 }
 
 std::string PointTableFilePath(const std::string& productFolder) { return JoinPath(productFolder, "Data.dat"); }

@@ -10,6 +10,7 @@
 #include "common/station_limits.h"
 #include "common/text_file.h"
 #include "platform/file_lock.h"
+#include "records/line_times.h"
 
 namespace ziv {
 
@@ -67,10 +68,21 @@ struct DesignatedPoint {
     bool operator==(const DesignatedPoint&) const = default;
 };
 DesignatedPoint PointOf(const PointTable& table, int point);
+struct TimedDesignation {
+    DesignatedPoint Designated;
+    MeasuredAt At;
+};
+// <product>/Data.times: when each point of Data.dat was designated
+// (records/line_times.h), lines numbered by point.
+inline constexpr std::string_view kPointTimesFirstLine = "ZIV point times 1";
+std::string PointTimesPath(const std::string& pointFile);
 // Writes points (point number -> designation) into the Data.dat at path as it
-// is now, under its lock; every other point stays as the file holds it.
-// Refused, with nothing written, when the file exists but cannot be read.
-FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, DesignatedPoint>& points);
+// is now, under its lock: a point the file's times say was designated later
+// stays, and so does every point not given. Refused, with nothing written,
+// when the file exists but cannot be read. *written receives the file's
+// points as written.
+FileResult SaveDesignatedPoints(Files files, const std::string& path, const std::map<int, TimedDesignation>& points,
+                                PointTable* written = nullptr);
 
 std::string PointTableFilePath(const std::string& productFolder);  // <folder>/Data.dat
 std::string ExportFilePath(const std::string& productFolder);      // <folder>/Data.jpg

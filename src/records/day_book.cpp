@@ -178,28 +178,11 @@ std::string RowTimesPath(const std::string& bookPath) {
 }
 
 RowTimes ReadRowTimes(const std::string& path, Disk& disk) {
-    RowTimes times;
-    auto text = ReadWholeFile(path, disk, 1u << 20);
-    if (!text || !text->starts_with(kRowTimesFirstLine)) return times;
-    for (const std::string& line : SplitLines(*text)) {
-        size_t a = line.find('\t'), b = line.find('\t', a + 1);
-        if (a == std::string::npos || b == std::string::npos) continue;
-        char* end = nullptr;
-        long row = std::strtol(line.c_str(), &end, 10);
-        long long ns = std::strtoll(line.c_str() + a + 1, &end, 10);
-        if (row < kFirstPoint || row > kLastPoint || end != line.c_str() + b) continue;
-        times[static_cast<int>(row)] = {ns, line.substr(b + 1)};
-    }
-    return times;
+    return ReadLineTimes(path, kRowTimesFirstLine, kFirstPoint, kLastPoint, disk);
 }
 
 FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& disk) {
-    std::string text = std::string(kRowTimesFirstLine) + "\n";
-    for (const auto& [r, when] : times)
-        text += DecimalText(r) + "\t" + DecimalText(static_cast<long long>(when.Ns)) + "\t" + when.Station + "\n";
-    std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!IsFolder(folder) && !MakeFolder(folder)) return Failed(Failure::FolderNotMade, folder);
-    return WriteFileAtomic(path, text, nullptr, {}, disk);
+    return WriteLineTimes(path, kRowTimesFirstLine, times, disk);
 }
 
 DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,

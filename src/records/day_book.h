@@ -12,6 +12,7 @@
 
 #include "platform/file_lock.h"
 #include "records/day_book_name.h"
+#include "records/line_times.h"
 #include "records/product_registry.h"
 #include "workbook/workbook.h"
 
@@ -42,19 +43,6 @@ struct MasterRow {
 struct MeasuredRow {
     std::string InputName, Value, Judgement, Correction;
     bool operator==(const MeasuredRow&) const = default;
-};
-
-// Every entry carries when it was measured (ns since the epoch, on the file
-// server's clock as the station last knew it) and the station that took it:
-// of two entries for one place the newer measurement wins, the station's
-// identity breaking a tie.
-struct MeasuredAt {
-    std::int64_t Ns = 0;
-    std::string Station;
-    bool operator==(const MeasuredAt&) const = default;
-    bool NewerThan(const MeasuredAt& other) const {
-        return Ns != other.Ns ? Ns > other.Ns : Station > other.Station;
-    }
 };
 
 // When each measured row of a day workbook was measured, in a file of its

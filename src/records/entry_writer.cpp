@@ -6,6 +6,7 @@
 #include "common/text_file.h"
 #include "platform/paths.h"
 #include "records/journal.h"
+#include "records/registrations.h"
 #include "records/save_queue.h"
 #include "records/server_clock.h"
 
@@ -50,8 +51,10 @@ bool EntryWriter::State::Pass() {
     SaveQueue& q = *queue;
     (void)SaveWaitingJournalLines(q, files.disk);
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
-    (void)SaveWaitingRegistrations(q, files);
-    (void)SaveWaitingDesignations(q, files);
+    std::vector<std::pair<std::string, ProductPathList>> directories;
+    std::vector<std::pair<std::string, PointTable>> pointFiles;
+    (void)SaveWaitingRegistrations(q, files, &directories);
+    (void)SaveWaitingDesignations(q, files, &pointFiles);
     FileResult filesProblem = SaveWaitingFiles(q, files.disk);
     for (const auto& [book, why] : retried.failures)
         if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
@@ -67,6 +70,8 @@ bool EntryWriter::State::Pass() {
     bool done = NothingWaits();
     std::lock_guard lock(mutex);
     for (auto& w : retried.written) progress.written.push_back(std::move(w));
+    for (auto& d : directories) progress.directories.push_back(std::move(d));
+    for (auto& p : pointFiles) progress.pointFiles.push_back(std::move(p));
     if (done) progress.problem.reset();
     else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
     else if (!filesProblem) progress.problem = filesProblem;
@@ -157,6 +162,10 @@ EntryWriter::Progress EntryWriter::Take() {
     Progress taken;
     taken.written = std::move(state_->progress.written);
     state_->progress.written.clear();
+    taken.directories = std::move(state_->progress.directories);
+    state_->progress.directories.clear();
+    taken.pointFiles = std::move(state_->progress.pointFiles);
+    state_->progress.pointFiles.clear();
     taken.problem = state_->progress.problem;
     return taken;
 }

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "platform/file_lock.h"
+#include "drawing/point_table.h"
 #include "records/day_book.h"
+#include "records/product_registry.h"
 
 namespace ziv {
 
@@ -34,6 +36,10 @@ public:
         // Day workbooks as written: every measured row, for the window to show
         // what other stations measured meanwhile.
         std::vector<std::pair<std::string, std::map<int, MeasuredRow>>> written;
+        // Directory.dat and Data.dat files as written: for the window to take
+        // over what other stations registered or designated meanwhile.
+        std::vector<std::pair<std::string, ProductPathList>> directories;
+        std::vector<std::pair<std::string, PointTable>> pointFiles;
         // Why entries still wait after the last try; none once all went in.
         std::optional<FileResult> problem;
     };

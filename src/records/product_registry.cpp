@@ -24,6 +24,12 @@ ProductPathList PathsFromBytes(const std::string& bytes) {
     return paths;
 }
 
+std::string DirectoryText(const ProductPathList& lines) {
+    std::string all;
+    for (const auto& p : lines) all += p + "\r\n";
+    return all;
+}
+
 }  // namespace
 
 std::string GetProductName(const std::string& path) { return LastPathComponent(path); }
@@ -66,12 +72,37 @@ FileResult SaveDirectoryFile(Files files, const std::string& path, const Product
         }
         return merged;
     };
-    auto text = [](const ProductPathList& lines) {
-        std::string all;
-        for (const auto& p : lines) all += p + "\r\n";
-        return all;
-    };
-    return KnownDirectories().Save(files, path, path, paths, PathsFromBytes, merge, text, saved);
+    return KnownDirectories().Save(files, path, path, paths, PathsFromBytes, merge, DirectoryText, saved);
+}
+
+std::string RegistrationTimesPath(const std::string& directoryFile) {
+    return JoinPath(directoryFile.substr(0, directoryFile.find_last_of('/')), "Directory.times");
+}
+
+FileResult WriteRegistrations(Files files, const std::string& path, const std::map<int, TimedRegistration>& registrations,
+                              ProductPathList* lines) {
+    for (const auto& [machine, r] : registrations)
+        if (!FitsOneLine(r.Folder)) return Refused(Failure::ProductFolderLineBreak, path, r.Folder);
+    std::string timesPath = RegistrationTimesPath(path);
+    return SaveUnderLock(files, path, LockWait::Patient, [&](const StampedRead& file, const FileLockHold& lock) {
+        ProductPathList now = file.missing() ? ProductPathList{} : PathsFromBytes(file.bytes);
+        LineTimes times = ReadLineTimes(timesPath, kRegistrationTimesFirstLine, 0, kLastMachine, files.disk);
+        for (const auto& [machine, r] : registrations) {
+            if (machine < 0 || machine > kLastMachine || !GoesIn(times, machine, r.At)) continue;
+            now[static_cast<size_t>(machine)] = r.Folder;
+            if (r.At.Ns != 0) times[machine] = r.At;
+        }
+        auto bytes = ToCp932(DirectoryText(now));
+        if (!bytes) return Failed(Failure::NotShiftJis, path);
+        FileStamp written;
+        FileResult result = WriteFileAtomic(path, *bytes, &written, [&] { return lock.StillHeld(); }, files.disk);
+        if (!result) return result;
+        KnownDirectories().Remember(path, written, now);
+        // Without the times a later registration elsewhere only counts these lines as old.
+        if (!times.empty()) static_cast<void>(WriteLineTimes(timesPath, kRegistrationTimesFirstLine, times, files.disk));
+        if (lines) *lines = now;
+        return result;
+    });
 }
 
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName) {

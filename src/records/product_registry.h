@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include <map>
+#include <string_view>
+
 #include "common/station_limits.h"
 #include "common/text_file.h"
 #include "platform/file_lock.h"
+#include "records/line_times.h"
 
 namespace ziv {
 
@@ -41,6 +45,25 @@ std::optional<ProductPathList> LoadDirectoryFile(const std::string& path, Disk& 
 // receives the lines as written.
 FileResult SaveDirectoryFile(Files files, const std::string& path, const ProductPathList& paths,
                              ProductPathList* saved = nullptr, const std::vector<int>& registeredHere = {});
+
+// <operator folder>/Directory.times: when each line of Directory.dat was
+// registered (records/line_times.h), lines numbered by machine.
+inline constexpr std::string_view kRegistrationTimesFirstLine = "ZIV registration times 1";
+std::string RegistrationTimesPath(const std::string& directoryFile);
+
+// One machine's line as registered on a station, and when.
+struct TimedRegistration {
+    std::string Folder;  // empty: the product unregistered
+    MeasuredAt At;
+    bool operator==(const TimedRegistration&) const = default;
+};
+// Writes registrations into the Directory.dat at path as the file is now,
+// under its lock (a missing file is made with every other line empty): a
+// line the file's times say was registered later than the one given stays,
+// every line not given stays as the file holds it. Refused as
+// SaveDirectoryFile refuses. *lines receives the file's lines as written.
+FileResult WriteRegistrations(Files files, const std::string& path, const std::map<int, TimedRegistration>& registrations,
+                              ProductPathList* lines = nullptr);
 
 // <product>/<product name>.jpg
 std::string ProductDrawingPath(const std::string& productPath, const std::string& productName);

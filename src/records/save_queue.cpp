@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -18,7 +19,6 @@
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/journal.h"
-#include "records/product_registry.h"
 
 namespace ziv {
 
@@ -250,17 +250,13 @@ std::string LineOf(std::uint64_t seq, const Entry& e) {
 }
 
 std::optional<std::int64_t> Ns(std::string_view text) {
-    std::int64_t value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
+    return WholeInRange(text, std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max());
 }
 
 std::optional<std::uint64_t> Seq(std::string_view text) {
-    std::uint64_t value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || value == 0) return std::nullopt;
-    return value;
+    auto seq = WholeInRange(text, std::int64_t{1}, std::numeric_limits<std::int64_t>::max());
+    if (!seq) return std::nullopt;
+    return static_cast<std::uint64_t>(*seq);
 }
 
 bool SyncFolder(const std::string& folder) {
@@ -830,6 +826,22 @@ std::vector<std::string> SaveQueue::PointFiles() const {
     return FilesOf(log_->designations, [](const QueuedDesignation& p) { return p.PointFile; });
 }
 
+std::map<int, QueuedRegistration> SaveQueue::QueuedRegistrationsOf(const std::string& directoryFile) const {
+    std::lock_guard lock(mutex_);
+    std::map<int, QueuedRegistration> lines;
+    for (const auto& k : log_->registrations)
+        if (k.e.DirectoryFile == directoryFile) lines[k.e.Machine] = k.e;
+    return lines;
+}
+
+std::map<int, QueuedDesignation> SaveQueue::QueuedDesignationsOf(const std::string& pointFile) const {
+    std::lock_guard lock(mutex_);
+    std::map<int, QueuedDesignation> points;
+    for (const auto& k : log_->designations)
+        if (k.e.PointFile == pointFile) points[k.e.Point] = k.e;
+    return points;
+}
+
 std::map<int, DesignatedPoint> SaveQueue::DesignationsOf(const std::string& pointFile) const {
     std::lock_guard lock(mutex_);
     std::map<int, DesignatedPoint> points;
@@ -959,29 +971,32 @@ FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk) {
     return queueProblem;
 }
 
-FileResult SaveWaitingDesignations(SaveQueue& queue, Files files) {
-    FileResult queueProblem;
-    for (const std::string& file : queue.PointFiles()) {
-        std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(file);
-        if (SaveDesignatedPoints(files, file, waiting)) KeepFirst(queueProblem, queue.RemoveDesignations(file, waiting));
+FileResult SaveWaitingDesignationsOf(SaveQueue& queue, Files files, const std::string& pointFile, PointTable* written,
+                                     FileResult* queueProblem) {
+    std::map<int, QueuedDesignation> waiting = queue.QueuedDesignationsOf(pointFile);
+    if (waiting.empty()) return {};
+    std::map<int, TimedDesignation> timed;
+    std::map<int, DesignatedPoint> points;
+    for (const auto& [p, d] : waiting) {
+        timed[p] = {d.Designated, d.At};
+        points[p] = d.Designated;
     }
-    return queueProblem;
+    FileResult saved = SaveDesignatedPoints(files, pointFile, timed, written);
+    if (!saved) return saved;
+    queue.DeliveredTo(pointFile);
+    // Written, or older than what the file holds: done with either way.
+    FileResult removed = queue.RemoveDesignations(pointFile, points);
+    if (queueProblem) *queueProblem = removed;
+    return saved;
 }
 
-FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files) {
+FileResult SaveWaitingDesignations(SaveQueue& queue, Files files, std::vector<std::pair<std::string, PointTable>>* written) {
     FileResult queueProblem;
-    for (const std::string& file : queue.DirectoryFiles()) {
-        DirectoryRead now = ReadDirectoryFile(file, files.disk);
-        if (now.status == ReadStatus::Unreadable) continue;
-        std::map<int, std::string> waiting = queue.RegistrationsOf(file);
-        ProductPathList paths = now.paths;
-        std::vector<int> registeredHere;
-        for (const auto& [machine, folder] : waiting) {
-            paths.at(static_cast<size_t>(machine)) = folder;
-            registeredHere.push_back(machine);
-        }
-        if (SaveDirectoryFile(files, file, paths, nullptr, registeredHere))
-            KeepFirst(queueProblem, queue.RemoveRegistrations(file, waiting));
+    for (const std::string& file : queue.PointFiles()) {
+        PointTable table;
+        FileResult removed;
+        if (SaveWaitingDesignationsOf(queue, files, file, &table, &removed) && written) written->push_back({file, table});
+        KeepFirst(queueProblem, removed);
     }
     return queueProblem;
 }

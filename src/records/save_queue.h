@@ -173,6 +173,8 @@ public:
     std::vector<std::string> DirectoryFiles() const;
     // machine -> product folder
     std::map<int, std::string> RegistrationsOf(const std::string& directoryFile) const;
+    // The same, with when each was registered.
+    std::map<int, QueuedRegistration> QueuedRegistrationsOf(const std::string& directoryFile) const;
     FileResult PutRegistration(const QueuedRegistration& registration);
     FileResult RemoveRegistrations(const std::string& directoryFile, const std::map<int, std::string>& written);
 
@@ -180,6 +182,8 @@ public:
     std::vector<std::string> PointFiles() const;
     // point -> designation
     std::map<int, DesignatedPoint> DesignationsOf(const std::string& pointFile) const;
+    // The same, with when each was designated.
+    std::map<int, QueuedDesignation> QueuedDesignationsOf(const std::string& pointFile) const;
     FileResult PutDesignation(const QueuedDesignation& designation);
     FileResult RemoveDesignations(const std::string& pointFile, const std::map<int, DesignatedPoint>& written);
 
@@ -229,13 +233,16 @@ private:
     std::unique_ptr<Log> log_;
 };
 
-// Writes every waiting registration into its Directory.dat (the file as it is
-// now, with the waiting lines over it) and drops those written; those that
-// cannot be written yet stay. A failure only when the queue's own file could
-// not be written.
-FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files);
-// The same for every waiting designation, into its Data.dat.
-FileResult SaveWaitingDesignations(SaveQueue& queue, Files files);
+// Writes the waiting designations of one Data.dat into the file as it is
+// now (the newest designation of a point wins) and drops them from the
+// queue; *written receives the file's points as written, *queueProblem a
+// failure to mark them done in the queue's own file.
+FileResult SaveWaitingDesignationsOf(SaveQueue& queue, Files files, const std::string& pointFile,
+                                     PointTable* written = nullptr, FileResult* queueProblem = nullptr);
+// The same for every Data.dat with waiting designations: those written, with
+// their points. A failure only when the queue's own file could not be written.
+FileResult SaveWaitingDesignations(SaveQueue& queue, Files files,
+                                   std::vector<std::pair<std::string, PointTable>>* written = nullptr);
 // Appends the waiting lines of every journal to it, in the order they came;
 // a journal that cannot be written yet keeps its lines waiting.
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());

@@ -2,6 +2,7 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
+#include "records/registrations.h"
 #include "records/save_queue.h"
 #include "records/server_clock.h"
 #include "report/capability.h"
@@ -227,7 +228,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
     entry.book = BookPath(m);
-    MeasuredAt at{StationServerClock().NowNs(), station_.value_or(std::string())};
+    MeasuredAt at = MeasuredNow();
     if (wake_) {
         // Kept on this station's disk: the writer takes it to the workbook.
         entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), at});
@@ -403,6 +404,8 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
     if (written) static_cast<void>(queue_.RemoveFile(file));
     return written;
 }
+
+MeasuredAt EntryFlow::MeasuredNow() const { return {StationServerClock().NowNs(), station_.value_or(std::string())}; }
 
 FileResult EntryFlow::WriteWaiting(LockWait wait) {
     if (queue_.Empty()) return {};

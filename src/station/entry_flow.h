@@ -153,6 +153,8 @@ public:
     // waits for the file server. Without it every entry is delivered at once
     // on the caller's thread, after it went into the log.
     void DeliverElsewhere(std::function<void()> wake) { wake_ = std::move(wake); }
+    // Now on the file server's clock, and this station: what an entry made now carries.
+    MeasuredAt MeasuredNow() const;
     // A day workbook as the writer wrote it: rows another station measured
     // meanwhile are shown as the file holds them, unless a newer value of
     // this station still waits for them.

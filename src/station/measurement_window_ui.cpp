@@ -328,64 +328,69 @@ void MeasurementWindow::ReadOperatorProducts() {
     QTime now = QTime::currentTime();
     startHour_ = now.hour();
     startMinute_ = now.minute();
-    std::string dirFile = DirectoryFilePath(op_.UserDIR);
+    Registrations::Started started = registrations_.ReadAtStart();
+    if (started.timedOut) {
+        Warn("\"" + registrations_.File() + "\" を読み込めません（ファイルサーバーが応答しません）。"
+             "このステーションに控えてある登録で始めます。応答があれば自動で読み込みます。");
+        ShowWaiting();  // the retry timer looks for the read's end
+    } else if (started.status == ReadStatus::Unreadable)
+        Warn(FailureText(started.problem));
+    for (int k = 0; k <= kLastMachine; ++k) flow_.SetProduct(k, registrations_.Paths()[k]);
     std::vector<ChargedMachine> charged;
-    DirectoryRead directory = ReadDirectoryFile(dirFile, files_.disk);
-    directoryUnreadable_ = directory.status == ReadStatus::Unreadable;
-    if (directoryUnreadable_) {
-        Warn(FailureText(directory.problem));
-    } else {
-        ProductPathList paths{};
-        if (directory.status == ReadStatus::Read) paths = directory.paths;
-        // Registrations made here that still wait to be written are the operator's latest choice.
-        for (const auto& [k, folder] : queue_.RegistrationsOf(dirFile)) paths[k] = folder;
-        for (int k = 0; k <= kLastMachine; ++k) flow_.SetProduct(k, paths[k]);
-        if (directory.status == ReadStatus::Missing) SaveDirectory();
-    }
     for (int k = 0; k <= kLastMachine; ++k)
         if (flow_.Registered(k)) charged.push_back({k, flow_.ProductName(k)});
     operatorLog_ = OperatorLogStart(dateBox->text().toStdString(), startHour_, startMinute_, charged);
     chargeText_ = ChargeText(charged.size());
 }
 
-void MeasurementWindow::SaveDirectory(int changed) {
-    std::string file = DirectoryFilePath(op_.UserDIR);
-    ProductPathList saved{};
-    std::vector<int> registeredHere;
-    for (const auto& [k, folder] : queue_.RegistrationsOf(file)) registeredHere.push_back(k);
-    if (changed >= 0) registeredHere.push_back(changed);
-    if (auto r = SaveDirectoryFile(files_, file, flow_.ProductPaths(), &saved, registeredHere); !r) {
-        DirectoryNotSaved(r, changed);
+void MeasurementWindow::KeepRegistration(int m) {
+    FileResult kept = registrations_.Register(m, flow_.ProductPath(m), flow_.MeasuredNow());
+    // A path the file cannot hold would fail the same way every time: told, not kept.
+    if (kept.failure == Failure::NotShiftJis || kept.failure == Failure::ProductFolderLineBreak) {
+        Warn(FailureText(kept));
         return;
     }
-    // The lines just written hold every registration of this file that waited:
-    // memory always has the newest. Should the queue's file keep them (its
-    // disk failing), the next start only writes this station's choice again.
-    static_cast<void>(queue_.RemoveRegistrations(file, queue_.RegistrationsOf(file)));
-    // Machines the operator registered on another station meanwhile: their
-    // products are taken over here, with their day workbooks and drawings.
-    for (int k = 0; k <= kLastMachine; ++k) {
-        if (saved[k] == flow_.ProductPath(k)) continue;
-        flow_.SetProduct(k, saved[k]);
-        TellUnreadable(flow_.Load(k));
-        Editor()->forgetDrawing(k);
+    const std::string keptText = "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
+    if (writer_.Running()) {
+        if (!kept) TellKept("登録 \"" + registrations_.File() + "\" を控えられません。", kept);
+        WriteWaiting();
+        return;
     }
+    std::vector<int> changed;
+    if (FileResult r = registrations_.DeliverNow(&changed); !r) {
+        // The retry timer tries again; not at once, behind the same failure.
+        TellKept(FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : keptText),
+                 kept);
+        return;
+    }
+    TakeOverRegistrations(changed);
     // Every save tries again what waits.
     WriteWaiting(LockWait::Once);
 }
 
-void MeasurementWindow::DirectoryNotSaved(const FileResult& r, int changed) {
-    std::string text =
-        FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : "");
-    // A refusal (a name Shift_JIS cannot hold) would fail the same way every time.
-    bool mayWorkLater = r.failure == Failure::Busy || r.failure == Failure::Unreadable ||
-                        r.failure == Failure::WriteFailed || r.failure == Failure::FolderNotMade;
-    if (changed < 0 || !mayWorkLater) {
-        Warn(text);
-        return;
+void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) {
+    for (int k : machines) {
+        flow_.SetProduct(k, registrations_.Paths()[k]);
+        TellUnreadable(flow_.Load(k));
+        Editor()->forgetDrawing(k);
+        if (k != flow_.ShownMachine()) continue;
+        productNameBox->setText(Q(flow_.ProductName(k)));
+        LoadDrawingFor(k);
+        shownProductFolder_ = flow_.ProductPath(k);
+        Editor()->currentPointChanged();
     }
-    if (r.failure != Failure::Busy) text += "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    TellKept(text, queue_.PutRegistration({DirectoryFilePath(op_.UserDIR), changed, flow_.ProductPath(changed)}));
+}
+
+void MeasurementWindow::TakeWrittenPoints(const std::string& pointFile, const PointTable& table) {
+    // What still waits here is this station's newer designation.
+    PointTable shown = table;
+    for (const auto& [p, d] : queue_.DesignationsOf(pointFile)) {
+        shown.PosX[p] = d.X;
+        shown.PosY[p] = d.Y;
+        shown.InstrumentIndex[p] = d.Instrument;
+    }
+    for (int m = 0; m <= kLastMachine; ++m)
+        if (flow_.Registered(m) && PointTablePath(flow_.ProductPath(m)) == pointFile) Editor()->TakeWrittenPoints(m, shown);
 }
 
 // The operator record is kept like every entry; the writer has a few seconds

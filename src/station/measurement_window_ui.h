@@ -16,6 +16,7 @@
 #include "links/reading_session.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
+#include "records/registrations.h"
 #include "records/entry_writer.h"
 #include "records/save_queue.h"
 #include "records/server_clock.h"
@@ -143,8 +144,8 @@ private:
         std::string ExportFile() const override;
         void FocusGrid() override { f.FocusGrid(); }
         void SetMeasurementWindowEnabled(bool enabled) override { f.setEnabled(enabled); }
-        bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& designated) override;
-        void DesignationSaved(const std::string& pointFile, int point, const PointTable& saved) override;
+        DesignationKept KeepDesignation(const std::string& pointFile, int point,
+                                        const DesignatedPoint& designated) override;
 
     private:
         MeasurementWindow& f;
@@ -194,10 +195,14 @@ private:
     void TellOverdue(const EntryFlow::Entry& entry);
     void StartJournal();
     void TellUnreadable(const EntryFlow::Unreadables& files);
-    // Directory.dat from the products in memory; `changed` is the machine
-    // whose line this save is for, kept for later when it cannot be written.
-    void SaveDirectory(int changed = -1);
-    void DirectoryNotSaved(const FileResult& result, int changed);
+    // Machine m's product as the flow now holds it, kept in the station's
+    // log and written into Directory.dat by the writer (or at once without one).
+    void KeepRegistration(int m);
+    // Machines whose product another station registered: taken over here,
+    // with their day workbooks and drawings.
+    void TakeOverRegistrations(const std::vector<int>& machines);
+    // Points of a Data.dat as written, to every machine showing that product.
+    void TakeWrittenPoints(const std::string& pointFile, const PointTable& table);
     // What the last run left unwritten: read, and written before anything else.
     void LoadWaiting();
     // Writes what waits; after a save of its own, without waiting for a lock
@@ -239,6 +244,7 @@ private:
     static constexpr int kClosingWaitMs = 3000;
     GridLink gridLink_{*this};
     EntryFlow flow_{op_.UserName, queue_, files_, gridLink_};
+    Registrations registrations_{queue_, files_, DirectoryFilePath(op_.UserDIR)};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
     std::array<bool, 10> toldOverdue_{};
@@ -247,9 +253,6 @@ private:
     std::string chargeText_;
     bool loaded_ = false;
     bool unloaded_ = false;
-    // Directory.dat existed but could not be read at start-up: the products in
-    // memory are not the operator's, so the file is never rewritten this run.
-    bool directoryUnreadable_ = false;
 
     std::array<SheetGrid*, kMachineCount> grids_{};
     std::array<QGroupBox*, kMachineCount> gridFrames_{};

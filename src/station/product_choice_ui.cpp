@@ -26,8 +26,8 @@ static const char* const kUnreadableDirectory =
 void MeasurementWindow::registerProduct() {
     int m = flow_.ShownMachine();
     std::string chosen = productPanel->chosenFolder().toStdString();
-    if (directoryUnreadable_) {
-        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
+    if (registrations_.Unreadable()) {
+        Warn("\"" + registrations_.File() + "\" " + kUnreadableDirectory);
         return;
     }
     if (!FitsOneLine(chosen)) {
@@ -42,7 +42,7 @@ void MeasurementWindow::registerProduct() {
     }
     flow_.SetProduct(m, chosen);
     productNameBox->setText(Q(flow_.ProductName(m)));
-    SaveDirectory(m);
+    KeepRegistration(m);
     RefreshControlData();
     TellUnreadable(flow_.LoadFromTheTop(m));
     ApplyMode(WindowMode::Ready);
@@ -54,13 +54,13 @@ void MeasurementWindow::registerProduct() {
 
 void MeasurementWindow::unregisterProduct() {
     int m = flow_.ShownMachine();
-    if (directoryUnreadable_) {
-        Warn("\"" + DirectoryFilePath(op_.UserDIR) + "\" " + kUnreadableDirectory);
+    if (registrations_.Unreadable()) {
+        Warn("\"" + registrations_.File() + "\" " + kUnreadableDirectory);
         return;
     }
     flow_.SetProduct(m, {});
     productNameBox->clear();
-    SaveDirectory(m);
+    KeepRegistration(m);
     RefreshControlData();
     flow_.Clear(m);
     activateWindow();

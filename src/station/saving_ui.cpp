@@ -107,15 +107,14 @@ void MeasurementWindow::ShowWaiting() {
     size_t count = queue_.Count();
     waitingLabel->setText(count ? QString::fromUtf8("未保存 ") + QString::number(count) : QString());
     waitingLabel->setVisible(count != 0);
-    if (count == 0) {
-        retryTimer_->stop();
-        toldWaiting_ = false;
-    } else if (!retryTimer_->isActive()) {
-        retryTimer_->start();
-    }
+    if (count == 0) toldWaiting_ = false;
+    // A start-up read of Directory.dat that outlasted its bound is looked for on the same tick.
+    if (count == 0 && !registrations_.LateReadPending()) retryTimer_->stop();
+    else if (!retryTimer_->isActive()) retryTimer_->start();
 }
 
 void MeasurementWindow::retryWaiting() {
+    if (auto late = registrations_.TakeLateRead()) TakeOverRegistrations(*late);
     if (writer_.Running()) {
         TakeProgress();
         ShowWaiting();
@@ -127,8 +126,17 @@ void MeasurementWindow::retryWaiting() {
 }
 
 void MeasurementWindow::WriteWaiting(LockWait wait) {
-    if (writer_.Running()) writer_.Wake();
-    else static_cast<void>(flow_.WriteWaiting(wait));
+    if (writer_.Running()) {
+        writer_.Wake();
+    } else {
+        // Written here first, so that what other stations changed is taken over.
+        std::vector<int> changed;
+        if (registrations_.DeliverNow(&changed)) TakeOverRegistrations(changed);
+        std::vector<std::pair<std::string, PointTable>> points;
+        static_cast<void>(SaveWaitingDesignations(queue_, files_, &points));
+        for (const auto& [file, table] : points) TakeWrittenPoints(file, table);
+        static_cast<void>(flow_.WriteWaiting(wait));
+    }
     TakeProgress();
     ShowWaiting();
 }
@@ -137,6 +145,9 @@ void MeasurementWindow::TakeProgress() {
     if (!writer_.Running()) return;
     EntryWriter::Progress progress = writer_.Take();
     for (const auto& [book, rows] : progress.written) flow_.TakeWritten(book, rows);
+    for (const auto& [file, lines] : progress.directories)
+        if (file == registrations_.File()) TakeOverRegistrations(registrations_.TakeOver(lines));
+    for (const auto& [file, table] : progress.pointFiles) TakeWrittenPoints(file, table);
     if (!progress.problem || toldWaiting_ || queue_.Empty()) return;
     toldWaiting_ = true;
     std::string why = progress.problem->path.empty() ? std::string() : "\n" + FailureText(*progress.problem);
@@ -144,23 +155,24 @@ void MeasurementWindow::TakeProgress() {
          "書き込まれます。" + why);
 }
 
-bool MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
-                                                    const DesignatedPoint& designated) {
-    FileResult kept = f.queue_.PutDesignation({pointFile, point, designated});
-    f.toldWaiting_ = true;  // the editor tells the operator itself
-    f.ShowWaiting();
-    return static_cast<bool>(kept);
-}
-
-void MeasurementWindow::EditorLink::DesignationSaved(const std::string& pointFile, int point,
-                                                     const PointTable& saved) {
-    // An older designation of the point, kept waiting, must not come back
-    // over the one just saved.
-    std::map<int, DesignatedPoint> done;
-    for (const auto& [p, designated] : f.queue_.DesignationsOf(pointFile))
-        if (p == point || PointOf(saved, p) == designated) done[p] = designated;
-    static_cast<void>(f.queue_.RemoveDesignations(pointFile, done));
-    f.WriteWaiting(LockWait::Once);
+EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
+                                                                           const DesignatedPoint& designated) {
+    DesignationKept kept;
+    // A point designated again replaces what waited for it, the newer winning.
+    kept.kept = static_cast<bool>(f.queue_.PutDesignation({pointFile, point, designated, f.flow_.MeasuredNow()}));
+    if (f.writer_.Running()) {
+        f.WriteWaiting();
+        return kept;
+    }
+    kept.written = SaveWaitingDesignationsOf(f.queue_, f.files_, pointFile, &kept.file);
+    if (*kept.written) {
+        f.TakeWrittenPoints(pointFile, kept.file);
+        f.WriteWaiting(LockWait::Once);
+    } else {
+        f.toldWaiting_ = true;  // the editor tells the operator itself
+        f.ShowWaiting();
+    }
+    return kept;
 }
 
 void MeasurementWindow::LoadWaiting() {

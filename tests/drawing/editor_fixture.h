@@ -50,11 +50,13 @@ public:
     void FocusGrid() override { ++focusCount; }
     void SetMeasurementWindowEnabled(bool enabled) override { measurementEnabled = enabled; }
     std::vector<std::pair<std::string, int>> kept;  // designations the station was asked to keep
-    bool KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint&) override {
+    Files* files = nullptr;                         // a station without a writer: written at once
+    DesignationKept KeepDesignation(const std::string& pointFile, int point, const DesignatedPoint& d) override {
         kept.emplace_back(pointFile, point);
-        return true;
+        DesignationKept k{true, {}, {}};
+        k.written = SaveDesignatedPoints(*files, pointFile, {{point, {d, {}}}}, &k.file);
+        return k;
     }
-    void DesignationSaved(const std::string&, int, const PointTable&) override {}
 };
 
 // A drawing with lines, a frame and some text, mostly white like a real one.
@@ -107,6 +109,7 @@ protected:
 
     DrawingEditor& Editor() {
         if (!form) {
+            host.files = &files;
             form = std::make_unique<DrawingEditor>(&host, root.path(), dialogs, files);
             host.editor = form.get();
             EXPECT_TRUE(form->Load());

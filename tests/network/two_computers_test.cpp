@@ -33,6 +33,9 @@
 #include "platform/share_lock.h"
 #include "records/day_book.h"
 #include "records/journal.h"
+#include "records/product_registry.h"
+#include "records/registrations.h"
+#include "records/server_clock.h"
 #include "records/save_queue.h"
 #include "share.h"
 #include "temp_root.h"
@@ -145,10 +148,10 @@ TEST(ComputerStation, Saver) {
     EXPECT_EQ(waiting.size(), 0u) << "rows never saved";
 }
 
-// Designates points of one product on two machines, as the drawing editor
-// does: each machine keeps its own table of the product's Data.dat, and a
-// designation that cannot be written waits in the station's queue. Says
-// "DESIGNATED point x" for every designation once it is in the file.
+// Designates points of one product, as the drawing editor does: each
+// designation goes into the station's log with its time and is written into
+// the product's Data.dat as the file is then. Says "DESIGNATED point x" for
+// every designation once it is in the file.
 TEST(ComputerStation, Designator) {
     if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
     MakeStationRoot();
@@ -158,8 +161,6 @@ TEST(ComputerStation, Designator) {
               pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 500), flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
     SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
     static_cast<void>(queue.Load());
-    PointTable tables[2];
-    for (int slot : {0, 1}) static_cast<void>(ReadPointTableFile(points, tables[slot], nullptr, slot));
     // What waited and is gone from the queue now is in the file.
     auto writeWaiting = [&] {
         std::map<int, DesignatedPoint> before = queue.DesignationsOf(points);
@@ -172,23 +173,10 @@ TEST(ComputerStation, Designator) {
     std::uniform_int_distribution<int> pause(0, std::max(pauseMs, 0));
     auto end = Clock::now() + std::chrono::seconds(seconds);
     for (int i = 0; Clock::now() < end; ++i) {
-        int slot = i % 2, point = firstPoint + i % count;
-        PointTable& t = tables[slot];
-        t.PosX[point] = static_cast<float>(firstX + i);
-        t.PosY[point] = static_cast<float>(point);
-        t.InstrumentIndex[point] = static_cast<std::int16_t>(slot);
-        PointTable saved;
-        if (SavePointTable(StationFiles(), points, t, &saved, slot)) {
-            t = saved;
-            // As the window does: what waited for this point is replaced.
-            std::map<int, DesignatedPoint> waiting = queue.DesignationsOf(points);
-            std::erase_if(waiting, [&](const auto& e) { return e.first != point; });
-            static_cast<void>(queue.RemoveDesignations(points, waiting));
-            Say("DESIGNATED " + std::to_string(point) + " " + std::to_string(firstX + i));
-            writeWaiting();
-        } else {
-            static_cast<void>(queue.PutDesignation({points, point, PointOf(t, point)}));
-        }
+        int point = firstPoint + i % count;
+        DesignatedPoint d{static_cast<float>(firstX + i), static_cast<float>(point), static_cast<std::int16_t>(i % 2)};
+        ASSERT_TRUE(queue.PutDesignation({points, point, d, {OwnClockNs(), Env("ZIV_TWO_STATION")}}));
+        writeWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
     }
     auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
@@ -288,6 +276,33 @@ TEST(ComputerStation, Journaler) {
         static_cast<void>(SaveWaitingJournalLines(queue));
     }
     EXPECT_EQ(queue.JournalLineCount(), 0u) << "journal lines never written";
+}
+
+
+// Registers products for machines of one operator's Directory.dat as the
+// measurement window does, one step of ZIV_TWO_STEPS ("machine=folder" or
+// "retry", separated by ";") each time the test lets it (a file "go-<n>" in
+// its root), and says "DONE n" after each.
+TEST(ComputerStation, Registrar) {
+    if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
+    MakeStationRoot();
+    const std::string file = Env("ZIV_TWO_DIRECTORY"), root = Env("ZIV_ROOT");
+    SaveQueue queue(SaveQueuePath(root));
+    static_cast<void>(queue.Load());
+    Registrations registrations(queue, StationFiles(), file);
+    ASSERT_FALSE(registrations.ReadAtStart().timedOut);
+    std::istringstream steps(Env("ZIV_TWO_STEPS"));
+    std::string step;
+    for (int n = 0; std::getline(steps, step, ';'); ++n) {
+        while (!fs::exists(root + "/go-" + std::to_string(n))) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        size_t eq = step.find('=');
+        if (eq != std::string::npos) {
+            int m = std::stoi(step.substr(0, eq));
+            ASSERT_TRUE(registrations.Register(m, step.substr(eq + 1), {OwnClockNs(), Env("ZIV_TWO_STATION")}));
+        }
+        static_cast<void>(registrations.DeliverNow());
+        Say("DONE " + std::to_string(n));
+    }
 }
 
 // ---- the tests -------------------------------------------------------------------
@@ -567,7 +582,7 @@ TEST_F(TwoComputers, FourStationsWithSkewKillAndShareDropLoseNoSavedValue) {
                        own);
     };
     // One designating station on each computer, each on points of its own of
-    // one product, on two machines.
+    // one product.
     auto designer = [&](Computer& pc, const std::string& name, int instance) {
         return Station(pc, "ComputerStation.Designator", name,
                        {"ZIV_TWO_POINTS=" + OnShare(pointsRelative),
@@ -669,4 +684,41 @@ TEST_F(TwoComputers, HungShareHoldsUpNoRefreshOfALockElsewhere) {
     pcA->HangShare(false);
     EXPECT_LE(std::time(nullptr) - st.st_mtime, 4) << "the lock on the station's own disk waited for the hung share";
     ExpectExit(holder, "holder");
+}
+
+// Fault 3: station A's registration waits while its share is away; station B
+// registers another machine meanwhile; A's retry writes its line, and A's
+// next registration must keep B's line, whatever A's own copy of the lines
+// still says.
+TEST_F(TwoComputers, RegistrationOnAnotherComputerSurvivesARetryAndTheNextRegistrationHere) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    SKIP_UNLESS_AVAILABLE(a, b);
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    fs::create_directories(OnServer("users/op"));
+    const std::string file = OnShare("users/op/Directory.dat");
+    const std::string p0 = OnShare("製品/P0"), p1 = OnShare("製品/P1"), p5 = OnShare("製品/P5");
+    auto go = [&](const std::string& name, int step) {
+        std::ofstream(root / ("stations/" + name + "/go-" + std::to_string(step))) << "go";
+        return WaitForLine(name, "DONE " + std::to_string(step), 30);
+    };
+    pid_t stationA = Station(*pcA, "ComputerStation.Registrar", "a",
+                             {"ZIV_TWO_DIRECTORY=" + file, "ZIV_TWO_STEPS=0=" + p0 + ";retry;1=" + p1});
+    pid_t stationB = Station(*pcB, "ComputerStation.Registrar", "b",
+                             {"ZIV_TWO_DIRECTORY=" + file, "ZIV_TWO_STEPS=5=" + p5});
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // both have read the file
+    pcA->DropShare();
+    ASSERT_TRUE(go("a", 0)) << LogTail(Log("a"));
+    ASSERT_TRUE(go("b", 0)) << LogTail(Log("b"));
+    ASSERT_TRUE(pcA->RestoreShare()) << LogTail(pcA->log());
+    ASSERT_TRUE(go("a", 1)) << LogTail(Log("a"));
+    ASSERT_TRUE(go("a", 2)) << LogTail(Log("a"));
+    ExpectExit(stationA, "a");
+    ExpectExit(stationB, "b");
+    auto lines = LoadDirectoryFile(OnServer("users/op/Directory.dat"));
+    ASSERT_TRUE(lines);
+    EXPECT_EQ((*lines)[0], p0);
+    EXPECT_EQ((*lines)[1], p1);
+    EXPECT_EQ((*lines)[5], p5) << "the line registered on the other computer was emptied";
 }
