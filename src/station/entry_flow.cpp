@@ -30,57 +30,11 @@ std::string EntryFlow::BookPath(int machine) const {
 // ---- loading ------------------------------------------------------------------
 
 EntryFlow::Unreadables EntryFlow::Load(int machine) {
-    Unreadables problems;
-    MachineSheet& sheet = sheets_[machine];
-    sheet.Clear();
-    dayBooks_.Close(machine);
-    if (Registered(machine)) {
-        std::string path = BookPath(machine);
-        bool present = IsFile(path);
-        if (present) {
-            // Left closed: a later save opens it again rather than overwrite it.
-            if (FileResult opened = dayBooks_.Open(machine, path); !opened)
-                problems.push_back({Unreadable::File::DayBook, path, opened});
-            else
-                for (int r = kFirstPoint; r <= kLastPoint; ++r) sheet.SetMeasured(r, dayBooks_.Row(machine, r));
-        }
-        // Rows still waiting to be written are this station's newest values.
-        for (const auto& [r, row] : dayBooks_.Waiting(path)) sheet.SetMeasured(r, row);
-        if (!present) {
-            // The second advance brings the point the first one moved to up to
-            // the top of the view: a new day starts with its first point on top.
-            Advance(machine);
-            Advance(machine);
-        }
-        ReadMaster(machine, problems);
-    }
-    view_.SheetChanged(machine);
-    return problems;
-}
-
-// The nominal sizes, tolerances and targets always come from the master as it
-// reads now, never from the day workbook.
-void EntryFlow::ReadMaster(int machine, Unreadables& problems) {
-    std::string path = MasterBookPath(paths_[machine]);
-    if (!IsFile(path)) return;
-    FileResult problem;
-    auto master = Workbook::Open(path, &problem, files_.disk);
-    if (!master) {
-        problems.push_back({Unreadable::File::Master, path, problem});
-        return;
-    }
-    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
-        MasterRow row = ReadMasterRow(*master, r);
-        sheets_[machine].SetMaster(r, row);
-        if (!row.Nominal.empty()) ++loadedPointCount_;
-    }
+    return FinishLoad(ReadLoad(BeginLoad(machine, false), files_.disk));
 }
 
 EntryFlow::Unreadables EntryFlow::LoadFromTheTop(int machine) {
-    Unreadables problems = Load(machine);
-    ResetPoint(machine);
-    Advance(machine);
-    return problems;
+    return FinishLoad(ReadLoad(BeginLoad(machine, true), files_.disk));
 }
 
 EntryFlow::Unreadables EntryFlow::LoadEveryMachine() {
@@ -92,7 +46,100 @@ EntryFlow::Unreadables EntryFlow::LoadEveryMachine() {
     return problems;
 }
 
+EntryFlow::LoadRequest EntryFlow::BeginLoad(int machine, bool fromTheTop) {
+    LoadRequest request{machine, ++lastGeneration_, fromTheTop, {}, {}};
+    MachineSheet& sheet = sheets_[machine];
+    std::vector<MasterRow> master;
+    if (sheetProducts_[machine] == paths_[machine])
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) master.push_back(sheet.Master(r));
+    else sheetProducts_[machine].clear();
+    sheet.Clear();
+    for (size_t i = 0; i < master.size(); ++i) sheet.SetMaster(kFirstPoint + static_cast<int>(i), master[i]);
+    dayBooks_.Close(machine);
+    loading_[machine] = request.generation;
+    touched_[machine].clear();
+    if (Registered(machine)) {
+        request.book = BookPath(machine);
+        request.master = MasterBookPath(paths_[machine]);
+    }
+    return request;
+}
+
+EntryFlow::LoadedFiles EntryFlow::ReadLoad(const LoadRequest& request, Disk& disk) {
+    LoadedFiles files;
+    files.request = request;
+    if (request.book.empty()) return files;
+    files.bookPresent = IsFile(request.book);
+    // Left closed: a later save opens it again rather than overwrite it.
+    if (files.bookPresent) files.book = ReadDayBook(request.book, disk);
+    files.masterPresent = IsFile(request.master);
+    if (!files.masterPresent) return files;
+    auto master = Workbook::Open(request.master, &files.masterProblem, disk);
+    if (master)
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) files.masterRows.push_back(ReadMasterRow(*master, r));
+    return files;
+}
+
+void EntryFlow::TouchedWhileLoading(int machine, int point) {
+    if (Loading(machine)) touched_[machine].insert(point);
+}
+
+// The nominal sizes, tolerances and targets always come from the master as it
+// reads now, never from the day workbook.
+EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
+    const LoadRequest& request = files.request;
+    const int m = request.machine;
+    if (loading_[m] != request.generation) return {};
+    loading_[m] = 0;
+    const std::set<int> touched = std::move(touched_[m]);
+    touched_[m].clear();
+    Unreadables problems;
+    MachineSheet& sheet = sheets_[m];
+    if (files.bookPresent) {
+        if (FileResult kept = dayBooks_.Keep(m, request.book, std::move(files.book)); !kept)
+            problems.push_back({Unreadable::File::DayBook, request.book, kept});
+        else
+            for (int r = kFirstPoint; r <= kLastPoint; ++r)
+                if (!touched.count(r)) sheet.SetMeasured(r, dayBooks_.Row(m, r));
+    }
+    // Rows still waiting to be written are this station's newest values.
+    if (!request.book.empty())
+        for (const auto& [r, row] : dayBooks_.Waiting(request.book))
+            if (!touched.count(r)) sheet.SetMeasured(r, row);
+    if (files.masterPresent && files.masterRows.empty())
+        problems.push_back({Unreadable::File::Master, request.master, files.masterProblem});
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
+        size_t i = static_cast<size_t>(r - kFirstPoint);
+        MasterRow row = i < files.masterRows.size() ? files.masterRows[i] : MasterRow{};
+        sheet.SetMaster(r, row);
+        if (!row.Nominal.empty()) ++loadedPointCount_;
+    }
+    sheetProducts_[m] = files.masterRows.empty() ? std::string() : paths_[m];
+    view_.SheetChanged(m);
+    // The operator measured meanwhile: the input position stays his, unless
+    // it now stands on a value the file brought.
+    if (!touched.empty()) {
+        if (!touched.count(points_[m]) && !sheet.Row(points_[m]).Value.empty()) Advance(m);
+        return problems;
+    }
+    if (!request.book.empty() && !files.bookPresent) {
+        // The second advance brings the point the first one moved to up to
+        // the top of the view: a new day starts with its first point on top.
+        Advance(m);
+        Advance(m);
+    }
+    if (request.fromTheTop) {
+        ResetPoint(m);
+        Advance(m);
+    }
+    return problems;
+}
+
 void EntryFlow::Clear(int machine) {
+    // A load still on its way shows nothing any more.
+    loading_[machine] = 0;
+    touched_[machine].clear();
+    sheetProducts_[machine].clear();
     sheets_[machine].Clear();
     view_.SheetChanged(machine);
     dayBooks_.Close(machine);
@@ -223,6 +270,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     const int m = entry.machine;
     MachineSheet& sheet = sheets_[m];
     entry.after = sheet.Row(entry.point);
+    TouchedWhileLoading(m, entry.point);
     view_.RowChanged(m, entry.point);
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
@@ -270,6 +318,7 @@ void EntryFlow::TakeWritten(const std::string& book, const std::map<int, Measure
         if (!Registered(m) || BookPath(m) != book) continue;
         for (const auto& [r, row] : rows) {
             if (waiting.count(r) || sheets_[m].Measured(r, row.InputName) == row) continue;
+            TouchedWhileLoading(m, r);
             sheets_[m].SetMeasured(r, row);
             view_.RowChanged(m, r);
         }

@@ -40,6 +40,7 @@ class WorkDatePanel;
 class DrawingEditor;
 class SerialPort;
 class ControlChartView;
+class SelfHeal;
 
 // Who signed in, handed over by the operator window.
 struct SignedInOperator {
@@ -190,6 +191,15 @@ private:
     void TellOverdue(const EntryFlow::Entry& entry);
     void StartJournal();
     void TellUnreadable(const EntryFlow::Unreadables& files);
+    // Day workbooks and masters read on a thread of their own
+    // (day_load_ui.cpp): the window waits a bounded time, then goes on, says
+    // that the share does not answer, and shows them when they come.
+    struct DayLoad;
+    void LoadMachines(const std::vector<int>& machines, bool fromTheTop);
+    static std::vector<int> EveryMachine();
+    void TakeLoaded();
+    void ShowLoadWaiting(bool waiting);
+    void WatchForHealing();
     // Directory.dat from the products in memory; `changed` is the machine
     // whose line this save is for, kept for later when it cannot be written.
     void SaveDirectory(int changed = -1);
@@ -254,6 +264,12 @@ private:
     SerialPort* port_ = nullptr;
     QTimer* readingTimer_ = nullptr;
     QTimer* retryTimer_ = nullptr;
+    QTimer* loadTimer_ = nullptr;
+    std::vector<std::shared_ptr<DayLoad>> dayLoads_;
+    // Checks this station's journal against the day workbooks on the
+    // writer's thread (self_heal.h); shared with it.
+    std::shared_ptr<SelfHeal> heal_;
+    static constexpr int kLoadWaitMs = 2000;
     ZoomKey zoomKey_;
 
     // Controls; tests and assistive technology find them by their object names.
