@@ -1,5 +1,7 @@
 #include "station/entry_flow.h"
 
+#include <utility>
+
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/save_queue.h"
@@ -58,6 +60,7 @@ EntryFlow::LoadRequest EntryFlow::BeginLoad(int machine, bool fromTheTop) {
     dayBooks_.Close(machine);
     loading_[machine] = request.generation;
     touched_[machine].clear();
+    unjudged_[machine].clear();
     if (Registered(machine)) {
         request.book = BookPath(machine);
         request.master = MasterBookPath(paths_[machine]);
@@ -116,6 +119,8 @@ EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
     }
     sheetProducts_[m] = files.masterRows.empty() ? std::string() : paths_[m];
     view_.SheetChanged(m);
+    for (const auto& [r, inputName] : std::exchange(unjudged_[m], {}))
+        if (touched.count(r)) JudgeLate(m, r, inputName, request.book);
     // The operator measured meanwhile: the input position stays his, unless
     // it now stands on a value the file brought.
     if (!touched.empty()) {
@@ -242,10 +247,32 @@ EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
 
 EntryFlow::Entry EntryFlow::EnterMagnitude(Entry entry, const std::string& magnitude) {
     MachineSheet& sheet = sheets_[entry.machine];
+    const bool blind = Loading(entry.machine) && sheet.Master(entry.point) == MasterRow{};
     sheet.EnterValue(entry.point, magnitude);
     entry.judgement = sheet.JudgeRow(entry.point);
     sheet.CorrectRow(entry.point);
-    return Record(std::move(entry));
+    Entry recorded = Record(std::move(entry));
+    if (blind) unjudged_[recorded.machine][recorded.point] = recorded.inputName;
+    return recorded;
+}
+
+// A number entered before its master was read is judged and corrected once
+// it is: the row goes to the workbook again, and a fail leaves its rejection
+// record, as if the master had been there.
+void EntryFlow::JudgeLate(int machine, int point, const std::string& inputName, const std::string& book) {
+    MachineSheet& sheet = sheets_[machine];
+    if (sheet.Master(point) == MasterRow{}) return;
+    Entry entry;
+    entry.machine = machine;
+    entry.point = point;
+    entry.judgement = sheet.JudgeRow(point);
+    sheet.CorrectRow(point);
+    entry.after = sheet.Row(point);
+    view_.RowChanged(machine, point);
+    MeasuredAt at{StationServerClock().NowNs(), station_.value_or(std::string())};
+    static_cast<void>(queue_.PutRow({book, machine, point, sheet.Measured(point, inputName), at}));
+    if (entry.judgement == Judgement::Fail) static_cast<void>(WriteRejection(entry));
+    if (wake_) wake_();
 }
 
 EntryFlow::Entry EntryFlow::EnterText(const std::string& text) {
@@ -268,6 +295,7 @@ EntryFlow::Entry EntryFlow::EnterPassFail(bool pass) {
 // about it.
 EntryFlow::Entry EntryFlow::Record(Entry entry) {
     const int m = entry.machine;
+    unjudged_[m].erase(entry.point);
     MachineSheet& sheet = sheets_[m];
     entry.after = sheet.Row(entry.point);
     TouchedWhileLoading(m, entry.point);

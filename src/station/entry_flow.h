@@ -228,6 +228,7 @@ private:
     std::optional<Day> WorkDay() const;
     std::string BookPath(int machine) const;
     void TouchedWhileLoading(int machine, int point);
+    void JudgeLate(int machine, int point, const std::string& inputName, const std::string& book);
     void Advance(int machine);
     void MoveTo(int machine, int point, int top);
     void ResetPoint(int machine);
@@ -254,6 +255,9 @@ private:
     // points entered or written since it began.
     std::array<std::uint64_t, kMachineCount> loading_{};
     std::array<std::set<int>, kMachineCount> touched_{};
+    // Numbers entered while the master was still on its way, with their
+    // instrument's name: judged once it is in.
+    std::array<std::map<int, std::string>, kMachineCount> unjudged_{};
     std::uint64_t lastGeneration_ = 0;
     ProductPathList sheetProducts_{};  // whose master each sheet holds
     ControlWatch watch_;
