@@ -87,16 +87,27 @@ void EntryFlow::TouchedWhileLoading(int machine, int point) {
     if (Loading(machine)) touched_[machine].insert(point);
 }
 
-// The nominal sizes, tolerances and targets always come from the master as it
-// reads now, never from the day workbook.
 EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
     const LoadRequest& request = files.request;
     const int m = request.machine;
     if (loading_[m] != request.generation) return {};
     loading_[m] = 0;
-    const std::set<int> touched = std::move(touched_[m]);
-    touched_[m].clear();
+    const std::set<int> touched = std::exchange(touched_[m], {});
     Unreadables problems;
+    ShowLoadedRows(files, touched, problems);
+    TakeMaster(files, problems);
+    view_.SheetChanged(m);
+    for (const auto& [r, inputName] : std::exchange(unjudged_[m], {}))
+        if (touched.count(r)) JudgeLate(m, r, inputName, request.book);
+    PlaceAfterLoad(request, files.bookPresent, touched);
+    return problems;
+}
+
+// What was entered, or written by the writer, while the files were on their
+// way is newer than what they hold.
+void EntryFlow::ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems) {
+    const LoadRequest& request = files.request;
+    const int m = request.machine;
     MachineSheet& sheet = sheets_[m];
     if (files.bookPresent) {
         if (FileResult kept = dayBooks_.Keep(m, request.book, std::move(files.book)); !kept)
@@ -109,25 +120,32 @@ EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
     if (!request.book.empty())
         for (const auto& [r, row] : dayBooks_.Waiting(request.book))
             if (!touched.count(r)) sheet.SetMeasured(r, row);
+}
+
+// The nominal sizes, tolerances and targets always come from the master as it
+// reads now, never from the day workbook.
+void EntryFlow::TakeMaster(const LoadedFiles& files, Unreadables& problems) {
+    const int m = files.request.machine;
     if (files.masterPresent && files.masterRows.empty())
-        problems.push_back({Unreadable::File::Master, request.master, files.masterProblem});
+        problems.push_back({Unreadable::File::Master, files.request.master, files.masterProblem});
     for (int r = kFirstPoint; r <= kLastPoint; ++r) {
         size_t i = static_cast<size_t>(r - kFirstPoint);
         MasterRow row = i < files.masterRows.size() ? files.masterRows[i] : MasterRow{};
-        sheet.SetMaster(r, row);
+        sheets_[m].SetMaster(r, row);
         if (!row.Nominal.empty()) ++loadedPointCount_;
     }
     sheetProducts_[m] = files.masterRows.empty() ? std::string() : paths_[m];
-    view_.SheetChanged(m);
-    for (const auto& [r, inputName] : std::exchange(unjudged_[m], {}))
-        if (touched.count(r)) JudgeLate(m, r, inputName, request.book);
+}
+
+void EntryFlow::PlaceAfterLoad(const LoadRequest& request, bool bookPresent, const std::set<int>& touched) {
+    const int m = request.machine;
     // The operator measured meanwhile: the input position stays his, unless
     // it now stands on a value the file brought.
     if (!touched.empty()) {
-        if (!touched.count(points_[m]) && !sheet.Row(points_[m]).Value.empty()) Advance(m);
-        return problems;
+        if (!touched.count(points_[m]) && !sheets_[m].Row(points_[m]).Value.empty()) Advance(m);
+        return;
     }
-    if (!request.book.empty() && !files.bookPresent) {
+    if (!request.book.empty() && !bookPresent) {
         // The second advance brings the point the first one moved to up to
         // the top of the view: a new day starts with its first point on top.
         Advance(m);
@@ -137,7 +155,6 @@ EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
         ResetPoint(m);
         Advance(m);
     }
-    return problems;
 }
 
 void EntryFlow::Clear(int machine) {

@@ -228,6 +228,9 @@ private:
     std::optional<Day> WorkDay() const;
     std::string BookPath(int machine) const;
     void TouchedWhileLoading(int machine, int point);
+    void ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems);
+    void TakeMaster(const LoadedFiles& files, Unreadables& problems);
+    void PlaceAfterLoad(const LoadRequest& request, bool bookPresent, const std::set<int>& touched);
     void JudgeLate(int machine, int point, const std::string& inputName, const std::string& book);
     void Advance(int machine);
     void MoveTo(int machine, int point, int top);
