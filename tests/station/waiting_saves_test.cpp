@@ -8,9 +8,9 @@
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
+#include <thread>
 
 #include "children.h"
 #include "common/numbers.h"
@@ -189,15 +189,9 @@ TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAn
     ASSERT_TRUE(WriteDayBookRow(earlier, 1, {"", "10.001", "合", ""}) && WriteDayBookRow(earlier, 2, {"", "20.001", "合", ""}));
     fs::create_directories(DayBookFolder(product));
     ASSERT_TRUE(earlier.SaveAs(book));
-    struct Gate {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool hung = true;
-    };
-    auto gate = std::make_shared<Gate>();
-    disk.reads = [gate, book](const std::string& path) {
-        std::unique_lock lock(gate->mutex);
-        if (path == book) gate->opened.wait(lock, [&] { return !gate->hung; });
+    auto hung = std::make_shared<std::atomic<bool>>(true);
+    disk.reads = [hung, book](const std::string& path) {
+        while (path == book && *hung) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return 0;
     };
     form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
@@ -207,11 +201,7 @@ TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAn
     EXPECT_EQ(state->text().toStdString(), "サーバー応答なし\n読み込み待ち");
     Enter(2, "20.009");
     EXPECT_TRUE(messages.empty()) << Messages().front();
-    {
-        std::lock_guard lock(gate->mutex);
-        gate->hung = false;
-    }
-    gate->opened.notify_all();
+    *hung = false;
     auto shown = [&](int point) { return form->Grid(0)->model()->index(point - 1, 1).data().toString().toStdString(); };
     ASSERT_TRUE(QTest::qWaitFor([&] { return shown(1) == "10.001"; }, 10000));
     EXPECT_EQ(shown(2), "20.009");
