@@ -2,6 +2,9 @@
 // product folder on the local disk and on a folder shared over sshfs (an sshd
 // of the benchmark's own on 127.0.0.1): median and 95th percentile of each,
 // beside a plain durable write of a day workbook's bytes on the same disk.
+// And an entry as the station takes it: into the station's log at once, then
+// delivered to the share by the writer thread, until it is in the workbook
+// (with its journal line).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,7 +25,12 @@
 
 #include "../tests/network/share.h"
 #include "links/instrument_link.h"
+#include "records/entry_writer.h"
+#include "records/journal.h"
 #include "records/product_registry.h"
+#include "records/save_queue.h"
+#include "records/server_clock.h"
+#include "station/entry_flow.h"
 #include "station/measurement_window_ui.h"
 #include "station/sheet_grid_qt.h"
 #include "workbook/workbook.h"
@@ -83,6 +91,61 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
     ReportPercentiles(state, ms);
     state.counters["saved"] = form.SavedCount();
     form.close();
+}
+
+struct NoView : EntryFlow::View {
+    void RowChanged(int, int) override {}
+    void SheetChanged(int) override {}
+    void PointMoved(int, int, int) override {}
+    void PointReset(int) override {}
+};
+
+// The entry returns once it is in the station's log; the time counted runs
+// on until the writer has it in the workbook on the share.
+void EntryToShare(benchmark::State& state, const std::string& root, const std::string& products) {
+    fs::create_directories(root + "/Config");
+    std::string product = products + "/P";
+    fs::create_directories(product);
+    fs::create_directories(JournalFolder(products));
+    Workbook master = Workbook::New();
+    for (int r = 1; r <= 100; ++r) {
+        master.SetCell(1, r, 1, "11");
+        master.SetCell(1, r, 2, "0.02");
+        master.SetCell(1, r, 3, "-0.01");
+    }
+    Must(master.SaveAs(product + "/data.xls"));
+    auto queue = std::make_shared<SaveQueue>(SaveQueuePath(root));
+    NoView view;
+    EntryFlow flow("op", *queue, StationFiles(), view);
+    flow.SetProductFolder(products);
+    QDate today = QDate::currentDate();
+    flow.SetWorkDate({std::to_string(today.year()), std::to_string(today.month()), std::to_string(today.day())});
+    flow.KeepJournal("bench", {});
+    flow.SetProduct(0, product);
+    static_cast<void>(flow.LoadFromTheTop(0));
+    EntryWriter writer(queue, StationFiles(), StationServerClock());
+    writer.Start();
+    flow.DeliverElsewhere([&] { writer.Wake(); });
+    std::vector<double> ms, entered;
+    int row = 0;
+    for (auto _ : state) {
+        flow.SelectPoint(0, 1 + row++ % 100);
+        auto start = std::chrono::steady_clock::now();
+        benchmark::DoNotOptimize(flow.EnterNumber("11.005"));
+        auto back = std::chrono::steady_clock::now();
+        if (!writer.Drain(30000)) {
+            state.SkipWithError("the writer did not deliver within 30 s");
+            break;
+        }
+        double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(took / 1000);
+        ms.push_back(took);
+        entered.push_back(std::chrono::duration<double, std::milli>(back - start).count());
+    }
+    ReportPercentiles(state, ms);
+    state.counters["entry_returned_median_ms"] = Median(entered);
+    state.counters["entry_returned_p95_ms"] = P95(entered);
+    writer.Stop(1000);
 }
 
 // What a station's save is held against: the bytes of a day workbook of 100
@@ -164,6 +227,12 @@ BENCHMARK(BM_TypedValueToDurableSaveLocalDisk)->UseManualTime()->Unit(benchmark:
 
 void BM_TypedValueToDurableSaveSshfs(benchmark::State& state) { OnSshfs(state, TypedValueToDurableSave); }
 BENCHMARK(BM_TypedValueToDurableSaveSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_EntryToShareLocalDisk(benchmark::State& state) { OnLocalDisk(state, EntryToShare); }
+BENCHMARK(BM_EntryToShareLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+void BM_EntryToShareSshfs(benchmark::State& state) { OnSshfs(state, EntryToShare); }
+BENCHMARK(BM_EntryToShareSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
 }  // namespace
 

@@ -60,8 +60,7 @@ void DayBooks::CloseAll() {
 }
 
 FileResult DayBooks::Open(int machine, const std::string& path) {
-    Close(machine);
-    return Read(machine, path);
+    return Keep(machine, path, ReadDayBook(path, files_.disk));
 }
 
 namespace {
@@ -72,14 +71,25 @@ FileResult OfBook(FileResult why, const std::string& path) {
 }
 }  // namespace
 
-FileResult DayBooks::Read(int machine, const std::string& path) {
-    StampedRead file = ReadStamped(path, files_.disk);
-    if (file.err) return Failed(Failure::Unreadable, path, file.err);
+BookRead ReadDayBook(const std::string& path, Disk& disk) {
+    BookRead read;
+    StampedRead file = ReadStamped(path, disk);
+    if (file.err) {
+        read.problem = Failed(Failure::Unreadable, path, file.err);
+        return read;
+    }
     FileResult why;
-    auto book = Workbook::OpenFromMemory(file.bytes, &why);
-    if (!book) return OfBook(std::move(why), path);
-    books_[machine] = std::move(*book);
-    stamps_[machine] = file.stamp;
+    read.book = Workbook::OpenFromMemory(file.bytes, &why);
+    if (!read.book) read.problem = OfBook(std::move(why), path);
+    read.stamp = file.stamp;
+    return read;
+}
+
+FileResult DayBooks::Keep(int machine, const std::string& path, BookRead read) {
+    Close(machine);
+    if (!read.book) return read.problem;
+    books_[machine] = std::move(read.book);
+    stamps_[machine] = read.stamp;
     paths_[machine] = path;
     return {};
 }

@@ -87,6 +87,15 @@ MasterRow ReadMasterRow(const Workbook& master, int row);
 
 class SaveQueue;
 
+// A day workbook as read from its file, with the stamp of the bytes read;
+// made on any thread, so that a share that hangs holds up only that thread.
+struct BookRead {
+    std::optional<Workbook> book;
+    FileStamp stamp;
+    FileResult problem;  // Unreadable or BookUnreadable
+};
+BookRead ReadDayBook(const std::string& path, Disk& disk);
+
 // The day workbooks of every machine while the measurement window runs: each
 // opened once and kept, written whole at every save. A row whose save fails,
 // for whatever reason, waits in the station's save queue; every later save of
@@ -124,6 +133,8 @@ public:
     // Opens the file on disk for the machine; Unreadable or BookUnreadable
     // when it cannot be read.
     FileResult Open(int machine, const std::string& path);
+    // Keeps for the machine a workbook read elsewhere (ReadDayBook).
+    FileResult Keep(int machine, const std::string& path, BookRead read);
     // Measured row r of the machine's open workbook.
     MeasuredRow Row(int machine, int row) const;
     // The rows of the workbook at path waiting in the queue: this station's
@@ -158,7 +169,6 @@ private:
     // through this slot, emptied before and after.
     static constexpr int kUnshown = kMachineCount;
 
-    FileResult Read(int machine, const std::string& path);
     // The rows into the workbook at path, under its lock, through the machine's slot.
     SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
                      const MasterOf& master, LockWait wait = LockWait::Patient);

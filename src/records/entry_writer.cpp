@@ -27,6 +27,8 @@ struct EntryWriter::State {
     std::uint64_t passes = 0;
     std::string clockBeside;
     Progress progress;
+    std::function<void()> heal;
+    bool healDue = true;
 
     void Run();
     // One try at everything that waits; true when nothing waits any more.
@@ -93,10 +95,19 @@ void EntryWriter::State::Run() {
         }
         bool done = Pass();
         pauseMs = done ? 0 : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
-        std::lock_guard lock(mutex);
-        trying = false;
-        ++passes;
-        settled.notify_all();
+        std::function<void()> healNow;
+        {
+            std::lock_guard lock(mutex);
+            trying = false;
+            ++passes;
+            settled.notify_all();
+            if (!done) healDue = true;
+            else if (healDue && heal) {
+                healDue = false;
+                healNow = heal;
+            }
+        }
+        if (healNow) healNow();
     }
     std::lock_guard lock(mutex);
     ended = true;
@@ -118,6 +129,15 @@ void EntryWriter::Start() {
 void EntryWriter::ClockBeside(const std::string& folder) {
     std::lock_guard lock(state_->mutex);
     state_->clockBeside = folder;
+}
+
+void EntryWriter::HealAfterOutage(std::function<void()> heal) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->heal = std::move(heal);
+        state_->healDue = true;
+    }
+    Wake();
 }
 
 void EntryWriter::Wake() {

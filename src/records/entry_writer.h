@@ -7,6 +7,7 @@
 // between tries); a new entry or a drain wakes it. Everything it uses it
 // holds itself: a writer stuck in a hung share outlives its window safely.
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -56,6 +57,11 @@ public:
     void ClockBeside(const std::string& folder);
     // Something new waits: try now (unless the share was found away a moment ago).
     void Wake();
+    // Run on the writer's thread once a pass leaves nothing waiting: the
+    // first such pass from now (the start), and each one that follows a pass
+    // that left entries waiting (the share was away). What it writes meets
+    // the deliveries nowhere, being on the same thread.
+    void HealAfterOutage(std::function<void()> heal);
     // Tries at once and waits at most ms until nothing waits but what was set
     // aside; false when entries still wait.
     bool Drain(int ms);

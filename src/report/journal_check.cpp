@@ -106,7 +106,8 @@ size_t JournalCheck::Unrepaired() const {
     return n;
 }
 
-JournalCheck CheckJournals(const std::string& productDir, const Filter& range, Files files, bool repair) {
+JournalCheck CheckJournals(const std::string& productDir, const Filter& range, Files files, bool repair,
+                           const std::string& station) {
     JournalCheck check;
     JournalIndex journals = JournalIndex::Read(productDir, range);
     check.unreadableJournals = journals.Unreadable();
@@ -115,8 +116,10 @@ JournalCheck CheckJournals(const std::string& productDir, const Filter& range, F
     const std::string product = ProductNameOf(productDir);
     const std::string folder = AbsoluteFolder(productDir);
     std::map<std::string, std::vector<const JournalEntry*>> byBook;
-    for (const auto& [key, entry] : NewestByPoint(journals))
+    for (const auto& [key, entry] : NewestByPoint(journals)) {
+        if (!station.empty() && entry->Station != station) continue;
         byBook[DayBookPath(folder, entry->Operator, product, entry->Machine, WorkDateOf(entry->WorkDate))].push_back(entry);
+    }
     for (const auto& [path, entries] : byBook) {
         size_t first = check.differences.size();
         CompareBook(path, entries, files.disk, check);

@@ -44,8 +44,10 @@ struct JournalCheck {
 // changed since it was read (a station saving right now) is left alone.
 //
 // A station calls it at start-up and after its share came back, with the
-// dates it delivered to, to heal what a late write from another computer
-// undid.
-JournalCheck CheckJournals(const std::string& productDir, const Filter& range, Files files, bool repair);
+// dates it delivered to and its own identity as `station`: only points whose
+// newest entry that station made are checked, so that it heals what it
+// delivered itself and what a late write from another computer undid.
+JournalCheck CheckJournals(const std::string& productDir, const Filter& range, Files files, bool repair,
+                           const std::string& station = {});
 
 }  // namespace ziv::report

@@ -1,5 +1,7 @@
 #include "station/entry_flow.h"
 
+#include <utility>
+
 #include "common/numbers.h"
 #include "platform/paths.h"
 #include "records/registrations.h"
@@ -31,57 +33,11 @@ std::string EntryFlow::BookPath(int machine) const {
 // ---- loading ------------------------------------------------------------------
 
 EntryFlow::Unreadables EntryFlow::Load(int machine) {
-    Unreadables problems;
-    MachineSheet& sheet = sheets_[machine];
-    sheet.Clear();
-    dayBooks_.Close(machine);
-    if (Registered(machine)) {
-        std::string path = BookPath(machine);
-        bool present = IsFile(path);
-        if (present) {
-            // Left closed: a later save opens it again rather than overwrite it.
-            if (FileResult opened = dayBooks_.Open(machine, path); !opened)
-                problems.push_back({Unreadable::File::DayBook, path, opened});
-            else
-                for (int r = kFirstPoint; r <= kLastPoint; ++r) sheet.SetMeasured(r, dayBooks_.Row(machine, r));
-        }
-        // Rows still waiting to be written are this station's newest values.
-        for (const auto& [r, row] : dayBooks_.Waiting(path)) sheet.SetMeasured(r, row);
-        if (!present) {
-            // The second advance brings the point the first one moved to up to
-            // the top of the view: a new day starts with its first point on top.
-            Advance(machine);
-            Advance(machine);
-        }
-        ReadMaster(machine, problems);
-    }
-    view_.SheetChanged(machine);
-    return problems;
-}
-
-// The nominal sizes, tolerances and targets always come from the master as it
-// reads now, never from the day workbook.
-void EntryFlow::ReadMaster(int machine, Unreadables& problems) {
-    std::string path = MasterBookPath(paths_[machine]);
-    if (!IsFile(path)) return;
-    FileResult problem;
-    auto master = Workbook::Open(path, &problem, files_.disk);
-    if (!master) {
-        problems.push_back({Unreadable::File::Master, path, problem});
-        return;
-    }
-    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
-        MasterRow row = ReadMasterRow(*master, r);
-        sheets_[machine].SetMaster(r, row);
-        if (!row.Nominal.empty()) ++loadedPointCount_;
-    }
+    return FinishLoad(ReadLoad(BeginLoad(machine, false), files_.disk));
 }
 
 EntryFlow::Unreadables EntryFlow::LoadFromTheTop(int machine) {
-    Unreadables problems = Load(machine);
-    ResetPoint(machine);
-    Advance(machine);
-    return problems;
+    return FinishLoad(ReadLoad(BeginLoad(machine, true), files_.disk));
 }
 
 EntryFlow::Unreadables EntryFlow::LoadEveryMachine() {
@@ -93,7 +49,120 @@ EntryFlow::Unreadables EntryFlow::LoadEveryMachine() {
     return problems;
 }
 
+EntryFlow::LoadRequest EntryFlow::BeginLoad(int machine, bool fromTheTop) {
+    LoadRequest request{machine, ++lastGeneration_, fromTheTop, {}, {}};
+    MachineSheet& sheet = sheets_[machine];
+    std::vector<MasterRow> master;
+    if (sheetProducts_[machine] == paths_[machine])
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) master.push_back(sheet.Master(r));
+    else sheetProducts_[machine].clear();
+    sheet.Clear();
+    for (size_t i = 0; i < master.size(); ++i) sheet.SetMaster(kFirstPoint + static_cast<int>(i), master[i]);
+    dayBooks_.Close(machine);
+    loading_[machine] = request.generation;
+    touched_[machine].clear();
+    unjudged_[machine].clear();
+    if (Registered(machine)) {
+        request.book = BookPath(machine);
+        request.master = MasterBookPath(paths_[machine]);
+    }
+    return request;
+}
+
+EntryFlow::LoadedFiles EntryFlow::ReadLoad(const LoadRequest& request, Disk& disk) {
+    LoadedFiles files;
+    files.request = request;
+    if (request.book.empty()) return files;
+    files.bookPresent = IsFile(request.book);
+    // Left closed: a later save opens it again rather than overwrite it.
+    if (files.bookPresent) files.book = ReadDayBook(request.book, disk);
+    files.masterPresent = IsFile(request.master);
+    if (!files.masterPresent) return files;
+    auto master = Workbook::Open(request.master, &files.masterProblem, disk);
+    if (master)
+        for (int r = kFirstPoint; r <= kLastPoint; ++r) files.masterRows.push_back(ReadMasterRow(*master, r));
+    return files;
+}
+
+void EntryFlow::TouchedWhileLoading(int machine, int point) {
+    if (Loading(machine)) touched_[machine].insert(point);
+}
+
+EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
+    const LoadRequest& request = files.request;
+    const int m = request.machine;
+    if (loading_[m] != request.generation) return {};
+    loading_[m] = 0;
+    const std::set<int> touched = std::exchange(touched_[m], {});
+    Unreadables problems;
+    ShowLoadedRows(files, touched, problems);
+    TakeMaster(files, problems);
+    view_.SheetChanged(m);
+    for (const auto& [r, inputName] : std::exchange(unjudged_[m], {}))
+        if (touched.count(r)) JudgeLate(m, r, inputName, request.book);
+    PlaceAfterLoad(request, files.bookPresent, touched);
+    return problems;
+}
+
+// What was entered, or written by the writer, while the files were on their
+// way is newer than what they hold.
+void EntryFlow::ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems) {
+    const LoadRequest& request = files.request;
+    const int m = request.machine;
+    MachineSheet& sheet = sheets_[m];
+    if (files.bookPresent) {
+        if (FileResult kept = dayBooks_.Keep(m, request.book, std::move(files.book)); !kept)
+            problems.push_back({Unreadable::File::DayBook, request.book, kept});
+        else
+            for (int r = kFirstPoint; r <= kLastPoint; ++r)
+                if (!touched.count(r)) sheet.SetMeasured(r, dayBooks_.Row(m, r));
+    }
+    // Rows still waiting to be written are this station's newest values.
+    if (!request.book.empty())
+        for (const auto& [r, row] : dayBooks_.Waiting(request.book))
+            if (!touched.count(r)) sheet.SetMeasured(r, row);
+}
+
+// The nominal sizes, tolerances and targets always come from the master as it
+// reads now, never from the day workbook.
+void EntryFlow::TakeMaster(const LoadedFiles& files, Unreadables& problems) {
+    const int m = files.request.machine;
+    if (files.masterPresent && files.masterRows.empty())
+        problems.push_back({Unreadable::File::Master, files.request.master, files.masterProblem});
+    for (int r = kFirstPoint; r <= kLastPoint; ++r) {
+        size_t i = static_cast<size_t>(r - kFirstPoint);
+        MasterRow row = i < files.masterRows.size() ? files.masterRows[i] : MasterRow{};
+        sheets_[m].SetMaster(r, row);
+        if (!row.Nominal.empty()) ++loadedPointCount_;
+    }
+    sheetProducts_[m] = files.masterRows.empty() ? std::string() : paths_[m];
+}
+
+void EntryFlow::PlaceAfterLoad(const LoadRequest& request, bool bookPresent, const std::set<int>& touched) {
+    const int m = request.machine;
+    // The operator measured meanwhile: the input position stays his, unless
+    // it now stands on a value the file brought.
+    if (!touched.empty()) {
+        if (!touched.count(points_[m]) && !sheets_[m].Row(points_[m]).Value.empty()) Advance(m);
+        return;
+    }
+    if (!request.book.empty() && !bookPresent) {
+        // The second advance brings the point the first one moved to up to
+        // the top of the view: a new day starts with its first point on top.
+        Advance(m);
+        Advance(m);
+    }
+    if (request.fromTheTop) {
+        ResetPoint(m);
+        Advance(m);
+    }
+}
+
 void EntryFlow::Clear(int machine) {
+    // A load still on its way shows nothing any more.
+    loading_[machine] = 0;
+    touched_[machine].clear();
+    sheetProducts_[machine].clear();
     sheets_[machine].Clear();
     view_.SheetChanged(machine);
     dayBooks_.Close(machine);
@@ -196,10 +265,32 @@ EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
 
 EntryFlow::Entry EntryFlow::EnterMagnitude(Entry entry, const std::string& magnitude) {
     MachineSheet& sheet = sheets_[entry.machine];
+    const bool blind = Loading(entry.machine) && sheet.Master(entry.point) == MasterRow{};
     sheet.EnterValue(entry.point, magnitude);
     entry.judgement = sheet.JudgeRow(entry.point);
     sheet.CorrectRow(entry.point);
-    return Record(std::move(entry));
+    Entry recorded = Record(std::move(entry));
+    if (blind) unjudged_[recorded.machine][recorded.point] = recorded.inputName;
+    return recorded;
+}
+
+// A number entered before its master was read is judged and corrected once
+// it is: the row goes to the workbook again, and a fail leaves its rejection
+// record, as if the master had been there.
+void EntryFlow::JudgeLate(int machine, int point, const std::string& inputName, const std::string& book) {
+    MachineSheet& sheet = sheets_[machine];
+    if (sheet.Master(point) == MasterRow{}) return;
+    Entry entry;
+    entry.machine = machine;
+    entry.point = point;
+    entry.judgement = sheet.JudgeRow(point);
+    sheet.CorrectRow(point);
+    entry.after = sheet.Row(point);
+    view_.RowChanged(machine, point);
+    MeasuredAt at{StationServerClock().NowNs(), station_.value_or(std::string())};
+    static_cast<void>(queue_.PutRow({book, machine, point, sheet.Measured(point, inputName), at}));
+    if (entry.judgement == Judgement::Fail) static_cast<void>(WriteRejection(entry));
+    if (wake_) wake_();
 }
 
 EntryFlow::Entry EntryFlow::EnterText(const std::string& text) {
@@ -222,8 +313,10 @@ EntryFlow::Entry EntryFlow::EnterPassFail(bool pass) {
 // about it.
 EntryFlow::Entry EntryFlow::Record(Entry entry) {
     const int m = entry.machine;
+    unjudged_[m].erase(entry.point);
     MachineSheet& sheet = sheets_[m];
     entry.after = sheet.Row(entry.point);
+    TouchedWhileLoading(m, entry.point);
     view_.RowChanged(m, entry.point);
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
@@ -271,6 +364,7 @@ void EntryFlow::TakeWritten(const std::string& book, const std::map<int, Measure
         if (!Registered(m) || BookPath(m) != book) continue;
         for (const auto& [r, row] : rows) {
             if (waiting.count(r) || sheets_[m].Measured(r, row.InputName) == row) continue;
+            TouchedWhileLoading(m, r);
             sheets_[m].SetMeasured(r, row);
             view_.RowChanged(m, r);
         }

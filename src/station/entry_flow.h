@@ -7,9 +7,11 @@
 // measurement window shows what this holds and hands it the values that keys,
 // buttons and instruments bring.
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,35 @@ public:
     // Loaded, and the input position on its first empty point with the first point on top.
     Unreadables LoadFromTheTop(int machine);
     Unreadables LoadEveryMachine();
+
+    // A load in three steps, so that the files can be read on another thread
+    // and the window never waits for a share that does not answer. Begin
+    // empties the sheet's values (the master stays until the new one is in,
+    // so that a value entered meanwhile on the same product is still judged)
+    // and says what to read; ReadLoad touches nothing of the flow; Finish
+    // shows what was read. Values entered, or delivered by the writer, while
+    // the files were on their way are newer than what was read and stay as
+    // they are; a load begun again for the machine makes an older one's
+    // result count for nothing.
+    struct LoadRequest {
+        int machine = 0;
+        std::uint64_t generation = 0;
+        bool fromTheTop = false;
+        std::string book, master;  // empty without product
+    };
+    struct LoadedFiles {
+        LoadRequest request;
+        bool bookPresent = false;
+        BookRead book;
+        bool masterPresent = false;
+        std::vector<MasterRow> masterRows;  // kFirstPoint.. as read
+        FileResult masterProblem;
+    };
+    LoadRequest BeginLoad(int machine, bool fromTheTop);
+    static LoadedFiles ReadLoad(const LoadRequest& request, Disk& disk);
+    Unreadables FinishLoad(LoadedFiles files);
+    // A load of the machine was begun and is not finished.
+    bool Loading(int machine) const { return loading_[machine] != 0; }
     // Machine m without product: an empty sheet, no workbook, the first point.
     void Clear(int machine);
 
@@ -198,7 +229,11 @@ private:
     void WatchValue(Entry& entry);
     std::optional<Day> WorkDay() const;
     std::string BookPath(int machine) const;
-    void ReadMaster(int machine, Unreadables& problems);
+    void TouchedWhileLoading(int machine, int point);
+    void ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems);
+    void TakeMaster(const LoadedFiles& files, Unreadables& problems);
+    void PlaceAfterLoad(const LoadRequest& request, bool bookPresent, const std::set<int>& touched);
+    void JudgeLate(int machine, int point, const std::string& inputName, const std::string& book);
     void Advance(int machine);
     void MoveTo(int machine, int point, int top);
     void ResetPoint(int machine);
@@ -221,6 +256,15 @@ private:
     Gauges gauges_{};
     int loadedPointCount_ = 0;
     std::function<void()> wake_;
+    // Per machine: the generation of the load on its way (0: none), and the
+    // points entered or written since it began.
+    std::array<std::uint64_t, kMachineCount> loading_{};
+    std::array<std::set<int>, kMachineCount> touched_{};
+    // Numbers entered while the master was still on its way, with their
+    // instrument's name: judged once it is in.
+    std::array<std::map<int, std::string>, kMachineCount> unjudged_{};
+    std::uint64_t lastGeneration_ = 0;
+    ProductPathList sheetProducts_{};  // whose master each sheet holds
     ControlWatch watch_;
     RecentValues recent_;
     std::vector<JournalEntry> ownValues_;  // this run's on watched points, kept over a new ControlData

@@ -246,6 +246,7 @@ void MeasurementWindow::ShowState(const QString& text) {
     QString background;
     if (text == U("測定可能")) background = "#2E7D32";
     else if (text == U("通信中")) background = "#FFB300";
+    else if (text.startsWith(U("サーバー応答なし"))) background = "#FFB300";
     else if (text.startsWith(U("校正期限切れ"))) background = "#C62828";
     // A control signal is a warning, not a rejection: amber, as red stays for 不.
     else if (text.startsWith(U("管理外れ")) || text.startsWith(U("傾向"))) background = "#FFB300";
@@ -299,7 +300,7 @@ bool MeasurementWindow::startUp() {
     // The operator's products, and the operator record, timed from now.
     ReadOperatorProducts();
     // Every machine's values and master, so that showing another machine is immediate.
-    TellUnreadable(flow_.LoadEveryMachine());
+    LoadMachines(EveryMachine(), true);
     RefreshControlData();
     // Machine 0 is shown first.
     productNameBox->setText(Q(flow_.ProductName(0)));
@@ -369,9 +370,10 @@ void MeasurementWindow::KeepRegistration(int m) {
 }
 
 void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) {
+    if (machines.empty()) return;
+    for (int k : machines) flow_.SetProduct(k, registrations_.Paths()[k]);
+    LoadMachines(machines, false);
     for (int k : machines) {
-        flow_.SetProduct(k, registrations_.Paths()[k]);
-        TellUnreadable(flow_.Load(k));
         Editor()->forgetDrawing(k);
         if (k != flow_.ShownMachine()) continue;
         productNameBox->setText(Q(flow_.ProductName(k)));

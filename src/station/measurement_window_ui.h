@@ -41,6 +41,7 @@ class WorkDatePanel;
 class DrawingEditor;
 class SerialPort;
 class ControlChartView;
+class SelfHeal;
 
 // Who signed in, handed over by the operator window.
 struct SignedInOperator {
@@ -203,6 +204,15 @@ private:
     void TakeOverRegistrations(const std::vector<int>& machines);
     // Points of a Data.dat as written, to every machine showing that product.
     void TakeWrittenPoints(const std::string& pointFile, const PointTable& table);
+    // Day workbooks and masters read on a thread of their own
+    // (day_load_ui.cpp): the window waits a bounded time, then goes on, says
+    // that the share does not answer, and shows them when they come.
+    struct DayLoad;
+    void LoadMachines(const std::vector<int>& machines, bool fromTheTop);
+    static std::vector<int> EveryMachine();
+    void TakeLoaded();
+    void ShowLoadWaiting(bool waiting);
+    void WatchForHealing();
     // What the last run left unwritten: read, and written before anything else.
     void LoadWaiting();
     // Writes what waits; after a save of its own, without waiting for a lock
@@ -261,6 +271,12 @@ private:
     SerialPort* port_ = nullptr;
     QTimer* readingTimer_ = nullptr;
     QTimer* retryTimer_ = nullptr;
+    QTimer* loadTimer_ = nullptr;
+    std::vector<std::shared_ptr<DayLoad>> dayLoads_;
+    // Checks this station's journal against the day workbooks on the
+    // writer's thread (self_heal.h); shared with it.
+    std::shared_ptr<SelfHeal> heal_;
+    static constexpr int kLoadWaitMs = 2000;
     ZoomKey zoomKey_;
 
     // Controls; tests and assistive technology find them by their object names.

@@ -44,7 +44,7 @@ void MeasurementWindow::registerProduct() {
     productNameBox->setText(Q(flow_.ProductName(m)));
     KeepRegistration(m);
     RefreshControlData();
-    TellUnreadable(flow_.LoadFromTheTop(m));
+    LoadMachines({m}, true);
     ApplyMode(WindowMode::Ready);
     if (!LoadDrawingFor(m)) Editor()->forgetDrawing(m);
     shownProductFolder_ = flow_.ProductPath(m);

@@ -151,8 +151,12 @@ void MeasurementWindow::TakeProgress() {
     if (!progress.problem || toldWaiting_ || queue_.Empty()) return;
     toldWaiting_ = true;
     std::string why = progress.problem->path.empty() ? std::string() : "\n" + FailureText(*progress.problem);
-    Warn("ファイルサーバーに書き込めません。値・登録・記録はこのステーションに控えてあり、書き込めるようになると自動で"
-         "書き込まれます。" + why);
+    // Told once the timer's tick is over: a tick held up by the message would
+    // keep the count from following the writer while the message is open.
+    QTimer::singleShot(0, this, [this, why] {
+        Warn("ファイルサーバーに書き込めません。値・登録・記録はこのステーションに控えてあり、書き込めるようになると"
+             "自動で書き込まれます。" + why);
+    });
 }
 
 EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,

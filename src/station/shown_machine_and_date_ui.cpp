@@ -22,9 +22,8 @@ void MeasurementWindow::dateClicked(int year, int month, int day) {
     setEnabled(false);
     flow_.SetWorkDate({DecimalText(year), DecimalText(month), DecimalText(day)});
     datePanel->showDate(flow_.WorkingDate());
-    TellUnreadable(flow_.LoadEveryMachine());
+    LoadMachines(EveryMachine(), true);
     RefreshControlData();
-    inputPositionBox->setText(QString::number(flow_.Point(flow_.ShownMachine())));
     setEnabled(true);
     ApplyMode(WindowMode::Ready);
 }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <cerrno>
 #include <filesystem>
 
@@ -20,6 +22,7 @@
 #include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "station/rejection.h"
+#include "station/self_heal.h"
 #include "temp_root.h"
 
 namespace ziv {
@@ -347,6 +350,31 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     EXPECT_EQ(unreadable[1].path, MasterBookPath(product));
 }
 
+// A load that the share holds up: what the operator enters meanwhile is
+// newer than what the load read, and a load begun again (another date
+// chosen) makes the older one's result count for nothing.
+TEST_F(EntryFlowTest, ALateLoadNeverTakesBackWhatWasEnteredMeanwhile) {
+    Register(0, MakeProduct("A-100", 5));
+    for (const char* value : {"10.001", "10.002", "10.003"}) ASSERT_TRUE(flow.EnterNumber(value));
+    EntryFlow::LoadedFiles read = EntryFlow::ReadLoad(flow.BeginLoad(0, true), disk);
+    EXPECT_TRUE(flow.Loading(0));
+    flow.SelectPoint(0, 2);
+    EXPECT_EQ(flow.EnterNumber("10.009").judgement, Judgement::Pass) << "the master stays while its product loads";
+    EXPECT_TRUE(flow.FinishLoad(std::move(read)).empty());
+    EXPECT_FALSE(flow.Loading(0));
+    const std::string shown[] = {"10.001", "10.009", "10.003", ""};
+    for (int r = 1; r <= 4; ++r) EXPECT_EQ(flow.Sheet(0).Row(r).Value, shown[r - 1]) << r;
+    EXPECT_EQ(Saved(2).Value, "10.009");
+    EXPECT_EQ(flow.Point(0), 4) << "moved off the value the file brought";
+
+    EntryFlow::LoadedFiles old = EntryFlow::ReadLoad(flow.BeginLoad(0, true), disk);
+    flow.SetWorkDate({"2025", "1", "6"});
+    EXPECT_TRUE(flow.FinishLoad(EntryFlow::ReadLoad(flow.BeginLoad(0, true), disk)).empty());
+    EXPECT_TRUE(flow.FinishLoad(std::move(old)).empty());
+    EXPECT_EQ(flow.Sheet(0).Row(1).Value, "") << "the new day shows none of the old one's values";
+    EXPECT_EQ(flow.Sheet(0).Master(1).Nominal, "10");
+}
+
 TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     std::string product = MakeProduct("A-100", 3);
     Register(0, product);
@@ -404,6 +432,57 @@ TEST_F(EntryFlowTest, EntriesNeverWaitForAHungShareAndGoInOnceItAnswers) {
     ASSERT_TRUE(writer.Drain(30000));
     writer.Stop(1000);
     for (int n = 1; n <= 20; ++n) EXPECT_EQ(Saved(n).Value, "10.01" + std::to_string(n % 9 + 1)) << n;
+}
+
+// Another computer's late rename puts an older workbook back over this
+// station's delivered value: the writer writes it back once the share is
+// back after an outage, and so does a station started afterwards.
+TEST_F(EntryFlowTest, WhatALateWriteUndidIsWrittenBackAfterAnOutageAndAtStart) {
+    Register(0, MakeProduct("A-100", 5));
+    flow.KeepJournal("a", {});
+    std::atomic<bool> shareAway = false;
+    disk.writes = [&](WriteStep, const std::string& path) { return shareAway && path.starts_with(products) ? EIO : 0; };
+    Files files{disk, StationFileLocks()};
+    SelfHeal heal("a", files);
+    const Day workDay = *ParseDay("2025/1/5");
+    heal.Watch(flow.ProductPaths(), workDay);
+    std::atomic<int> heals = 0;  // 1 a check, 100 more when it wrote a value back
+    auto hook = [&] { heals += heal.Heal(workDay) > 0 ? 100 : 1; };
+    auto healsReach = [&](int n) {
+        for (int i = 0; i < 600 && heals < n; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return heals >= n;
+    };
+    auto undo = [&] {
+        auto book = Workbook::Open(Book());
+        ASSERT_TRUE(book && WriteDayBookRow(*book, 2, {}) && book->SaveAs(Book()));
+    };
+    auto queueHold = std::shared_ptr<SaveQueue>(&queue, [](SaveQueue*) {});
+    auto writer = std::make_unique<EntryWriter>(queueHold, files, StationServerClock());
+    writer->Start();
+    writer->HealAfterOutage(hook);
+    flow.DeliverElsewhere([&] { writer->Wake(); });
+    ASSERT_TRUE(healsReach(1));
+    ASSERT_EQ(heals, 1) << "nothing to write back at start";
+    for (const char* value : {"10.001", "10.002"}) ASSERT_TRUE(flow.EnterNumber(value).save.queued);
+    ASSERT_TRUE(writer->Drain(30000));
+    undo();
+    shareAway = true;
+    ASSERT_TRUE(flow.EnterNumber("10.003").save.queued);
+    EXPECT_FALSE(writer->Drain(300));
+    shareAway = false;
+    ASSERT_TRUE(writer->Drain(30000));
+    ASSERT_TRUE(healsReach(101));
+    EXPECT_EQ(Saved(2), (MeasuredRow{"", "10.002", "合", "-0.002"}));
+    EXPECT_EQ(Saved(3).Value, "10.003");
+
+    writer->Stop(1000);
+    undo();
+    writer = std::make_unique<EntryWriter>(queueHold, files, StationServerClock());
+    writer->Start();
+    writer->HealAfterOutage(hook);
+    ASSERT_TRUE(healsReach(201));
+    EXPECT_EQ(Saved(2).Value, "10.002");
+    writer->Stop(1000);
 }
 
 // Point 1 of machine 0 under fixed limits, with five rising values of the

@@ -4,10 +4,16 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDate>
+#include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <atomic>
+#include <memory>
+#include <thread>
 
 #include "children.h"
+#include "common/numbers.h"
 #include "common/text_file.h"
 #include "platform/folder_list_qt.h"
 #include "records/day_book.h"
@@ -167,4 +173,42 @@ TEST_F(WaitingSaves, ClosingKeepsWhatWaitsAndSaysSoAndTheNextStartWritesItFirst)
     EXPECT_EQ(Workbook::Open(book)->CellText(1, 2, 5), "20.002");
     EXPECT_EQ(DirectoryLine(3), other);
     EXPECT_EQ(Cell(*form, 2, 1), "20.002");
+}
+
+// The day workbook's read hangs at start-up, as on a share that does not
+// answer: the window comes up after its bounded wait and says so in the
+// state label, never in a box; a value entered meanwhile is taken, and when
+// the share answers the grid shows the workbook with that value kept.
+TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAnswers) {
+    product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"20", "0.02", "-0.01", "20"}});
+    Register({{0, product}});
+    QDate today = QDate::currentDate();
+    const std::string book = DayBookPath(product, userName, "A-100", 0,
+                                         {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});
+    Workbook earlier = NewDayBook(2, [](int) { return MasterRow{}; });
+    ASSERT_TRUE(WriteDayBookRow(earlier, 1, {"", "10.001", "合", ""}) && WriteDayBookRow(earlier, 2, {"", "20.001", "合", ""}));
+    fs::create_directories(DayBookFolder(product));
+    ASSERT_TRUE(earlier.SaveAs(book));
+    auto hung = std::make_shared<std::atomic<bool>>(true);
+    disk.reads = [hung, book](const std::string& path) {
+        while (path == book && *hung) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return 0;
+    };
+    form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
+    form->DeliverInBackground();
+    ASSERT_TRUE(form->startUp());
+    auto* state = Child<QLabel>(*form, "stateLabel");
+    EXPECT_EQ(state->text().toStdString(), "サーバー応答なし\n読み込み待ち");
+    Enter(2, "20.009");
+    EXPECT_TRUE(messages.empty()) << Messages().front();
+    *hung = false;
+    auto shown = [&](int point) { return form->Grid(0)->model()->index(point - 1, 1).data().toString().toStdString(); };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown(1) == "10.001"; }, 10000));
+    EXPECT_EQ(shown(2), "20.009");
+    EXPECT_EQ(state->text().toStdString(), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->WaitingCount() == 0; }, 10000));
+    auto written = Workbook::Open(book);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(ReadDayBookRow(*written, 2), (MeasuredRow{"", "20.009", "合", "-0.009"}))
+        << "judged and corrected once the master was read";
 }
