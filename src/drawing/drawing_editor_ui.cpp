@@ -189,17 +189,41 @@ DrawingSize DrawingEditor::CurrentDrawingSize() const {
     return {TwipsFromPixels(image.width()), TwipsFromPixels(image.height())};
 }
 
-bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
-    if (machine < 0 || machine >= kMachineCount) return false;
+namespace {
+QImage ReadDrawingImage(const std::string& imagePath, Disk& disk) {
+    if (!IsFile(imagePath) || disk.ReadFault(imagePath) != 0) return {};
     QImageReader reader(Utf8(imagePath));
     reader.setAutoTransform(false);
     QImage image = reader.read();
-    if (image.isNull()) {
-        drawings_[machine] = QImage();
-        return false;
+    return image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32);
+}
+}  // namespace
+
+// The points are read only for a drawing that can be shown: without one the
+// editor has nothing to mark them on.
+DrawingFiles ReadDrawingFiles(int machine, const std::string& imagePath, const std::string& pointFile, Disk& disk) {
+    DrawingFiles files;
+    files.Image = ReadDrawingImage(imagePath, disk);
+    if (files.Image.isNull()) return files;
+    files.PointFile = pointFile;
+    files.PointsRead = ReadPointTableFile(pointFile, files.Points, &files.PointsProblem, machine, disk);
+    return files;
+}
+
+bool DrawingEditor::LoadDrawing(int machine, const std::string& imagePath) {
+    if (machine < 0 || machine >= kMachineCount) return false;
+    drawings_[machine] = ReadDrawingImage(imagePath, files_.disk);
+    return !drawings_[machine].isNull();
+}
+
+void DrawingEditor::TakeDrawing(int machine, DrawingFiles files) {
+    if (!IsMachineSlot(machine) || machine >= kMachineCount) return;
+    if (files.Image.isNull()) {
+        forgetDrawing(machine);
+        return;
     }
-    drawings_[machine] = image.convertToFormat(QImage::Format_RGB32);
-    return true;
+    drawings_[machine] = std::move(files.Image);
+    TakePoints(machine, files.PointFile, files.PointsRead, files.Points, files.PointsProblem);
 }
 
 // A product without Data.dat starts from an empty table, never from the
@@ -208,7 +232,15 @@ void DrawingEditor::LoadPosDat(const std::string& path) {
     int m = Machine();
     if (!IsMachineSlot(m)) return;
     FileResult problem;
-    if (ReadPointTableFile(path, PointTables_[m], &problem, m, files_.disk) == ReadStatus::Read) {
+    PointTable table;
+    ReadStatus status = ReadPointTableFile(path, table, &problem, m, files_.disk);
+    TakePoints(m, path, status, table, problem);
+}
+
+void DrawingEditor::TakePoints(int m, const std::string& path, ReadStatus status, const PointTable& table,
+                               const FileResult& problem) {
+    if (status == ReadStatus::Read) {
+        PointTables_[m] = table;
         PointsLoaded_[m] = 1;
         unreadablePointFiles_.erase(path);
     } else {

@@ -27,6 +27,18 @@ class Dialogs;
 class OverviewBox;
 class DetailBox;
 
+// A product's drawing and its Data.dat as read from the product folder. The
+// folder is on the file server, which may hang: ReadDrawingFiles may run on
+// any thread, and the editor takes what it read on its own.
+struct DrawingFiles {
+    QImage Image;  // null: the product has no drawing that can be shown
+    std::string PointFile;
+    PointTable Points;
+    ReadStatus PointsRead = ReadStatus::Missing;
+    FileResult PointsProblem;
+};
+DrawingFiles ReadDrawingFiles(int machine, const std::string& imagePath, const std::string& pointFile, Disk& disk);
+
 class DrawingEditor : public QWidget {
     Q_OBJECT
 public:
@@ -51,6 +63,9 @@ public:
     // false when the file cannot be read as an image (slot stays empty).
     bool LoadDrawing(int machine, const std::string& imagePath);
     bool HasDrawing(int machine) const;
+    // Machine's drawing and points as read by ReadDrawingFiles; without an
+    // image the slot is emptied, as for a product without a drawing.
+    void TakeDrawing(int machine, DrawingFiles files);
     // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
     // made normal, Top/Left in twips as read afterwards.
     WindowPlacement TakePlacementForShutdown();
@@ -126,6 +141,8 @@ private:
     bool CanMarkPoints();
     void LeaveDesignMode();
     void SaveDesignatedTable(int point);
+    void TakePoints(int machine, const std::string& path, ReadStatus status, const PointTable& table,
+                    const FileResult& problem);
     bool HandlePreviewKey(QEvent* event);
     ZoomKey zoomKey_;
 

@@ -425,23 +425,6 @@ void MeasurementWindow::FinishDelivery() {
     writer_.Stop(500);
 }
 
-void MeasurementWindow::CreateLogFolders() {
-    std::string logs = JournalFolder(flow_.ProductFolder());
-    for (const std::string& folder : {logs, JoinPath(logs, "不合格記録"), JoinPath(logs, "測定者記録")}) {
-        if (!MakeFolder(folder)) {
-            Warn("ログフォルダ \"" + folder + "\" を作成できません。製品フォルダの設定を確認して下さい。");
-            return;
-        }
-    }
-}
-
-bool MeasurementWindow::LoadDrawingFor(int m) {
-    std::string drawing = ProductDrawingPath(flow_.ProductPath(m), flow_.ProductName(m));
-    if (!flow_.Registered(m) || !IsFile(drawing) || !Editor()->LoadDrawing(m, drawing)) return false;
-    Editor()->LoadPosDat(PointTablePath(flow_.ProductPath(m)));
-    return true;
-}
-
 DrawingEditor* MeasurementWindow::Editor() {
     if (!editor_) {
         editor_ = std::make_unique<DrawingEditor>(&editorLink_, op_.SavePath, dialogs_, files_);

@@ -180,9 +180,16 @@ private:
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
+    // The product drawings and the log folders, read and made beside the
+    // window (drawing_load_ui.cpp): a drawing is waited for a bounded time and
+    // shown when it comes, a newer request for a machine voiding an older one;
+    // a log folder that cannot be made is told once, when that is known.
+    struct DrawingLoad;
+    struct FolderTask;
     void CreateLogFolders();
-    // Machine m's drawing and points into the editor; false when it has none to show.
-    bool LoadDrawingFor(int m);
+    void LoadDrawingFor(int m);
+    void TakeBesideWork();
+    void TellLogFolders();
     void EndMeasuringMode();
     // The grid's current row follows machine m's input position.
     void ShowPoint(int m, int point, int top);
@@ -273,6 +280,9 @@ private:
     QTimer* retryTimer_ = nullptr;
     QTimer* loadTimer_ = nullptr;
     std::vector<std::shared_ptr<DayLoad>> dayLoads_;
+    std::array<std::shared_ptr<DrawingLoad>, kMachineCount> drawingLoads_;
+    std::shared_ptr<FolderTask> logFolders_;
+    QTimer* besideTimer_ = nullptr;
     // Checks this station's journal against the day workbooks on the
     // writer's thread (self_heal.h); shared with it.
     std::shared_ptr<SelfHeal> heal_;

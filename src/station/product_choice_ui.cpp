@@ -46,7 +46,8 @@ void MeasurementWindow::registerProduct() {
     RefreshControlData();
     LoadMachines({m}, true);
     ApplyMode(WindowMode::Ready);
-    if (!LoadDrawingFor(m)) Editor()->forgetDrawing(m);
+    Editor()->forgetDrawing(m);
+    LoadDrawingFor(m);
     shownProductFolder_ = flow_.ProductPath(m);
     Editor()->currentPointChanged();
     FocusGrid();

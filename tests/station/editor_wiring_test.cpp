@@ -4,7 +4,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QTest>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <QImage>
 #include <QLabel>
@@ -140,4 +144,26 @@ TEST_F(EditorWiring, RegisteringLoadsTheDrawingAndUnregisteringClearsIt) {
     editor.ExportInspectionDrawing();
     EXPECT_TRUE(FileExists(other + "/Data.jpg"));
     EXPECT_FALSE(FileExists(product + "/Data.jpg"));
+}
+
+// The drawing's read hangs, as on a share that does not answer: the window
+// comes up without it and shows it, with its points, once the read ends.
+TEST_F(EditorWiring, AHungDrawingReadIsShownWhenItEnds) {
+    product = MakeDrawnProduct("A-100");
+    Register({{0, product}});
+    auto hung = std::make_shared<std::atomic<bool>>(true);
+    const std::string image = product + "/A-100.jpg";
+    disk.reads = [hung, image](const std::string& path) {
+        while (path == image && *hung) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return 0;
+    };
+    form = Open();
+    ASSERT_TRUE(form);
+    DrawingEditor& editor = *form->Editor();
+    EXPECT_FALSE(editor.HasDrawing(0));
+    *hung = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return editor.HasDrawing(0); }, 10000));
+    EXPECT_TRUE(editor.PointsLoaded(0));
+    EXPECT_EQ(Marker(editor), QPointF(1500, 1200));
+    disk.reads = nullptr;
 }
