@@ -1,14 +1,25 @@
 #include "records/registrations.h"
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
+#include "common/failure_text.h"
 #include "platform/shared_file.h"
 #include "records/save_queue.h"
 
 namespace ziv {
+
+namespace {
+// A Directory.dat this station may not read, or lines it cannot hold: no try
+// mends that. A share that is away answers otherwise, and passes.
+bool WillNotPass(const FileResult& why) {
+    if (why.failure == Failure::NotShiftJis || why.failure == Failure::ProductFolderLineBreak) return true;
+    return why.failure == Failure::Unreadable && (why.err == EACCES || why.err == EPERM || why.err == EISDIR);
+}
+}  // namespace
 
 FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::string& directoryFile,
                                       ProductPathList* lines, FileResult* queueProblem) {
@@ -21,7 +32,11 @@ FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::
         folders[machine] = r.ProductFolder;
     }
     FileResult written = WriteRegistrations(files, directoryFile, timed, lines);
-    if (!written) return written;
+    if (!written) {
+        // Set aside after a bounded number of tries rather than read again forever.
+        if (WillNotPass(written)) static_cast<void>(queue.FailedFor(directoryFile, FailureText(written)));
+        return written;
+    }
     queue.DeliveredTo(directoryFile);
     // Written, or older than the file's line: done with either way.
     FileResult removed = queue.RemoveRegistrations(directoryFile, folders);

@@ -4,6 +4,7 @@
 // start-up read of Directory.dat does not wait for a share that never answers.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
@@ -137,4 +138,27 @@ TEST(Registrations, AStartUpReadOfAHungShareGoesOnWithTheLogAndTakesTheFileLater
     while (!(late = registrations.TakeLateRead()) && registrations.LateReadPending()) std::this_thread::yield();
     EXPECT_EQ(late, std::vector<int>{2});
     EXPECT_EQ(registrations.Paths()[1], "/p/A") << "the registration still waiting stands";
+}
+
+// A Directory.dat this station may not read is set aside after a bounded
+// number of tries, as a day workbook is; a share that is away is not.
+TEST(Registrations, ADirectoryThatWillNotBeReadIsSetAsideAfterItsTries) {
+    const struct {
+        int err;
+        size_t aside;
+    } cases[] = {{EACCES, 1}, {ENOTCONN, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        TempRoot root;
+        std::filesystem::create_directories(root / "op");
+        const std::string directory = root / "op/Directory.dat";
+        ASSERT_TRUE(WriteRegistrations(StationFiles(), directory, {}));
+        SaveQueue queue(SaveQueuePath(root.path()));
+        ASSERT_TRUE(queue.PutRegistration({directory, 1, "/p/A", {OwnClockNs(), "a"}}));
+        FaultyDisk disk;
+        disk.reads = [&](const std::string& path) { return path == directory ? c.err : 0; };
+        for (int k = 0; k < kTriesBeforeAside; ++k)
+            static_cast<void>(SaveWaitingRegistrations(queue, Files{disk, StationFileLocks()}));
+        EXPECT_EQ(queue.SetAsideEntries().size(), c.aside);
+    }
 }
