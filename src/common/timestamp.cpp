@@ -46,9 +46,11 @@ hh_mm_ss<milliseconds> Timestamp::LocalTimeOfDay() const {
     return hh_mm_ss<milliseconds>{local - floor<days>(local)};
 }
 
-Timestamp TimestampNow() {
+Timestamp TimestampNow() { return TimestampAt(duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count()); }
+
+Timestamp TimestampAt(std::int64_t ns) {
     Timestamp now;
-    now.Utc = floor<milliseconds>(system_clock::now());
+    now.Utc = floor<milliseconds>(sys_time<nanoseconds>(nanoseconds(ns)));
     std::time_t seconds = system_clock::to_time_t(time_point_cast<system_clock::duration>(now.Utc));
     std::tm local{};
     if (localtime_r(&seconds, &local)) now.Offset = duration_cast<minutes>(std::chrono::seconds(local.tm_gmtoff));

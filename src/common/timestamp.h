@@ -4,6 +4,7 @@
 // computer, or after the clocks changed, still shows the time the operator saw.
 // Calendar days (working dates, calibration due dates) are plain dates.
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,9 @@ struct Timestamp {
 
 // Now, with the offset the local time zone has now.
 Timestamp TimestampNow();
+// ns since the epoch (a time on another clock, such as the file server's),
+// with the offset the local time zone has then.
+Timestamp TimestampAt(std::int64_t ns);
 
 // "2024-03-07T14:05:09.123+09:00" (RFC 3339, milliseconds): sorts as text
 // within one offset, and spreadsheets and pandas read it as a time.

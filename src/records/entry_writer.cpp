@@ -33,6 +33,7 @@ struct EntryWriter::State {
     void Run();
     // One try at everything that waits; true when nothing waits any more.
     bool Pass();
+    void MeasureClock();
     bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
 };
 
@@ -49,8 +50,26 @@ bool WillNotPass(const std::string& book, const FileResult& why) {
 
 }  // namespace
 
+void EntryWriter::State::MeasureClock() {
+    std::string beside;
+    {
+        std::lock_guard lock(mutex);
+        beside = clockBeside;
+    }
+    if (beside.empty()) return;
+    std::int64_t before = OwnClockNs();
+    auto server = ShareClockNs(JoinPath(beside, ".ziv-clock"));
+    std::int64_t after = OwnClockNs();
+    // A reading that waited on a hung share says only that the server's time
+    // lies somewhere in the wait: the last offset is nearer the truth.
+    if (server && after - before <= kLongestClockReadMs * 1'000'000) clock.Measured(*server, (before + after) / 2);
+}
+
 bool EntryWriter::State::Pass() {
     SaveQueue& q = *queue;
+    // The clock first: entries made meanwhile must not wait for a long backlog
+    // (a restart after an outage) to carry the server's time.
+    MeasureClock();
     (void)SaveWaitingJournalLines(q, files.disk);
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
     std::vector<std::pair<std::string, ProductPathList>> directories;
@@ -60,15 +79,6 @@ bool EntryWriter::State::Pass() {
     FileResult filesProblem = SaveWaitingFiles(q, files.disk);
     for (const auto& [book, why] : retried.failures)
         if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
-    std::string beside;
-    {
-        std::lock_guard lock(mutex);
-        beside = clockBeside;
-    }
-    if (!beside.empty()) {
-        std::int64_t before = OwnClockNs();
-        if (auto server = ShareClockNs(JoinPath(beside, ".ziv-clock"))) clock.Measured(*server, (before + OwnClockNs()) / 2);
-    }
     bool done = NothingWaits();
     std::lock_guard lock(mutex);
     for (auto& w : retried.written) progress.written.push_back(std::move(w));

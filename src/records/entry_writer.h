@@ -31,6 +31,8 @@ class EntryWriter {
 public:
     static constexpr int kFirstPauseMs = 250;
     static constexpr int kLongestPauseMs = 8000;
+    // A read of the server's clock that took longer is not taken.
+    static constexpr int kLongestClockReadMs = 2000;
 
     // What became of the deliveries since the window last asked.
     struct Progress {

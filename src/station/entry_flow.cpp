@@ -321,7 +321,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
     entry.book = BookPath(m);
-    MeasuredAt at = MeasuredNow();
+    const MeasuredAt at = entry.at = MeasuredNow();
     if (wake_) {
         // Kept on this station's disk: the writer takes it to the workbook.
         entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), at});
@@ -393,7 +393,9 @@ void EntryFlow::WriteJournal(Entry& entry) {
     auto workDay = WorkDay();
     if (!workDay) return;
     JournalEntry line;
-    line.Time = TimestampNow();
+    // The time the workbook's row carries: the journals then tell the newest
+    // value of a cell as the merges do, whatever this computer's clock says.
+    line.Time = TimestampAt(entry.at.Ns != 0 ? entry.at.Ns : MeasuredNow().Ns);
     line.WorkDate = *workDay;
     line.Station = *station_;
     line.Operator = userName_;
@@ -432,7 +434,7 @@ std::optional<JournalWrite> EntryFlow::KeepLine(const JournalEntry& line) {
 
 JournalEntry EntryFlow::EventLine(EntryWay way, int machine, int point, const std::string& text) const {
     JournalEntry line;
-    line.Time = TimestampNow();
+    line.Time = TimestampAt(MeasuredNow().Ns);
     line.WorkDate = WorkDay().value_or(Day{});
     line.Station = station_.value_or(std::string());
     line.Operator = userName_;

@@ -50,6 +50,8 @@ public:
         // Set for a fail: the rejection file written, or why not.
         std::optional<FileResult> rejection;
         std::string book;  // the day workbook
+        // When it was measured, on the file server's clock: the newest wins in the workbook.
+        MeasuredAt at;
         DayBooks::SaveResult save;
         std::string reply;  // a reading's reply as the instrument sent it
         // The gauge of the key, as the register names it, and whether its
