@@ -1,9 +1,12 @@
 #include "records/entry_writer.h"
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 
 #include "common/failure_text.h"
 #include "common/text_file.h"
+#include "common/whole_in_range.h"
 #include "platform/paths.h"
 #include "records/journal.h"
 #include "records/registrations.h"
@@ -26,6 +29,8 @@ struct EntryWriter::State {
     bool stop = false, woken = false, urgent = false, ended = false, trying = false;
     std::uint64_t passes = 0;
     std::string clockBeside;
+    std::string clockKeptIn;
+    std::int64_t keptOffsetNs = 0;
     Progress progress;
     std::function<void()> heal;
     bool healDue = true;
@@ -34,6 +39,7 @@ struct EntryWriter::State {
     // One try at everything that waits; true when nothing waits any more.
     bool Pass();
     void MeasureClock();
+    void KeepClock();
     bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
 };
 
@@ -62,7 +68,22 @@ void EntryWriter::State::MeasureClock() {
     std::int64_t after = OwnClockNs();
     // A reading that waited on a hung share says only that the server's time
     // lies somewhere in the wait: the last offset is nearer the truth.
-    if (server && after - before <= kLongestClockReadMs * 1'000'000) clock.Measured(*server, (before + after) / 2);
+    if (!server || after - before > kLongestClockReadMs * 1'000'000) return;
+    clock.Measured(*server, (before + after) / 2);
+    KeepClock();
+}
+
+// Written only when the offset moved by more than a few milliseconds, so that
+// a steady clock costs the station's disk nothing.
+void EntryWriter::State::KeepClock() {
+    std::string path;
+    {
+        std::lock_guard lock(mutex);
+        path = clockKeptIn;
+    }
+    std::int64_t offset = clock.OffsetNs();
+    if (path.empty() || std::llabs(offset - keptOffsetNs) < kClockKeptWithinNs) return;
+    if (WriteFileAtomic(path, std::to_string(offset) + "\n", nullptr, {}, files.disk)) keptOffsetNs = offset;
 }
 
 bool EntryWriter::State::Pass() {
@@ -136,9 +157,19 @@ void EntryWriter::Start() {
     Wake();
 }
 
-void EntryWriter::ClockBeside(const std::string& folder) {
+void EntryWriter::ClockBeside(const std::string& folder, const std::string& keptIn) {
     std::lock_guard lock(state_->mutex);
     state_->clockBeside = folder;
+    state_->clockKeptIn = keptIn;
+    if (keptIn.empty()) return;
+    // Read before the thread starts, so that the first entries already have it.
+    std::optional<std::string> kept = ReadWholeFile(keptIn, state_->files.disk, 64);
+    constexpr std::int64_t kYearNs = 366LL * 24 * 3600 * 1'000'000'000;
+    std::optional<std::int64_t> offset =
+        kept ? WholeInRange(std::string_view(*kept).substr(0, kept->find('\n')), -kYearNs, kYearNs) : std::nullopt;
+    if (!offset) return;
+    state_->keptOffsetNs = *offset;
+    state_->clock.Measured(*offset, 0);
 }
 
 void EntryWriter::HealAfterOutage(std::function<void()> heal) {

@@ -7,6 +7,7 @@
 // between tries); a new entry or a drain wakes it. Everything it uses it
 // holds itself: a writer stuck in a hung share outlives its window safely.
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -33,6 +34,7 @@ public:
     static constexpr int kLongestPauseMs = 8000;
     // A read of the server's clock that took longer is not taken.
     static constexpr int kLongestClockReadMs = 2000;
+    static constexpr std::int64_t kClockKeptWithinNs = 5'000'000;
 
     // What became of the deliveries since the window last asked.
     struct Progress {
@@ -55,8 +57,11 @@ public:
 
     void Start();
     bool Running() const { return thread_.joinable(); }
-    // A folder on the share to read the server's clock off.
-    void ClockBeside(const std::string& folder);
+    // A folder on the share to read the server's clock off, and a file of
+    // the station's own disk that keeps the last offset measured: a station
+    // started while the share is away stamps its entries with it, not with
+    // its own clock, until the share answers.
+    void ClockBeside(const std::string& folder, const std::string& keptIn = {});
     // Something new waits: try now (unless the share was found away a moment ago).
     void Wake();
     // Run on the writer's thread once a pass leaves nothing waiting: the

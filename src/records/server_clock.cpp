@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "platform/paths.h"
+
 namespace ziv {
 
 std::int64_t OwnClockNs() {
@@ -10,6 +12,10 @@ std::int64_t OwnClockNs() {
 }
 
 std::int64_t ServerClock::NowNs() const { return OwnClockNs() + OffsetNs(); }
+
+std::string KeptServerClockPath(const std::string& savePath) {
+    return JoinPath(JoinPath(savePath, "Config"), "ServerClock.dat");
+}
 
 ServerClock& StationServerClock() {
     static ServerClock clock;

@@ -5,6 +5,7 @@
 // is away the last offset measured stays in use.
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 namespace ziv {
 
@@ -22,6 +23,10 @@ private:
 
 // This computer's clock now, ns since the epoch.
 std::int64_t OwnClockNs();
+
+// <root>/Config/ServerClock.dat: the last offset measured, in ns, one line,
+// for a start while the share is away.
+std::string KeptServerClockPath(const std::string& savePath);
 
 // The one the station's entries and its writer share.
 ServerClock& StationServerClock();

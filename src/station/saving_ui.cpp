@@ -12,6 +12,7 @@
 #include "platform/station_identity.h"
 #include "records/day_book.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "station/measurement_window_ui.h"
 #include "station/sheet_grid_qt.h"
 
@@ -187,7 +188,7 @@ void MeasurementWindow::LoadWaiting() {
     if (loaded.damaged) text += "読み取れた " + DecimalText(static_cast<long long>(loaded.salvaged)) + " 件は書き込まれます。";
     if (!text.empty()) Warn(text);
     if (inBackground_) {
-        writer_.ClockBeside(flow_.ProductFolder());
+        writer_.ClockBeside(flow_.ProductFolder(), KeptServerClockPath(op_.SavePath));
         writer_.Start();
         retryTimer_->setInterval(500);
         flow_.DeliverElsewhere([this] { writer_.Wake(); });

@@ -3,6 +3,7 @@
 // another run on the same root.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -10,7 +11,10 @@
 #include <unistd.h>
 
 #include "common/numbers.h"
+#include "platform/share_lock.h"
+#include "records/entry_writer.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -89,4 +93,35 @@ TEST(StationLog, ARunNeverTakesTheLogOfARunStillGoingAndTakesInWhatEndedRunsLeft
     SaveQueue after(path);
     after.Load();
     EXPECT_EQ(after.Count(), 2u);
+}
+
+// A station started while its share is away stamps its entries with the
+// server's clock as last measured, kept on its own disk, not with its own
+// clock (45 s ahead would beat every other station's newer values); once the
+// share answers, the offset measured then is kept.
+TEST(StationLog, TheLastServerClockOffsetIsKeptForAStartWhileTheShareIsAway) {
+    TempRoot root;
+    const std::string kept = root / "ServerClock.dat";
+    struct Case {
+        const char* file;
+        std::int64_t offsetNs;
+    } cases[] = {{"-45000000000\n", -45'000'000'000}, {"garbage\n", 0}, {"", 0}};
+    for (const Case& c : cases) {
+        WriteBytes(kept, c.file);
+        ServerClock clock;
+        EntryWriter away(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), clock);
+        away.ClockBeside(root / "gone", kept);
+        EXPECT_EQ(clock.OffsetNs(), c.offsetNs) << c.file;
+    }
+    // The share answers (a folder of this computer: its clock is the server's).
+    std::filesystem::create_directories(root / "share");
+    WriteBytes(kept, "-45000000000\n");
+    ServerClock clock;
+    EntryWriter writer(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), clock);
+    writer.ClockBeside(root / "share", kept);
+    writer.Start();
+    ASSERT_TRUE(writer.Drain(5000));
+    writer.Stop(1000);
+    EXPECT_LT(std::llabs(clock.OffsetNs()), 2'000'000'000LL);
+    EXPECT_LT(std::llabs(std::stoll(ReadBytes(kept))), 2'000'000'000LL) << "the new offset was not kept";
 }
