@@ -64,6 +64,21 @@ void CompareBook(const std::string& path, const std::vector<const JournalEntry*>
     }
 }
 
+// A value written back carries its measurement time beside the book, as the
+// station's writer keeps it: without it a value still waiting on another
+// station, measured before this one, would take the cell again. The
+// journal's time is in ms; a time kept in ns for the same value is kept.
+void KeepRepairedTimes(const std::string& path, const std::vector<JournalDifference*>& written, Disk& disk) {
+    RowTimes times = ReadRowTimes(RowTimesPath(path), disk);
+    for (const JournalDifference* d : written) {
+        const JournalEntry& e = d->newest;
+        MeasuredAt at{static_cast<std::int64_t>(e.Time.Utc.time_since_epoch().count()) * 1'000'000, e.Station};
+        auto kept = times.find(e.Point);
+        if (kept == times.end() || at.NewerThan(kept->second)) times[e.Point] = at;
+    }
+    static_cast<void>(WriteRowTimes(RowTimesPath(path), times, disk));
+}
+
 // Writes the book's differences back with one save under its lock. A point
 // whose cell changed since it was compared is left: a station saved it just
 // now, and its journal entry is newer than this check's.
@@ -94,6 +109,7 @@ FileResult RepairBook(const std::string& productDir, const std::string& path,
         if (written.empty()) return FileResult{};
         FileResult saved = book->SaveAs(path, nullptr, [&] { return lock.StillHeld(); }, files.disk);
         for (JournalDifference* d : written) d->repaired = static_cast<bool>(saved);
+        if (saved) KeepRepairedTimes(path, written, files.disk);
         return saved;
     });
 }

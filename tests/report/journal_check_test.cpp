@@ -85,4 +85,9 @@ TEST(JournalCheck, FindsAndRepairsWhatALateWriteUndid) {
     EXPECT_EQ(ReadDayBookRow(*read, 2), (MeasuredRow{"", "10.042", "合", ""}));
     EXPECT_EQ(ReadDayBookRow(*read, 3).Value, "");
     EXPECT_EQ(read->CellText(1, 2, 1), "10") << "the master columns stay";
+    // The value written back keeps its time, so that A's older value, should
+    // it still wait, does not take the cell again.
+    RowTimes times = ReadRowTimes(RowTimesPath(book), RealDisk());
+    EXPECT_EQ(times[2], (MeasuredAt{Entry("09:05:00", "b", "佐藤", 2, "").Time.Utc.time_since_epoch().count() * 1'000'000, "b"}));
+    EXPECT_FALSE(GoesIn(times, 2, {times[2].Ns - 1, "a"}));
 }
