@@ -53,6 +53,17 @@ void ReportPercentiles(benchmark::State& state, const std::vector<double>& ms) {
     state.counters["p95_ms"] = P95(ms);
 }
 
+// A master of 100 points, 11 +0.02 / -0.01 each.
+void MakeMaster(const std::string& product) {
+    Workbook master = Workbook::New();
+    for (int r = 1; r <= 100; ++r) {
+        master.SetCell(1, r, 1, "11");
+        master.SetCell(1, r, 2, "0.02");
+        master.SetCell(1, r, 3, "-0.01");
+    }
+    Must(master.SaveAs(product + "/data.xls"));
+}
+
 // One station whose product folder setting is `products`.
 void TypedValueToDurableSave(benchmark::State& state, const std::string& root, const std::string& products) {
     setenv("ZIV_ROOT", root.c_str(), 1);
@@ -61,13 +72,7 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
     Must(SaveProductFolder(ProductFolderFilePath(root), products));
     std::string product = products + "/P";
     fs::create_directories(product);
-    Workbook master = Workbook::New();
-    for (int r = 1; r <= 100; ++r) {
-        master.SetCell(1, r, 1, "11");
-        master.SetCell(1, r, 2, "0.02");
-        master.SetCell(1, r, 3, "-0.01");
-    }
-    Must(master.SaveAs(product + "/data.xls"));
+    MakeMaster(product);
     std::string user = root + "/op";
     fs::create_directories(user);
     ProductPathList paths{};
@@ -107,13 +112,7 @@ void EntryToShare(benchmark::State& state, const std::string& root, const std::s
     std::string product = products + "/P";
     fs::create_directories(product);
     fs::create_directories(JournalFolder(products));
-    Workbook master = Workbook::New();
-    for (int r = 1; r <= 100; ++r) {
-        master.SetCell(1, r, 1, "11");
-        master.SetCell(1, r, 2, "0.02");
-        master.SetCell(1, r, 3, "-0.01");
-    }
-    Must(master.SaveAs(product + "/data.xls"));
+    MakeMaster(product);
     auto queue = std::make_shared<SaveQueue>(SaveQueuePath(root));
     NoView view;
     EntryFlow flow("op", *queue, StationFiles(), view);

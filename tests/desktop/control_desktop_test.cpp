@@ -98,11 +98,7 @@ TEST_F(ControlDesktop, ADriftIsSignalledBeforeAnyFailureAndTheReactionReachesThe
     ASSERT_NO_FATAL_FAILURE(PrepareDrift());
     PtyInstrument gauge;
     ASSERT_TRUE(gauge.ok());
-    BindPort(root_, 1, gauge.devicePath());
-    ASSERT_NO_FATAL_FAILURE(StartZiv());
-    ASSERT_NO_FATAL_FAILURE(SignIn());
-    ClickMain(kStartFromRight, kStartTop);
-    Key("F1");
+    ASSERT_NO_FATAL_FAILURE(StartMeasuringWith(gauge));
     QThread::msleep(1500);  // the limits and journals come in beside the window
     const int before = AmberPixels("control-before");
 

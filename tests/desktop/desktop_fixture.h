@@ -215,6 +215,15 @@ protected:
         QThread::msleep(300);
     }
 
+    // ziv with `gauge` on F1's port, signed in and measuring with F1.
+    void StartMeasuringWith(PtyInstrument& gauge) {
+        BindPort(root_, 1, gauge.devicePath());
+        ASSERT_NO_FATAL_FAILURE(StartZiv());
+        ASSERT_NO_FATAL_FAILURE(SignIn());
+        ClickMain(kStartFromRight, kStartTop);
+        Key("F1");
+    }
+
     // Chooses the first operator, presses "決定" and tells the two windows apart.
     void SignIn() {
         Rect o = Client(operators_);

@@ -281,11 +281,7 @@ TEST_P(OnEachScreen, ASignedDeviationKeepsItsSignAndAReplyWithoutANumberRecordsN
     ASSERT_TRUE(book->SaveAs(master));
     PtyInstrument gauge;
     ASSERT_TRUE(gauge.ok());
-    BindPort(root_, 1, gauge.devicePath());
-    ASSERT_NO_FATAL_FAILURE(StartZiv());
-    ASSERT_NO_FATAL_FAILURE(SignIn());
-    ClickMain(kStartFromRight, kStartTop);
-    Key("F1");
+    ASSERT_NO_FATAL_FAILURE(StartMeasuringWith(gauge));
     gauge.answerWith("01A-000.025\r");
     Key("space");
     ASSERT_TRUE(gauge.waitForReceived("1\r", 10000));
