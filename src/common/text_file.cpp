@@ -1,6 +1,7 @@
 #include "common/text_file.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <mutex>
@@ -353,6 +354,12 @@ std::optional<std::int64_t> ShareClockNs(const std::string& path) {
     return ModifiedNs(st);
 }
 
+namespace {
+std::atomic<std::uint64_t> lateReplaces{0};
+}  // namespace
+
+std::uint64_t LateReplacesSoFar() { return lateReplaces.load(std::memory_order_relaxed); }
+
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written,
                            const std::function<bool()>& mayReplace, Disk& disk) {
     std::string folder = FolderOf(path);
@@ -406,7 +413,10 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
     // under the lock it took meanwhile. Nothing here can take that back; it
     // is not reported saved, so that the save is made again under the lock,
     // and the journals' check puts back what the other station lost.
-    if (mayReplace && !mayReplace()) return Failed(Failure::Busy, path);
+    if (mayReplace && !mayReplace()) {
+        lateReplaces.fetch_add(1, std::memory_order_relaxed);
+        return Failed(Failure::Busy, path);
+    }
     if (written) *written = StampOfWritten(path, bytes);
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = disk.WriteFault(WriteStep::SyncFolder, path)))

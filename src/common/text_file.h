@@ -79,6 +79,10 @@ StampedRead ReadStamped(const std::string& path, Disk& disk = RealDisk(), size_t
 // rename was under way) gives Busy too, though the new content is in place.
 FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, FileStamp* written = nullptr,
                            const std::function<bool()>& mayReplace = {}, Disk& disk = RealDisk());
+// How many replaces of this process have landed after their lock was lost
+// (the second no above) since it started: each may have put older content
+// over another station's save, which the journals' check then writes back.
+std::uint64_t LateReplacesSoFar();
 
 // An empty file of this process beside path, named as the atomic writer names
 // its temporaries, so that one a killed process left goes the same way.

@@ -124,7 +124,10 @@ void EntryWriter::State::Run() {
             woken = urgent = false;
             trying = true;
         }
+        const std::uint64_t lateBefore = LateReplacesSoFar();
         bool done = Pass();
+        // A replace of this pass landed late, perhaps over another station's save.
+        const bool replacedLate = LateReplacesSoFar() != lateBefore;
         pauseMs = done ? 0 : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
         std::function<void()> healNow;
         {
@@ -132,8 +135,8 @@ void EntryWriter::State::Run() {
             trying = false;
             ++passes;
             settled.notify_all();
-            if (!done) healDue = true;
-            else if (healDue && heal) {
+            if (!done || replacedLate) healDue = true;
+            if (done && healDue && heal) {
                 healDue = false;
                 healNow = heal;
             }

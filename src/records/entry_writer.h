@@ -65,8 +65,9 @@ public:
     // Something new waits: try now (unless the share was found away a moment ago).
     void Wake();
     // Run on the writer's thread once a pass leaves nothing waiting: the
-    // first such pass from now (the start), and each one that follows a pass
-    // that left entries waiting (the share was away). What it writes meets
+    // first such pass from now (the start), each one that follows a pass
+    // that left entries waiting (the share was away), and one whose replace
+    // of a file landed after its lock was lost. What it writes meets
     // the deliveries nowhere, being on the same thread.
     void HealAfterOutage(std::function<void()> heal);
     // Tries at once and waits at most ms until nothing waits but what was set

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <tuple>
 
 #include "common/numbers.h"
@@ -48,6 +49,18 @@ std::map<PointKey, const JournalEntry*> NewestByPoint(const JournalIndex& journa
     return newest;
 }
 
+// The workbook holds a newer measurement of the point than the entry: one
+// whose journal line is still on its way, or one saved between the reading
+// of the journals and of the book. Neither is a value lost, and writing the
+// entry back would put an older value over it. The journal keeps ms; the
+// same measurement kept to the ns is not newer.
+bool BookHoldsNewer(const RowTimes& times, const JournalEntry& e) {
+    auto kept = times.find(e.Point);
+    if (kept == times.end()) return false;
+    const std::int64_t keptMs = kept->second.Ns / 1'000'000, entryMs = e.Time.Utc.time_since_epoch().count();
+    return keptMs != entryMs ? keptMs > entryMs : kept->second.Station > e.Station;
+}
+
 // The differences of one book, as read now; a problem when it cannot be read.
 void CompareBook(const std::string& path, const std::vector<const JournalEntry*>& entries, Disk& disk,
                  JournalCheck& check) {
@@ -58,9 +71,11 @@ void CompareBook(const std::string& path, const std::vector<const JournalEntry*>
         check.problems.push_back(why);
         return;
     }
+    const RowTimes times = ReadRowTimes(RowTimesPath(path), disk);
     for (const JournalEntry* e : entries) {
         std::string found = book ? ReadDayBookRow(*book, e->Point).Value : std::string();
-        if (!SameValue(found, e->Text)) check.differences.push_back({path, *e, found, missing, false});
+        if (!SameValue(found, e->Text) && !BookHoldsNewer(times, *e))
+            check.differences.push_back({path, *e, found, missing, false});
     }
 }
 
@@ -68,8 +83,8 @@ void CompareBook(const std::string& path, const std::vector<const JournalEntry*>
 // station's writer keeps it: without it a value still waiting on another
 // station, measured before this one, would take the cell again. The
 // journal's time is in ms; a time kept in ns for the same value is kept.
-void KeepRepairedTimes(const std::string& path, const std::vector<JournalDifference*>& written, Disk& disk) {
-    RowTimes times = ReadRowTimes(RowTimesPath(path), disk);
+void KeepRepairedTimes(const std::string& path, RowTimes times, const std::vector<JournalDifference*>& written,
+                       Disk& disk) {
     for (const JournalDifference* d : written) {
         const JournalEntry& e = d->newest;
         MeasuredAt at{static_cast<std::int64_t>(e.Time.Utc.time_since_epoch().count()) * 1'000'000, e.Station};
@@ -80,8 +95,8 @@ void KeepRepairedTimes(const std::string& path, const std::vector<JournalDiffere
 }
 
 // Writes the book's differences back with one save under its lock. A point
-// whose cell changed since it was compared is left: a station saved it just
-// now, and its journal entry is newer than this check's.
+// whose cell changed since it was compared, or whose kept time is newer than
+// the entry's, is left: a station saved it just now.
 FileResult RepairBook(const std::string& productDir, const std::string& path,
                       std::vector<JournalDifference*> differences, Files files) {
     std::optional<Workbook> master;
@@ -98,9 +113,11 @@ FileResult RepairBook(const std::string& productDir, const std::string& path,
             why.path = path;
             return why;
         }
+        const RowTimes times = ReadRowTimes(RowTimesPath(path), files.disk);
         std::vector<JournalDifference*> written;
         for (JournalDifference* d : differences) {
             if (!SameValue(ReadDayBookRow(*book, d->newest.Point).Value, d->found)) continue;
+            if (BookHoldsNewer(times, d->newest)) continue;
             const JournalEntry& e = d->newest;
             if (!WriteDayBookRow(*book, e.Point, {e.Instrument, e.Text, e.Judgement, e.Correction}))
                 return Failed(Failure::CellRefused, path);
@@ -109,7 +126,7 @@ FileResult RepairBook(const std::string& productDir, const std::string& path,
         if (written.empty()) return FileResult{};
         FileResult saved = book->SaveAs(path, nullptr, [&] { return lock.StillHeld(); }, files.disk);
         for (JournalDifference* d : written) d->repaired = static_cast<bool>(saved);
-        if (saved) KeepRepairedTimes(path, written, files.disk);
+        if (saved) KeepRepairedTimes(path, times, written, files.disk);
         return saved;
     });
 }
@@ -131,10 +148,17 @@ JournalCheck CheckJournals(const std::string& productDir, const Filter& range, F
     check.entriesRead = journals.Size();
     const std::string product = ProductNameOf(productDir);
     const std::string folder = AbsoluteFolder(productDir);
+    auto bookOf = [&](const JournalEntry& e) {
+        return DayBookPath(folder, e.Operator, product, e.Machine, WorkDateOf(e.WorkDate));
+    };
+    std::set<std::string> delivered;
+    if (!station.empty())
+        for (const JournalEntry& e : journals.Entries())
+            if (e.Station == station && WritesCell(e)) delivered.insert(bookOf(e));
     std::map<std::string, std::vector<const JournalEntry*>> byBook;
     for (const auto& [key, entry] : NewestByPoint(journals)) {
-        if (!station.empty() && entry->Station != station) continue;
-        byBook[DayBookPath(folder, entry->Operator, product, entry->Machine, WorkDateOf(entry->WorkDate))].push_back(entry);
+        std::string path = bookOf(*entry);
+        if (station.empty() || delivered.count(path)) byBook[path].push_back(entry);
     }
     for (const auto& [path, entries] : byBook) {
         size_t first = check.differences.size();

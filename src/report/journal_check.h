@@ -43,10 +43,16 @@ struct JournalCheck {
 // with one save, a missing book made from the product's master; a point that
 // changed since it was read (a station saving right now) is left alone.
 //
-// A station calls it at start-up and after its share came back, with the
-// dates it delivered to and its own identity as `station`: only points whose
-// newest entry that station made are checked, so that it heals what it
-// delivered itself and what a late write from another computer undid.
+// A point whose workbook keeps a newer measurement time than its newest
+// entry is no difference: that value's journal line is on its way.
+//
+// A station calls it at start-up, after its share came back and after one of
+// its own replaces landed late, with the dates it delivered to and its own
+// identity as `station`: only the books that station has entries in are
+// checked, every station's points of them. So it heals what a late write
+// from another computer undid of its values, and what a late write of its
+// own computer undid of another station's (which that station, its share
+// never away, would not look for).
 JournalCheck CheckJournals(const std::string& productDir, const Filter& range, Files files, bool repair,
                            const std::string& station = {});
 

@@ -1,10 +1,11 @@
 #pragma once
-// A station heals what it delivered. A late write from another computer (a
-// rename its link sent before an outage and delivered after it) can put an
-// older day workbook back over this station's values. At start and whenever
-// its share comes back, the station's writer checks this station's own
-// journal entries of the recent days against the day workbooks and writes
-// back what was undone; a newer value of any station still wins.
+// A station heals the day workbooks it delivered to. A late write (a rename
+// a computer's link sent before an outage and delivered after it) can put an
+// older workbook back over newer values: another computer's over this
+// station's, or this computer's over another station's. At start, whenever
+// its share comes back and after one of its replaces landed late, the
+// station's writer checks the journal entries of the recent days against
+// those workbooks and writes back what was undone; the newest value wins.
 #include <mutex>
 #include <optional>
 #include <set>

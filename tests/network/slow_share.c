@@ -5,6 +5,12 @@
  *   ZIV_SLOW_SHARE_MS      how long each slowed call sleeps
  *   ZIV_SLOW_SHARE_CALLS   which calls: any of "write", "rename", "create",
  *                          separated by commas (default "write,rename")
+ *   ZIV_SLOW_SHARE_ONLY    slows only calls on paths ending so (a rename's
+ *                          target: ".xls" pauses the replace of a day workbook)
+ *   ZIV_SLOW_SHARE_ONCE    when set, only the first slowed call sleeps
+ *   ZIV_SLOW_SHARE_MARKER  a file made as a slowed call begins to sleep, by
+ *                          which a test knows the call is on its way; it
+ *                          holds the path the call is on
  * write covers write, pwrite and writev on a file of the share (the
  * descriptor's link in /proc/self/fd tells); create covers open and openat
  * with O_CREAT. */
@@ -18,6 +24,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/types.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <time.h>
 #include <unistd.h>
@@ -64,19 +71,38 @@ static int path_on_share(int dirfd, const char* path) {
     return under(base, prefix);
 }
 
-static int fd_on_share(int fd) {
+/* The file a descriptor of the share is on, in target; 0 when it is not on the share. */
+static int fd_on_share(int fd, char target[PATH_MAX]) {
     const char* prefix = share_prefix();
     if (!prefix || fd < 0) return 0;
-    char link[64], target[PATH_MAX];
+    char link[64];
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    ssize_t len = readlink(link, target, sizeof target - 1);
+    ssize_t len = readlink(link, target, PATH_MAX - 1);
     if (len <= 0) return 0;
     target[len] = '\0';
     return under(target, prefix);
 }
 
-static void nap(int call) {
+static int ends_with(const char* path, const char* suffix) {
+    size_t n = strlen(path), m = strlen(suffix);
+    return n >= m && strcmp(path + n - m, suffix) == 0;
+}
+
+/* path: the file the call is on (NULL when not known). */
+static void nap(int call, const char* path) {
+    static int napped = 0;
     if (!(slowed_calls() & call)) return;
+    const char* only = getenv("ZIV_SLOW_SHARE_ONLY");
+    if (only && *only && !(path && ends_with(path, only))) return;
+    if (getenv("ZIV_SLOW_SHARE_ONCE") && __atomic_exchange_n(&napped, 1, __ATOMIC_SEQ_CST)) return;
+    const char* marker = getenv("ZIV_SLOW_SHARE_MARKER");
+    if (marker && *marker) {
+        int fd = (int)syscall(SYS_openat, AT_FDCWD, marker, O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            if (path) (void)!write(fd, path, strlen(path));
+            close(fd);
+        }
+    }
     const char* ms_text = getenv("ZIV_SLOW_SHARE_MS");
     long ms = ms_text ? atol(ms_text) : 0;
     if (ms <= 0) return;
@@ -90,37 +116,41 @@ static void nap(int call) {
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
 ssize_t write(int fd, const void* buf, size_t count) {
-    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    char target[PATH_MAX];
+    if (fd_on_share(fd, target)) nap(SLOW_WRITE, target);
     return NEXT(write)(fd, buf, count);
 }
 
 ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset) {
-    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    char target[PATH_MAX];
+    if (fd_on_share(fd, target)) nap(SLOW_WRITE, target);
     return NEXT(pwrite)(fd, buf, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* buf, size_t count, off64_t offset) {
-    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    char target[PATH_MAX];
+    if (fd_on_share(fd, target)) nap(SLOW_WRITE, target);
     return NEXT(pwrite64)(fd, buf, count, offset);
 }
 
 ssize_t writev(int fd, const struct iovec* iov, int iovcnt) {
-    if (fd_on_share(fd)) nap(SLOW_WRITE);
+    char target[PATH_MAX];
+    if (fd_on_share(fd, target)) nap(SLOW_WRITE, target);
     return NEXT(writev)(fd, iov, iovcnt);
 }
 
 int rename(const char* from, const char* to) {
-    if (path_on_share(AT_FDCWD, to)) nap(SLOW_RENAME);
+    if (path_on_share(AT_FDCWD, to)) nap(SLOW_RENAME, to);
     return NEXT(rename)(from, to);
 }
 
 int renameat(int fromdir, const char* from, int todir, const char* to) {
-    if (path_on_share(todir, to)) nap(SLOW_RENAME);
+    if (path_on_share(todir, to)) nap(SLOW_RENAME, to);
     return NEXT(renameat)(fromdir, from, todir, to);
 }
 
 int renameat2(int fromdir, const char* from, int todir, const char* to, unsigned int flags) {
-    if (path_on_share(todir, to)) nap(SLOW_RENAME);
+    if (path_on_share(todir, to)) nap(SLOW_RENAME, to);
     return NEXT(renameat2)(fromdir, from, todir, to, flags);
 }
 
@@ -134,7 +164,7 @@ int open(const char* path, int flags, ...) {
     va_start(args, flags);
     mode_t mode = mode_of(flags, args);
     va_end(args);
-    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE);
+    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE, path);
     return NEXT(open)(path, flags, mode);
 }
 
@@ -143,7 +173,7 @@ int open64(const char* path, int flags, ...) {
     va_start(args, flags);
     mode_t mode = mode_of(flags, args);
     va_end(args);
-    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE);
+    if ((flags & O_CREAT) && path_on_share(AT_FDCWD, path)) nap(SLOW_CREATE, path);
     return NEXT(open64)(path, flags, mode);
 }
 
@@ -152,7 +182,7 @@ int openat(int dirfd, const char* path, int flags, ...) {
     va_start(args, flags);
     mode_t mode = mode_of(flags, args);
     va_end(args);
-    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE);
+    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE, path);
     return NEXT(openat)(dirfd, path, flags, mode);
 }
 
@@ -161,6 +191,6 @@ int openat64(int dirfd, const char* path, int flags, ...) {
     va_start(args, flags);
     mode_t mode = mode_of(flags, args);
     va_end(args);
-    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE);
+    if ((flags & O_CREAT) && path_on_share(dirfd, path)) nap(SLOW_CREATE, path);
     return NEXT(openat64)(dirfd, path, flags, mode);
 }

@@ -44,7 +44,8 @@ TEST(JournalCheck, FindsAndRepairsWhatALateWriteUndid) {
     std::string book = reporttest::MakeDayBook(product, "佐藤_軸受_2号機_2026年3月7日.xls",
                                                {{1, "10", "0.05", "-0.05", "", "10.02", "合", ""},
                                                 {2, "10", "0.05", "-0.05", "", "10.011", "合", ""},
-                                                {3, "10", "0.05", "-0.05", "", "9.99", "合", ""}});
+                                                {3, "10", "0.05", "-0.05", "", "9.99", "合", ""},
+                                                {5, "10", "0.05", "-0.05", "", "10.05", "合", ""}});
     auto journal = [&](const std::string& station, const std::vector<JournalEntry>& entries) {
         std::vector<std::string> records;
         for (const JournalEntry& e : entries) records.push_back(JournalRecord(e));
@@ -59,6 +60,15 @@ TEST(JournalCheck, FindsAndRepairsWhatALateWriteUndid) {
     journal("b", {Entry("09:05:00", "b", "佐藤", 2, "10.042"), Entry("09:06:00", "b", "佐藤", 3, ""),
                   Entry("09:07:00", "b", "田中", 4, "10.03"), refused});
 
+    // Point 5's newer value from station c is in the book, its journal line still on its way.
+    journal("a", {Entry("09:04:00", "a", "佐藤", 5, "10.04")});
+    auto nsOf = [](const std::string& time) { return Entry(time, "", "", 0, "").Time.Utc.time_since_epoch().count() * 1'000'000; };
+    ASSERT_TRUE(WriteRowTimes(RowTimesPath(book), {{5, {nsOf("09:09:00"), "c"}}}, RealDisk()));
+
+    // Station a checks the books it delivered to, every station's points in them.
+    JournalCheck ofA = CheckJournals(product, {}, StationFiles(), false, "a");
+    ASSERT_EQ(ofA.differences.size(), 2u) << "田中's book has no entry of a";
+    EXPECT_EQ(ofA.differences[0].newest.Station, "b");
     JournalCheck found = CheckJournals(product, {}, StationFiles(), false);
     ASSERT_EQ(found.differences.size(), 3u);
     EXPECT_EQ(found.differences[0].found, "10.011");
@@ -84,6 +94,7 @@ TEST(JournalCheck, FindsAndRepairsWhatALateWriteUndid) {
     ASSERT_TRUE(read);
     EXPECT_EQ(ReadDayBookRow(*read, 2), (MeasuredRow{"", "10.042", "合", ""}));
     EXPECT_EQ(ReadDayBookRow(*read, 3).Value, "");
+    EXPECT_EQ(ReadDayBookRow(*read, 5).Value, "10.05") << "an older journal value was written over a newer one";
     EXPECT_EQ(read->CellText(1, 2, 1), "10") << "the master columns stay";
     // The value written back keeps its time, so that A's older value, should
     // it still wait, does not take the cell again.
