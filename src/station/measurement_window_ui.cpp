@@ -337,10 +337,17 @@ void MeasurementWindow::ReadOperatorProducts() {
     } else if (started.status == ReadStatus::Unreadable)
         Warn(FailureText(started.problem));
     for (int k = 0; k <= kLastMachine; ++k) flow_.SetProduct(k, registrations_.Paths()[k]);
+    recordDate_ = dateBox->text().toStdString();
+    StartOperatorRecord();
+}
+
+// The machines in charge at sign-in; begun again when Directory.dat, read
+// too late at start-up, comes in.
+void MeasurementWindow::StartOperatorRecord() {
     std::vector<ChargedMachine> charged;
     for (int k = 0; k <= kLastMachine; ++k)
         if (flow_.Registered(k)) charged.push_back({k, flow_.ProductName(k)});
-    operatorLog_ = OperatorLogStart(dateBox->text().toStdString(), startHour_, startMinute_, charged);
+    operatorLog_ = OperatorLogStart(recordDate_, startHour_, startMinute_, charged);
     chargeText_ = ChargeText(charged.size());
 }
 

@@ -180,6 +180,7 @@ private:
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
+    void StartOperatorRecord();
     // The product drawings and the log folders, read and made beside the
     // window (drawing_load_ui.cpp): a drawing is waited for a bounded time and
     // shown when it comes, a newer request for a machine voiding an older one;
@@ -268,6 +269,7 @@ private:
     std::string operatorLog_;
     int startHour_ = 0, startMinute_ = 0;
     std::string chargeText_;
+    std::string recordDate_;  // the date shown at sign-in
     bool loaded_ = false;
     bool unloaded_ = false;
 

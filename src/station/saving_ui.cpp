@@ -115,7 +115,10 @@ void MeasurementWindow::ShowWaiting() {
 }
 
 void MeasurementWindow::retryWaiting() {
-    if (auto late = registrations_.TakeLateRead()) TakeOverRegistrations(*late);
+    if (auto late = registrations_.TakeLateRead()) {
+        TakeOverRegistrations(*late);
+        StartOperatorRecord();
+    }
     if (writer_.Running()) {
         TakeProgress();
         ShowWaiting();

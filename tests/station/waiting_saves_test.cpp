@@ -212,3 +212,23 @@ TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAn
     EXPECT_EQ(ReadDayBookRow(*written, 2), (MeasuredRow{"", "20.009", "合", "-0.009"}))
         << "judged and corrected once the master was read";
 }
+
+// Directory.dat does not answer at start-up: the window starts with what the
+// station kept, and once the file comes in, its machines are the operator
+// record's machines in charge.
+TEST_F(WaitingSaves, ARegistrationReadLateAtStartUpCountsInTheOperatorRecord) {
+    product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}});
+    Register({{0, product}, {3, product}});
+    auto hung = std::make_shared<std::atomic<bool>>(true);
+    disk.reads = [hung](const std::string& path) {
+        while (path.ends_with("Directory.dat") && *hung) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return 0;
+    };
+    form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
+    form->DeliverInBackground();
+    ASSERT_TRUE(form->startUp());
+    EXPECT_NE(form->OperatorLog().find("0台担当"), std::string::npos) << form->OperatorLog();
+    *hung = false;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->OperatorLog().find("2台担当") != std::string::npos; }, 10000))
+        << form->OperatorLog();
+}
