@@ -943,3 +943,25 @@ TEST_F(TwoComputers, RejectionsAndTheOperatorRecordMadeWhileTheShareIsAwayReachI
         EXPECT_TRUE(fs::exists(OnServer(relative))) << relative;
     }
 }
+
+// Fault 1: A's values of point 1 wait while A's share is away. B measures the
+// point afterwards and saves. When A's share is back, A's waiting values,
+// measured earlier, must not go over B's newer one.
+TEST_F(TwoComputers, AnOlderValueWaitingOnOneComputerNeverOverwritesANewerOneSavedOnTheOther) {
+    ComputerOptions a = Named("pc-a", 1000), b = Named("pc-b", 2000);
+    SKIP_UNLESS_AVAILABLE(a, b);
+    MakeMaster(1, "90000");
+    Computer* pcA = AddComputer(a);
+    Computer* pcB = AddComputer(b);
+    ASSERT_TRUE(pcA && pcB);
+    auto t0 = Clock::now();
+    pid_t stationA = Operator(*pcA, "a", 1, 1, 10000, 4, {"ZIV_TWO_PAUSE_MS=300", "ZIV_TWO_FLUSH_SECONDS=60"});
+    ASSERT_TRUE(WaitForLine("a", "KEPT ", 20)) << LogTail(Log("a"));
+    pcA->DropShare();
+    std::this_thread::sleep_until(t0 + std::chrono::seconds(6));  // A has stopped typing
+    pid_t stationB = Operator(*pcB, "b", 1, 1, 20000, 2, {"ZIV_TWO_PAUSE_MS=300"});
+    ExpectExit(stationB, "b");
+    ASSERT_TRUE(pcA->RestoreShare()) << LogTail(pcA->log());
+    ExpectExit(stationA, "a");
+    ExpectNewestKeptValueOfEveryPointIn(BookRelative(), {"a", "b"}, {});
+}
