@@ -918,9 +918,8 @@ TEST_F(TwoComputers, RejectionsAndTheOperatorRecordMadeWhileTheShareIsAwayReachI
     MakeMaster(3, "1");  // every value typed fails
     Computer* pc = AddComputer(a);
     ASSERT_TRUE(pc);
-    auto t0 = Clock::now();
     pid_t station = Operator(*pc, "a", 1, 3, 10000, 4, {"ZIV_TWO_PAUSE_MS=300", "ZIV_TWO_RECORD=1"});
-    std::this_thread::sleep_until(t0 + std::chrono::seconds(1));
+    ASSERT_TRUE(WaitForLine("a", "KEPT ", 20)) << LogTail(Log("a"));  // started, with the day read
     pc->DropShare();
     ASSERT_TRUE(WaitForLine("a", "RECORD ", 30)) << LogTail(Log("a"));
     ASSERT_TRUE(pc->RestoreShare()) << LogTail(pc->log());
