@@ -10,6 +10,7 @@
 #include <optional>
 #include <random>
 #include <tuple>
+#include <utility>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -742,6 +743,17 @@ std::vector<std::string> FilesOf(const std::vector<Kept<Entry>>& all, FileOf fil
     return files;
 }
 
+// The waiting entries of one file by their place in it (row, machine line,
+// point); of two for one place, the later. place(e) gives whether e is of the
+// file, and its place.
+template <typename Entry, typename Place>
+std::map<int, Entry> EntriesOf(const std::vector<Kept<Entry>>& all, Place place) {
+    std::map<int, Entry> of;
+    for (const auto& k : all)
+        if (auto [inFile, at] = place(k.e); inFile) of[at] = k.e;
+    return of;
+}
+
 // The entries of one file whose place still holds what was written.
 template <typename Entry, typename Value, typename Key>
 std::vector<std::uint64_t> WrittenSeqs(const std::vector<Kept<Entry>>& all, const std::map<int, Value>& written,
@@ -771,10 +783,7 @@ std::map<int, MeasuredRow> SaveQueue::RowsOf(const std::string& book) const {
 
 std::map<int, QueuedRow> SaveQueue::QueuedRowsOf(const std::string& book) const {
     std::lock_guard lock(mutex_);
-    std::map<int, QueuedRow> rows;
-    for (const auto& k : log_->rows)
-        if (k.e.Book == book) rows[k.e.Row] = k.e;
-    return rows;
+    return EntriesOf(log_->rows, [&](const QueuedRow& r) { return std::pair{r.Book == book, r.Row}; });
 }
 
 // Appended first, then in memory: should the append fail, the entry still
@@ -828,25 +837,20 @@ std::vector<std::string> SaveQueue::PointFiles() const {
 
 std::map<int, QueuedRegistration> SaveQueue::QueuedRegistrationsOf(const std::string& directoryFile) const {
     std::lock_guard lock(mutex_);
-    std::map<int, QueuedRegistration> lines;
-    for (const auto& k : log_->registrations)
-        if (k.e.DirectoryFile == directoryFile) lines[k.e.Machine] = k.e;
-    return lines;
+    return EntriesOf(log_->registrations, [&](const QueuedRegistration& d) {
+        return std::pair{d.DirectoryFile == directoryFile, d.Machine};
+    });
 }
 
 std::map<int, QueuedDesignation> SaveQueue::QueuedDesignationsOf(const std::string& pointFile) const {
     std::lock_guard lock(mutex_);
-    std::map<int, QueuedDesignation> points;
-    for (const auto& k : log_->designations)
-        if (k.e.PointFile == pointFile) points[k.e.Point] = k.e;
-    return points;
+    return EntriesOf(log_->designations,
+                     [&](const QueuedDesignation& p) { return std::pair{p.PointFile == pointFile, p.Point}; });
 }
 
 std::map<int, DesignatedPoint> SaveQueue::DesignationsOf(const std::string& pointFile) const {
-    std::lock_guard lock(mutex_);
     std::map<int, DesignatedPoint> points;
-    for (const auto& k : log_->designations)
-        if (k.e.PointFile == pointFile) points[k.e.Point] = k.e.Designated;
+    for (const auto& [p, queued] : QueuedDesignationsOf(pointFile)) points[p] = queued.Designated;
     return points;
 }
 
