@@ -15,14 +15,14 @@
 namespace {
 
 // ziv --set-aside: what the station holds that can never go in, one a line
-// (kind, file, reason, the entry as the log holds it), and how much waits.
+// (kind, file, reason, the entry as the log holds it), the damaged logs kept
+// aside, and how much waits. It only looks: a station may be running.
 int ListSetAside() {
-    ziv::SaveQueue queue(ziv::SaveQueuePath(ziv::InstallationRoot()));
-    static_cast<void>(queue.Load());
-    std::vector<ziv::SetAside> aside = queue.SetAsideEntries();
-    for (const ziv::SetAside& a : aside)
+    ziv::SaveQueue::Survey survey = ziv::SaveQueue::Look(ziv::SaveQueuePath(ziv::InstallationRoot()));
+    for (const ziv::SetAside& a : survey.aside)
         std::printf("%s\t%s\t%s\t%s\n", a.Kind.c_str(), a.Target.c_str(), a.Reason.c_str(), a.What.c_str());
-    std::printf("書けないもの: %zu、待っているもの: %zu\n", aside.size(), queue.Count() - aside.size());
+    for (const std::string& copy : survey.damagedCopies) std::printf("壊れた控え（読み取れた分は取り込み済み）\t%s\n", copy.c_str());
+    std::printf("書けないもの: %zu、待っているもの: %zu\n", survey.aside.size(), survey.waiting);
     return 0;
 }
 

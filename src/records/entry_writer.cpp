@@ -30,7 +30,7 @@ struct EntryWriter::State {
     std::uint64_t passes = 0;
     std::string clockBeside;
     std::string clockKeptIn;
-    std::int64_t keptOffsetNs = 0;
+    ServerClock::Reading kept{};  // the reading last kept on the station's disk
     Progress progress;
     std::function<void()> heal;
     bool healDue = true;
@@ -63,9 +63,9 @@ void EntryWriter::State::MeasureClock() {
         beside = clockBeside;
     }
     if (beside.empty()) return;
-    std::int64_t before = OwnClockNs();
+    std::int64_t before = SteadyClockNs();
     auto server = ShareClockNs(JoinPath(beside, ".ziv-clock"));
-    std::int64_t after = OwnClockNs();
+    std::int64_t after = SteadyClockNs();
     // A reading that waited on a hung share says only that the server's time
     // lies somewhere in the wait: the last offset is nearer the truth.
     if (!server || after - before > kLongestClockReadMs * 1'000'000) return;
@@ -73,17 +73,18 @@ void EntryWriter::State::MeasureClock() {
     KeepClock();
 }
 
-// Written only when the offset moved by more than a few milliseconds, so that
-// a steady clock costs the station's disk nothing.
+// Written only when the reading strays by more than a few milliseconds from
+// the one kept carried forward, so that a steady clock costs the station's disk nothing.
 void EntryWriter::State::KeepClock() {
     std::string path;
     {
         std::lock_guard lock(mutex);
         path = clockKeptIn;
     }
-    std::int64_t offset = clock.OffsetNs();
-    if (path.empty() || std::llabs(offset - keptOffsetNs) < kClockKeptWithinNs) return;
-    if (WriteFileAtomic(path, std::to_string(offset) + "\n", nullptr, {}, files.disk)) keptOffsetNs = offset;
+    ServerClock::Reading now = clock.Last();
+    std::int64_t foreseen = kept.serverNs + (now.steadyNs - kept.steadyNs);
+    if (path.empty() || (kept.serverNs != 0 && std::llabs(now.serverNs - foreseen) < kClockKeptWithinNs)) return;
+    if (KeepServerClock(path, clock, files.disk)) kept = now;
 }
 
 bool EntryWriter::State::Pass() {
@@ -91,6 +92,8 @@ bool EntryWriter::State::Pass() {
     // The clock first: entries made meanwhile must not wait for a long backlog
     // (a restart after an outage) to carry the server's time.
     MeasureClock();
+    // Entries the station's own disk refused: on it as soon as it takes them.
+    (void)q.Resync();
     (void)SaveWaitingJournalLines(q, files.disk);
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
     std::vector<std::pair<std::string, ProductPathList>> directories;
@@ -166,13 +169,7 @@ void EntryWriter::ClockBeside(const std::string& folder, const std::string& kept
     state_->clockKeptIn = keptIn;
     if (keptIn.empty()) return;
     // Read before the thread starts, so that the first entries already have it.
-    std::optional<std::string> kept = ReadWholeFile(keptIn, state_->files.disk, 64);
-    constexpr std::int64_t kYearNs = 366LL * 24 * 3600 * 1'000'000'000;
-    std::optional<std::int64_t> offset =
-        kept ? WholeInRange(std::string_view(*kept).substr(0, kept->find('\n')), -kYearNs, kYearNs) : std::nullopt;
-    if (!offset) return;
-    state_->keptOffsetNs = *offset;
-    state_->clock.Measured(*offset, 0);
+    if (TakeKeptServerClock(keptIn, state_->clock, state_->files.disk)) state_->kept = state_->clock.Last();
 }
 
 void EntryWriter::HealAfterOutage(std::function<void()> heal) {

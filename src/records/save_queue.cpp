@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <optional>
 #include <random>
+#include <set>
 #include <tuple>
 #include <utility>
 
@@ -211,7 +212,11 @@ std::string StationLogFolder(const std::string& queuePath) {
 
 namespace {
 
-const char* const kLogFirstLine = "ZIV station log 1";
+const char* const kLogFirstLine = "ZIV station log 2";
+// Logs of earlier versions: their entry lines carry no identity.
+const char* const kLogFirstLineV1 = "ZIV station log 1";
+// A damaged log kept aside ends so: the take-in reads only ".log".
+const char* const kKeptAsideExt = ".kept";
 // The log is written anew once what was delivered is this many times what waits.
 constexpr std::uint64_t kCompactBelowBytes = 64 * 1024;
 constexpr std::uint64_t kDeadPerLive = 3;
@@ -221,6 +226,8 @@ struct Kept {
     std::uint64_t seq = 0;
     Entry e;
     size_t bytes = 0;  // of its line in the log
+    // Where the entry was first made ("<log name>:<seq>"); empty: this file, this seq.
+    std::string id;
 };
 
 std::string AtFields(const MeasuredAt& at) {
@@ -245,9 +252,11 @@ std::string BodyOf(const QueuedDesignation& p) {
 std::string BodyOf(const QueuedJournalLine& j) { return "J\t0\t\t" + Escaped(j.Journal) + "\t" + Escaped(j.Record); }
 std::string BodyOf(const QueuedFile& f) { return "F\t0\t\t" + Escaped(f.Path) + "\t" + Escaped(f.Content); }
 
+std::string SeqText(std::uint64_t seq) { return DecimalText(static_cast<long long>(seq)); }
+
 template <typename Entry>
-std::string LineOf(std::uint64_t seq, const Entry& e) {
-    return DecimalText(static_cast<long long>(seq)) + "\t" + BodyOf(e) + "\n";
+std::string LineOf(std::uint64_t seq, const std::string& id, const Entry& e) {
+    return SeqText(seq) + "\t" + Escaped(id) + "\t" + BodyOf(e) + "\n";
 }
 
 std::optional<std::int64_t> Ns(std::string_view text) {
@@ -283,8 +292,7 @@ std::string NewLogName() {
                   .count();
     char tag[24];
     std::snprintf(tag, sizeof tag, "%08x", random());
-    return DecimalText(static_cast<long long>(ms)) + "-" + DecimalText(static_cast<long long>(::getpid())) + "-" +
-           tag + ".log";
+    return DecimalText(static_cast<long long>(ms)) + "-" + DecimalText(static_cast<long long>(::getpid())) + "-" + tag;
 }
 
 }  // namespace
@@ -292,6 +300,7 @@ std::string NewLogName() {
 struct SaveQueue::Log {
     std::string folder;
     std::string path;  // empty until the first entry
+    std::string name;  // of path, without ".log": own entries' identities start with it
     int fd = -1;
     bool cutOff = false;  // an append failed part way: the next one starts at fileBytes again
     std::uint64_t nextSeq = 1, fileBytes = 0, liveBytes = 0, written = 0;
@@ -302,9 +311,18 @@ struct SaveQueue::Log {
     std::vector<Kept<QueuedFile>> files;
     std::vector<Kept<SetAside>> aside;  // e: the entry's line kept whole in What
     std::map<std::string, int> tries;
+    // Entries held in memory whose lines the disk refused: tried again with the next append.
+    std::set<std::uint64_t> unsynced;
+    // While another run's log is read for the take-in: identities it delivered.
+    bool keepDoneIds = false;
+    std::set<std::string> doneIds;
 
     size_t Count() const {
         return rows.size() + registrations.size() + designations.size() + journalLines.size() + files.size();
+    }
+    template <typename Entry>
+    std::string IdOf(const Kept<Entry>& k) const {
+        return k.id.empty() ? name + ":" + SeqText(k.seq) : k.id;
     }
 
     // The same place: a newer measurement replaces an older, never the reverse.
@@ -318,38 +336,40 @@ struct SaveQueue::Log {
         }
         if (k.e.At.NewerThan(it->e.At) || k.e.At == it->e.At) std::swap(*it, k);
         liveBytes -= k.bytes;
+        if (keepDoneIds) doneIds.insert(IdOf(k));
         return k.seq;  // the one done with
     }
 
-    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedRow r, size_t bytes) {
-        return Place(rows, {seq, std::move(r), bytes},
+    std::optional<std::uint64_t> Insert(Kept<QueuedRow> k) {
+        return Place(rows, std::move(k),
                      [](const QueuedRow& a, const QueuedRow& b) { return a.Book == b.Book && a.Row == b.Row; });
     }
-    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedRegistration d, size_t bytes) {
-        return Place(registrations, {seq, std::move(d), bytes}, [](const auto& a, const auto& b) {
+    std::optional<std::uint64_t> Insert(Kept<QueuedRegistration> k) {
+        return Place(registrations, std::move(k), [](const auto& a, const auto& b) {
             return a.DirectoryFile == b.DirectoryFile && a.Machine == b.Machine;
         });
     }
-    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedDesignation p, size_t bytes) {
-        return Place(designations, {seq, std::move(p), bytes},
+    std::optional<std::uint64_t> Insert(Kept<QueuedDesignation> k) {
+        return Place(designations, std::move(k),
                      [](const auto& a, const auto& b) { return a.PointFile == b.PointFile && a.Point == b.Point; });
     }
-    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedJournalLine j, size_t bytes) {
-        journalLines.push_back({seq, std::move(j), bytes});
-        liveBytes += bytes;
+    std::optional<std::uint64_t> Insert(Kept<QueuedJournalLine> k) {
+        liveBytes += k.bytes;
+        journalLines.push_back(std::move(k));
         return std::nullopt;
     }
-    std::optional<std::uint64_t> Insert(std::uint64_t seq, QueuedFile f, size_t bytes) {
-        liveBytes += bytes;
-        auto it = std::find_if(files.begin(), files.end(), [&](const auto& o) { return o.e.Path == f.Path; });
+    std::optional<std::uint64_t> Insert(Kept<QueuedFile> k) {
+        liveBytes += k.bytes;
+        auto it = std::find_if(files.begin(), files.end(), [&](const auto& o) { return o.e.Path == k.e.Path; });
         if (it == files.end()) {
-            files.push_back({seq, std::move(f), bytes});
+            files.push_back(std::move(k));
             return std::nullopt;
         }
         std::uint64_t old = it->seq;
+        if (keepDoneIds) doneIds.insert(IdOf(*it));
         liveBytes -= it->bytes;
         files.erase(it);
-        files.push_back({seq, std::move(f), bytes});
+        files.push_back(std::move(k));
         return old;
     }
 
@@ -358,6 +378,7 @@ struct SaveQueue::Log {
         std::erase_if(all, [&](const Kept<Entry>& k) {
             bool done = std::find(seqs.begin(), seqs.end(), k.seq) != seqs.end();
             if (done) liveBytes -= k.bytes;
+            if (done && keepDoneIds) doneIds.insert(IdOf(k));
             return done;
         });
     }
@@ -375,7 +396,7 @@ struct SaveQueue::Log {
         auto it = std::find_if(all.begin(), all.end(), [&](const Kept<Entry>& k) { return k.seq == seq; });
         if (it == all.end()) return false;
         std::string body = BodyOf(it->e);
-        aside.push_back({seq, {body.substr(0, 1), target, body, reason}, it->bytes});
+        aside.push_back({seq, {body.substr(0, 1), target, body, reason}, it->bytes, it->id});
         all.erase(it);
         return true;
     }
@@ -392,18 +413,29 @@ struct SaveQueue::Log {
             if (f.seq == seq) return (void)AsideFrom(files, seq, reason, f.e.Path);
     }
 
-    // Every line that still counts, in the order the entries came.
-    std::string LiveText() const {
+    // Every line that still counts, by seq; with only, those of these seqs.
+    std::vector<std::pair<std::uint64_t, std::string>> LiveLines(const std::set<std::uint64_t>* only = nullptr) const {
         std::vector<std::pair<std::uint64_t, std::string>> lines;
-        for (const auto& k : rows) lines.push_back({k.seq, LineOf(k.seq, k.e)});
-        for (const auto& k : registrations) lines.push_back({k.seq, LineOf(k.seq, k.e)});
-        for (const auto& k : designations) lines.push_back({k.seq, LineOf(k.seq, k.e)});
-        for (const auto& k : journalLines) lines.push_back({k.seq, LineOf(k.seq, k.e)});
-        for (const auto& k : files) lines.push_back({k.seq, LineOf(k.seq, k.e)});
+        auto add = [&](const auto& all) {
+            for (const auto& k : all)
+                if (!only || only->count(k.seq)) lines.push_back({k.seq, LineOf(k.seq, k.id, k.e)});
+        };
+        add(rows);
+        add(registrations);
+        add(designations);
+        add(journalLines);
+        add(files);
+        std::sort(lines.begin(), lines.end());
+        return lines;
+    }
+
+    // The whole log as it is to be written anew, in the order the entries came.
+    std::string LiveText() const {
+        std::vector<std::pair<std::uint64_t, std::string>> lines = LiveLines();
         std::string asideMarks;
         for (const auto& k : aside) {
-            lines.push_back({k.seq, DecimalText(static_cast<long long>(k.seq)) + "\t" + k.e.What + "\n"});
-            asideMarks += "a\t" + DecimalText(static_cast<long long>(k.seq)) + "\t" + Escaped(k.e.Reason) + "\n";
+            lines.push_back({k.seq, SeqText(k.seq) + "\t" + Escaped(k.id) + "\t" + k.e.What + "\n"});
+            asideMarks += "a\t" + SeqText(k.seq) + "\t" + Escaped(k.e.Reason) + "\n";
         }
         std::sort(lines.begin(), lines.end());
         std::string text;
@@ -415,7 +447,8 @@ struct SaveQueue::Log {
 namespace {
 
 // One line of the log into log's memory; false when it does not read.
-bool TakeLogLine(std::string_view line, SaveQueue::Log& log);
+// withIds: the line's entry carries its identity after its seq.
+bool TakeLogLine(std::string_view line, SaveQueue::Log& log, bool withIds = true);
 
 }  // namespace
 
@@ -429,12 +462,13 @@ static LogParse ParseLog(std::string_view text, SaveQueue::Log& log) {
     LogParse parse;
     std::vector<std::string_view> lines = Split(text, '\n');
     lines.pop_back();  // after the last line end: cut off, or nothing
-    if (lines.empty() || lines.front() != kLogFirstLine) {
+    const bool withIds = !lines.empty() && lines.front() == kLogFirstLine;
+    if (lines.empty() || (!withIds && lines.front() != kLogFirstLineV1)) {
         parse.damaged = !text.empty();
         return parse;
     }
     for (size_t i = 1; i < lines.size(); ++i)
-        if (!TakeLogLine(lines[i], log)) parse.damaged = true;
+        if (!TakeLogLine(lines[i], log, withIds)) parse.damaged = true;
     return parse;
 }
 
@@ -446,7 +480,13 @@ std::optional<MeasuredAt> AtFrom(const std::vector<std::string>& f) {
     return MeasuredAt{*ns, f[3]};
 }
 
-bool TakeLogLine(std::string_view line, SaveQueue::Log& log) {
+template <typename Entry>
+bool InsertRead(SaveQueue::Log& log, std::optional<Entry> e, std::uint64_t seq, size_t bytes, std::string id) {
+    if (e) log.Insert(Kept<Entry>{seq, std::move(*e), bytes, std::move(id)});
+    return e.has_value();
+}
+
+bool TakeLogLine(std::string_view line, SaveQueue::Log& log, bool withIds) {
     auto fields = Fields(Split(line, '\t'));
     if (!fields || fields->size() < 2) return false;
     std::vector<std::string>& f = *fields;
@@ -467,7 +507,16 @@ bool TakeLogLine(std::string_view line, SaveQueue::Log& log) {
         return true;
     }
     auto seq = Seq(f[0]);
-    if (!seq || f.size() < 4) return false;
+    if (!seq) return false;
+    std::string id;
+    if (withIds) {
+        id = f[1];
+        f.erase(f.begin() + 1);
+    } else {
+        // An entry of an earlier version is known by the file it was made in.
+        id = log.name + ":" + f[0];
+    }
+    if (f.size() < 4) return false;
     log.nextSeq = std::max(log.nextSeq, *seq + 1);
     auto at = AtFrom(f);
     if (!at) return false;
@@ -476,30 +525,16 @@ bool TakeLogLine(std::string_view line, SaveQueue::Log& log) {
     std::vector<std::string> rest{f[1]};
     rest.insert(rest.end(), f.begin() + 4, f.end());
     size_t bytes = line.size() + 1;
-    if (f[1] == "R") {
-        auto r = RowFrom(rest);
-        if (r) r->At = *at, log.Insert(*seq, std::move(*r), bytes);
-        return r.has_value();
-    }
-    if (f[1] == "D") {
-        auto d = RegistrationFrom(rest);
-        if (d) d->At = *at, log.Insert(*seq, std::move(*d), bytes);
-        return d.has_value();
-    }
-    if (f[1] == "P") {
-        auto p = DesignationFrom(rest);
-        if (p) p->At = *at, log.Insert(*seq, std::move(*p), bytes);
-        return p.has_value();
-    }
-    if (f[1] == "J") {
-        auto j = JournalLineFrom(rest);
-        if (j) log.Insert(*seq, std::move(*j), bytes);
-        return j.has_value();
-    }
-    if (f[1] == "F" && rest.size() == 3 && !rest[1].empty()) {
-        log.Insert(*seq, QueuedFile{rest[1], rest[2]}, bytes);
-        return true;
-    }
+    auto stamped = [&](auto e) {
+        if (e) e->At = *at;
+        return e;
+    };
+    if (f[1] == "R") return InsertRead(log, stamped(RowFrom(rest)), *seq, bytes, id);
+    if (f[1] == "D") return InsertRead(log, stamped(RegistrationFrom(rest)), *seq, bytes, id);
+    if (f[1] == "P") return InsertRead(log, stamped(DesignationFrom(rest)), *seq, bytes, id);
+    if (f[1] == "J") return InsertRead(log, JournalLineFrom(rest), *seq, bytes, id);
+    if (f[1] == "F" && rest.size() == 3 && !rest[1].empty())
+        return InsertRead(log, std::optional(QueuedFile{rest[1], rest[2]}), *seq, bytes, id);
     return false;
 }
 
@@ -508,6 +543,7 @@ bool TakeLogLine(std::string_view line, SaveQueue::Log& log) {
 SaveQueue::SaveQueue(std::string path, Disk& disk)
     : path_(std::move(path)), disk_(disk), log_(std::make_unique<Log>()) {
     log_->folder = StationLogFolder(path_);
+    log_->name = NewLogName();
 }
 
 SaveQueue::SaveQueue(SaveQueue&& other) noexcept
@@ -534,7 +570,7 @@ FileResult SaveQueue::Append(const std::string& lines) {
     Log& log = *log_;
     if (log.fd < 0) {
         if (!IsFolder(log.folder) && !MakeFolders(log.folder)) return Failed(Failure::FolderNotMade, log.folder);
-        std::string path = JoinPath(log.folder, NewLogName());
+        std::string path = JoinPath(log.folder, log.name + ".log");
         if (int err = disk_.AppendFault(WriteStep::Open, path)) return {Failure::WriteFailed, path, err, WriteStep::Open, {}};
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0) return {Failure::WriteFailed, path, errno, WriteStep::Open, {}};
@@ -555,21 +591,26 @@ FileResult SaveQueue::Append(const std::string& lines) {
         log.cutOff = true;
         return FileResult{Failure::WriteFailed, log.path, err, step, {}};
     };
+    // Lines the disk refused before go first, in the order they came.
+    std::string text;
+    for (const auto& [seq, line] : log.LiveLines(&log.unsynced)) text += line;
+    text += lines;
     if (int err = disk_.AppendFault(WriteStep::Write, log.path)) return failed(WriteStep::Write, err);
     if (log.cutOff && ::ftruncate(log.fd, static_cast<off_t>(log.fileBytes)) != 0) return failed(WriteStep::Write, errno);
-    if (!WriteAllAt(log.fd, lines, static_cast<off_t>(log.fileBytes))) return failed(WriteStep::Write, errno);
+    if (!WriteAllAt(log.fd, text, static_cast<off_t>(log.fileBytes))) return failed(WriteStep::Write, errno);
     if (int err = disk_.AppendFault(WriteStep::Sync, log.path)) return failed(WriteStep::Sync, err);
     if (::fdatasync(log.fd) != 0) return failed(WriteStep::Sync, errno);
     log.cutOff = false;
-    log.fileBytes += lines.size();
-    log.written += lines.size();
+    log.unsynced.clear();
+    log.fileBytes += text.size();
+    log.written += text.size();
     return {};
 }
 
 FileResult SaveQueue::MarkDone(const std::vector<std::uint64_t>& seqs) {
     if (seqs.empty()) return {};
     std::string line = "x";
-    for (std::uint64_t s : seqs) line += "\t" + DecimalText(static_cast<long long>(s));
+    for (std::uint64_t s : seqs) line += "\t" + SeqText(s);
     log_->Drop(seqs);
     FileResult r = Append(line + "\n");
     if (r) CompactIfWorthIt();
@@ -597,25 +638,107 @@ void SaveQueue::CompactIfWorthIt() {
     log.fileBytes = text.size();
     log.written += text.size();
     log.cutOff = false;
+    log.unsynced.clear();
 }
+
+
+// An earlier run's log file as read for the take-in.
+struct SaveQueue::Earlier {
+    std::string path;
+    int fd = -1;
+    int readErr = 0;
+    LogParse parse;
+    std::unique_ptr<SaveQueue::Log> log = std::make_unique<SaveQueue::Log>();
+};
+
+namespace {
+
+// Every identity a log holds, waiting or set aside.
+std::set<std::string> IdsIn(const SaveQueue::Log& log) {
+    std::set<std::string> ids;
+    auto add = [&](const auto& all) {
+        for (const auto& k : all) ids.insert(log.IdOf(k));
+    };
+    add(log.rows);
+    add(log.registrations);
+    add(log.designations);
+    add(log.journalLines);
+    add(log.files);
+    add(log.aside);
+    return ids;
+}
+
+// Earlier runs' log files in StationLogFolder (never this run's), oldest first.
+std::vector<std::string> EarlierLogs(const std::string& folder, const std::string& own) {
+    std::error_code ec;
+    std::vector<std::string> earlier;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ec))
+        if (item.path().extension() == ".log" && item.path().string() != own) earlier.push_back(item.path());
+    std::sort(earlier.begin(), earlier.end());
+    return earlier;
+}
+
+
+// Reads one earlier log into memory, remembering what it delivered.
+void ReadEarlier(SaveQueue::Earlier& e, Disk& disk) {
+    StampedRead file = ReadStamped(e.path, disk);
+    e.readErr = file.err;
+    std::string base = e.path.substr(e.path.find_last_of('/') + 1);
+    e.log->name = base.substr(0, base.size() - 4);
+    e.log->keepDoneIds = true;
+    e.parse = ParseLog(file.bytes, *e.log);
+}
+
+// The earlier logs nobody holds any more (hold: and this run holds them now).
+std::vector<SaveQueue::Earlier> ReadEarlierLogs(const std::string& folder, const std::string& own, bool hold, Disk& disk) {
+    std::vector<SaveQueue::Earlier> earlier;
+    for (const std::string& path : EarlierLogs(folder, own)) {
+        int fd = -1;
+        if (hold) {
+            fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+            if (fd < 0) continue;
+            // Another run of the program still writes it.
+            if (!HoldFile(fd)) {
+                ::close(fd);
+                continue;
+            }
+        }
+        SaveQueue::Earlier& e = earlier.emplace_back();
+        e.path = path;
+        e.fd = fd;
+        ReadEarlier(e, disk);
+    }
+    return earlier;
+}
+
+// What the earlier logs delivered: never taken again from another file.
+std::set<std::string> DoneIn(const std::vector<SaveQueue::Earlier>& earlier) {
+    std::set<std::string> done;
+    for (const SaveQueue::Earlier& e : earlier) done.insert(e.log->doneIds.begin(), e.log->doneIds.end());
+    return done;
+}
+
+// The old queue's entries are known by their place in it.
+std::string LegacyId(std::uint64_t place) { return "SaveQueue.dat:" + SeqText(place); }
+
+}  // namespace
 
 SaveQueue::Loaded SaveQueue::Load() {
     std::lock_guard lock(mutex_);
     Loaded loaded;
-    TakeLegacy(loaded);
-    TakeEarlierLogs(loaded);
+    std::vector<SaveQueue::Earlier> earlier =
+        ReadEarlierLogs(log_->folder, JoinPath(log_->folder, log_->name + ".log"), true, disk_);
+    std::set<std::string> known = IdsIn(*log_);
+    known.merge(DoneIn(earlier));
+    TakeLegacy(loaded, known);
+    TakeEarlierLogs(loaded, earlier, known);
     return loaded;
 }
 
-namespace {
-template <typename Entry>
-void AppendLines(const std::vector<Kept<Entry>>& all, std::vector<std::pair<std::uint64_t, std::string>>& out) {
-    for (const auto& k : all) out.push_back({k.seq, BodyOf(k.e)});
-}
-}  // namespace
-
 // The old whole-file queue: its entries into the log, then the file gone.
-void SaveQueue::TakeLegacy(Loaded& loaded) {
+// Its entries are known by their place in it, so that a start killed before
+// the file is gone takes none of them twice.
+void SaveQueue::TakeLegacy(Loaded& loaded, std::set<std::string>& known) {
     StampedRead file = ReadStamped(path_, disk_);
     if (file.missing()) return;
     QueueParse parse;
@@ -628,99 +751,136 @@ void SaveQueue::TakeLegacy(Loaded& loaded) {
     }
     std::string lines;
     Log& log = *log_;
+    std::uint64_t place = 0;
+    std::set<std::uint64_t> taken;
     auto put = [&](auto entry) {
+        std::string id = LegacyId(++place);
+        if (!known.insert(id).second) return;
         std::uint64_t seq = log.nextSeq++;
-        std::string line = LineOf(seq, entry);
+        std::string line = LineOf(seq, id, entry);
         lines += line;
-        log.Insert(seq, std::move(entry), line.size());
+        taken.insert(seq);
+        log.Insert(Kept<decltype(entry)>{seq, std::move(entry), line.size(), id});
     };
     for (const auto& r : parse.content.rows) put(r);
     for (const auto& d : parse.content.registrations) put(d);
     for (const auto& p : parse.content.designations) put(p);
     for (const auto& j : parse.content.journalLines) put(j);
-    size_t taken = CountOf(parse.content);
-    if (!lines.empty()) KeepFirst(loaded.problem, Append(lines));
+    size_t count = CountOf(parse.content);
+    FileResult appended = lines.empty() ? FileResult{} : Append(lines);
+    if (!appended) log.unsynced.insert(taken.begin(), taken.end());
+    KeepFirst(loaded.problem, appended);
     if (file.err || parse.damaged) {
         loaded.damaged = parse.damaged;
-        loaded.salvaged = taken;
+        loaded.salvaged = count;
         loaded.keptAside = KeepAside(path_);
         if (loaded.keptAside.empty())
             KeepFirst(loaded.problem, {Failure::WriteFailed, path_, errno, WriteStep::Rename, {}});
         return;
     }
     // Only once its entries are synced in the log: never lost between the two.
-    if (lines.empty() || loaded.problem) ::unlink(path_.c_str());
+    if (appended) ::unlink(path_.c_str());
 }
 
 // The log files of runs that ended: what waits in them into this run's file.
-void SaveQueue::TakeEarlierLogs(Loaded& loaded) {
-    std::error_code ec;
-    std::vector<std::string> earlier;
-    for (const auto& item : std::filesystem::directory_iterator(log_->folder, ec))
-        if (item.path().extension() == ".log" && item.path().string() != log_->path) earlier.push_back(item.path());
-    std::sort(earlier.begin(), earlier.end());
-    for (const std::string& path : earlier) {
-        int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-        if (fd < 0) continue;
-        // Another run of the program still writes it.
-        if (!HoldFile(fd)) {
-            ::close(fd);
-            continue;
-        }
-        StampedRead file = ReadStamped(path, disk_);
-        Log other;
-        LogParse parse = ParseLog(file.bytes, other);
-        std::vector<std::pair<std::uint64_t, std::string>> bodies;
-        AppendLines(other.rows, bodies);
-        AppendLines(other.registrations, bodies);
-        AppendLines(other.designations, bodies);
-        AppendLines(other.journalLines, bodies);
-        AppendLines(other.files, bodies);
-        std::sort(bodies.begin(), bodies.end());
+// Every entry keeps the identity it was made with, so that one taken in
+// before (a start killed after its log was synced and before the earlier
+// file went) or already delivered from another file is not taken again.
+void SaveQueue::TakeEarlierLogs(Loaded& loaded, std::vector<SaveQueue::Earlier>& earlier, std::set<std::string>& known) {
+    Log& log = *log_;
+    for (SaveQueue::Earlier& e : earlier) {
+        Log& other = *e.log;
         std::string lines;
-        Log& log = *log_;
-        // Taken in again through the parser, so that what was delivered or
-        // set aside stays so.
-        for (const auto& [seq, body] : bodies) {
-            std::string line = DecimalText(static_cast<long long>(log.nextSeq++)) + "\t" + body + "\n";
+        std::set<std::uint64_t> taken;
+        for (const auto& [oldSeq, oldLine] : other.LiveLines()) {
+            (void)oldLine;
+            std::string id;
+            std::string body;
+            auto find = [&](const auto& all) {
+                for (const auto& k : all)
+                    if (k.seq == oldSeq) id = other.IdOf(k), body = BodyOf(k.e);
+            };
+            find(other.rows);
+            find(other.registrations);
+            find(other.designations);
+            find(other.journalLines);
+            find(other.files);
+            if (!known.insert(id).second) continue;
+            std::uint64_t seq = log.nextSeq++;
+            std::string line = SeqText(seq) + "\t" + Escaped(id) + "\t" + body + "\n";
             TakeLogLine(std::string_view(line).substr(0, line.size() - 1), log);
+            taken.insert(seq);
             lines += line;
         }
         for (const auto& k : other.aside) {
+            if (!known.insert(other.IdOf(k)).second) continue;
             std::uint64_t seq = log.nextSeq++;
-            std::string line = DecimalText(static_cast<long long>(seq)) + "\t" + k.e.What + "\n";
-            std::string mark = "a\t" + DecimalText(static_cast<long long>(seq)) + "\t" + Escaped(k.e.Reason) + "\n";
+            std::string line = SeqText(seq) + "\t" + Escaped(other.IdOf(k)) + "\t" + k.e.What + "\n";
+            std::string mark = "a\t" + SeqText(seq) + "\t" + Escaped(k.e.Reason) + "\n";
             TakeLogLine(std::string_view(line).substr(0, line.size() - 1), log);
             TakeLogLine(std::string_view(mark).substr(0, mark.size() - 1), log);
             lines += line + mark;
         }
-        FileResult taken = lines.empty() ? FileResult{} : Append(lines);
-        KeepFirst(loaded.problem, taken);
-        if (file.err) KeepFirst(loaded.problem, Failed(Failure::Unreadable, path, file.err));
-        if (parse.damaged || file.err) {
-            loaded.damaged = loaded.damaged || parse.damaged;
+        FileResult appended = lines.empty() ? FileResult{} : Append(lines);
+        if (!appended) log.unsynced.insert(taken.begin(), taken.end());
+        KeepFirst(loaded.problem, appended);
+        if (e.readErr) KeepFirst(loaded.problem, Failed(Failure::Unreadable, e.path, e.readErr));
+        if (e.parse.damaged || e.readErr) {
+            loaded.damaged = loaded.damaged || e.parse.damaged;
             loaded.salvaged += other.Count();
-            if (taken) loaded.keptAside = KeepAside(path);
-        } else if (taken) {
-            ::unlink(path.c_str());
+            // Salvaged once: the copy kept has a name the take-in never reads.
+            if (appended) loaded.keptAside = KeepAside(e.path, kKeptAsideExt);
+        } else if (appended) {
+            ::unlink(e.path.c_str());
         }
-        ::close(fd);
+        ::close(e.fd);
         if (loaded.status == ReadStatus::Missing) loaded.status = ReadStatus::Read;
     }
 }
 
-// Moves the file to the first free "<name>-damaged-<n><ext>" beside it; the
-// new name, or empty when it could not be moved.
-std::string SaveQueue::KeepAside(const std::string& path) {
+// Moves the file to the first free "<name>-damaged-<n><ext>" beside it (ext:
+// the file's own unless given); the new name, or empty when it could not be moved.
+std::string SaveQueue::KeepAside(const std::string& path, const std::string& newExt) {
     size_t dot = path.find_last_of('.');
     bool hasExt = dot != std::string::npos && dot > path.find_last_of('/');
-    std::string stem = hasExt ? path.substr(0, dot) : path, ext = hasExt ? path.substr(dot) : "";
+    std::string stem = hasExt ? path.substr(0, dot) : path;
+    std::string ext = !newExt.empty() ? newExt : hasExt ? path.substr(dot) : "";
     for (int n = 1; n < 1000; ++n) {
         std::string aside = stem + "-damaged-" + DecimalText(n) + ext;
         if (PathExists(aside)) continue;
         return std::rename(path.c_str(), aside.c_str()) == 0 ? aside : std::string();
     }
     return {};
+}
+
+SaveQueue::Survey SaveQueue::Look(const std::string& queuePath) {
+    Survey survey;
+    std::string folder = StationLogFolder(queuePath);
+    std::vector<SaveQueue::Earlier> logs = ReadEarlierLogs(folder, {}, false, RealDisk());
+    std::set<std::string> known = DoneIn(logs);
+    StampedRead legacy = ReadStamped(queuePath);
+    if (!legacy.missing())
+        for (size_t place = 1; place <= CountOf(ParseQueueFile(legacy.bytes).content); ++place)
+            if (known.insert(LegacyId(place)).second) ++survey.waiting;
+    for (const SaveQueue::Earlier& e : logs) {
+        const Log& l = *e.log;
+        auto count = [&](const auto& all) {
+            for (const auto& k : all)
+                if (known.insert(l.IdOf(k)).second) ++survey.waiting;
+        };
+        count(l.rows);
+        count(l.registrations);
+        count(l.designations);
+        count(l.journalLines);
+        count(l.files);
+        for (const auto& k : l.aside)
+            if (known.insert(l.IdOf(k)).second) survey.aside.push_back(k.e);
+    }
+    std::error_code ec;
+    for (const auto& item : std::filesystem::directory_iterator(folder, ec))
+        if (item.path().extension() == kKeptAsideExt) survey.damagedCopies.push_back(item.path());
+    std::sort(survey.damagedCopies.begin(), survey.damagedCopies.end());
+    return survey;
 }
 
 size_t SaveQueue::Count() const {
@@ -786,17 +946,42 @@ std::map<int, QueuedRow> SaveQueue::QueuedRowsOf(const std::string& book) const 
     return EntriesOf(log_->rows, [&](const QueuedRow& r) { return std::pair{r.Book == book, r.Row}; });
 }
 
-// Appended first, then in memory: should the append fail, the entry still
-// waits in memory, and the caller is told.
+// In memory first, then appended: should the append fail, the entry still
+// waits in memory, is counted as not on disk, goes with the next append that
+// the disk takes, and the caller is told.
 template <typename Entry>
 FileResult SaveQueue::Put(const Entry& entry) {
     std::lock_guard lock(mutex_);
-    std::uint64_t seq = log_->nextSeq++;
-    std::string line = LineOf(seq, entry);
+    Log& log = *log_;
+    std::uint64_t seq = log.nextSeq++;
+    std::string line = LineOf(seq, {}, entry);
+    auto replaced = log.Insert(Kept<Entry>{seq, entry, line.size(), {}});
     FileResult r = Append(line);
-    auto replaced = log_->Insert(seq, entry, line.size());
+    if (!r) log.unsynced.insert(seq);
     if (replaced && r) r = MarkDone({*replaced});
     return r;
+}
+
+FileResult SaveQueue::Resync() {
+    std::lock_guard lock(mutex_);
+    return log_->unsynced.empty() ? FileResult{} : Append({});
+}
+
+SaveQueue::Tally SaveQueue::Counted() const {
+    std::lock_guard lock(mutex_);
+    const Log& log = *log_;
+    Tally tally;
+    auto count = [&](const auto& all, size_t& waiting, size_t& notOnDisk) {
+        waiting += all.size();
+        for (const auto& k : all) notOnDisk += log.unsynced.count(k.seq);
+    };
+    count(log.rows, tally.values, tally.valuesNotOnDisk);
+    count(log.registrations, tally.values, tally.valuesNotOnDisk);
+    count(log.designations, tally.values, tally.valuesNotOnDisk);
+    count(log.journalLines, tally.records, tally.recordsNotOnDisk);
+    count(log.files, tally.records, tally.recordsNotOnDisk);
+    tally.aside = log.aside.size();
+    return tally;
 }
 
 FileResult SaveQueue::PutRow(const QueuedRow& row) { return Put(row); }

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -82,15 +83,20 @@ std::string StationLogFolder(const std::string& queuePath);
 // run that made it appends to (it holds a lock on it while it runs). UTF-8,
 // LF line ends; each line appended and synced as a whole:
 //
-//   ZIV station log 1
-//   <seq><TAB>R<TAB><ns><TAB><station><TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
-//   <seq><TAB>D<TAB><ns><TAB><station><TAB>Directory.dat<TAB>machine<TAB>product folder
-//   <seq><TAB>P<TAB><ns><TAB><station><TAB>Data.dat<TAB>point<TAB>x<TAB>y<TAB>instrument
-//   <seq><TAB>J<TAB><ns><TAB><station><TAB>journal<TAB>record
-//   <seq><TAB>F<TAB><ns><TAB><station><TAB>path<TAB>content
+//   ZIV station log 2
+//   <seq><TAB><id><TAB>R<TAB><ns><TAB><station><TAB>book<TAB>machine<TAB>row<TAB>input name<TAB>value<TAB>judgement<TAB>correction
+//   <seq><TAB><id><TAB>D<TAB><ns><TAB><station><TAB>Directory.dat<TAB>machine<TAB>product folder
+//   <seq><TAB><id><TAB>P<TAB><ns><TAB><station><TAB>Data.dat<TAB>point<TAB>x<TAB>y<TAB>instrument
+//   <seq><TAB><id><TAB>J<TAB><ns><TAB><station><TAB>journal<TAB>record
+//   <seq><TAB><id><TAB>F<TAB><ns><TAB><station><TAB>path<TAB>content
 //   x<TAB><seq>[<TAB><seq>…]            (delivered, or replaced by a newer entry: done with)
 //   a<TAB><seq><TAB><reason>            (set aside: it will not go in; kept, listed, no more tries)
 //
+// <id> is the entry's identity: "<log name>:<seq>" of the file it was first
+// made in, empty when that is this file and this seq. An entry taken in from
+// an earlier run keeps it, so that no take-in ever takes it twice. Files of
+// "ZIV station log 1" (without <id>) are still read. A damaged log, once
+// salvaged, is kept as "<name>-damaged-<n>.kept", a name the take-in never reads.
 // <seq> counts up within a file; <ns> is the measurement time on the file
 // server's clock (ns since the epoch), <station> the station's identity. A
 // last line without its line end was cut off by a crash and is not taken. A
@@ -150,12 +156,34 @@ public:
     // and whatever of it reads whole is kept.
     Loaded Load();
 
+    // What the logs on the disk hold, read without changing anything (no
+    // take-in, no file moved): for a look while a station may be running.
+    struct Survey {
+        std::vector<SetAside> aside;
+        size_t waiting = 0;                      // entries still to be delivered
+        std::vector<std::string> damagedCopies;  // damaged logs kept aside, salvaged once
+    };
+    static Survey Look(const std::string& queuePath);
+
     // The old queue file's path.
     const std::string& Path() const { return path_; }
     // This run's log file; empty until the first entry.
     std::string LogPath() const;
     size_t Count() const;
     bool Empty() const { return Count() == 0; }
+    // What waits, as the operator counts it: values, registrations and
+    // designations; records (journal lines, rejection and operator records)
+    // go with them. Of each, those held in memory alone: the station's own
+    // disk refused their lines, and they are lost should the program end.
+    struct Tally {
+        size_t values = 0, records = 0;
+        size_t valuesNotOnDisk = 0, recordsNotOnDisk = 0;
+        size_t aside = 0;
+        size_t OnDisk() const { return values + records - valuesNotOnDisk - recordsNotOnDisk; }
+    };
+    Tally Counted() const;
+    // Tries again to write the entries the disk refused; a failure while it still does.
+    FileResult Resync();
     // Bytes written to the log since it was made, compactions included.
     std::uint64_t BytesWritten() const;
 
@@ -213,8 +241,10 @@ public:
     void DeliveredTo(const std::string& target);
     std::vector<SetAside> SetAsideEntries() const;
 
-    // The log as memory holds it; for its reader in the .cpp alone.
+    // The log as memory holds it, and an earlier run's log file as read; for
+    // the .cpp alone.
     struct Log;
+    struct Earlier;
 
 private:
     template <typename Entry>
@@ -223,9 +253,9 @@ private:
     FileResult MarkDone(const std::vector<std::uint64_t>& seqs);
     void CompactIfWorthIt();
     bool SetAsideLocked(const std::string& target, const std::string& reason);
-    std::string KeepAside(const std::string& path);
-    void TakeLegacy(Loaded& loaded);
-    void TakeEarlierLogs(Loaded& loaded);
+    std::string KeepAside(const std::string& path, const std::string& newExt = {});
+    void TakeLegacy(Loaded& loaded, std::set<std::string>& known);
+    void TakeEarlierLogs(Loaded& loaded, std::vector<Earlier>& earlier, std::set<std::string>& known);
 
     std::string path_;
     Disk& disk_;

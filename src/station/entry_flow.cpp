@@ -98,8 +98,8 @@ EntryFlow::Unreadables EntryFlow::FinishLoad(LoadedFiles files) {
     ShowLoadedRows(files, touched, problems);
     TakeMaster(files, problems);
     view_.SheetChanged(m);
-    for (const auto& [r, inputName] : std::exchange(unjudged_[m], {}))
-        if (touched.count(r)) JudgeLate(m, r, inputName, request.book);
+    for (const auto& [r, blind] : std::exchange(unjudged_[m], {}))
+        if (touched.count(r)) JudgeLate(m, r, blind, request.book);
     PlaceAfterLoad(request, files.bookPresent, touched);
     return problems;
 }
@@ -270,14 +270,14 @@ EntryFlow::Entry EntryFlow::EnterMagnitude(Entry entry, const std::string& magni
     entry.judgement = sheet.JudgeRow(entry.point);
     sheet.CorrectRow(entry.point);
     Entry recorded = Record(std::move(entry));
-    if (blind) unjudged_[recorded.machine][recorded.point] = recorded.inputName;
+    if (blind) unjudged_[recorded.machine][recorded.point] = {recorded.inputName, recorded.at};
     return recorded;
 }
 
 // A number entered before its master was read is judged and corrected once
 // it is: the row goes to the workbook again, and a fail leaves its rejection
 // record, as if the master had been there.
-void EntryFlow::JudgeLate(int machine, int point, const std::string& inputName, const std::string& book) {
+void EntryFlow::JudgeLate(int machine, int point, const Unjudged& blind, const std::string& book) {
     MachineSheet& sheet = sheets_[machine];
     if (sheet.Master(point) == MasterRow{}) return;
     Entry entry;
@@ -287,8 +287,9 @@ void EntryFlow::JudgeLate(int machine, int point, const std::string& inputName, 
     sheet.CorrectRow(point);
     entry.after = sheet.Row(point);
     view_.RowChanged(machine, point);
-    MeasuredAt at{StationServerClock().NowNs(), station_.value_or(std::string())};
-    static_cast<void>(queue_.PutRow({book, machine, point, sheet.Measured(point, inputName), at}));
+    // Still the time it was measured: judging late makes it no newer than
+    // another station's value measured meanwhile.
+    static_cast<void>(queue_.PutRow({book, machine, point, sheet.Measured(point, blind.inputName), blind.at}));
     if (entry.judgement == Judgement::Fail) static_cast<void>(WriteRejection(entry));
     if (wake_) wake_();
 }

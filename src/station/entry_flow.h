@@ -235,7 +235,12 @@ private:
     void ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems);
     void TakeMaster(const LoadedFiles& files, Unreadables& problems);
     void PlaceAfterLoad(const LoadRequest& request, bool bookPresent, const std::set<int>& touched);
-    void JudgeLate(int machine, int point, const std::string& inputName, const std::string& book);
+    // A number entered before its master was read: its instrument and when it was measured.
+    struct Unjudged {
+        std::string inputName;
+        MeasuredAt at;
+    };
+    void JudgeLate(int machine, int point, const Unjudged& blind, const std::string& book);
     void Advance(int machine);
     void MoveTo(int machine, int point, int top);
     void ResetPoint(int machine);
@@ -262,9 +267,8 @@ private:
     // points entered or written since it began.
     std::array<std::uint64_t, kMachineCount> loading_{};
     std::array<std::set<int>, kMachineCount> touched_{};
-    // Numbers entered while the master was still on its way, with their
-    // instrument's name: judged once it is in.
-    std::array<std::map<int, std::string>, kMachineCount> unjudged_{};
+    // Numbers entered while the master was still on its way: judged once it is in.
+    std::array<std::map<int, Unjudged>, kMachineCount> unjudged_{};
     std::uint64_t lastGeneration_ = 0;
     ProductPathList sheetProducts_{};  // whose master each sheet holds
     ControlWatch watch_;

@@ -425,10 +425,22 @@ void MeasurementWindow::FinishDelivery() {
         cause = flow_.WriteWaiting();
     }
     retryTimer_->stop();
-    if (!queue_.Empty())
-        Warn("書き込めなかった値・登録・指定・記録 " + DecimalText(static_cast<long long>(queue_.Count())) +
-             " 件はこのステーションに残してあり、次の起動時に書き込まれます。" +
-             (cause ? std::string() : "\n" + FailureText(cause)));
+    ShowWaiting();
+    const SaveQueue::Tally tally = queue_.Counted();
+    const size_t onDisk = tally.values - tally.valuesNotOnDisk, recordsOnDisk = tally.records - tally.recordsNotOnDisk;
+    std::string text;
+    // The same count as the label; what is only in memory is told apart, plainly.
+    if (onDisk)
+        text = "書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(onDisk)) +
+               " 件はこのステーションに残してあり、次の起動時に書き込まれます。";
+    else if (recordsOnDisk)
+        text = "書き込めなかった記録 " + DecimalText(static_cast<long long>(recordsOnDisk)) +
+               " 件はこのステーションに残してあり、次の起動時に書き込まれます。";
+    if (tally.valuesNotOnDisk + tally.recordsNotOnDisk)
+        text += (text.empty() ? "" : "\n") + std::string("値 ") + DecimalText(static_cast<long long>(tally.valuesNotOnDisk)) +
+                " 件・記録 " + DecimalText(static_cast<long long>(tally.recordsNotOnDisk)) +
+                " 件はこのステーションのディスクにも書き込めなかったため、失われます。";
+    if (!text.empty()) Warn(text + (cause ? std::string() : "\n" + FailureText(cause)));
     writer_.Stop(500);
 }
 

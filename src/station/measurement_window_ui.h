@@ -234,6 +234,8 @@ private:
     void ShowWaiting();
     // A failure that left something waiting; `queued` tells whether it is kept in the queue's file.
     void TellKept(const std::string& text, const FileResult& queued);
+    void TellNotKept(const EntryFlow::Entry& entry);
+    static std::string WaitingText(const SaveQueue::Tally& tally);
     static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
     void TellNoNumber(const EntryFlow::Entry& entry);

@@ -33,7 +33,8 @@ void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
     ShowControl(entry);
     // The judgement stands whatever happens here; the operator must know the record is missing.
     if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
-    if (entry.save) ShowWaiting();
+    if (!entry.save.queued) TellNotKept(entry);
+    else if (entry.save) ShowWaiting();
     else TellKept(SaveFailureText(entry.save, entry.book), entry.save.queued);
     if (entry.save && entry.journal && !entry.journal->Written())
         TellKept("測定記録 \"" + entry.journal->problem.path + "\" に書き込めません。" +
@@ -103,14 +104,33 @@ void MeasurementWindow::TellKept(const std::string& text, const FileResult& queu
     else Warn(text + "\n" + FailureText(queued) + "控えを書き込めないため、ZIV を終了すると失われます。");
 }
 
-// One count of what this station holds for the file server, whatever kind.
+// The station's own disk refused the value: it lives in memory alone until
+// the disk or the share takes it. Told every time, naming the value, since
+// ending the program now would lose it.
+void MeasurementWindow::TellNotKept(const EntryFlow::Entry& entry) {
+    ShowWaiting();
+    Warn("値 " + entry.after.Value + "（" + DecimalText(entry.machine) + "号機 点" + DecimalText(entry.point) +
+         "）をこのステーションのディスクに書き込めませんでした。値は画面にありますが、どのディスクにもまだありません。"
+         "ZIV を終了すると失われます。\n" + FailureText(entry.save.queued) +
+         (entry.save ? std::string() : "\n" + FailureText(entry.save.failure)));
+}
+
+// The values (registrations and designations too) this station holds for
+// the file server; records that go with them are counted only when nothing else waits.
+std::string MeasurementWindow::WaitingText(const SaveQueue::Tally& tally) {
+    if (tally.values) return "未保存 " + DecimalText(static_cast<long long>(tally.values));
+    if (tally.records) return "未保存 記録 " + DecimalText(static_cast<long long>(tally.records));
+    return {};
+}
+
 void MeasurementWindow::ShowWaiting() {
-    size_t count = queue_.Count();
-    waitingLabel->setText(count ? QString::fromUtf8("未保存 ") + QString::number(count) : QString());
-    waitingLabel->setVisible(count != 0);
-    if (count == 0) toldWaiting_ = false;
+    SaveQueue::Tally tally = queue_.Counted();
+    const bool waiting = tally.values + tally.records != 0;
+    waitingLabel->setText(QString::fromStdString(WaitingText(tally)));
+    waitingLabel->setVisible(waiting);
+    if (!waiting) toldWaiting_ = false;
     // A start-up read of Directory.dat that outlasted its bound is looked for on the same tick.
-    if (count == 0 && !registrations_.LateReadPending()) retryTimer_->stop();
+    if (!waiting && !registrations_.LateReadPending()) retryTimer_->stop();
     else if (!retryTimer_->isActive()) retryTimer_->start();
 }
 

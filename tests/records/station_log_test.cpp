@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -95,33 +97,122 @@ TEST(StationLog, ARunNeverTakesTheLogOfARunStillGoingAndTakesInWhatEndedRunsLeft
     EXPECT_EQ(after.Count(), 2u);
 }
 
-// A station started while its share is away stamps its entries with the
-// server's clock as last measured, kept on its own disk, not with its own
-// clock (45 s ahead would beat every other station's newer values); once the
-// share answers, the offset measured then is kept.
-TEST(StationLog, TheLastServerClockOffsetIsKeptForAStartWhileTheShareIsAway) {
+// Measurement times carry the last server reading forward on the monotonic
+// clock: a new reading that puts the clock back (a server set back, or this
+// computer's own clock when the share is its own disk) never stamps an entry
+// before one made earlier. A kept reading is taken at a start while the share
+// is away only in the form this station writes; a bare offset or a damaged
+// file is not trusted, and the station's own clock stands until the share answers.
+TEST(StationLog, MeasurementTimesNeverGoBackAndOnlyAKeptReadingThatFitsIsTrusted) {
     TempRoot root;
+    constexpr std::int64_t kS = 1'000'000'000;
+    ServerClock clock;
+    clock.Measured(OwnClockNs() - 45 * kS, SteadyClockNs());
+    const std::int64_t first = clock.NowNs();
+    EXPECT_LT(std::llabs(clock.OffsetNs() + 45 * kS), kS);
+    clock.Measured(first - 300 * kS, SteadyClockNs());
+    EXPECT_GE(clock.NowNs(), first + 1'000'000) << "stepped back with the reading";
+
     const std::string kept = root / "ServerClock.dat";
+    clock.Measured(OwnClockNs() - 45 * kS, SteadyClockNs());
+    ASSERT_TRUE(KeepServerClock(kept, clock, RealDisk()));
+    const std::string written = ReadBytes(kept);
     struct Case {
-        const char* file;
+        std::string file;
         std::int64_t offsetNs;
-    } cases[] = {{"-45000000000\n", -45'000'000'000}, {"garbage\n", 0}, {"", 0}};
+    } cases[] = {{written, -45 * kS}, {"-45000000000\n", 0}, {"garbage\n", 0}, {"", 0},
+                 {"ZIV server clock 2\n1\t2\n", 0}};
     for (const Case& c : cases) {
         WriteBytes(kept, c.file);
-        ServerClock clock;
-        EntryWriter away(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), clock);
+        ServerClock started;
+        EntryWriter away(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), started);
         away.ClockBeside(root / "gone", kept);
-        EXPECT_EQ(clock.OffsetNs(), c.offsetNs) << c.file;
+        EXPECT_LT(std::llabs(started.OffsetNs() - c.offsetNs), kS) << c.file;
     }
     // The share answers (a folder of this computer: its clock is the server's).
     std::filesystem::create_directories(root / "share");
-    WriteBytes(kept, "-45000000000\n");
-    ServerClock clock;
-    EntryWriter writer(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), clock);
+    WriteBytes(kept, written);
+    ServerClock measured;
+    EntryWriter writer(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), measured);
     writer.ClockBeside(root / "share", kept);
     writer.Start();
     ASSERT_TRUE(writer.Drain(5000));
     writer.Stop(1000);
-    EXPECT_LT(std::llabs(clock.OffsetNs()), 2'000'000'000LL);
-    EXPECT_LT(std::llabs(std::stoll(ReadBytes(kept))), 2'000'000'000LL) << "the new offset was not kept";
+    EXPECT_LT(std::llabs(measured.OffsetNs()), 2 * kS);
+    ServerClock next;
+    ASSERT_TRUE(TakeKeptServerClock(kept, next, RealDisk()));
+    EXPECT_LT(std::llabs(next.OffsetNs()), 2 * kS) << "the new reading was not kept";
+}
+
+namespace {
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& item : fs::directory_iterator(folder)) names.push_back(item.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+// A damaged log is salvaged once: what reads whole is taken in, the file is
+// kept under a name no start reads again, and ziv --set-aside only looks.
+TEST(StationLog, ADamagedLogIsSalvagedOnceAndLookingAtTheLogsChangesNothing) {
+    TempRoot root;
+    const std::string path = SaveQueuePath(root.path()), folder = StationLogFolder(path);
+    fs::create_directories(folder);
+    WriteBytes(folder + "/1-1-a.log", "ZIV station log 2\n1\t\tJ\t0\t\t/p/j\tone\n#?\n2\t\tJ\t0\t\t/p/j\ttwo\n");
+    const std::vector<std::string> before = Names(folder);
+    for (int look = 0; look < 2; ++look) {
+        SaveQueue::Survey survey = SaveQueue::Look(path);
+        EXPECT_EQ(survey.waiting, 2u);
+        EXPECT_EQ(Names(folder), before) << "looking moved or made a file";
+    }
+    for (int start = 0; start < 3; ++start) {
+        SaveQueue queue(path);
+        EXPECT_EQ(queue.Load().damaged, start == 0) << start;
+        EXPECT_EQ(queue.JournalRecordsOf("/p/j"), (std::vector<std::string>{"one", "two"})) << start;
+    }
+    SaveQueue::Survey survey = SaveQueue::Look(path);
+    EXPECT_EQ(survey.waiting, 2u);
+    ASSERT_EQ(survey.damagedCopies.size(), 1u);
+    EXPECT_EQ(survey.damagedCopies[0], folder + "/1-1-a-damaged-1.kept");
+}
+
+// A start killed after its log was synced and before the earlier file went
+// (here: the earlier file put back) takes nothing twice, from an earlier
+// log of either version or from the old queue file; nor what it delivered since.
+TEST(StationLog, ATakeInKilledBeforeTheEarlierFileWentTakesNothingTwice) {
+    struct Earlier {
+        const char* name;
+        const char* text;
+    } earlier[] = {
+        {"StationLog/1-1-a.log", "ZIV station log 1\n1\tJ\t0\t\t/p/j\tone\n2\tJ\t0\t\t/p/j\ttwo\n3\tJ\t0\t\t/p/j\tthree\n"},
+        {"StationLog/1-1-a.log", "ZIV station log 2\n1\t\tJ\t0\t\t/p/j\tone\n2\t\tJ\t0\t\t/p/j\ttwo\n"
+                                 "3\t\tJ\t0\t\t/p/j\tthree\n"},
+        {"SaveQueue.dat", "ZIV save queue 1\nJ\t/p/j\tone\nJ\t/p/j\ttwo\nJ\t/p/j\tthree\nend\t3\n"},
+    };
+    for (const Earlier& e : earlier) {
+        TempRoot root;
+        const std::string path = SaveQueuePath(root.path()), file = root / (std::string("Config/") + e.name);
+        fs::create_directories(StationLogFolder(path));
+        WriteBytes(file, e.text);
+        {
+            SaveQueue killed(path);
+            killed.Load();
+            ASSERT_EQ(killed.Count(), 3u) << e.text;
+        }
+        WriteBytes(file, e.text);
+        {
+            SaveQueue next(path);
+            next.Load();
+            EXPECT_EQ(next.JournalRecordsOf("/p/j"), (std::vector<std::string>{"one", "two", "three"})) << e.text;
+            ASSERT_TRUE(next.RemoveJournalLines("/p/j", {"one"}));
+        }
+        WriteBytes(file, e.text);
+        SaveQueue after(path);
+        after.Load();
+        EXPECT_EQ(after.JournalRecordsOf("/p/j"), (std::vector<std::string>{"two", "three"})) << e.text;
+        EXPECT_EQ(SaveQueue::Look(path).waiting, 2u) << e.text;
+    }
 }

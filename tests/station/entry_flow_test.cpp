@@ -375,6 +375,22 @@ TEST_F(EntryFlowTest, ALateLoadNeverTakesBackWhatWasEnteredMeanwhile) {
     EXPECT_EQ(flow.Sheet(0).Master(1).Nominal, "10");
 }
 
+// A number entered before its master was read is judged once it is, and
+// keeps the time it was measured: judging late makes it no newer than a value
+// another station measured meanwhile.
+TEST_F(EntryFlowTest, AValueJudgedWhenItsMasterArrivesKeepsItsMeasurementTime) {
+    flow.SetProduct(0, MakeProduct("A-100", 3));
+    EntryFlow::LoadRequest request = flow.BeginLoad(0, true);
+    EntryFlow::Entry entry = flow.EnterNumber("10.5");
+    ASSERT_TRUE(entry);
+    EXPECT_TRUE(flow.FinishLoad(EntryFlow::ReadLoad(request, disk)).empty());
+    EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
+    std::map<int, QueuedRow> waiting = queue.QueuedRowsOf(Book());
+    ASSERT_EQ(waiting.count(1), 1u);
+    EXPECT_EQ(waiting[1].Measured.Judgement, "不");
+    EXPECT_EQ(waiting[1].At, entry.at);
+}
+
 TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
     std::string product = MakeProduct("A-100", 3);
     Register(0, product);

@@ -161,7 +161,7 @@ TEST_F(WaitingSaves, ClosingKeepsWhatWaitsAndSaysSoAndTheNextStartWritesItFirst)
     ASSERT_EQ(logs.size(), 1u);
     std::string bytes = ReadBytes(logs[0]) + "R\tcut short\n";
     WriteBytes(logs[0], bytes);
-    const std::string aside = logs[0].parent_path() / (logs[0].stem().string() + "-damaged-1.log");
+    const std::string aside = logs[0].parent_path() / (logs[0].stem().string() + "-damaged-1.kept");
     messages.clear();
     form = Open();
     ASSERT_TRUE(form);
