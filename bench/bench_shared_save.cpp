@@ -124,7 +124,7 @@ void EntryToShare(benchmark::State& state, const std::string& root, const std::s
     static_cast<void>(flow.LoadFromTheTop(0));
     EntryWriter writer(queue, StationFiles(), StationServerClock());
     writer.Start();
-    flow.DeliverElsewhere([&] { writer.Wake(); });
+    flow.WakeWriterWith([&] { writer.Wake(); });
     std::vector<double> ms, entered;
     int row = 0;
     for (auto _ : state) {

@@ -39,7 +39,6 @@ void WindowFlow::OpenSettings() {
 void WindowFlow::OpenMeasurement() {
     measurementWindow_ = std::make_unique<MeasurementWindow>(SignedInOperator{operatorWindow_->savePath(), operatorWindow_->userDir(), operatorWindow_->userName()}, dialogs_, files_);
     connect(measurementWindow_.get(), &MeasurementWindow::Ended, this, &WindowFlow::Finished);
-    measurementWindow_->DeliverInBackground();
     if (!measurementWindow_->startUp()) {
         emit Finished();
         return;

@@ -1,5 +1,6 @@
 #include "records/entry_writer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -94,24 +95,36 @@ bool EntryWriter::State::Pass() {
     MeasureClock();
     // Entries the station's own disk refused: on it as soon as it takes them.
     (void)q.Resync();
-    (void)SaveWaitingJournalLines(q, files.disk);
+    FileResult journalProblem = SaveWaitingJournalLines(q, files.disk);
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
     std::vector<std::pair<std::string, ProductPathList>> directories;
     std::vector<std::pair<std::string, PointTable>> pointFiles;
-    (void)SaveWaitingRegistrations(q, files, &directories);
-    (void)SaveWaitingDesignations(q, files, &pointFiles);
+    FileResult otherProblem = SaveWaitingRegistrations(q, files, &directories);
+    FileResult designationsProblem = SaveWaitingDesignations(q, files, &pointFiles);
     FileResult filesProblem = SaveWaitingFiles(q, files.disk);
+    for (FileResult* more : {&designationsProblem, &filesProblem, &journalProblem})
+        if (otherProblem) otherProblem = *more;
     for (const auto& [book, why] : retried.failures)
         if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
     bool done = NothingWaits();
     std::lock_guard lock(mutex);
-    for (auto& w : retried.written) progress.written.push_back(std::move(w));
-    for (auto& d : directories) progress.directories.push_back(std::move(d));
-    for (auto& p : pointFiles) progress.pointFiles.push_back(std::move(p));
+    // A file written again replaces what the window has not taken yet:
+    // however long it does not look, the progress holds each file once.
+    auto keep = [](auto& held, auto& fresh) {
+        for (auto& f : fresh) {
+            auto same = std::find_if(held.begin(), held.end(), [&](const auto& k) { return k.first == f.first; });
+            if (same != held.end()) *same = std::move(f);
+            else held.push_back(std::move(f));
+        }
+    };
+    keep(progress.written, retried.written);
+    keep(progress.directories, directories);
+    keep(progress.pointFiles, pointFiles);
     if (done) progress.problem.reset();
     else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
-    else if (!filesProblem) progress.problem = filesProblem;
-    else if (!progress.problem) progress.problem = FileResult{Failure::WriteFailed, {}, 0, WriteStep::Open, {}};
+    else if (!otherProblem) progress.problem = otherProblem;
+    // Nothing failed: what waits came in while the pass went on.
+    else progress.problem.reset();
     return done;
 }
 
@@ -203,6 +216,17 @@ bool EntryWriter::Drain(int ms) {
         }
     }
     return state_->NothingWaits();
+}
+
+bool EntryWriter::TryOnce(int ms) {
+    if (!thread_.joinable()) return state_->NothingWaits();
+    std::unique_lock lock(state_->mutex);
+    std::uint64_t after = state_->passes + (state_->trying ? 1 : 0);
+    state_->urgent = true;
+    state_->wake.notify_all();
+    bool ended = state_->settled.wait_for(lock, std::chrono::milliseconds(ms),
+                                          [&] { return state_->passes > after && !state_->trying; });
+    return ended && state_->NothingWaits();
 }
 
 void EntryWriter::Stop(int ms) {

@@ -73,6 +73,9 @@ public:
     // Tries at once and waits at most ms until nothing waits but what was set
     // aside; false when entries still wait.
     bool Drain(int ms);
+    // Tries at once and waits at most ms for that one try to end: false when
+    // entries still wait after it (or it did not end in time).
+    bool TryOnce(int ms);
     // Ends the thread, waiting at most ms; a thread stuck in a hung share is
     // left to end on its own.
     void Stop(int ms);

@@ -434,15 +434,4 @@ JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path, Disk&
     return result;
 }
 
-JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry, Disk& disk) {
-    std::string record = JournalRecord(entry);
-    JournalWrite result = SaveWaitingJournal(queue, path, disk);
-    if (result.Written()) result.problem = AppendToJournal(path, {record}, disk);
-    if (!result.Written()) {
-        FileResult queued = queue.PutJournalLine({path, record});
-        if (!queued && result.queueProblem) result.queueProblem = queued;
-    }
-    return result;
-}
-
 }  // namespace ziv

@@ -158,11 +158,6 @@ struct JournalWrite {
     FileResult queueProblem;  // it could not be kept in the queue's file either: it is held in memory only
     bool Written() const { return static_cast<bool>(problem); }
 };
-// Appends an entry to its journal, after whatever waits in the queue for the
-// same journal (which is tried first); when it cannot go there now, it waits
-// in the queue behind them.
-JournalWrite KeepInJournal(SaveQueue& queue, const std::string& path, const JournalEntry& entry,
-                           Disk& disk = RealDisk());
 // Appends the lines waiting in the queue for one journal, in the order they
 // came, and drops them from the queue once they are in; problem says why they
 // still wait.

@@ -46,14 +46,16 @@ FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::
 
 FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files,
                                     std::vector<std::pair<std::string, ProductPathList>>* written) {
-    FileResult queueProblem;
+    FileResult first;
     for (const std::string& file : queue.DirectoryFiles()) {
         ProductPathList lines{};
         FileResult removed;
-        if (SaveWaitingRegistrationsOf(queue, files, file, &lines, &removed) && written) written->push_back({file, lines});
-        if (queueProblem && !removed) queueProblem = removed;
+        FileResult saved = SaveWaitingRegistrationsOf(queue, files, file, &lines, &removed);
+        if (saved && written) written->push_back({file, lines});
+        if (first && !saved) first = saved;
+        if (first && !removed) first = removed;
     }
-    return queueProblem;
+    return first;
 }
 
 struct Registrations::Read {
@@ -118,14 +120,6 @@ FileResult Registrations::Register(int machine, const std::string& folder, const
     // A path the file's encoding cannot hold would never go in: told now, not kept.
     if (!ToCp932(folder)) return Failed(Failure::NotShiftJis, file_);
     return queue_.PutRegistration({file_, machine, folder, at});
-}
-
-FileResult Registrations::DeliverNow(std::vector<int>* changed) {
-    ProductPathList lines{};
-    if (queue_.RegistrationsOf(file_).empty()) return {};
-    FileResult written = SaveWaitingRegistrationsOf(queue_, files_, file_, &lines);
-    if (written && changed) *changed = TakeOver(lines);
-    return written;
 }
 
 std::vector<int> Registrations::TakeOver(const ProductPathList& lines) {

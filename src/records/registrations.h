@@ -1,9 +1,8 @@
 #pragma once
 // The operator's product for each machine as this station shows it, and
 // every change of it. A registration goes into the station's log at once, as
-// the one machine's line with when it was made; the writer (or, on a station
-// without one, DeliverNow) puts the waiting lines into Directory.dat as the
-// file is then. So this station's copy of the lines is never written over a
+// the one machine's line with when it was made; the writer puts the waiting
+// lines into Directory.dat as the file is then. So this station's copy of the lines is never written over a
 // line another station registered, and where the file holds a line
 // registered later than the waiting one, the file's stays.
 #include <map>
@@ -27,7 +26,7 @@ class SaveQueue;
 FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::string& directoryFile,
                                       ProductPathList* lines = nullptr, FileResult* queueProblem = nullptr);
 // The same for every Directory.dat with waiting registrations: those written,
-// with their lines. A failure only when the queue's own file could not be written.
+// with their lines. The first failure, of a file or of the log.
 FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files,
                                     std::vector<std::pair<std::string, ProductPathList>>* written = nullptr);
 
@@ -63,9 +62,6 @@ public:
     // returns; refused (memory changed all the same, the log not) for a path
     // Directory.dat cannot hold.
     FileResult Register(int machine, const std::string& folder, const MeasuredAt& at);
-    // On a station without a writer: writes what waits for this file now, on
-    // the calling thread; *changed receives the machines taken over.
-    FileResult DeliverNow(std::vector<int>* changed = nullptr);
     // The file's lines as a delivery wrote them: the machines whose product
     // another station registered meanwhile take it over (not those whose
     // registration here still waits). The machines changed; none before

@@ -1141,10 +1141,13 @@ std::vector<SetAside> SaveQueue::SetAsideEntries() const {
     return all;
 }
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk) {
-    FileResult queueProblem;
-    for (const std::string& journal : queue.Journals())
-        KeepFirst(queueProblem, SaveWaitingJournal(queue, journal, disk).queueProblem);
-    return queueProblem;
+    FileResult first;
+    for (const std::string& journal : queue.Journals()) {
+        JournalWrite written = SaveWaitingJournal(queue, journal, disk);
+        KeepFirst(first, written.problem);
+        KeepFirst(first, written.queueProblem);
+    }
+    return first;
 }
 
 FileResult SaveWaitingFiles(SaveQueue& queue, Disk& disk) {
@@ -1180,14 +1183,16 @@ FileResult SaveWaitingDesignationsOf(SaveQueue& queue, Files files, const std::s
 }
 
 FileResult SaveWaitingDesignations(SaveQueue& queue, Files files, std::vector<std::pair<std::string, PointTable>>* written) {
-    FileResult queueProblem;
+    FileResult first;
     for (const std::string& file : queue.PointFiles()) {
         PointTable table;
         FileResult removed;
-        if (SaveWaitingDesignationsOf(queue, files, file, &table, &removed) && written) written->push_back({file, table});
-        KeepFirst(queueProblem, removed);
+        FileResult saved = SaveWaitingDesignationsOf(queue, files, file, &table, &removed);
+        if (saved && written) written->push_back({file, table});
+        KeepFirst(first, saved);
+        KeepFirst(first, removed);
     }
-    return queueProblem;
+    return first;
 }
 
 }  // namespace ziv

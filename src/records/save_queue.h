@@ -270,11 +270,12 @@ private:
 FileResult SaveWaitingDesignationsOf(SaveQueue& queue, Files files, const std::string& pointFile,
                                      PointTable* written = nullptr, FileResult* queueProblem = nullptr);
 // The same for every Data.dat with waiting designations: those written, with
-// their points. A failure only when the queue's own file could not be written.
+// their points. The first failure, of a file or of the log.
 FileResult SaveWaitingDesignations(SaveQueue& queue, Files files,
                                    std::vector<std::pair<std::string, PointTable>>* written = nullptr);
 // Appends the waiting lines of every journal to it, in the order they came;
-// a journal that cannot be written yet keeps its lines waiting.
+// a journal that cannot be written yet keeps its lines waiting. The first
+// failure, of a journal or of the log.
 FileResult SaveWaitingJournalLines(SaveQueue& queue, Disk& disk = RealDisk());
 // Writes every waiting text file, each whole; its folder is made when the
 // folder above it is there. The first failure, of a file or of the log.

@@ -71,12 +71,11 @@ void MeasurementWindow::LoadMachines(const std::vector<int>& machines, bool from
     TakeLoaded();
 }
 
-// What this station delivers is checked at start and after every outage,
-// by the writer: only where entries go to the share through it.
+// What this station delivers is checked at start and after every outage, by the writer.
 void MeasurementWindow::WatchForHealing() {
     const WorkDate& date = flow_.WorkingDate();
     auto day = ParseDay(date.Year + "/" + date.Month + "/" + date.Day);
-    if (!inBackground_ || !day) return;
+    if (!day) return;
     bool first = !heal_;
     if (first) heal_ = std::make_shared<SelfHeal>(StationIdentity(op_.SavePath), files_);
     heal_->Watch(flow_.ProductPaths(), *day);

@@ -322,41 +322,16 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     // The judgement stands whatever happens to the rejection's file.
     if (entry.judgement == Judgement::Fail) entry.rejection = WriteRejection(entry);
     entry.book = BookPath(m);
-    const MeasuredAt at = entry.at = MeasuredNow();
-    if (wake_) {
-        // Kept on this station's disk: the writer takes it to the workbook.
-        entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), at});
-        ++savedCount_;
-    } else {
-        RecordAndDeliver(entry, at);
-    }
+    entry.at = MeasuredNow();
+    // Kept on this station's disk: the writer takes it to the workbook.
+    entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), entry.at});
+    ++savedCount_;
     WriteJournal(entry);
     WatchValue(entry);
     if (wake_) wake_();
-    // A value that could not be saved waits in the queue: the operator goes on all the same.
+    // The operator goes on while the writer takes the value to the share.
     Advance(m);
     return entry;
-}
-
-void EntryFlow::RecordAndDeliver(Entry& entry, const MeasuredAt& at) {
-    const int m = entry.machine;
-    MachineSheet& sheet = sheets_[m];
-    entry.save = dayBooks_.Save(
-        m, entry.book, entry.point, entry.inputName, kLastPoint,
-        [&](int r, const std::string& inputName) { return sheet.Measured(r, inputName); },
-        [&](int r) { return sheet.Master(r); }, at);
-    // Rows another station measured meanwhile are taken as the workbook now holds them.
-    for (int r : entry.save.fromDisk) {
-        sheet.SetMeasured(r, dayBooks_.Row(m, r));
-        view_.RowChanged(m, r);
-    }
-    if (entry.save) {
-        ++savedCount_;
-        // Every save tries again what waits, for this workbook and any other,
-        // without waiting for a lock another station holds: the next value
-        // must not wait behind it.
-        static_cast<void>(WriteWaiting(LockWait::Once));
-    }
 }
 
 void EntryFlow::TakeWritten(const std::string& book, const std::map<int, MeasuredRow>& rows) {
@@ -427,7 +402,6 @@ std::optional<Day> EntryFlow::WorkDay() const {
 std::optional<JournalWrite> EntryFlow::KeepLine(const JournalEntry& line) {
     if (!station_) return std::nullopt;
     std::string journal = JournalPath(productFolder_, line.WorkDate, *station_);
-    if (!wake_) return KeepInJournal(queue_, journal, line, files_.disk);
     JournalWrite kept;
     kept.queueProblem = queue_.PutJournalLine({journal, JournalRecord(line)});
     return kept;
@@ -495,33 +469,9 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
                     RejectionContent(RejectionRecord(facts))};
     // A text the file cannot hold would never go in: told now, not kept.
     if (!ToCp932(file.Content)) return Failed(Failure::NotShiftJis, file.Path);
-    FileResult kept = queue_.PutFile(file);
-    if (wake_ || !kept) return kept;
-    FileResult written = WriteTextFile(file.Path, file.Content, files_.disk);
-    if (written) static_cast<void>(queue_.RemoveFile(file));
-    return written;
+    return queue_.PutFile(file);
 }
 
 MeasuredAt EntryFlow::MeasuredNow() const { return {StationServerClock().NowNs(), station_.value_or(std::string())}; }
-
-FileResult EntryFlow::WriteWaiting(LockWait wait) {
-    if (queue_.Empty()) return {};
-    // Journal lines of earlier entries: a failure leaves them waiting, in order.
-    (void)SaveWaitingJournalLines(queue_, files_.disk);
-    // Taking written entries out of the queue's file may fail (the station's
-    // own disk): they are then only written once more.
-    DayBooks::Retried retried = dayBooks_.SaveWaiting(wait);
-    for (const auto& [m, rows] : retried.fromDisk) {
-        for (int r : rows) {
-            sheets_[m].SetMeasured(r, dayBooks_.Row(m, r));
-            view_.RowChanged(m, r);
-        }
-    }
-    static_cast<void>(SaveWaitingRegistrations(queue_, files_));
-    static_cast<void>(SaveWaitingDesignations(queue_, files_));
-    FileResult files = SaveWaitingFiles(queue_, files_.disk);
-    if (!retried.failures.empty()) return retried.failures.front().second;
-    return files;
-}
 
 }  // namespace ziv

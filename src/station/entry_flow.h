@@ -183,9 +183,8 @@ public:
 
     // Entries go into the station's log only, and `wake` tells the writer
     // that delivers them (see records/entry_writer.h): the operator never
-    // waits for the file server. Without it every entry is delivered at once
-    // on the caller's thread, after it went into the log.
-    void DeliverElsewhere(std::function<void()> wake) { wake_ = std::move(wake); }
+    // waits for the file server.
+    void WakeWriterWith(std::function<void()> wake) { wake_ = std::move(wake); }
     // Now on the file server's clock, and this station: what an entry made now carries.
     MeasuredAt MeasuredNow() const;
     // A day workbook as the writer wrote it: rows another station measured
@@ -195,10 +194,6 @@ public:
     // The day workbook machine m's values go to.
     std::string DayBook(int machine) const { return BookPath(machine); }
 
-    // What waits in the queue, of every kind, is tried again; with
-    // LockWait::Once no lock another station holds is waited for.
-    // The first failure met, when anything still waits.
-    FileResult WriteWaiting(LockWait wait = LockWait::Patient);
     // Fixed control limits and the recent values they are checked with, as
     // read beside the window (ReadControlData); this run's own entries stay.
     void UseControlData(ControlData data);
@@ -214,7 +209,6 @@ public:
     void CloseAll() { dayBooks_.CloseAll(); }
 
     const MachineSheet& Sheet(int machine) const { return sheets_[machine]; }
-    bool DayBookOpen(int machine) const { return dayBooks_.IsOpen(machine); }
     int SavedCount() const { return savedCount_; }
     // Points with a nominal size met by every load of the run.
     int LoadedPointCount() const { return loadedPointCount_; }
@@ -223,7 +217,6 @@ private:
     Entry Begin(Way way, int key, const std::string& inputName, const std::string& text) const;
     Entry EnterMagnitude(Entry entry, const std::string& magnitude);
     Entry Record(Entry entry);
-    void RecordAndDeliver(Entry& entry, const MeasuredAt& at);
     FileResult WriteRejection(const Entry& entry) const;
     void WriteJournal(Entry& entry);
     std::optional<JournalWrite> KeepLine(const JournalEntry& line);

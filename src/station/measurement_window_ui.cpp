@@ -358,22 +358,8 @@ void MeasurementWindow::KeepRegistration(int m) {
         Warn(FailureText(kept));
         return;
     }
-    const std::string keptText = "登録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    if (writer_.Running()) {
-        if (!kept) TellKept("登録 \"" + registrations_.File() + "\" を控えられません。", kept);
-        WriteWaiting();
-        return;
-    }
-    std::vector<int> changed;
-    if (FileResult r = registrations_.DeliverNow(&changed); !r) {
-        // The retry timer tries again; not at once, behind the same failure.
-        TellKept(FailureText(r) + (r.failure == Failure::Busy ? "登録はこのステーションに残り、次の登録で保存されます。" : keptText),
-                 kept);
-        return;
-    }
-    TakeOverRegistrations(changed);
-    // Every save tries again what waits.
-    WriteWaiting(LockWait::Once);
+    if (!kept) TellKept("登録 \"" + registrations_.File() + "\" を控えられません。", kept);
+    WriteWaiting();
 }
 
 void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) {
@@ -417,13 +403,9 @@ void MeasurementWindow::FinishDelivery() {
             if (auto r = queue_.PutFile({path, content}); !r) Warn(FailureText(r));
     }
     FileResult cause;
-    if (writer_.Running()) {
-        writer_.Drain(kClosingWaitMs);
-        std::optional<FileResult> problem = writer_.Take().problem;
-        if (problem && !problem->path.empty()) cause = *problem;
-    } else {
-        cause = flow_.WriteWaiting();
-    }
+    writer_.Drain(kClosingWaitMs);
+    std::optional<FileResult> problem = writer_.Take().problem;
+    if (problem && !problem->path.empty()) cause = *problem;
     retryTimer_->stop();
     ShowWaiting();
     const SaveQueue::Tally tally = queue_.Counted();

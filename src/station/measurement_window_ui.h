@@ -90,15 +90,13 @@ public:
     const std::string& OperatorLog() const { return operatorLog_; }
     const WorkDate& WorkingDate() const { return flow_.WorkingDate(); }
     const std::string& ProductFolder() const { return flow_.ProductFolder(); }
-    bool DayBookOpen(int m) const { return flow_.DayBookOpen(m); }
     // The fixed control limits and the recent values are still being read beside the window.
     bool ControlDataPending() const { return controlLoad_ != nullptr; }
     // Values and registrations that could not be written yet.
     size_t WaitingCount() const { return queue_.Count(); }
-    // Entries go to the file server from a writer thread of their own: the
-    // window never waits for the server. Called before startUp(); without it
-    // every entry is delivered at once on the window's thread.
-    void DeliverInBackground() { inBackground_ = true; }
+    // Lets the writer deliver what waits, waiting at most ms, and shows what
+    // it wrote, as closing does: true when nothing waits.
+    bool DeliverWaiting(int ms);
     DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
     QTimer* ReadingTimer() const { return readingTimer_; }
@@ -225,7 +223,7 @@ private:
     void LoadWaiting();
     // Writes what waits; after a save of its own, without waiting for a lock
     // another station holds (the timer tries again).
-    void WriteWaiting(LockWait wait = LockWait::Patient);
+    void WriteWaiting();
     // What the writer did meanwhile: workbooks shown anew, a cause told once.
     void TakeProgress();
     // At closing: the operator record kept, a bounded wait for the writer.
@@ -260,7 +258,6 @@ private:
     std::shared_ptr<SaveQueue> queueHold_ = std::make_shared<SaveQueue>(SaveQueuePath(op_.SavePath), files_.disk);
     SaveQueue& queue_ = *queueHold_;
     EntryWriter writer_{queueHold_, files_, StationServerClock()};
-    bool inBackground_ = false;
     static constexpr int kClosingWaitMs = 3000;
     GridLink gridLink_{*this};
     EntryFlow flow_{op_.UserName, queue_, files_, gridLink_};

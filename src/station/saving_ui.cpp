@@ -139,34 +139,26 @@ void MeasurementWindow::retryWaiting() {
         TakeOverRegistrations(*late);
         StartOperatorRecord();
     }
-    if (writer_.Running()) {
-        TakeProgress();
-        ShowWaiting();
-        return;
-    }
-    // A reading's reply must not wait behind a lock.
-    if (session_.Active()) return;
-    WriteWaiting();
-}
-
-void MeasurementWindow::WriteWaiting(LockWait wait) {
-    if (writer_.Running()) {
-        writer_.Wake();
-    } else {
-        // Written here first, so that what other stations changed is taken over.
-        std::vector<int> changed;
-        if (registrations_.DeliverNow(&changed)) TakeOverRegistrations(changed);
-        std::vector<std::pair<std::string, PointTable>> points;
-        static_cast<void>(SaveWaitingDesignations(queue_, files_, &points));
-        for (const auto& [file, table] : points) TakeWrittenPoints(file, table);
-        static_cast<void>(flow_.WriteWaiting(wait));
-    }
     TakeProgress();
     ShowWaiting();
 }
 
+bool MeasurementWindow::DeliverWaiting(int ms) {
+    bool done = writer_.Drain(ms);
+    TakeProgress();
+    ShowWaiting();
+    return done;
+}
+
+void MeasurementWindow::WriteWaiting() {
+    writer_.Wake();
+    TakeProgress();
+    ShowWaiting();
+}
+
+// What the writer delivered shows here: what other stations measured,
+// registered or designated meanwhile; and a share away is told once.
 void MeasurementWindow::TakeProgress() {
-    if (!writer_.Running()) return;
     EntryWriter::Progress progress = writer_.Take();
     for (const auto& [book, rows] : progress.written) flow_.TakeWritten(book, rows);
     for (const auto& [file, lines] : progress.directories)
@@ -188,18 +180,7 @@ EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const
     DesignationKept kept;
     // A point designated again replaces what waited for it, the newer winning.
     kept.kept = static_cast<bool>(f.queue_.PutDesignation({pointFile, point, designated, f.flow_.MeasuredNow()}));
-    if (f.writer_.Running()) {
-        f.WriteWaiting();
-        return kept;
-    }
-    kept.written = SaveWaitingDesignationsOf(f.queue_, f.files_, pointFile, &kept.file);
-    if (*kept.written) {
-        f.TakeWrittenPoints(pointFile, kept.file);
-        f.WriteWaiting(LockWait::Once);
-    } else {
-        f.toldWaiting_ = true;  // the editor tells the operator itself
-        f.ShowWaiting();
-    }
+    f.WriteWaiting();
     return kept;
 }
 
@@ -210,14 +191,12 @@ void MeasurementWindow::LoadWaiting() {
     if (!loaded.keptAside.empty()) text += "\"" + loaded.keptAside + "\" として残しました。";
     if (loaded.damaged) text += "読み取れた " + DecimalText(static_cast<long long>(loaded.salvaged)) + " 件は書き込まれます。";
     if (!text.empty()) Warn(text);
-    if (inBackground_) {
-        writer_.ClockBeside(flow_.ProductFolder(), KeptServerClockPath(op_.SavePath));
-        writer_.Start();
-        retryTimer_->setInterval(500);
-        flow_.DeliverElsewhere([this] { writer_.Wake(); });
-        // What an earlier run left goes first; the window does not wait for it.
-        writer_.Drain(1000);
-    }
+    writer_.ClockBeside(flow_.ProductFolder(), KeptServerClockPath(op_.SavePath));
+    writer_.Start();
+    retryTimer_->setInterval(500);
+    flow_.WakeWriterWith([this] { writer_.Wake(); });
+    // What an earlier run left goes first; the window does not wait for it.
+    writer_.Drain(1000);
     WriteWaiting();
     if (queue_.Empty()) return;
     toldWaiting_ = true;

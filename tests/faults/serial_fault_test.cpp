@@ -75,6 +75,7 @@ protected:
         EXPECT_TRUE(messages.empty()) << context;
     }
     std::string BookCell(int row, int col) {
+        EXPECT_TRUE(form->DeliverWaiting(20000));
         auto book = Workbook::Open(DayBookPath(form->ProductPath(0), userName, "A-100", 0, form->WorkingDate()));
         return book ? book->CellText(1, row, col) : "<no workbook>";
     }

@@ -189,7 +189,7 @@ TEST(ComputerStation, Operator) {
     writer.ClockBeside(products);
     writer.HealAfterOutage([&heal] { heal.Heal(TimestampNow().LocalDay()); });
     writer.Start();
-    flow.DeliverElsewhere([&writer] { writer.Wake(); });
+    flow.WakeWriterWith([&writer] { writer.Wake(); });
     writer.Drain(1000);
     ASSERT_TRUE(flow.Load(0).empty());
     std::mt19937 rng(static_cast<unsigned>(::getpid()));
@@ -337,9 +337,8 @@ TEST(ComputerStation, Journaler) {
     for (int n = 0; Clock::now() < end; ++n) {
         entry.Time = TimestampNow();
         entry.Text = std::to_string(n);
-        JournalWrite kept = KeepInJournal(queue, journal, entry);
-        if (kept.queueProblem) Say("KEPT " + entry.Text);
-        if (!kept.Written()) Say("WAITS " + entry.Text);
+        if (!queue.PutJournalLine({journal, JournalRecord(entry)})) Say("KEPT " + entry.Text);
+        if (!SaveWaitingJournal(queue, journal).Written()) Say("WAITS " + entry.Text);
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
     auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
@@ -372,7 +371,7 @@ TEST(ComputerStation, Registrar) {
             int m = std::stoi(step.substr(0, eq));
             ASSERT_TRUE(registrations.Register(m, step.substr(eq + 1), {OwnClockNs(), Env("ZIV_TWO_STATION")}));
         }
-        static_cast<void>(registrations.DeliverNow());
+        static_cast<void>(SaveWaitingRegistrationsOf(queue, StationFiles(), file));
         Say("DONE " + std::to_string(n));
     }
 }

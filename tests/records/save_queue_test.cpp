@@ -142,7 +142,7 @@ TEST_F(SaveQueueFile, WaitingDesignationsGoIntoTheFileAsItIsThen) {
     SaveQueue queue(path);
     ASSERT_TRUE(queue.PutDesignation({points, 7, {70.5f, 77.25f, 2}}));
     disk.reads = [&](const std::string& p) { return p == points ? ENOTCONN : 0; };
-    EXPECT_TRUE(SaveWaitingDesignations(queue, files));
+    EXPECT_EQ(SaveWaitingDesignations(queue, files).err, ENOTCONN);
     EXPECT_EQ(queue.Count(), 1u) << "the share is gone: it keeps waiting";
     disk.reads = nullptr;
     EXPECT_TRUE(SaveWaitingDesignations(queue, files));

@@ -36,6 +36,7 @@ protected:
         QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     }
     std::vector<std::string> Rejections() {
+        EXPECT_TRUE(form->DeliverWaiting(20000));
         std::vector<std::string> names;
         for (auto& e : fs::directory_iterator(productRoot + "/ＺＩＶログ/不合格記録")) names.push_back(e.path().filename());
         return names;

@@ -110,6 +110,7 @@ TEST_F(JudgementColours, FollowTheJudgementAndSurviveARestart) {
 TEST_F(JudgementColours, FilesHoldTheTextsOnly) {
     Start();
     Enter(1, "10.05");
+    ASSERT_TRUE(form->DeliverWaiting(20000));
     auto cells = Dump(Book());
     EXPECT_EQ(cells, (std::vector<std::string>{"1,1,1=10", "1,1,2=0.02", "1,1,3=-0.01", "1,1,5=10.05", "1,1,6=不",
                                                "1,2,1=10", "1,2,2=0.02", "1,2,3=-0.01", "1,3,1=10", "1,3,2=0.02",

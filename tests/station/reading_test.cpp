@@ -90,6 +90,7 @@ TEST_F(Reading, WorkedExampleArrivingInTwoPieces) {
     EXPECT_FALSE(form->ReadingTimer()->isActive());
     EXPECT_EQ(form->Grid(0)->Row(), 2);
     EXPECT_TRUE(messages.empty());
+    ASSERT_TRUE(form->DeliverWaiting(20000));
     auto book = Workbook::Open(form->ProductPath(0) + "/data/" + userName + "_A-100_0号機_" +
                                form->WorkingDate().Year + "年" + form->WorkingDate().Month + "月" +
                                form->WorkingDate().Day + "日.xls");

@@ -20,7 +20,6 @@ TEST_F(RegistrationWriter, WritesTheRegistrationAndTheWindowTakesOverAnotherStat
     std::string b = MakeProduct("B-200", {{"5", "0.1", "-0.1", "5"}});
     Register({{0, a}});
     auto form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
-    form->DeliverInBackground();
     ASSERT_TRUE(form->startUp());
     form->show();
     const std::string directory = DirectoryFilePath(userDir);

@@ -90,7 +90,8 @@ TEST_F(WaitingSaves, CountShowsWhatWaitsAndTheShareGoneIsToldOnceUntilAllIsWritt
     EXPECT_FALSE(Retrying());
     ShareGone();
     Enter(1, "10.001");
-    ASSERT_EQ(messages.size(), 1u);
+    // Told once the writer has met the share gone.
+    ASSERT_TRUE(WaitUntil([&] { return messages.size() == 1; }));
     EXPECT_EQ(messages[0].title.toStdString(), "ZIV - 警告");
     EXPECT_NE(messages[0].text.toStdString().find(today), std::string::npos);
     Enter(2, "20.002");
@@ -107,7 +108,7 @@ TEST_F(WaitingSaves, CountShowsWhatWaitsAndTheShareGoneIsToldOnceUntilAllIsWritt
     EXPECT_EQ(messages.size(), 1u);
 
     ShareBack();
-    form->retryWaiting();
+    EXPECT_TRUE(form->DeliverWaiting(20000));
     EXPECT_EQ(form->WaitingCount(), 0u);
     EXPECT_FALSE(CountVisible());
     EXPECT_FALSE(Retrying());
@@ -122,7 +123,7 @@ TEST_F(WaitingSaves, CountShowsWhatWaitsAndTheShareGoneIsToldOnceUntilAllIsWritt
     // All written, the next failure is told again.
     ShareGone();
     Enter(1, "10.004");
-    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_TRUE(WaitUntil([&] { return messages.size() == 2; }));
     EXPECT_EQ(Shown().toStdString(), "未保存 1");
 }
 
@@ -195,7 +196,6 @@ TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAn
         return 0;
     };
     form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
-    form->DeliverInBackground();
     ASSERT_TRUE(form->startUp());
     auto* state = Child<QLabel>(*form, "stateLabel");
     EXPECT_EQ(state->text().toStdString(), "サーバー応答なし\n読み込み待ち");
@@ -225,7 +225,6 @@ TEST_F(WaitingSaves, ARegistrationReadLateAtStartUpCountsInTheOperatorRecord) {
         return 0;
     };
     form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
-    form->DeliverInBackground();
     ASSERT_TRUE(form->startUp());
     EXPECT_NE(form->OperatorLog().find("0台担当"), std::string::npos) << form->OperatorLog();
     *hung = false;
