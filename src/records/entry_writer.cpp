@@ -28,6 +28,7 @@ struct EntryWriter::State {
     std::condition_variable wake;     // the thread waits on it
     std::condition_variable settled;  // Drain and Stop wait on it
     bool stop = false, woken = false, urgent = false, ended = false, trying = false;
+    std::chrono::steady_clock::time_point tryStarted;
     std::uint64_t passes = 0;
     std::string clockBeside;
     std::string clockKeptIn;
@@ -37,8 +38,12 @@ struct EntryWriter::State {
     bool healDue = true;
 
     void Run();
-    // One try at everything that waits; true when nothing waits any more.
-    bool Pass();
+    // One try at everything that waits.
+    struct Tried {
+        bool done = false;    // nothing waits any more
+        bool failed = false;  // a file could not be written: the share may be away
+    };
+    Tried Pass();
     void MeasureClock();
     void KeepClock();
     bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
@@ -88,7 +93,7 @@ void EntryWriter::State::KeepClock() {
     if (KeepServerClock(path, clock, files.disk)) kept = now;
 }
 
-bool EntryWriter::State::Pass() {
+EntryWriter::State::Tried EntryWriter::State::Pass() {
     SaveQueue& q = *queue;
     // The clock first: entries made meanwhile must not wait for a long backlog
     // (a restart after an outage) to carry the server's time.
@@ -125,33 +130,40 @@ bool EntryWriter::State::Pass() {
     else if (!otherProblem) progress.problem = otherProblem;
     // Nothing failed: what waits came in while the pass went on.
     else progress.problem.reset();
-    return done;
+    return {done, progress.problem.has_value()};
 }
 
 void EntryWriter::State::Run() {
     int pauseMs = 0;
+    bool failed = false;
     for (;;) {
         {
             std::unique_lock lock(mutex);
-            auto due = [&] { return stop || urgent || (woken && pauseMs == 0); };
+            // After a failure a new entry waits for the pause too: the share is away.
+            auto due = [&] { return stop || urgent || (woken && !failed); };
             if (pauseMs == 0) wake.wait(lock, due);
             else wake.wait_for(lock, std::chrono::milliseconds(pauseMs), due);
             if (stop) break;
             woken = urgent = false;
             trying = true;
+            tryStarted = std::chrono::steady_clock::now();
         }
         const std::uint64_t lateBefore = LateReplacesSoFar();
-        bool done = Pass();
+        const Tried tried = Pass();
+        const bool done = tried.done;
         // A replace of this pass landed late, perhaps over another station's save.
         const bool replacedLate = LateReplacesSoFar() != lateBefore;
-        pauseMs = done ? 0 : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
+        // A failure waits longer each time; what waits for no failure is
+        // tried again soon, at once when an entry wakes the writer.
+        failed = tried.failed;
+        pauseMs = done ? 0 : !failed ? kFirstPauseMs : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
         std::function<void()> healNow;
         {
             std::lock_guard lock(mutex);
             trying = false;
             ++passes;
             settled.notify_all();
-            if (!done || replacedLate) healDue = true;
+            if (tried.failed || replacedLate) healDue = true;
             if (done && healDue && heal) {
                 healDue = false;
                 healNow = heal;
@@ -216,6 +228,13 @@ bool EntryWriter::Drain(int ms) {
         }
     }
     return state_->NothingWaits();
+}
+
+std::int64_t EntryWriter::TryingForMs() const {
+    std::lock_guard lock(state_->mutex);
+    if (!state_->trying) return 0;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - state_->tryStarted)
+        .count();
 }
 
 bool EntryWriter::TryOnce(int ms) {

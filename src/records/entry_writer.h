@@ -73,6 +73,9 @@ public:
     // Tries at once and waits at most ms until nothing waits but what was set
     // aside; false when entries still wait.
     bool Drain(int ms);
+    // How long the try going on has taken so far, in ms; 0 between tries. A
+    // try that takes long is a share that hangs.
+    std::int64_t TryingForMs() const;
     // Tries at once and waits at most ms for that one try to end: false when
     // entries still wait after it (or it did not end in time).
     bool TryOnce(int ms);

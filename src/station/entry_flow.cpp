@@ -65,8 +65,20 @@ EntryFlow::LoadRequest EntryFlow::BeginLoad(int machine, bool fromTheTop) {
     if (Registered(machine)) {
         request.book = BookPath(machine);
         request.master = MasterBookPath(paths_[machine]);
+        ShowWaitingRows(machine, request.book);
     }
     return request;
+}
+
+// This station's own values still waiting for the workbook show at once: a
+// share that does not answer hides none of them, and the input position
+// does not stay on a point that holds one.
+void EntryFlow::ShowWaitingRows(int machine, const std::string& book) {
+    std::map<int, MeasuredRow> waiting = queue_.RowsOf(book);
+    if (waiting.empty()) return;
+    for (const auto& [r, row] : waiting) sheets_[machine].SetMeasured(r, row);
+    view_.SheetChanged(machine);
+    if (!sheets_[machine].Row(points_[machine]).Value.empty()) Advance(machine);
 }
 
 EntryFlow::LoadedFiles EntryFlow::ReadLoad(const LoadRequest& request, Disk& disk) {

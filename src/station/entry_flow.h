@@ -224,6 +224,7 @@ private:
     void WatchValue(Entry& entry);
     std::optional<Day> WorkDay() const;
     std::string BookPath(int machine) const;
+    void ShowWaitingRows(int machine, const std::string& book);
     void TouchedWhileLoading(int machine, int point);
     void ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched, Unreadables& problems);
     void TakeMaster(const LoadedFiles& files, Unreadables& problems);

@@ -128,7 +128,7 @@ void MeasurementWindow::ShowWaiting() {
     const bool waiting = tally.values + tally.records != 0;
     waitingLabel->setText(QString::fromStdString(WaitingText(tally)));
     waitingLabel->setVisible(waiting);
-    if (!waiting) toldWaiting_ = false;
+    if (!waiting) toldWaiting_ = toldHung_ = false;
     // A start-up read of Directory.dat that outlasted its bound is looked for on the same tick.
     if (!waiting && !registrations_.LateReadPending()) retryTimer_->stop();
     else if (!retryTimer_->isActive()) retryTimer_->start();
@@ -159,6 +159,7 @@ void MeasurementWindow::WriteWaiting() {
 // What the writer delivered shows here: what other stations measured,
 // registered or designated meanwhile; and a share away is told once.
 void MeasurementWindow::TakeProgress() {
+    TellHungShare();
     EntryWriter::Progress progress = writer_.Take();
     for (const auto& [book, rows] : progress.written) flow_.TakeWritten(book, rows);
     for (const auto& [file, lines] : progress.directories)
@@ -173,6 +174,19 @@ void MeasurementWindow::TakeProgress() {
         Warn("ファイルサーバーに書き込めません。値・登録・記録はこのステーションに控えてあり、書き込めるようになると"
              "自動で書き込まれます。" + why);
     });
+}
+
+// A share that hangs (a hard mount whose server went away) fails nothing: the
+// writer's try just does not end. Told once, in words, as a failure is.
+void MeasurementWindow::TellHungShare() {
+    const bool hung = writer_.TryingForMs() > kHungShareMs && !queue_.Empty();
+    const std::string why = "ファイルサーバー（\"" + flow_.ProductFolder() +
+                            "\"）が応答しません。値・登録・記録はこのステーションに控えてあり、サーバーが応答すると"
+                            "自動で書き込まれます。";
+    waitingLabel->setToolTip(hung ? QString::fromStdString(why) : QString());
+    if (!hung || toldHung_) return;
+    toldHung_ = true;
+    QTimer::singleShot(0, this, [this, why] { Warn(why); });
 }
 
 EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
@@ -200,7 +214,7 @@ void MeasurementWindow::LoadWaiting() {
     WriteWaiting();
     if (queue_.Empty()) return;
     toldWaiting_ = true;
-    Warn("前回書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Count())) +
+    Warn("前回書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Counted().values)) +
          " 件があります。書き込めるようになると自動で書き込まれます。");
 }
 

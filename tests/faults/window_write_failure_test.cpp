@@ -235,15 +235,15 @@ TEST_F(StationWrites, ProcessFileSizeLimitFailsTheSaveAndTheFileStaysWhole) {
     ASSERT_TRUE(Child<FolderList>(*form, "folderList")->setPath(QString::fromStdString(other)));
     form->registerProduct();
     EXPECT_FALSE(form->DeliverWaiting(1000));
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
     EXPECT_EQ(ReadBytes(path), before);
     EXPECT_EQ(ReadBytes(directory), directoryBefore);
-    EXPECT_EQ(TemporariesIn(product + "/data"), std::vector<std::string>{});
-    EXPECT_EQ(TemporariesIn(userDir), std::vector<std::string>{});
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &previous), 0);
 
-    // The limit gone, everything goes in.
+    // The limit gone, everything goes in, and no try left a temporary behind.
     form->ShowMachine(0);
     ASSERT_TRUE(form->DeliverWaiting(20000));
+    EXPECT_EQ(TemporariesIn(product + "/data"), std::vector<std::string>{});
+    EXPECT_EQ(TemporariesIn(userDir), std::vector<std::string>{});
     ExpectBookHoldsGrid("after the limit");
     EXPECT_EQ(Cell(*form, 2, 1), "20.005");
     EXPECT_EQ(LoadDirectoryFile(directory)->at(5), other);

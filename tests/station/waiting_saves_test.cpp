@@ -19,6 +19,7 @@
 #include "records/day_book.h"
 #include "records/product_registry.h"
 #include "records/save_queue.h"
+#include "records/server_clock.h"
 #include "station/sheet_grid_qt.h"
 #include "station_fixture.h"
 #include "workbook/workbook.h"
@@ -211,6 +212,48 @@ TEST_F(WaitingSaves, AStartUpWhoseShareDoesNotAnswerGoesOnAndShowsTheDayWhenItAn
     ASSERT_TRUE(written);
     EXPECT_EQ(ReadDayBookRow(*written, 2), (MeasuredRow{"", "20.009", "合", "-0.009"}))
         << "judged and corrected once the master was read";
+}
+
+// The share hangs from the start, with values of this station still in its
+// log: the grid shows them at once, 「自動」 goes to the first empty point, the
+// hang is told once in words, and a value entered goes in with them once the
+// share answers.
+TEST_F(WaitingSaves, AStartOnAHungShareShowsTheValuesWaitingHereAndTellsTheHangOnce) {
+    product = MakeProduct("A-100", {{"10", "0.02", "-0.01", "10"}, {"20", "0.02", "-0.01", "20"},
+                                    {"30", "0.02", "-0.01", "30"}});
+    Register({{0, product}});
+    QDate today = QDate::currentDate();
+    const std::string book = DayBookPath(product, userName, "A-100", 0,
+                                         {DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});
+    {
+        SaveQueue earlier(SaveQueuePath(root.path()));
+        ASSERT_TRUE(earlier.PutRow({book, 0, 1, {"", "10.001", "合", "-0.001"}, {OwnClockNs(), "here"}}));
+        ASSERT_TRUE(earlier.PutRow({book, 0, 2, {"", "20.002", "合", "-0.002"}, {OwnClockNs(), "here"}}));
+    }
+    auto hung = std::make_shared<std::atomic<bool>>(true);
+    disk.reads = [hung, product = product](const std::string& path) {
+        while (path.starts_with(product + "/data") && *hung) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return 0;
+    };
+    form = std::make_unique<MeasurementWindow>(SignedInOperator{root.path(), userDir, userName}, dialogs, files);
+    ASSERT_TRUE(form->startUp());
+    EXPECT_EQ(Cell(*form, 1, 1), "10.001");
+    EXPECT_EQ(Cell(*form, 2, 1), "20.002");
+    EXPECT_EQ(form->Grid(0)->Row(), 3);
+    // What waits from before is told at the start, the hang once it lasts.
+    ASSERT_TRUE(WaitUntil([&] { return messages.size() == 2; }));
+    EXPECT_NE(Messages()[0].find("値・登録・指定 2 件"), std::string::npos) << Messages()[0];
+    EXPECT_NE(Messages()[1].find("応答しません"), std::string::npos) << Messages()[1];
+    EXPECT_EQ(Shown().toStdString(), "未保存 2");
+    Child<QLineEdit>(*form, "numberEntryBox")->setText("30.003");
+    form->enterNumber();
+    EXPECT_EQ(Shown().toStdString(), "未保存 3");
+    *hung = false;
+    ASSERT_TRUE(form->DeliverWaiting(20000));
+    EXPECT_EQ(messages.size(), 2u);
+    auto written = Workbook::Open(book);
+    ASSERT_TRUE(written);
+    for (int r = 1; r <= 3; ++r) EXPECT_EQ(ReadDayBookRow(*written, r).Value, DecimalText(10 * r) + ".00" + DecimalText(r));
 }
 
 // Directory.dat does not answer at start-up: the window starts with what the
