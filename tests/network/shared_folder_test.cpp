@@ -129,6 +129,8 @@ TEST_F(TypingStation, Child) {
         form->enterNumber();
         std::this_thread::sleep_for(std::chrono::microseconds(pause(rng)));
     }
+    // Every value in the workbook before the station ends or looks.
+    ASSERT_TRUE(form->DeliverWaiting(60000));
     EXPECT_EQ(Messages(), std::vector<std::string>{});
     if (peers == 0) return;
     // Once every station is done, one more save shows all their rows in the grid.
@@ -144,6 +146,7 @@ TEST_F(TypingStation, Child) {
     form->Grid(0)->SetRow(RowOf(k, stride, rows, last));
     Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::fromStdString(ValueOf(k, last)));
     form->enterNumber();
+    ASSERT_TRUE(form->DeliverWaiting(60000));
     for (int p = 0; p < peers; ++p)
         for (int i = count - rows; i < count; ++i)
             EXPECT_EQ(Cell(*form, RowOf(p, stride, rows, i), 1), ValueOf(p, i)) << "station " << p << ", value " << i;
