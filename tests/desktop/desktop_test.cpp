@@ -238,6 +238,28 @@ TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
     EXPECT_EQ(MeasuredValue(point), "2.1");
 }
 
+// Seen: a message at start opened at the screen's top left, away from the
+// window it belongs to. A second start on the same root is told over the
+// operator window, where the first one stands.
+TEST_F(Desktop, AMessageAtStartOpensOverItsWindow) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    QProcessEnvironment env = env_;
+    env.insert("ZIV_ROOT", QString::fromStdString(root_.path()));
+    QProcess* second = Spawn(BuildDir() + "/ziv", {}, env);
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 2; }, 20000)) << "the second start said nothing";
+    QThread::msleep(300);
+    Screenshot("second-start-message");
+    QStringList boxes = Windows();
+    boxes.removeAll(operators_);
+    ASSERT_EQ(boxes.size(), 1);
+    const Rect box = Outer(boxes.front()), operators = Outer(operators_);
+    EXPECT_TRUE(operators.Contains(box.x + box.w / 2, box.y + box.h / 2)) << box << " not over " << operators;
+    Key("Return");
+    EXPECT_TRUE(second->waitForFinished(10000));
+}
+
 // A failed value stands out where the operator looks: its cells are painted
 // in the fail colour on the real screen.
 TEST_F(Desktop, AFailedValueIsPaintedInTheFailColour) {
