@@ -257,7 +257,8 @@ EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
     // the box's own check: nothing but a number is ever entered and judged.
     bool keepSign = SignKept();
     auto number = NumberBoxEntry(boxText, keepSign);
-    if (!number) entry.taken = Entry::Taken::NotANumber;
+    // A minus on a point of magnitudes is refused, not dropped: the operator meant something else.
+    if (!number) entry.taken = NumberBoxEntry(boxText, true) ? Entry::Taken::SignRefused : Entry::Taken::NotANumber;
     else if (!HoldsNumber(*number)) entry.taken = Entry::Taken::NoNumber;
     if (!entry) return entry;
     return EnterMagnitude(std::move(entry), EnteredValueText(*number, keepSign));

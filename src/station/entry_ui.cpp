@@ -143,10 +143,15 @@ void MeasurementWindow::searchEmptyPoint() {
 void MeasurementWindow::clearNumberClicked() { FocusGrid(); }
 void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 
+// The box keeps whatever was typed: a typo is refused here, named as it was
+// typed, and stays in the box to be put right.
 void MeasurementWindow::enterNumber() {
     EntryFlow::Entry entry = flow_.EnterNumber(numberEntryBox->text().toStdString());
     if (entry.taken == EntryFlow::Entry::Taken::NotANumber)
         Warn("「手動数値入力」の \"" + entry.text + "\" は数値ではないため、入力していません。");
+    if (entry.taken == EntryFlow::Entry::Taken::SignRefused)
+        Warn("「手動数値入力」の \"" + entry.text +
+             "\" は入力していません。この測定点の値は大きさ（符号なし）で記録するため、「-」は付けられません。");
     if (entry.taken == EntryFlow::Entry::Taken::NoNumber)
         Warn("「手動数値入力」に数値がないため、入力していません。");
     if (!entry) return;

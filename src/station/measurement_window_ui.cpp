@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QValidator>
 #include <QVBoxLayout>
 
 #include "common/failure_text.h"
@@ -71,24 +70,6 @@ QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     return f;
 }
 
-// Only digits and "." ever stand in the number box, and a leading minus where
-// the input position keeps its sign, however the text arrives: typed,
-// committed by the input method, pasted or dropped. A change bringing
-// anything else is refused whole (see NumberBoxEntry).
-class NumberBoxValidator : public QValidator {
-public:
-    NumberBoxValidator(const EntryFlow& flow, QObject* parent) : QValidator(parent), flow_(flow) {}
-    State validate(QString& input, int&) const override {
-        auto entry = NumberBoxEntry(input.toStdString(), flow_.SignKept());
-        if (!entry) return Invalid;
-        input = QString::fromStdString(*entry);
-        return Acceptable;
-    }
-
-private:
-    const EntryFlow& flow_;
-};
-
 }  // namespace
 
 MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, Files files, QWidget* parent)
@@ -143,7 +124,6 @@ void MeasurementWindow::BuildControls() {
 
     numberEntryPanel = Frame("手動数値入力", "numberEntryPanel", this);
     numberEntryBox = Box("numberEntryBox", numberEntryPanel, false);
-    numberEntryBox->setValidator(new NumberBoxValidator(flow_, numberEntryBox));
     enterNumberButton = Button("入力", "enterNumberButton", numberEntryPanel);
     clearNumberBox = Tick("削除", "clearNumberBox", numberEntryPanel);
     InRow(numberEntryPanel, {numberEntryBox, enterNumberButton, clearNumberBox});

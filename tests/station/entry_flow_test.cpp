@@ -204,14 +204,19 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_EQ(journal.entries[6].Text, "10.006");
 }
 
+// Seen: "12,06" recorded as 1206, "90.0190.01" as 90.019, "-10.005" as
+// 10.005 on a point of magnitudes. A box that is not one number is a typo.
 TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
     Register(1, MakeProduct("A-100", 3));
     for (EntryFlow::Entry entry : {flow.EnterReading("1", 1, "M"), flow.EnterNumber("1"), flow.EnterText("x"),
                                    flow.EnterPassFail(false)})
         EXPECT_EQ(entry.taken, EntryFlow::Entry::Taken::NoProduct);
     flow.ShowMachine(1);
-    for (const char* box : {"1.5e3", "-2", "abc"})
-        EXPECT_EQ(flow.EnterNumber(box).taken, EntryFlow::Entry::Taken::NotANumber) << box;
+    using Taken = EntryFlow::Entry::Taken;
+    const std::pair<const char*, Taken> typos[] = {{"1.5e3", Taken::NotANumber},      {"abc", Taken::NotANumber},
+                                                   {"12,06", Taken::NotANumber},      {"90.0190.01", Taken::NotANumber},
+                                                   {"１０．０．１", Taken::NotANumber}, {"-10.005", Taken::SignRefused}};
+    for (const auto& [box, taken] : typos) EXPECT_EQ(flow.EnterNumber(box).taken, taken) << box;
     EXPECT_EQ(flow.Sheet(1).Row(1).Value, "");
     EXPECT_EQ(flow.SavedCount(), 0);
     EXPECT_FALSE(FileExists(Book(1)));
@@ -243,7 +248,7 @@ TEST_F(EntryFlowTest, SignedDeviationsAndNoNumberRecordNothingWrong) {
     EXPECT_EQ(Saved(1), (MeasuredRow{"M", "-0.025", "合", "10.025"}));
     EXPECT_EQ(flow.EnterNumber("-0.031").after.Value, "-0.031");
     EXPECT_FALSE(flow.SignKept());  // point 2: nominal 10
-    EXPECT_EQ(flow.EnterNumber("-10").taken, EntryFlow::Entry::Taken::NotANumber);
+    EXPECT_EQ(flow.EnterNumber("-10").taken, EntryFlow::Entry::Taken::SignRefused);
     EXPECT_EQ(flow.SavedCount(), 2);
     EXPECT_EQ(Rejections().size(), 1u);
 

@@ -1,12 +1,12 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QInputMethodEvent>
-#include <QMimeData>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <filesystem>
+#include <functional>
 
 #include "common/text_file.h"
 #include "records/product_panel_ui.h"
@@ -63,11 +63,10 @@ TEST_F(Entry, MachineWithoutProductIgnoresEntries) {
     EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
 }
 
-TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndKeepsTheNumberWithoutItsClearBox) {
+TEST_F(Entry, TheNumberStaysInTheBoxWithoutItsClearBox) {
     OpenWith({kPoint, kPoint});
     Child<QLineEdit>(*form, "numberEntryBox")->setFocus();
-    QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), "-1a0.5");
-    EXPECT_EQ(Child<QLineEdit>(*form, "numberEntryBox")->text().toStdString(), "10.5");
+    QTest::keyClicks(Child<QLineEdit>(*form, "numberEntryBox"), "10.5");
     Child<QCheckBox>(*form, "clearNumberBox")->setChecked(false);
     QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
     EXPECT_EQ(Child<QLineEdit>(*form, "numberEntryBox")->text().toStdString(), "10.5");
@@ -79,61 +78,41 @@ TEST_F(Entry, NumberBoxTakesDigitsAndPointOnlyAndKeepsTheNumberWithoutItsClearBo
     EXPECT_TRUE(Child<QLineEdit>(*form, "numberEntryBox")->text().isEmpty());
 }
 
-// Text that is not typed key by key: input-method commits, pastes and drops.
-TEST_F(Entry, NumberBoxRefusesForeignTextHoweverItArrives) {
-    OpenWith({kPoint, kPoint, kPoint});
+// Seen: the box dropped what it would not take, so "12,06" was entered as
+// 1206 and a minus vanished from "-10.005". Whether typed or pasted, the box
+// keeps the text, and 入力 refuses a typo, names it and records nothing; the
+// input method's full-width digits are the number they show.
+TEST_F(Entry, ATypoInTheNumberBoxIsRefusedByNameHoweverItArrives) {
+    OpenWith({kPoint});
     QLineEdit* box = Child<QLineEdit>(*form, "numberEntryBox");
-    form->show();
     box->setFocus();
-    auto commit = [&](const QString& text) {
-        QInputMethodEvent event;
-        event.setCommitString(text);
-        QApplication::sendEvent(box, &event);
+    auto enter = [&] { QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton); };
+    const std::function<void(const char*)> arrivals[] = {
+        [&](const char* text) { QTest::keyClicks(box, QString::fromUtf8(text)); },
+        [&](const char* text) {
+            QApplication::clipboard()->setText(QString::fromUtf8(text));
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        },
     };
-    commit("１０．０２");
-    EXPECT_EQ(box->text().toStdString(), "10.02");
-    commit("ｍｍ");
-    EXPECT_EQ(box->text().toStdString(), "10.02");
+    for (const auto& arrive : arrivals) {
+        for (const char* typo : {"12,06", "-10.005", "90.0190.01"}) {
+            box->setText(QString());
+            messages.clear();
+            arrive(typo);
+            enter();
+            EXPECT_EQ(box->text().toStdString(), typo);
+            ASSERT_EQ(Messages().size(), 1u) << typo;
+            EXPECT_NE(Messages()[0].find(std::string("\"") + typo + "\""), std::string::npos) << Messages()[0];
+        }
+    }
+    EXPECT_EQ(Cell(*form, 1, 1), "");
+    EXPECT_EQ(form->SavedCount(), 0);
     box->setText(QString());
-    for (const char* foreign : {"abc12", "-10.02", "1.5e3", "10.02\n"}) {
-        QApplication::clipboard()->setText(QString::fromUtf8(foreign));
-        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-        QTest::keyClick(box, Qt::Key_Insert, Qt::ShiftModifier);
-        box->paste();
-        EXPECT_EQ(box->text().toStdString(), "") << foreign;
-    }
-    QApplication::clipboard()->setText("9.995");
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(box->text().toStdString(), "9.995");
-    QMimeData dropped;
-    dropped.setText("x1");
-    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(box, &drop);
-    EXPECT_EQ(box->text().toStdString(), "9.995");
-    // Editing keys keep working.
-    QTest::keyClick(box, Qt::Key_Home);
-    QTest::keyClick(box, Qt::Key_Right);
-    QTest::keyClick(box, Qt::Key_Delete);
-    EXPECT_EQ(box->text().toStdString(), "9995");
-    QTest::keyClick(box, Qt::Key_Backspace);
-    EXPECT_EQ(box->text().toStdString(), "995");
-    QTest::keyClick(box, Qt::Key_Tab);
-    EXPECT_FALSE(box->hasFocus());
-    box->setText("10.02");
-    QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
+    QInputMethodEvent commit;
+    commit.setCommitString(QString::fromUtf8("１０．０２"));
+    QApplication::sendEvent(box, &commit);
+    enter();
     EXPECT_EQ(Cell(*form, 1, 1), "10.02");
-    EXPECT_EQ(Cell(*form, 1, 2), "不");
-    EXPECT_EQ(Rejections().size(), 1u);
-    // Put into the box past its own check, as a program or assistive
-    // technology does: 「入力」 refuses it, says so, and judges nothing.
-    messages.clear();
-    for (const char* foreign : {"abc", "1.5e3", "-2"}) {
-        box->setText(QString::fromUtf8(foreign));
-        QTest::mouseClick(Child<QPushButton>(*form, "enterNumberButton"), Qt::LeftButton);
-        EXPECT_EQ(Cell(*form, 2, 1), "") << foreign;
-        EXPECT_EQ(Cell(*form, 2, 2), "") << foreign;
-    }
-    EXPECT_EQ(messages.size(), 3u);
     EXPECT_EQ(Rejections().size(), 1u);
 }
 
