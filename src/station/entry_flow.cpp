@@ -184,14 +184,18 @@ void EntryFlow::ShowMachine(int machine) {
     Advance(machine);
 }
 
-// The run goes down to the first empty point, keeping the point it came from
-// on top; with every point filled it starts again from the first. With
-// auto-advance off the next value replaces the one just entered.
+// The run goes down to the first empty point of the master, keeping the
+// point it came from on top. With every point of the master measured it
+// stays: rows past the master have nothing to judge a value by, and take one
+// only where the operator puts it. A sheet without master starts again from
+// the first point. With auto-advance off the next value replaces the one
+// just entered.
 void EntryFlow::Advance(int machine) {
     if (!autoAdvance_) return;
-    int empty = sheets_[machine].FirstEmptyPoint();
+    const MachineSheet& sheet = sheets_[machine];
+    int empty = sheet.FirstEmptyPoint();
     if (empty != 0) MoveTo(machine, empty, points_[machine]);
-    else MoveTo(machine, kFirstPoint, kFirstPoint);
+    else if (!sheet.HasMaster()) MoveTo(machine, kFirstPoint, kFirstPoint);
 }
 
 void EntryFlow::MoveTo(int machine, int point, int top) {

@@ -86,14 +86,20 @@ void MeasurementWindow::startMeasuring() {
 
 void MeasurementWindow::EndMeasuringMode() {
     ApplyMode(WindowMode::Ready);
-    ShowState(QString());
+    ShowRestingState();
 }
 
 // ---- the input position: the flow's point, which the grid follows ----------
 
-void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
+void MeasurementWindow::GridLink::RowChanged(int machine, int point) {
+    f.grids_[machine]->Model().PointChanged(point);
+    f.ShowPartState(machine);
+}
 
-void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
+void MeasurementWindow::GridLink::SheetChanged(int machine) {
+    f.grids_[machine]->Model().SheetChanged();
+    f.ShowPartState(machine);
+}
 
 void MeasurementWindow::ShowPoint(int m, int point, int top) {
     grids_[m]->SetTopRow(top);

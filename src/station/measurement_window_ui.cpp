@@ -228,6 +228,7 @@ void MeasurementWindow::ShowState(const QString& text) {
     else if (text == U("通信中")) background = "#FFB300";
     else if (text.startsWith(U("サーバー応答なし"))) background = "#FFB300";
     else if (text.startsWith(U("校正期限切れ"))) background = "#C62828";
+    else if (text == U("全点測定済み")) background = "#1565C0";
     // A control signal is a warning, not a rejection: amber, as red stays for 不.
     else if (text.startsWith(U("管理外れ")) || text.startsWith(U("傾向"))) background = "#FFB300";
     stateLabel->setStyleSheet(background.isEmpty()
@@ -243,7 +244,24 @@ void MeasurementWindow::ShowMeasuringState() {
     if (signalShown_)
         if (auto standing = flow_.Watch().Standing(signalShown_->first, signalShown_->second))
             return ShowState(QString::fromStdString(standing->Text()));
-    ShowState(ProductRegistered() ? U("測定可能") : U("製品未登録"));
+    if (!ProductRegistered()) return ShowState(U("製品未登録"));
+    ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : U("測定可能"));
+}
+
+// What the label says when nothing else is to be told: the part measured
+// stays in sight outside measuring mode too.
+void MeasurementWindow::ShowRestingState() {
+    if (mode_ == WindowMode::Measuring) return ShowMeasuringState();
+    ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : QString());
+}
+
+// The label follows the part shown as values come and go, but never covers
+// a reading under way, a control signal, an overdue gauge or a silent share.
+void MeasurementWindow::ShowPartState(int m) {
+    if (!loaded_ || m != flow_.ShownMachine() || session_.Active()) return;
+    const QString shown = stateLabel->text();
+    for (const char* resting : {"", "測定可能", "製品未登録", "全点測定済み"})
+        if (shown == U(resting)) return ShowRestingState();
 }
 
 bool MeasurementWindow::startUp() {

@@ -177,6 +177,10 @@ private:
     void UpdateChart();
     void recordReaction();
     void ShowMeasuringState();
+    // The label at rest, and as the values of the part shown come and go:
+    // 「全点測定済み」 once every point of the master holds a value.
+    void ShowRestingState();
+    void ShowPartState(int m);
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();

@@ -41,6 +41,7 @@ void MeasurementWindow::ShowMachine(int n) {
     // This machine's input position, also where it did not move (auto-advance off).
     ShowInputPosition(n);
     if (mode_ == WindowMode::Measuring) ShowMeasuringState();
+    else ShowPartState(n);
 }
 
 }  // namespace ziv

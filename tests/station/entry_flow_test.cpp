@@ -296,6 +296,22 @@ TEST_F(EntryFlowTest, TheInputPositionGoesToTheFirstEmptyPoint) {
     EXPECT_EQ(flow.EnterNumber("10").machine, 1);
 }
 
+// Seen: after point 10 of 10 the input position went on to row 11, and the
+// values typed there had nothing to be judged by. It stays on the master's
+// last point; a row past it takes a value where the operator puts it.
+TEST_F(EntryFlowTest, TheInputPositionNeverRunsPastTheMaster) {
+    Register(0, MakeProduct("A-100", 3));
+    for (const char* value : {"10", "10.001", "10.002"}) ASSERT_TRUE(flow.EnterNumber(value));
+    EXPECT_EQ(flow.Point(0), 3);
+    flow.SearchEmptyPoint();
+    EXPECT_EQ(flow.Point(0), 3);
+    flow.SelectPoint(0, 4);
+    EntryFlow::Entry beyond = flow.EnterNumber("10.5");
+    EXPECT_EQ(beyond.point, 4);
+    EXPECT_EQ(beyond.judgement, Judgement::None);
+    EXPECT_EQ(flow.Point(0), 4);
+}
+
 TEST_F(EntryFlowTest, AFullSheetStartsAgainFromTheFirstPoint) {
     std::string product = MakeProduct("A-100", 0);
     flow.SetProduct(0, product);
@@ -331,9 +347,10 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     EXPECT_EQ(restarted.Sheet(0).Master(1), (MasterRow{"10", "0.02", "-0.01", ""}));
     EXPECT_EQ(restarted.Sheet(0).Master(2), MasterRow{});
     EXPECT_EQ(restarted.LoadedPointCount(), 1);
-    EXPECT_EQ(restarted.Point(0), 4);
-    EXPECT_EQ(moves.size(), 2u * kMachineCount);  // every machine from its first point, then on
+    EXPECT_EQ(restarted.Point(0), 1) << "the master's one point is measured: nothing further to go to";
+    EXPECT_EQ(moves.size(), 2u * kMachineCount - 1);  // every machine from its first point, then on but machine 0
     // A value saved now leaves the other rows and the master the workbook was made with.
+    restarted.SelectPoint(0, 4);
     static_cast<void>(restarted.EnterNumber("10.004"));
     auto book = Workbook::Open(Book());
     ASSERT_TRUE(book);
@@ -345,7 +362,7 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     restarted.SetWorkDate({"2025", "1", "6"});
     moves.clear();
     static_cast<void>(restarted.Load(0));
-    EXPECT_EQ(moves, (std::vector<Move>{{0, 1, 5}, {0, 1, 1}}));
+    EXPECT_EQ(moves, (std::vector<Move>{{0, 1, 4}, {0, 1, 1}}));
 
     WriteBytes(MasterBookPath(product), "not a workbook");
     WriteBytes(DayBookPath(product, "検査員1", "A-100", 0, restarted.WorkingDate()), "not a workbook either");

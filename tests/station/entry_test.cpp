@@ -152,6 +152,17 @@ TEST_F(Entry, MeasuringModeControlsAndKeys) {
     EXPECT_TRUE(Child<QLabel>(*form, "stateLabel")->text().isEmpty());
 }
 
+// Seen: nothing told that the part was done, and 「自動」 went on past it.
+TEST_F(Entry, TheStateSaysWhenEveryPointOfThePartIsMeasured) {
+    OpenWith({kPoint, kPoint});
+    form->startMeasuring();
+    Key(*form, Qt::Key_F12);
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "測定可能");
+    Key(*form, Qt::Key_F12);
+    EXPECT_EQ(Child<QLabel>(*form, "stateLabel")->text().toStdString(), "全点測定済み");
+    EXPECT_EQ(form->Grid(0)->Row(), 2);
+}
+
 TEST_F(Entry, SearchFindsTheFirstEmptyPointAndAutoOffKeepsThePosition) {
     OpenWith({kPoint, kPoint, kPoint});
     Enter("10");
