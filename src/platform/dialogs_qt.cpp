@@ -83,6 +83,14 @@ public:
         box.exec();
     }
 
+    bool Ask(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(kInformationTitle), text,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        PlaceOverItsWindow(box, parent);
+        return box.exec() == QMessageBox::Yes;
+    }
+
     std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) override {
         NameDialog dialog(parent, title);
         if (dialog.exec() != QDialog::Accepted || dialog.Chosen().isEmpty()) return std::nullopt;

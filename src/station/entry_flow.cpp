@@ -26,6 +26,12 @@ void EntryFlow::SetProduct(int machine, const std::string& folder) {
     names_[machine] = folder.empty() ? std::string() : GetProductName(folder);
 }
 
+bool EntryFlow::SetWorkDate(const WorkDate& date) {
+    if (!RecordableDay(date)) return false;
+    workDate_ = date;
+    return true;
+}
+
 std::string EntryFlow::BookPath(int machine) const {
     return DayBookPath(paths_[machine], userName_, names_[machine], machine, workDate_);
 }

@@ -103,8 +103,10 @@ public:
     // The product folder setting: root of the rejection records and the journal.
     void SetProductFolder(std::string folder) { productFolder_ = std::move(folder); }
     const std::string& ProductFolder() const { return productFolder_; }
-    // The date whose day workbooks take the values; machines load again only when told.
-    void SetWorkDate(const WorkDate& date) { workDate_ = date; }
+    // The date whose day workbooks take the values; machines load again only
+    // when told. A date no report could read back (RecordableDay) is refused
+    // and the working date stays: no value goes where it cannot be found.
+    bool SetWorkDate(const WorkDate& date);
     const WorkDate& WorkingDate() const { return workDate_; }
 
     // The product folder registered on machine m; empty for none.

@@ -29,9 +29,12 @@ void MeasurementWindow::keyReleased(int key) {
         // An overdue gauge's warning belongs to its key.
         if (mode_ == WindowMode::Measuring) ShowMeasuringState();
     } else if (key == Qt::Key_F11 || key == Qt::Key_F12) {
+        AskAboutWorkDate();
         Tell(flow_.EnterPassFail(key == Qt::Key_F12));
     } else if (key == Qt::Key_Space) {
-        if (mode_ == WindowMode::Measuring && ProductRegistered()) RequestReading();
+        if (mode_ != WindowMode::Measuring || !ProductRegistered()) return;
+        AskAboutWorkDate();
+        RequestReading();
     } else if (key == Qt::Key_Escape) {
         if (mode_ == WindowMode::Measuring) EndMeasuringMode();
         else if (mode_ == WindowMode::ChoosingDate) datePanel->cancelCalendar();
@@ -77,6 +80,7 @@ void MeasurementWindow::ApplyMode(WindowMode mode) {
 }
 
 void MeasurementWindow::startMeasuring() {
+    AskAboutWorkDate();
     ShowMeasuringState();
     ApplyMode(WindowMode::Measuring);
     Empty(numberEntryBox);
@@ -152,6 +156,7 @@ void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 // The box keeps whatever was typed: a typo is refused here, named as it was
 // typed, and stays in the box to be put right.
 void MeasurementWindow::enterNumber() {
+    AskAboutWorkDate();
     EntryFlow::Entry entry = flow_.EnterNumber(numberEntryBox->text().toStdString());
     if (entry.taken == EntryFlow::Entry::Taken::NotANumber)
         Warn("「手動数値入力」の \"" + entry.text + "\" は数値ではないため、入力していません。");
@@ -167,6 +172,7 @@ void MeasurementWindow::enterNumber() {
 }
 
 void MeasurementWindow::enterText() {
+    AskAboutWorkDate();
     EntryFlow::Entry entry = flow_.EnterText(textEntryBox->text().toStdString());
     if (!entry) return;
     Tell(entry);

@@ -87,6 +87,14 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialog
     retryTimer_->setObjectName("retryTimer");
     retryTimer_->setInterval(10000);
     connect(retryTimer_, &QTimer::timeout, this, &MeasurementWindow::retryWaiting);
+    today_ = [] {
+        QDate today = QDate::currentDate();
+        return Date{today.year(), today.month(), today.day()};
+    };
+    // Past midnight the working date of yesterday turns amber without a touch.
+    dayTimer_ = new QTimer(this);
+    dayTimer_->setInterval(60000);
+    connect(dayTimer_, &QTimer::timeout, this, &MeasurementWindow::ShowWorkDate);
     // Key preview: the window sees each key before whichever of its controls has the focus.
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -292,9 +300,10 @@ bool MeasurementWindow::startUp() {
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
     // Values go into today's day workbooks until the operator picks another date.
-    QDate today = QDate::currentDate();
-    flow_.SetWorkDate({DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});
-    datePanel->showDate(flow_.WorkingDate());
+    workDateSince_ = today_();
+    static_cast<void>(flow_.SetWorkDate(WorkDateOf(workDateSince_)));
+    ShowWorkDate();
+    dayTimer_->start();
     // The operator's products, and the operator record, timed from now.
     ReadOperatorProducts();
     // Every machine's values and master, so that showing another machine is immediate.

@@ -5,6 +5,7 @@
 // closes.
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -95,6 +96,8 @@ public:
     bool ControlDataPending() const { return controlLoad_ != nullptr; }
     // Values and registrations that could not be written yet.
     size_t WaitingCount() const { return queue_.Count(); }
+    // The calendar day the station lives in: the system's, unless a test moves it.
+    void UseToday(std::function<Date()> today) { today_ = std::move(today); }
     // Entries go to the file server from a writer thread of their own: the
     // window never waits for the server. Called before startUp(); without it
     // every entry is delivered at once on the window's thread.
@@ -181,6 +184,12 @@ private:
     // 「全点測定済み」 once every point of the master holds a value.
     void ShowRestingState();
     void ShowPartState(int m);
+    // The working date (shown_machine_and_date_ui.cpp): shown in amber when
+    // it is not today, asked about once on a later day, changed with every
+    // machine loaded again.
+    void ShowWorkDate();
+    void AskAboutWorkDate();
+    void ChangeWorkDate(const Date& day);
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
@@ -276,6 +285,9 @@ private:
     int startHour_ = 0, startMinute_ = 0;
     std::string chargeText_;
     std::string recordDate_;  // the date shown at sign-in
+    std::function<Date()> today_;
+    Date workDateSince_;  // the day the working date was chosen or last confirmed on
+    QTimer* dayTimer_ = nullptr;
     bool loaded_ = false;
     bool unloaded_ = false;
 

@@ -343,11 +343,7 @@ TEST_F(Desktop, AValueThatCannotBeWrittenWaitsAndTheNextStartWritesIt) {
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
-    auto amberPixels = [&](const QString& name) {
-        return MainPixels(name, [](QColor c) {
-            return std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
-        });
-    };
+    auto amberPixels = [&](const QString& name) { return MainPixels(name, Amber); };
     // Dismisses the message box that appears over the windows.
     auto answerMessage = [&](const char* what) {
         ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message " << what;
@@ -427,13 +423,12 @@ TEST_F(Desktop, APointReadTwiceKeepsBothReadingsInTheJournalAndAnOverdueGaugeIsT
     Screenshot("overdue-state");
     EXPECT_EQ(Windows().size(), 2u) << "the overdue gauge was told twice";
 
-    QDir journals(Root("製品/ＺＩＶログ"));
-    QStringList files = journals.entryList({"journal_*.csv"}, QDir::Files);
+    QStringList files = QDir(Root("製品/ＺＩＶログ")).entryList({"journal_*.csv"}, QDir::Files);
     ASSERT_EQ(files.size(), 1) << "one journal for the station and the day";
-    ziv::JournalRead journal = ziv::ReadJournal(journals.filePath(files.front()).toStdString());
-    ASSERT_EQ(journal.entries.size(), 2u);
-    const ziv::JournalEntry& a = journal.entries[0];
-    const ziv::JournalEntry& b = journal.entries[1];
+    const std::vector<ziv::JournalEntry> entries = JournalEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    const ziv::JournalEntry& a = entries[0];
+    const ziv::JournalEntry& b = entries[1];
     EXPECT_EQ(a.Point, 1);
     EXPECT_EQ(b.Point, 1);
     EXPECT_EQ(QString::fromStdString(a.Text), first);

@@ -4,6 +4,7 @@
 #include <functional>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstdio>
@@ -112,6 +113,37 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     // Opened again, the calendar shows today, not the working date.
     form->openCalendar();
     EXPECT_EQ(Child<QCalendarWidget>(*form, "calendar")->selectedDate(), QDate::currentDate());
+}
+
+// Seen: after 12/8 was chosen the window looked as on any day. A date other
+// than today stands in amber with a word; on a later day than it was chosen
+// on (a station left running), 「開始」 or the first value asks once whether
+// to keep it.
+TEST_F(DayBookWindow, AWorkingDateOtherThanTodayIsToldAndAskedAboutOnceALaterDay) {
+    Start();
+    QLabel* notToday = Child<QLabel>(*form, "notTodayLabel");
+    ASSERT_NE(notToday, nullptr);
+    EXPECT_FALSE(notToday->isVisible());
+    form->dateClicked(2025, 1, 5);
+    EXPECT_TRUE(notToday->isVisible());
+    EXPECT_EQ(notToday->text().toStdString(), "作業日 2025/1/5（今日ではありません）");
+    EXPECT_TRUE(Child<QLineEdit>(*form, "dateBox")->styleSheet().contains("#FFB300"));
+
+    const QDate today = QDate::currentDate();
+    auto dayOf = [](QDate d) { return Date{d.year(), d.month(), d.day()}; };
+    form->UseToday([&] { return dayOf(today.addDays(1)); });
+    for (int start = 0; start < 2; ++start) {
+        QTest::mouseClick(Child<QPushButton>(*form, "startButton"), Qt::LeftButton);
+        Key(*form, Qt::Key_Escape);
+    }
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(form->WorkingDate(), (WorkDate{"2025", "1", "5"})) << "answered no";
+    form->UseToday([&] { return dayOf(today.addDays(2)); });
+    dialogs.answerYes = true;
+    Enter("10");
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(form->WorkingDate(), WorkDateOf(dayOf(today.addDays(2))));
+    EXPECT_FALSE(notToday->isVisible());
 }
 
 // Seen: the calendar had no way back, and at sign-in 入力先番号 took the

@@ -312,6 +312,23 @@ TEST_F(EntryFlowTest, TheInputPositionNeverRunsPastTheMaster) {
     EXPECT_EQ(flow.Point(0), 4);
 }
 
+// Seen: the calendar gave the years 8 and -4714, and their values went into
+// books no report reads, with no journal line. Such a date is refused.
+TEST_F(EntryFlowTest, AWorkingDateNoReportReadsIsRefused) {
+    flow.KeepJournal("st-1", {});
+    Register(0, MakeProduct("A-100", 1));
+    const WorkDate refused[] = {
+        {"8", "11", "26"}, {"-4714", "11", "26"}, {"2025", "01", "05"}, {"2025", "2", "29"}, {"10000", "1", "1"}};
+    for (const WorkDate& date : refused) {
+        static_cast<void>(flow.SetWorkDate(date));
+        const WorkDate& kept = flow.WorkingDate();
+        EXPECT_EQ(kept.Year + "/" + kept.Month + "/" + kept.Day, "2025/1/5") << date.Year << "/" << date.Month;
+    }
+    EntryFlow::Entry entry = flow.EnterNumber("10");
+    EXPECT_EQ(entry.book, Book());
+    EXPECT_TRUE(entry.journal && entry.journal->Written());
+}
+
 TEST_F(EntryFlowTest, AFullSheetStartsAgainFromTheFirstPoint) {
     std::string product = MakeProduct("A-100", 0);
     flow.SetProduct(0, product);

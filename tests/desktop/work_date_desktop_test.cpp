@@ -1,0 +1,48 @@
+// The working date chosen in the calendar on the real desktop, where keys
+// reach the calendar as the operator types them.
+#include "desktop_fixture.h"
+#include "records/day_book_name.h"
+
+using namespace desktop;
+
+// Seen: with the calendar open, "8" and Enter went to the year 8; a click on
+// a day then made 8/11/26 the working date, and values went into a book no
+// report reads, with no journal line. Typed digits choose nothing; the day
+// clicked, not today, stands in amber, and a value goes where a report finds
+// it, with its journal line.
+TEST_F(Desktop, TheCalendarTakesNoTypedYearAndADayNotTodayStandsInAmber) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    const int before = MainPixels("working-date-today", Amber);
+    ClickMain(kChooseDateFromRight, kChooseDateTop);
+    Key("8");
+    Key("Return");
+    Screenshot("calendar-after-typing-8");
+    ClickMain(kLastCalendarDayFromRight, kLastCalendarDayTop);
+    EXPECT_TRUE(WaitUntil([&] { return MainPixels("working-date-not-today", Amber) > before + 300; }, 5000))
+        << "a working date other than today looks as any day";
+
+    Rect m = MainClient();
+    Click(m.x + m.w - kNumberBoxFromRight, m.y + kNumberBoxTop);
+    X({"xdotool", "type", "120"});
+    Key("Return");
+    ASSERT_TRUE(WaitUntil([&] { return DayBookNames().size() == 1; }, 5000)) << "the value went into no day workbook";
+    const std::string book = DayBookNames().front().toStdString();
+    auto name = ziv::ParseDayBookName(book);
+    ASSERT_TRUE(name) << book << " is no name a report reads";
+    EXPECT_LE(std::abs(name->WorkDate.Year - QDate::currentDate().year()), 1) << book;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            for (const ziv::JournalEntry& e : JournalEntries())
+                if (e.Text == "120" && e.WorkDate == std::chrono::year(name->WorkDate.Year) /
+                                                         std::chrono::month(unsigned(name->WorkDate.Month)) /
+                                                         std::chrono::day(unsigned(name->WorkDate.Day)))
+                    return true;
+            return false;
+        },
+        5000))
+        << "no journal line for the value";
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
+}
