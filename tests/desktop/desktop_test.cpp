@@ -182,7 +182,8 @@ TEST_F(Desktop, OperatorWindowActsOnlyOnAClickedName) {
 
 // Text pasted into the number box stands there as pasted: 入力 records the
 // number it is, the input method's full-width digits too, and refuses with a
-// message a text that is none, never a 0 made of it.
+// message a text that is none, never a 0 made of it, leaving it in the box
+// to be put right.
 TEST_F(Desktop, PastedTextInTheNumberBoxIsEnteredOnlyWhenItIsANumber) {
     if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
@@ -191,12 +192,17 @@ TEST_F(Desktop, PastedTextInTheNumberBoxIsEnteredOnlyWhenItIsANumber) {
     Rect m = MainClient();
     const int boxX = m.x + m.w - kNumberBoxFromRight, boxY = m.y + kNumberBoxTop;
     int point = 1;
+    // What shift+Home selects becomes the primary selection, which tells
+    // what the box holds.
+    auto clickBoxAndSelectAll = [&] {
+        Click(boxX, boxY);
+        Key("End");
+        Key("shift+Home");
+    };
     for (const char* pasted : {"１０．０１", "abc12"}) {
         for (const char* way : {"ctrl+v", "middle-click"}) {
             SCOPED_TRACE(std::string(pasted) + " by " + way);
-            Click(boxX, boxY);
-            Key("End");
-            Key("shift+Home");
+            clickBoxAndSelectAll();
             Key("BackSpace");
             if (std::string(way) == "ctrl+v") {
                 Selection("clipboard", pasted);
@@ -212,6 +218,8 @@ TEST_F(Desktop, PastedTextInTheNumberBoxIsEnteredOnlyWhenItIsANumber) {
                 Key("Return");
                 ASSERT_TRUE(WaitUntil([&] { return Windows().size() <= 2; }, 10000));
                 EXPECT_TRUE(MeasuredValue(point).isEmpty());
+                clickBoxAndSelectAll();
+                EXPECT_EQ(X({"xclip", "-selection", "primary", "-o"}).out.toStdString(), pasted);
                 continue;
             }
             ASSERT_TRUE(WaitUntil([&] { return !MeasuredValue(point).isEmpty(); }, 5000)) << "入力 recorded nothing";
