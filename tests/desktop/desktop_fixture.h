@@ -327,16 +327,6 @@ protected:
 
     // The day workbooks of machine 0, by name.
     QStringList DayBookNames() { return QDir(product_ + "/data").entryList({"*0号機*.xls"}, QDir::Files); }
-    // Every entry of every journal of the demo's product folder.
-    std::vector<ziv::JournalEntry> JournalEntries() {
-        std::vector<ziv::JournalEntry> entries;
-        QDir journals(Root("製品/ＺＩＶログ"));
-        for (const QString& file : journals.entryList({"journal_*.csv"}, QDir::Files)) {
-            ziv::JournalRead read = ziv::ReadJournal(journals.filePath(file).toStdString());
-            entries.insert(entries.end(), read.entries.begin(), read.entries.end());
-        }
-        return entries;
-    }
     static bool Amber(QColor c) {
         return std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
     }

