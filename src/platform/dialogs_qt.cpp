@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace ziv {
@@ -62,12 +63,32 @@ private:
     QString chosen_;
 };
 
+// Qt centres a box over its window; a window not shown yet (its start-up)
+// has no place but the screen's top left corner, and the box went there.
+// Such a window opens in the middle of its screen, and so does the box.
+void PlaceOverItsWindow(QMessageBox& box, QWidget* parent) {
+    if (!parent || parent->window()->isVisible()) return;
+    QScreen* screen = parent->window()->screen();
+    if (!screen) return;
+    box.adjustSize();
+    box.move(screen->availableGeometry().center() - box.rect().center());
+}
+
 class Desktop : public Dialogs {
 public:
     void Show(QWidget* parent, const ShownMessage& message) override {
         QMessageBox box(message.icon == MessageIcon::Critical ? QMessageBox::Critical : QMessageBox::Information,
                         message.title, message.text, QMessageBox::Ok, parent);
+        PlaceOverItsWindow(box, parent);
         box.exec();
+    }
+
+    bool Ask(QWidget* parent, const QString& text) override {
+        QMessageBox box(QMessageBox::Question, QString::fromUtf8(kInformationTitle), text,
+                        QMessageBox::Yes | QMessageBox::No, parent);
+        box.setDefaultButton(QMessageBox::Yes);
+        PlaceOverItsWindow(box, parent);
+        return box.exec() == QMessageBox::Yes;
     }
 
     std::optional<ChosenFile> AskSaveFile(QWidget* parent, const QString& title) override {

@@ -42,6 +42,13 @@ public:
         return std::nullopt;
     }
 
+    // A question answered yes or no, titled "ZIV - 情報"; true for yes.
+    // Doubles that never ask answer no.
+    virtual bool Ask(QWidget* parent, const QString& text) {
+        static_cast<void>(parent), static_cast<void>(text);
+        return false;
+    }
+
     // "ZIV - 警告" with the critical icon, the system's error message.
     void Warn(QWidget* parent, const QString& text);
     // "ZIV - 情報" with the information icon.

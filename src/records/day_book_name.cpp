@@ -43,6 +43,9 @@ std::optional<Date> StationDate(std::string_view text) {
     return date;
 }
 
+// "2024年3月7日".
+std::string DateInName(const WorkDate& date) { return date.Year + "年" + date.Month + "月" + date.Day + "日"; }
+
 // Digits that may carry leading zeros (typed dates "2024-03-07").
 std::optional<int> Digits(std::string_view text, size_t minDigits, size_t maxDigits) {
     if (text.size() < minDigits || text.size() > maxDigits) return std::nullopt;
@@ -58,18 +61,25 @@ std::optional<int> Digits(std::string_view text, size_t minDigits, size_t maxDig
 
 std::string DayBookFileName(const std::string& userName, const std::string& productName, int machine,
                             const WorkDate& date) {
-    return userName + "_" + productName + "_" + std::to_string(machine) + "号機_" + date.Year + "年" + date.Month +
-           "月" + date.Day + "日.xls";
+    return userName + "_" + productName + "_" + std::to_string(machine) + "号機_" + DateInName(date) + ".xls";
 }
 
 bool IsCalendarDate(const Date& date) {
-    if (date.Year < 1000 || date.Year > 9999 || date.Month < 1 || date.Month > 12 || date.Day < 1) return false;
+    if (date.Year < kFirstReadableYear || date.Year > kLastReadableYear || date.Month < 1 || date.Month > 12 ||
+        date.Day < 1)
+        return false;
     static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     int days = kDays[date.Month - 1];
     bool leap = (date.Year % 4 == 0 && date.Year % 100 != 0) || date.Year % 400 == 0;
     if (date.Month == 2 && leap) days = 29;
     return date.Day <= days;
 }
+
+WorkDate WorkDateOf(const Date& date) {
+    return {std::to_string(date.Year), std::to_string(date.Month), std::to_string(date.Day)};
+}
+
+std::optional<Date> RecordableDay(const WorkDate& date) { return StationDate(DateInName(date)); }
 
 std::optional<Date> ParseDate(std::string_view text) {
     if (auto date = StationDate(text)) return date;

@@ -13,7 +13,10 @@ struct Date {
     auto operator<=>(const Date&) const = default;
 };
 
-// A real calendar day of years 1000..9999.
+// The years whose day workbooks a report reads back by their names.
+inline constexpr int kFirstReadableYear = 1000, kLastReadableYear = 9999;
+
+// A real calendar day of those years.
 bool IsCalendarDate(const Date& date);
 // "2024-03-07", "2024/3/7" or "2024年3月7日"; nothing for anything else or a
 // day that does not exist.
@@ -31,7 +34,15 @@ struct DayBookName {
 // The working date as the station keeps it: "2024", "3", "7".
 struct WorkDate {
     std::string Year, Month, Day;
+    bool operator==(const WorkDate&) const = default;
 };
+
+// A day as the working date: "2024", "3", "7".
+WorkDate WorkDateOf(const Date& date);
+// The day of a working date, when it is one values may be recorded under:
+// written as the station writes it, of a year a report reads back from the
+// day workbook's name and the journal takes. Nothing otherwise.
+std::optional<Date> RecordableDay(const WorkDate& date);
 
 // The file name the station gives the day workbook.
 std::string DayBookFileName(const std::string& userName, const std::string& productName, int machine,

@@ -2,11 +2,15 @@
 // The working date 「日付」: the date shown, the button that opens the
 // calendar, and the calendar with its 「キャンセル」. The calendar always
 // opens on today, whatever the working date; a click on a day chooses it.
+// A working date other than today stands out in amber with a word saying so.
 #include <QGroupBox>
+#include <optional>
+#include <string>
 
 #include "records/day_book.h"
 
 class QCalendarWidget;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -19,7 +23,8 @@ public:
     // they can stand apart from the panel.
     WorkDatePanel(QWidget* parent, QWidget* calendarParent);
 
-    void showDate(const WorkDate& date);
+    // `notToday` (NotTodayText) says that the date is not today's.
+    void showDate(const WorkDate& date, const std::optional<std::string>& notToday);
     void openCalendar();
     // Closes the calendar without choosing a date.
     void cancelCalendar();
@@ -36,6 +41,7 @@ signals:
 
 private:
     QLineEdit* dateBox_;
+    QLabel* notTodayLabel_;
     QPushButton* chooseButton_;
     QWidget* calendarFrame_;
     QCalendarWidget* calendar_;

@@ -88,8 +88,7 @@ void MeasurementWindow::ShowControl(const EntryFlow::Entry& entry) {
     } else if (signalShown_ == std::pair{entry.point, entry.machine} &&
                !flow_.Watch().Standing(entry.point, entry.machine)) {
         signalShown_.reset();
-        if (mode_ == WindowMode::Measuring) ShowMeasuringState();
-        else ShowState(QString());
+        ShowRestingState();
     }
     UpdateChart();
 }
@@ -124,8 +123,7 @@ void MeasurementWindow::recordReaction() {
     auto written = flow_.RecordReaction(machine, point, chosen->toStdString());
     if (written && !written->Written() && !written->queueProblem) ShowWaiting();
     signalShown_.reset();
-    if (mode_ == WindowMode::Measuring) ShowMeasuringState();
-    else ShowState(QString());
+    ShowRestingState();
     UpdateChart();
     FocusGrid();
 }

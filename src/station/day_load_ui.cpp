@@ -116,7 +116,8 @@ void MeasurementWindow::ShowLoadWaiting(bool waiting) {
     if (waiting) {
         loadTimer_->start();
         // A control signal or an overdue gauge keeps the label.
-        if (shown.isEmpty() || shown == QString::fromUtf8("測定可能") || shown == QString::fromUtf8("製品未登録")) {
+        if (shown.isEmpty() || shown == QString::fromUtf8("測定可能") || shown == QString::fromUtf8("製品未登録") ||
+            shown == QString::fromUtf8("全点測定済み")) {
             ShowState(silent);
             stateLabel->setToolTip(QString::fromUtf8(kShareSilentWhy));
         }
@@ -125,8 +126,7 @@ void MeasurementWindow::ShowLoadWaiting(bool waiting) {
     loadTimer_->stop();
     if (shown != silent) return;
     stateLabel->setToolTip(QString());
-    if (mode_ == WindowMode::Measuring) ShowMeasuringState();
-    else ShowState(QString());
+    ShowRestingState();
 }
 
 }  // namespace ziv

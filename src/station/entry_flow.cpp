@@ -26,6 +26,12 @@ void EntryFlow::SetProduct(int machine, const std::string& folder) {
     names_[machine] = folder.empty() ? std::string() : GetProductName(folder);
 }
 
+bool EntryFlow::SetWorkDate(const WorkDate& date) {
+    if (!RecordableDay(date)) return false;
+    workDate_ = date;
+    return true;
+}
+
 std::string EntryFlow::BookPath(int machine) const {
     return DayBookPath(paths_[machine], userName_, names_[machine], machine, workDate_);
 }
@@ -196,14 +202,18 @@ void EntryFlow::ShowMachine(int machine) {
     Advance(machine);
 }
 
-// The run goes down to the first empty point, keeping the point it came from
-// on top; with every point filled it starts again from the first. With
-// auto-advance off the next value replaces the one just entered.
+// The run goes down to the first empty point of the master, keeping the
+// point it came from on top. With every point of the master measured it
+// stays: rows past the master have nothing to judge a value by, and take one
+// only where the operator puts it. A sheet without master starts again from
+// the first point. With auto-advance off the next value replaces the one
+// just entered.
 void EntryFlow::Advance(int machine) {
     if (!autoAdvance_) return;
-    int empty = sheets_[machine].FirstEmptyPoint();
+    const MachineSheet& sheet = sheets_[machine];
+    int empty = sheet.FirstEmptyPoint();
     if (empty != 0) MoveTo(machine, empty, points_[machine]);
-    else MoveTo(machine, kFirstPoint, kFirstPoint);
+    else if (!sheet.HasMaster()) MoveTo(machine, kFirstPoint, kFirstPoint);
 }
 
 void EntryFlow::MoveTo(int machine, int point, int top) {
@@ -269,7 +279,8 @@ EntryFlow::Entry EntryFlow::EnterNumber(const std::string& boxText) {
     // the box's own check: nothing but a number is ever entered and judged.
     bool keepSign = SignKept();
     auto number = NumberBoxEntry(boxText, keepSign);
-    if (!number) entry.taken = Entry::Taken::NotANumber;
+    // A minus on a point of magnitudes is refused, not dropped: the operator meant something else.
+    if (!number) entry.taken = NumberBoxEntry(boxText, true) ? Entry::Taken::SignRefused : Entry::Taken::NotANumber;
     else if (!HoldsNumber(*number)) entry.taken = Entry::Taken::NoNumber;
     if (!entry) return entry;
     return EnterMagnitude(std::move(entry), EnteredValueText(*number, keepSign));

@@ -34,7 +34,8 @@ public:
     // One value entered on a point, with everything that became of it.
     struct Entry {
         // NoNumber: a reply or a box without any number ("ERR", "-----", empty).
-        enum class Taken { Recorded, NoProduct, NotANumber, NoNumber };
+        // SignRefused: a number typed with a minus on a point whose values are magnitudes.
+        enum class Taken { Recorded, NoProduct, NotANumber, NoNumber, SignRefused };
         Taken taken = Taken::Recorded;
         Way way = Way::Number;
         // The function key: 1-10 for the instrument of F1-F10, 11 for F11 (NG),
@@ -102,8 +103,10 @@ public:
     // The product folder setting: root of the rejection records and the journal.
     void SetProductFolder(std::string folder) { productFolder_ = std::move(folder); }
     const std::string& ProductFolder() const { return productFolder_; }
-    // The date whose day workbooks take the values; machines load again only when told.
-    void SetWorkDate(const WorkDate& date) { workDate_ = date; }
+    // The date whose day workbooks take the values; machines load again only
+    // when told. A date no report could read back (RecordableDay) is refused
+    // and the working date stays: no value goes where it cannot be found.
+    bool SetWorkDate(const WorkDate& date);
     const WorkDate& WorkingDate() const { return workDate_; }
 
     // The product folder registered on machine m; empty for none.
@@ -167,9 +170,10 @@ public:
     // Entries on the input position of the machine shown; none is taken on a
     // machine without product. An instrument's reading and a typed number are
     // entered as their magnitude (with their sign on a point that keeps it),
-    // judged and corrected. A typed number box that holds anything but digits
-    // and a point (and a leading minus there) is refused; a reading or a box
-    // without any number is refused too, the reading journalled as refused.
+    // judged and corrected. A typed number box that holds anything but one
+    // number (digits and one point, and a leading minus there) is refused; a
+    // reading or a box without any number is refused too, the reading
+    // journalled as refused.
     Entry EnterReading(const std::string& valueText, int key, const std::string& inputName,
                        const std::string& reply = {});
     Entry EnterNumber(const std::string& boxText);

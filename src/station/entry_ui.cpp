@@ -29,9 +29,12 @@ void MeasurementWindow::keyReleased(int key) {
         // An overdue gauge's warning belongs to its key.
         if (mode_ == WindowMode::Measuring) ShowMeasuringState();
     } else if (key == Qt::Key_F11 || key == Qt::Key_F12) {
+        AskAboutWorkDate();
         Tell(flow_.EnterPassFail(key == Qt::Key_F12));
     } else if (key == Qt::Key_Space) {
-        if (mode_ == WindowMode::Measuring && ProductRegistered()) RequestReading();
+        if (mode_ != WindowMode::Measuring || !ProductRegistered()) return;
+        AskAboutWorkDate();
+        RequestReading();
     } else if (key == Qt::Key_Escape) {
         if (mode_ == WindowMode::Measuring) EndMeasuringMode();
         else if (mode_ == WindowMode::ChoosingDate) datePanel->cancelCalendar();
@@ -77,6 +80,7 @@ void MeasurementWindow::ApplyMode(WindowMode mode) {
 }
 
 void MeasurementWindow::startMeasuring() {
+    AskAboutWorkDate();
     ShowMeasuringState();
     ApplyMode(WindowMode::Measuring);
     Empty(numberEntryBox);
@@ -86,14 +90,20 @@ void MeasurementWindow::startMeasuring() {
 
 void MeasurementWindow::EndMeasuringMode() {
     ApplyMode(WindowMode::Ready);
-    ShowState(QString());
+    ShowRestingState();
 }
 
 // ---- the input position: the flow's point, which the grid follows ----------
 
-void MeasurementWindow::GridLink::RowChanged(int machine, int point) { f.grids_[machine]->Model().PointChanged(point); }
+void MeasurementWindow::GridLink::RowChanged(int machine, int point) {
+    f.grids_[machine]->Model().PointChanged(point);
+    f.ShowPartState(machine);
+}
 
-void MeasurementWindow::GridLink::SheetChanged(int machine) { f.grids_[machine]->Model().SheetChanged(); }
+void MeasurementWindow::GridLink::SheetChanged(int machine) {
+    f.grids_[machine]->Model().SheetChanged();
+    f.ShowPartState(machine);
+}
 
 void MeasurementWindow::ShowPoint(int m, int point, int top) {
     grids_[m]->SetTopRow(top);
@@ -143,10 +153,16 @@ void MeasurementWindow::searchEmptyPoint() {
 void MeasurementWindow::clearNumberClicked() { FocusGrid(); }
 void MeasurementWindow::clearTextClicked() { FocusGrid(); }
 
+// The box keeps whatever was typed: a typo is refused here, named as it was
+// typed, and stays in the box to be put right.
 void MeasurementWindow::enterNumber() {
+    AskAboutWorkDate();
     EntryFlow::Entry entry = flow_.EnterNumber(numberEntryBox->text().toStdString());
     if (entry.taken == EntryFlow::Entry::Taken::NotANumber)
         Warn("「手動数値入力」の \"" + entry.text + "\" は数値ではないため、入力していません。");
+    if (entry.taken == EntryFlow::Entry::Taken::SignRefused)
+        Warn("「手動数値入力」の \"" + entry.text +
+             "\" は入力していません。この測定点の値は大きさ（符号なし）で記録するため、「-」は付けられません。");
     if (entry.taken == EntryFlow::Entry::Taken::NoNumber)
         Warn("「手動数値入力」に数値がないため、入力していません。");
     if (!entry) return;
@@ -156,6 +172,7 @@ void MeasurementWindow::enterNumber() {
 }
 
 void MeasurementWindow::enterText() {
+    AskAboutWorkDate();
     EntryFlow::Entry entry = flow_.EnterText(textEntryBox->text().toStdString());
     if (!entry) return;
     Tell(entry);

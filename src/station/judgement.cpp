@@ -61,19 +61,18 @@ std::optional<std::string> NumberBoxEntry(std::string_view text, bool minusAllow
     std::string entry;
     for (size_t i = 0; i < text.size(); ++i) {
         char c = text[i];
-        bool first = entry.empty();
-        if ((c >= '0' && c <= '9') || c == '.' || (c == '-' && first && minusAllowed)) {
-            entry += c;
-        } else if (text.substr(i, 2) == "\xEF\xBC" && i + 2 < text.size()) {
+        if (text.substr(i, 2) == "\xEF\xBC" && i + 2 < text.size()) {
             unsigned char last = static_cast<unsigned char>(text[i + 2]);
-            if (last >= 0x90 && last <= 0x99) entry += static_cast<char>('0' + (last - 0x90));
-            else if (last == 0x8E) entry += '.';
-            else if (last == 0x8D && first && minusAllowed) entry += '-';
+            if (last >= 0x90 && last <= 0x99) c = static_cast<char>('0' + (last - 0x90));
+            else if (last == 0x8E) c = '.';
+            else if (last == 0x8D) c = '-';
             else return std::nullopt;
             i += 2;
-        } else {
-            return std::nullopt;
         }
+        // A second point would cut the number short: "90.0190.01" is a typo, not 90.019.
+        bool digit = c >= '0' && c <= '9', point = c == '.' && entry.find('.') == std::string::npos;
+        if (!digit && !point && !(c == '-' && entry.empty() && minusAllowed)) return std::nullopt;
+        entry += c;
     }
     return entry;
 }

@@ -36,11 +36,11 @@ std::string MagnitudeText(std::string_view text);
 // or the number with its sign on a point that keeps it; general decimal form.
 std::string EnteredValueText(std::string_view text, bool keepSign);
 
-// What the number box may hold (UTF-8): digits and "." only, and a leading
-// "-" where the point keeps its sign; the input method's full-width digits,
-// point and minus mean the same and come back as "0"-"9", "." and "-".
-// Nothing when any other character stands in it: no part of a foreign text
-// ("1.5e3", "+2", "abc") may become a different number.
+// The number the number box holds (UTF-8): digits with at most one ".", and
+// a leading "-" where the point keeps its sign; the input method's
+// full-width digits, point and minus mean the same and come back as "0"-"9",
+// "." and "-". Nothing when anything else stands in it: no part of a typo
+// ("12,06", "90.0190.01", "1.5e3", "+2") may become a different number.
 std::optional<std::string> NumberBoxEntry(std::string_view text, bool minusAllowed = false);
 
 }  // namespace ziv

@@ -38,9 +38,16 @@ void MachineSheet::SetMeasured(int point, const MeasuredRow& measured) {
     }
 }
 
-int MachineSheet::FirstEmptyPoint() const {
+bool MachineSheet::HasMaster() const {
     for (int p = kFirstPoint; p <= kLastPoint; ++p)
-        if (rows_[p].Value.empty()) return p;
+        if (!rows_[p].Nominal.empty()) return true;
+    return false;
+}
+
+int MachineSheet::FirstEmptyPoint() const {
+    const bool master = HasMaster();
+    for (int p = kFirstPoint; p <= kLastPoint; ++p)
+        if (rows_[p].Value.empty() && (!master || !rows_[p].Nominal.empty())) return p;
     return 0;
 }
 

@@ -30,8 +30,13 @@ public:
     // The value, judgement and correction as a day workbook holds them.
     void SetMeasured(int point, const MeasuredRow& measured);
 
-    // The first point without a value; 0 when every point has one.
+    // The points of the master are those with a nominal size; a sheet
+    // without any (no master, or one not read) has every point open.
+    bool HasMaster() const;
+    // The first of those points without a value; 0 when each has one.
     int FirstEmptyPoint() const;
+    // Every point of the master holds a value: the part is measured.
+    bool AllMeasured() const { return HasMaster() && FirstEmptyPoint() == 0; }
     // The grid text of a point's column.
     std::string ColumnText(int point, int column) const;
 

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
-#include <QValidator>
 #include <QVBoxLayout>
 
 #include "common/failure_text.h"
@@ -71,24 +70,6 @@ QGroupBox* Frame(const char* caption, const char* name, QWidget* parent) {
     return f;
 }
 
-// Only digits and "." ever stand in the number box, and a leading minus where
-// the input position keeps its sign, however the text arrives: typed,
-// committed by the input method, pasted or dropped. A change bringing
-// anything else is refused whole (see NumberBoxEntry).
-class NumberBoxValidator : public QValidator {
-public:
-    NumberBoxValidator(const EntryFlow& flow, QObject* parent) : QValidator(parent), flow_(flow) {}
-    State validate(QString& input, int&) const override {
-        auto entry = NumberBoxEntry(input.toStdString(), flow_.SignKept());
-        if (!entry) return Invalid;
-        input = QString::fromStdString(*entry);
-        return Acceptable;
-    }
-
-private:
-    const EntryFlow& flow_;
-};
-
 }  // namespace
 
 MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialogs, Files files, QWidget* parent)
@@ -106,6 +87,14 @@ MeasurementWindow::MeasurementWindow(const SignedInOperator& op, Dialogs& dialog
     retryTimer_->setObjectName("retryTimer");
     retryTimer_->setInterval(10000);
     connect(retryTimer_, &QTimer::timeout, this, &MeasurementWindow::retryWaiting);
+    today_ = [] {
+        QDate today = QDate::currentDate();
+        return Date{today.year(), today.month(), today.day()};
+    };
+    // Past midnight the working date of yesterday turns amber without a touch.
+    dayTimer_ = new QTimer(this);
+    dayTimer_->setInterval(60000);
+    connect(dayTimer_, &QTimer::timeout, this, &MeasurementWindow::ShowWorkDate);
     // Key preview: the window sees each key before whichever of its controls has the focus.
     installEventFilter(this);
     for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
@@ -143,7 +132,6 @@ void MeasurementWindow::BuildControls() {
 
     numberEntryPanel = Frame("手動数値入力", "numberEntryPanel", this);
     numberEntryBox = Box("numberEntryBox", numberEntryPanel, false);
-    numberEntryBox->setValidator(new NumberBoxValidator(flow_, numberEntryBox));
     enterNumberButton = Button("入力", "enterNumberButton", numberEntryPanel);
     clearNumberBox = Tick("削除", "clearNumberBox", numberEntryPanel);
     InRow(numberEntryPanel, {numberEntryBox, enterNumberButton, clearNumberBox});
@@ -248,6 +236,7 @@ void MeasurementWindow::ShowState(const QString& text) {
     else if (text == U("通信中")) background = "#FFB300";
     else if (text.startsWith(U("サーバー応答なし"))) background = "#FFB300";
     else if (text.startsWith(U("校正期限切れ"))) background = "#C62828";
+    else if (text == U("全点測定済み")) background = "#1565C0";
     // A control signal is a warning, not a rejection: amber, as red stays for 不.
     else if (text.startsWith(U("管理外れ")) || text.startsWith(U("傾向"))) background = "#FFB300";
     stateLabel->setStyleSheet(background.isEmpty()
@@ -263,7 +252,24 @@ void MeasurementWindow::ShowMeasuringState() {
     if (signalShown_)
         if (auto standing = flow_.Watch().Standing(signalShown_->first, signalShown_->second))
             return ShowState(QString::fromStdString(standing->Text()));
-    ShowState(ProductRegistered() ? U("測定可能") : U("製品未登録"));
+    if (!ProductRegistered()) return ShowState(U("製品未登録"));
+    ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : U("測定可能"));
+}
+
+// What the label says when nothing else is to be told: the part measured
+// stays in sight outside measuring mode too.
+void MeasurementWindow::ShowRestingState() {
+    if (mode_ == WindowMode::Measuring) return ShowMeasuringState();
+    ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : QString());
+}
+
+// The label follows the part shown as values come and go, but never covers
+// a reading under way, a control signal, an overdue gauge or a silent share.
+void MeasurementWindow::ShowPartState(int m) {
+    if (!loaded_ || m != flow_.ShownMachine() || session_.Active()) return;
+    const QString shown = stateLabel->text();
+    for (const char* resting : {"", "測定可能", "製品未登録", "全点測定済み"})
+        if (shown == U(resting)) return ShowRestingState();
 }
 
 bool MeasurementWindow::startUp() {
@@ -294,9 +300,10 @@ bool MeasurementWindow::startUp() {
     // What the last run could not write goes first, so that what is read next shows it.
     LoadWaiting();
     // Values go into today's day workbooks until the operator picks another date.
-    QDate today = QDate::currentDate();
-    flow_.SetWorkDate({DecimalText(today.year()), DecimalText(today.month()), DecimalText(today.day())});
-    datePanel->showDate(flow_.WorkingDate());
+    workDateSince_ = today_();
+    static_cast<void>(flow_.SetWorkDate(WorkDateOf(workDateSince_)));
+    ShowWorkDate();
+    dayTimer_->start();
     // The operator's products, and the operator record, timed from now.
     ReadOperatorProducts();
     // Every machine's values and master, so that showing another machine is immediate.

@@ -5,6 +5,7 @@
 // closes.
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -97,6 +98,8 @@ public:
     // Lets the writer deliver what waits, waiting at most ms, and shows what
     // it wrote, as closing does: true when nothing waits.
     bool DeliverWaiting(int ms);
+    // The calendar day the station lives in: the system's, unless a test moves it.
+    void UseToday(std::function<Date()> today) { today_ = std::move(today); }
     DrawingEditor* Editor();
     SerialPort* Port() const { return port_; }
     QTimer* ReadingTimer() const { return readingTimer_; }
@@ -175,6 +178,16 @@ private:
     void UpdateChart();
     void recordReaction();
     void ShowMeasuringState();
+    // The label at rest, and as the values of the part shown come and go:
+    // 「全点測定済み」 once every point of the master holds a value.
+    void ShowRestingState();
+    void ShowPartState(int m);
+    // The working date (shown_machine_and_date_ui.cpp): shown in amber when
+    // it is not today, asked about once on a later day, changed with every
+    // machine loaded again.
+    void ShowWorkDate();
+    void AskAboutWorkDate();
+    void ChangeWorkDate(const Date& day);
     void BuildControls();
     QGroupBox* BuildGrids();
     void ReadOperatorProducts();
@@ -273,6 +286,9 @@ private:
     int startHour_ = 0, startMinute_ = 0;
     std::string chargeText_;
     std::string recordDate_;  // the date shown at sign-in
+    std::function<Date()> today_;
+    Date workDateSince_;  // the day the working date was chosen or last confirmed on
+    QTimer* dayTimer_ = nullptr;
     bool loaded_ = false;
     bool unloaded_ = false;
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -94,4 +95,21 @@ TEST(JapaneseInterface, QtsOwnTextsAreJapaneseWhateverTheSystemLanguage) {
         GTEST_SKIP() << "Qt's Japanese translations are not installed (qt6-translations-l10n)";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString::fromUtf8("キャンセル"));
     EXPECT_EQ(QLocale().monthName(12), QString::fromUtf8("12月"));
+}
+
+// Seen: `ziv --help` opened the window, and with one running said that one
+// runs. It prints the command line and ends, with no display at all.
+TEST(CommandLine, HelpPrintsTheOptionsWithoutADisplay) {
+    TempRoot root;  // ZIV_ROOT
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    QProcess ziv;
+    ziv.setProcessEnvironment(env);
+    ziv.start(QStringLiteral(ZIV_BINARY_DIR "/ziv"), {"--help"});
+    ASSERT_TRUE(ziv.waitForFinished(20000));
+    EXPECT_EQ(ziv.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(ziv.exitCode(), 0) << ziv.readAllStandardError().toStdString();
+    const QString usage = QString::fromUtf8(ziv.readAllStandardOutput());
+    for (const char* option : {"--help", "--set-aside", "ZIV_ROOT"}) EXPECT_TRUE(usage.contains(option)) << option;
 }

@@ -83,6 +83,9 @@ inline void WriteFile(const QString& path, const std::string& bytes) {
 constexpr int kStartFromRight = 63, kStartTop = 50;            // "開始"
 constexpr int kNumberBoxFromRight = 250, kNumberBoxTop = 326;  // numberEntryBox
 constexpr int kNumberEnterFromRight = 120;                     // "入力" of 手動数値入力
+constexpr int kChooseDateFromRight = 63, kChooseDateTop = 464;  // "選択" of 日付
+// The calendar's last day, bottom right: always a day of the next month.
+constexpr int kLastCalendarDayFromRight = 39, kLastCalendarDayTop = 796;
 constexpr int kOperatorX = 51, kOperatorY = 47;                // first name of the list
 constexpr int kDecideX = 329, kDecideY = 59;                   // "決定"
 constexpr int kDeleteX = 329, kDeleteY = 243;                  // "削除"
@@ -307,7 +310,7 @@ protected:
     std::map<std::pair<int, int>, QString> DayBook() {
         std::map<std::pair<int, int>, QString> cells;
         QDir data(product_ + "/data");
-        QStringList books = data.entryList({"*0号機*.xls"}, QDir::Files);
+        QStringList books = DayBookNames();
         if (books.size() != 1) return cells;
         QString dump = X({kTools + "/tools/ziv-workbook/ziv-workbook", "dump", data.filePath(books.front())}).out;
         for (const QString& line : dump.split('\n', Qt::SkipEmptyParts)) {
@@ -320,6 +323,12 @@ protected:
         auto cells = DayBook();
         auto it = cells.find({point, 5});
         return it == cells.end() ? QString() : it->second;
+    }
+
+    // The day workbooks of machine 0, by name.
+    QStringList DayBookNames() { return QDir(product_ + "/data").entryList({"*0号機*.xls"}, QDir::Files); }
+    static bool Amber(QColor c) {
+        return std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
     }
 
     Rect MainClient() { return Client(main_); }

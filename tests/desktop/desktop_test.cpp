@@ -180,17 +180,18 @@ TEST_F(Desktop, OperatorWindowActsOnlyOnAClickedName) {
         << "a double-click on a name did not sign in";
 }
 
-// Text pasted into the number box: only "0"-"9" and "." may stand there, and
-// what 入力 records is the number the box shows, never a 0 made of a text
-// that is no number.
-TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
+// Text pasted into the number box stands there as pasted: 入力 records the
+// number it is, the input method's full-width digits too, and refuses with a
+// message a text that is none, never a 0 made of it, leaving it in the box
+// to be put right.
+TEST_F(Desktop, PastedTextInTheNumberBoxIsEnteredOnlyWhenItIsANumber) {
     if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
-    const QRegularExpression magnitude("^[0-9.]*$");
     Rect m = MainClient();
     const int boxX = m.x + m.w - kNumberBoxFromRight, boxY = m.y + kNumberBoxTop;
+    int point = 1;
     // What shift+Home selects becomes the primary selection, which tells
     // what the box holds.
     auto clickBoxAndSelectAll = [&] {
@@ -198,7 +199,6 @@ TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
         Key("End");
         Key("shift+Home");
     };
-    int point = 1;
     for (const char* pasted : {"１０．０１", "abc12"}) {
         for (const char* way : {"ctrl+v", "middle-click"}) {
             SCOPED_TRACE(std::string(pasted) + " by " + way);
@@ -212,15 +212,18 @@ TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
                 Click(boxX, boxY, 2);
             }
             Screenshot(QString("pasted-%1-%2").arg(point).arg(way));
-            Selection("primary", "-");
-            clickBoxAndSelectAll();
-            QString shown = X({"xclip", "-selection", "primary", "-o"}).out;
-            if (shown == "-") shown.clear();  // nothing selected: the box is empty
-            EXPECT_TRUE(magnitude.match(shown).hasMatch()) << "the box holds \"" << shown.toStdString() << "\"";
-            if (shown.isEmpty() || !magnitude.match(shown).hasMatch()) continue;
             ClickMain(kNumberEnterFromRight, kNumberBoxTop);
+            if (std::string(pasted) == "abc12") {
+                ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message for a text that is no number";
+                Key("Return");
+                ASSERT_TRUE(WaitUntil([&] { return Windows().size() <= 2; }, 10000));
+                EXPECT_TRUE(MeasuredValue(point).isEmpty());
+                clickBoxAndSelectAll();
+                EXPECT_EQ(X({"xclip", "-selection", "primary", "-o"}).out.toStdString(), pasted);
+                continue;
+            }
             ASSERT_TRUE(WaitUntil([&] { return !MeasuredValue(point).isEmpty(); }, 5000)) << "入力 recorded nothing";
-            EXPECT_DOUBLE_EQ(MeasuredValue(point).toDouble(), shown.toDouble());
+            EXPECT_EQ(MeasuredValue(point), "10.01");
             ++point;
         }
     }
@@ -236,6 +239,27 @@ TEST_F(Desktop, PastedTextInTheNumberBoxHoldsOnlyDigitsAndPoint) {
     ClickMain(kNumberEnterFromRight, kNumberBoxTop);
     ASSERT_TRUE(WaitUntil([&] { return !MeasuredValue(point).isEmpty(); }, 5000)) << "入力 recorded nothing";
     EXPECT_EQ(MeasuredValue(point), "2.1");
+}
+
+// Seen: a message at start opened at the screen's top left, away from the
+// window it belongs to. A second start on the same root is told over the
+// operator window, where the first one stands.
+TEST_F(Desktop, AMessageAtStartOpensOverItsWindow) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    QProcessEnvironment env = env_;
+    env.insert("ZIV_ROOT", QString::fromStdString(root_.path()));
+    QProcess* second = Spawn(BuildDir() + "/ziv", {}, env);
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 2; }, 20000)) << "the second start said nothing";
+    Screenshot("second-start-message");
+    QStringList boxes = Windows();
+    boxes.removeAll(operators_);
+    ASSERT_EQ(boxes.size(), 1);
+    const Rect box = Outer(boxes.front()), operators = Outer(operators_);
+    EXPECT_TRUE(operators.Contains(box.x + box.w / 2, box.y + box.h / 2)) << box << " not over " << operators;
+    Key("Return");
+    EXPECT_TRUE(second->waitForFinished(10000));
 }
 
 // A failed value stands out where the operator looks: its cells are painted
@@ -326,11 +350,7 @@ TEST_F(Desktop, AValueThatCannotBeWrittenWaitsAndTheNextStartWritesIt) {
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
-    auto amberPixels = [&](const QString& name) {
-        return MainPixels(name, [](QColor c) {
-            return std::abs(c.red() - 0xFF) < 16 && std::abs(c.green() - 0xB3) < 16 && c.blue() < 24;
-        });
-    };
+    auto amberPixels = [&](const QString& name) { return MainPixels(name, Amber); };
     // Dismisses the message box that appears over the windows.
     auto answerMessage = [&](const char* what) {
         ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 3; }, 10000)) << "no message " << what;

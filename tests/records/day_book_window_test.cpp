@@ -4,6 +4,7 @@
 #include <functional>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <cstdio>
@@ -115,6 +116,35 @@ TEST_F(DayBookWindow, AnotherWorkingDateWritesItsOwnWorkbook) {
     // Opened again, the calendar shows today, not the working date.
     form->openCalendar();
     EXPECT_EQ(Child<QCalendarWidget>(*form, "calendar")->selectedDate(), QDate::currentDate());
+}
+
+// Seen: after 12/8 was chosen the window looked as on any day. A date other
+// than today is said in amber; on a later day than it was chosen on (a
+// station left running), 「開始」 or the first value asks once to keep it.
+TEST_F(DayBookWindow, AWorkingDateOtherThanTodayIsToldAndAskedAboutOnceALaterDay) {
+    Start();
+    QLabel* notToday = Child<QLabel>(*form, "notTodayLabel");
+    ASSERT_NE(notToday, nullptr);
+    form->dateClicked(2025, 1, 5);
+    EXPECT_EQ(notToday->text().toStdString(), "作業日 2025/1/5（今日ではありません）");
+    EXPECT_TRUE(notToday->isVisible());
+    const QDate today = QDate::currentDate();
+    auto moveOn = [&](int days) {
+        QDate d = today.addDays(days);
+        form->UseToday([d] { return Date{d.year(), d.month(), d.day()}; });
+    };
+    moveOn(1);
+    for (int start = 0; start < 2; ++start) {
+        QTest::mouseClick(Child<QPushButton>(*form, "startButton"), Qt::LeftButton);
+        Key(*form, Qt::Key_Escape);
+    }
+    EXPECT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(form->WorkingDate(), (WorkDate{"2025", "1", "5"})) << "kept: answered no";
+    moveOn(2);
+    dialogs.answerYes = true;
+    Enter("10");
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_FALSE(notToday->isVisible()) << "today's date";
 }
 
 // Seen: the calendar had no way back, and at sign-in 入力先番号 took the

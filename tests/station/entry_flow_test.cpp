@@ -222,14 +222,19 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     EXPECT_EQ(journal.entries[6].Text, "10.006");
 }
 
+// Seen: "12,06" recorded as 1206, "90.0190.01" as 90.019, "-10.005" as
+// 10.005 on a point of magnitudes. A box that is not one number is a typo.
 TEST_F(EntryFlowTest, NothingIsTakenWithoutProductNorFromABoxThatIsNoNumber) {
     Register(1, MakeProduct("A-100", 3));
     for (EntryFlow::Entry entry : {flow.EnterReading("1", 1, "M"), flow.EnterNumber("1"), flow.EnterText("x"),
                                    flow.EnterPassFail(false)})
         EXPECT_EQ(entry.taken, EntryFlow::Entry::Taken::NoProduct);
     flow.ShowMachine(1);
-    for (const char* box : {"1.5e3", "-2", "abc"})
-        EXPECT_EQ(flow.EnterNumber(box).taken, EntryFlow::Entry::Taken::NotANumber) << box;
+    using Taken = EntryFlow::Entry::Taken;
+    const std::pair<const char*, Taken> typos[] = {{"1.5e3", Taken::NotANumber}, {"abc", Taken::NotANumber},
+                                                   {"12,06", Taken::NotANumber}, {"90.0190.01", Taken::NotANumber},
+                                                   {"-10.005", Taken::SignRefused}};
+    for (const auto& [box, taken] : typos) EXPECT_EQ(flow.EnterNumber(box).taken, taken) << box;
     EXPECT_EQ(flow.Sheet(1).Row(1).Value, "");
     EXPECT_EQ(flow.SavedCount(), 0);
     EXPECT_FALSE(FileExists(Book(1)));
@@ -261,7 +266,7 @@ TEST_F(EntryFlowTest, SignedDeviationsAndNoNumberRecordNothingWrong) {
     EXPECT_EQ(Saved(1), (MeasuredRow{"M", "-0.025", "合", "10.025"}));
     EXPECT_EQ(flow.EnterNumber("-0.031").after.Value, "-0.031");
     EXPECT_FALSE(flow.SignKept());  // point 2: nominal 10
-    EXPECT_EQ(flow.EnterNumber("-10").taken, EntryFlow::Entry::Taken::NotANumber);
+    EXPECT_EQ(flow.EnterNumber("-10").taken, EntryFlow::Entry::Taken::SignRefused);
     EXPECT_EQ(flow.SavedCount(), 2);
     EXPECT_EQ(Rejections().size(), 1u);
 
@@ -310,6 +315,36 @@ TEST_F(EntryFlowTest, TheInputPositionGoesToTheFirstEmptyPoint) {
     EXPECT_EQ(flow.EnterNumber("10").machine, 1);
 }
 
+// Seen: after point 10 of 10 the input position went on to row 11, and the
+// values typed there had nothing to be judged by. It stays on the master's
+// last point; a row past it takes a value where the operator puts it.
+TEST_F(EntryFlowTest, TheInputPositionNeverRunsPastTheMaster) {
+    Register(0, MakeProduct("A-100", 3));
+    for (const char* value : {"10", "10.001", "10.002"}) ASSERT_TRUE(flow.EnterNumber(value));
+    EXPECT_EQ(flow.Point(0), 3);
+    flow.SearchEmptyPoint();
+    EXPECT_EQ(flow.Point(0), 3);
+    flow.SelectPoint(0, 4);
+    EXPECT_EQ(flow.EnterNumber("10.5").point, 4);
+    EXPECT_EQ(flow.Point(0), 4);
+}
+
+// Seen: the calendar gave the years 8 and -4714, and their values went into
+// books no report reads, with no journal line. Such a date is refused.
+TEST_F(EntryFlowTest, AWorkingDateNoReportReadsIsRefused) {
+    flow.KeepJournal("st-1", {});
+    Register(0, MakeProduct("A-100", 1));
+    const WorkDate refused[] = {
+        {"8", "11", "26"}, {"-4714", "11", "26"}, {"2025", "01", "05"}, {"2025", "2", "29"}, {"10000", "1", "1"}};
+    for (const WorkDate& date : refused) {
+        static_cast<void>(flow.SetWorkDate(date));
+        const WorkDate& kept = flow.WorkingDate();
+        EXPECT_EQ(kept.Year + "/" + kept.Month + "/" + kept.Day, "2025/1/5") << date.Year << "/" << date.Month;
+    }
+    EntryFlow::Entry entry = flow.EnterNumber("10");
+    EXPECT_TRUE(entry.journal && entry.journal->Written());
+}
+
 TEST_F(EntryFlowTest, AFullSheetStartsAgainFromTheFirstPoint) {
     std::string product = MakeProduct("A-100", 0);
     flow.SetProduct(0, product);
@@ -346,9 +381,10 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     EXPECT_EQ(restarted.Sheet(0).Master(1), (MasterRow{"10", "0.02", "-0.01", ""}));
     EXPECT_EQ(restarted.Sheet(0).Master(2), MasterRow{});
     EXPECT_EQ(restarted.LoadedPointCount(), 1);
-    EXPECT_EQ(restarted.Point(0), 4);
-    EXPECT_EQ(moves.size(), 2u * kMachineCount);  // every machine from its first point, then on
+    EXPECT_EQ(restarted.Point(0), 1) << "the master's one point is measured: nothing further to go to";
+    EXPECT_EQ(moves.size(), 2u * kMachineCount - 1);  // every machine from its first point, then on but machine 0
     // A value saved now leaves the other rows and the master the workbook was made with.
+    restarted.SelectPoint(0, 4);
     static_cast<void>(restarted.EnterNumber("10.004"));
     EntryWriter againWriter(std::shared_ptr<SaveQueue>(&again, [](SaveQueue*) {}), StationFiles(), StationServerClock());
     againWriter.Start();
@@ -363,7 +399,7 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     restarted.SetWorkDate({"2025", "1", "6"});
     moves.clear();
     static_cast<void>(restarted.Load(0));
-    EXPECT_EQ(moves, (std::vector<Move>{{0, 1, 5}, {0, 1, 1}}));
+    EXPECT_EQ(moves, (std::vector<Move>{{0, 1, 4}, {0, 1, 1}}));
 
     WriteBytes(MasterBookPath(product), "not a workbook");
     WriteBytes(DayBookPath(product, "検査員1", "A-100", 0, restarted.WorkingDate()), "not a workbook either");

@@ -61,12 +61,13 @@ TEST(Judgement, EnteredValuesAreMagnitudesInGeneralForm) {
     EXPECT_EQ(MagnitudeText("012.345\r"), "12.345");
 }
 
-TEST(Judgement, TheNumberBoxHoldsDigitsAndPointOnly) {
+TEST(Judgement, TheNumberBoxHoldsOneNumberOfDigitsAndPoint) {
     EXPECT_EQ(NumberBoxEntry("10.02"), "10.02");
     EXPECT_EQ(NumberBoxEntry("１０．０２"), "10.02");
     EXPECT_EQ(NumberBoxEntry("1０.0２"), "10.02");
     EXPECT_EQ(NumberBoxEntry(""), "");
-    for (const char* foreign : {"abc", "-2", "+2", "1.5e3", "10.02\n", " 1", "１Ａ", "10，5", "\xEF\xBC", "－2"})
+    for (const char* foreign : {"abc", "-2", "+2", "1.5e3", "10.02\n", " 1", "１Ａ", "10，5", "\xEF\xBC", "－2", "12,06",
+                                "90.0190.01", "１．０．１"})
         EXPECT_FALSE(NumberBoxEntry(foreign)) << foreign;
     // A leading minus where the point keeps its sign, and only there.
     EXPECT_EQ(NumberBoxEntry("-0.025", true), "-0.025");

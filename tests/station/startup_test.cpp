@@ -104,12 +104,13 @@ TEST_F(Startup, OperatorRecordIsWrittenOnlyAfterAValueWasSaved) {
 
 TEST_F(Startup, WindowPlacementIsRestoredAndAllPointsFilledGoToRowOne) {
     WriteBytes(root / "Config/DrawPosMain.dat", " 1200\r\n 360\r\n 2\r\n");
-    std::string a = MakeProduct("A-100", {{"10", "0.02", "-0.01", ""}});
+    std::string a = MakeProduct("A-100", {});
     Register({{0, a}});
     auto form = Open();
     ASSERT_TRUE(form);
     EXPECT_TRUE(form->windowState() & Qt::WindowMaximized);
-    // Fill every row by hand: auto-advance then wraps to the first row.
+    // Fill every row by hand: without a master to end at, auto-advance then
+    // wraps to the first row.
     for (int r = 1; r <= 100; ++r) {
         Child<QLineEdit>(*form, "numberEntryBox")->setText(QString::number(r));
         form->enterNumber();
