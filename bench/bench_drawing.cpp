@@ -36,8 +36,8 @@ public:
     std::string ExportFile() const override { return JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
-    bool KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return false; }
-    void DesignationSaved(const std::string&, int, const PointTable&) override {}
+    // Nothing is designated while measuring: no designation reaches the station.
+    DesignationKept KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return {}; }
 };
 
 QImage LargeDrawing() {
