@@ -16,6 +16,7 @@
 
 #include "bench_installation.h"
 #include "bench_qt_main.h"
+#include "bench_smoke.h"
 #include "bench_times.h"
 #include "platform/dialogs_qt.h"
 #include "platform/share_lock.h"
@@ -143,7 +144,7 @@ void BM_EntryWithFixedLimitsBesideOneWithout(benchmark::State& state) {
     state.counters["with_median_ms"] = Median(with);
     state.counters["added_median_ms"] = Median(added);
 }
-BENCHMARK(BM_EntryWithFixedLimitsBesideOneWithout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+BENCHMARK(BM_EntryWithFixedLimitsBesideOneWithout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(300, 3));
 
 // The check alone, as the flow makes it: the point's recent values and the rules.
 void BM_CheckWith10000Values(benchmark::State& state) {
@@ -235,7 +236,7 @@ void BM_StartUpWithFixedLimitsBesideOneWithout(benchmark::State& state) {
     state.counters["with_ratio"] = Median(with) / Median(without);
     state.counters["until_watching_median_ms"] = Median(watching);
 }
-BENCHMARK(BM_StartUpWithFixedLimitsBesideOneWithout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(BM_StartUpWithFixedLimitsBesideOneWithout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(7, 1));
 
 // What the window's reading thread does at start: the limits of 48
 // products and 30 days of journals.
@@ -250,7 +251,7 @@ void BM_ReadControlData48x100x30Days(benchmark::State& state) {
         benchmark::DoNotOptimize(data);
     }
 }
-BENCHMARK(BM_ReadControlData48x100x30Days)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReadControlData48x100x30Days)->Unit(benchmark::kMillisecond)->Iterations(BenchSize(5, 1));
 
 // ---- the chart ---------------------------------------------------------------
 

@@ -8,6 +8,7 @@
 
 #include "platform/dialogs_qt.h"
 #include "bench_qt_main.h"
+#include "bench_smoke.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -36,8 +37,8 @@ public:
     std::string ExportFile() const override { return JoinPath(folder, "Data.jpg"); }
     void FocusGrid() override {}
     void SetMeasurementWindowEnabled(bool) override {}
-    bool KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return false; }
-    void DesignationSaved(const std::string&, int, const PointTable&) override {}
+    // Nothing is designated while measuring: no designation reaches the station.
+    DesignationKept KeepDesignation(const std::string&, int, const DesignatedPoint&) override { return {}; }
 };
 
 QImage LargeDrawing() {
@@ -117,7 +118,7 @@ void BM_OverviewMouseRepaint(benchmark::State& state) {
     }
     editor.overviewMouseUp(1, 0, x, 4000);
 }
-BENCHMARK(BM_OverviewMouseRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OverviewMouseRepaint)->Unit(benchmark::kMillisecond)->Repetitions(BenchSize(5, 1))->ReportAggregatesOnly(true);
 
 // Painting the overview box alone, from its cached scaled drawing.
 void BM_OverviewRepaint(benchmark::State& state) {
@@ -129,7 +130,7 @@ void BM_OverviewRepaint(benchmark::State& state) {
         benchmark::DoNotOptimize(overview.constBits());
     }
 }
-BENCHMARK(BM_OverviewRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OverviewRepaint)->Unit(benchmark::kMillisecond)->Repetitions(BenchSize(5, 1))->ReportAggregatesOnly(true);
 
 // One tick of panning the detail view: new origin and the view painted 1:1.
 void BM_DetailPanRepaint(benchmark::State& state) {
@@ -149,7 +150,7 @@ void BM_DetailPanRepaint(benchmark::State& state) {
     editor.detailMouseUp(1, 0, 0, 0);
     editor.toggleZoom();
 }
-BENCHMARK(BM_DetailPanRepaint)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_DetailPanRepaint)->Unit(benchmark::kMillisecond)->Repetitions(BenchSize(5, 1))->ReportAggregatesOnly(true);
 
 // The scaled copy is made once per drawing; this is what that once costs.
 void BM_OverviewScaleOnce(benchmark::State& state) {
@@ -159,7 +160,7 @@ void BM_OverviewScaleOnce(benchmark::State& state) {
         benchmark::DoNotOptimize(scaled.constBits());
     }
 }
-BENCHMARK(BM_OverviewScaleOnce)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OverviewScaleOnce)->Unit(benchmark::kMillisecond)->Repetitions(BenchSize(5, 1))->ReportAggregatesOnly(true);
 
 // The whole export: marked canvas, JPEG at quality 100, atomic write.
 void BM_ExportInspectionDrawing(benchmark::State& state) {
@@ -173,7 +174,7 @@ void BM_ExportInspectionDrawing(benchmark::State& state) {
         }
     }
 }
-BENCHMARK(BM_ExportInspectionDrawing)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_ExportInspectionDrawing)->Unit(benchmark::kMillisecond)->Repetitions(BenchSize(5, 1))->ReportAggregatesOnly(true);
 
 }  // namespace
 

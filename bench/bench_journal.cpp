@@ -18,6 +18,7 @@
 #include "records/journal.h"
 #include "records/save_queue.h"
 #include "bench_times.h"
+#include "bench_smoke.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
@@ -109,7 +110,7 @@ void BM_JournalAppendBesideAPlainAppend(benchmark::State& state) {
     if (Median(plainMs) > 0) state.counters["ratio"] = Median(journalMs) / Median(plainMs);
     fs::remove_all(root);
 }
-BENCHMARK(BM_JournalAppendBesideAPlainAppend)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(500);
+BENCHMARK(BM_JournalAppendBesideAPlainAppend)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(500, 5));
 
 }  // namespace
 

@@ -16,10 +16,11 @@
 #include "report/capability.h"
 #include "report/collect.h"
 #include "workbook/workbook.h"
+#include "bench_smoke.h"
 
 namespace {
 
-constexpr int kBooks = 10000;
+const int kBooks = ziv::BenchSize(10000, 96);
 constexpr int kPoints = 100;
 constexpr int kMachines = 48;
 const std::string kProduct = "ベンチ_製品";
@@ -107,7 +108,7 @@ void BM_CollectAndCapability(benchmark::State& state) {
     state.counters["peak_rss_MB_before"] = before / 1024.0;
     state.counters["peak_rss_MB"] = PeakRssKb() / 1024.0;
 }
-BENCHMARK(BM_CollectAndCapability)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_CollectAndCapability)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(ziv::BenchSize(3, 1))->UseRealTime();
 
 // The table alone from the collected values (about 4,800 rows of 208 values):
 // the share of the figures (normality, percentile method, control limits)

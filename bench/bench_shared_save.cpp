@@ -35,6 +35,7 @@
 #include "station/sheet_grid_qt.h"
 #include "workbook/workbook.h"
 #include "bench_times.h"
+#include "bench_smoke.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
@@ -216,22 +217,22 @@ void PlainWriteOfADayBook(benchmark::State& state, const std::string&, const std
 }
 
 void BM_PlainDurableWriteLocalDisk(benchmark::State& state) { OnLocalDisk(state, PlainWriteOfADayBook); }
-BENCHMARK(BM_PlainDurableWriteLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_PlainDurableWriteLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_PlainDurableWriteSshfs(benchmark::State& state) { OnSshfs(state, PlainWriteOfADayBook); }
-BENCHMARK(BM_PlainDurableWriteSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_PlainDurableWriteSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_TypedValueToDurableSaveLocalDisk(benchmark::State& state) { OnLocalDisk(state, TypedValueToDurableSave); }
-BENCHMARK(BM_TypedValueToDurableSaveLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_TypedValueToDurableSaveLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_TypedValueToDurableSaveSshfs(benchmark::State& state) { OnSshfs(state, TypedValueToDurableSave); }
-BENCHMARK(BM_TypedValueToDurableSaveSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_TypedValueToDurableSaveSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_EntryToShareLocalDisk(benchmark::State& state) { OnLocalDisk(state, EntryToShare); }
-BENCHMARK(BM_EntryToShareLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_EntryToShareLocalDisk)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_EntryToShareSshfs(benchmark::State& state) { OnSshfs(state, EntryToShare); }
-BENCHMARK(BM_EntryToShareSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_EntryToShareSshfs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "platform/dialogs_qt.h"
 #include "bench_qt_main.h"
 #include "bench_installation.h"
+#include "bench_smoke.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -68,7 +69,7 @@ void BM_ReadingTerminatorToSavedValue(benchmark::State& state) {
     ::close(master);
     ::close(slave);
 }
-BENCHMARK(BM_ReadingTerminatorToSavedValue)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_ReadingTerminatorToSavedValue)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     Installation inst(1, false);
@@ -82,7 +83,7 @@ void BM_ValueTypedByHandToSavedFile(benchmark::State& state) {
     state.counters["saved"] = form.SavedCount();
     form.close();
 }
-BENCHMARK(BM_ValueTypedByHandToSavedFile)->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_ValueTypedByHandToSavedFile)->Unit(benchmark::kMillisecond)->Iterations(BenchSize(200, 3));
 
 void BM_StartUpWith48FullMachines(benchmark::State& state) {
     Installation inst(48, true);
@@ -96,7 +97,7 @@ void BM_StartUpWith48FullMachines(benchmark::State& state) {
     }
     state.counters["peak_rss_MiB"] = PeakResidentKiB() / 1024.0;
 }
-BENCHMARK(BM_StartUpWith48FullMachines)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_StartUpWith48FullMachines)->Unit(benchmark::kMillisecond)->Iterations(BenchSize(5, 1));
 
 }  // namespace
 

@@ -17,12 +17,15 @@
 #include "common/numbers.h"
 #include "records/save_queue.h"
 #include "bench_times.h"
+#include "bench_smoke.h"
 
 namespace fs = std::filesystem;
 using namespace ziv;
 using namespace std::chrono;
 
 namespace {
+
+const long kWaiting = BenchSize(10000L, 100L);
 
 QueuedRow Row(long n) {
     return {"/srv/製品/A-100/data/検査員1_A-100_3号機_2026年3月2日.xls" + DecimalText(n / 100), 3,
@@ -74,7 +77,7 @@ void BM_TenThousandWaitingEntriesPutAndDrained(benchmark::State& state) {
         fs::path folder = Folder("ziv-bench-drain");
         SaveQueue queue((folder / "Config/SaveQueue.dat").string());
         std::uint64_t entryBytes = 0;
-        for (long n = 0; n < 10000; ++n) {
+        for (long n = 0; n < kWaiting; ++n) {
             std::uint64_t before = queue.BytesWritten();
             benchmark::DoNotOptimize(queue.PutRow(Row(n)));
             entryBytes += queue.BytesWritten() - before;
@@ -90,7 +93,7 @@ void BM_TenThousandWaitingEntriesPutAndDrained(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_LogEntryBesideAPlainSyncedAppend)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(500);
+BENCHMARK(BM_LogEntryBesideAPlainSyncedAppend)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(500, 5));
 BENCHMARK(BM_TenThousandWaitingEntriesPutAndDrained)->Unit(benchmark::kSecond)->Iterations(1);
 
 BENCHMARK_MAIN();

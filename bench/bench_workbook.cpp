@@ -11,6 +11,7 @@
 
 #include "common/text_file.h"
 #include "workbook/workbook.h"
+#include "bench_smoke.h"
 
 namespace {
 
@@ -60,7 +61,7 @@ void BM_OpenWriteRowSave(benchmark::State& state) {
     }
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
 }
-BENCHMARK(BM_OpenWriteRowSave)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenWriteRowSave)->Unit(benchmark::kMicrosecond)->Repetitions(ziv::BenchSize(7, 1))->ReportAggregatesOnly(true);
 
 // Write one row + save, the workbook staying open as the measurement window keeps it.
 void BM_WriteRowSave(benchmark::State& state) {
@@ -73,21 +74,21 @@ void BM_WriteRowSave(benchmark::State& state) {
         if (!book.SaveAs(path)) state.SkipWithError("save failed");
     }
 }
-BENCHMARK(BM_WriteRowSave)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteRowSave)->Unit(benchmark::kMicrosecond)->Repetitions(ziv::BenchSize(7, 1))->ReportAggregatesOnly(true);
 
 // Only building the file's bytes in memory.
 void BM_BuildBytes(benchmark::State& state) {
     ziv::Workbook book = DayWorkbook();
     for (auto _ : state) benchmark::DoNotOptimize(book.ToBytes());
 }
-BENCHMARK(BM_BuildBytes)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_BuildBytes)->Unit(benchmark::kMicrosecond)->Repetitions(ziv::BenchSize(7, 1))->ReportAggregatesOnly(true);
 
 // Only reading a day workbook from memory.
 void BM_OpenFromMemory(benchmark::State& state) {
     std::string bytes = DayWorkbook().ToBytes();
     for (auto _ : state) benchmark::DoNotOptimize(ziv::Workbook::OpenFromMemory(bytes));
 }
-BENCHMARK(BM_OpenFromMemory)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenFromMemory)->Unit(benchmark::kMicrosecond)->Repetitions(ziv::BenchSize(7, 1))->ReportAggregatesOnly(true);
 
 // The floor: an atomic write (temporary file, fsync, rename, folder fsync) of as many bytes.
 void BM_WriteFileAtomicSameSize(benchmark::State& state) {
@@ -97,7 +98,7 @@ void BM_WriteFileAtomicSameSize(benchmark::State& state) {
         if (!ziv::WriteFileAtomic(path, bytes)) state.SkipWithError("write failed");
     state.counters["bytes"] = static_cast<double>(bytes.size());
 }
-BENCHMARK(BM_WriteFileAtomicSameSize)->Unit(benchmark::kMicrosecond)->Repetitions(7)->ReportAggregatesOnly(true);
+BENCHMARK(BM_WriteFileAtomicSameSize)->Unit(benchmark::kMicrosecond)->Repetitions(ziv::BenchSize(7, 1))->ReportAggregatesOnly(true);
 
 // ---- hostile files: small on disk, huge once read without limits -------------
 
@@ -215,7 +216,7 @@ void BM_OpenXlsxOfEmptySharedStrings(benchmark::State& state) {
     if (!std::filesystem::exists(path)) WriteEmptyStringsXlsx(path, 50000000);
     OpenHostile(state, path);
 }
-BENCHMARK(BM_OpenXlsxOfEmptySharedStrings)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenXlsxOfEmptySharedStrings)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(ziv::BenchSize(3, 1))->ReportAggregatesOnly(true);
 
 // 20 million empty shared strings in a 60 MB BIFF8 file.
 void BM_OpenXlsOfEmptySharedStrings(benchmark::State& state) {
@@ -223,7 +224,7 @@ void BM_OpenXlsOfEmptySharedStrings(benchmark::State& state) {
     if (!std::filesystem::exists(path)) WriteEmptyStringsXls(path, 20000000);
     OpenHostile(state, path);
 }
-BENCHMARK(BM_OpenXlsOfEmptySharedStrings)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->ReportAggregatesOnly(true);
+BENCHMARK(BM_OpenXlsOfEmptySharedStrings)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(ziv::BenchSize(3, 1))->ReportAggregatesOnly(true);
 
 }  // namespace
 
