@@ -247,7 +247,6 @@ private:
     void TellKept(const std::string& text, const FileResult& queued);
     void TellNotKept(const EntryFlow::Entry& entry);
     static std::string WaitingText(const SaveQueue::Tally& tally);
-    void TellHungShare();
     static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
     void TellNoNumber(const EntryFlow::Entry& entry);
@@ -280,7 +279,6 @@ private:
     Registrations registrations_{queue_, files_, DirectoryFilePath(op_.UserDIR)};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
-    bool toldHung_ = false;  // the share's hang is told once, apart from failures
     std::array<bool, 10> toldOverdue_{};
     std::string operatorLog_;
     int startHour_ = 0, startMinute_ = 0;

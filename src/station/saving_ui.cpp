@@ -123,12 +123,20 @@ std::string MeasurementWindow::WaitingText(const SaveQueue::Tally& tally) {
     return {};
 }
 
+// A share that hangs (a hard mount whose server went away) fails nothing: the
+// writer's try just does not end. Said in words beside the count, and in its
+// tooltip, without a box that would take the operator's next key.
 void MeasurementWindow::ShowWaiting() {
     SaveQueue::Tally tally = queue_.Counted();
     const bool waiting = tally.values + tally.records != 0;
-    waitingLabel->setText(QString::fromStdString(WaitingText(tally)));
+    const bool hung = waiting && writer_.TryingForMs() > kHungShareMs;
+    waitingLabel->setText(QString::fromStdString(WaitingText(tally) + (hung ? "\nサーバー応答なし" : "")));
+    waitingLabel->setToolTip(!hung ? QString()
+                                   : QString::fromStdString("ファイルサーバー（\"" + flow_.ProductFolder() +
+                                                            "\"）が応答しません。値・登録・記録はこのステーションに"
+                                                            "控えてあり、サーバーが応答すると自動で書き込まれます。"));
     waitingLabel->setVisible(waiting);
-    if (!waiting) toldWaiting_ = toldHung_ = false;
+    if (!waiting) toldWaiting_ = false;
     // A start-up read of Directory.dat that outlasted its bound is looked for on the same tick.
     if (!waiting && !registrations_.LateReadPending()) retryTimer_->stop();
     else if (!retryTimer_->isActive()) retryTimer_->start();
@@ -159,7 +167,6 @@ void MeasurementWindow::WriteWaiting() {
 // What the writer delivered shows here: what other stations measured,
 // registered or designated meanwhile; and a share away is told once.
 void MeasurementWindow::TakeProgress() {
-    TellHungShare();
     EntryWriter::Progress progress = writer_.Take();
     for (const auto& [book, rows] : progress.written) flow_.TakeWritten(book, rows);
     for (const auto& [file, lines] : progress.directories)
@@ -174,19 +181,6 @@ void MeasurementWindow::TakeProgress() {
         Warn("ファイルサーバーに書き込めません。値・登録・記録はこのステーションに控えてあり、書き込めるようになると"
              "自動で書き込まれます。" + why);
     });
-}
-
-// A share that hangs (a hard mount whose server went away) fails nothing: the
-// writer's try just does not end. Told once, in words, as a failure is.
-void MeasurementWindow::TellHungShare() {
-    const bool hung = writer_.TryingForMs() > kHungShareMs && !queue_.Empty();
-    const std::string why = "ファイルサーバー（\"" + flow_.ProductFolder() +
-                            "\"）が応答しません。値・登録・記録はこのステーションに控えてあり、サーバーが応答すると"
-                            "自動で書き込まれます。";
-    waitingLabel->setToolTip(hung ? QString::fromStdString(why) : QString());
-    if (!hung || toldHung_) return;
-    toldHung_ = true;
-    QTimer::singleShot(0, this, [this, why] { Warn(why); });
 }
 
 EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const std::string& pointFile, int point,
