@@ -337,7 +337,7 @@ TEST(ComputerStation, Journaler) {
     for (int n = 0; Clock::now() < end; ++n) {
         entry.Time = TimestampNow();
         entry.Text = std::to_string(n);
-        if (!queue.PutJournalLine({journal, JournalRecord(entry)})) Say("KEPT " + entry.Text);
+        if (queue.PutJournalLine({journal, JournalRecord(entry)})) Say("KEPT " + entry.Text);
         if (!SaveWaitingJournal(queue, journal).Written()) Say("WAITS " + entry.Text);
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
