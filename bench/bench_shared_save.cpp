@@ -65,7 +65,9 @@ void MakeMaster(const std::string& product) {
     Must(master.SaveAs(product + "/data.xls"));
 }
 
-// One station whose product folder setting is `products`.
+// One station whose product folder setting is `products`: a typed value
+// until the window answers again, the value durable in the station's log
+// (its writer takes it to the share meanwhile: see EntryToShare).
 void TypedValueToDurableSave(benchmark::State& state, const std::string& root, const std::string& products) {
     setenv("ZIV_ROOT", root.c_str(), 1);
     fs::create_directories(root + "/Config");
@@ -89,7 +91,7 @@ void TypedValueToDurableSave(benchmark::State& state, const std::string& root, c
         form.Grid(0)->SetRow(1 + row++ % 100);
         numberEntryBox->setText("11.005");
         auto start = std::chrono::steady_clock::now();
-        form.enterNumber();  // returns once the workbook is written, synced and renamed
+        form.enterNumber();  // returns once the value is synced in the station's log
         double took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(took / 1000);
         ms.push_back(took);
