@@ -344,9 +344,6 @@ void RemoveLeftTemporaries(const std::string& path) {
 }
 
 std::optional<std::int64_t> ShareClockNs(const std::string& path) {
-    // A station killed between making its probe and removing it leaves one behind: swept as any temporary.
-    std::string folder = FolderOf(path), name = path.substr(path.find_last_of('/') + 1);
-    if (Sweeps::Due(folder, name)) static_cast<void>(RemoveStaleTemporaries(folder, name));
     Temporary probe = MakeTemporaryBeside(path);
     if (probe.fd < 0) return std::nullopt;
     struct stat st {};

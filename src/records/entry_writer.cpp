@@ -33,6 +33,7 @@ struct EntryWriter::State {
     std::string clockBeside;
     std::string clockKeptIn;
     ServerClock::Reading kept{};  // the reading last kept on the station's disk
+    bool probesSwept = false;
     Progress progress;
     std::function<void()> heal;
     bool healDue = true;
@@ -69,8 +70,12 @@ void EntryWriter::State::MeasureClock() {
         beside = clockBeside;
     }
     if (beside.empty()) return;
+    const std::string probe = JoinPath(beside, ".ziv-clock");
+    // A station killed while it read the clock left its probe: swept once a
+    // run, never at every reading (each would list the product folder).
+    if (!probesSwept) probesSwept = true, RemoveLeftTemporaries(probe);
     std::int64_t before = SteadyClockNs();
-    auto server = ShareClockNs(JoinPath(beside, ".ziv-clock"));
+    auto server = ShareClockNs(probe);
     std::int64_t after = SteadyClockNs();
     // A reading that waited on a hung share says only that the server's time
     // lies somewhere in the wait: the last offset is nearer the truth.

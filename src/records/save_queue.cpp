@@ -429,6 +429,21 @@ struct SaveQueue::Log {
         return lines;
     }
 
+    // Every waiting entry as seq, identity and body, in the order they came.
+    std::vector<std::tuple<std::uint64_t, std::string, std::string>> Entries() const {
+        std::vector<std::tuple<std::uint64_t, std::string, std::string>> entries;
+        auto add = [&](const auto& all) {
+            for (const auto& k : all) entries.emplace_back(k.seq, IdOf(k), BodyOf(k.e));
+        };
+        add(rows);
+        add(registrations);
+        add(designations);
+        add(journalLines);
+        add(files);
+        std::sort(entries.begin(), entries.end());
+        return entries;
+    }
+
     // The whole log as it is to be written anew, in the order the entries came.
     std::string LiveText() const {
         std::vector<std::pair<std::uint64_t, std::string>> lines = LiveLines();
@@ -792,19 +807,7 @@ void SaveQueue::TakeEarlierLogs(Loaded& loaded, std::vector<SaveQueue::Earlier>&
         Log& other = *e.log;
         std::string lines;
         std::set<std::uint64_t> taken;
-        for (const auto& [oldSeq, oldLine] : other.LiveLines()) {
-            (void)oldLine;
-            std::string id;
-            std::string body;
-            auto find = [&](const auto& all) {
-                for (const auto& k : all)
-                    if (k.seq == oldSeq) id = other.IdOf(k), body = BodyOf(k.e);
-            };
-            find(other.rows);
-            find(other.registrations);
-            find(other.designations);
-            find(other.journalLines);
-            find(other.files);
+        for (const auto& [oldSeq, id, body] : other.Entries()) {
             if (!known.insert(id).second) continue;
             std::uint64_t seq = log.nextSeq++;
             std::string line = SeqText(seq) + "\t" + Escaped(id) + "\t" + body + "\n";
