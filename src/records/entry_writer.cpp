@@ -109,11 +109,11 @@ EntryWriter::State::Tried EntryWriter::State::Pass() {
     DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
     std::vector<std::pair<std::string, ProductPathList>> directories;
     std::vector<std::pair<std::string, PointTable>> pointFiles;
-    FileResult otherProblem = SaveWaitingRegistrations(q, files, &directories);
+    FileResult firstProblem = SaveWaitingRegistrations(q, files, &directories);
     FileResult designationsProblem = SaveWaitingDesignations(q, files, &pointFiles);
     FileResult filesProblem = SaveWaitingFiles(q, files.disk);
     for (FileResult* more : {&designationsProblem, &filesProblem, &journalProblem})
-        if (otherProblem) otherProblem = *more;
+        if (firstProblem) firstProblem = *more;
     for (const auto& [book, why] : retried.failures)
         if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
     bool done = NothingWaits();
@@ -132,7 +132,7 @@ EntryWriter::State::Tried EntryWriter::State::Pass() {
     keep(progress.pointFiles, pointFiles);
     if (done) progress.problem.reset();
     else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
-    else if (!otherProblem) progress.problem = otherProblem;
+    else if (!firstProblem) progress.problem = firstProblem;
     // Nothing failed: what waits came in while the pass went on.
     else progress.problem.reset();
     return {done, progress.problem.has_value()};

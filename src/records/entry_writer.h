@@ -66,7 +66,7 @@ public:
     void Wake();
     // Run on the writer's thread once a pass leaves nothing waiting: the
     // first such pass from now (the start), each one that follows a pass
-    // that left entries waiting (the share was away), and one whose replace
+    // that failed (the share was away), and one whose replace
     // of a file landed after its lock was lost. What it writes meets
     // the deliveries nowhere, being on the same thread.
     void HealAfterOutage(std::function<void()> heal);
