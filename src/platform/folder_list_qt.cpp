@@ -11,6 +11,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <optional>
+
+#include "platform/bounded_read.h"
 
 namespace ziv {
 
@@ -21,6 +24,16 @@ QString CleanAbsolute(const QString& path) { return QDir::cleanPath(QFileInfo(pa
 bool IsListableFolder(const QString& path) {
     QFileInfo info(path);
     return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
+}
+
+// The folder's subfolders; nothing when it is no listable folder or does not
+// answer in time (a share that hangs).
+std::optional<QStringList> SubfoldersOf(const QString& path) {
+    auto listed = ReadWithin<std::optional<QStringList>>(kShareAnswerMs, [path]() -> std::optional<QStringList> {
+        if (!IsListableFolder(path)) return std::nullopt;
+        return QDir(path).entryList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    });
+    return listed ? *listed : std::nullopt;
 }
 
 }  // namespace
@@ -64,13 +77,14 @@ FolderList::FolderList(QWidget* parent)
 }
 
 bool FolderList::setPath(const QString& path) {
-    if (!IsListableFolder(path)) return false;
+    std::optional<QStringList> names = SubfoldersOf(path);
+    if (!names) return false;
     QString target = CleanAbsolute(path);
     if (target == path_) return true;
     if (!path_.isEmpty()) watcher_->removePath(path_);
     path_ = target;
     watcher_->addPath(path_);
-    refresh();
+    Show(*names);
     showCurrentPath();
     up_->setEnabled(!QDir(path_).isRoot());
     emit pathChanged(path_);
@@ -106,8 +120,11 @@ void FolderList::goUp() {
 }
 
 void FolderList::refresh() {
-    QStringList names = QDir(path_).entryList(QDir::AllDirs | QDir::NoDotAndDotDot,
-                                              QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    // A share that stopped answering keeps the list as it was.
+    if (std::optional<QStringList> names = SubfoldersOf(path_)) Show(*names);
+}
+
+void FolderList::Show(QStringList names) {
     if (!hidden_.isEmpty()) names.removeAll(hidden_);
     if (names == model_->stringList()) return;
     model_->setStringList(names);

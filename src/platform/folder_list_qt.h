@@ -23,7 +23,8 @@ public:
     // The folder shown, absolute and without a trailing separator.
     QString path() const { return path_; }
     // Moves to an existing folder that can be listed; false, and nothing moves,
-    // for anything else. pathChanged is emitted when the folder really changes.
+    // for anything else, and for a folder that does not answer within half a
+    // second (a share that hangs). pathChanged is emitted when the folder really changes.
     bool setPath(const QString& path);
     // The folder chosen: the entry a single click selected, else the folder shown.
     QString chosenPath() const;
@@ -42,6 +43,7 @@ signals:
 private:
     void openEntry(const QModelIndex& index);
     void refresh();
+    void Show(QStringList names);
     void showCurrentPath();
     bool eventFilter(QObject* watched, QEvent* event) override;
 

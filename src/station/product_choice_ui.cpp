@@ -7,6 +7,7 @@
 #include "records/day_book.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
+#include "platform/bounded_read.h"
 #include "platform/paths.h"
 #include "station/measurement_window_ui.h"
 #include "platform/qt_text.h"
@@ -36,7 +37,12 @@ void MeasurementWindow::registerProduct() {
     }
     // A product is a folder with its master workbook; anything else (the
     // products folder itself, a folder of drawings) would record nowhere.
-    if (!IsFile(MasterBookPath(chosen))) {
+    std::optional<bool> isProduct = ReadWithin<bool>(kShareAnswerMs, [master = MasterBookPath(chosen)] { return IsFile(master); });
+    if (!isProduct) {
+        Warn("ファイルサーバーが応答しないため、フォルダ \"" + chosen + "\" を確かめられません。応答してから選び直して下さい。");
+        return;
+    }
+    if (!*isProduct) {
         Warn("フォルダ \"" + chosen + "\" には data.xls がないため、製品として登録できません。製品のフォルダを選んで下さい。");
         return;
     }

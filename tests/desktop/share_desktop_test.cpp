@@ -132,5 +132,22 @@ TEST_F(ShareDesktop, TwentyValuesTypedWhileTheShareHangsReachTheWorkbookInOrderA
     CloseZiv();
 }
 
+// 「製品名」「選択」 while the share hangs: the window opens the product
+// choice at once instead of waiting in the share for as long as it hangs.
+TEST_F(ShareDesktop, TheProductChoiceOnAHungShareAnswersWithinASecond) {
+    if (!StartDesktop(1920, 1200)) GTEST_SKIP() << skip_;
+    PrepareDemo();
+    if (std::string why = MoveProductsOntoAShare(); !why.empty()) GTEST_SKIP() << why;
+    StartZiv();
+    SignIn();
+    HangShare(true);
+    QImage before = MainWindowShot();
+    ClickMain(kChooseProductFromRight, kChooseProductTop);
+    EXPECT_TRUE(WaitUntil([&] { return MainWindowShot() != before; }, 1000)) << "the window held by the share";
+    Screenshot("product-choice-on-hung-share");
+    HangShare(false);
+    CloseZiv();
+}
+
 }  // namespace
 }  // namespace desktop
