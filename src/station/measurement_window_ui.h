@@ -247,7 +247,6 @@ private:
     void TellKept(const std::string& text, const FileResult& queued);
     void TellNotKept(const EntryFlow::Entry& entry);
     static std::string WaitingText(const SaveQueue::Tally& tally);
-    static std::string SaveFailureText(const DayBooks::SaveResult& result, const std::string& path);
     void EndReading();
     void TellNoNumber(const EntryFlow::Entry& entry);
     void ClosePortIfOpen();

@@ -33,14 +33,10 @@ void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
     ShowControl(entry);
     // The judgement stands whatever happens here; the operator must know the record is missing.
     if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
+    // The entry went into the station's log, or the log's disk refused it:
+    // the writer takes it to the share and tells what it meets there.
     if (!entry.save.queued) TellNotKept(entry);
-    else if (entry.save) ShowWaiting();
-    else TellKept(SaveFailureText(entry.save, entry.book), entry.save.queued);
-    if (entry.save && entry.journal && !entry.journal->Written())
-        TellKept("測定記録 \"" + entry.journal->problem.path + "\" に書き込めません。" +
-                     "記録はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。\n" +
-                     FailureText(entry.journal->problem),
-                 entry.journal->queueProblem);
+    else ShowWaiting();
 }
 
 void MeasurementWindow::TellOverdue(const EntryFlow::Entry& entry) {
@@ -64,33 +60,6 @@ void MeasurementWindow::StartJournal() {
     flow_.KeepJournal(StationIdentity(op_.SavePath), gauges.gauges);
 }
 
-std::string MeasurementWindow::SaveFailureText(const DayBooks::SaveResult& result, const std::string& path) {
-    const std::string kept = "値はこのステーションに控えてあり、書き込めるようになると自動で書き込まれます。";
-    switch (result.failure.failure) {
-        case Failure::None:
-            return {};
-        case Failure::FolderNotMade:
-            return "フォルダ \"" + result.failure.path + "\" を作成できないため、ブック \"" + path +
-                   "\" に値は保存されていません。" + kept;
-        case Failure::Unreadable:
-        case Failure::BookUnreadable:
-            return "ブック \"" + path + "\" を読み込めないため、値は保存されていません（" +
-                   BookReasonText(result.failure) + "）。" + kept;
-        case Failure::CellRefused:
-            return "ブック \"" + path + "\" の形が違うため、値は保存されていません。" + kept;
-        case Failure::Busy:
-            return "ブック \"" + path + "\" は他のステーションが書き込み中のため、値は保存されていません（\"" +
-                   result.failure.path + "\"）。値は残してあり、次の保存で書き込まれます。";
-        case Failure::WriteFailed:
-            if (result.failure.path == path)
-                return "ブック \"" + path + "\" に値を書き込めませんでした（" + SystemErrorText(result.failure.err) +
-                       "）。" + kept;
-            [[fallthrough]];
-        default:
-            return "ブック \"" + path + "\" に値を書き込めませんでした。" + kept + "\n" + FailureText(result.failure);
-    }
-}
-
 // When the share goes away every value fails the same way: the operator hears
 // of it once, later failures only raise the count, and once everything is
 // written the next failure is told again. Should the queue's own file fail,
@@ -111,8 +80,7 @@ void MeasurementWindow::TellNotKept(const EntryFlow::Entry& entry) {
     ShowWaiting();
     Warn("値 " + entry.after.Value + "（" + DecimalText(entry.machine) + "号機 点" + DecimalText(entry.point) +
          "）をこのステーションのディスクに書き込めませんでした。値は画面にありますが、どのディスクにもまだありません。"
-         "ZIV を終了すると失われます。\n" + FailureText(entry.save.queued) +
-         (entry.save ? std::string() : "\n" + FailureText(entry.save.failure)));
+         "ZIV を終了すると失われます。\n" + FailureText(entry.save.queued));
 }
 
 // The values (registrations and designations too) this station holds for
