@@ -4,7 +4,6 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
-#include "records/registrations.h"
 #include "records/save_queue.h"
 #include "records/server_clock.h"
 #include "report/capability.h"
