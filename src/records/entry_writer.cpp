@@ -47,6 +47,7 @@ struct EntryWriter::State {
     Tried Pass();
     void MeasureClock();
     void KeepClock();
+    std::uint64_t TryNow();
     bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
 };
 
@@ -217,12 +218,18 @@ void EntryWriter::Wake() {
     state_->wake.notify_all();
 }
 
+// Under the mutex: a try wanted at once; the count of passes a whole pass
+// begun after this call ends beyond.
+std::uint64_t EntryWriter::State::TryNow() {
+    urgent = true;
+    wake.notify_all();
+    return passes + (trying ? 1 : 0);
+}
+
 bool EntryWriter::Drain(int ms) {
     if (!thread_.joinable()) return state_->NothingWaits();
     std::unique_lock lock(state_->mutex);
-    std::uint64_t after = state_->passes + (state_->trying ? 1 : 0);
-    state_->urgent = true;
-    state_->wake.notify_all();
+    const std::uint64_t after = state_->TryNow();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     // One whole pass after this call, then whatever it takes to empty.
     while (!(state_->passes > after && !state_->trying && state_->NothingWaits())) {
@@ -245,9 +252,7 @@ std::int64_t EntryWriter::TryingForMs() const {
 bool EntryWriter::TryOnce(int ms) {
     if (!thread_.joinable()) return state_->NothingWaits();
     std::unique_lock lock(state_->mutex);
-    std::uint64_t after = state_->passes + (state_->trying ? 1 : 0);
-    state_->urgent = true;
-    state_->wake.notify_all();
+    const std::uint64_t after = state_->TryNow();
     bool ended = state_->settled.wait_for(lock, std::chrono::milliseconds(ms),
                                           [&] { return state_->passes > after && !state_->trying; });
     return ended && state_->NothingWaits();

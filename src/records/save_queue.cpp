@@ -320,6 +320,15 @@ struct SaveQueue::Log {
     size_t Count() const {
         return rows.size() + registrations.size() + designations.size() + journalLines.size() + files.size();
     }
+    // f(entries) for the waiting entries of each kind, in the order the kinds are delivered.
+    template <typename F>
+    void EachKind(F f) const {
+        f(rows);
+        f(registrations);
+        f(designations);
+        f(journalLines);
+        f(files);
+    }
     template <typename Entry>
     std::string IdOf(const Kept<Entry>& k) const {
         return k.id.empty() ? name + ":" + SeqText(k.seq) : k.id;
@@ -416,15 +425,10 @@ struct SaveQueue::Log {
     // Every line that still counts, by seq; with only, those of these seqs.
     std::vector<std::pair<std::uint64_t, std::string>> LiveLines(const std::set<std::uint64_t>* only = nullptr) const {
         std::vector<std::pair<std::uint64_t, std::string>> lines;
-        auto add = [&](const auto& all) {
+        EachKind([&](const auto& all) {
             for (const auto& k : all)
                 if (!only || only->count(k.seq)) lines.push_back({k.seq, LineOf(k.seq, k.id, k.e)});
-        };
-        add(rows);
-        add(registrations);
-        add(designations);
-        add(journalLines);
-        add(files);
+        });
         std::sort(lines.begin(), lines.end());
         return lines;
     }
@@ -432,14 +436,9 @@ struct SaveQueue::Log {
     // Every waiting entry as seq, identity and body, in the order they came.
     std::vector<std::tuple<std::uint64_t, std::string, std::string>> Entries() const {
         std::vector<std::tuple<std::uint64_t, std::string, std::string>> entries;
-        auto add = [&](const auto& all) {
+        EachKind([&](const auto& all) {
             for (const auto& k : all) entries.emplace_back(k.seq, IdOf(k), BodyOf(k.e));
-        };
-        add(rows);
-        add(registrations);
-        add(designations);
-        add(journalLines);
-        add(files);
+        });
         std::sort(entries.begin(), entries.end());
         return entries;
     }
@@ -608,7 +607,8 @@ FileResult SaveQueue::Append(const std::string& lines) {
     };
     // Lines the disk refused before go first, in the order they came.
     std::string text;
-    for (const auto& [seq, line] : log.LiveLines(&log.unsynced)) text += line;
+    if (!log.unsynced.empty())
+        for (const auto& [seq, line] : log.LiveLines(&log.unsynced)) text += line;
     text += lines;
     if (int err = disk_.AppendFault(WriteStep::Write, log.path)) return failed(WriteStep::Write, err);
     if (log.cutOff && ::ftruncate(log.fd, static_cast<off_t>(log.fileBytes)) != 0) return failed(WriteStep::Write, errno);
@@ -674,11 +674,7 @@ std::set<std::string> IdsIn(const SaveQueue::Log& log) {
     auto add = [&](const auto& all) {
         for (const auto& k : all) ids.insert(log.IdOf(k));
     };
-    add(log.rows);
-    add(log.registrations);
-    add(log.designations);
-    add(log.journalLines);
-    add(log.files);
+    log.EachKind(add);
     add(log.aside);
     return ids;
 }
@@ -867,15 +863,10 @@ SaveQueue::Survey SaveQueue::Look(const std::string& queuePath) {
             if (known.insert(LegacyId(place)).second) ++survey.waiting;
     for (const SaveQueue::Earlier& e : logs) {
         const Log& l = *e.log;
-        auto count = [&](const auto& all) {
+        l.EachKind([&](const auto& all) {
             for (const auto& k : all)
                 if (known.insert(l.IdOf(k)).second) ++survey.waiting;
-        };
-        count(l.rows);
-        count(l.registrations);
-        count(l.designations);
-        count(l.journalLines);
-        count(l.files);
+        });
         for (const auto& k : l.aside)
             if (known.insert(l.IdOf(k)).second) survey.aside.push_back(k.e);
     }
