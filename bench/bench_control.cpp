@@ -21,7 +21,7 @@
 #include "platform/dialogs_qt.h"
 #include "platform/share_lock.h"
 #include "records/journal.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "report/fixed_limits.h"
 #include "report/journal_index.h"
 #include "station/control_chart_qt.h"
@@ -94,7 +94,7 @@ struct NoView : EntryFlow::View {
 // station without a writer thread does it.
 struct OneMachine {
     Installation inst{1, false};
-    SaveQueue queue{SaveQueuePath(inst.root + "/Config")};
+    StationLog queue{OldQueuePath(inst.root + "/Config")};
     NoView view;
     EntryFlow flow{"op", queue, Files{RealDisk(), StationFileLocks()}, view};
     OneMachine() {

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "records/journal.h"
-#include "records/save_queue.h"
+#include "station_log/delivery.h"
 #include "bench_times.h"
 #include "bench_smoke.h"
 
@@ -55,13 +55,13 @@ void BM_JournalAppendBesideAPlainAppend(benchmark::State& state) {
     fs::create_directories(root + "/Config");
     const std::string products = root + "/products";
     fs::create_directories(products);
-    SaveQueue queue(SaveQueuePath(root));
+    StationLog queue(OldQueuePath(root));
     const std::string journal = JournalPath(products, Reading(0).WorkDate, "3f2a9c0d4b5e6f708192a3b4c5d6e7f8");
     const std::string plain = products + "/plain.csv";
     // The journal's first entry makes the file; the day's later ones append.
     // As the writer does: kept in the station's log, then appended to the journal.
     auto keep = [&](const JournalEntry& entry) {
-        return queue.PutJournalLine({journal, JournalRecord(entry)}) && SaveWaitingJournal(queue, journal).Written();
+        return queue.Put(QueuedJournalLine{journal, JournalRecord(entry)}) && DeliverJournalLines(queue);
     };
     if (!keep(Reading(0))) {
         state.SkipWithError("the journal could not be made");

@@ -25,10 +25,10 @@
 
 #include "../tests/network/share.h"
 #include "links/instrument_link.h"
-#include "records/entry_writer.h"
+#include "station_log/entry_writer.h"
 #include "records/journal.h"
 #include "records/product_registry.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "station/measurement_window_ui.h"
@@ -116,7 +116,7 @@ void EntryToShare(benchmark::State& state, const std::string& root, const std::s
     fs::create_directories(product);
     fs::create_directories(JournalFolder(products));
     MakeMaster(product);
-    auto queue = std::make_shared<SaveQueue>(SaveQueuePath(root));
+    auto queue = std::make_shared<StationLog>(OldQueuePath(root));
     NoView view;
     EntryFlow flow("op", *queue, StationFiles(), view);
     flow.SetProductFolder(products);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/numbers.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "bench_times.h"
 #include "bench_smoke.h"
 
@@ -44,14 +44,14 @@ void BM_LogEntryBesideAPlainSyncedAppend(benchmark::State& state) {
     fs::path folder = Folder("ziv-bench-log");
     std::vector<double> log, plain;
     {
-        SaveQueue queue((folder / "Config/SaveQueue.dat").string());
+        StationLog queue((folder / "Config/StationLog.dat").string());
         int fd = ::open((folder / "plain.log").c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         long n = 0;
         for (auto _ : state) {
             QueuedRow row = Row(n++);
             std::uint64_t before = queue.BytesWritten();
             auto t0 = steady_clock::now();
-            benchmark::DoNotOptimize(queue.PutRow(row));
+            benchmark::DoNotOptimize(queue.Put(row));
             auto t1 = steady_clock::now();
             std::string same(queue.BytesWritten() - before, 'x');
             auto t2 = steady_clock::now();
@@ -75,15 +75,15 @@ void BM_LogEntryBesideAPlainSyncedAppend(benchmark::State& state) {
 void BM_TenThousandWaitingEntriesPutAndDrained(benchmark::State& state) {
     for (auto _ : state) {
         fs::path folder = Folder("ziv-bench-drain");
-        SaveQueue queue((folder / "Config/SaveQueue.dat").string());
+        StationLog queue((folder / "Config/StationLog.dat").string());
         std::uint64_t entryBytes = 0;
         for (long n = 0; n < kWaiting; ++n) {
             std::uint64_t before = queue.BytesWritten();
-            benchmark::DoNotOptimize(queue.PutRow(Row(n)));
+            benchmark::DoNotOptimize(queue.Put(Row(n)));
             entryBytes += queue.BytesWritten() - before;
         }
-        for (const std::string& book : queue.Books())
-            for (const auto& [r, row] : queue.RowsOf(book)) benchmark::DoNotOptimize(queue.RemoveRows(book, {{r, row}}));
+        for (const std::string& book : queue.Targets<QueuedRow>())
+            for (const auto& [r, row] : queue.ValuesFor<QueuedRow>(book)) benchmark::DoNotOptimize(queue.Remove<QueuedRow>(book, {{r, row}}));
         state.counters["entry_bytes"] = static_cast<double>(entryBytes);
         state.counters["bytes_written"] = static_cast<double>(queue.BytesWritten());
         state.counters["written_per_entry_byte"] = static_cast<double>(queue.BytesWritten()) / entryBytes;

@@ -10,7 +10,7 @@
 #include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "platform/ui_font_qt.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 
 namespace {
 
@@ -37,7 +37,7 @@ bool AskedForHelp(int argc, char** argv) {
 // (kind, file, reason, the entry as the log holds it), the damaged logs kept
 // aside, and how much waits. It only looks: a station may be running.
 int ListSetAside() {
-    ziv::SaveQueue::Survey survey = ziv::SaveQueue::Look(ziv::SaveQueuePath(ziv::InstallationRoot()));
+    ziv::StationLog::Survey survey = ziv::StationLog::Look(ziv::OldQueuePath(ziv::InstallationRoot()));
     for (const ziv::SetAside& a : survey.aside)
         std::printf("%s\t%s\t%s\t%s\n", a.Kind.c_str(), a.Target.c_str(), a.Reason.c_str(), a.What.c_str());
     for (const std::string& copy : survey.damagedCopies) std::printf("壊れた控え（読み取れた分は取り込み済み）\t%s\n", copy.c_str());

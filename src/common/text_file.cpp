@@ -1,5 +1,7 @@
 #include "common/text_file.h"
 
+#include "common/durable_file.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -385,18 +387,8 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
         ::unlink(temp.c_str());
         return WriteFailed(path, step, e);
     };
-    size_t done = 0;
-    while (done < bytes.size()) {
-        if ((err = disk.WriteFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(WriteStep::Write, errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if ((err = disk.WriteFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
-    if (::fsync(fd) != 0) return fail(WriteStep::Sync, errno);
+    WriteStep step{};
+    if ((err = WriteAndSync(disk, Growth::Replace, path, fd, bytes, 0, &step))) return fail(step, err);
     if (::close(fd) != 0) {
         fd = -1;
         return fail(WriteStep::Close, errno);
@@ -421,11 +413,7 @@ FileResult WriteFileAtomic(const std::string& path, std::string_view bytes, File
     // The new name must survive a power loss too: sync the folder entry.
     if ((err = disk.WriteFault(WriteStep::SyncFolder, path)))
         return WriteFailed(path, WriteStep::SyncFolder, err);
-    int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    SyncFolder(folder);
     return {};
 }
 

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "platform/bounded_read.h"
 
@@ -26,14 +27,13 @@ bool IsListableFolder(const QString& path) {
     return !path.isEmpty() && info.isDir() && info.isReadable() && info.isExecutable();
 }
 
-// The folder's subfolders; nothing when it is no listable folder or does not
-// answer in time (a share that hangs).
-std::optional<QStringList> SubfoldersOf(const QString& path) {
-    auto listed = ReadWithin<std::optional<QStringList>>(kShareAnswerMs, [path]() -> std::optional<QStringList> {
+// The folder's subfolders: nothing inside when it is no listable folder,
+// nothing at all when it does not answer in time (a share that hangs).
+std::optional<std::optional<QStringList>> SubfoldersOf(const QString& path) {
+    return ReadWithin<std::optional<QStringList>>(kShareAnswerMs, [path]() -> std::optional<QStringList> {
         if (!IsListableFolder(path)) return std::nullopt;
         return QDir(path).entryList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
     });
-    return listed ? *listed : std::nullopt;
 }
 
 }  // namespace
@@ -77,19 +77,22 @@ FolderList::FolderList(QWidget* parent)
 }
 
 bool FolderList::setPath(const QString& path) {
-    std::optional<QStringList> names = SubfoldersOf(path);
-    if (!names) return false;
+    auto listed = SubfoldersOf(path);
+    if (listed && !*listed) return false;
     QString target = CleanAbsolute(path);
-    if (target == path_) return true;
+    if (target == path_ && listed) return true;
     if (!path_.isEmpty()) watcher_->removePath(path_);
     path_ = target;
-    watcher_->addPath(path_);
-    Show(*names);
+    // A folder that does not answer is shown by its name, empty, never
+    // watched (a watch would wait in the share too).
+    if (listed) watcher_->addPath(path_);
+    answered_ = listed.has_value();
+    Show(listed ? **listed : QStringList());
     showCurrentPath();
     up_->setEnabled(!QDir(path_).isRoot());
     emit pathChanged(path_);
     emit chosenPathChanged(chosenPath());
-    return true;
+    return listed.has_value();
 }
 
 QString FolderList::chosenPath() const {
@@ -104,7 +107,7 @@ void FolderList::hideFoldersNamed(const QString& name) {
 }
 
 void FolderList::showCurrentPath() {
-    QString full = QDir::toNativeSeparators(path_);
+    QString full = QDir::toNativeSeparators(path_) + (answered_ ? QString() : QString::fromUtf8("（応答なし）"));
     current_->setToolTip(full);
     current_->setText(current_->fontMetrics().elidedText(full, Qt::ElideMiddle, std::max(current_->width(), 40)));
 }
@@ -121,7 +124,10 @@ void FolderList::goUp() {
 
 void FolderList::refresh() {
     // A share that stopped answering keeps the list as it was.
-    if (std::optional<QStringList> names = SubfoldersOf(path_)) Show(*names);
+    if (auto listed = SubfoldersOf(path_); listed && *listed) {
+        Show(**listed);
+        if (!std::exchange(answered_, true)) showCurrentPath();
+    }
 }
 
 void FolderList::Show(QStringList names) {

@@ -23,8 +23,9 @@ public:
     // The folder shown, absolute and without a trailing separator.
     QString path() const { return path_; }
     // Moves to an existing folder that can be listed; false, and nothing moves,
-    // for anything else, and for a folder that does not answer within half a
-    // second (a share that hangs). pathChanged is emitted when the folder really changes.
+    // for anything else. A folder that does not answer within half a second
+    // (a share that hangs) is moved to and shown empty, said not to answer,
+    // and false. pathChanged is emitted when the folder really changes.
     bool setPath(const QString& path);
     // The folder chosen: the entry a single click selected, else the folder shown.
     QString chosenPath() const;
@@ -48,6 +49,7 @@ private:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     QString path_;
+    bool answered_ = true;  // the folder shown answered when it was listed
     QString hidden_;
     // A flat list of the folder's subfolders: the view's accessible children
     // are the model's top-level rows, so every folder must be one of them

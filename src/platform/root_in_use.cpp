@@ -11,7 +11,7 @@
 #include <mutex>
 #include <thread>
 
-#include "common/write_all.h"
+#include "common/durable_file.h"
 #include "common/text_file.h"
 #include "common/this_computer.h"
 #include "platform/paths.h"

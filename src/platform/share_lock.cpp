@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-#include "common/write_all.h"
+#include "common/durable_file.h"
 #include "common/text_file.h"
 #include "common/this_computer.h"
 #include "platform/file_lock.h"

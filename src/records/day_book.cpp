@@ -7,7 +7,6 @@
 #include "platform/file_lock.h"
 #include "platform/paths.h"
 #include "platform/shared_file.h"
-#include "records/save_queue.h"
 
 namespace ziv {
 
@@ -98,40 +97,13 @@ MeasuredRow DayBooks::Row(int machine, int row) const {
     return books_[machine] ? ReadDayBookRow(*books_[machine], row) : MeasuredRow{};
 }
 
-std::map<int, MeasuredRow> DayBooks::Waiting(const std::string& path) const { return queue_.RowsOf(path); }
-
-namespace {
-void KeepFirst(FileResult& first, FileResult result) {
-    if (first && !result) first = std::move(result);
-}
-}  // namespace
-
-DayBooks::SaveResult DayBooks::Save(int machine, const std::string& path, int row, const std::string& inputName,
-                                    int rows, const MeasuredOf& measured, const MasterOf& master,
-                                    const MeasuredAt& at) {
-    // Durable on the station's own disk first: whatever the share does, the value is kept.
-    FileResult queued = queue_.PutRow({path, machine, row, measured(row, inputName), at});
-    std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
-    SaveResult result = Write(machine, path, pending, rows, master);
-    result.queued = queued;
-    if (!result) return result;
-    // What waited for these rows is written, or (for the row measured again)
-    // replaced by what was written: none of it may go in again later.
-    KeepFirst(result.queued, queue_.RemoveRows(path, pending));
-    return result;
-}
-
-DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending,
+DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, TimedRow>& pending,
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}, {}};
-    // When each row waiting was measured: of this station's and the file's, the newer wins.
-    std::map<int, MeasuredAt> at;
-    for (const auto& [r, queued] : queue_.QueuedRowsOf(path))
-        if (auto p = pending.find(r); p != pending.end() && p->second == queued.Measured) at[r] = queued.At;
+    if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}};
     SaveResult result;
     result.failure = SaveUnderLock(files_, path, wait, [&](const StampedRead& file, const FileLockHold& lock) {
-        return MergeAndWrite(machine, path, file, pending, at, rows, master, lock, result.fromDisk);
+        return MergeAndWrite(machine, path, file, pending, rows, master, lock, result.fromDisk);
     });
     // Another station keeps the workbook: the operator is shown its lock file.
     if (result.failure.failure == Failure::Busy) result.failure.path = LockFilePath(path);
@@ -139,8 +111,7 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
 }
 
 FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                                   const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
-                                   int rows, const MasterOf& master, const FileLockHold& lock,
+                                   const std::map<int, TimedRow>& pending, int rows, const MasterOf& master, const FileLockHold& lock,
                                    std::vector<int>& fromDisk) {
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
@@ -163,14 +134,13 @@ FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const S
     bool stored = true;
     // A row waiting here goes in unless the file holds a newer measurement of it.
     RowTimes times = ReadRowTimes(RowTimesPath(path), files_.disk);
-    for (const auto& [r, measuredRow] : pending) {
-        auto mine = at.find(r);
-        MeasuredAt when = mine == at.end() ? MeasuredAt{} : mine->second;
+    for (const auto& [r, timed] : pending) {
+        const MeasuredAt& when = timed.At;
         if (auto theirs = times.find(r); theirs != times.end() && theirs->second.NewerThan(when)) {
             fromDisk.push_back(r);
             continue;
         }
-        stored = WriteDayBookRow(book, r, measuredRow) && stored;
+        stored = WriteDayBookRow(book, r, timed.Measured) && stored;
         if (when.Ns != 0) times[r] = when;
     }
     if (!stored) return Failed(Failure::CellRefused, path);
@@ -195,8 +165,8 @@ FileResult WriteRowTimes(const std::string& path, const RowTimes& times, Disk& d
     return WriteLineTimes(path, kRowTimesFirstLine, times, disk);
 }
 
-DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending,
-                                            LockWait wait, std::map<int, MeasuredRow>* written) {
+DayBooks::SaveResult DayBooks::WriteRows(const std::string& path, const std::map<int, TimedRow>& pending, LockWait wait,
+                                         std::map<int, MeasuredRow>* written) {
     // As the window does, a new workbook takes the product's master as it
     // reads now, read only when the workbook must be made.
     std::optional<Workbook> master;
@@ -214,34 +184,6 @@ DayBooks::SaveResult DayBooks::WriteUnshown(const std::string& path, const std::
     Close(kUnshown);
     result.fromDisk.clear();
     return result;
-}
-
-int DayBooks::MachineShowing(const std::string& path) const {
-    for (int m = 0; m < kMachineCount; ++m)
-        if (books_[m] && paths_[m] == path) return m;
-    return kUnshown;
-}
-
-DayBooks::Retried DayBooks::SaveWaiting(LockWait wait) {
-    Retried retried;
-    for (const std::string& path : queue_.Books()) {
-        std::map<int, MeasuredRow> pending = queue_.RowsOf(path);
-        int m = MachineShowing(path);
-        // An open workbook is never made new, so it needs no master.
-        std::map<int, MeasuredRow> written;
-        SaveResult result = m == kUnshown ? WriteUnshown(path, pending, wait, &written)
-                                          : Write(m, path, pending, kLastPoint, [](int) { return MasterRow{}; }, wait);
-        if (result.failure.failure == Failure::Busy) break;
-        if (!result) {
-            retried.failures.push_back({path, result.failure});
-            continue;
-        }
-        queue_.DeliveredTo(path);
-        KeepFirst(retried.queueProblem, queue_.RemoveRows(path, pending));
-        if (m == kUnshown) retried.written.push_back({path, std::move(written)});
-        if (!result.fromDisk.empty()) retried.fromDisk.push_back({m, result.fromDisk});
-    }
-    return retried;
 }
 
 }  // namespace ziv

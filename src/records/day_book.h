@@ -85,8 +85,6 @@ MeasuredRow ReadDayBookRow(const Workbook& book, int row);
 // Master columns A..D of row r of the first sheet.
 MasterRow ReadMasterRow(const Workbook& master, int row);
 
-class SaveQueue;
-
 // A day workbook as read from its file, with the stamp of the bytes read;
 // made on any thread, so that a share that hangs holds up only that thread.
 struct BookRead {
@@ -96,16 +94,20 @@ struct BookRead {
 };
 BookRead ReadDayBook(const std::string& path, Disk& disk);
 
-// The day workbooks of every machine while the measurement window runs: each
-// opened once and kept, written whole at every save. A row whose save fails,
-// for whatever reason, waits in the station's save queue; every later save of
-// its workbook, and SaveWaiting, writes it, so that closing a workbook or the
-// window never loses it.
-// Several stations may measure the same machine of the same product on the
-// same date into one shared workbook: a save holds the lock beside it, and
-// when the file is no longer the version this station read or last wrote, the
-// rows saved here since then go into the file as it is now instead of
-// replacing it.
+// A measured row and when it was measured.
+struct TimedRow {
+    MeasuredRow Measured;
+    MeasuredAt At;
+    bool operator==(const TimedRow&) const = default;
+};
+
+// The day workbooks of every machine: each opened once and kept, and the
+// rows the station's log delivers written into them. Several stations may
+// measure the same machine of the same product on the same date into one
+// shared workbook: a write holds the lock beside it, and when the file is no
+// longer the version this station read or last wrote, the rows go into the
+// file as it is now instead of replacing it; a row the file holds a newer
+// measurement of stays as the file has it.
 class DayBooks {
 public:
     struct SaveResult {
@@ -116,18 +118,14 @@ public:
         FileResult failure;
         // Rows whose measured cells another station changed: the grid shows them anew.
         std::vector<int> fromDisk;
-        // The row kept in (or the written rows taken out of) the queue's file;
-        // a failure here means the row waits in memory only.
-        FileResult queued;
         explicit operator bool() const { return static_cast<bool>(failure); }
     };
-    using MeasuredOf = std::function<MeasuredRow(int row, const std::string& inputName)>;
     using MasterOf = std::function<MasterRow(int row)>;
 
-    DayBooks(SaveQueue& queue, Files files) : queue_(queue), files_(files) {}
+    explicit DayBooks(Files files) : files_(files) {}
 
     bool IsOpen(int machine) const { return books_[machine].has_value(); }
-    // Forgets the machine's workbook; its rows still waiting stay in the queue.
+    // Forgets the machine's workbook.
     void Close(int machine);
     void CloseAll();
     // Opens the file on disk for the machine; Unreadable or BookUnreadable
@@ -137,52 +135,26 @@ public:
     FileResult Keep(int machine, const std::string& path, BookRead read);
     // Measured row r of the machine's open workbook.
     MeasuredRow Row(int machine, int row) const;
-    // The rows of the workbook at path waiting in the queue: this station's
-    // newest values for them, whatever the file holds.
-    std::map<int, MeasuredRow> Waiting(const std::string& path) const;
-    // Saves row `row` (and every row of that workbook still waiting) into the
-    // workbook at path: the open one, else the file on disk (another program
-    // may have made it), else a new one holding the master of `rows` points.
-    // The row goes into the station's log first (measured at `at`), then
-    // into the workbook.
-    SaveResult Save(int machine, const std::string& path, int row, const std::string& inputName, int rows,
-                    const MeasuredOf& measured, const MasterOf& master, const MeasuredAt& at = {});
-
-    struct Retried {
-        // Rows of open workbooks that another station changed, by machine.
-        std::vector<std::pair<int, std::vector<int>>> fromDisk;
-        FileResult queueProblem;  // the queue's own file could not be written
-        // Workbooks no machine shows, as written: every measured row.
-        std::vector<std::pair<std::string, std::map<int, MeasuredRow>>> written;
-        // Workbooks that could not be written, and why.
-        std::vector<std::pair<std::string, FileResult>> failures;
-    };
-    // Writes the waiting rows of every workbook: an open one's through its
-    // machine, any other (another date, another product) straight into its
-    // file, a new one taking the master beside the product's data folder.
-    // Stops at a workbook whose lock another station keeps, so that one pass
-    // waits for one lock at most (with LockWait::Once, for none).
-    Retried SaveWaiting(LockWait wait = LockWait::Patient);
+    // Writes rows into the workbook at path as the file is now, a new one
+    // taking the master beside the product's data folder. *written receives
+    // every measured row of the workbook as written.
+    SaveResult WriteRows(const std::string& path, const std::map<int, TimedRow>& rows, LockWait wait,
+                         std::map<int, MeasuredRow>* written = nullptr);
 
 private:
-    // Books that no machine shows (another date or product) are written
-    // through this slot, emptied before and after.
+    // Books are written through this slot, emptied before and after: the
+    // file is read under its lock each time, whatever a machine shows.
     static constexpr int kUnshown = kMachineCount;
 
     // The rows into the workbook at path, under its lock, through the machine's slot.
-    SaveResult Write(int machine, const std::string& path, const std::map<int, MeasuredRow>& pending, int rows,
-                     const MasterOf& master, LockWait wait = LockWait::Patient);
+    SaveResult Write(int machine, const std::string& path, const std::map<int, TimedRow>& pending, int rows,
+                     const MasterOf& master, LockWait wait);
     // Under the lock: the file as it is now with the rows over it; nothing is
     // replaced once the lock is no longer this station's. Rows the file
     // changed under what the grid shows are added to fromDisk.
     FileResult MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                             const std::map<int, MeasuredRow>& pending, const std::map<int, MeasuredAt>& at,
-                             int rows, const MasterOf& master, const FileLockHold& lock, std::vector<int>& fromDisk);
-    SaveResult WriteUnshown(const std::string& path, const std::map<int, MeasuredRow>& pending, LockWait wait,
-                            std::map<int, MeasuredRow>* written = nullptr);
-    int MachineShowing(const std::string& path) const;
+                             const std::map<int, TimedRow>& pending, int rows, const MasterOf& master, const FileLockHold& lock, std::vector<int>& fromDisk);
 
-    SaveQueue& queue_;
     Files files_;
     std::array<std::optional<Workbook>, kMachineCount + 1> books_{};
     std::array<FileStamp, kMachineCount + 1> stamps_{};  // of the version read or last written

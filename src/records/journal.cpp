@@ -14,7 +14,7 @@
 #include "common/numbers.h"
 #include "common/station_limits.h"
 #include "platform/paths.h"
-#include "records/save_queue.h"
+#include "common/durable_file.h"
 
 namespace ziv {
 
@@ -317,13 +317,6 @@ namespace {
 // making and the writing are two requests.
 constexpr int kNamesWaitMs = 2000, kNamesPollMs = 50;
 
-void SyncFolderOf(const std::string& path) {
-    int dfd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0) return;
-    ::fsync(dfd);
-    ::close(dfd);
-}
-
 // The size of an open journal, once it is no longer a file that another
 // station has just made and not yet given its column names; 0 when its maker
 // left it empty for good.
@@ -370,20 +363,10 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
     // a value cut short included: a control character, which no record holds,
     // ends it for good.
     else if (!EndsWithLineEnd(fd, size)) text = std::string(kCutOff) + "\r\n" + text;
-    size_t done = 0;
-    while (done < text.size()) {
-        if ((err = disk.AppendFault(WriteStep::Write, path))) return fail(WriteStep::Write, err);
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail(WriteStep::Write, errno);
-        }
-        done += static_cast<size_t>(n);
-    }
-    if ((err = disk.AppendFault(WriteStep::Sync, path))) return fail(WriteStep::Sync, err);
-    if (::fdatasync(fd) != 0) return fail(WriteStep::Sync, errno);
+    WriteStep step{};
+    if ((err = WriteAndSync(disk, Growth::Append, path, fd, text, 0, &step))) return fail(step, err);
     if (::close(fd) != 0) return AppendFailed(path, WriteStep::Close, errno);
-    if (made) SyncFolderOf(path);
+    if (made) SyncFolder(FolderOf(path));
     return {};
 }
 
@@ -420,18 +403,6 @@ size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::s
         if (at[0] == '\n' && at.substr(1, r.size()) == r && at.ends_with("\r\n")) return k;
     }
     return 0;
-}
-
-JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path, Disk& disk) {
-    JournalWrite result;
-    std::vector<std::string> waiting = queue.JournalRecordsOf(path);
-    if (waiting.empty()) return result;
-    size_t already = RecordsAlreadyInJournal(path, waiting);
-    std::vector<std::string> rest(waiting.begin() + static_cast<std::ptrdiff_t>(already), waiting.end());
-    result.problem = AppendToJournal(path, rest, disk);
-    if (!result.problem) waiting.resize(already);
-    if (!waiting.empty()) result.queueProblem = queue.RemoveJournalLines(path, waiting);
-    return result;
 }
 
 }  // namespace ziv

@@ -67,8 +67,6 @@
 
 namespace ziv {
 
-class SaveQueue;
-
 enum class EntryWay {
     Reading,  // from the instrument of an F-key
     Typed,    // a number or text typed by hand
@@ -155,12 +153,8 @@ size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::s
 // What became of an entry.
 struct JournalWrite {
     FileResult problem;       // why it could not go into the journal now; none when it did
-    FileResult queueProblem;  // it could not be kept in the queue's file either: it is held in memory only
+    FileResult queueProblem;  // the station's log could not keep it on disk: it is held in memory only
     bool Written() const { return static_cast<bool>(problem); }
 };
-// Appends the lines waiting in the queue for one journal, in the order they
-// came, and drops them from the queue once they are in; problem says why they
-// still wait.
-JournalWrite SaveWaitingJournal(SaveQueue& queue, const std::string& path, Disk& disk = RealDisk());
 
 }  // namespace ziv

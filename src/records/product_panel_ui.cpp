@@ -48,8 +48,11 @@ ProductPanel::ProductPanel(QWidget* parent)
 }
 
 void ProductPanel::openAt(const QString& folder) {
-    folderList_->setPath(folder);
-    pathBox_->setText(folderList_->chosenPath());
+    // A products folder on a share that does not answer is said so, rather
+    // than another folder shown in its place as if it were the one.
+    if (folderList_->setPath(folder)) pathBox_->setText(folderList_->chosenPath());
+    else pathBox_->setText(QString::fromUtf8("ファイルサーバーが応答しません: ") + folder);
+    pathBox_->setCursorPosition(0);
     show();
 }
 

@@ -4,7 +4,7 @@
 
 #include "common/numbers.h"
 #include "platform/paths.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "report/capability.h"
 #include "station/rejection.h"
@@ -15,8 +15,8 @@ namespace {
 bool IsMachine(int machine) { return machine >= 0 && machine <= kLastMachine; }
 }  // namespace
 
-EntryFlow::EntryFlow(std::string userName, SaveQueue& queue, Files files, View& view)
-    : userName_(std::move(userName)), queue_(queue), files_(files), dayBooks_(queue, files), view_(view) {
+EntryFlow::EntryFlow(std::string userName, StationLog& log, Files files, View& view)
+    : userName_(std::move(userName)), log_(log), files_(files), dayBooks_(files), view_(view) {
     points_.fill(kFirstPoint);
 }
 
@@ -79,7 +79,7 @@ EntryFlow::LoadRequest EntryFlow::BeginLoad(int machine, bool fromTheTop) {
 // share that does not answer hides none of them, and the input position
 // does not stay on a point that holds one.
 void EntryFlow::ShowWaitingRows(int machine, const std::string& book) {
-    std::map<int, MeasuredRow> waiting = queue_.RowsOf(book);
+    std::map<int, MeasuredRow> waiting = log_.ValuesFor<QueuedRow>(book);
     if (waiting.empty()) return;
     for (const auto& [r, row] : waiting) sheets_[machine].SetMeasured(r, row);
     view_.SheetChanged(machine);
@@ -136,7 +136,7 @@ void EntryFlow::ShowLoadedRows(LoadedFiles& files, const std::set<int>& touched,
     }
     // Rows still waiting to be written are this station's newest values.
     if (!request.book.empty())
-        for (const auto& [r, row] : dayBooks_.Waiting(request.book))
+        for (const auto& [r, row] : log_.ValuesFor<QueuedRow>(request.book))
             if (!touched.count(r)) sheet.SetMeasured(r, row);
 }
 
@@ -311,7 +311,7 @@ void EntryFlow::JudgeLate(int machine, int point, const Unjudged& blind, const s
     view_.RowChanged(machine, point);
     // Still the time it was measured: judging late makes it no newer than
     // another station's value measured meanwhile.
-    static_cast<void>(queue_.PutRow({book, machine, point, sheet.Measured(point, blind.inputName), blind.at}));
+    static_cast<void>(log_.Put(QueuedRow{book, machine, point, sheet.Measured(point, blind.inputName), blind.at}));
     if (entry.judgement == Judgement::Fail) static_cast<void>(WriteRejection(entry));
     if (wake_) wake_();
 }
@@ -346,7 +346,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
     entry.book = BookPath(m);
     entry.at = MeasuredNow();
     // Kept on this station's disk: the writer takes it to the workbook.
-    entry.save.queued = queue_.PutRow({entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), entry.at});
+    entry.kept = log_.Put(QueuedRow{entry.book, m, entry.point, sheet.Measured(entry.point, entry.inputName), entry.at});
     ++savedCount_;
     WriteJournal(entry);
     WatchValue(entry);
@@ -357,7 +357,7 @@ EntryFlow::Entry EntryFlow::Record(Entry entry) {
 }
 
 void EntryFlow::TakeWritten(const std::string& book, const std::map<int, MeasuredRow>& rows) {
-    std::map<int, MeasuredRow> waiting = queue_.RowsOf(book);
+    std::map<int, MeasuredRow> waiting = log_.ValuesFor<QueuedRow>(book);
     for (int m = 0; m <= kLastMachine; ++m) {
         if (!Registered(m) || BookPath(m) != book) continue;
         for (const auto& [r, row] : rows) {
@@ -425,7 +425,7 @@ std::optional<JournalWrite> EntryFlow::KeepLine(const JournalEntry& line) {
     if (!station_) return std::nullopt;
     std::string journal = JournalPath(productFolder_, line.WorkDate, *station_);
     JournalWrite kept;
-    kept.queueProblem = queue_.PutJournalLine({journal, JournalRecord(line)});
+    kept.queueProblem = log_.Put(QueuedJournalLine{journal, JournalRecord(line)});
     return kept;
 }
 
@@ -491,7 +491,7 @@ FileResult EntryFlow::WriteRejection(const Entry& entry) const {
                     RejectionContent(RejectionRecord(facts))};
     // A text the file cannot hold would never go in: told now, not kept.
     if (!ToCp932(file.Content)) return Failed(Failure::NotShiftJis, file.Path);
-    return queue_.PutFile(file);
+    return log_.Put(file);
 }
 
 MeasuredAt EntryFlow::MeasuredNow() const { return {StationServerClock().NowNs(), station_.value_or(std::string())}; }

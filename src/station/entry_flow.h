@@ -24,7 +24,7 @@
 
 namespace ziv {
 
-class SaveQueue;
+class StationLog;
 
 class EntryFlow {
 public:
@@ -53,7 +53,8 @@ public:
         std::string book;  // the day workbook
         // When it was measured, on the file server's clock: the newest wins in the workbook.
         MeasuredAt at;
-        DayBooks::SaveResult save;
+        // The station's log kept it on its disk, or why not (it then waits in memory).
+        FileResult kept;
         std::string reply;  // a reading's reply as the instrument sent it
         // The gauge of the key, as the register names it, and whether its
         // calibration had run out when the reading was taken.
@@ -90,10 +91,10 @@ public:
     };
     using Unreadables = std::vector<Unreadable>;
 
-    // Values that cannot be written wait in `queue`; `view` is told of every
+    // Values that cannot be written wait in `log`; `view` is told of every
     // change. The workbooks, the journal and the rejection records are
     // reached through `files`.
-    EntryFlow(std::string userName, SaveQueue& queue, Files files, View& view);
+    EntryFlow(std::string userName, StationLog& log, Files files, View& view);
 
     // Every entry also goes into the station's measurement journal, in the
     // product folder setting's ＺＩＶログ: `station` names this station there,
@@ -186,7 +187,7 @@ public:
     Entry EnterPassFail(bool pass);
 
     // Entries go into the station's log only, and `wake` tells the writer
-    // that delivers them (see records/entry_writer.h): the operator never
+    // that delivers them (see station_log/entry_writer.h): the operator never
     // waits for the file server.
     void WakeWriterWith(std::function<void()> wake) { wake_ = std::move(wake); }
     // Now on the file server's clock, and this station: what an entry made now carries.
@@ -244,7 +245,7 @@ private:
     void ResetPoint(int machine);
 
     std::string userName_;
-    SaveQueue& queue_;
+    StationLog& log_;
     Files files_;
     DayBooks dayBooks_;
     View& view_;

@@ -386,7 +386,7 @@ void MeasurementWindow::TakeOverRegistrations(const std::vector<int>& machines) 
 void MeasurementWindow::TakeWrittenPoints(const std::string& pointFile, const PointTable& table) {
     // What still waits here is this station's newer designation.
     PointTable shown = table;
-    for (const auto& [p, d] : queue_.DesignationsOf(pointFile)) {
+    for (const auto& [p, d] : log_.ValuesFor<QueuedDesignation>(pointFile)) {
         shown.PosX[p] = d.X;
         shown.PosY[p] = d.Y;
         shown.InstrumentIndex[p] = d.Instrument;
@@ -407,7 +407,7 @@ void MeasurementWindow::FinishDelivery() {
                                                      flow_.LoadedPointCount(), startHour_, startMinute_, end);
         operatorLog_ = record.Content;
         for (const auto& [path, content] : OperatorRecordFiles(flow_.ProductFolder(), op_.UserName, record))
-            if (auto r = queue_.PutFile({path, content}); !r) Warn(FailureText(r));
+            if (auto r = log_.Put(QueuedFile{path, content}); !r) Warn(FailureText(r));
     }
     FileResult cause;
     writer_.Drain(kClosingWaitMs);
@@ -415,7 +415,7 @@ void MeasurementWindow::FinishDelivery() {
     if (problem && !problem->path.empty()) cause = *problem;
     retryTimer_->stop();
     ShowWaiting();
-    const SaveQueue::Tally tally = queue_.Counted();
+    const StationLog::Tally tally = log_.Counted();
     const size_t onDisk = tally.values - tally.valuesNotOnDisk, recordsOnDisk = tally.records - tally.recordsNotOnDisk;
     std::string text;
     // The same count as the label; what is only in memory is told apart, plainly.

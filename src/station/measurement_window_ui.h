@@ -17,9 +17,9 @@
 #include "links/reading_session.h"
 #include "records/day_book.h"
 #include "records/product_registry.h"
-#include "records/registrations.h"
-#include "records/entry_writer.h"
-#include "records/save_queue.h"
+#include "station/registrations.h"
+#include "station_log/entry_writer.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "workbook/workbook.h"
@@ -94,7 +94,7 @@ public:
     // The fixed control limits and the recent values are still being read beside the window.
     bool ControlDataPending() const { return controlLoad_ != nullptr; }
     // Values and registrations that could not be written yet.
-    size_t WaitingCount() const { return queue_.Count(); }
+    size_t WaitingCount() const { return log_.Count(); }
     // Lets the writer deliver what waits, waiting at most ms, and shows what
     // it wrote, as closing does: true when nothing waits.
     bool DeliverWaiting(int ms);
@@ -246,7 +246,7 @@ private:
     // A failure that left something waiting; `queued` tells whether it is kept in the queue's file.
     void TellKept(const std::string& text, const FileResult& queued);
     void TellNotKept(const EntryFlow::Entry& entry);
-    static std::string WaitingText(const SaveQueue::Tally& tally);
+    static std::string WaitingText(const StationLog::Tally& tally);
     void EndReading();
     void TellNoNumber(const EntryFlow::Entry& entry);
     void ClosePortIfOpen();
@@ -267,17 +267,19 @@ private:
     WindowMode mode_ = WindowMode::Ready;
     // Declared after op_, whose root holds its file, and files_; shared with
     // the writer, which may outlive the window in a hung share.
-    std::shared_ptr<SaveQueue> queueHold_ = std::make_shared<SaveQueue>(SaveQueuePath(op_.SavePath), files_.disk);
-    SaveQueue& queue_ = *queueHold_;
-    EntryWriter writer_{queueHold_, files_, StationServerClock()};
+    std::shared_ptr<StationLog> logHold_ = std::make_shared<StationLog>(OldQueuePath(op_.SavePath), files_.disk);
+    StationLog& log_ = *logHold_;
+    EntryWriter writer_{logHold_, files_, StationServerClock()};
     static constexpr int kClosingWaitMs = 3000;
     // A try of the writer that has not ended after this long: the share hangs.
     static constexpr int kHungShareMs = 3000;
     GridLink gridLink_{*this};
-    EntryFlow flow_{op_.UserName, queue_, files_, gridLink_};
-    Registrations registrations_{queue_, files_, DirectoryFilePath(op_.UserDIR)};
+    EntryFlow flow_{op_.UserName, log_, files_, gridLink_};
+    Registrations registrations_{log_, files_, DirectoryFilePath(op_.UserDIR)};
     // The operator has been told that things wait; again only once all is written.
     bool toldWaiting_ = false;
+    // Values an earlier run left, named in the first word of a share that does not take them.
+    size_t earlierWaiting_ = 0;
     std::array<bool, 10> toldOverdue_{};
     std::string operatorLog_;
     int startHour_ = 0, startMinute_ = 0;

@@ -11,7 +11,7 @@
 #include "platform/paths.h"
 #include "platform/station_identity.h"
 #include "records/day_book.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "station/measurement_window_ui.h"
 #include "station/sheet_grid_qt.h"
@@ -35,7 +35,7 @@ void MeasurementWindow::Tell(const EntryFlow::Entry& entry) {
     if (entry.rejection && !*entry.rejection) Warn(FailureText(*entry.rejection));
     // The entry went into the station's log, or the log's disk refused it:
     // the writer takes it to the share and tells what it meets there.
-    if (!entry.save.queued) TellNotKept(entry);
+    if (!entry.kept) TellNotKept(entry);
     else ShowWaiting();
 }
 
@@ -80,12 +80,12 @@ void MeasurementWindow::TellNotKept(const EntryFlow::Entry& entry) {
     ShowWaiting();
     Warn("値 " + entry.after.Value + "（" + DecimalText(entry.machine) + "号機 点" + DecimalText(entry.point) +
          "）をこのステーションのディスクに書き込めませんでした。値は画面にありますが、どのディスクにもまだありません。"
-         "ZIV を終了すると失われます。\n" + FailureText(entry.save.queued));
+         "ZIV を終了すると失われます。\n" + FailureText(entry.kept));
 }
 
 // The values (registrations and designations too) this station holds for
 // the file server; records that go with them are counted only when nothing else waits.
-std::string MeasurementWindow::WaitingText(const SaveQueue::Tally& tally) {
+std::string MeasurementWindow::WaitingText(const StationLog::Tally& tally) {
     if (tally.values) return "未保存 " + DecimalText(static_cast<long long>(tally.values));
     if (tally.records) return "未保存 記録 " + DecimalText(static_cast<long long>(tally.records));
     return {};
@@ -95,7 +95,7 @@ std::string MeasurementWindow::WaitingText(const SaveQueue::Tally& tally) {
 // writer's try just does not end. Said in words beside the count, and in its
 // tooltip, without a box that would take the operator's next key.
 void MeasurementWindow::ShowWaiting() {
-    SaveQueue::Tally tally = queue_.Counted();
+    StationLog::Tally tally = log_.Counted();
     const bool waiting = tally.values + tally.records != 0;
     const bool hung = waiting && writer_.TryingForMs() > kHungShareMs;
     waitingLabel->setText(QString::fromStdString(WaitingText(tally) + (hung ? "\nサーバー応答なし" : "")));
@@ -140,9 +140,13 @@ void MeasurementWindow::TakeProgress() {
     for (const auto& [file, lines] : progress.directories)
         if (file == registrations_.File()) TakeOverRegistrations(registrations_.TakeOver(lines));
     for (const auto& [file, table] : progress.pointFiles) TakeWrittenPoints(file, table);
-    if (!progress.problem || toldWaiting_ || queue_.Empty()) return;
+    if (log_.Empty()) earlierWaiting_ = 0;
+    if (!progress.problem || toldWaiting_ || log_.Empty()) return;
     toldWaiting_ = true;
     std::string why = progress.problem->path.empty() ? std::string() : "\n" + FailureText(*progress.problem);
+    if (earlierWaiting_ != 0)
+        why = "\n前回書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(earlierWaiting_)) + " 件も含みます。" + why;
+    earlierWaiting_ = 0;
     // Told once the timer's tick is over: a tick held up by the message would
     // keep the count from following the writer while the message is open.
     QTimer::singleShot(0, this, [this, why] {
@@ -155,13 +159,13 @@ EditorHost::DesignationKept MeasurementWindow::EditorLink::KeepDesignation(const
                                                                            const DesignatedPoint& designated) {
     DesignationKept kept;
     // A point designated again replaces what waited for it, the newer winning.
-    kept.kept = static_cast<bool>(f.queue_.PutDesignation({pointFile, point, designated, f.flow_.MeasuredNow()}));
+    kept.kept = static_cast<bool>(f.log_.Put(QueuedDesignation{pointFile, point, designated, f.flow_.MeasuredNow()}));
     f.WriteWaiting();
     return kept;
 }
 
 void MeasurementWindow::LoadWaiting() {
-    SaveQueue::Loaded loaded = queue_.Load();
+    StationLog::Loaded loaded = log_.Load();
     std::string text = loaded.damaged ? "未保存の値の控えが壊れていました。" : "";
     if (!loaded.problem) text += FailureText(loaded.problem);
     if (!loaded.keptAside.empty()) text += "\"" + loaded.keptAside + "\" として残しました。";
@@ -171,13 +175,10 @@ void MeasurementWindow::LoadWaiting() {
     writer_.Start();
     retryTimer_->setInterval(500);
     flow_.WakeWriterWith([this] { writer_.Wake(); });
-    // What an earlier run left goes first; the window does not wait for it.
-    writer_.Drain(1000);
+    // What an earlier run left goes first, without the window waiting for it;
+    // told only should the share not take it.
+    earlierWaiting_ = log_.Counted().values;
     WriteWaiting();
-    if (queue_.Empty()) return;
-    toldWaiting_ = true;
-    Warn("前回書き込めなかった値・登録・指定 " + DecimalText(static_cast<long long>(queue_.Counted().values)) +
-         " 件があります。書き込めるようになると自動で書き込まれます。");
 }
 
 }  // namespace ziv

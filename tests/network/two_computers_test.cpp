@@ -33,12 +33,12 @@
 #include "platform/share_lock.h"
 #include "platform/station_identity.h"
 #include "records/day_book.h"
-#include "records/entry_writer.h"
+#include "station_log/entry_writer.h"
 #include "records/journal.h"
 #include "records/product_registry.h"
-#include "records/registrations.h"
+#include "station/registrations.h"
 #include "records/server_clock.h"
-#include "records/save_queue.h"
+#include "station_log/delivery.h"
 #include "share.h"
 #include "station/entry_flow.h"
 #include "station/operator_record.h"
@@ -98,17 +98,17 @@ bool IsChild() { return !Env("ZIV_TWO_STATION").empty(); }
 
 // ---- the stations ---------------------------------------------------------------
 
-// A station's day workbooks, with its queue of rows not yet written in its
+// A station's day workbooks, with its log of rows not yet written in its
 // own installation root.
 struct StationBooks {
-    SaveQueue queue{SaveQueuePath(Env("ZIV_ROOT"))};
-    DayBooks books{queue, StationFiles()};
+    StationLog queue{OldQueuePath(Env("ZIV_ROOT"))};
+    DayBooks books{StationFiles()};
 };
 
-// Types values into its rows of one day workbook through the measurement
-// window's save path (DayBooks), one value at a time, and says "SAVED row
-// value" for every value the save reported as written. A save that did not
-// work keeps its rows for the next one, as in the window.
+// Types values into its rows of one day workbook, one value at a time: each
+// into the station's log, then a delivery of the log's rows as the writer
+// makes it; says "SAVED row value" for every value delivered. What a
+// delivery could not write waits for the next.
 TEST(ComputerStation, Saver) {
     if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
     MakeStationRoot();
@@ -125,14 +125,16 @@ TEST(ComputerStation, Saver) {
     std::map<int, std::string> shown;    // row -> value in the grid
     std::map<int, std::string> waiting;  // rows not yet reported saved
     auto measured = [&](int row, const std::string& input) { return MeasuredRow{input, shown[row], "合", "0"}; };
-    auto master = [](int) { return MasterRow{"5000", "5000", "-5000", "0"}; };
     auto save = [&](int row) {
-        auto result = station.books.Save(0, book, row, "F1", kPoints, measured, master);
-        if (result) {
+        static_cast<void>(station.queue.Put(QueuedRow{book, 0, row, measured(row, "F1")}));
+        Delivered d;
+        static_cast<void>(DeliverRows(station.queue, station.books, LockWait::Patient, d));
+        if (station.queue.ValuesFor<QueuedRow>(book).empty()) {
             for (auto& [r, v] : waiting) Say("SAVED " + std::to_string(r) + " " + v);
             waiting.clear();
         } else {
-            Say("NOT SAVED " + std::to_string(static_cast<int>(result.failure.failure)) + " " + FailureText(result.failure));
+            FileResult why = d.bookFailures.empty() ? Failed(Failure::Busy, book) : d.bookFailures.front().second;
+            Say("NOT SAVED " + std::to_string(static_cast<int>(why.failure)) + " " + FailureText(why));
         }
     };
     std::mt19937 rng(static_cast<unsigned>(::getpid()));
@@ -167,7 +169,7 @@ TEST(ComputerStation, Operator) {
     const int firstRow = EnvInt("ZIV_TWO_FIRST_ROW", 1), rows = EnvInt("ZIV_TWO_ROWS", 1),
               firstValue = EnvInt("ZIV_TWO_FIRST_VALUE", 1000), seconds = EnvInt("ZIV_TWO_SECONDS", 10),
               pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 500), flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
-    auto queue = std::make_shared<SaveQueue>(SaveQueuePath(root));
+    auto queue = std::make_shared<StationLog>(OldQueuePath(root));
     ASSERT_NE(queue->Load().status, ReadStatus::Unreadable);
     struct : EntryFlow::View {
         void RowChanged(int, int) override {}
@@ -200,7 +202,7 @@ TEST(ComputerStation, Operator) {
         flow.SelectPoint(0, point);
         EntryFlow::Entry entry = flow.EnterNumber(std::to_string(firstValue + i));
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
-        if (entry && entry.save.queued)
+        if (entry && entry.kept)
             Say("KEPT " + std::to_string(point) + " " + entry.after.Value + " " + std::to_string(entry.at.Ns) + " " +
                 std::to_string(ms));
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
@@ -210,7 +212,7 @@ TEST(ComputerStation, Operator) {
         OperatorRecord record = FinishOperatorRecord(OperatorLogStart("2024/5/17", 9, 0, {{0, kProduct}}),
                                                      ChargeText(1), flow.SavedCount(), 1, 9, 0, {2024, 5, 17, 9, 1});
         for (const auto& [path, content] : OperatorRecordFiles(products, kOperator, record)) {
-            ASSERT_TRUE(queue->PutFile({path, content}));
+            ASSERT_TRUE(queue->Put(QueuedFile{path, content}));
             Say("RECORD " + path);
         }
         writer.Wake();
@@ -231,13 +233,13 @@ TEST(ComputerStation, Designator) {
     const int firstPoint = EnvInt("ZIV_TWO_FIRST_POINT", 1), count = EnvInt("ZIV_TWO_ROWS", 1),
               firstX = EnvInt("ZIV_TWO_FIRST_VALUE", 1000), seconds = EnvInt("ZIV_TWO_SECONDS", 10),
               pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 500), flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
-    SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
+    StationLog queue(OldQueuePath(Env("ZIV_ROOT")));
     static_cast<void>(queue.Load());
     // What waited and is gone from the queue now is in the file.
     auto writeWaiting = [&] {
-        std::map<int, DesignatedPoint> before = queue.DesignationsOf(points);
-        static_cast<void>(SaveWaitingDesignations(queue, StationFiles()));
-        std::map<int, DesignatedPoint> after = queue.DesignationsOf(points);
+        std::map<int, DesignatedPoint> before = queue.ValuesFor<QueuedDesignation>(points);
+        static_cast<void>(DeliverDesignations(queue, StationFiles()));
+        std::map<int, DesignatedPoint> after = queue.ValuesFor<QueuedDesignation>(points);
         for (auto& [p, d] : before)
             if (!after.count(p)) Say("DESIGNATED " + std::to_string(p) + " " + std::to_string(static_cast<int>(d.X)));
     };
@@ -247,7 +249,7 @@ TEST(ComputerStation, Designator) {
     for (int i = 0; Clock::now() < end; ++i) {
         int point = firstPoint + i % count;
         DesignatedPoint d{static_cast<float>(firstX + i), static_cast<float>(point), static_cast<std::int16_t>(i % 2)};
-        ASSERT_TRUE(queue.PutDesignation({points, point, d, {OwnClockNs(), Env("ZIV_TWO_STATION")}}));
+        ASSERT_TRUE(queue.Put(QueuedDesignation{points, point, d, {OwnClockNs(), Env("ZIV_TWO_STATION")}}));
         writeWaiting();
         std::this_thread::sleep_for(std::chrono::milliseconds(pause(rng)));
     }
@@ -325,7 +327,7 @@ TEST(ComputerStation, Journaler) {
     const std::string journal = Env("ZIV_TWO_JOURNAL");
     const int seconds = EnvInt("ZIV_TWO_SECONDS", 1), pauseMs = EnvInt("ZIV_TWO_PAUSE_MS", 100),
               flushSeconds = EnvInt("ZIV_TWO_FLUSH_SECONDS", 30);
-    SaveQueue queue(SaveQueuePath(Env("ZIV_ROOT")));
+    StationLog queue(OldQueuePath(Env("ZIV_ROOT")));
     ASSERT_NE(queue.Load().status, ReadStatus::Unreadable);
     JournalEntry entry;
     entry.WorkDate = std::chrono::year_month_day{std::chrono::year{2024}, std::chrono::month{5}, std::chrono::day{17}};
@@ -337,14 +339,14 @@ TEST(ComputerStation, Journaler) {
     for (int n = 0; Clock::now() < end; ++n) {
         entry.Time = TimestampNow();
         entry.Text = std::to_string(n);
-        if (queue.PutJournalLine({journal, JournalRecord(entry)})) Say("KEPT " + entry.Text);
-        if (!SaveWaitingJournal(queue, journal).Written()) Say("WAITS " + entry.Text);
+        if (queue.Put(QueuedJournalLine{journal, JournalRecord(entry)})) Say("KEPT " + entry.Text);
+        if (!DeliverJournalLines(queue) || queue.JournalLineCount() > 0) Say("WAITS " + entry.Text);
         std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
     }
     auto flushEnd = Clock::now() + std::chrono::seconds(flushSeconds);
     while (queue.JournalLineCount() > 0 && Clock::now() < flushEnd) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        static_cast<void>(SaveWaitingJournalLines(queue));
+        static_cast<void>(DeliverJournalLines(queue));
     }
     EXPECT_EQ(queue.JournalLineCount(), 0u) << "journal lines never written";
 }
@@ -358,7 +360,7 @@ TEST(ComputerStation, Registrar) {
     if (!IsChild()) GTEST_SKIP() << "runs only as a station started by the TwoComputers tests";
     MakeStationRoot();
     const std::string file = Env("ZIV_TWO_DIRECTORY"), root = Env("ZIV_ROOT");
-    SaveQueue queue(SaveQueuePath(root));
+    StationLog queue(OldQueuePath(root));
     static_cast<void>(queue.Load());
     Registrations registrations(queue, StationFiles(), file);
     ASSERT_FALSE(registrations.ReadAtStart().timedOut);
@@ -371,7 +373,7 @@ TEST(ComputerStation, Registrar) {
             int m = std::stoi(step.substr(0, eq));
             ASSERT_TRUE(registrations.Register(m, step.substr(eq + 1), {OwnClockNs(), Env("ZIV_TWO_STATION")}));
         }
-        static_cast<void>(SaveWaitingRegistrationsOf(queue, StationFiles(), file));
+        static_cast<void>(DeliverRegistrations(queue, StationFiles()));
         Say("DONE " + std::to_string(n));
     }
 }

@@ -16,9 +16,9 @@
 #include "platform/paths.h"
 #include "platform/share_lock.h"
 #include "records/day_book.h"
-#include "records/entry_writer.h"
+#include "station_log/entry_writer.h"
 #include "records/journal.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "station/entry_flow.h"
 #include "station/rejection.h"
@@ -39,7 +39,7 @@ class EntryFlowTest : public ::testing::Test, public EntryFlow::View {
 protected:
     TempRoot root;
     std::string products = root / "製品";
-    SaveQueue queue{SaveQueuePath(root.path())};
+    StationLog queue{OldQueuePath(root.path())};
     std::vector<Move> moves;
     std::vector<int> rowsShown;  // machine * 1000 + point
     FaultyDisk disk;
@@ -64,7 +64,7 @@ protected:
     // A writer started as a new run of the station starts it.
     void StartWriter(std::function<void()> heal = {}) {
         if (writer) writer->Stop(5000);
-        writer = std::make_unique<EntryWriter>(std::shared_ptr<SaveQueue>(&queue, [](SaveQueue*) {}),
+        writer = std::make_unique<EntryWriter>(std::shared_ptr<StationLog>(&queue, [](StationLog*) {}),
                                                Files{disk, StationFileLocks()}, StationServerClock());
         writer->Start();
         if (heal) writer->HealAfterOutage(std::move(heal));
@@ -112,7 +112,7 @@ TEST_F(EntryFlowTest, EveryWayOfEntryIsJudgedRecordedSavedAndMovesOn) {
     EntryFlow::Entry reading = flow.EnterReading("-010.03", 2, "M");
     EXPECT_EQ(reading.judgement, Judgement::Fail);
     EXPECT_TRUE(reading.rejection && *reading.rejection);
-    EXPECT_TRUE(reading.save);
+    EXPECT_TRUE(reading.kept);
     EXPECT_EQ(Saved(1), (MeasuredRow{"M", "10.03", "不", "-0.03"}));
 
     EntryFlow::Entry number = flow.EnterNumber("10.005");
@@ -197,7 +197,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     // The journal's folder cannot be made: the entry waits, then goes in.
     fs::rename(JournalFolder(products), root / "journals-away");
     WriteBytes(JournalFolder(products), "a file where the folder belongs");
-    EXPECT_TRUE(flow.EnterNumber("10.004").save.queued);
+    EXPECT_TRUE(flow.EnterNumber("10.004").kept);
     EXPECT_FALSE(writer->TryOnce(20000));
     EXPECT_EQ(queue.JournalLineCount(), 1u);
     fs::remove(JournalFolder(products));
@@ -212,7 +212,7 @@ TEST_F(EntryFlowTest, EveryEntryGoesIntoTheJournalWithItsGaugeAndWhatItReplaced)
     disk.appends = [](WriteStep step, const std::string& path) {
         return step == WriteStep::Sync && path.find("ＺＩＶログ") != std::string::npos ? EIO : 0;
     };
-    EXPECT_TRUE(flow.EnterNumber("10.006").save.queued);
+    EXPECT_TRUE(flow.EnterNumber("10.006").kept);
     // The writer may find the line in the journal on its next try: then it is not appended again.
     static_cast<void>(writer->TryOnce(20000));
     disk.appends = nullptr;
@@ -368,9 +368,9 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     MakeProduct("A-100", 1, "");  // the master changed meanwhile
 
     // Started again, with a value for point 3 that could not be written waiting in its log.
-    SaveQueue again(SaveQueuePath(root.path()));
+    StationLog again(OldQueuePath(root.path()));
     ASSERT_TRUE(again.Load().problem);
-    ASSERT_TRUE(again.PutRow({Book(), 0, 3, {"", "10.003", "合", "-0.003"}}));
+    ASSERT_TRUE(again.Put(QueuedRow{Book(), 0, 3, {"", "10.003", "合", "-0.003"}}));
     EntryFlow restarted("検査員1", again, StationFiles(), *this);
     restarted.SetWorkDate(flow.WorkingDate());
     restarted.SetProduct(0, product);
@@ -386,7 +386,7 @@ TEST_F(EntryFlowTest, ALoadShowsTheDayAsSavedTheMasterAsItIsNowAndWhatWaits) {
     // A value saved now leaves the other rows and the master the workbook was made with.
     restarted.SelectPoint(0, 4);
     static_cast<void>(restarted.EnterNumber("10.004"));
-    EntryWriter againWriter(std::shared_ptr<SaveQueue>(&again, [](SaveQueue*) {}), StationFiles(), StationServerClock());
+    EntryWriter againWriter(std::shared_ptr<StationLog>(&again, [](StationLog*) {}), StationFiles(), StationServerClock());
     againWriter.Start();
     ASSERT_TRUE(againWriter.Drain(20000));
     auto book = Workbook::Open(Book());
@@ -444,7 +444,7 @@ TEST_F(EntryFlowTest, AValueJudgedWhenItsMasterArrivesKeepsItsMeasurementTime) {
     ASSERT_TRUE(entry);
     EXPECT_TRUE(flow.FinishLoad(EntryFlow::ReadLoad(request, disk)).empty());
     EXPECT_EQ(flow.Sheet(0).Row(1).Judgement, "不");
-    std::map<int, QueuedRow> waiting = queue.QueuedRowsOf(Book());
+    std::map<int, QueuedRow> waiting = queue.WaitingFor<QueuedRow>(Book());
     ASSERT_EQ(waiting.count(1), 1u);
     EXPECT_EQ(waiting[1].Measured.Judgement, "不");
     EXPECT_EQ(waiting[1].At, entry.at);
@@ -464,7 +464,7 @@ TEST_F(EntryFlowTest, AValueWhoseRejectionOrSaveFailsStandsAndWaits) {
 
     // The next save writes it, and what waits for any other workbook with it.
     std::string otherDay = DayBookPath(product, "検査員1", "A-100", 0, {"2025", "1", "6"});
-    ASSERT_TRUE(queue.PutRow({otherDay, 0, 2, {"", "9.995", "合", "0.005"}}));
+    ASSERT_TRUE(queue.Put(QueuedRow{otherDay, 0, 2, {"", "9.995", "合", "0.005"}}));
     fs::remove(DayBookFolder(product));
     EXPECT_TRUE(flow.EnterNumber("10"));
     EXPECT_EQ(Saved(1).Value, "11");
@@ -490,7 +490,7 @@ TEST_F(EntryFlowTest, EntriesNeverWaitForAHungShareAndGoInOnceItAnswers) {
         if (path.starts_with(products)) opened.wait(lock, [&] { return !hung; });
         return 0;
     };
-    for (int n = 1; n <= 20; ++n) ASSERT_TRUE(flow.EnterNumber("10.01" + std::to_string(n % 9 + 1)).save.queued) << n;
+    for (int n = 1; n <= 20; ++n) ASSERT_TRUE(flow.EnterNumber("10.01" + std::to_string(n % 9 + 1)).kept) << n;
     EXPECT_EQ(queue.Count(), 20u);
     EXPECT_NE(ReadBytes(queue.LogPath()).find("10.019"), std::string::npos) << "durable before the share saw it";
     {
@@ -527,11 +527,11 @@ TEST_F(EntryFlowTest, WhatALateWriteUndidIsWrittenBackAfterAnOutageAndAtStart) {
     StartWriter(hook);
     ASSERT_TRUE(healsReach(1));
     ASSERT_EQ(heals, 1) << "nothing to write back at start";
-    for (const char* value : {"10.001", "10.002"}) ASSERT_TRUE(flow.EnterNumber(value).save.queued);
+    for (const char* value : {"10.001", "10.002"}) ASSERT_TRUE(flow.EnterNumber(value).kept);
     ASSERT_TRUE(writer->Drain(30000));
     undo();
     shareAway = true;
-    ASSERT_TRUE(flow.EnterNumber("10.003").save.queued);
+    ASSERT_TRUE(flow.EnterNumber("10.003").kept);
     EXPECT_FALSE(writer->Drain(300));
     shareAway = false;
     ASSERT_TRUE(writer->Drain(30000));

@@ -1,62 +1,14 @@
-#include "records/registrations.h"
+#include "station/registrations.h"
 
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "common/failure_text.h"
 #include "platform/shared_file.h"
-#include "records/save_queue.h"
+#include "station_log/station_log.h"
 
 namespace ziv {
-
-namespace {
-// A Directory.dat this station may not read, or lines it cannot hold: no try
-// mends that. A share that is away answers otherwise, and passes.
-bool WillNotPass(const FileResult& why) {
-    if (why.failure == Failure::NotShiftJis || why.failure == Failure::ProductFolderLineBreak) return true;
-    return why.failure == Failure::Unreadable && (why.err == EACCES || why.err == EPERM || why.err == EISDIR);
-}
-}  // namespace
-
-FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::string& directoryFile,
-                                      ProductPathList* lines, FileResult* queueProblem) {
-    std::map<int, QueuedRegistration> waiting = queue.QueuedRegistrationsOf(directoryFile);
-    if (waiting.empty()) return {};
-    std::map<int, TimedRegistration> timed;
-    std::map<int, std::string> folders;
-    for (const auto& [machine, r] : waiting) {
-        timed[machine] = {r.ProductFolder, r.At};
-        folders[machine] = r.ProductFolder;
-    }
-    FileResult written = WriteRegistrations(files, directoryFile, timed, lines);
-    if (!written) {
-        // Set aside after a bounded number of tries rather than read again forever.
-        if (WillNotPass(written)) static_cast<void>(queue.FailedFor(directoryFile, FailureText(written)));
-        return written;
-    }
-    queue.DeliveredTo(directoryFile);
-    // Written, or older than the file's line: done with either way.
-    FileResult removed = queue.RemoveRegistrations(directoryFile, folders);
-    if (queueProblem) *queueProblem = removed;
-    return written;
-}
-
-FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files,
-                                    std::vector<std::pair<std::string, ProductPathList>>* written) {
-    FileResult first;
-    for (const std::string& file : queue.DirectoryFiles()) {
-        ProductPathList lines{};
-        FileResult removed;
-        FileResult saved = SaveWaitingRegistrationsOf(queue, files, file, &lines, &removed);
-        if (saved && written) written->push_back({file, lines});
-        if (first && !saved) first = saved;
-        if (first && !removed) first = removed;
-    }
-    return first;
-}
 
 struct Registrations::Read {
     std::mutex mutex;
@@ -65,8 +17,8 @@ struct Registrations::Read {
     DirectoryRead result;
 };
 
-Registrations::Registrations(SaveQueue& queue, Files files, std::string directoryFile)
-    : queue_(queue), files_(files), file_(std::move(directoryFile)) {}
+Registrations::Registrations(StationLog& log, Files files, std::string directoryFile)
+    : log_(log), files_(files), file_(std::move(directoryFile)) {}
 
 Registrations::~Registrations() = default;
 
@@ -86,7 +38,7 @@ Registrations::Started Registrations::ReadAtStart(int boundMs) {
     }).detach();
     paths_ = {};
     started_ = true;
-    for (const auto& [machine, folder] : queue_.RegistrationsOf(file_)) paths_[static_cast<size_t>(machine)] = folder;
+    for (const auto& [machine, folder] : log_.ValuesFor<QueuedRegistration>(file_)) paths_[static_cast<size_t>(machine)] = folder;
     Started started;
     std::unique_lock lock(read->mutex);
     if (!read->done.wait_for(lock, std::chrono::milliseconds(boundMs), [&] { return read->ended; })) {
@@ -119,7 +71,7 @@ FileResult Registrations::Register(int machine, const std::string& folder, const
     if (!FitsOneLine(folder)) return Refused(Failure::ProductFolderLineBreak, file_, folder);
     // A path the file's encoding cannot hold would never go in: told now, not kept.
     if (!ToCp932(folder)) return Failed(Failure::NotShiftJis, file_);
-    return queue_.PutRegistration({file_, machine, folder, at});
+    return log_.Put(QueuedRegistration{file_, machine, folder, at});
 }
 
 std::vector<int> Registrations::TakeOver(const ProductPathList& lines) {
@@ -127,7 +79,7 @@ std::vector<int> Registrations::TakeOver(const ProductPathList& lines) {
     if (!started_) return {};
     // Lines as a delivery wrote them are newer than a start-up read still on its way.
     late_.reset();
-    std::map<int, std::string> waiting = queue_.RegistrationsOf(file_);
+    std::map<int, std::string> waiting = log_.ValuesFor<QueuedRegistration>(file_);
     std::vector<int> changed;
     for (int k = 0; k <= kLastMachine; ++k) {
         auto& mine = paths_[static_cast<size_t>(k)];

@@ -14,8 +14,8 @@
 
 #include "common/numbers.h"
 #include "platform/share_lock.h"
-#include "records/entry_writer.h"
-#include "records/save_queue.h"
+#include "station_log/entry_writer.h"
+#include "station_log/station_log.h"
 #include "records/server_clock.h"
 #include "temp_root.h"
 
@@ -37,18 +37,18 @@ QueuedRow Row(int n) {
 // then, never more than twice what the entries themselves take.
 TEST(StationLog, ManyEntriesPutAndDeliveredWriteAtMostTwiceTheirBytesAndLeaveTheLogSmall) {
     TempRoot root;
-    SaveQueue queue(SaveQueuePath(root.path()));
+    StationLog queue(OldQueuePath(root.path()));
     std::uint64_t entryBytes = 0;
     for (int n = 0; n < 1000; ++n) {
         QueuedRow row = Row(n);
         row.Book += DecimalText(n / 100);  // 10 workbooks: no entry replaces another
         std::uint64_t before = queue.BytesWritten();
-        ASSERT_TRUE(queue.PutRow(row));
+        ASSERT_TRUE(queue.Put(row));
         entryBytes += queue.BytesWritten() - before;
     }
     ASSERT_EQ(queue.Count(), 1000u);
-    for (const std::string& book : queue.Books())
-        for (const auto& [r, row] : queue.RowsOf(book)) ASSERT_TRUE(queue.RemoveRows(book, {{r, row}}));
+    for (const std::string& book : queue.Targets<QueuedRow>())
+        for (const auto& [r, row] : queue.ValuesFor<QueuedRow>(book)) ASSERT_TRUE(queue.Remove<QueuedRow>(book, {{r, row}}));
     EXPECT_EQ(queue.Count(), 0u);
     EXPECT_LE(queue.BytesWritten(), 2 * entryBytes);
     EXPECT_LT(fs::file_size(queue.LogPath()), 70u * 1024);
@@ -59,15 +59,15 @@ TEST(StationLog, ManyEntriesPutAndDeliveredWriteAtMostTwiceTheirBytesAndLeaveThe
 // files of runs that ended, and nothing any of them kept is lost.
 TEST(StationLog, ARunNeverTakesTheLogOfARunStillGoingAndTakesInWhatEndedRunsLeft) {
     TempRoot root;
-    const std::string path = SaveQueuePath(root.path());
+    const std::string path = OldQueuePath(root.path());
     int toParent[2], toChild[2];
     ASSERT_EQ(pipe(toParent), 0);
     ASSERT_EQ(pipe(toChild), 0);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        SaveQueue other(path);
-        bool kept = static_cast<bool>(other.PutRow(Row(1)));
+        StationLog other(path);
+        bool kept = static_cast<bool>(other.Put(Row(1)));
         char c = kept ? 'k' : 'f';
         (void)!write(toParent[1], &c, 1);
         (void)!read(toChild[0], &c, 1);
@@ -77,22 +77,22 @@ TEST(StationLog, ARunNeverTakesTheLogOfARunStillGoingAndTakesInWhatEndedRunsLeft
     ASSERT_EQ(read(toParent[0], &c, 1), 1);
     ASSERT_EQ(c, 'k');
     {
-        SaveQueue mine(path);
+        StationLog mine(path);
         mine.Load();
         EXPECT_EQ(mine.Count(), 0u) << "the other run still writes its log";
-        ASSERT_TRUE(mine.PutRow(Row(2)));
+        ASSERT_TRUE(mine.Put(Row(2)));
         c = 'x';
         ASSERT_EQ(write(toChild[1], &c, 1), 1);
         int status = 0;
         waitpid(child, &status, 0);
     }
-    SaveQueue next(path);
+    StationLog next(path);
     next.Load();
     EXPECT_EQ(next.Count(), 2u);
     // A crash in the middle of an append leaves a cut-off last line: not taken, nothing else lost.
     const std::string log = next.LogPath();
     std::ofstream(log, std::ios::app) << "9\tR\t1\tstation\t/p/x.xls\t0\t3\tM\t10.0";
-    SaveQueue after(path);
+    StationLog after(path);
     after.Load();
     EXPECT_EQ(after.Count(), 2u);
 }
@@ -125,7 +125,7 @@ TEST(StationLog, MeasurementTimesNeverGoBackAndOnlyAKeptReadingThatFitsIsTrusted
     for (const Case& c : cases) {
         WriteBytes(kept, c.file);
         ServerClock started;
-        EntryWriter away(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), started);
+        EntryWriter away(std::make_shared<StationLog>(root / "q.dat"), StationFiles(), started);
         away.ClockBeside(root / "gone", kept);
         EXPECT_LT(std::llabs(started.OffsetNs() - c.offsetNs), kS) << c.file;
     }
@@ -133,7 +133,7 @@ TEST(StationLog, MeasurementTimesNeverGoBackAndOnlyAKeptReadingThatFitsIsTrusted
     std::filesystem::create_directories(root / "share");
     WriteBytes(kept, written);
     ServerClock measured;
-    EntryWriter writer(std::make_shared<SaveQueue>(root / "q.dat"), StationFiles(), measured);
+    EntryWriter writer(std::make_shared<StationLog>(root / "q.dat"), StationFiles(), measured);
     writer.ClockBeside(root / "share", kept);
     writer.Start();
     ASSERT_TRUE(writer.Drain(5000));
@@ -159,21 +159,21 @@ std::vector<std::string> Names(const std::string& folder) {
 // kept under a name no start reads again, and ziv --set-aside only looks.
 TEST(StationLog, ADamagedLogIsSalvagedOnceAndLookingAtTheLogsChangesNothing) {
     TempRoot root;
-    const std::string path = SaveQueuePath(root.path()), folder = StationLogFolder(path);
+    const std::string path = OldQueuePath(root.path()), folder = StationLogFolder(path);
     fs::create_directories(folder);
     WriteBytes(folder + "/1-1-a.log", "ZIV station log 2\n1\t\tJ\t0\t\t/p/j\tone\n#?\n2\t\tJ\t0\t\t/p/j\ttwo\n");
     const std::vector<std::string> before = Names(folder);
     for (int look = 0; look < 2; ++look) {
-        SaveQueue::Survey survey = SaveQueue::Look(path);
+        StationLog::Survey survey = StationLog::Look(path);
         EXPECT_EQ(survey.waiting, 2u);
         EXPECT_EQ(Names(folder), before) << "looking moved or made a file";
     }
     for (int start = 0; start < 3; ++start) {
-        SaveQueue queue(path);
+        StationLog queue(path);
         EXPECT_EQ(queue.Load().damaged, start == 0) << start;
         EXPECT_EQ(queue.JournalRecordsOf("/p/j"), (std::vector<std::string>{"one", "two"})) << start;
     }
-    SaveQueue::Survey survey = SaveQueue::Look(path);
+    StationLog::Survey survey = StationLog::Look(path);
     EXPECT_EQ(survey.waiting, 2u);
     ASSERT_EQ(survey.damagedCopies.size(), 1u);
     EXPECT_EQ(survey.damagedCopies[0], folder + "/1-1-a-damaged-1.kept");
@@ -190,29 +190,29 @@ TEST(StationLog, ATakeInKilledBeforeTheEarlierFileWentTakesNothingTwice) {
         {"StationLog/1-1-a.log", "ZIV station log 1\n1\tJ\t0\t\t/p/j\tone\n2\tJ\t0\t\t/p/j\ttwo\n3\tJ\t0\t\t/p/j\tthree\n"},
         {"StationLog/1-1-a.log", "ZIV station log 2\n1\t\tJ\t0\t\t/p/j\tone\n2\t\tJ\t0\t\t/p/j\ttwo\n"
                                  "3\t\tJ\t0\t\t/p/j\tthree\n"},
-        {"SaveQueue.dat", "ZIV save queue 1\nJ\t/p/j\tone\nJ\t/p/j\ttwo\nJ\t/p/j\tthree\nend\t3\n"},
+        {"StationLog.dat", "ZIV save queue 1\nJ\t/p/j\tone\nJ\t/p/j\ttwo\nJ\t/p/j\tthree\nend\t3\n"},
     };
     for (const Earlier& e : earlier) {
         TempRoot root;
-        const std::string path = SaveQueuePath(root.path()), file = root / (std::string("Config/") + e.name);
+        const std::string path = OldQueuePath(root.path()), file = root / (std::string("Config/") + e.name);
         fs::create_directories(StationLogFolder(path));
         WriteBytes(file, e.text);
         {
-            SaveQueue killed(path);
+            StationLog killed(path);
             killed.Load();
             ASSERT_EQ(killed.Count(), 3u) << e.text;
         }
         WriteBytes(file, e.text);
         {
-            SaveQueue next(path);
+            StationLog next(path);
             next.Load();
             EXPECT_EQ(next.JournalRecordsOf("/p/j"), (std::vector<std::string>{"one", "two", "three"})) << e.text;
             ASSERT_TRUE(next.RemoveJournalLines("/p/j", {"one"}));
         }
         WriteBytes(file, e.text);
-        SaveQueue after(path);
+        StationLog after(path);
         after.Load();
         EXPECT_EQ(after.JournalRecordsOf("/p/j"), (std::vector<std::string>{"two", "three"})) << e.text;
-        EXPECT_EQ(SaveQueue::Look(path).waiting, 2u) << e.text;
+        EXPECT_EQ(StationLog::Look(path).waiting, 2u) << e.text;
     }
 }

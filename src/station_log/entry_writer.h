@@ -1,10 +1,9 @@
 #pragma once
-// Delivers what the station's log holds to the file server, on a thread of
-// its own, so that the operator never waits for the server: the journals
-// first, then the day workbooks (merged with what the file holds now),
-// Directory.dat, Data.dat, and the rejection and operator records. While the
-// share is away it tries again, less and less often (up to kLongestPauseMs
-// between tries); a new entry or a drain wakes it. Everything it uses it
+// Delivers what the station's log holds to the file server
+// (station_log/delivery.h), on a thread of its own, so that the operator
+// never waits for the server. While the share is away it tries again, less
+// and less often (up to kLongestPauseMs between tries); a new entry or a
+// drain wakes it. Everything it uses it
 // holds itself: a writer stuck in a hung share outlives its window safely.
 #include <condition_variable>
 #include <cstdint>
@@ -25,7 +24,7 @@
 
 namespace ziv {
 
-class SaveQueue;
+class StationLog;
 class ServerClock;
 
 class EntryWriter {
@@ -50,7 +49,7 @@ public:
     };
 
     // `clockBeside`: a folder on the share whose server clock the entries' times follow.
-    EntryWriter(std::shared_ptr<SaveQueue> queue, Files files, ServerClock& clock);
+    EntryWriter(std::shared_ptr<StationLog> log, Files files, ServerClock& clock);
     ~EntryWriter();
     EntryWriter(const EntryWriter&) = delete;
     EntryWriter& operator=(const EntryWriter&) = delete;

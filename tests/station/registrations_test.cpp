@@ -14,9 +14,9 @@
 #include "drawing/point_table.h"
 #include "faulty_disk.h"
 #include "platform/share_lock.h"
-#include "records/entry_writer.h"
-#include "records/registrations.h"
-#include "records/save_queue.h"
+#include "station_log/entry_writer.h"
+#include "station/registrations.h"
+#include "station_log/delivery.h"
 #include "records/server_clock.h"
 #include "temp_root.h"
 
@@ -75,7 +75,7 @@ TEST(Registrations, AreLoggedAtOnceAndTheWriterDeliversThemOverTheFileAsItIsNow)
     std::filesystem::create_directories(root / "op");
     std::filesystem::create_directories(root / "p");
     const std::string directory = root / "op/Directory.dat", points = root / "p/Data.dat";
-    auto queue = std::make_shared<SaveQueue>(SaveQueuePath(root.path()));
+    auto queue = std::make_shared<StationLog>(OldQueuePath(root.path()));
     Registrations registrations(*queue, StationFiles(), directory);
     EXPECT_EQ(registrations.ReadAtStart().status, ReadStatus::Missing);
     std::string empty48;
@@ -84,7 +84,7 @@ TEST(Registrations, AreLoggedAtOnceAndTheWriterDeliversThemOverTheFileAsItIsNow)
     ASSERT_TRUE(WriteRegistrations(StationFiles(), directory, {{5, {"/p/B", {OwnClockNs(), "b"}}}}));
 
     ASSERT_TRUE(registrations.Register(1, "/p/A", {OwnClockNs(), "a"}));
-    ASSERT_TRUE(queue->PutDesignation({points, 7, {100, 200, 3}, {OwnClockNs(), "a"}}));
+    ASSERT_TRUE(queue->Put(QueuedDesignation{points, 7, {100, 200, 3}, {OwnClockNs(), "a"}}));
     EXPECT_NE(ReadBytes(queue->LogPath()).find("/p/A"), std::string::npos) << "durable before the share saw it";
     EXPECT_EQ(LoadDirectoryFile(directory)->at(1), "");
 
@@ -112,8 +112,8 @@ TEST(Registrations, AStartUpReadOfAHungShareGoesOnWithTheLogAndTakesTheFileLater
     std::filesystem::create_directories(root / "op");
     const std::string directory = root / "op/Directory.dat";
     ASSERT_TRUE(WriteRegistrations(StationFiles(), directory, {{2, {"/p/B", {}}}}));
-    SaveQueue queue(SaveQueuePath(root.path()));
-    ASSERT_TRUE(queue.PutRegistration({directory, 1, "/p/A", {OwnClockNs(), "a"}}));
+    StationLog queue(OldQueuePath(root.path()));
+    ASSERT_TRUE(queue.Put(QueuedRegistration{directory, 1, "/p/A", {OwnClockNs(), "a"}}));
     std::mutex gate;
     std::condition_variable opened;
     bool hung = true;
@@ -153,12 +153,12 @@ TEST(Registrations, ADirectoryThatWillNotBeReadIsSetAsideAfterItsTries) {
         std::filesystem::create_directories(root / "op");
         const std::string directory = root / "op/Directory.dat";
         ASSERT_TRUE(WriteRegistrations(StationFiles(), directory, {}));
-        SaveQueue queue(SaveQueuePath(root.path()));
-        ASSERT_TRUE(queue.PutRegistration({directory, 1, "/p/A", {OwnClockNs(), "a"}}));
+        StationLog queue(OldQueuePath(root.path()));
+        ASSERT_TRUE(queue.Put(QueuedRegistration{directory, 1, "/p/A", {OwnClockNs(), "a"}}));
         FaultyDisk disk;
         disk.reads = [&](const std::string& path) { return path == directory ? c.err : 0; };
         for (int k = 0; k < kTriesBeforeAside; ++k)
-            static_cast<void>(SaveWaitingRegistrations(queue, Files{disk, StationFileLocks()}));
+            static_cast<void>(DeliverRegistrations(queue, Files{disk, StationFileLocks()}));
         EXPECT_EQ(queue.SetAsideEntries().size(), c.aside);
     }
 }

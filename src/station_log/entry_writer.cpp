@@ -1,25 +1,22 @@
-#include "records/entry_writer.h"
+#include "station_log/entry_writer.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
 
-#include "common/failure_text.h"
 #include "common/text_file.h"
-#include "common/whole_in_range.h"
 #include "platform/paths.h"
-#include "records/journal.h"
-#include "records/registrations.h"
-#include "records/save_queue.h"
 #include "records/server_clock.h"
+#include "station_log/delivery.h"
+#include "station_log/station_log.h"
 
 namespace ziv {
 
 struct EntryWriter::State {
-    State(std::shared_ptr<SaveQueue> q, Files f, ServerClock& c) : queue(std::move(q)), files(f), books(*queue, f), clock(c) {}
+    State(std::shared_ptr<StationLog> l, Files f, ServerClock& c) : log(std::move(l)), files(f), books(f), clock(c) {}
 
-    std::shared_ptr<SaveQueue> queue;
+    std::shared_ptr<StationLog> log;
     Files files;
     DayBooks books;  // the writer's own: it opens a workbook only to write it
     ServerClock& clock;
@@ -48,21 +45,8 @@ struct EntryWriter::State {
     void MeasureClock();
     void KeepClock();
     std::uint64_t TryNow();
-    bool NothingWaits() const { return queue->Count() == queue->SetAsideEntries().size(); }
+    bool NothingWaits() const { return log->Count() == log->SetAsideEntries().size(); }
 };
-
-namespace {
-
-// What will not pass by itself: the product folder gone while the folder
-// above it is there, or a file that is no workbook.
-bool WillNotPass(const std::string& book, const FileResult& why) {
-    if (why.failure == Failure::BookUnreadable || why.failure == Failure::CellRefused) return true;
-    if (why.failure != Failure::FolderNotMade) return false;
-    std::string product = ProductOfDayBook(book);
-    return !IsFolder(product) && IsFolder(product.substr(0, product.find_last_of('/')));
-}
-
-}  // namespace
 
 void EntryWriter::State::MeasureClock() {
     std::string beside;
@@ -100,23 +84,10 @@ void EntryWriter::State::KeepClock() {
 }
 
 EntryWriter::State::Tried EntryWriter::State::Pass() {
-    SaveQueue& q = *queue;
     // The clock first: entries made meanwhile must not wait for a long backlog
     // (a restart after an outage) to carry the server's time.
     MeasureClock();
-    // Entries the station's own disk refused: on it as soon as it takes them.
-    (void)q.Resync();
-    FileResult journalProblem = SaveWaitingJournalLines(q, files.disk);
-    DayBooks::Retried retried = books.SaveWaiting(LockWait::Patient);
-    std::vector<std::pair<std::string, ProductPathList>> directories;
-    std::vector<std::pair<std::string, PointTable>> pointFiles;
-    FileResult firstProblem = SaveWaitingRegistrations(q, files, &directories);
-    FileResult designationsProblem = SaveWaitingDesignations(q, files, &pointFiles);
-    FileResult filesProblem = SaveWaitingFiles(q, files.disk);
-    for (FileResult* more : {&designationsProblem, &filesProblem, &journalProblem})
-        if (firstProblem) firstProblem = *more;
-    for (const auto& [book, why] : retried.failures)
-        if (WillNotPass(book, why)) q.FailedFor(book, FailureText(why));
+    Delivered d = DeliverWaiting(*log, files, books, LockWait::Patient);
     bool done = NothingWaits();
     std::lock_guard lock(mutex);
     // A file written again replaces what the window has not taken yet:
@@ -128,12 +99,12 @@ EntryWriter::State::Tried EntryWriter::State::Pass() {
             else held.push_back(std::move(f));
         }
     };
-    keep(progress.written, retried.written);
-    keep(progress.directories, directories);
-    keep(progress.pointFiles, pointFiles);
+    keep(progress.written, d.books);
+    keep(progress.directories, d.directories);
+    keep(progress.pointFiles, d.pointFiles);
     if (done) progress.problem.reset();
-    else if (!retried.failures.empty()) progress.problem = retried.failures.front().second;
-    else if (!firstProblem) progress.problem = firstProblem;
+    else if (!d.bookFailures.empty()) progress.problem = d.bookFailures.front().second;
+    else if (!d.problem) progress.problem = d.problem;
     // Nothing failed: what waits came in while the pass went on.
     else progress.problem.reset();
     return {done, progress.problem.has_value()};
@@ -182,8 +153,8 @@ void EntryWriter::State::Run() {
     settled.notify_all();
 }
 
-EntryWriter::EntryWriter(std::shared_ptr<SaveQueue> queue, Files files, ServerClock& clock)
-    : state_(std::make_shared<State>(std::move(queue), files, clock)) {}
+EntryWriter::EntryWriter(std::shared_ptr<StationLog> log, Files files, ServerClock& clock)
+    : state_(std::make_shared<State>(std::move(log), files, clock)) {}
 
 EntryWriter::~EntryWriter() { Stop(0); }
 

@@ -1,6 +1,6 @@
-// Day-workbook rows whose save failed wait in the station's queue: whatever
-// the failure, whatever is closed meanwhile, and across a restart, until a
-// save or a retry writes them, over what other stations wrote to those rows.
+// Day-workbook rows wait in the station's log whatever keeps them from their
+// workbook, across a restart, until a delivery writes them, over what other
+// stations wrote to those rows unless that was measured later.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -13,7 +13,7 @@
 #include "platform/file_lock.h"
 #include "platform/share_lock.h"
 #include "records/day_book.h"
-#include "records/save_queue.h"
+#include "station_log/delivery.h"
 #include "temp_root.h"
 #include "workbook/workbook.h"
 
@@ -29,7 +29,7 @@ public:
     std::unique_ptr<FileLockHold> Lock(const std::string& path, LockWait wait) override { return take(path, wait); }
 };
 
-class QueuedDayRows : public ::testing::Test {
+class RowDelivery : public ::testing::Test {
 protected:
     TempRoot root;
     std::string product = root / "製品/A-100";
@@ -50,14 +50,19 @@ protected:
             return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
         };
     }
-    Failure Enter(DayBooks& books, int row, const std::string& value) {
-        typed[row] = value;
-        return books
-            .Save(
-                0, book, row, "M", kLastPoint,
-                [&](int r, const std::string& name) { return MeasuredRow{name, typed[r], "合", "0"}; },
-                [](int) { return MasterRow{"from the grid", "", "", ""}; })
-            .failure.failure;
+    std::int64_t measuredNs = 1000;
+    // A value typed into the row and one delivery of what waits: what kept
+    // the workbook from taking it (Busy when another station's lock did).
+    Failure Enter(StationLog& log, DayBooks& books, int row, const std::string& value,
+                  LockWait wait = LockWait::Patient) {
+        EXPECT_TRUE(log.Put(QueuedRow{book, 0, row, {"M", value, "合", "0"}, {measuredNs++, "here"}}));
+        return Deliver(log, books, wait);
+    }
+    Failure Deliver(StationLog& log, DayBooks& books, LockWait wait = LockWait::Patient) {
+        Delivered d;
+        EXPECT_TRUE(DeliverRows(log, books, wait, d)) << "the log keeps what it is told";
+        if (!d.bookFailures.empty()) return d.bookFailures.front().second.failure;
+        return log.ValuesFor<QueuedRow>(book).empty() ? Failure::None : Failure::Busy;
     }
     // Another station's save: the rows written straight into the file.
     void WrittenElsewhere(const std::map<int, std::string>& values) {
@@ -71,35 +76,32 @@ protected:
 
 }  // namespace
 
-TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenIntoANewWorkbook) {
+TEST_F(RowDelivery, EveryRowTheShareRefusedWaitsThroughARestartAndIsWrittenIntoANewWorkbook) {
     {
-        SaveQueue queue(SaveQueuePath(root.path()));
-        DayBooks books(queue, files);
+        StationLog queue(OldQueuePath(root.path()));
+        DayBooks books(files);
         // The share not answering: the data folder cannot be made, the file not read.
         WriteBytes(DayBookFolder(product), "a file where the folder should be");
-        EXPECT_EQ(Enter(books, 1, "10.001"), Failure::FolderNotMade);
+        EXPECT_EQ(Enter(queue, books, 1, "10.001"), Failure::FolderNotMade);
         fs::remove(DayBookFolder(product));
         disk.reads = [&](const std::string& p) { return p == book ? ENOTCONN : 0; };
-        EXPECT_EQ(Enter(books, 2, "20.002"), Failure::Unreadable);
+        EXPECT_EQ(Enter(queue, books, 2, "20.002"), Failure::Unreadable);
         disk.reads = nullptr;
         busy.insert(book);
-        EXPECT_EQ(Enter(books, 3, "30.003"), Failure::Busy);
+        EXPECT_EQ(Enter(queue, books, 3, "30.003"), Failure::Busy);
         busy.clear();
         disk.writes = [&](WriteStep, const std::string& p) { return p == book ? ENOSPC : 0; };
-        EXPECT_EQ(Enter(books, 3, "30.004"), Failure::WriteFailed);
+        EXPECT_EQ(Enter(queue, books, 3, "30.004"), Failure::WriteFailed);
         disk.writes = nullptr;
-        // The working date changed, the window closed.
-        books.Close(0);
-        books.CloseAll();
         EXPECT_EQ(queue.Count(), 3u);
     }
-    SaveQueue queue(SaveQueuePath(root.path()));
+    StationLog queue(OldQueuePath(root.path()));
     ASSERT_EQ(queue.Load().status, ReadStatus::Read);
-    DayBooks books(queue, files);
-    EXPECT_EQ(books.Waiting(book).size(), 3u);
-    EXPECT_TRUE(books.SaveWaiting().queueProblem);
+    DayBooks books(files);
+    EXPECT_EQ(queue.ValuesFor<QueuedRow>(book).size(), 3u);
+    EXPECT_EQ(Deliver(queue, books), Failure::None);
     EXPECT_EQ(queue.Count(), 0u);
-    SaveQueue after(SaveQueuePath(root.path()));
+    StationLog after(OldQueuePath(root.path()));
     static_cast<void>(after.Load());
     EXPECT_EQ(after.Count(), 0u);
     // Made new with the master read from beside the data folder.
@@ -109,17 +111,16 @@ TEST_F(QueuedDayRows, EveryFailedSaveWaitsThroughClosingAndARestartAndIsWrittenI
     EXPECT_EQ(Value(3), "30.004");
 }
 
-TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
+TEST_F(RowDelivery, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     WrittenElsewhere({{1, "9.991"}, {2, "9.992"}});
-    SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue, files);
-    ASSERT_TRUE(books.Open(0, book));
+    StationLog queue(OldQueuePath(root.path()));
+    DayBooks books(files);
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::Busy);
+    ASSERT_EQ(Enter(queue, books, 2, "20.02"), Failure::Busy);
     busy.clear();
     WrittenElsewhere({{2, "9.982"}, {3, "9.983"}});
 
-    ASSERT_EQ(Enter(books, 4, "40.04"), Failure::None);
+    ASSERT_EQ(Enter(queue, books, 4, "40.04"), Failure::None);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
     EXPECT_EQ(Value(3), "9.983");
@@ -129,11 +130,11 @@ TEST_F(QueuedDayRows, WaitingRowsWinOverAnotherStationsChangesAndKeepTheRest) {
     // A row that waits and is then measured again: the older value must never
     // come back with a later save.
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 2, "20.03"), Failure::Busy);
+    ASSERT_EQ(Enter(queue, books, 2, "20.03"), Failure::Busy);
     busy.clear();
-    ASSERT_EQ(Enter(books, 2, "20.04"), Failure::None);
+    ASSERT_EQ(Enter(queue, books, 2, "20.04"), Failure::None);
     EXPECT_EQ(queue.Count(), 0u);
-    ASSERT_EQ(Enter(books, 5, "50.05"), Failure::None);
+    ASSERT_EQ(Enter(queue, books, 5, "50.05"), Failure::None);
     EXPECT_EQ(Value(2), "20.04");
 }
 
@@ -154,41 +155,40 @@ private:
 };
 }  // namespace
 
-TEST_F(QueuedDayRows, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAgain) {
+TEST_F(RowDelivery, ALockTakenOverDuringTheWriteIsTakenAgainAndTheFileMergedAgain) {
     WrittenElsewhere({{1, "9.991"}});
-    SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue, files);
-    ASSERT_TRUE(books.Open(0, book));
+    StationLog queue(OldQueuePath(root.path()));
+    DayBooks books(files);
     int holds = 0;
     locks.take = [&](const std::string&, LockWait) -> std::unique_ptr<FileLockHold> {
         if (++holds > 1) return std::make_unique<FileLockHold>();
         return std::make_unique<TakenOverHold>([&] { WrittenElsewhere({{3, "9.993"}}); });
     };
-    ASSERT_EQ(Enter(books, 2, "20.02"), Failure::None);
+    ASSERT_EQ(Enter(queue, books, 2, "20.02"), Failure::None);
     EXPECT_EQ(holds, 2);
     EXPECT_EQ(Value(1), "9.991");
     EXPECT_EQ(Value(2), "20.02");
     EXPECT_EQ(Value(3), "9.993") << "the other station's row, written while its lock was taken over";
 }
 
-// A retry made in passing (right after a value was saved) must not hold up
-// the operator behind another station's lock; the timer's retry may wait.
-TEST_F(QueuedDayRows, ARetryInPassingWaitsForNoLock) {
-    SaveQueue queue(SaveQueuePath(root.path()));
-    DayBooks books(queue, files);
+// A delivery that may not wait for another station's lock asks once; one
+// that may, waits.
+TEST_F(RowDelivery, ADeliveryThatMayNotWaitForALockAsksOnce) {
+    StationLog queue(OldQueuePath(root.path()));
+    DayBooks books(files);
     busy.insert(book);
-    ASSERT_EQ(Enter(books, 1, "10.01"), Failure::Busy);
+    ASSERT_EQ(Enter(queue, books, 1, "10.01"), Failure::Busy);
     std::vector<LockWait> asked;
     locks.take = [&](const std::string& path, LockWait wait) -> std::unique_ptr<FileLockHold> {
         asked.push_back(wait);
         return busy.count(path) ? nullptr : std::make_unique<FileLockHold>();
     };
-    books.SaveWaiting(LockWait::Once);
+    EXPECT_EQ(Deliver(queue, books, LockWait::Once), Failure::Busy);
     EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Once});
     EXPECT_EQ(queue.Count(), 1u);
     busy.clear();
     asked.clear();
-    books.SaveWaiting();
+    EXPECT_EQ(Deliver(queue, books), Failure::None);
     EXPECT_EQ(asked, std::vector<LockWait>{LockWait::Patient});
     EXPECT_EQ(Value(1), "10.01");
 }
@@ -201,17 +201,18 @@ TEST(NewestMeasurement, AnOlderWaitingValueNeverOverwritesANewerOneAndANewerOneW
     const std::string product = root / "製品/A-100";
     const std::string book = DayBookPath(product, "検査員1", "A-100", 0, {"2026", "3", "2"});
     fs::create_directories(product);
-    SaveQueue queueA(root / "a/Config/SaveQueue.dat"), queueB(root / "b/Config/SaveQueue.dat");
-    DayBooks a(queueA, StationFiles()), b(queueB, StationFiles());
+    StationLog queueA(root / "a/Config/StationLog.dat"), queueB(root / "b/Config/StationLog.dat");
+    DayBooks a(StationFiles()), b(StationFiles());
+    Delivered d;
     auto value = [](const char* v) { return MeasuredRow{"", v, "合", ""}; };
-    ASSERT_TRUE(queueA.PutRow({book, 0, 1, value("10.011"), {1000, "A"}}));
-    auto measured = [&](int, const std::string&) { return value("10.042"); };
-    ASSERT_TRUE(b.Save(0, book, 1, "", 3, measured, [](int) { return MasterRow{}; }, {2000, "B"}));
-    a.SaveWaiting();
+    ASSERT_TRUE(queueA.Put(QueuedRow{book, 0, 1, value("10.011"), {1000, "A"}}));
+    ASSERT_TRUE(queueB.Put(QueuedRow{book, 0, 1, value("10.042"), {2000, "B"}}));
+    ASSERT_TRUE(DeliverRows(queueB, b, LockWait::Patient, d));
+    ASSERT_TRUE(DeliverRows(queueA, a, LockWait::Patient, d));
     EXPECT_TRUE(queueA.Empty()) << "done with: a newer value stands";
     EXPECT_EQ(Workbook::Open(book)->CellText(1, 1, 5), "10.042");
 
-    ASSERT_TRUE(queueA.PutRow({book, 0, 1, value("10.055"), {3000, "A"}}));
-    a.SaveWaiting();
+    ASSERT_TRUE(queueA.Put(QueuedRow{book, 0, 1, value("10.055"), {3000, "A"}}));
+    ASSERT_TRUE(DeliverRows(queueA, a, LockWait::Patient, d));
     EXPECT_EQ(Workbook::Open(book)->CellText(1, 1, 5), "10.055");
 }

@@ -14,7 +14,7 @@
 #include "common/text_file.h"
 #include "faulty_disk.h"
 #include "records/journal.h"
-#include "records/save_queue.h"
+#include "station_log/delivery.h"
 #include "temp_root.h"
 
 using namespace ziv;
@@ -79,22 +79,23 @@ protected:
     TempRoot root;
     std::string products = root / "製品";
     std::string path = JournalPath(products, kWorkDate, "station");
-    std::string queuePath = SaveQueuePath(root.path());
+    std::string queuePath = OldQueuePath(root.path());
 
     void SetUp() override {
         fs::create_directories(products);
         fs::create_directories(root / "Config");
     }
-    SaveQueue Restarted() {
-        SaveQueue queue(queuePath);
+    StationLog Restarted() {
+        StationLog queue(queuePath);
         EXPECT_FALSE(queue.Load().damaged);
         return queue;
     }
     // As the writer does: kept in the station's log, then appended to the journal.
-    static JournalWrite KeepInJournal(SaveQueue& q, const std::string& journal, const JournalEntry& e,
+    static JournalWrite KeepInJournal(StationLog& q, const std::string& journal, const JournalEntry& e,
                                       Disk& disk = RealDisk()) {
-        FileResult kept = q.PutJournalLine({journal, JournalRecord(e)});
-        JournalWrite w = SaveWaitingJournal(q, journal, disk);
+        FileResult kept = q.Put(QueuedJournalLine{journal, JournalRecord(e)});
+        JournalWrite w;
+        w.problem = DeliverJournalLines(q, disk);
         if (!kept) w.queueProblem = kept;
         return w;
     }
@@ -197,7 +198,7 @@ TEST_F(JournalFile, LinesThatAreNoEntriesAreCountedAndTheOthersRead) {
 // The share goes away between entries and comes back, with a restart of the
 // station in the middle: every entry ends in the journal once, in the order made.
 TEST_F(JournalFile, EntriesMadeWhileTheShareIsGoneGoInLaterInOrder) {
-    SaveQueue queue(queuePath);
+    StationLog queue(queuePath);
     ASSERT_TRUE(KeepInJournal(queue, path, Entry(1)).Written());
     fs::rename(products, root / "away");
     for (int n = 2; n <= 4; ++n) {
@@ -207,9 +208,9 @@ TEST_F(JournalFile, EntriesMadeWhileTheShareIsGoneGoInLaterInOrder) {
     }
     EXPECT_FALSE(fs::exists(products)) << "the share is not made anew on the local disk";
 
-    SaveQueue again = Restarted();
+    StationLog again = Restarted();
     EXPECT_EQ(again.JournalRecordsOf(path), RecordsOf({Entry(2), Entry(3), Entry(4)}));
-    EXPECT_FALSE(SaveWaitingJournalLines(again)) << "the share is still gone";
+    EXPECT_FALSE(DeliverJournalLines(again)) << "the share is still gone";
     EXPECT_FALSE(KeepInJournal(again, path, Entry(5)).Written()) << "behind those that wait";
     fs::rename(root / "away", products);
     ASSERT_TRUE(KeepInJournal(again, path, Entry(6)).Written());
@@ -222,17 +223,17 @@ TEST_F(JournalFile, EntriesMadeWhileTheShareIsGoneGoInLaterInOrder) {
 // failed, a station killed before the queue took the lines out) is not made
 // a second time; nor are the whole lines of a batch cut in the middle.
 TEST_F(JournalFile, AnAppendThatWasDoneButNotReportedIsNotMadeTwice) {
-    SaveQueue queue(queuePath);
+    StationLog queue(queuePath);
     ASSERT_TRUE(KeepInJournal(queue, path, Entry(1)).Written());
     FaultyDisk syncFails;
     syncFails.appends = [](WriteStep step, const std::string&) { return step == WriteStep::Sync ? EIO : 0; };
     EXPECT_EQ(KeepInJournal(queue, path, Entry(2), syncFails).problem.step, WriteStep::Sync);
     ASSERT_TRUE(KeepInJournal(queue, path, Entry(3)).Written());
 
-    for (int n = 4; n <= 6; ++n) ASSERT_TRUE(queue.PutJournalLine({path, JournalRecord(Entry(n))}));
+    for (int n = 4; n <= 6; ++n) ASSERT_TRUE(queue.Put(QueuedJournalLine{path, JournalRecord(Entry(n))}));
     ASSERT_TRUE(AppendToJournal(path, RecordsOf({Entry(4), Entry(5)})));
     WriteBytes(path, ReadBytes(path) + JournalRecord(Entry(6)).substr(0, 20));
-    ASSERT_TRUE(SaveWaitingJournalLines(queue));
+    ASSERT_TRUE(DeliverJournalLines(queue));
     EXPECT_EQ(queue.Count(), 0u);
     JournalRead read = ReadJournal(path);
     EXPECT_EQ(read.damaged, 1u);
@@ -249,21 +250,21 @@ TEST_F(JournalFile, AQueueFileOfTheEarlierKindReadsAsBeforeBesideJournalLines) {
         "P\t/p/A-100/Data.dat\t4\t1.5\t-2.25\t3\n"
         "end\t3\n";
     WriteBytes(queuePath, earlier);
-    SaveQueue queue = Restarted();
+    StationLog queue = Restarted();
     const JournalEntry tabbed = Entry(1, "a\tb\\n");
-    for (const JournalEntry& e : {tabbed, Entry(2), Entry(3)}) ASSERT_TRUE(queue.PutJournalLine({path, JournalRecord(e)}));
-    ASSERT_TRUE(queue.PutJournalLine({root / "other.csv", JournalRecord(Entry(4))}));
+    for (const JournalEntry& e : {tabbed, Entry(2), Entry(3)}) ASSERT_TRUE(queue.Put(QueuedJournalLine{path, JournalRecord(e)}));
+    ASSERT_TRUE(queue.Put(QueuedJournalLine{root / "other.csv", JournalRecord(Entry(4))}));
     EXPECT_FALSE(fs::exists(queuePath)) << "taken into the station's log";
 
-    SaveQueue again = Restarted();
-    EXPECT_EQ(again.RowsOf("/p/A-100/data/x.xls"), (std::map<int, MeasuredRow>{{7, {"M", "10.005", "合", "-0.005"}}}));
-    EXPECT_EQ(again.RegistrationsOf("/u/検査員1/Directory.dat"), (std::map<int, std::string>{{2, "/p/A-100"}}));
-    EXPECT_EQ(again.DesignationsOf("/p/A-100/Data.dat"), (std::map<int, DesignatedPoint>{{4, {1.5f, -2.25f, 3}}}));
+    StationLog again = Restarted();
+    EXPECT_EQ(again.ValuesFor<QueuedRow>("/p/A-100/data/x.xls"), (std::map<int, MeasuredRow>{{7, {"M", "10.005", "合", "-0.005"}}}));
+    EXPECT_EQ(again.ValuesFor<QueuedRegistration>("/u/検査員1/Directory.dat"), (std::map<int, std::string>{{2, "/p/A-100"}}));
+    EXPECT_EQ(again.ValuesFor<QueuedDesignation>("/p/A-100/Data.dat"), (std::map<int, DesignatedPoint>{{4, {1.5f, -2.25f, 3}}}));
     EXPECT_EQ(again.JournalRecordsOf(path), RecordsOf({tabbed, Entry(2), Entry(3)}));
     // Only the first lines that were written go.
     ASSERT_TRUE(again.RemoveJournalLines(path, RecordsOf({tabbed, Entry(3)})));
     EXPECT_EQ(again.JournalRecordsOf(path), RecordsOf({Entry(2), Entry(3)}));
-    ASSERT_TRUE(SaveWaitingJournalLines(again));
+    ASSERT_TRUE(DeliverJournalLines(again));
     EXPECT_EQ(again.Count(), 3u) << "the other kinds wait for their own files";
     EXPECT_EQ(ReadJournal(root / "other.csv").entries, (std::vector<JournalEntry>{Entry(4)}));
 }

@@ -17,25 +17,14 @@
 
 namespace ziv {
 
-class SaveQueue;
-
-// Writes the waiting registrations of one Directory.dat and drops them from
-// the queue (also those the file holds newer lines for); *lines receives the
-// file's lines as written, *queueProblem a failure to mark them done in the
-// queue's own file.
-FileResult SaveWaitingRegistrationsOf(SaveQueue& queue, Files files, const std::string& directoryFile,
-                                      ProductPathList* lines = nullptr, FileResult* queueProblem = nullptr);
-// The same for every Directory.dat with waiting registrations: those written,
-// with their lines. The first failure, of a file or of the log.
-FileResult SaveWaitingRegistrations(SaveQueue& queue, Files files,
-                                    std::vector<std::pair<std::string, ProductPathList>>* written = nullptr);
+class StationLog;
 
 class Registrations {
 public:
     // The start-up read of Directory.dat waits at most this long for the share.
     static constexpr int kStartReadMs = 3000;
 
-    Registrations(SaveQueue& queue, Files files, std::string directoryFile);
+    Registrations(StationLog& log, Files files, std::string directoryFile);
     ~Registrations();
     Registrations(const Registrations&) = delete;
     Registrations& operator=(const Registrations&) = delete;
@@ -75,7 +64,7 @@ public:
     struct Read;  // shared with the reading thread
 
 private:
-    SaveQueue& queue_;
+    StationLog& log_;
     Files files_;
     std::string file_;
     ProductPathList paths_{};
