@@ -43,7 +43,7 @@ class ControlDesktop : public Desktop {
 protected:
     // Point 1 of the flange (120 +0.02/-0.03) under fixed limits 120 ± 0.006,
     // with five rising values of the days before, taken at another station.
-    void PrepareDrift() {
+    void PrepareDrift(bool pointTwoToo = false) {
         const std::string product = product_.toStdString(), name = QDir(product_).dirName().toStdString();
         ziv::report::FixedLimit fixed;
         fixed.Version = fixed.Point = 1;
@@ -52,7 +52,14 @@ protected:
         fixed.From = fixed.To = {2026, 1, 5};
         fixed.N = 20;
         fixed.Limits = {120, 120.006, 119.994, 0.002, 0.0065, 0};
-        WriteFile(product_ + "/管理限界.txt", ziv::report::FixedLimitsText({fixed}));
+        std::vector<ziv::report::FixedLimit> limits{fixed};
+        if (pointTwoToo) {  // 60 +0.03/0 under limits 60.015 ± 0.006
+            fixed.Tolerance = {"60", "0.03", "0"};
+            fixed.Point = 2;
+            fixed.Limits = {60.015, 60.021, 60.009, 0.002, 0.0065, 0};
+            limits.push_back(fixed);
+        }
+        WriteFile(product_ + "/管理限界.txt", ziv::report::FixedLimitsText(limits));
         QDir().mkpath(journals_);
         QDir().mkpath(product_ + "/data");
         for (int back = 5; back >= 1; --back) {
@@ -142,4 +149,69 @@ TEST_F(ControlDesktop, ADriftIsSignalledBeforeAnyFailureAndTheReactionReachesThe
     ASSERT_EQ(report.exitCode(), 0) << report.readAllStandardError().toStdString();
     EXPECT_GT(PixelsOf(QImage(shot), QColor(200, 0, 160)), 60) << "no tool change on the report's chart";
     EXPECT_GT(PixelsOf(QImage(shot), QColor(255, 179, 0)), 30) << "no signal on the report's chart";
+}
+
+namespace {
+
+// Pixels of the chart's line of values (dark blue) in the image.
+int ValuePixels(const QImage& image) { return PixelsOf(image, QColor(0, 0, 128)); }
+
+// The amber state label's text reaches its left or right edge: it is cut.
+bool AmberLabelCut(const QImage& image) {
+    int left = image.width(), right = -1, top = -1, bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        int run = 0;
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            const bool amber = std::abs(c.red() - 255) < 16 && std::abs(c.green() - 179) < 16 && c.blue() < 24;
+            run = amber ? run + 1 : 0;
+            if (run == 120) left = std::min(left, x - 119), top = top < 0 ? y : top, bottom = y;
+            if (run >= 120) right = std::max(right, x);
+        }
+    }
+    if (right < 0) return false;
+    auto dark = [&](int x, int y) { QColor c = image.pixelColor(x, y); return c.red() < 90 && c.green() < 90; };
+    for (int y = top; y <= bottom; ++y)
+        for (int d = 0; d < 3; ++d)
+            if (dark(left + d, y) || dark(right - d, y)) return true;
+    return false;
+}
+
+}  // namespace
+
+// Seen at 1366 x 768: with 「自動」 the position moved on to point 2 after the
+// value that raised the signal, and 「傾向 点1」 stood beside the empty chart of
+// point 2; the amber label was cut at both ends; on another machine the signal
+// and its reaction stayed. The chart shows the signalled point with its
+// values, the label is whole, and another machine shows neither.
+TEST_F(ControlDesktop, TheChartAndTheLabelTellOfTheSignalledPointOnItsMachineOnly) {
+    if (!StartDesktop(1366, 768)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(PrepareDrift(true));
+    PtyInstrument gauge;
+    ASSERT_TRUE(gauge.ok());
+    ASSERT_NO_FATAL_FAILURE(StartMeasuringWith(gauge));
+    auto shot = [&](const QString& name) {
+        Screenshot(name);
+        Rect m = MainClient();
+        return QImage(BuildDir() + "/desktop-shots/" + name + ".png").copy(m.x, m.y, m.w, m.h);
+    };
+    // Point 1's five values of the days before are charted once they are read.
+    ASSERT_TRUE(WaitUntil([&] { return ValuePixels(shot("signal-point-before")) > 60; }, 10000)) << "no values charted";
+
+    gauge.answerWith("01A+120.005\r");
+    Key("space");
+    ASSERT_TRUE(gauge.waitForReceived("1\r", 10000));
+    ASSERT_TRUE(WaitUntil([&] { return !TodaysJudgement().empty(); }, 5000)) << "the reading went nowhere";
+    QImage signalled;
+    EXPECT_TRUE(WaitUntil([&] {
+        signalled = shot("signal-point-1366x768");
+        return PixelsOf(signalled, {255, 179, 0}) > 2000 && ValuePixels(signalled) > 60;
+    }, 5000)) << "the chart is not of the signalled point";
+    EXPECT_FALSE(AmberLabelCut(signalled)) << "the state label is cut";
+
+    Key("w");  // machine 1: another product, without limits
+    EXPECT_TRUE(WaitUntil([&] { return PixelsOf(shot("signal-other-machine"), {255, 179, 0}) < 200; }, 5000))
+        << "machine 0's signal is told on machine 1";
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }

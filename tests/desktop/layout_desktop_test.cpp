@@ -1,6 +1,10 @@
 // Where the measurement window and the drawing editor stand at the first
 // start, on a small and a large screen.
+#include <QDirIterator>
+
 #include "desktop_fixture.h"
+#include "drawing/position_files.h"
+#include "report/fixed_limits.h"
 #include "drawing/point_table.h"
 #include "drawing/view_geometry.h"
 #include "drawing/window_layout.h"
@@ -59,6 +63,85 @@ TEST_P(Layout, BothWindowsSideBySideWithTheCircledPointInSightAndClicksDesignati
     // Within one pixel of the overview as drawn.
     EXPECT_NEAR(points().PosX[1], 3000, 15 / scale + 1);
     EXPECT_NEAR(points().PosY[1], 2400, 15 / scale + 1);
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
+}
+
+// ---- sizes kept on another screen, and the product choice beside the chart ----
+
+namespace {
+
+// Fixed control limits for the flange's point 1 on machine 0: the chart stands
+// in the side column, as on a machine under control.
+void FixLimitsOfPointOne(const QString& product) {
+    ziv::report::FixedLimit fixed;
+    fixed.Version = fixed.Point = 1;
+    fixed.FixedAt = ziv::TimestampNow();
+    fixed.From = fixed.To = {2026, 1, 5};
+    fixed.N = 20;
+    fixed.Limits = {120, 120.006, 119.994, 0.002, 0.0065, 0};
+    fixed.Tolerance = {"120", "0.02", "-0.03"};
+    WriteFile(product + "/管理限界.txt", ziv::report::FixedLimitsText({fixed}));
+}
+
+// The twips a window placement file holds: top, left, state, width, height.
+std::string PlacementFile(int top, int left, int width, int height) {
+    std::string text;
+    for (int pixels : {top, left, 0, width, height}) text += " " + std::to_string(pixels * 15) + "\r\n";
+    return text;
+}
+
+}  // namespace
+
+// Seen: closed at 1920 x 1200, the measurement window opened 430 pixels below
+// a 1366 x 768 screen with the editor hidden behind it, and stayed over the
+// editor back at 1920 x 1200. Both open whole and apart, the size brought back
+// too, and what is kept at the end fits the screen.
+TEST_P(Layout, PlacesKeptOnALargerScreenOpenWholeAndApart) {
+    const auto [width, height] = GetParam();
+    if (!StartDesktop(width, height)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    FixLimitsOfPointOne(product_);
+    WriteFile(Root("Config/DrawPosMain.dat"), PlacementFile(450, 300, 1500, 1100));
+    WriteFile(Root("Config/DrawPos.dat"), PlacementFile(100, 900, 1000, 640));
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    auto wholeAndApart = [&] {
+        const Rect mainOuter = Outer(main_), editorOuter = Outer(editor_);
+        return mainOuter.Inside(screen_) && editorOuter.Inside(screen_) && !mainOuter.Overlaps(editorOuter);
+    };
+    EXPECT_TRUE(WaitUntil(wholeAndApart, 5000)) << Outer(main_) << " and " << Outer(editor_);
+    Screenshot(QString("kept-places-%1x%2").arg(width).arg(height));
+    const Rect client = Client(main_);
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
+    const ziv::WindowPlacement kept = *ziv::LoadWindowPlacement(Root("Config/DrawPosMain.dat").toStdString());
+    EXPECT_EQ(kept.Width, client.w * 15);
+    EXPECT_EQ(kept.Height, client.h * 15);
+}
+
+// Seen at 1366 x 768 beside the chart: 「選択」 grew the window to 921 pixels,
+// 登録 / 登録解除 / キャンセル below the screen's edge. The window stays on the
+// screen and 登録解除 answers a click where the panel shows it.
+TEST_P(Layout, TheProductChoiceBesideTheChartKeepsItsButtonsOnTheScreen) {
+    const auto [width, height] = GetParam();
+    if (!StartDesktop(width, height)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    FixLimitsOfPointOne(product_);
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    ASSERT_NO_FATAL_FAILURE(SignIn());
+    Screenshot(QString("chart-%1x%2").arg(width).arg(height));
+    ClickMain(kChooseProductFromRight, kChooseProductTop);
+    const Rect before = Client(main_);
+    QDirIterator found(Root(""), {"Directory.dat"}, QDir::Files, QDirIterator::Subdirectories);
+    ASSERT_TRUE(found.hasNext());
+    const QString directory = found.next();
+    // Machine 0's line of Directory.dat holds its product until it is removed.
+    auto registered = [&] { return !ReadFile(directory).starts_with("\r\n"); };
+    ASSERT_TRUE(registered());
+    // 登録解除 stands in the middle of the panel's last row, at the window's foot.
+    Screenshot(QString("product-choice-%1x%2").arg(width).arg(height));
+    ClickMain(kUnregisterFromRight, before.h - kPanelButtonsFromBottom);
+    EXPECT_TRUE(WaitUntil([&] { return !registered(); }, 5000)) << "登録解除 was not where the panel shows it";
+    EXPECT_TRUE(Outer(main_).Inside(screen_)) << Outer(main_);
     ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }
 
