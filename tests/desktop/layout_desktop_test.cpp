@@ -66,83 +66,44 @@ TEST_P(Layout, BothWindowsSideBySideWithTheCircledPointInSightAndClicksDesignati
     ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }
 
-// ---- sizes kept on another screen, and the product choice beside the chart ----
-
-namespace {
-
-// Fixed control limits for the flange's point 1 on machine 0: the chart stands
-// in the side column, as on a machine under control.
-void FixLimitsOfPointOne(const QString& product) {
-    ziv::report::FixedLimit fixed;
-    fixed.Version = fixed.Point = 1;
-    fixed.FixedAt = ziv::TimestampNow();
-    fixed.From = fixed.To = {2026, 1, 5};
-    fixed.N = 20;
-    fixed.Limits = {120, 120.006, 119.994, 0.002, 0.0065, 0};
-    fixed.Tolerance = {"120", "0.02", "-0.03"};
-    WriteFile(product + "/管理限界.txt", ziv::report::FixedLimitsText({fixed}));
-}
-
-// The twips a window placement file holds: top, left, state, width, height.
-std::string PlacementFile(int top, int left, int width, int height) {
-    std::string text;
-    for (int pixels : {top, left, 0, width, height}) text += " " + std::to_string(pixels * 15) + "\r\n";
-    return text;
-}
-
-}  // namespace
-
-// Seen: closed at 1920 x 1200, the measurement window opened 430 pixels below
-// a 1366 x 768 screen with the editor hidden behind it, and stayed over the
-// editor back at 1920 x 1200. Both open whole and apart, the size brought back
-// too, and what is kept at the end fits the screen.
-TEST_P(Layout, PlacesKeptOnALargerScreenOpenWholeAndApart) {
+// Seen: closed at 1920 x 1200, the measurement window opened below a 1366 x
+// 768 screen at its old size, over the editor; beside the chart, 「選択」 grew
+// it to 921 pixels with 登録 / 登録解除 / キャンセル below the screen's edge.
+TEST_P(Layout, PlacesFromALargerScreenAndTheProductChoiceBesideTheChartStayOnTheScreen) {
     const auto [width, height] = GetParam();
     if (!StartDesktop(width, height)) GTEST_SKIP() << skip_;
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());
-    FixLimitsOfPointOne(product_);
-    WriteFile(Root("Config/DrawPosMain.dat"), PlacementFile(450, 300, 1500, 1100));
-    WriteFile(Root("Config/DrawPos.dat"), PlacementFile(100, 900, 1000, 640));
-    ASSERT_NO_FATAL_FAILURE(StartZiv());
-    ASSERT_NO_FATAL_FAILURE(SignIn());
-    auto wholeAndApart = [&] {
-        const Rect mainOuter = Outer(main_), editorOuter = Outer(editor_);
-        return mainOuter.Inside(screen_) && editorOuter.Inside(screen_) && !mainOuter.Overlaps(editorOuter);
+    const ziv::report::FixedLimit fixed{1, ziv::TimestampNow(), {}, {2026, 1, 5}, {2026, 1, 5}, 1, 0, 20,
+                                        {120, 120.006, 119.994, 0.002, 0.0065, 0}, {"120", "0.02", "-0.03"}};
+    WriteFile(product_ + "/管理限界.txt", ziv::report::FixedLimitsText({fixed}));
+    auto twips = [](std::initializer_list<int> pixels) {  // top, left, state, width, height
+        std::string text;
+        for (int p : pixels) text += " " + std::to_string(p * 15) + "\r\n";
+        return text;
     };
-    EXPECT_TRUE(WaitUntil(wholeAndApart, 5000)) << Outer(main_) << " and " << Outer(editor_);
-    Screenshot(QString("kept-places-%1x%2").arg(width).arg(height));
-    const Rect client = Client(main_);
-    ASSERT_NO_FATAL_FAILURE(CloseZiv());
-    const ziv::WindowPlacement kept = *ziv::LoadWindowPlacement(Root("Config/DrawPosMain.dat").toStdString());
-    EXPECT_EQ(kept.Width, client.w * 15);
-    EXPECT_EQ(kept.Height, client.h * 15);
-}
-
-// Seen at 1366 x 768 beside the chart: 「選択」 grew the window to 921 pixels,
-// 登録 / 登録解除 / キャンセル below the screen's edge. The window stays on the
-// screen and 登録解除 answers a click where the panel shows it.
-TEST_P(Layout, TheProductChoiceBesideTheChartKeepsItsButtonsOnTheScreen) {
-    const auto [width, height] = GetParam();
-    if (!StartDesktop(width, height)) GTEST_SKIP() << skip_;
-    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
-    FixLimitsOfPointOne(product_);
+    WriteFile(Root("Config/DrawPosMain.dat"), twips({450, 300, 0, 1500, 1100}));
+    WriteFile(Root("Config/DrawPos.dat"), twips({100, 900, 0, 1000, 640}));
     ASSERT_NO_FATAL_FAILURE(StartZiv());
     ASSERT_NO_FATAL_FAILURE(SignIn());
+    EXPECT_TRUE(WaitUntil([&] {
+        const Rect m = Outer(main_), e = Outer(editor_);
+        return m.Inside(screen_) && e.Inside(screen_) && !m.Overlaps(e);
+    }, 5000)) << Outer(main_) << " and " << Outer(editor_);
     Screenshot(QString("chart-%1x%2").arg(width).arg(height));
-    ClickMain(kChooseProductFromRight, kChooseProductTop);
-    const Rect before = Client(main_);
+
+    // 登録解除, in the middle of the panel's last row at the window's foot, empties machine 0's line.
     QDirIterator found(Root(""), {"Directory.dat"}, QDir::Files, QDirIterator::Subdirectories);
     ASSERT_TRUE(found.hasNext());
     const QString directory = found.next();
-    // Machine 0's line of Directory.dat holds its product until it is removed.
-    auto registered = [&] { return !ReadFile(directory).starts_with("\r\n"); };
-    ASSERT_TRUE(registered());
-    // 登録解除 stands in the middle of the panel's last row, at the window's foot.
+    ClickMain(kChooseProductFromRight, kChooseProductTop);
     Screenshot(QString("product-choice-%1x%2").arg(width).arg(height));
-    ClickMain(kUnregisterFromRight, before.h - kPanelButtonsFromBottom);
-    EXPECT_TRUE(WaitUntil([&] { return !registered(); }, 5000)) << "登録解除 was not where the panel shows it";
+    ClickMain(kUnregisterFromRight, Client(main_).h - kPanelButtonsFromBottom);
+    EXPECT_TRUE(WaitUntil([&] { return ReadFile(directory).starts_with("\r\n"); }, 5000)) << "登録解除 is out of reach";
     EXPECT_TRUE(Outer(main_).Inside(screen_)) << Outer(main_);
+    const Rect client = Client(main_);
     ASSERT_NO_FATAL_FAILURE(CloseZiv());
+    const auto kept = ziv::LoadWindowPlacement(Root("Config/DrawPosMain.dat").toStdString());
+    EXPECT_EQ(std::pair(kept->Width, kept->Height), std::pair(client.w * 15.0, client.h * 15.0));
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, Layout, ::testing::Values(std::pair{1366, 768}, std::pair{1920, 1200}),
