@@ -44,11 +44,11 @@ void WindowFlow::OpenMeasurement() {
         return;
     }
     measurementWindow_->show();
-    // Once the window manager has framed both windows, neither title bar may
-    // lie off the screen, wherever they were put.
+    // Once the window manager has framed both windows, neither may lie off
+    // the screen, wherever they were put.
     QTimer::singleShot(500, measurementWindow_.get(), [this] {
-        KeepTitleBarOnScreen(measurementWindow_.get());
-        KeepTitleBarOnScreen(measurementWindow_->Editor());
+        KeepOnScreen(measurementWindow_.get());
+        KeepOnScreen(measurementWindow_->Editor());
     });
 }
 

@@ -138,7 +138,7 @@ bool DrawingEditor::Load() {
     for (const std::string& text : instrumentTexts_) instrumentList->addItem(Utf8(text));
     instrumentList->setCurrentIndex(0);
     if (auto placement = LoadWindowPlacement(EditorPlacementPath(savePath_), files_.disk))
-        ApplyPlacement(this, *placement);
+        placeBroughtBack_ = ApplyPlacement(this, *placement);
     ViewWidth = 200;
     ViewHeight = 600;
     if (mode_.view == EditorView::Zoomed) mode_.view = EditorView::Beside;

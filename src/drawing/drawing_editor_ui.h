@@ -69,6 +69,8 @@ public:
     // Window position for DrawPos.dat at shut-down: minimised remembered as 0, the window
     // made normal, Top/Left in twips as read afterwards.
     WindowPlacement TakePlacementForShutdown();
+    // The remembered place did not fit this desktop and was brought onto it.
+    bool PlaceBroughtBack() const { return placeBroughtBack_; }
     // Drags are paced by this clock (monotonic milliseconds); tests step it by hand.
     void SetMoveClock(std::function<std::int64_t()> clock) { moveThrottle_ = MoveThrottle(std::move(clock)); }
 
@@ -189,6 +191,7 @@ private:
     std::int32_t DragLastX = 0;
     std::int32_t DragLastY = 0;
     std::int32_t OverviewMarkRadius_ = 0;
+    bool placeBroughtBack_ = false;
 };
 
 }  // namespace ziv

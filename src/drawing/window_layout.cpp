@@ -67,28 +67,31 @@ long long OverlapArea(const ScreenRect& a, const ScreenRect& b) {
     return w > 0 && h > 0 ? w * h : 0;
 }
 
-// Along one direction: whole when it fits; else its start edge (the title
-// bar, the first controls) no further out than `keep` pixels before the
-// area's end.
-int Along(int at, int length, int areaAt, int areaLength, int keep) {
+// Along one direction: whole when it fits; else from the area's start, where
+// the title bar and the first controls are.
+int Along(int at, int length, int areaAt, int areaLength) {
     if (length <= areaLength) return std::clamp(at, areaAt, areaAt + areaLength - length);
-    return std::clamp(at, areaAt, areaAt + std::max(areaLength - keep, 0));
+    return areaAt;
 }
 
 }  // namespace
 
-ScreenRect OnAScreen(const ScreenRect& outer, const std::vector<ScreenRect>& available, int titleHeight) {
+bool Overlapping(const ScreenRect& a, const ScreenRect& b) { return OverlapArea(a, b) > 0; }
+
+ScreenRect OnAScreen(const ScreenRect& outer, const std::vector<ScreenRect>& available, ClientSize minimum) {
     if (available.empty()) return outer;
     const ScreenRect* home = &available.front();
     long long best = 0;
     for (const ScreenRect& area : available) {
         if (long long a = OverlapArea(outer, area); a > best) best = a, home = &area;
     }
-    // Enough of the title bar to take hold of it.
-    constexpr int kTitleBarHold = 160;
+    // A size kept on a larger desktop comes back to this one: a window taller
+    // than its screen hides the controls at its foot.
     ScreenRect placed = outer;
-    placed.X = Along(outer.X, outer.Width, home->X, home->Width, kTitleBarHold);
-    placed.Y = Along(outer.Y, outer.Height, home->Y, home->Height, std::max(titleHeight, 1));
+    placed.Width = std::max(std::min(outer.Width, home->Width), minimum.Width);
+    placed.Height = std::max(std::min(outer.Height, home->Height), minimum.Height);
+    placed.X = Along(outer.X, placed.Width, home->X, home->Width);
+    placed.Y = Along(outer.Y, placed.Height, home->Y, home->Height);
     return placed;
 }
 

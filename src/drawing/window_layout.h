@@ -62,9 +62,13 @@ EditorLayout EditorLayoutFor(ClientSize client);
 
 // Where a window whose frame was remembered at `outer` goes so that the
 // operator can reach it: on the free area it overlaps most (the first when
-// it overlaps none), wholly along each direction it fits in, and otherwise
-// with its left and top edges on that area, so that the title bar and the
-// close button are always on a screen. titleHeight: the frame's top.
-ScreenRect OnAScreen(const ScreenRect& outer, const std::vector<ScreenRect>& available, int titleHeight);
+// it overlaps none), no larger than that area but never smaller than
+// `minimum` (the frame around the smallest client area the window can show),
+// wholly on it, and where even its minimum is larger, from the area's top
+// left corner, so that the title bar and the first controls are on a screen.
+ScreenRect OnAScreen(const ScreenRect& outer, const std::vector<ScreenRect>& available, ClientSize minimum = {});
+
+// Two windows whose frames overlap: one hides part of the other.
+bool Overlapping(const ScreenRect& a, const ScreenRect& b);
 
 }  // namespace ziv

@@ -49,6 +49,12 @@ std::optional<FrameExtents> NormalFrameExtents() {
     return std::nullopt;
 }
 
+// The smallest frame the window can have: its controls decide, not the screen.
+ClientSize MinimumOuter(const QWidget* window, const FrameExtents& frame) {
+    QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    return {least.width() + frame.Left + frame.Right, least.height() + frame.Top + frame.Bottom};
+}
+
 QRect ToQRect(const ScreenRect& r) { return QRect(r.X, r.Y, r.Width, r.Height); }
 ScreenRect FromQRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
@@ -63,7 +69,7 @@ static std::vector<ScreenRect> AvailableScreens() {
     return areas;
 }
 
-void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
+bool ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
     window->setWindowState(window->windowState() & ~kSizeStates);
     if (!window->testAttribute(Qt::WA_WState_Created) && !window->testAttribute(Qt::WA_Resized)) window->adjustSize();
     QSize size = window->size();
@@ -76,9 +82,10 @@ void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
     // keep it there.
     auto known = NormalFrameExtents();
     FrameExtents frame = known.value_or(kGuessedFrame);
-    ScreenRect outer = OnAScreen({ScreenPixelsFromTwips(placement.Left), ScreenPixelsFromTwips(placement.Top),
-                                  size.width() + frame.Left + frame.Right, size.height() + frame.Top + frame.Bottom},
-                                 AvailableScreens(), frame.Top);
+    const ScreenRect kept{ScreenPixelsFromTwips(placement.Left), ScreenPixelsFromTwips(placement.Top),
+                          size.width() + frame.Left + frame.Right, size.height() + frame.Top + frame.Bottom};
+    const ScreenRect outer = OnAScreen(kept, AvailableScreens(), MinimumOuter(window, frame));
+    size = QSize(outer.Width - frame.Left - frame.Right, outer.Height - frame.Top - frame.Bottom);
     QPoint corner(outer.X, outer.Y);
     // A window not yet shown has no frame, and on X Qt would put its client
     // area at the corner, hiding the title bar above the screen; where another
@@ -90,19 +97,39 @@ void ApplyPlacement(QWidget* window, const WindowPlacement& placement) {
         window->setGeometry(QRect(corner + QPoint(frame.Left, frame.Top), size));
     }
     if (placement.State == 2) window->setWindowState(window->windowState() | Qt::WindowMaximized);
+    return !(outer == kept);
 }
 
-void KeepTitleBarOnScreen(QWidget* window) {
+namespace {
+
+// The window's frame, guessed while the window manager has not framed it.
+QRect OuterOf(const QWidget* window, FrameExtents* frame) {
+    QRect outer = window->frameGeometry(), inner = window->geometry();
+    if (outer == inner) outer.adjust(-kGuessedFrame.Left, -kGuessedFrame.Top, kGuessedFrame.Right, kGuessedFrame.Bottom);
+    *frame = {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+              outer.bottom() - inner.bottom()};
+    return outer;
+}
+
+}  // namespace
+
+void KeepOnScreen(QWidget* window) {
     if (window->windowState() & kSizeStates) return;
-    QRect outer = window->frameGeometry();
-    int top = window->geometry().top() - outer.top();
-    if (outer == window->geometry()) {  // not framed (yet): its frame is guessed
-        outer.adjust(-kGuessedFrame.Left, -kGuessedFrame.Top, kGuessedFrame.Right, kGuessedFrame.Bottom);
-        top = kGuessedFrame.Top;
-    }
-    ScreenRect placed = OnAScreen(FromQRect(outer), AvailableScreens(), top);
+    FrameExtents frame;
+    QRect outer = OuterOf(window, &frame);
+    ScreenRect placed = OnAScreen(FromQRect(outer), AvailableScreens(), MinimumOuter(window, frame));
+    if (placed.Width != outer.width() || placed.Height != outer.height())
+        window->resize(placed.Width - frame.Left - frame.Right, placed.Height - frame.Top - frame.Bottom);
     if (placed.X != outer.x() || placed.Y != outer.y())
         window->move(window->pos() + QPoint(placed.X - outer.x(), placed.Y - outer.y()));
+}
+
+void KeepApart(QWidget* measurement, QWidget* editor) {
+    for (QWidget* window : {measurement, editor})
+        if (window->windowState() & kSizeStates) return;
+    FrameExtents frame;
+    QRect a = OuterOf(measurement, &frame), b = OuterOf(editor, &frame);
+    if (Overlapping(FromQRect(a), FromQRect(b))) PlaceAtFirstStart(measurement, editor);
 }
 
 WindowPlacement TakePlacement(QWidget* window) {
@@ -127,6 +154,14 @@ WindowPlacement TakePlacement(QWidget* window) {
     QSize size = window->size();
     if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen) && window->normalGeometry().isValid())
         size = window->normalGeometry().size();
+    // A size larger than the screen is never kept: the next start would open
+    // with the controls at its foot out of reach.
+    if (QScreen* screen = window->screen()) {
+        FrameExtents frame;
+        OuterOf(window, &frame);
+        size = size.boundedTo(screen->availableGeometry().size() -
+                              QSize(frame.Left + frame.Right, frame.Top + frame.Bottom));
+    }
     window->setWindowState(window->windowState() & ~kSizeStates);
     placement.Width = static_cast<double>(size.width()) * kTwipsPerPixel;
     placement.Height = static_cast<double>(size.height()) * kTwipsPerPixel;

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "report/capability.h"
 #include "report/spc.h"
+#include "station/control_chart.h"
 
 namespace ziv {
 
@@ -47,41 +47,29 @@ void ControlChartView::paintEvent(QPaintEvent*) {
     p.setPen(Qt::black);
     p.drawText(QRect(4, 2, width() - 8, fm.height()), Qt::AlignLeft | Qt::AlignVCenter, title_);
     if (!limits_) return;
-    const report::ControlLimits& c = limits_->Limits;
-    report::ToleranceLimits tol = report::ToleranceLimitsOf(limits_->Tolerance);
-    // The scale holds the control limits and the values; a tolerance limit far
-    // outside them would squash the chart, so it is drawn only when it fits
-    // within twice the control band.
-    double lo = c.Lower, hi = c.Upper;
-    for (double v : values_) lo = std::min(lo, v), hi = std::max(hi, v);
-    double band = c.Upper - c.Lower;
-    std::vector<std::pair<double, QString>> tolerances;
-    if (tol.Upper && *tol.Upper <= c.Upper + band) tolerances.push_back({*tol.Upper, QStringLiteral("上限")});
-    if (tol.Lower && !tol.LowerIsNaturalBound && *tol.Lower >= c.Lower - band)
-        tolerances.push_back({*tol.Lower, QStringLiteral("下限")});
-    for (const auto& [v, name] : tolerances) lo = std::min(lo, v), hi = std::max(hi, v);
-    double pad = (hi - lo) * 0.08 + 1e-12;
-    lo -= pad, hi += pad;
+    const std::vector<ChartLine> lines = ChartLinesOf(*limits_);
+    const ChartRange range = ChartRangeOf(lines, values_);
     // Each line is named with its value, as the limits file holds it.
-    auto named = [](const QString& name, double v) { return name + " " + QString::number(v, 'g', 8); };
+    auto named = [](const ChartLine& l) { return QString::fromStdString(l.Name) + " " + QString::number(l.Value, 'g', 8); };
     int labelWidth = 0;
-    for (auto [name, v] : {std::pair{QStringLiteral("UCL"), c.Upper}, {QStringLiteral("CL"), c.Centre},
-                           {QStringLiteral("LCL"), c.Lower}})
-        labelWidth = std::max(labelWidth, fm.horizontalAdvance(named(name, v)));
-    for (const auto& [v, name] : tolerances) labelWidth = std::max(labelWidth, fm.horizontalAdvance(named(name, v)));
+    for (const ChartLine& l : lines) labelWidth = std::max(labelWidth, fm.horizontalAdvance(named(l)));
     labelWidth = std::min(labelWidth + 4, width() / 2);
     QRectF area(4 + labelWidth, fm.height() + 6, width() - labelWidth - 12, height() - fm.height() - 12);
-    auto y = [&](double v) { return area.bottom() - (v - lo) / (hi - lo) * area.height(); };
-    auto line = [&](double v, const QColor& colour, Qt::PenStyle style, const QString& name) {
-        p.setPen(QPen(colour, 1, style));
-        p.drawLine(QPointF(area.left(), y(v)), QPointF(area.right(), y(v)));
-        p.drawText(QRectF(2, y(v) - fm.height() / 2.0, labelWidth, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
-                   named(name, v));
-    };
-    line(c.Centre, Qt::darkGreen, Qt::SolidLine, QStringLiteral("CL"));
-    line(c.Upper, kAmber.darker(130), Qt::DashLine, QStringLiteral("UCL"));
-    line(c.Lower, kAmber.darker(130), Qt::DashLine, QStringLiteral("LCL"));
-    for (const auto& [v, name] : tolerances) line(v, kFail, Qt::SolidLine, name);
+    auto y = [&](double v) { return area.bottom() - (v - range.Low) / (range.High - range.Low) * area.height(); };
+    std::vector<double> wanted;
+    for (const ChartLine& l : lines) wanted.push_back(y(l.Value));
+    const std::vector<double> labelAt = SpreadLabels(wanted, fm.height(), area.top() - fm.height() / 2.0,
+                                                     area.bottom() + fm.height() / 2.0);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const ChartLine& l = lines[i];
+        const QColor colour = l.Kind == ChartLineKind::Centre         ? QColor(Qt::darkGreen)
+                              : l.Kind == ChartLineKind::ControlLimit ? kAmber.darker(130)
+                                                                      : kFail;
+        p.setPen(QPen(colour, 1, l.Kind == ChartLineKind::ControlLimit ? Qt::DashLine : Qt::SolidLine));
+        p.drawLine(QPointF(area.left(), y(l.Value)), QPointF(area.right(), y(l.Value)));
+        p.drawText(QRectF(2, labelAt[i] - fm.height() / 2.0, labelWidth, fm.height()), Qt::AlignRight | Qt::AlignVCenter,
+                   named(l));
+    }
     if (values_.empty()) return;
     double step = values_.size() > 1 ? area.width() / double(values_.size() - 1) : 0;
     auto at = [&](size_t i) { return QPointF(area.left() + step * double(i), y(values_[i])); };

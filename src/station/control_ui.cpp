@@ -10,6 +10,7 @@
 
 #include "common/failure_text.h"
 #include "platform/dialogs_qt.h"
+#include "station/control_chart.h"
 #include "station/control_chart_qt.h"
 #include "station/measurement_window_ui.h"
 
@@ -93,31 +94,43 @@ void MeasurementWindow::ShowControl(const EntryFlow::Entry& entry) {
     UpdateChart();
 }
 
+// The signal the label tells, while it stands.
+std::optional<ControlSignal> MeasurementWindow::ToldSignal() const {
+    return signalShown_ ? flow_.Watch().Standing(signalShown_->first, signalShown_->second) : std::nullopt;
+}
+
+ChartSubject MeasurementWindow::ShownSubject() const {
+    const int m = flow_.ShownMachine();
+    return ChartSubjectOf(m, flow_.Point(m), ToldSignal());
+}
+
 void MeasurementWindow::UpdateChart() {
     if (!controlChart) return;
-    int m = flow_.ShownMachine(), point = flow_.Point(m);
-    // The input position moves on after a value: while that value's signal
-    // stands, its point stays in sight where the next has no limits.
-    if (!flow_.Watch().Watched(point, m) && signalShown_ && signalShown_->second == m) point = signalShown_->first;
-    const report::FixedLimit* limits = flow_.Watch().LimitsOf(point, m);
-    reactionButton->setVisible(signalShown_.has_value());
+    const int m = flow_.ShownMachine();
+    const ChartSubject subject = ShownSubject();
+    // The reaction goes with the label: on another machine there is none to record.
+    reactionButton->setVisible(subject.Signal.has_value());
+    // The calendar and the product choice take the chart's place: on a small
+    // screen there is room for one of them only.
+    const bool room = mode_ != WindowMode::ChoosingDate && mode_ != WindowMode::ChoosingProduct;
+    const report::FixedLimit* limits = flow_.Watch().LimitsOf(subject.Point, m);
     if (!limits) {
         // Without fixed limits the window is as it always was, unless their file could not be read.
-        controlChart->setVisible(!controlProblems_.isEmpty());
+        controlChart->setVisible(room && !controlProblems_.isEmpty());
         controlChart->Clear(controlProblems_.trimmed());
         return;
     }
-    controlChart->Show(point, m, *limits, flow_.ChartValues(m, point));
-    controlChart->show();
+    controlChart->Show(subject.Point, m, *limits, flow_.ChartValues(m, subject.Point));
+    controlChart->setVisible(room);
 }
 
 void MeasurementWindow::recordReaction() {
-    if (!signalShown_) return;
-    auto [point, machine] = *signalShown_;
-    auto standing = flow_.Watch().Standing(point, machine);
+    const std::optional<ControlSignal> standing = ShownSubject().Signal;
+    if (!standing) return;
+    const int point = standing->Point, machine = standing->Machine;
     QStringList choices;
     for (std::string_view reaction : kReactions) choices << QString::fromUtf8(reaction.data(), reaction.size());
-    QString about = standing ? QString::fromStdString(standing->Text()) : QStringLiteral("点%1").arg(point);
+    QString about = QString::fromStdString(standing->Text());
     auto chosen = dialogs_.AskReaction(this, about, choices);
     if (!chosen) return;
     auto written = flow_.RecordReaction(machine, point, chosen->toStdString());

@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 
 #include "drawing/drawing_editor_ui.h"
+#include "platform/column_scroll_qt.h"
 #include "records/product_panel_ui.h"
 #include "records/work_date_ui.h"
 #include "station/measurement_window_ui.h"
@@ -75,8 +76,18 @@ void MeasurementWindow::ApplyMode(WindowMode mode) {
         rule.control->setEnabled(enabled);
     }
     searchButton->setEnabled(mode != WindowMode::Measuring && autoAdvanceBox->isChecked());
-    datePanel->calendarFrame()->setVisible(mode == WindowMode::ChoosingDate);
-    productPanel->setVisible(mode == WindowMode::ChoosingProduct);
+    // The calendar and the product choice take the chart's place: each goes
+    // before another comes, or the window would grow for both at once.
+    const bool date = mode == WindowMode::ChoosingDate, product = mode == WindowMode::ChoosingProduct;
+    if (!date) datePanel->calendarFrame()->hide();
+    if (!product) productPanel->hide();
+    UpdateChart();
+    datePanel->calendarFrame()->setVisible(date);
+    productPanel->setVisible(product);
+    // Where the column scrolls, the panel just opened comes into sight once laid out.
+    if (QWidget* opened = date ? datePanel->calendarFrame() : product ? productPanel : nullptr)
+        QMetaObject::invokeMethod(sidePanel_, [this, opened] { sidePanel_->ensureWidgetVisible(opened, 0, 0); },
+                                  Qt::QueuedConnection);
 }
 
 void MeasurementWindow::startMeasuring() {

@@ -19,6 +19,7 @@
 #include "common/numbers.h"
 #include "drawing/drawing_editor_ui.h"
 #include "drawing/window_placement_qt.h"
+#include "platform/column_scroll_qt.h"
 #include "platform/folder_list_qt.h"
 #include "platform/dialogs_qt.h"
 #include "platform/paths.h"
@@ -158,6 +159,7 @@ void MeasurementWindow::BuildControls() {
     stateLabel->setObjectName("stateLabel");
     stateLabel->setMinimumWidth(120);
     stateLabel->setAlignment(Qt::AlignCenter);
+    stateLabel->setWordWrap(true);
     QFont stateFont = stateLabel->font();
     stateFont.setPointSizeF(stateFont.pointSizeF() * 1.8);
     stateFont.setBold(true);
@@ -169,7 +171,9 @@ void MeasurementWindow::BuildControls() {
     waitingLabel->hide();
     BuildControlWatch();
 
-    auto* side = new QVBoxLayout;
+    auto* sideColumn = new QWidget(this);
+    auto* side = new QVBoxLayout(sideColumn);
+    side->setContentsMargins(0, 0, 0, 0);
     for (QWidget* w : {static_cast<QWidget*>(inputPositionPanel), static_cast<QWidget*>(instrumentPanel), static_cast<QWidget*>(machinePanel),
                        static_cast<QWidget*>(productNamePanel), static_cast<QWidget*>(numberEntryPanel), static_cast<QWidget*>(textEntryPanel),
                        static_cast<QWidget*>(datePanel), static_cast<QWidget*>(stateLabel), static_cast<QWidget*>(reactionButton),
@@ -181,7 +185,9 @@ void MeasurementWindow::BuildControls() {
     side->addStretch();
     auto* main = new QHBoxLayout(this);
     main->addWidget(BuildGrids(), 1);
-    main->addLayout(side);
+    sidePanel_ = new ColumnScroll(sideColumn, this);
+    sidePanel_->setObjectName("sidePanel");
+    main->addWidget(sidePanel_);
 
     connect(startButton, &QPushButton::clicked, this, &MeasurementWindow::startMeasuring);
     connect(unregisterButton, &QPushButton::clicked, this, &MeasurementWindow::unregisterProduct);
@@ -231,6 +237,8 @@ QGroupBox* MeasurementWindow::BuildGrids() {
 // amber, an overdue gauge on red.
 void MeasurementWindow::ShowState(const QString& text) {
     stateLabel->setText(text);
+    // A narrow column wraps a long warning; the whole text is at hand besides.
+    stateLabel->setToolTip(text);
     QString background;
     if (text == U("測定可能")) background = "#2E7D32";
     else if (text == U("通信中")) background = "#FFB300";
@@ -249,9 +257,7 @@ void MeasurementWindow::ShowState(const QString& text) {
 // the window must not say it is ready. A control signal stands until a value
 // in control or a reaction clears it, whatever else the label would say.
 void MeasurementWindow::ShowMeasuringState() {
-    if (signalShown_)
-        if (auto standing = flow_.Watch().Standing(signalShown_->first, signalShown_->second))
-            return ShowState(QString::fromStdString(standing->Text()));
+    if (auto told = ShownSubject().Signal) return ShowState(QString::fromStdString(told->Text()));
     if (!ProductRegistered()) return ShowState(U("製品未登録"));
     ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : U("測定可能"));
 }
@@ -260,6 +266,7 @@ void MeasurementWindow::ShowMeasuringState() {
 // stays in sight outside measuring mode too.
 void MeasurementWindow::ShowRestingState() {
     if (mode_ == WindowMode::Measuring) return ShowMeasuringState();
+    if (auto told = ShownSubject().Signal) return ShowState(QString::fromStdString(told->Text()));
     ShowState(flow_.Sheet(flow_.ShownMachine()).AllMeasured() ? U("全点測定済み") : QString());
 }
 
@@ -317,17 +324,19 @@ bool MeasurementWindow::startUp() {
     CreateLogFolders();
     // The editor beside this window, with machine 0's drawing. A
     // window without a remembered place starts where both are seen whole.
-    PlaceAtFirstStart(LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk) ? nullptr : this,
+    const auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk);
+    PlaceAtFirstStart(placement ? nullptr : this,
                       LoadWindowPlacement(EditorPlacementPath(op_.SavePath), files_.disk) ? nullptr : Editor());
+    // The remembered place once the window has its controls and size. Places
+    // kept on another desktop, once brought onto this one, may overlap.
+    const bool brought = placement && ApplyPlacement(this, *placement);
+    if (brought || Editor()->PlaceBroughtBack()) KeepApart(this, Editor());
     Editor()->show();
     LoadDrawingFor(0);
     shownProductFolder_ = flow_.ProductPath(0);
     Editor()->currentPointChanged();
     // The keyboard starts on the grid, where Space and the arrows work.
     grids_[0]->setFocus();
-    // The remembered place last, once the window has its controls and size.
-    if (auto placement = LoadWindowPlacement(MeasurementPlacementPath(op_.SavePath), files_.disk))
-        ApplyPlacement(this, *placement);
     loaded_ = true;
     return true;
 }

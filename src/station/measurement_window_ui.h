@@ -21,6 +21,7 @@
 #include "station_log/entry_writer.h"
 #include "station_log/station_log.h"
 #include "records/server_clock.h"
+#include "station/control_chart.h"
 #include "station/entry_flow.h"
 #include "workbook/workbook.h"
 
@@ -34,6 +35,7 @@ class QTimer;
 
 namespace ziv {
 
+class ColumnScroll;
 class Dialogs;
 class SheetGrid;
 class FolderList;
@@ -176,6 +178,8 @@ private:
     void TakeControlData();
     void ShowControl(const EntryFlow::Entry& entry);
     void UpdateChart();
+    std::optional<ControlSignal> ToldSignal() const;
+    ChartSubject ShownSubject() const;
     void recordReaction();
     void ShowMeasuringState();
     // The label at rest, and as the values of the part shown come and go:
@@ -321,6 +325,8 @@ private:
                 *searchButton = nullptr, *chooseDateButton = nullptr, *chooseProductButton = nullptr, *registerButton = nullptr,
                 *closeProductPanelButton = nullptr;
     QLabel* stateLabel = nullptr;
+    // The controls beside the grid; they scroll where the screen is too short for all of them.
+    ColumnScroll* sidePanel_ = nullptr;
     QLabel* waitingLabel = nullptr;
     QPushButton* reactionButton = nullptr;
     ControlChartView* controlChart = nullptr;

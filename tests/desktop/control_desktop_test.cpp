@@ -43,7 +43,7 @@ class ControlDesktop : public Desktop {
 protected:
     // Point 1 of the flange (120 +0.02/-0.03) under fixed limits 120 ± 0.006,
     // with five rising values of the days before, taken at another station.
-    void PrepareDrift() {
+    void PrepareDrift(bool pointTwoToo = false) {
         const std::string product = product_.toStdString(), name = QDir(product_).dirName().toStdString();
         ziv::report::FixedLimit fixed;
         fixed.Version = fixed.Point = 1;
@@ -52,7 +52,14 @@ protected:
         fixed.From = fixed.To = {2026, 1, 5};
         fixed.N = 20;
         fixed.Limits = {120, 120.006, 119.994, 0.002, 0.0065, 0};
-        WriteFile(product_ + "/管理限界.txt", ziv::report::FixedLimitsText({fixed}));
+        std::vector<ziv::report::FixedLimit> limits{fixed};
+        if (pointTwoToo) {  // 60 +0.03/0 under limits 60.015 ± 0.006
+            fixed.Tolerance = {"60", "0.03", "0"};
+            fixed.Point = 2;
+            fixed.Limits = {60.015, 60.021, 60.009, 0.002, 0.0065, 0};
+            limits.push_back(fixed);
+        }
+        WriteFile(product_ + "/管理限界.txt", ziv::report::FixedLimitsText(limits));
         QDir().mkpath(journals_);
         QDir().mkpath(product_ + "/data");
         for (int back = 5; back >= 1; --back) {
@@ -142,4 +149,50 @@ TEST_F(ControlDesktop, ADriftIsSignalledBeforeAnyFailureAndTheReactionReachesThe
     ASSERT_EQ(report.exitCode(), 0) << report.readAllStandardError().toStdString();
     EXPECT_GT(PixelsOf(QImage(shot), QColor(200, 0, 160)), 60) << "no tool change on the report's chart";
     EXPECT_GT(PixelsOf(QImage(shot), QColor(255, 179, 0)), 30) << "no signal on the report's chart";
+}
+
+// Seen at 1366 x 768: after the value that raised the signal 「自動」 moved on
+// to point 2, and 「傾向 点1」 stood beside point 2's empty chart; the label
+// was cut at both ends; on another machine the signal stayed.
+TEST_F(ControlDesktop, TheChartAndTheLabelTellOfTheSignalledPointOnItsMachineOnly) {
+    if (!StartDesktop(1366, 768)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(PrepareDrift(true));
+    PtyInstrument gauge;
+    ASSERT_TRUE(gauge.ok());
+    ASSERT_NO_FATAL_FAILURE(StartMeasuringWith(gauge));
+    QImage shot;
+    auto take = [&](const QString& name) {
+        Screenshot(name);
+        Rect m = MainClient();
+        return shot = QImage(BuildDir() + "/desktop-shots/" + name + ".png").copy(m.x, m.y, m.w, m.h);
+    };
+    // The chart's line of values, dark blue: point 1's five values of the days before.
+    auto charted = [&] { return PixelsOf(shot, {0, 0, 128}) > 60; };
+    ASSERT_TRUE(WaitUntil([&] { return take("signal-point-before"), charted(); }, 10000)) << "no values charted";
+    gauge.answerWith("01A+120.005\r");
+    Key("space");
+    ASSERT_TRUE(gauge.waitForReceived("1\r", 10000));
+    // Once 「自動」 has moved on to point 2 (its row highlighted), the chart still shows point 1.
+    auto movedOn = [&] {
+        const QColor row2 = shot.pixelColor(kPointOneX, kPointOneY + 20);
+        return row2.blue() > 150 && row2.red() < 100;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return take("signal-point-1366x768"), movedOn() && charted(); }, 5000))
+        << "the chart is not of the signalled point";
+    // The label's text keeps clear of both ends, within its padding where it would be clipped.
+    const Rect m = MainClient();
+    for (int y = 0, top = -1; y < m.h; ++y) {
+        std::vector<int> amber;
+        for (int x = m.w - 320; x < m.w; ++x)
+            if (Amber(shot.pixelColor(x, y))) amber.push_back(x);
+        if (amber.size() < 150 || (top >= 0 && y > top + 70)) continue;  // the label, not the waiting count
+        top = top < 0 ? y : top;
+        for (int x : {amber.front() + 4, amber.back() - 4})
+            EXPECT_GT(shot.pixelColor(x, y).red(), 150) << "the label is cut at " << x << "," << y;
+    }
+    Key("w");  // machine 1: another product, without limits
+    EXPECT_TRUE(WaitUntil([&] { return PixelsOf(take("signal-other-machine"), {255, 179, 0}) < 200; }, 5000))
+        << "machine 0's signal is told on machine 1";
+    ASSERT_NO_FATAL_FAILURE(CloseZiv());
 }

@@ -85,6 +85,9 @@ constexpr int kNumberBoxFromRight = 250, kNumberBoxTop = 326;  // numberEntryBox
 constexpr int kNumberEnterFromRight = 120;                     // "入力" of 手動数値入力
 constexpr int kChooseDateFromRight = 63, kChooseDateTop = 464;  // "選択" of 日付
 constexpr int kChooseProductFromRight = 63, kChooseProductTop = 257;  // "選択" of 製品名
+// 登録解除 of the product choice, in the middle of the panel's last row at the
+// foot of the window.
+constexpr int kUnregisterFromRight = 150, kPanelButtonsFromBottom = 27;
 // The calendar's last day, bottom right: always a day of the next month.
 constexpr int kLastCalendarDayFromRight = 39, kLastCalendarDayTop = 796;
 constexpr int kOperatorX = 51, kOperatorY = 47;                // first name of the list

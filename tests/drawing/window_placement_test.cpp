@@ -138,23 +138,27 @@ TEST(FirstStartPlaces, SmallScreenNarrowsTheEditorSoThatNeitherCoversTheOther) {
 }
 
 // Seen: DrawPosMain.dat kept -300 / -15 (the title bar above the screen) and
-// every later start put the window there again.
-TEST(WindowOnAScreen, TheTitleBarIsAlwaysOnAScreen) {
+// every later start put the window there again; a window closed at 1920 x
+// 1200 opened below a 1366 x 768 screen at its old size.
+TEST(WindowOnAScreen, TheWindowComesWhollyOntoAScreenDownToItsMinimum) {
     const std::vector<ScreenRect> screens{{0, 0, 1366, 768}, {1366, 0, 1920, 1200}};
     struct Case {
         const char* name;
-        ScreenRect outer, placed;
+        ScreenRect outer;
+        ClientSize minimum;
+        ScreenRect placed;
     };
     const Case cases[] = {
-        {"inside stays", {100, 50, 800, 600}, {100, 50, 800, 600}},
-        {"title bar above the screen", {-1, -20, 800, 600}, {0, 0, 800, 600}},
-        {"past the right of the second screen", {3000, 100, 800, 600}, {2486, 100, 800, 600}},
-        {"on no screen goes to the first", {-5000, 5000, 800, 600}, {0, 168, 800, 600}},
-        {"taller than its screen keeps its top", {200, 300, 600, 900}, {200, 300, 600, 900}},
-        {"taller and above the screen", {200, -40, 600, 900}, {200, 0, 600, 900}},
-        {"wider than its screen keeps its left", {-50, 10, 1500, 400}, {0, 10, 1500, 400}},
+        {"inside stays", {100, 50, 800, 600}, {}, {100, 50, 800, 600}},
+        {"title bar above the screen", {-1, -20, 800, 600}, {}, {0, 0, 800, 600}},
+        {"past the right of the second screen", {3000, 100, 800, 600}, {}, {2486, 100, 800, 600}},
+        {"on no screen goes to the first", {-5000, 5000, 800, 600}, {}, {0, 168, 800, 600}},
+        {"closed on a larger screen comes back whole", {300, 450, 1200, 1100}, {790, 650}, {166, 0, 1200, 768}},
+        {"taller than its screen", {200, 300, 600, 900}, {}, {200, 0, 600, 768}},
+        {"taller than the screen at its minimum shows its top", {200, 300, 600, 900}, {500, 800}, {200, 0, 600, 800}},
+        {"wider at its minimum keeps its left", {-50, 10, 1500, 400}, {1400, 300}, {0, 10, 1400, 400}},
     };
-    for (const Case& c : cases) EXPECT_EQ(OnAScreen(c.outer, screens, 23), c.placed) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(OnAScreen(c.outer, screens, c.minimum), c.placed) << c.name;
 }
 
 // The size is kept in two more lines; a file of the three lines alone still reads.
