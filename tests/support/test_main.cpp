@@ -16,8 +16,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens);
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
-    QFile::remove(QString::fromUtf8(screens));
     // As in the program: large drawings load.
     ziv::AllowLargeDrawings();
-    return RUN_ALL_TESTS();
+    // Programs the tests start inherit the setting: the file stays while they may run.
+    const int failed = RUN_ALL_TESTS();
+    QFile::remove(QString::fromUtf8(screens));
+    return failed;
 }
