@@ -466,7 +466,7 @@ void TellFindings(const BaseReview& r) {
     if (base.CoarseStep)
         std::cerr << who << "読み取りの刻み " << ExactText(base.Step) << " が変動に比べて粗すぎます (移動範囲 "
                   << r.Ranges << " のうち " << r.ZeroRanges << " が 0、移動範囲の平均 "
-                  << ExactText(r.Limit->Limits.RangeCentre)
+                  << FixedText(r.Limit->Limits.RangeCentre, SpreadDecimals(r.Limit->Limits.RangeCentre, 0))
                   << ")。管理限界は測定器の丸めで決まり、刻み一つの違いで管理外れになります\n";
     if (base.FewAllowed)
         std::cerr << who << "値 " << r.Kept() << " 個から確定します (" << kBaseValues << " 個未満、--allow-few)\n";
