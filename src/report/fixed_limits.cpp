@@ -78,7 +78,7 @@ std::optional<ExcludedValue> ExcludedFrom(std::string_view text, std::string rea
     auto day = ParseDate(text.substr(0, hash));
     auto order = WholeInRange(text.substr(hash + 1, blank - hash - 1), 1, 1 << 20);
     auto value = Number(text.substr(blank + 1));
-    if (!day || !order || !value || reason.empty()) return std::nullopt;
+    if (!day || !order || !value) return std::nullopt;
     return ExcludedValue{*day, *order, *value, std::move(reason)};
 }
 

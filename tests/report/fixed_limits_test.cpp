@@ -121,8 +121,8 @@ TEST(FixedLimits, ABasePeriodIsCheckedBeforeAnythingIsWritten) {
         EXPECT_EQ(ran.Exit, c.Exit) << ran.Err;
         EXPECT_NE((ran.Err + ran.Out).find(c.Says), std::string::npos) << ran.Err << ran.Out;
         FixedLimitsRead read = ReadFixedLimits(FixedLimitsPath(product));
-        ASSERT_EQ(read.limits.size(), c.Exit ? 0u : 1u);
-        if (c.Exit) continue;
+        EXPECT_EQ(read.limits.size(), c.Exit ? 0u : 1u);
+        if (c.Exit || read.limits.size() != 1) continue;
         std::vector<double> kept;
         for (size_t d = 0; d < c.Values.size(); ++d)
             if (d + 1 != c.ExcludedDay) kept.push_back(std::stod(c.Values[d]));

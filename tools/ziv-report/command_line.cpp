@@ -448,7 +448,9 @@ bool TellRefusals(const BaseReview& r, const Allowance& allowed) {
             std::cerr << who << "除外する値 " << DateText(e.Day) << (e.Order ? "#" + std::to_string(*e.Order) : "")
                       << " は基準期間にありません\n";
     }
-    if (r.TooFew() && !allowed.Few)
+    if (!r.Limit) {
+        if (!r.Excluded.empty()) std::cerr << who << "除いた残りの値には管理限界を求められるばらつきがありません\n";
+    } else if (r.TooFew() && !allowed.Few)
         std::cerr << who << "基準期間の値が " << r.Kept() << " 個しかありません。管理限界には " << kBaseValues
                   << " 個以上が必要です (期間を広げてください。--allow-few で少ないまま確定すると、そのことが記録されます)\n";
     if (!r.Signals.empty() && !allowed.Signals)
