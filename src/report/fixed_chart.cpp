@@ -35,12 +35,13 @@ FixedControl FixedControlOf(const Series& series, const std::vector<FixedLimit>&
     for (size_t i = 0; i < samples.size(); ++i)
         for (size_t f = 1; f < control.Fixings.size(); ++f)
             if (FixedBefore(control.Fixings[f], samples[i])) control.At[i] = static_cast<std::int16_t>(f);
-    // The rules over each run of values under one fixing.
+    // The rules over each run of values under one fixing; the first value of
+    // a run has no moving range under that fixing.
     for (size_t first = 0; first < samples.size();) {
         size_t end = first;
         std::vector<double> values;
         while (end < samples.size() && control.At[end] == control.At[first]) values.push_back(samples[end++].Value);
-        for (RuleSignal s : RunRules(values, control.Fixings[static_cast<size_t>(control.At[first])].Limits)) {
+        for (RuleSignal s : ControlSignals(values, control.Fixings[static_cast<size_t>(control.At[first])].Limits)) {
             s.Index += first;
             control.Signals.push_back(s);
         }

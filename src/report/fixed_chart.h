@@ -23,8 +23,9 @@ namespace ziv::report {
 struct FixedControl {
     std::vector<FixedLimit> Fixings;  // of the point and machine, oldest version first
     std::vector<std::int16_t> At;     // per sample: index into Fixings; empty without fixings
-    // The run rules against the limits of each run of values under one
-    // fixing; Index: into the series' samples.
+    // The run rules and the moving-range limit (kRangeRule) against the
+    // limits of each run of values under one fixing; Index: into the series'
+    // samples.
     std::vector<RuleSignal> Signals;
     bool Any() const { return !At.empty(); }
 };

@@ -249,6 +249,35 @@ std::array<size_t, 5> CountByRule(const std::vector<RuleSignal>& signals) {
     return counts;
 }
 
+std::vector<RuleSignal> MovingRangeSignals(const std::vector<double>& inOrder, const ControlLimits& limits) {
+    std::vector<RuleSignal> signals;
+    if (!(limits.RangeUpper > 0)) return signals;
+    for (size_t i = 1; i < inOrder.size(); ++i)
+        if (std::abs(inOrder[i] - inOrder[i - 1]) > limits.RangeUpper) signals.push_back({kRangeRule, i});
+    return signals;
+}
+
+std::string RuleName(int rule) {
+    switch (rule) {
+        case 1: return "ルール1: 管理限界外";
+        case 2: return "ルール2: 片側に9点連続";
+        case 3: return "ルール3: 6点連続の増加・減少";
+        case 4: return "ルール4: 14点交互の増減";
+        case kRangeRule: return "移動範囲の管理限界外";
+    }
+    return {};
+}
+
+std::vector<RuleSignal> ControlSignals(const std::vector<double>& inOrder, const ControlLimits& limits) {
+    std::vector<RuleSignal> signals = RunRules(inOrder, limits);
+    std::vector<RuleSignal> ranges = MovingRangeSignals(inOrder, limits);
+    signals.insert(signals.end(), ranges.begin(), ranges.end());
+    std::stable_sort(signals.begin(), signals.end(), [](const RuleSignal& a, const RuleSignal& b) {
+        return a.Index != b.Index ? a.Index < b.Index : a.Rule < b.Rule;
+    });
+    return signals;
+}
+
 Histogram BinsOf(const std::vector<double>& values) {
     Histogram histogram;
     if (values.empty()) return histogram;

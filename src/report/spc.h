@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -78,6 +79,20 @@ struct RuleSignal {
 std::vector<RuleSignal> RunRules(const std::vector<double>& inOrder, const ControlLimits& limits);
 // [1] to [4]: the signals of each rule; [0]: the points with any signal.
 std::array<size_t, 5> CountByRule(const std::vector<RuleSignal>& found);
+
+// A moving range above the moving-range chart's limit (3.267 MR-bar): a jump
+// between two values that the individuals limits may still hold. Told apart
+// from rules 1 to 4, whose counts the capability table keeps as the charts'
+// own; checked wherever limits were fixed.
+inline constexpr int kRangeRule = 5;
+// The points whose moving range from the point before is above
+// limits.RangeUpper (on it is inside); none where that limit is not positive.
+std::vector<RuleSignal> MovingRangeSignals(const std::vector<double>& inOrder, const ControlLimits& limits);
+// "ルール1: 管理限界外" ... "ルール4: 14点交互の増減", "移動範囲の管理限界外".
+std::string RuleName(int rule);
+// RunRules and MovingRangeSignals together, in index order, by rule within
+// one index: what fixed limits are checked with.
+std::vector<RuleSignal> ControlSignals(const std::vector<double>& inOrder, const ControlLimits& limits);
 
 // Bin i holds [Start + i * Width, Start + (i + 1) * Width); the last bin holds
 // its upper edge too, so every value lies in exactly one bin.

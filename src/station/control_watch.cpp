@@ -14,6 +14,7 @@ std::string ControlSignal::RuleText() const {
         case 2: return "片側に9点";
         case 3: return Rising ? "6点連続の増加" : "6点連続の減少";
         case 4: return "14点交互の増減";
+        case report::kRangeRule: return "移動範囲の管理限界外";
     }
     return {};
 }
@@ -21,7 +22,8 @@ std::string ControlSignal::RuleText() const {
 std::string ControlSignal::Text() const {
     // A point beyond the limits is out of control now; the runs tell of a
     // trend that has not yet left them.
-    return std::string(Rule == 1 ? "管理外れ" : "傾向") + " 点" + std::to_string(Point) + ": " + RuleText();
+    const bool now = Rule == 1 || Rule == report::kRangeRule;
+    return std::string(now ? "管理外れ" : "傾向") + " 点" + std::to_string(Point) + ": " + RuleText();
 }
 
 void ControlWatch::SetLimits(report::CurrentLimits limits) {
@@ -41,12 +43,13 @@ std::optional<ControlSignal> ControlWatch::Check(int point, int machine, const s
     std::vector<double> series(recent.end() - std::min(recent.size(), kRecentValues - 1), recent.end());
     series.push_back(value);
     std::optional<ControlSignal> signal;
-    // RunRules gives the signals of the last point in rule order.
-    for (const report::RuleSignal& s : report::RunRules(series, fixed->Limits)) {
-        if (s.Index + 1 != series.size()) continue;
+    // What is out of control now (beyond a limit, a jump beyond the moving
+    // range's) before a run that only tells of a trend.
+    auto weight = [](int rule) { return rule == 1 ? 0 : rule == report::kRangeRule ? 1 : rule; };
+    for (const report::RuleSignal& s : report::ControlSignals(series, fixed->Limits)) {
+        if (s.Index + 1 != series.size() || (signal && weight(signal->Rule) <= weight(s.Rule))) continue;
         bool rising = series.size() > 1 && value > series[series.size() - 2];
         signal = ControlSignal{s.Rule, point, machine, rising};
-        break;
     }
     if (signal)
         standing_[{point, machine}] = *signal;

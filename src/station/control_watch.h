@@ -1,8 +1,8 @@
 #pragma once
 // Warning at the machine before a part goes bad: a value entered on a point and
 // machine with control limits fixed by quality staff is checked, with the
-// point's recent values on that machine, against those limits and run rules
-// 1-4, the same rules the report's control charts use. Points and machines
+// point's recent values on that machine, against those limits, run rules
+// 1-4 and the moving-range limit, as the report's charts against fixed limits. Points and machines
 // without fixed limits are not watched at all.
 #include <array>
 #include <cstdint>
@@ -22,12 +22,16 @@
 namespace ziv {
 
 struct ControlSignal {
-    int Rule = 0;  // 1..4, the first that the value completes
+    // 1..4, or report::kRangeRule for a moving range above its limit: of
+    // those the value completes, one beyond a limit first, then the lowest run rule.
+    int Rule = 0;
     int Point = 0, Machine = 0;
     bool Rising = false;  // rule 3: the run goes up
-    // "管理外れ 点5: 管理限界外" for rule 1, "傾向 点5: 6点連続の増加" for a run.
+    // "管理外れ 点5: 管理限界外" for rule 1 (and the moving range),
+    // "傾向 点5: 6点連続の増加" for a run.
     std::string Text() const;
-    // "管理限界外", "片側に9点", "6点連続の増加", ...: what the journal marks the value with.
+    // "管理限界外", "片側に9点", "6点連続の増加", "移動範囲の管理限界外", ...: what
+    // the journal marks the value with.
     std::string RuleText() const;
     bool operator==(const ControlSignal&) const = default;
 };

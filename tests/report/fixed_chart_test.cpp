@@ -60,10 +60,13 @@ TEST(FixedChart, EachValueIsChartedAgainstTheFixingInForceWhenItWasTaken) {
     EXPECT_EQ(fixed.Fixings[0].Version, 1);
     // The timeless value of day 105 counts from the end of its day.
     EXPECT_EQ(fixed.At, (std::vector<std::int16_t>{0, 0, 0, 0, 0, 0, 1, 1}));
-    // 10.1 is outside version 1's limits but inside version 2's.
+    // 10.1 is outside version 1's limits but inside version 2's. The jumps
+    // into and out of 10.05 and up to 10.2 pass the moving-range limit
+    // 0.0327; the step from 10.01 to 10.1 crosses into another fixing.
     std::vector<std::pair<size_t, int>> signals;
     for (const RuleSignal& s : fixed.Signals) signals.emplace_back(s.Index, s.Rule);
-    EXPECT_EQ(signals, (std::vector<std::pair<size_t, int>>{{3, 1}, {7, 1}}));
+    EXPECT_EQ(signals, (std::vector<std::pair<size_t, int>>{{3, 1}, {3, kRangeRule}, {4, kRangeRule}, {7, 1},
+                                                            {7, kRangeRule}}));
     EXPECT_FALSE(FixedControlOf(EightValues(), file, 5).Any());
 }
 

@@ -36,6 +36,9 @@ TEST(ControlWatch, ASignalComesAtTheValueThatCompletesTheRuleAndStaysUntilAValue
         // Nine on one side of the centre, not rising steadily.
         {{10.004, {}}, {10.002, {}}, {10.005, {}}, {10.001, {}}, {10.006, {}}, {10.003, {}}, {10.002, {}},
          {10.004, {}}, {10.003, "傾向 点5: 片側に9点"}},
+        // A jump of 0.045 between two values inside the limits: beyond the
+        // moving range's 0.03267.
+        {{9.975, {}}, {10.02, "管理外れ 点5: 移動範囲の管理限界外"}, {10.01, {}}},
         // A fall of six.
         {{10.0, {}}, {9.999, {}}, {9.996, {}}, {9.992, {}}, {9.991, {}}, {9.985, "傾向 点5: 6点連続の減少"}},
     };

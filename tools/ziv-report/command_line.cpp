@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "report/capability.h"
 #include "report/capability_pages_qt.h"
 #include "report/aqdef_export.h"
+#include "report/base_period.h"
 #include "report/capability_table.h"
 #include "report/collect.h"
 #include "report/day_report.h"
@@ -50,14 +52,18 @@ const char* kUsage =
     "                   [--encoding cp932|utf8|utf8-bom] --out OUT.dfq\n"
     "      期間の測定値を AQDEF (Q-DAS) 形式で。文字コードは既定で CP932 (Shift_JIS)、BOM なし\n"
     "  ziv-report limits PRODUCT_DIR --from DATE --to DATE [--machine N] [--point P] [--by NAME]\n"
-    "      期間 (基準期間) の値から管理限界を確定し、製品フォルダの 管理限界.txt に新しい版として加えます\n"
+    "                    [--exclude P,M,DATE[,K]=REASON ...] [--allow-few] [--force]\n"
+    "      期間 (基準期間) の値から管理限界を確定し、製品フォルダの 管理限界.txt に新しい版として加えます。\n"
+    "      値が 20 個未満、または信号のある基準期間は確定しません。--exclude は番号 P・号機 M の DATE の\n"
+    "      K 番目の値を理由を付けて除きます。--allow-few は少ない値から、--force は信号を残したまま確定します\n"
+    "      (どちらも 管理限界.txt に記録されます)\n"
     "  ziv-report check PRODUCT_DIR --from DATE --to DATE [--machine N] [--operator NAME] [--repair]\n"
     "      ＺＩＶログの最新の値が日ごとのブックにないものを一覧に。--repair でブックに書き戻します\n"
     "\n"
     "DATE は 2024-03-07、2024/3/7 または 2024年3月7日。CSV は UTF-8 (BOM 付き)。\n"
     "終了コード: 0 成功、1 引数の誤り、2 対象がない (フォルダ・日ごとのブックでないファイル・期間にブックなし)、\n"
     "  3 読めないものがあった (ブック・部品情報・ＺＩＶログ。読めた分で作りました)、4 出力を書けない、\n"
-    "  5 check: ブックにない値があった (書き戻していません)\n";
+    "  5 check: ブックにない値があった (書き戻していません)、6 limits: 基準期間が条件を満たさない (書いていません)\n";
 
 // One meaning each, as the usage and the README say.
 enum Exit {
@@ -66,7 +72,8 @@ enum Exit {
     kNothingToReport = 2,
     kUnreadableInput = 3,
     kOutputNotWritten = 4,
-    kDifferencesLeft = 5
+    kDifferencesLeft = 5,
+    kBaseRefused = 6
 };
 
 int Fail(const std::string& message, int code = kBadArguments) {
@@ -78,6 +85,7 @@ struct Options {
     std::string Target;
     std::optional<std::string> Pdf, Csv, From, To, Machine, Operator, Out, Lot, Qty, Encoding, Point, By;
     std::vector<std::string> Sets;  // --set KEY=VALUE, as often as given
+    std::vector<std::string> Excludes;  // --exclude P,M,DATE[,K]=REASON, as often as given
 };
 
 // Reads "TARGET --name value ..."; false, with the message, on anything else.
@@ -105,8 +113,8 @@ bool ParseOptions(const std::vector<std::string>& args, const std::vector<std::s
             return false;
         }
         const std::string& value = args[++i];
-        if (name == "set") {
-            options.Sets.push_back(value);
+        if (name == "set" || name == "exclude") {
+            (name == "set" ? options.Sets : options.Excludes).push_back(value);
             continue;
         }
         std::optional<std::string>* slot = name == "pdf"        ? &options.Pdf
@@ -401,32 +409,129 @@ int History(const RangeRun& run) {
     return code;
 }
 
+std::string PointMachine(int point, int machine) {
+    return "番号" + std::to_string(point) + " " + std::to_string(machine) + "号機";
+}
+
+// "2026-03-05#2": the second value of that working date, as --exclude names it.
+std::string ValueName(const std::vector<Sample>& values, size_t at) {
+    return DateText(values[at].Day()) + "#" + std::to_string(OrderInDay(values, at));
+}
+
+// The signals and the exclusions of the base periods, one value a line, so
+// that the person fixing sees what to look into before anything is written.
+void PrintBaseValues(const std::vector<BaseReview>& reviews) {
+    bool titled = false;
+    for (const BaseReview& r : reviews) {
+        std::vector<std::pair<size_t, std::string>> lines;
+        for (const RuleSignal& s : r.Signals) lines.emplace_back(s.Index, RuleName(s.Rule));
+        if (r.Limit)
+            for (size_t k = 0; k < r.Excluded.size(); ++k)
+                lines.emplace_back(r.Excluded[k], "除外: " + r.Limit->Base.Excluded[k].Reason);
+        std::stable_sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        if (!lines.empty() && !titled) std::cout << "\n基準期間の信号と除外\n番号\t号機\t値の位置\t値\t内容\n";
+        titled = titled || !lines.empty();
+        for (const auto& [at, what] : lines)
+            std::cout << r.Point << "\t" << r.Machine << "\t" << ValueName(r.Values, at) << "\t"
+                      << ExactText(r.Values[at].Value) << "\t" << what << "\n";
+    }
+}
+
+// What keeps a base period from being fixed, on standard error; false when something does.
+bool TellRefusals(const BaseReview& r, const Allowance& allowed) {
+    const std::string who = "ziv-report: " + PointMachine(r.Point, r.Machine) + ": ";
+    for (const auto& [e, miss] : r.Misses) {
+        if (miss == Miss::Ambiguous)
+            std::cerr << who << DateText(e.Day) << " の値は複数あります。何番目かを --exclude " << r.Point << ","
+                      << r.Machine << ",日付,順=理由 で指定してください\n";
+        else
+            std::cerr << who << "除外する値 " << DateText(e.Day) << (e.Order ? "#" + std::to_string(*e.Order) : "")
+                      << " は基準期間にありません\n";
+    }
+    if (!r.Limit) {
+        if (!r.Excluded.empty()) std::cerr << who << "除いた残りの値には管理限界を求められるばらつきがありません\n";
+    } else if (r.TooFew() && !allowed.Few)
+        std::cerr << who << "基準期間の値が " << r.Kept() << " 個しかありません。管理限界には " << kBaseValues
+                  << " 個以上が必要です (期間を広げてください。--allow-few で少ないまま確定すると、そのことが記録されます)\n";
+    if (!r.Signals.empty() && !allowed.Signals)
+        std::cerr << who << "基準期間に信号のある値が " << r.SignalPoints()
+                  << " 点あります (一覧は標準出力)。原因の分かる値を --exclude " << r.Point << "," << r.Machine
+                  << ",日付[,順]=理由 で除くか、安定した期間を選んでください (--force で信号を残したまま確定すると、"
+                     "そのことが記録されます)\n";
+    return Acceptable(r, allowed);
+}
+
+// What the limits rest on that a quality engineer should know: said plainly, and kept in the file.
+void TellFindings(const BaseReview& r) {
+    const BaseFindings& base = r.Limit->Base;
+    const std::string who = "ziv-report: 注意: " + PointMachine(r.Point, r.Machine) + ": ";
+    if (base.CoarseStep)
+        std::cerr << who << "読み取りの刻み " << ExactText(base.Step) << " が変動に比べて粗すぎます (移動範囲 "
+                  << r.Ranges << " のうち " << r.ZeroRanges << " が 0、移動範囲の平均 "
+                  << FixedText(r.Limit->Limits.RangeCentre, SpreadDecimals(r.Limit->Limits.RangeCentre, 0))
+                  << ")。管理限界は測定器の丸めで決まり、刻み一つの違いで管理外れになります\n";
+    if (base.FewAllowed)
+        std::cerr << who << "値 " << r.Kept() << " 個から確定します (" << kBaseValues << " 個未満、--allow-few)\n";
+    if (base.SignalsKept)
+        std::cerr << who << "信号のある値 " << base.SignalsKept << " 点を残したまま確定します (--force)\n";
+}
+
 // Fixes the control limits of the range as a base period: a new version of
-// the product's limits file, the older versions kept.
-int Limits(const RangeRun& run) {
+// the product's limits file, the older versions kept. The base period of each
+// point and machine is checked first; one that does not qualify stops the
+// whole fixing, so that a version never holds limits nobody looked into.
+int Limits(const RangeRun& run, const Allowance& allowed) {
     const Options& options = run.Given;
     std::optional<int> point = PointOption(options);
     if (options.Point && !point) return Fail("--point は 1 から 100 です");
+    std::vector<Exclusion> exclusions;
+    for (const std::string& text : options.Excludes) {
+        auto e = ParseExclusion(text);
+        if (!e) return Fail("--exclude は 番号,号機,日付[,順]=理由 です: " + text);
+        exclusions.push_back(*e);
+    }
     CapabilityBuilder builder;
     ReadOptions reading = ProgressOnStandardError();
     reading.Needed = Cells::LimitsAndValues;
     ReadSummary summary =
         ReadDayBooks(run.Books.Books, [&](const DayBookData& book) { builder.Add(book, &run.Journal); }, reading);
     int code = ListProblems(summary, run.Books);
-    std::vector<FixedLimit> fresh = LimitsFromRows(builder.Result(false));
-    std::erase_if(fresh, [&](const FixedLimit& l) { return point && l.Point != *point; });
-    if (fresh.empty()) return Fail("管理限界を求められる値 (2 つ以上で、ばらつきのあるもの) がありません", kNothingToReport);
-    const char* login = std::getenv("USER");
-    std::string by = options.By.value_or(login ? login : "");
-    std::string path = FixedLimitsPath(run.Folder);
+    const std::vector<CapabilityRow> rows = builder.Result(false);
+    std::vector<BaseReview> reviews;
+    for (const CapabilityRow* row : BaseRows(rows))
+        if (!point || row->Point == *point) reviews.push_back(ReviewBase(*row, builder.RowSamples(*row), exclusions));
+    for (const Exclusion& e : exclusions)
+        if (std::none_of(reviews.begin(), reviews.end(),
+                         [&](const BaseReview& r) { return r.Point == e.Point && r.Machine == e.Machine; }))
+            return Fail("除外する値の " + PointMachine(e.Point, e.Machine) + " は基準期間にありません");
+    std::erase_if(reviews, [](const BaseReview& r) { return !r.Limit && r.Misses.empty(); });
+    if (reviews.empty())
+        return Fail("管理限界を求められる値 (2 つ以上で、ばらつきのあるもの) がありません", kNothingToReport);
+    bool acceptable = true;
+    for (const BaseReview& r : reviews) acceptable = TellRefusals(r, allowed) && acceptable;
     int version = 0;
-    FileResult saved = AddFixing(StationFiles(), path, fresh, by, TimestampNow(), &version);
-    if (!saved) return Fail("書けません: " + FailureText(saved, ErrnoWords::Japanese), kOutputNotWritten);
-    std::cout << "版\t番号\t号機\tn\t中心線\t上方管理限界\t下方管理限界\t移動範囲上限\n";
-    for (const FixedLimit& l : fresh)
-        std::cout << version << "\t" << l.Point << "\t" << l.Machine << "\t" << l.N << "\t" << ExactText(l.Limits.Centre)
-                  << "\t" << ExactText(l.Limits.Upper) << "\t" << ExactText(l.Limits.Lower) << "\t"
-                  << ExactText(l.Limits.RangeUpper) << "\n";
+    std::string path = FixedLimitsPath(run.Folder);
+    std::vector<FixedLimit> fresh;
+    if (acceptable) {
+        for (const BaseReview& r : reviews) fresh.push_back(*r.Limit);
+        const char* login = std::getenv("USER");
+        FileResult saved = AddFixing(StationFiles(), path, fresh, options.By.value_or(login ? login : ""),
+                                     TimestampNow(), &version);
+        if (!saved) return Fail("書けません: " + FailureText(saved, ErrnoWords::Japanese), kOutputNotWritten);
+    }
+    std::cout << "版\t番号\t号機\tn\t除外\t中心線\t上方管理限界\t下方管理限界\t移動範囲上限\t読み取りの刻み\t信号\n";
+    for (const BaseReview& r : reviews) {
+        if (!r.Limit) continue;
+        const FixedLimit& l = *r.Limit;
+        std::cout << (version ? std::to_string(version) : "—") << "\t" << l.Point << "\t" << l.Machine << "\t" << l.N
+                  << "\t" << r.Excluded.size() << "\t" << ExactText(l.Limits.Centre) << "\t"
+                  << ExactText(l.Limits.Upper) << "\t" << ExactText(l.Limits.Lower) << "\t"
+                  << ExactText(l.Limits.RangeUpper) << "\t" << ExactText(l.Base.Step)
+                  << (l.Base.CoarseStep ? " (粗い)" : "") << "\t" << r.SignalPoints() << "\n";
+        if (acceptable) TellFindings(r);
+    }
+    PrintBaseValues(reviews);
+    if (!acceptable) return Fail("基準期間が確定の条件を満たさないため、管理限界を書きませんでした", kBaseRefused);
     std::cerr << "管理限界 第 " << version << " 版を書きました: " << path << "\n";
     return code;
 }
@@ -464,20 +569,26 @@ int Check(std::vector<std::string> args) {
     return code;
 }
 
-int Range(const std::vector<std::string>& args) {
-    const std::string& command = args[0];
+int Range(std::vector<std::string> args) {
+    const std::string command = args[0];
+    // The two permissions of limits are words alone, without a value.
+    Allowance permitted;
+    if (command == "limits")
+        std::erase_if(args, [&](const std::string& a) {
+            return (a == "--allow-few" && (permitted.Few = true)) || (a == "--force" && (permitted.Signals = true));
+        });
     std::vector<std::string> allowed{"csv"};
     if (command == "stats") allowed.push_back("pdf");
     if (command == "aqdef") allowed.insert(allowed.end(), {"out", "lot", "encoding"});
     if (command == "history") allowed.push_back("point");
-    if (command == "limits") allowed = {"point", "by"};
+    if (command == "limits") allowed = {"point", "by", "exclude"};
     auto opened = OpenRange(args, allowed, command != "history");
     if (const int* code = std::get_if<int>(&opened)) return *code;
     const RangeRun& run = std::get<RangeRun>(opened);
     if (command == "values") return Values(run);
     if (command == "aqdef") return Aqdef(run);
     if (command == "history") return History(run);
-    if (command == "limits") return Limits(run);
+    if (command == "limits") return Limits(run, permitted);
     return Stats(run);
 }
 

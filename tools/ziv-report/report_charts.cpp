@@ -102,12 +102,15 @@ QValueAxis* ValueAxis(const QString& title, double lo, double hi, int decimals) 
     return y;
 }
 
-const QString kRuleNames[5] = {QString(), QStringLiteral("ルール1: 管理限界外"),
-                               QStringLiteral("ルール2: 片側に9点連続"),
-                               QStringLiteral("ルール3: 6点連続の増加・減少"),
-                               QStringLiteral("ルール4: 14点交互の増減")};
-const QColor kRuleColours[5] = {QColor(), QColor(230, 120, 0), QColor(150, 60, 200), QColor(0, 150, 170),
-                                QColor(120, 90, 40)};
+// Indexed by rule; the last is the moving-range limit (kRangeRule), which
+// only fixed limits are checked with.
+const QString kRuleNames[kRangeRule + 1] = {QString(), QStringLiteral("ルール1: 管理限界外"),
+                                            QStringLiteral("ルール2: 片側に9点連続"),
+                                            QStringLiteral("ルール3: 6点連続の増加・減少"),
+                                            QStringLiteral("ルール4: 14点交互の増減"),
+                                            QStringLiteral("移動範囲の管理限界外")};
+const QColor kRuleColours[kRangeRule + 1] = {QColor(),           QColor(230, 120, 0), QColor(150, 60, 200),
+                                             QColor(0, 150, 170), QColor(120, 90, 40), QColor(200, 30, 90)};
 
 // A level over each run of its own set: its first line named in the legend.
 void Steps(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, const std::vector<Run>& runs,
@@ -319,7 +322,7 @@ QChart* NewIndividualsChart(const ChartData& data) {
     Steps(chart, x, y, runs, lowerLimit, events ? QString() : QStringLiteral("規格下限"), Qt::red, Qt::SolidLine, 2);
     ChangeMarks(chart, x, y, samples, runs);
     if (failed->count() > 0) Attach(chart, failed, x, y); else delete failed;
-    std::vector<QScatterSeries*> rules(5, nullptr);
+    std::vector<QScatterSeries*> rules(kRangeRule + 1, nullptr);
     for (const auto& [at, rule] : lines.Signals) {
         auto& series = rules[static_cast<size_t>(rule)];
         if (!series) {
