@@ -29,10 +29,7 @@ void WindowFlow::OpenSettings() {
     auto* settingsWindow = new SettingsWindow(operatorWindow_->savePath(), dialogs_, files_.disk);
     settingsWindow->setAttribute(Qt::WA_DeleteOnClose);
     // However the settings window closes, the operator window comes back.
-    connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), [this] {
-        operatorWindow_->setEnabled(true);
-        operatorWindow_->show();
-    });
+    connect(settingsWindow, &SettingsWindow::closed, operatorWindow_.get(), &OperatorWindow::comeBack);
     settingsWindow->show();
 }
 

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "common/failure_text.h"
@@ -116,8 +117,27 @@ void OperatorWindow::deleteOperator() {
 }
 
 void OperatorWindow::openSettings() {
+    placeBeforeSettings_ = pos();
     hide();
     emit SettingsRequested();
+}
+
+void OperatorWindow::comeBack() {
+    setEnabled(true);
+    move(placeBeforeSettings_);
+    comingBack_ = true;
+    show();
+    // Past this, a move is the operator's own.
+    QTimer::singleShot(kComingBackMs, this, [this] { comingBack_ = false; });
+}
+
+// A window manager places a window shown again as it places a new one, after
+// the show: a place it gives meanwhile is taken back.
+void OperatorWindow::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!comingBack_ || pos() == placeBeforeSettings_) return;
+    comingBack_ = false;
+    move(placeBeforeSettings_);
 }
 
 // Each name pairs with the folder on the same line of the other file, so an

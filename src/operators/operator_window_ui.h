@@ -29,6 +29,8 @@ public:
 
     const OperatorLists& Operators() const { return lists_; }
     QListWidget* operatorList() const { return operatorList_; }
+    // Shown again after the settings window, where it stood before.
+    void comeBack();
 
 public slots:
     void decide();  // 決定
@@ -55,6 +57,16 @@ private:
     void SaveLists();
 
     std::string savePath_, userDir_, userName_;
+    // Where the window stood when the settings window took its place: a
+    // window manager places a window shown again wherever it likes.
+    QPoint placeBeforeSettings_;
+    bool comingBack_ = false;
+    static constexpr int kComingBackMs = 1000;
+
+protected:
+    void moveEvent(QMoveEvent* event) override;
+
+private:
     OperatorLists lists_;
     QListWidget* operatorList_;
     SingleInstance instance_;

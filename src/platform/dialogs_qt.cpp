@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "platform/japanese_ui_qt.h"
+
 namespace ziv {
 
 const char* const kWarningTitle = "ZIV - 警告";
@@ -38,6 +40,7 @@ public:
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
         setOption(QFileDialog::DontConfirmOverwrite);
+        setIconProvider(JapaneseFileTypes());
     }
 
     QString Chosen() const { return chosen_; }

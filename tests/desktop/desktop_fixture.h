@@ -50,6 +50,7 @@ struct Rect {
         return x >= area.x && y >= area.y && x + w <= area.x + area.w && y + h <= area.y + area.h;
     }
     bool Overlaps(const Rect& o) const { return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h; }
+    bool operator==(const Rect&) const = default;
 };
 inline std::ostream& operator<<(std::ostream& out, const Rect& r) {
     return out << r.w << "x" << r.h << "+" << r.x << "+" << r.y;
@@ -92,6 +93,7 @@ constexpr int kUnregisterFromRight = 150, kPanelButtonsFromBottom = 27;
 constexpr int kLastCalendarDayFromRight = 39, kLastCalendarDayTop = 796;
 constexpr int kOperatorX = 51, kOperatorY = 47;                // first name of the list
 constexpr int kDecideX = 329, kDecideY = 59;                   // "決定"
+constexpr int kSettingsY = 289;                                 // "設定", below 決定
 constexpr int kDeleteX = 329, kDeleteY = 243;                  // "削除"
 constexpr int kEditorButtonsY = 640 - 32 + 12;
 constexpr int kZoomX = 432 + 44, kDesignateX = 528 + 44, kCancelX = 840 + 36, kOkX = 920 + 36;

@@ -87,6 +87,24 @@ TEST_F(Desktop, MaximisedWindowsAreRememberedAtTheirNormalPlace) {
 
 // A new installation on a full HD screen: both windows whole and side by side;
 // closing remembers where they were.
+// 設定 hides the operator window while the settings window is up; it comes
+// back where the operator left it, not where the window manager puts a new one.
+TEST_F(Desktop, TheOperatorWindowComesBackWhereItStoodAfterTheSettings) {
+    if (!StartDesktop(1920, 1080)) GTEST_SKIP() << skip_;
+    ASSERT_NO_FATAL_FAILURE(PrepareDemo());
+    ASSERT_NO_FATAL_FAILURE(StartZiv());
+    X({"xdotool", "windowmove", "--sync", operators_, "765", "300"});
+    const Rect before = Outer(operators_);
+    Rect o = Client(operators_);
+    Click(o.x + kDecideX, o.y + kSettingsY);
+    ASSERT_TRUE(WaitUntil([&] { return Windows().size() == 1 && Windows().front() != operators_; }, 10000))
+        << "no settings window";
+    Screenshot("settings-over-operators");
+    X({"wmctrl", "-i", "-c", Windows().front()});
+    ASSERT_TRUE(WaitUntil([&] { return Windows() == QStringList{operators_}; }, 10000)) << "the operator window did not come back";
+    EXPECT_TRUE(WaitUntil([&] { return Outer(operators_) == before; }, 2000)) << Outer(operators_) << " instead of " << before;
+}
+
 TEST_F(Desktop, FirstStartShowsBothWindowsWholeSideBySide) {
     if (!StartDesktop(1920, 1080)) GTEST_SKIP() << skip_;
     ASSERT_NO_FATAL_FAILURE(PrepareDemo());

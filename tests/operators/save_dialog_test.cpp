@@ -5,7 +5,12 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
+#include <QDate>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <memory>
 
 #include "platform/dialogs_qt.h"
@@ -72,4 +77,37 @@ TEST(SaveDialog, TypedNameOfAnExistingFolderIsTaken) {
     ASSERT_TRUE(typed);
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->FullPath.toStdString(), root / "検査/佐藤");
+}
+
+// The dialog's details speak Japanese like the rest of it: a folder's type,
+// a file's size and its date as a Japanese reader writes them.
+TEST(SaveDialog, DetailsOfFilesAndFoldersAreInJapanese) {
+    TempRoot root;
+    std::filesystem::create_directories(root / "検査/山田");
+    {
+        std::ofstream(root / "検査/記録.txt") << std::string(143, 'x');
+    }
+    std::map<QString, QStringList> rows;  // name -> size, type, date
+    std::function<void(int)> look = [&](int left) {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        auto* view = dialog ? dialog->findChild<QTreeView*>("treeView") : nullptr;
+        if (view && view->model()->rowCount(view->rootIndex()) == 2) {
+            for (int r = 0; r < 2; ++r) {
+                QStringList cells;
+                for (int c = 1; c <= 3; ++c) cells << view->model()->index(r, c, view->rootIndex()).data().toString();
+                rows[view->model()->index(r, 0, view->rootIndex()).data().toString()] = cells;
+            }
+        }
+        if (dialog && (!rows.empty() || left == 0)) dialog->reject();
+        else if (left > 0) QTimer::singleShot(50, [&look, left] { look(left - 1); });
+        if (dialog && rows.empty() && left > 0) dialog->setDirectory(QString::fromStdString(root / "検査"));
+    };
+    QTimer::singleShot(0, [&look] { look(100); });
+    static_cast<void>(DesktopDialogs().AskSaveFile(nullptr, QString::fromUtf8("ユーザー作成")));
+    ASSERT_EQ(rows.size(), 2u);
+    const QStringList folder = rows[QString::fromUtf8("山田")], file = rows[QString::fromUtf8("記録.txt")];
+    EXPECT_EQ(folder.value(1), QString::fromUtf8("フォルダー"));
+    EXPECT_EQ(file.value(0), QString::fromUtf8("143 バイト"));
+    EXPECT_EQ(file.value(1), QString::fromUtf8("TXT ファイル"));
+    EXPECT_TRUE(file.value(2).startsWith(QDate::currentDate().toString("yyyy/MM/dd"))) << file.value(2).toStdString();
 }

@@ -33,6 +33,7 @@
 #include "common/failure_text.h"
 #include "common/numbers.h"
 #include "common/text_file.h"
+#include "platform/japanese_ui_qt.h"
 #include "platform/paths.h"
 #include "platform/ui_font_qt.h"
 #include "report/day_report.h"
@@ -76,6 +77,7 @@ QString ChooseDayBook(QWidget* parent, const QString& start) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setViewMode(QFileDialog::Detail);
+    dialog.setIconProvider(ziv::JapaneseFileTypes());
     dialog.resize(980, 520);
     for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) view->setTextElideMode(Qt::ElideRight);
     for (QTreeView* tree : dialog.findChildren<QTreeView*>()) tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
