@@ -122,21 +122,20 @@ bool IsHex(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
 }
 
-// A writer killed mid-write is rare, and a folder of day workbooks grows by
-// the thousand over the months: a large folder's listing is read at most
-// once a minute for each file this process writes, not at every save.
+// A writer killed mid-write is rare, and fifty stations writing into one
+// share must not list its folders at every save: the temporaries of a file
+// are looked for at its first write of this run and then every ten minutes.
 class Sweeps {
 public:
-    static constexpr size_t kLargeFolder = 256;
+    static constexpr std::chrono::minutes kEvery{10};
     static bool Due(const std::string& folder, const std::string& name) {
         std::lock_guard<std::mutex> guard(Mutex());
         auto it = Last().find(folder + "/" + name);
-        return it == Last().end() || std::chrono::steady_clock::now() - it->second >= std::chrono::minutes(1);
+        return it == Last().end() || std::chrono::steady_clock::now() - it->second >= kEvery;
     }
-    static void Done(const std::string& folder, const std::string& name, size_t entries) {
+    static void Done(const std::string& folder, const std::string& name) {
         std::lock_guard<std::mutex> guard(Mutex());
-        if (entries >= kLargeFolder) Last()[folder + "/" + name] = std::chrono::steady_clock::now();
-        else Last().erase(folder + "/" + name);
+        Last()[folder + "/" + name] = std::chrono::steady_clock::now();
     }
 
 private:
@@ -165,9 +164,7 @@ std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const st
     const std::string prefix = TempStem(name);
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return foreign;
-    size_t entries = 0;
     while (const dirent* entry = ::readdir(dir)) {
-        ++entries;
         std::string_view found(entry->d_name);
         if (found.substr(0, prefix.size()) != prefix) continue;
         std::string_view rest = found.substr(prefix.size());
@@ -193,7 +190,7 @@ std::vector<Leftover> RemoveStaleTemporaries(const std::string& folder, const st
         ::close(fd);
     }
     ::closedir(dir);
-    Sweeps::Done(folder, name, entries);
+    Sweeps::Done(folder, name);
     return foreign;
 }
 

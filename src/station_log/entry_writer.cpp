@@ -1,6 +1,7 @@
 #include "station_log/entry_writer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <optional>
@@ -31,6 +32,9 @@ struct EntryWriter::State {
     std::string clockKeptIn;
     ServerClock::Reading kept{};  // the reading last kept on the station's disk
     bool probesSwept = false;
+    // When the server's clock was last read; 0: to be read at the next pass
+    // (the start, or a pass after one that failed).
+    std::atomic<std::int64_t> clockReadNs{0};
     Progress progress;
     std::function<void()> heal;
     bool healDue = true;
@@ -55,6 +59,9 @@ void EntryWriter::State::MeasureClock() {
         beside = clockBeside;
     }
     if (beside.empty()) return;
+    // Each reading makes and removes a file on the share: fifty stations
+    // reading at every entry would keep its server busy for nothing.
+    if (clockReadNs != 0 && SteadyClockNs() - clockReadNs < kClockEveryNs) return;
     const std::string probe = JoinPath(beside, ".ziv-clock");
     // A station killed while it read the clock left its probe: swept once a
     // run, never at every reading (each would list the product folder).
@@ -66,6 +73,7 @@ void EntryWriter::State::MeasureClock() {
     // lies somewhere in the wait: the last offset is nearer the truth.
     if (!server || after - before > kLongestClockReadMs * 1'000'000) return;
     clock.Measured(*server, (before + after) / 2);
+    clockReadNs = after;
     KeepClock();
 }
 
@@ -133,6 +141,8 @@ void EntryWriter::State::Run() {
         // A failure waits longer each time; what waits for no failure is
         // tried again soon, at once when an entry wakes the writer.
         failed = tried.failed;
+        // The share was away: its clock is read again as soon as it answers.
+        if (failed) clockReadNs = 0;
         pauseMs = done ? 0 : !failed ? kFirstPauseMs : std::min(kLongestPauseMs, std::max(kFirstPauseMs, pauseMs * 2));
         std::function<void()> healNow;
         {
@@ -169,6 +179,7 @@ void EntryWriter::ClockBeside(const std::string& folder, const std::string& kept
     std::lock_guard lock(state_->mutex);
     state_->clockBeside = folder;
     state_->clockKeptIn = keptIn;
+    state_->clockReadNs = 0;
     if (keptIn.empty()) return;
     // Read before the thread starts, so that the first entries already have it.
     if (TakeKeptServerClock(keptIn, state_->clock, state_->files.disk)) state_->kept = state_->clock.Last();

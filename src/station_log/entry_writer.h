@@ -34,6 +34,8 @@ public:
     // A read of the server's clock that took longer is not taken.
     static constexpr int kLongestClockReadMs = 2000;
     static constexpr std::int64_t kClockKeptWithinNs = 5'000'000;
+    // While the share answers, the server's clock is read again at most this often.
+    static constexpr std::int64_t kClockEveryNs = 60'000'000'000;
 
     // What became of the deliveries since the window last asked.
     struct Progress {

@@ -437,7 +437,7 @@ TEST(StaleTemporaries, LeftoversOfTheSameFileAreRemovedByTheNextWrite) {
     EXPECT_FALSE(FileExists(other));
 }
 
-TEST(StaleTemporaries, TemporaryOfALiveWriterStays) {
+TEST(StaleTemporaries, TemporaryOfALiveWriterStaysAndTheFolderIsNotListedAtEveryWrite) {
     TempRoot root;
     std::string folder = root / "d";
     ASSERT_TRUE(MakeFolders(folder));
@@ -450,8 +450,10 @@ TEST(StaleTemporaries, TemporaryOfALiveWriterStays) {
     ASSERT_TRUE(WriteTextFile(folder + "/Users.dat", "検査員1\r\n"));
     EXPECT_TRUE(FileExists(busy));
     ::close(fd);
+    // The folder is not listed again at the next write: a share serving
+    // fifty stations is asked for it once in a while only.
     ASSERT_TRUE(WriteTextFile(folder + "/Users.dat", "検査員2\r\n"));
-    EXPECT_FALSE(FileExists(busy));
+    EXPECT_TRUE(FileExists(busy));
 }
 
 TEST(StaleTemporaries, FileWithTheLongestNameIsWrittenWhole) {

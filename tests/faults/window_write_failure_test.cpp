@@ -531,6 +531,7 @@ TEST_F(EditorWrites, DesignationThatCannotBeWrittenOutlivesTheProgram) {
     ASSERT_EQ(stored.PosX[4], 0.0f);
     form = Open();
     ASSERT_TRUE(form);
+    ASSERT_TRUE(form->DeliverWaiting(20000));
     ASSERT_TRUE(ReadPointTable(table, stored));
     EXPECT_NE(stored.PosX[4], 0.0f);
     EXPECT_EQ(stored.PosX[2], 1500.0f);
