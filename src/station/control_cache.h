@@ -12,7 +12,7 @@
 //   ZIV-ControlWatch	1
 //   folder	<journal folder>
 //   watch	<product>	<machine>                  what the rest was read for
-//   journal	<file name>	<device>	<inode>	<size>	<modified ns>	<taken>	<tail, hex>
+//   journal	<file name>	<device>	<inode>	<size>	<modified ns>	<taken>	<last line taken, hex>
 //   cell	<product>	<machine>	<point>	<working date as days>	<operator>	<taken ms>	<value, or empty>
 //
 // A file that does not read whole is no cache at all: the journals are read again.
