@@ -1,8 +1,9 @@
 // The control watch's costs, each beside the same work without it: a value
 // entered on a point with fixed limits and 10,000 values of history against
 // one on a point without; the start-up with fixed limits for 48 machines x
-// 100 points and 30 days of journals against one without limits; and the
-// repaint of the small chart beside the grid.
+// 100 points and 30 days of journals against one without limits; the watch's
+// passes over a shop of fifty stations' journals; and the repaint of the
+// small chart beside the grid.
 #include <QImage>
 #include <benchmark/benchmark.h>
 
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <memory>
 #include <random>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@
 #include "station_log/station_log.h"
 #include "report/fixed_limits.h"
 #include "report/journal_index.h"
+#include "station/control_cache.h"
 #include "station/control_chart_qt.h"
 #include "station/entry_flow.h"
 
@@ -238,20 +241,141 @@ void BM_StartUpWithFixedLimitsBesideOneWithout(benchmark::State& state) {
 }
 BENCHMARK(BM_StartUpWithFixedLimitsBesideOneWithout)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(BenchSize(7, 1));
 
-// What the window's reading thread does at start: the limits of 48
-// products and 30 days of journals.
-void BM_ReadControlData48x100x30Days(benchmark::State& state) {
+// What the window's reading thread does at a first start: the limits of 48
+// products and the journals of as many working dates as 4,800 watched points
+// need, with nothing kept from an earlier read.
+void BM_ReadControlData48x100FirstRead(benchmark::State& state) {
     Installation& shop = ShopOf48();
     SetFixedLimits(true);
     ProductPathList products{};
     for (int m = 0; m < kMachines; ++m) products[m] = shop.root + "/products/P" + std::to_string(m);
+    const std::string cache = ControlCachePath(shop.root);
     for (auto _ : state) {
-        ControlData data = ReadControlData(products, Today(), kDays);
+        std::filesystem::remove(cache);
+        ControlData data = ReadControlData(products, Today(), cache);
         if (data.Limits.size() != kMachines * kPoints) state.SkipWithError("limits missing");
         benchmark::DoNotOptimize(data);
     }
 }
-BENCHMARK(BM_ReadControlData48x100x30Days)->Unit(benchmark::kMillisecond)->Iterations(BenchSize(5, 1));
+BENCHMARK(BM_ReadControlData48x100FirstRead)->Unit(benchmark::kMillisecond)->Iterations(BenchSize(5, 1));
+
+// ---- a shop of fifty ----------------------------------------------------------
+
+// Fifty stations' journals of 31 working dates on one folder, each station
+// making `kShopEntries` entries a day on 48 machines and 20 points; the
+// station watched reads them with limits on points 1-5 of machines 0-3.
+constexpr int kShopStations = 50, kShopDays = 31, kShopWatchedMachines = 4, kShopWatchedPoints = 5;
+int ShopEntries() { return BenchSize(200, 5); }
+
+struct ShopOfFifty {
+    Installation inst{kMachines, false};
+    std::string products = inst.root + "/products";
+    ProductPathList paths{};
+    std::mt19937 random{5};
+    ShopOfFifty() {
+        std::filesystem::create_directories(JournalFolder(products));
+        for (int d = 0; d < kShopDays; ++d)
+            for (int s = 0; s < kShopStations; ++s) WriteDay(d, s);
+        for (int m = 0; m < kMachines; ++m) {
+            paths[m] = products + "/P" + std::to_string(m);
+            std::vector<report::FixedLimit> limits;
+            for (int p = 1; p <= kShopWatchedPoints && m < kShopWatchedMachines; ++p) limits.push_back(LimitsOf(p, m));
+            if (!limits.empty()) std::ofstream(report::FixedLimitsPath(paths[m]), std::ios::binary) << report::FixedLimitsText(limits);
+        }
+    }
+    JournalEntry Entry(const Day& day, int station, int i) {
+        JournalEntry e;
+        e.WorkDate = day;
+        e.Time.Utc = std::chrono::sys_days(day) + std::chrono::hours(6) + std::chrono::seconds(i * 40 + station);
+        e.Time.Offset = std::chrono::minutes(540);
+        e.Station = "station" + std::to_string(station);
+        e.Operator = "op" + std::to_string(station);
+        e.Machine = static_cast<int>(random() % kMachines);
+        e.Product = "P" + std::to_string(e.Machine);
+        e.Point = 1 + static_cast<int>(random() % 20);
+        e.Text = ValueText(e.Point, random);
+        e.Judgement = "合";
+        return e;
+    }
+    void WriteDay(int daysBack, int station) {
+        const Day day{std::chrono::sys_days(Today()) - std::chrono::days(daysBack)};
+        std::string bytes = JournalStart();
+        for (int i = 0; i < ShopEntries(); ++i) bytes += JournalRecord(Entry(day, station, i)) + "\r\n";
+        std::ofstream(JournalPath(products, day, "station" + std::to_string(station)), std::ios::binary) << bytes;
+    }
+    // One more entry in every station's journal of today, as after a pass of two minutes.
+    void OneEntryEach() {
+        for (int s = 0; s < kShopStations; ++s)
+            Must(AppendToJournal(JournalPath(products, Today(), "station" + std::to_string(s)),
+                                 {JournalRecord(Entry(Today(), s, ShopEntries()))}));
+    }
+};
+
+// A call that a system-call trace (strace -f) shows, so that a script can
+// tell the passes apart in it: see bench/count_share_calls.py.
+void MarkInTrace(const std::string& what) { ::access(("/ziv-bench-mark/" + what).c_str(), F_OK); }
+
+// The watch as it read before: every journal of the last 30 working dates,
+// whole, on every pass.
+std::uint64_t ReadEveryJournalOf30Days(const ShopOfFifty& shop) {
+    ControlData data;
+    report::Filter range;
+    range.From = report::DateOfDays(report::DaysOf(Today()) - 30);
+    range.To = report::DateOfDays(report::DaysOf(Today()));
+    std::uint64_t entries = 0;
+    for (int m = 0; m < kMachines; ++m) benchmark::DoNotOptimize(report::ReadFixedLimits(report::FixedLimitsPath(shop.paths[m])));
+    report::ReadJournalsOfRange(JournalFolder(shop.products), range, [&](JournalEntry&& e) {
+        ++entries;
+        data.Recent.Add(e);
+    });
+    return entries;
+}
+
+// One watch pass of a station that has read nothing before, one right after
+// it with nothing new, one after every station made one more entry; and, for
+// comparison, the read of every journal of 30 days the watch made before.
+// Run under strace -f -y and bench/count_share_calls.py for the calls each
+// makes on the share; the counters give the journal bytes each read.
+void BM_WatchPassOnAShopOfFifty(benchmark::State& state) {
+    ShopOfFifty shop;
+    const std::string cache = ControlCachePath(shop.inst.root);
+    std::vector<double> first, second, third;
+    std::uint64_t bytes[3] = {};
+    for (auto _ : state) {
+        std::filesystem::remove(cache);
+        MarkInTrace("every-journal");
+        benchmark::DoNotOptimize(ReadEveryJournalOf30Days(shop));
+        MarkInTrace("first");
+        auto start = Clock::now();
+        ControlData fresh = ReadControlData(shop.paths, Today(), cache);
+        bytes[0] = fresh.JournalBytesRead;
+        first.push_back(MsSince(start));
+        MarkInTrace("second");
+        start = Clock::now();
+        ControlData idle = ReadControlData(shop.paths, Today(), cache);
+        bytes[1] = idle.JournalBytesRead;
+        second.push_back(MsSince(start));
+        MarkInTrace("setup");
+        shop.OneEntryEach();
+        MarkInTrace("third");
+        start = Clock::now();
+        bytes[2] = ReadControlData(shop.paths, Today(), cache).JournalBytesRead;
+        third.push_back(MsSince(start));
+        MarkInTrace("end");
+        const auto values = idle.Recent.Before(1, 0, Today(), "nobody");
+        if (values.empty() || values != fresh.Recent.Before(1, 0, Today(), "nobody"))
+            state.SkipWithError("the pass with nothing new should keep the values the first read");
+        state.SetIterationTime(first.back() / 1000);
+    }
+    state.counters["first_pass_bytes"] = static_cast<double>(bytes[0]);
+    state.counters["idle_pass_bytes"] = static_cast<double>(bytes[1]);
+    state.counters["after_one_each_bytes"] = static_cast<double>(bytes[2]);
+    state.counters["kept_on_station_bytes"] = static_cast<double>(std::filesystem::file_size(cache));
+    state.counters["first_median_ms"] = Median(first);
+    state.counters["idle_median_ms"] = Median(second);
+    state.counters["after_one_each_median_ms"] = Median(third);
+}
+BENCHMARK(BM_WatchPassOnAShopOfFifty)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // ---- the chart ---------------------------------------------------------------
 

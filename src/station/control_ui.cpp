@@ -10,6 +10,7 @@
 
 #include "common/failure_text.h"
 #include "platform/dialogs_qt.h"
+#include "station/control_cache.h"
 #include "station/control_chart.h"
 #include "station/control_chart_qt.h"
 #include "station/measurement_window_ui.h"
@@ -56,8 +57,8 @@ void MeasurementWindow::RefreshControlData() {
     if (!day) return;
     auto load = std::make_shared<ControlLoad>();
     controlLoad_ = load;
-    std::thread([load, products = flow_.ProductPaths(), today = *day] {
-        ControlData read = ReadControlData(products, today);
+    std::thread([load, products = flow_.ProductPaths(), today = *day, cache = ControlCachePath(op_.SavePath)] {
+        ControlData read = ReadControlData(products, today, cache);
         std::lock_guard<std::mutex> guard(load->Guard);
         load->Data = std::move(read);
         load->Done = true;

@@ -68,10 +68,19 @@ std::optional<ControlSignal> ControlWatch::Standing(int point, int machine) cons
 
 void RecentValues::Add(const JournalEntry& entry) {
     if (!WritesCell(entry)) return;
-    Cell cell{entry.Time.Utc.time_since_epoch().count(), report::MeasuredNumber(entry.Text)};
-    auto& cells = cells_[{entry.Point, entry.Machine}];
-    auto [it, fresh] = cells.try_emplace({report::DaysOf(entry.WorkDate), entry.Operator}, cell);
+    Add(RecentCell{entry.Point, entry.Machine, report::DaysOf(entry.WorkDate), entry.Operator,
+                   entry.Time.Utc.time_since_epoch().count(), report::MeasuredNumber(entry.Text)});
+}
+
+void RecentValues::Add(const RecentCell& c) {
+    auto& cells = cells_[{c.Point, c.Machine}];
+    Cell cell{c.TakenMs, c.Value};
+    auto [it, fresh] = cells.try_emplace({c.Days, c.Operator}, cell);
     if (!fresh && it->second.TakenMs <= cell.TakenMs) it->second = cell;
+}
+
+void RecentValues::Add(const RecentValues& other) {
+    for (const RecentCell& c : other.Cells()) Add(c);
 }
 
 std::vector<double> RecentValues::Before(int point, int machine, const Day& date, const std::string& op,
@@ -89,37 +98,31 @@ std::vector<double> RecentValues::Before(int point, int machine, const Day& date
     return values;
 }
 
-ControlData ReadControlData(const ProductPathList& products, const Day& today, int days) {
-    ControlData data;
-    report::Filter range;
-    range.From = report::DateOfDays(report::DaysOf(today) - days);
-    range.To = report::DateOfDays(report::DaysOf(today));
-    std::map<std::string, std::vector<int>> machinesOf;
-    for (int m = 0; m < static_cast<int>(products.size()); ++m)
-        if (!products[m].empty()) machinesOf[products[m]].push_back(m);
-    // Only machines with fixed limits need their recent values; the journals
-    // of one folder hold every product measured there, and are read once.
-    std::map<std::string, std::map<std::string, std::vector<int>>> watched;  // journal folder -> product name -> machines
-    for (const auto& [product, machines] : machinesOf) {
-        report::FixedLimitsRead read = report::ReadFixedLimits(report::FixedLimitsPath(product));
-        if (!read.problem) data.Problems.push_back(read.problem);
-        std::vector<int> limited;
-        for (const auto& [key, limit] : report::CurrentFixedLimits(read.limits)) {
-            if (!std::count(machines.begin(), machines.end(), key.second)) continue;
-            data.Limits.emplace(key, limit);
-            if (!std::count(limited.begin(), limited.end(), key.second)) limited.push_back(key.second);
-        }
-        if (limited.empty()) continue;
-        if (auto folder = report::JournalFolderAbove(product))
-            watched[*folder][report::ProductNameOf(product)] = limited;
+void RecentValues::KeepNewest(size_t most) {
+    for (auto& [pointAndMachine, cells] : cells_) {
+        std::vector<std::int64_t> times;
+        for (const auto& [key, cell] : cells)
+            if (cell.Value) times.push_back(cell.TakenMs);
+        if (times.size() <= most) continue;
+        std::nth_element(times.begin(), times.end() - most, times.end());
+        const std::int64_t oldest = *(times.end() - most);
+        std::erase_if(cells, [&](const auto& c) { return c.second.TakenMs < oldest; });
     }
-    for (const auto& [folder, machinesByName] : watched)
-        report::ReadJournalsOfRange(folder, range, [&](JournalEntry&& e) {
-            auto it = machinesByName.find(e.Product);
-            if (it != machinesByName.end() && std::count(it->second.begin(), it->second.end(), e.Machine))
-                data.Recent.Add(e);
-        });
-    return data;
+}
+
+size_t RecentValues::Valued(int point, int machine) const {
+    auto found = cells_.find({point, machine});
+    if (found == cells_.end()) return 0;
+    return std::count_if(found->second.begin(), found->second.end(), [](const auto& c) { return c.second.Value.has_value(); });
+}
+
+std::vector<RecentCell> RecentValues::Cells() const {
+    std::vector<RecentCell> all;
+    for (const auto& [pointAndMachine, cells] : cells_)
+        for (const auto& [key, cell] : cells)
+            all.push_back({pointAndMachine.first, pointAndMachine.second, std::get<0>(key), std::get<1>(key),
+                           cell.TakenMs, cell.Value});
+    return all;
 }
 
 }  // namespace ziv

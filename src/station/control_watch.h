@@ -62,18 +62,38 @@ private:
     std::map<std::pair<int, int>, ControlSignal> standing_;
 };
 
+// One day workbook cell of a point and machine as the recent values keep it:
+// the value of the last entry of its working date and operator.
+struct RecentCell {
+    int Point = 0, Machine = 0;
+    int Days = 0;  // the working date, days since 1970-01-01
+    std::string Operator;
+    std::int64_t TakenMs = 0;
+    std::optional<double> Value;  // none for a text or an emptied value
+    bool operator==(const RecentCell&) const = default;
+};
+
 // The recent values of every point and machine, from the journals of every
 // station: one value per day workbook cell (the last entry of that working
 // date, operator, machine and point), in the order they were taken, so that
 // a signal does not depend on which computer measured the values before.
 class RecentValues {
 public:
-    // Entries in any order; texts, emptied cells and refused readings hold no value.
+    // Entries in any order, and again: texts, emptied cells and refused
+    // readings hold no value; the newer of two entries of a cell stands.
     void Add(const JournalEntry& entry);
+    void Add(const RecentCell& cell);
+    void Add(const RecentValues& other);
     // Up to `most` values of the point on the machine, oldest first, leaving
     // out the cell that `date` and `op` are about to write again.
     std::vector<double> Before(int point, int machine, const Day& date, const std::string& op,
                                size_t most = kRecentValues) const;
+    // Forgets all but the `most` newest cells with a value of each point and
+    // machine (and those without a value taken after them).
+    void KeepNewest(size_t most);
+    // How many cells of the point and machine hold a value.
+    size_t Valued(int point, int machine) const;
+    std::vector<RecentCell> Cells() const;
 
 private:
     struct Cell {
@@ -90,9 +110,13 @@ struct ControlData {
     report::CurrentLimits Limits;  // (point, machine), of the product each machine has
     RecentValues Recent;
     std::vector<FileResult> Problems;  // limits files that could not be read
+    std::uint64_t JournalBytesRead = 0;  // what this read took of the journals
 };
-// The fixed limits of each machine's registered product, and the values of
-// the last `days` working dates in every station's journals of it.
-ControlData ReadControlData(const ProductPathList& products, const Day& today, int days = 30);
+// The fixed limits of each machine's registered product, and the recent
+// values of the watched points in every station's journals of it. What was
+// read before is kept in `cachePath` on the station's own disk (see
+// station/control_cache.h): only what the journals gained since is read, and
+// of older working dates only as many as the watched points' last values need.
+ControlData ReadControlData(const ProductPathList& products, const Day& today, const std::string& cachePath);
 
 }  // namespace ziv
