@@ -53,7 +53,6 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc == 2 && std::strcmp(argv[1], "--set-aside") == 0) return ListSetAside();
-    ziv::JapaneseLocaleForQt();
     QApplication app(argc, argv);
     app.setApplicationName("ZIV");
     ziv::UseJapanese(app);

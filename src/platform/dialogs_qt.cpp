@@ -40,7 +40,7 @@ public:
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
         setOption(QFileDialog::DontConfirmOverwrite);
-        setIconProvider(JapaneseFileTypes());
+        JapaneseFileDetails(*this);
     }
 
     QString Chosen() const { return chosen_; }

@@ -4,20 +4,16 @@
 // the calendar's months and days) from Qt's Japanese translations, and
 // numbers, sizes and dates in the Japanese way.
 class QCoreApplication;
-class QAbstractFileIconProvider;
+class QFileDialog;
 
 namespace ziv {
-
-// Call first, before the application is made: Qt takes the computer's
-// locale (the sizes and dates of its file dialogs) from the environment once.
-void JapaneseLocaleForQt();
 
 // Call once, right after the application is made. False when Qt's Japanese
 // translations are not installed (Qt's own texts then stay English).
 bool UseJapanese(QCoreApplication& app);
 
-// File types named in Japanese for a file dialog's details: Qt's
-// translations leave them English.
-QAbstractFileIconProvider* JapaneseFileTypes();
+// A file dialog's details (size, type, date) in Japanese: Qt gives them in
+// the computer's language and names types in English whatever its translations.
+void JapaneseFileDetails(QFileDialog& dialog);
 
 }  // namespace ziv

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include "drawing/drawing_export_qt.h"
-#include "platform/japanese_ui_qt.h"
 
 // Every test program may open windows: they run offscreen, never on a real display.
 int main(int argc, char** argv) {
@@ -16,8 +15,6 @@ int main(int argc, char** argv) {
         file.write(R"({"screens": [{"name": "ziv", "x": 0, "y": 0, "width": 1920, "height": 1200}]})");
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + screens);
     ::testing::InitGoogleTest(&argc, argv);
-    // As in the program: Qt takes the locale of its own dialogs from here.
-    ziv::JapaneseLocaleForQt();
     QApplication app(argc, argv);
     // As in the program: large drawings load.
     ziv::AllowLargeDrawings();

@@ -53,7 +53,6 @@ int main(int argc, char** argv) {
         for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
         return ziv::report::RunCommandLine(args);
     }
-    ziv::JapaneseLocaleForQt();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("ZIV"));
     QApplication::setApplicationName(QStringLiteral("ziv-report"));

@@ -77,7 +77,7 @@ QString ChooseDayBook(QWidget* parent, const QString& start) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setViewMode(QFileDialog::Detail);
-    dialog.setIconProvider(ziv::JapaneseFileTypes());
+    ziv::JapaneseFileDetails(dialog);
     dialog.resize(980, 520);
     for (QAbstractItemView* view : dialog.findChildren<QAbstractItemView*>()) view->setTextElideMode(Qt::ElideRight);
     for (QTreeView* tree : dialog.findChildren<QTreeView*>()) tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
