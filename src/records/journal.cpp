@@ -196,12 +196,6 @@ std::string Lines(const std::vector<std::string>& records) {
 }
 
 // Whether the file ends with a line end, or is empty; reads its last byte.
-bool EndsWithLineEnd(int fd, off_t size) {
-    if (size == 0) return true;
-    char last = 0;
-    return ::pread(fd, &last, 1, size - 1) == 1 && last == '\n';
-}
-
 }  // namespace
 
 bool WritesCell(const JournalEntry& e) {
@@ -329,14 +323,45 @@ off_t SizeOnceNamed(int fd) {
     }
 }
 
+// The end of an open journal of `size` bytes: enough for the last of
+// `records` and whatever a cut-off append of all of them left after it.
+std::string TailOf(int fd, off_t size, const std::vector<std::string>& records) {
+    size_t longest = 0, all = 0;
+    for (const std::string& r : records) {
+        longest = std::max(longest, r.size());
+        all += r.size() + 2;
+    }
+    std::string tail(std::min(static_cast<size_t>(size), all + longest + 3), '\0');
+    ssize_t n = ::pread(fd, tail.data(), tail.size(), size - static_cast<off_t>(tail.size()));
+    tail.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return tail;
+}
+
+// How many of `records`, from the first, the tail ends with. Each record
+// carries its time to the millisecond: the one the journal ends with shows
+// how far the records went in. A cut-off line at the end is none of them.
+size_t RecordsAtTheEnd(const std::string& tail, const std::vector<std::string>& records) {
+    size_t lastEnd = tail.rfind('\n');
+    if (lastEnd == std::string::npos) return 0;
+    std::string_view whole(tail.data(), lastEnd + 1);
+    for (size_t k = records.size(); k > 0; --k) {
+        const std::string& r = records[k - 1];
+        if (whole.size() < r.size() + 3) continue;
+        std::string_view at = whole.substr(whole.size() - r.size() - 3);
+        if (at[0] == '\n' && at.substr(1, r.size()) == r && at.ends_with("\r\n")) return k;
+    }
+    return 0;
+}
+
 }  // namespace
 
 // A journal is made exclusively and then only appended to, never put in place
 // by a rename: two stations (or two PCs cloned with one identity) making the
 // same journal at once would otherwise each replace the other's first line.
-FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records, Disk& disk) {
+FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records, Disk& disk,
+                           size_t* already) {
+    if (already) *already = 0;
     if (records.empty()) return {};
-    std::string text = Lines(records);
     int err = disk.AppendFault(WriteStep::Open, path);
     bool made = false;
     int fd = -1;
@@ -358,51 +383,22 @@ FileResult AppendToJournal(const std::string& path, const std::vector<std::strin
     };
     off_t size = made ? 0 : SizeOnceNamed(fd);
     if (size < 0) return fail(WriteStep::Open, errno);
+    // Read through the descriptor the append goes through: one opening of the share.
+    const std::string tail = size == 0 ? std::string() : TailOf(fd, size, records);
+    const size_t done = already ? RecordsAtTheEnd(tail, records) : 0;
+    if (already) *already = done;
+    if (done == records.size()) return ::close(fd) == 0 ? FileResult{} : AppendFailed(path, WriteStep::Close, errno);
+    std::string text = Lines({records.begin() + static_cast<std::ptrdiff_t>(done), records.end()});
     if (size == 0) text = JournalStart() + text;
     // What a crash cut off might read as a record once a line end followed it,
     // a value cut short included: a control character, which no record holds,
     // ends it for good.
-    else if (!EndsWithLineEnd(fd, size)) text = std::string(kCutOff) + "\r\n" + text;
+    else if (!tail.ends_with('\n')) text = std::string(kCutOff) + "\r\n" + text;
     WriteStep step{};
     if ((err = WriteAndSync(disk, Growth::Append, path, fd, text, 0, &step))) return fail(step, err);
     if (::close(fd) != 0) return AppendFailed(path, WriteStep::Close, errno);
     if (made) SyncFolder(FolderOf(path));
     return {};
-}
-
-size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::string>& records) {
-    if (records.empty()) return 0;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    struct stat st {};
-    size_t longest = 0, all = 0;
-    for (const std::string& r : records) {
-        longest = std::max(longest, r.size());
-        all += r.size() + 2;
-    }
-    // Enough for the last record of ours and whatever a cut-off append of all
-    // of them left after it.
-    std::string tail;
-    if (fstat(fd, &st) == 0) {
-        size_t want = std::min(static_cast<size_t>(st.st_size), all + longest + 3);
-        tail.resize(want);
-        ssize_t n = ::pread(fd, tail.data(), want, st.st_size - static_cast<off_t>(want));
-        tail.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    }
-    ::close(fd);
-    // A cut-off line at the end is none of the records.
-    size_t lastEnd = tail.rfind('\n');
-    if (lastEnd == std::string::npos) return 0;
-    std::string_view whole(tail.data(), lastEnd + 1);
-    // Each record carries its time to the millisecond: the one the journal
-    // ends with shows how far the records went in.
-    for (size_t k = records.size(); k > 0; --k) {
-        const std::string& r = records[k - 1];
-        if (whole.size() < r.size() + 3) continue;
-        std::string_view at = whole.substr(whole.size() - r.size() - 3);
-        if (at[0] == '\n' && at.substr(1, r.size()) == r && at.ends_with("\r\n")) return k;
-    }
-    return 0;
 }
 
 }  // namespace ziv

@@ -142,13 +142,11 @@ JournalRead ParseJournal(std::string_view bytes);
 // for its column names. The journal's folder is made when missing,
 // but not the folders above it (a share that is gone must not be made anew
 // on the local disk).
+// With `already`, the records the journal already ends with (an append that
+// was done, though it could not be reported done: a crash right after it, a
+// sync that failed) are not made twice, and *already receives their count.
 FileResult AppendToJournal(const std::string& path, const std::vector<std::string>& records,
-                           Disk& disk = RealDisk());
-
-// How many of `records`, from the first, the journal already ends with: an
-// append that was done, though it could not be reported done (a crash right
-// after it, a sync that failed), is not made twice.
-size_t RecordsAlreadyInJournal(const std::string& path, const std::vector<std::string>& records);
+                           Disk& disk = RealDisk(), size_t* already = nullptr);
 
 // What became of an entry.
 struct JournalWrite {

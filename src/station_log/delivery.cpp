@@ -55,9 +55,8 @@ FileResult DeliverJournalLines(StationLog& log, Disk& disk) {
     for (const std::string& journal : log.Targets<QueuedJournalLine>()) {
         std::vector<std::string> waiting = log.JournalRecordsOf(journal);
         // An append that went in but was not told done (a crash, a failed sync) is not made twice.
-        size_t already = RecordsAlreadyInJournal(journal, waiting);
-        std::vector<std::string> rest(waiting.begin() + static_cast<std::ptrdiff_t>(already), waiting.end());
-        FileResult appended = AppendToJournal(journal, rest, disk);
+        size_t already = 0;
+        FileResult appended = AppendToJournal(journal, waiting, disk, &already);
         KeepFirst(first, appended);
         if (!appended) waiting.resize(already);
         if (!waiting.empty()) KeepFirst(first, log.RemoveJournalLines(journal, waiting));
