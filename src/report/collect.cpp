@@ -58,27 +58,31 @@ std::optional<DayBookName> ParseAsAnyOf(const std::string& fileName, const std::
 
 }  // namespace
 
+std::vector<std::string> FilesWithArchive(const std::string& folder, int* error) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        std::error_code typeError;
+        if (!it->is_directory(typeError)) files.push_back(JoinPath(folder, it->path().filename().string()));
+    }
+    if (error) *error = ec.value();
+    const fs::path archive = fs::path(folder) / kArchiveFolderName;
+    std::error_code archiveError;
+    for (fs::recursive_directory_iterator a(archive, archiveError), end; !archiveError && a != end; a.increment(archiveError)) {
+        std::error_code typeError;
+        if (a->is_regular_file(typeError)) files.push_back(a->path().string());
+    }
+    return files;
+}
+
 Listing ListDayBooks(const std::string& productDir, const Filter& filter) {
     Listing listing;
     std::vector<std::string> products = ProductNamesOf(productDir);
     std::string folder = DayBookFolder(AbsoluteFolder(productDir));
     listing.Folder = folder;
-    std::error_code ec;
-    fs::directory_iterator it(fs::path(folder), ec);
-    if (ec) {
-        listing.Error = ec.value();
-        return listing;
-    }
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            listing.Error = ec.value();
-            break;
-        }
-        std::error_code typeError;
-        if (it->is_directory(typeError)) continue;
-        std::string fileName = it->path().filename().string();
-        auto name = ParseAsAnyOf(fileName, products);
-        std::string path = JoinPath(folder, fileName);
+    for (const std::string& path : FilesWithArchive(folder, &listing.Error)) {
+        auto name = ParseAsAnyOf(path.substr(path.find_last_of('/') + 1), products);
         if (!name) {
             listing.Ignored.push_back(path);
             continue;

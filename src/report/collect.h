@@ -44,6 +44,14 @@ struct Filter {
     bool Accepts(const DayBookName& name) const;
 };
 
+// Years a shop moves out of the data folder and the journal folder, to keep
+// what the stations list small, go into a subfolder of this name (in folders
+// of their own as the shop likes): the report reads them there too.
+inline constexpr char kArchiveFolderName[] = "保管";
+// The files of a folder, and every file below its archive subfolder; the
+// error (errno) when the folder itself cannot be listed.
+std::vector<std::string> FilesWithArchive(const std::string& folder, int* error = nullptr);
+
 struct Listing {
     std::vector<FoundBook> Books;      // by date, machine, operator
     std::vector<std::string> Ignored;  // files whose names are not day workbooks of this product
@@ -56,7 +64,7 @@ struct Listing {
 std::string AbsoluteFolder(const std::string& folder);
 // The product name is the folder's last component.
 std::string ProductNameOf(const std::string& productDir);
-// The day workbooks of <productDir>/data that the filter accepts.
+// The day workbooks of <productDir>/data, archived ones included, that the filter accepts.
 Listing ListDayBooks(const std::string& productDir, const Filter& filter);
 
 // Which cells a reading needs: the capability needs neither the input name

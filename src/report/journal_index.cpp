@@ -38,18 +38,14 @@ std::optional<std::string> JournalFolderAbove(const std::string& productDir) {
 void ReadJournalsOfRange(const std::string& folder, const Filter& range,
                          const std::function<void(JournalEntry&&)>& take, std::vector<std::string>* unreadable,
                          size_t* damaged) {
-    std::error_code ec;
-    fs::directory_iterator it(folder, ec);
-    if (ec) return;
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) break;
-        auto day = JournalFileDay(it->path().filename().string());
+    for (const std::string& path : FilesWithArchive(folder)) {
+        auto day = JournalFileDay(path.substr(path.find_last_of('/') + 1));
         if (!day) continue;
         if ((range.From && DaysOf(*day) < DaysOf(*range.From)) || (range.To && DaysOf(*day) > DaysOf(*range.To)))
             continue;
-        JournalRead read = ReadJournal(it->path().string());
+        JournalRead read = ReadJournal(path);
         if (read.status != ReadStatus::Read) {
-            if (unreadable) unreadable->push_back(it->path().string());
+            if (unreadable) unreadable->push_back(path);
             continue;
         }
         if (damaged) *damaged += read.damaged;

@@ -124,6 +124,21 @@ TEST(ReportJournal, ValuesFindTheirEntriesAndAPointItsHistory) {
     EXPECT_EQ(damaged.Damaged(), 1u);
 }
 
+// A shop moves old years out of the folders the stations list: the report
+// still finds the books and the journals there.
+TEST(ReportJournal, BooksAndJournalsMovedIntoTheArchiveAreStillRead) {
+    TempRoot root;
+    std::string product = MakeProduct(root);
+    const std::string data = product + "/data", journals = JournalFolder(root.path());
+    const std::string book = "田中_軸受_2号機_2026年3月7日.xls", journal = JournalFileName(*ParseDay("2026-03-07"), "st1");
+    std::filesystem::create_directories(data + "/" + kArchiveFolderName + "/2026");
+    std::filesystem::create_directories(journals + "/" + kArchiveFolderName + "/2026");
+    std::filesystem::rename(data + "/" + book, data + "/" + kArchiveFolderName + "/2026/" + book);
+    std::filesystem::rename(journals + "/" + journal, journals + "/" + kArchiveFolderName + "/2026/" + journal);
+    EXPECT_EQ(ListDayBooks(product, {}).Books.size(), 2u);
+    EXPECT_EQ(JournalIndex::Read(product, {}).Size(), 3u);
+}
+
 TEST(ReportJournal, CommandLineShowsTimesGaugesHistoryAndAqdef) {
     if (!std::filesystem::exists(reporttest::ReportTool())) GTEST_SKIP() << "ziv-report is not built";
     TempRoot root;
