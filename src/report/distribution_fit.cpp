@@ -1,0 +1,360 @@
+#include "report/distribution_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numeric>
+
+#include <boost/math/distributions/gamma.hpp>
+#include <boost/math/distributions/lognormal.hpp>
+#include <boost/math/special_functions/digamma.hpp>
+#include <boost/math/special_functions/trigamma.hpp>
+#include <boost/math/distributions/normal.hpp>
+#include <boost/math/distributions/weibull.hpp>
+#include <boost/math/tools/minima.hpp>
+#include <boost/math/tools/roots.hpp>
+#include <boost/random/gamma_distribution.hpp>
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/normal_distribution.hpp>
+#include <boost/random/uniform_01.hpp>
+
+namespace ziv::report {
+
+namespace {
+
+namespace bm = boost::math;
+// Errors give NaN or infinity, which the callers turn into "no figure".
+using QuietPolicy = bm::policies::policy<
+    bm::policies::domain_error<bm::policies::ignore_error>, bm::policies::overflow_error<bm::policies::ignore_error>,
+    bm::policies::underflow_error<bm::policies::ignore_error>,
+    bm::policies::evaluation_error<bm::policies::ignore_error>, bm::policies::promote_double<false>>;
+using Normal = bm::normal_distribution<double, QuietPolicy>;
+using Lognormal = bm::lognormal_distribution<double, QuietPolicy>;
+using Weibull = bm::weibull_distribution<double, QuietPolicy>;
+using Gamma = bm::gamma_distribution<double, QuietPolicy>;
+
+constexpr std::size_t kFewest = 8;
+constexpr double kThreeSigmaTail = 0.0013498980316301;  // P(Z < -3)
+
+double MeanOf(const std::vector<double>& v) { return std::accumulate(v.begin(), v.end(), 0.0) / double(v.size()); }
+
+double SampleSigma(const std::vector<double>& v, double mean) {
+    double squares = 0;
+    for (double x : v) squares += (x - mean) * (x - mean);
+    return std::sqrt(squares / double(v.size() - 1));
+}
+
+double FoldedBelow(double mu, double sigma, double x) {
+    if (x <= 0) return 0;
+    Normal n(mu, sigma);
+    return bm::cdf(n, x) - bm::cdf(n, -x);
+}
+
+double FoldedAbove(double mu, double sigma, double x) {
+    if (x <= 0) return 1;
+    Normal n(mu, sigma);
+    return bm::cdf(bm::complement(n, x)) + bm::cdf(n, -x);
+}
+
+// Boost has no folded normal: its quantile by bracketing the distribution function.
+double FoldedQuantile(double mu, double sigma, double p) {
+    double hi = std::abs(mu) + sigma;
+    while (FoldedBelow(mu, sigma, hi) < p) hi *= 2;
+    auto f = [&](double x) { return FoldedBelow(mu, sigma, x) - p; };
+    std::uintmax_t iterations = 100;
+    auto [a, b] = bm::tools::toms748_solve(f, 0.0, hi, bm::tools::eps_tolerance<double>(48), iterations);
+    return (a + b) / 2;
+}
+
+std::optional<FittedDistribution> FitNormal(const std::vector<double>& v) {
+    double mean = MeanOf(v), sigma = SampleSigma(v, mean);
+    if (!(sigma > 0)) return std::nullopt;
+    return FittedDistribution{Family::Normal, mean, sigma};
+}
+
+std::optional<FittedDistribution> FitLognormal(const std::vector<double>& v) {
+    std::vector<double> logs(v.size());
+    std::transform(v.begin(), v.end(), logs.begin(), [](double x) { return std::log(x); });
+    auto fit = FitNormal(logs);
+    if (!fit) return std::nullopt;
+    return FittedDistribution{Family::Lognormal, fit->A, fit->B};
+}
+
+// The shape solves mean(x^k ln x) / mean(x^k) - 1/k = mean(ln x); Newton's
+// steps from the logarithms' spread, on values scaled by their largest so
+// that x^k neither overflows nor underflows.
+std::optional<FittedDistribution> FitWeibull(const std::vector<double>& v) {
+    const double top = *std::max_element(v.begin(), v.end());
+    std::vector<double> logs(v.size());
+    std::transform(v.begin(), v.end(), logs.begin(), [&](double x) { return std::log(x / top); });
+    const double meanLog = MeanOf(logs), spread = SampleSigma(logs, meanLog);
+    if (!(spread > 0)) return std::nullopt;
+    auto equation = [&](double k) {
+        double s0 = 0, s1 = 0, s2 = 0;
+        for (double l : logs) {
+            double e = std::exp(k * l);
+            s0 += e;
+            s1 += e * l;
+            s2 += e * l * l;
+        }
+        double r = s1 / s0;
+        return std::pair{r - 1 / k - meanLog, s2 / s0 - r * r + 1 / (k * k)};
+    };
+    std::uintmax_t iterations = 60;
+    const double guess = 1.2825 / spread;  // pi / sqrt(6) over the logarithms' sigma
+    double k = bm::tools::newton_raphson_iterate(equation, guess, guess * 1e-3, guess * 1e3, 40, iterations);
+    double s0 = 0;
+    for (double l : logs) s0 += std::exp(k * l);
+    double scale = top * std::pow(s0 / double(v.size()), 1 / k);
+    if (!std::isfinite(k) || !std::isfinite(scale)) return std::nullopt;
+    return FittedDistribution{Family::Weibull, k, scale};
+}
+
+// The shape solves ln k - digamma(k) = ln(mean) - mean(ln x); Newton's steps
+// from Minka's approximation.
+std::optional<FittedDistribution> FitGamma(const std::vector<double>& v) {
+    double mean = MeanOf(v), meanLog = 0;
+    for (double x : v) meanLog += std::log(x) / double(v.size());
+    const double s = std::log(mean) - meanLog;
+    if (!(s > 0)) return std::nullopt;
+    auto equation = [&](double k) {
+        return std::pair{std::log(k) - bm::digamma(k, QuietPolicy()) - s, 1 / k - bm::trigamma(k, QuietPolicy())};
+    };
+    const double guess = (3 - s + std::sqrt((s - 3) * (s - 3) + 24 * s)) / (12 * s);
+    std::uintmax_t iterations = 60;
+    double k = bm::tools::newton_raphson_iterate(equation, guess, guess * 1e-3, guess * 1e3, 40, iterations);
+    if (!std::isfinite(k) || !(k > 0)) return std::nullopt;
+    return FittedDistribution{Family::Gamma, k, mean / k};
+}
+
+// At the likelihood's maximum sigma^2 = mean(x^2) - mu^2, which leaves one
+// parameter to search: the share t = mu / sqrt(mean(x^2)) in [0, 1).
+std::optional<FittedDistribution> FitFoldedNormal(const std::vector<double>& v) {
+    double m2 = 0;
+    for (double x : v) m2 += x * x;
+    m2 /= double(v.size());
+    if (!(m2 > 0)) return std::nullopt;
+    const double root = std::sqrt(m2);
+    auto negativeLogLikelihood = [&](double t) {
+        double mu = t * root, sigma = root * std::sqrt(1 - t * t), sum = 0;
+        for (double x : v) {
+            double a = (x - mu) / sigma, b = (x + mu) / sigma;
+            // log(exp(-a^2/2) + exp(-b^2/2)), the larger term factored out.
+            double lo = std::min(a * a, b * b) / 2, hi = std::max(a * a, b * b) / 2;
+            sum += -lo + std::log1p(std::exp(lo - hi));
+        }
+        return -(sum - double(v.size()) * std::log(sigma));
+    };
+    auto [t, value] = bm::tools::brent_find_minima(negativeLogLikelihood, 0.0, 0.9999, 40);
+    (void)value;
+    return FittedDistribution{Family::FoldedNormal, t * root, root * std::sqrt(1 - t * t)};
+}
+
+double SkewnessOf(const std::vector<double>& v) {
+    const double n = double(v.size()), mean = MeanOf(v);
+    double m2 = 0, m3 = 0;
+    for (double x : v) {
+        m2 += (x - mean) * (x - mean) / n;
+        m3 += (x - mean) * (x - mean) * (x - mean) / n;
+    }
+    return m2 > 0 ? m3 / std::pow(m2, 1.5) * std::sqrt(n * (n - 1)) / (n - 2) : 0;
+}
+
+double Log(double p) { return std::log(std::max(p, std::numeric_limits<double>::min())); }
+
+// Cp and Cpk of a distribution: its 0.135 %, 50 % and 99.865 % points in the
+// place of mean - 3 sigma, mean and mean + 3 sigma.
+struct PointsAndIndices {
+    double Low = 0, Median = 0, High = 0;
+    std::optional<double> Cp, Cpk;
+};
+
+PointsAndIndices IndicesOf(const FittedDistribution& d, const ToleranceLimits& limits) {
+    PointsAndIndices r;
+    r.Low = d.Quantile(kThreeSigmaTail);
+    r.Median = d.Quantile(0.5);
+    r.High = d.Quantile(1 - kThreeSigmaTail);
+    if (!std::isfinite(r.Low) || !std::isfinite(r.Median) || !std::isfinite(r.High)) return r;
+    std::optional<double> upper = limits.Upper;
+    std::optional<double> lower = limits.LowerIsNaturalBound ? std::nullopt : limits.Lower;
+    std::optional<double> upperSide, lowerSide;
+    if (upper && r.High > r.Median) upperSide = (*upper - r.Median) / (r.High - r.Median);
+    if (lower && r.Median > r.Low) lowerSide = (r.Median - *lower) / (r.Median - r.Low);
+    if (upper && lower && r.High > r.Low) r.Cp = (*upper - *lower) / (r.High - r.Low);
+    if (upperSide && lowerSide)
+        r.Cpk = std::min(*upperSide, *lowerSide);
+    else
+        r.Cpk = upperSide ? upperSide : lowerSide;
+    return r;
+}
+
+using Generator = boost::random::mt19937;
+
+double Draw(const FittedDistribution& d, Generator& gen) {
+    boost::random::normal_distribution<double> z;
+    switch (d.Kind) {
+        case Family::Normal: return d.A + d.B * z(gen);
+        case Family::Lognormal: return std::exp(d.A + d.B * z(gen));
+        case Family::Weibull: {
+            double u = boost::random::uniform_01<double>()(gen);
+            return d.B * std::pow(-std::log1p(-u), 1 / d.A);
+        }
+        case Family::FoldedNormal: return std::abs(d.A + d.B * z(gen));
+        case Family::Gamma: return boost::random::gamma_distribution<double>(d.A, d.B)(gen);
+    }
+    return 0;
+}
+
+// Enough resamples for a steady 5 % point, few enough for a table of
+// thousands of rows; the same values always give the same bound.
+constexpr int kResamples = 200;
+constexpr std::uint32_t kSeed = 20'261'209;
+
+std::optional<double> BasicBootstrapBound(const FittedDistribution& d, std::size_t n, const ToleranceLimits& limits) {
+    std::optional<double> estimate = IndicesOf(d, limits).Cpk;
+    if (!estimate || !std::isfinite(*estimate)) return std::nullopt;
+    Generator gen(kSeed);
+    std::vector<double> sample(n), indices;
+    indices.reserve(kResamples);
+    for (int b = 0; b < kResamples; ++b) {
+        for (double& x : sample) x = Draw(d, gen);
+        auto refit = FitFamily(d.Kind, sample);
+        auto cpk = refit ? IndicesOf(*refit, limits).Cpk : std::nullopt;
+        // A resample the family cannot hold counts as the best case, which lowers the bound.
+        indices.push_back(cpk && std::isfinite(*cpk) ? *cpk : std::numeric_limits<double>::infinity());
+    }
+    auto at = indices.end() - 1 - kResamples / 20;
+    std::nth_element(indices.begin(), at, indices.end());
+    if (!std::isfinite(*at)) return std::nullopt;
+    return 2 * *estimate - *at;
+}
+
+}  // namespace
+
+std::string_view FamilyName(Family family) {
+    switch (family) {
+        case Family::Normal: return "正規";
+        case Family::Lognormal: return "対数正規";
+        case Family::Weibull: return "ワイブル";
+        case Family::FoldedNormal: return "折り返し正規";
+        case Family::Gamma: return "ガンマ";
+    }
+    return {};
+}
+
+double FittedDistribution::Below(double x) const {
+    switch (Kind) {
+        case Family::Normal: return bm::cdf(Normal(A, B), x);
+        case Family::Lognormal: return x <= 0 ? 0 : bm::cdf(Lognormal(A, B), x);
+        case Family::Weibull: return x <= 0 ? 0 : bm::cdf(Weibull(A, B), x);
+        case Family::FoldedNormal: return FoldedBelow(A, B, x);
+        case Family::Gamma: return x <= 0 ? 0 : bm::cdf(Gamma(A, B), x);
+    }
+    return 0;
+}
+
+double FittedDistribution::Above(double x) const {
+    switch (Kind) {
+        case Family::Normal: return bm::cdf(bm::complement(Normal(A, B), x));
+        case Family::Lognormal: return x <= 0 ? 1 : bm::cdf(bm::complement(Lognormal(A, B), x));
+        case Family::Weibull: return x <= 0 ? 1 : bm::cdf(bm::complement(Weibull(A, B), x));
+        case Family::FoldedNormal: return FoldedAbove(A, B, x);
+        case Family::Gamma: return x <= 0 ? 1 : bm::cdf(bm::complement(Gamma(A, B), x));
+    }
+    return 0;
+}
+
+double FittedDistribution::Quantile(double p) const {
+    switch (Kind) {
+        case Family::Normal: return bm::quantile(Normal(A, B), p);
+        case Family::Lognormal: return bm::quantile(Lognormal(A, B), p);
+        case Family::Weibull: return bm::quantile(Weibull(A, B), p);
+        case Family::FoldedNormal: return FoldedQuantile(A, B, p);
+        case Family::Gamma: return bm::quantile(Gamma(A, B), p);
+    }
+    return 0;
+}
+
+std::optional<FittedDistribution> FitFamily(Family family, const std::vector<double>& values) {
+    if (values.size() < 2) return std::nullopt;
+    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
+    if (*lo == *hi) return std::nullopt;
+    switch (family) {
+        case Family::Normal: return FitNormal(values);
+        case Family::Lognormal: return *lo > 0 ? FitLognormal(values) : std::nullopt;
+        case Family::Weibull: return *lo > 0 ? FitWeibull(values) : std::nullopt;
+        case Family::FoldedNormal: return *lo >= 0 ? FitFoldedNormal(values) : std::nullopt;
+        case Family::Gamma: return *lo > 0 ? FitGamma(values) : std::nullopt;
+    }
+    return std::nullopt;
+}
+
+double AndersonDarlingA2(const FittedDistribution& fit, const std::vector<double>& values) {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const std::size_t n = sorted.size();
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        sum += double(2 * i + 1) * (Log(fit.Below(sorted[i])) + Log(fit.Above(sorted[n - 1 - i])));
+    return -double(n) - sum / double(n);
+}
+
+bool FitsAtFivePercent(Family family, double a2, std::size_t n) {
+    const double count = double(n);
+    if (family == Family::Weibull || family == Family::Gamma) return a2 * (1 + 0.2 / std::sqrt(count)) <= 0.757;
+    return a2 * (1 + 0.75 / count + 2.25 / (count * count)) <= 0.752;
+}
+
+std::vector<CandidateFit> FitCandidates(const std::vector<double>& values, bool naturalBound) {
+    std::vector<CandidateFit> fits;
+    for (Family family : {Family::Normal, Family::Lognormal, Family::Weibull, Family::FoldedNormal, Family::Gamma}) {
+        if ((family == Family::FoldedNormal || family == Family::Gamma) && !naturalBound) continue;
+        auto fit = FitFamily(family, values);
+        if (!fit) continue;
+        double a2 = AndersonDarlingA2(*fit, values);
+        if (std::isfinite(a2)) fits.push_back({*fit, a2, FitsAtFivePercent(family, a2, values.size())});
+    }
+    return fits;
+}
+
+std::optional<PercentileIndices> PercentileCapability(const std::vector<double>& values,
+                                                      const ToleranceLimits& limits) {
+    if (values.size() < kFewest) return std::nullopt;
+    PercentileIndices result;
+    result.Candidates = FitCandidates(values, limits.LowerIsNaturalBound);
+    if (result.Candidates.empty()) return std::nullopt;
+    // The least A2 among those that fit; where none fits, the least of all, marked so.
+    auto better = [](const CandidateFit& a, const CandidateFit& b) {
+        return a.Fits != b.Fits ? a.Fits : a.A2 < b.A2;
+    };
+    result.Chosen = *std::min_element(result.Candidates.begin(), result.Candidates.end(), better);
+    PointsAndIndices points = IndicesOf(result.Chosen.Distribution, limits);
+    if (!std::isfinite(points.Low) || !std::isfinite(points.Median) || !std::isfinite(points.High))
+        return std::nullopt;
+    result.Low = points.Low;
+    result.Median = points.Median;
+    result.High = points.High;
+    result.Cp = points.Cp;
+    result.Cpk = points.Cpk;
+    double outside = 0;
+    if (limits.Upper) outside += result.Chosen.Distribution.Above(*limits.Upper);
+    if (limits.Lower && !limits.LowerIsNaturalBound) outside += result.Chosen.Distribution.Below(*limits.Lower);
+    result.Ppm = outside * 1e6;
+    result.Skewness = SkewnessOf(values);
+    return result;
+}
+
+std::optional<double> ShapeAwareLowerBound(const PercentileIndices& percentile, std::size_t n,
+                                           const ToleranceLimits& limits) {
+    std::optional<double> least;
+    for (const CandidateFit& candidate : percentile.Candidates) {
+        if (!candidate.Fits) continue;
+        auto bound = BasicBootstrapBound(candidate.Distribution, n, limits);
+        if (!bound) return std::nullopt;  // a shape that fits, with no bound: nothing proven
+        least = least ? std::min(*least, *bound) : *bound;
+    }
+    return least;
+}
+
+}  // namespace ziv::report
