@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "report/capability.h"
+#include "report/capability_table.h"
 #include "report/journal_index.h"
 #include "report/report_csv.h"
 
@@ -110,6 +111,49 @@ TEST(CapabilityTruth, ProcessesAtTheLimitAreSeldomShownProven) {
                         100.0 * bound / kSamples);
             EXPECT_LE(green, kMostFalseGreen * kSamples) << process.Name << " n=" << n;
             EXPECT_LE(bound, kMostFalseGreen * kSamples) << process.Name << " n=" << n;
+        }
+    }
+}
+
+// 丸め says that the gauge's step alone sinks the normality test; it may not
+// hide the skew of values piled against a natural boundary, must see steps
+// of 2 and 5 of a decade, and a step too coarse for the tolerance or the
+// variation (the figures then show the gauge, not the process) is said.
+TEST(CapabilityTruth, RoundingIsNamedOnlyWhereItExplainsTheFigures) {
+    struct Case {
+        const char* Name;
+        double Centre, Sigma, Step;
+        bool HalfNormal;
+        LimitTexts Limits;
+        double ShownStep;
+        int Rounding;  // 1 named, 0 not, -1 either
+        bool Coarse;
+    };
+    const Case cases[] = {
+        {"normal read to 0.005", 10, 0.012, 0.005, false, {"10", "0.1", "-0.1"}, 0.005, 1, false},
+        {"normal read to 0.002", 10, 0.006, 0.002, false, {"10", "0.04", "-0.04"}, 0.002, 1, false},
+        {"flatness read to 0.01", 0, 0.008, 0.01, true, {"0", "0.05", "0"}, 0.01, 0, true},
+        {"step above a tenth of the tolerance", 10, 0.025, 0.01, false, {"10", "0.04", "-0.04"}, 0.01, -1, true},
+        {"sigma under two steps", 10, 0.008, 0.01, false, {"10", "0.5", "-0.5"}, 0.01, -1, true},
+    };
+    for (const Case& c : cases) {
+        Generator gen(9020);
+        std::vector<double> values(300);
+        for (double& x : values) {
+            double z = boost::random::normal_distribution<>()(gen) * c.Sigma;
+            x = std::round((c.Centre + (c.HalfNormal ? std::abs(z) : z)) / c.Step) * c.Step;
+        }
+        std::string csv;
+        CapabilityRow row = RowOf(values, c.Limits, &csv);
+        ASSERT_TRUE(row.Normal) << c.Name;
+        const std::string note = CapabilityRowTexts(row).back();
+        EXPECT_DOUBLE_EQ(row.Resolution, c.ShownStep) << c.Name;
+        if (c.Rounding >= 0) {
+            EXPECT_EQ(note.find("丸め") != std::string::npos, c.Rounding == 1) << c.Name << ": " << note;
+        }
+        EXPECT_EQ(note.find("刻み粗い") != std::string::npos, c.Coarse) << c.Name << ": " << note;
+        if (c.Coarse) {
+            EXPECT_NE(row.Assess(), CapabilityRow::Standing::Proven) << c.Name;
         }
     }
 }
