@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <numeric>
+#include <tuple>
 
 #include <boost/math/distributions/gamma.hpp>
 #include <boost/math/distributions/lognormal.hpp>
@@ -290,14 +292,51 @@ std::optional<FittedDistribution> FitFamily(Family family, const std::vector<dou
     return std::nullopt;
 }
 
+namespace {
+
+// log P(X < x) and log P(X > x), from log x where the family works on it:
+// a table's rows fit three or four candidates each, and the logarithms and
+// powers the generic functions take again per call are most of that time.
+std::pair<double, double> LogTails(const FittedDistribution& d, double x, double logX, double logScale) {
+    auto normal = [](double z) {
+        return std::pair{Log(0.5 * std::erfc(-z / std::numbers::sqrt2)), Log(0.5 * std::erfc(z / std::numbers::sqrt2))};
+    };
+    switch (d.Kind) {
+        case Family::Normal: return normal((x - d.A) / d.B);
+        case Family::Lognormal: return normal((logX - d.A) / d.B);
+        case Family::Weibull: {
+            double t = std::exp(d.A * (logX - logScale));
+            return {Log(-std::expm1(-t)), -t};
+        }
+        default: return {Log(d.Below(x)), Log(d.Above(x))};
+    }
+}
+
+// Sorted values and, where all are above 0, their logarithms.
+double A2OfSorted(const FittedDistribution& fit, const std::vector<double>& sorted, const std::vector<double>& logs) {
+    const std::size_t n = sorted.size();
+    std::vector<double> lower(n), upper(n);
+    const double logScale = std::log(fit.B);
+    for (std::size_t i = 0; i < n; ++i)
+        std::tie(lower[i], upper[i]) = LogTails(fit, sorted[i], logs.empty() ? 0 : logs[i], logScale);
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) sum += double(2 * i + 1) * (lower[i] + upper[n - 1 - i]);
+    return -double(n) - sum / double(n);
+}
+
+std::vector<double> LogsIfPositive(const std::vector<double>& sorted) {
+    if (sorted.empty() || !(sorted.front() > 0)) return {};
+    std::vector<double> logs(sorted.size());
+    std::transform(sorted.begin(), sorted.end(), logs.begin(), [](double x) { return std::log(x); });
+    return logs;
+}
+
+}  // namespace
+
 double AndersonDarlingA2(const FittedDistribution& fit, const std::vector<double>& values) {
     std::vector<double> sorted = values;
     std::sort(sorted.begin(), sorted.end());
-    const std::size_t n = sorted.size();
-    double sum = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        sum += double(2 * i + 1) * (Log(fit.Below(sorted[i])) + Log(fit.Above(sorted[n - 1 - i])));
-    return -double(n) - sum / double(n);
+    return A2OfSorted(fit, sorted, LogsIfPositive(sorted));
 }
 
 bool FitsAtFivePercent(Family family, double a2, std::size_t n) {
@@ -307,12 +346,15 @@ bool FitsAtFivePercent(Family family, double a2, std::size_t n) {
 }
 
 std::vector<CandidateFit> FitCandidates(const std::vector<double>& values, bool naturalBound) {
+    std::vector<double> sorted = values;
+    std::sort(sorted.begin(), sorted.end());
+    const std::vector<double> logs = LogsIfPositive(sorted);
     std::vector<CandidateFit> fits;
     for (Family family : {Family::Normal, Family::Lognormal, Family::Weibull, Family::FoldedNormal, Family::Gamma}) {
         if ((family == Family::FoldedNormal || family == Family::Gamma) && !naturalBound) continue;
-        auto fit = FitFamily(family, values);
+        auto fit = FitFamily(family, sorted);
         if (!fit) continue;
-        double a2 = AndersonDarlingA2(*fit, values);
+        double a2 = A2OfSorted(*fit, sorted, logs);
         if (std::isfinite(a2)) fits.push_back({*fit, a2, FitsAtFivePercent(family, a2, values.size())});
     }
     return fits;
