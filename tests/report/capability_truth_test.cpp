@@ -124,21 +124,22 @@ TEST(CapabilityTruth, RoundingIsNamedOnlyWhereItExplainsTheFigures) {
         const char* Name;
         double Centre, Sigma, Step;
         bool HalfNormal;
+        size_t N;
         LimitTexts Limits;
         double ShownStep;
         int Rounding;  // 1 named, 0 not, -1 either
         bool Coarse;
     };
     const Case cases[] = {
-        {"normal read to 0.005", 10, 0.012, 0.005, false, {"10", "0.1", "-0.1"}, 0.005, 1, false},
-        {"normal read to 0.002", 10, 0.006, 0.002, false, {"10", "0.04", "-0.04"}, 0.002, 1, false},
-        {"flatness read to 0.01", 0, 0.008, 0.01, true, {"0", "0.05", "0"}, 0.01, 0, true},
-        {"step above a tenth of the tolerance", 10, 0.025, 0.01, false, {"10", "0.04", "-0.04"}, 0.01, -1, true},
-        {"sigma under two steps", 10, 0.008, 0.01, false, {"10", "0.5", "-0.5"}, 0.01, -1, true},
+        {"normal read to 0.005", 10, 0.012, 0.005, false, 300, {"10", "0.1", "-0.1"}, 0.005, 1, false},
+        {"normal read to 0.002", 10, 0.006, 0.002, false, 300, {"10", "0.04", "-0.04"}, 0.002, 1, false},
+        {"flatness read to 0.01", 0, 0.015, 0.01, true, 40, {"0", "0.05", "0"}, 0.01, 0, true},
+        {"step above a tenth of the tolerance", 10, 0.025, 0.01, false, 300, {"10", "0.04", "-0.04"}, 0.01, -1, true},
+        {"sigma under two steps", 10, 0.008, 0.01, false, 300, {"10", "0.5", "-0.5"}, 0.01, -1, true},
     };
     for (const Case& c : cases) {
         Generator gen(9020);
-        std::vector<double> values(300);
+        std::vector<double> values(c.N);
         for (double& x : values) {
             double z = boost::random::normal_distribution<>()(gen) * c.Sigma;
             x = std::round((c.Centre + (c.HalfNormal ? std::abs(z) : z)) / c.Step) * c.Step;
