@@ -38,10 +38,11 @@ std::optional<FittedDistribution> FitFamily(Family family, const std::vector<dou
 double AndersonDarlingA2(const FittedDistribution& fit, const std::vector<double>& values);
 // Whether A2 stays under the 5 % point for that family with both parameters
 // estimated (Stephens: normal and lognormal A2 (1 + 0.75/n + 2.25/n^2) <=
-// 0.752, Weibull A2 (1 + 0.2/sqrt(n)) <= 0.757). The folded normal has no
-// published table; it takes the normal's, its nearest relative, and the
-// gamma Weibull's, the table nearest to its own for shapes of 1 to 8.
-bool FitsAtFivePercent(Family family, double a2, std::size_t n);
+// 0.752, Weibull A2 (1 + 0.2/sqrt(n)) <= 0.757; the gamma takes Weibull's,
+// the table nearest to its own for shapes of 1 to 8; the folded normal's
+// points, which no table gives, come from a seeded simulation and depend
+// on mu / sigma).
+bool FitsAtFivePercent(const FittedDistribution& fit, double a2, std::size_t n);
 
 struct CandidateFit {
     FittedDistribution Distribution;

@@ -67,3 +67,26 @@ TEST(DistributionFit, AgreesWithScipy) {
         }
     }
 }
+
+// A folded normal process is rejected as often as the test's level says, at
+// the boundary (half-normal) as well as far from it, where the normal's
+// table holds: a fold has no published table, and the normal's rejected
+// about one half-normal row in six as fitting no candidate.
+TEST(DistributionFit, FoldedNormalIsRejectedAtItsLevel) {
+    boost::random::mt19937 gen(5);
+    for (double mu : {0.0, 0.7, 1.2, 2.5}) {
+        for (size_t n : {30u, 125u}) {
+            int rejected = 0;
+            const int samples = 600;
+            for (int s = 0; s < samples; ++s) {
+                std::vector<double> x(n);
+                for (double& v : x) v = std::abs(mu + boost::random::normal_distribution<>()(gen));
+                auto fit = FitFamily(Family::FoldedNormal, x);
+                ASSERT_TRUE(fit);
+                rejected += !FitsAtFivePercent(*fit, AndersonDarlingA2(*fit, x), n);
+            }
+            EXPECT_GT(rejected, 0.02 * samples) << "mu " << mu << " n " << n;
+            EXPECT_LT(rejected, 0.08 * samples) << "mu " << mu << " n " << n;
+        }
+    }
+}
