@@ -6,6 +6,9 @@
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/normal_distribution.hpp>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -127,6 +130,49 @@ void BM_CapabilityTableOfCollectedValues(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CapabilityTableOfCollectedValues)->Unit(benchmark::kMillisecond);
+
+// The distribution fits alone (every candidate fitted and tested, the
+// percentile method on the best), on one thread over every machine row's
+// values: their part of the table's time. The bootstrap bound runs only on
+// rows that may be green, which these values (Cpk about 0.6) never are.
+void BM_DistributionFitsOfCollectedValues(benchmark::State& state) {
+    MakeBooks();
+    ziv::report::CapabilityBuilder builder;
+    ziv::report::ReadOptions options;
+    options.Needed = ziv::report::Cells::LimitsAndValues;
+    ziv::report::ReadDayBooks(
+        ziv::report::ListDayBooks(ProductDir(), {}).Books,
+        [&](const ziv::report::DayBookData& book) { builder.Add(book); }, options);
+    std::vector<std::pair<std::vector<double>, ziv::report::ToleranceLimits>> rows;
+    for (const auto& row : builder.Result(false)) {
+        std::vector<double> values;
+        for (const auto& sample : builder.RowSamples(row)) values.push_back(sample.Value);
+        rows.emplace_back(std::move(values), row.Tolerance);
+    }
+    for (auto _ : state)
+        for (const auto& [values, tolerance] : rows)
+            benchmark::DoNotOptimize(ziv::report::PercentileCapability(values, tolerance));
+    state.counters["rows"] = static_cast<double>(rows.size());
+}
+BENCHMARK(BM_DistributionFitsOfCollectedValues)->Unit(benchmark::kMillisecond);
+
+// The bound over the fitting shapes of one capable flatness row of n values
+// (every candidate fits half-normal values that many): what each row that
+// may be green adds to the table.
+void BM_ShapeAwareBoundOfOneRow(benchmark::State& state) {
+    const auto n = static_cast<size_t>(state.range(0));
+    std::vector<double> values(n);
+    boost::random::mt19937 gen(11);
+    for (double& x : values) x = 0.001 * std::abs(boost::random::normal_distribution<>()(gen));
+    const ziv::report::ToleranceLimits limits{0.02, 0.0, true};
+    auto percentile = ziv::report::PercentileCapability(values, limits);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ziv::report::ShapeAwareLowerBound(*percentile, n, limits));
+    int fitting = 0;
+    for (const auto& candidate : percentile->Candidates) fitting += candidate.Fits;
+    state.counters["fitting_candidates"] = fitting;
+}
+BENCHMARK(BM_ShapeAwareBoundOfOneRow)->Arg(30)->Arg(125)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -74,17 +74,17 @@ CapabilityRow::Standing CapabilityRow::Assess() const {
         return capable(Index.Ppk) ? Standing::Unknown : Standing::WantsALook;
     }
     if (!Index.Cpk) return Standing::Unknown;
-    if (NonNormal()) {
-        // Not normal: the normal Cpk means little; the fitted distribution's does.
-        std::optional<double> cpk = Percentile ? Percentile->Cpk : std::nullopt;
-        if (!cpk) return capable(Index.Cpk) ? Standing::NotProven : Standing::WantsALook;
-        if (!capable(cpk)) return Standing::WantsALook;
-        return capable(BissellLowerBound(*cpk, Stats.N)) ? Standing::Proven : Standing::NotProven;
-    }
-    if (!capable(Index.Cpk)) return Standing::WantsALook;
-    // Fewer than 8 values: normality untested, nothing proven.
-    if (!Normal) return Standing::NotProven;
-    return capable(Index.CpkLower95) ? Standing::Proven : Standing::NotProven;
+    // Not normal: the normal Cpk means little; the fitted distribution's does.
+    std::optional<double> judged = NonNormal() ? (Percentile ? Percentile->Cpk : std::nullopt) : Index.Cpk;
+    if (!judged) return capable(Index.Cpk) ? Standing::NotProven : Standing::WantsALook;
+    if (!capable(judged)) return Standing::WantsALook;
+    // Fewer than 8 values leave normality untested; a coarse gauge leaves the figures its own.
+    if (!Normal || CoarseStep) return Standing::NotProven;
+    if (!NonNormal() && !capable(Index.CpkLower95)) return Standing::NotProven;
+    // Ties of coarse readings reject every curve; the normal stands for them.
+    if (RoundingOnly) return Standing::Proven;
+    bool fits = Percentile && Percentile->Chosen.Fits;
+    return fits && capable(Percentile->CpkLower95) ? Standing::Proven : Standing::NotProven;
 }
 
 CapabilityBuilder::CapabilityBuilder() : points_(kLastPoint + 1) {}
@@ -197,25 +197,49 @@ CapabilityRow RowOf(int p, const LimitTexts& limits, bool changed, PointKind kin
 
 // Whether the test rejects only because the gauge rounded: with each run of
 // equal readings spread over its step it would not. A step finer than a
-// tenth of sigma (the gauge's ten-to-one rule) cannot be the cause.
-bool RejectedForRoundingOnly(const std::vector<double>& values, double resolution, double sigma) {
-    if (!(resolution > 0) || resolution * 10 <= sigma) return false;
+// tenth of sigma (the gauge's ten-to-one rule) cannot be the cause, and
+// values piled against a natural boundary are skewed, not rounded: spread
+// over their step, readings of 0 would go below it.
+bool RejectedForRoundingOnly(const std::vector<double>& values, double resolution, double sigma,
+                             const ToleranceLimits& tolerance) {
+    if (tolerance.LowerIsNaturalBound || !(resolution > 0) || resolution * 10 <= sigma) return false;
     auto spread = AndersonDarling(SpreadOverSteps(values, resolution));
     return spread && spread->PValue >= kNormalityAlpha;
 }
 
+// A step above a tenth of the tolerance (AIAG's ten-to-one rule for the
+// gauge) or a sigma under two steps.
+bool TooCoarse(double step, const ToleranceLimits& tolerance, std::optional<double> sigma) {
+    if (!(step > 0)) return false;
+    if (tolerance.Upper && tolerance.Lower && step * 10 > *tolerance.Upper - *tolerance.Lower) return true;
+    return sigma && *sigma < 2 * step;
+}
+
+// The index the row is judged by reaches 1.33 with nothing against it: only
+// then can the shape's bound change the row's colour, and only then is its
+// bootstrap worth its time.
+bool WorthABound(const CapabilityRow& row) {
+    if (!row.Percentile || !row.Percentile->Chosen.Fits || row.Outside() > 0 || row.CoarseStep) return false;
+    auto capable = [](std::optional<double> index) { return index && IndexAsShown(*index) >= kCapableCpk; };
+    if (row.NonNormal()) return capable(row.Percentile->Cpk);
+    return capable(row.Index.Cpk) && capable(row.Index.CpkLower95);
+}
+
 // Spread and indices of the values in the order given, and for a machine's
 // row their normality, which tells how far its Cpk may be trusted, and the
-// percentile method for values that are not normal.
+// percentile method on the distribution that fits them best.
 void Figure(CapabilityRow& row, const std::vector<double>& values) {
     row.Stats = SpreadOf(values);
     row.Index = CapabilityOf(row.Stats, row.Tolerance);
     row.Resolution = ResolutionOf(values);
+    row.CoarseStep = TooCoarse(row.Resolution, row.Tolerance, row.Stats.OverallSigma);
     if (!row.Machine) return;
     row.Normal = AndersonDarling(values);
     if (row.Normal && row.Normal->PValue < kNormalityAlpha)
-        row.RoundingOnly = RejectedForRoundingOnly(values, row.Resolution, row.Stats.OverallSigma.value_or(0));
+        row.RoundingOnly =
+            RejectedForRoundingOnly(values, row.Resolution, row.Stats.OverallSigma.value_or(0), row.Tolerance);
     row.Percentile = PercentileCapability(values, row.Tolerance);
+    if (WorthABound(row)) row.Percentile->CpkLower95 = ShapeAwareLowerBound(*row.Percentile, values.size(), row.Tolerance);
     if (row.NonNormal()) {
         if (row.Percentile && std::isfinite(row.Percentile->Ppm)) row.Ppm = row.Percentile->Ppm;
     } else if (row.Stats.Mean && row.Stats.OverallSigma && *row.Stats.OverallSigma > 0 &&

@@ -14,6 +14,7 @@
 
 #include "common/station_limits.h"
 #include "report/collect.h"
+#include "report/distribution_fit.h"
 #include "report/part_facts.h"
 #include "report/spc.h"
 
@@ -87,12 +88,19 @@ struct CapabilityRow {
     // which its rule counts and its chart use too.
     std::optional<ControlLimits> Control;
     RuleCounts Rules{};
-    std::optional<PercentileIndices> Percentile;  // machine rows from 8 values
+    // Machine rows from 8 values: the best fitting of the candidate
+    // distributions, and the percentile method on it.
+    std::optional<PercentileIndices> Percentile;
     // Expected outside per million, by the distribution the row is judged by:
     // the normal (mean, overall sigma), or the fitted one where the values are not normal.
     std::optional<double> Ppm;
     double Resolution = 0;       // the reading step of the values (ResolutionOf)
-    bool RoundingOnly = false;   // the normality test rejects only because the readings are coarse
+    // The normality test rejects only because the readings are coarse; never
+    // where a natural boundary skews the values.
+    bool RoundingOnly = false;
+    // The step is more than a tenth of the tolerance, or the overall sigma
+    // less than two steps: the figures stand on the gauge's rounding.
+    bool CoarseStep = false;
     std::size_t Failed = 0;     // numeric values the station judged 不
     std::size_t Unjudged = 0;   // numeric values the station gave no verdict
     // Of those, the values beyond a limit by the station's own rule (on the
@@ -112,9 +120,11 @@ struct CapabilityRow {
     enum class Standing {
         Unknown,     // no index to judge by (n < 2, no spread, no limit)
         WantsALook,  // a value outside, NG, a run rule broken, or Cpk (pooled: Ppk) below 1.33
-        NotProven,   // Cpk reaches 1.33, but its 95 % lower bound does not, or normality is unknown
-        Proven,      // normal or judged by the percentile method, the 95 % lower bound of that
-                     // Cpk reaches 1.33, in control, nothing outside
+        NotProven,   // Cpk reaches 1.33, but a lower bound does not, no distribution fits,
+                     // normality is unknown or the reading step is too coarse
+        Proven,      // a distribution fits; the 95 % lower bound of the Cpk judged by (Bissell's for
+                     // the normal Cpk) and the bound over every shape that fits reach 1.33; in
+                     // control, nothing outside
     };
     Standing Assess() const;
 };

@@ -41,6 +41,7 @@ std::string NoteText(const CapabilityRow& row) {
     if (row.LimitsChanged) add("規格変更");
     if (row.Machine && row.Stats.N > 0 && row.Stats.N < kFewValues) add("n<" + Count(kFewValues));
     if (row.RoundingOnly) add("丸め");
+    if (row.CoarseStep) add("刻み粗い");
     add(OtherTextsSummary(row));
     return note;
 }
@@ -66,6 +67,13 @@ std::string PpmText(std::optional<double> ppm) {
 
 }  // namespace
 
+std::string FitText(const CapabilityRow& row) {
+    if (!row.Percentile) return "—";
+    const CandidateFit& fit = row.Percentile->Chosen;
+    std::string text = std::string(FamilyName(fit.Distribution.Kind)) + " A²" + FixedText(fit.A2, 2);
+    return fit.Fits ? text : "適合なし (最良 " + text + ")";
+}
+
 std::vector<std::string> CapabilityRowTexts(const CapabilityRow& row) {
     const Spread& s = row.Stats;
     auto sigma = [&](std::optional<double> v) {
@@ -73,10 +81,12 @@ std::vector<std::string> CapabilityRowTexts(const CapabilityRow& row) {
     };
     auto index = [](const std::optional<double>& v) { return IndexText(v); };
     const std::optional<double>& percentileCpk = row.Percentile ? row.Percentile->Cpk : kNoIndex;
+    const std::optional<double>& percentileLower = row.Percentile ? row.Percentile->CpkLower95 : kNoIndex;
     return {DecimalText(row.Point), MachineText(row), row.Limits.Nominal, row.Limits.Upper, row.Limits.Lower,
             SidesText(row), RangeText(row), Count(s.N), FixedText(s.Mean, row.Decimals),
             sigma(s.WithinSigma), sigma(s.OverallSigma), index(row.Index.Cp), index(row.Index.Cpk),
             index(row.Index.CpkLower95), index(row.Index.Pp), index(row.Index.Ppk), index(percentileCpk),
+            FitText(row), index(percentileLower),
             PpmText(row.Ppm), RuleText(row), OutsideText(row), Count(row.Unjudged), Count(row.OkCount), Count(row.NgCount),
             row.Normal ? FixedText(row.Normal->PValue, 3) : "—", NoteText(row)};
 }

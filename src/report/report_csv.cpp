@@ -102,7 +102,8 @@ std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
                           "AD統計量A2*", "AD p値", "不合格", "判定なし", "OK", "NG", "その他", "規格変更",
                           // Later additions go last, so that readers of the first columns go on as before.
                           "規格外(判定なし)", "Cp分位", "Cpk分位", "0.135%点", "50%点", "99.865%点", "歪度",
-                          "ppm予測", "分解能", "丸めによるp低下"});
+                          "ppm予測", "分解能", "丸めによるp低下", "分布", "分布A2", "分布の当てはまり",
+                          "Cpk分位下限95%", "刻みが粗い"});
     for (const CapabilityRow& r : table) {
         const std::optional<ControlLimits>& control = r.Control;
         std::vector<std::string> fields{
@@ -131,10 +132,15 @@ std::string CapabilityCsv(const std::vector<CapabilityRow>& table) {
         for (double PercentileIndices::*point : {&PercentileIndices::Low, &PercentileIndices::Median,
                                                  &PercentileIndices::High})
             fields.push_back(pc ? ExactText((*pc).*point) : "");
-        fields.push_back(pc ? ExactText(pc->Fit.Skewness) : "");
+        fields.push_back(pc ? ExactText(pc->Skewness) : "");
         fields.push_back(Exact(r.Ppm));
         fields.push_back(r.Resolution > 0 ? ExactText(r.Resolution) : "");
         fields.push_back(r.RoundingOnly ? "あり" : "");
+        fields.push_back(pc ? std::string(FamilyName(pc->Chosen.Distribution.Kind)) : "");
+        fields.push_back(pc ? ExactText(pc->Chosen.A2) : "");
+        fields.push_back(pc ? (pc->Chosen.Fits ? "適合" : "適合なし") : "");
+        fields.push_back(pc ? Exact(pc->CpkLower95) : "");
+        fields.push_back(r.CoarseStep ? "あり" : "");
         AppendCsvRecord(out, fields);
     }
     return out;

@@ -6,7 +6,6 @@
 #include <limits>
 #include <numbers>
 
-#include <boost/math/distributions/gamma.hpp>
 #include <boost/math/distributions/normal.hpp>
 
 namespace ziv::report {
@@ -147,7 +146,6 @@ using QuietPolicy = boost::math::policies::policy<
     // Double precision is all the figures need, at a fraction of the time.
     boost::math::policies::promote_double<false>>;
 using Normal = boost::math::normal_distribution<double, QuietPolicy>;
-using Gamma = boost::math::gamma_distribution<double, QuietPolicy>;
 const Normal kStandardNormal;
 
 // Boost takes infinite scores (beyond a bounded fit's support) but refuses NaN.
@@ -333,13 +331,17 @@ std::optional<Normality> AndersonDarling(const std::vector<double>& values) {
 
 double ResolutionOf(const std::vector<double>& values) {
     constexpr int kFinest = 8;
+    // Gauges read in steps of 1, 2 or 5 of a decade: the coarsest step of
+    // which every value is a whole multiple.
     for (int decimals = 0; decimals <= kFinest; ++decimals) {
-        double scale = std::pow(10.0, decimals);
-        bool whole = std::all_of(values.begin(), values.end(), [&](double v) {
-            double steps = v * scale;
-            return std::abs(steps - std::round(steps)) <= 1e-9 * std::max(1.0, std::abs(steps));
-        });
-        if (whole) return 1 / scale;
+        for (double digit : {5.0, 2.0, 1.0}) {
+            double perStep = std::pow(10.0, decimals) / digit;
+            bool whole = std::all_of(values.begin(), values.end(), [&](double v) {
+                double steps = v * perStep;
+                return std::abs(steps - std::round(steps)) <= 1e-9 * std::max(1.0, std::abs(steps));
+            });
+            if (whole) return 1 / perStep;
+        }
     }
     return 0;
 }
@@ -376,99 +378,6 @@ std::vector<double> SpreadOverSteps(const std::vector<double>& values, double re
         i = j;
     }
     return sorted;
-}
-
-namespace {
-
-// Below this skewness the gamma's shape runs past 4e6 and the normal is as near.
-constexpr double kNegligibleSkew = 1e-3;
-
-Gamma GammaOf(const SkewedFit& fit) {
-    double g = std::abs(fit.Skewness);
-    return Gamma(4 / (g * g), fit.Sigma * g / 2);
-}
-
-// Where the gamma starts: mean - 2 sigma / skewness (above the mean when mirrored).
-double OriginOf(const SkewedFit& fit) { return fit.Mean - 2 * fit.Sigma / fit.Skewness; }
-
-// P(G < x) of the gamma, 0 before its origin.
-double GammaBelow(const SkewedFit& fit, double x) { return x <= 0 ? 0 : boost::math::cdf(GammaOf(fit), x); }
-double GammaAbove(const SkewedFit& fit, double x) {
-    return x <= 0 ? 1 : boost::math::cdf(boost::math::complement(GammaOf(fit), x));
-}
-
-}  // namespace
-
-double SkewedFit::Quantile(double p) const {
-    if (std::abs(Skewness) < kNegligibleSkew) return Mean + Sigma * boost::math::quantile(kStandardNormal, p);
-    if (Skewness > 0) return OriginOf(*this) + boost::math::quantile(GammaOf(*this), p);
-    return OriginOf(*this) - boost::math::quantile(GammaOf(*this), 1 - p);
-}
-
-double SkewedFit::Below(double x) const {
-    if (std::abs(Skewness) < kNegligibleSkew) return NormalBelow((x - Mean) / Sigma);
-    if (Skewness > 0) return GammaBelow(*this, x - OriginOf(*this));
-    return GammaAbove(*this, OriginOf(*this) - x);
-}
-
-double SkewedFit::Above(double x) const {
-    if (std::abs(Skewness) < kNegligibleSkew) return NormalAbove((x - Mean) / Sigma);
-    if (Skewness > 0) return GammaAbove(*this, x - OriginOf(*this));
-    return GammaBelow(*this, OriginOf(*this) - x);
-}
-
-std::optional<SkewedFit> FitPearson3(const std::vector<double>& values) {
-    constexpr size_t kFewest = 8;
-    if (values.size() < kFewest) return std::nullopt;
-    // Equal values have no spread, whatever rounding their mean picks up.
-    auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-    if (*lo == *hi) return std::nullopt;
-    const double n = static_cast<double>(values.size());
-    double mean = 0;
-    for (double v : values) mean += v;
-    mean /= n;
-    double m2 = 0, m3 = 0;
-    for (double v : values) {
-        double d = v - mean;
-        m2 += d * d;
-        m3 += d * d * d;
-    }
-    m2 /= n;
-    m3 /= n;
-    if (!(m2 > 0)) return std::nullopt;
-    SkewedFit fit;
-    fit.Mean = mean;
-    fit.Sigma = std::sqrt(m2 * n / (n - 1));
-    fit.Skewness = m3 / std::pow(m2, 1.5) * std::sqrt(n * (n - 1)) / (n - 2);
-    return fit;
-}
-
-std::optional<PercentileIndices> PercentileCapability(const std::vector<double>& values,
-                                                      const ToleranceLimits& limits) {
-    auto fit = FitPearson3(values);
-    if (!fit) return std::nullopt;
-    PercentileIndices result;
-    result.Fit = *fit;
-    const double beyondThreeSigma = NormalBelow(-3);  // 0.135 %
-    result.Low = fit->Quantile(beyondThreeSigma);
-    result.Median = fit->Quantile(0.5);
-    result.High = fit->Quantile(1 - beyondThreeSigma);
-    if (!std::isfinite(result.Low) || !std::isfinite(result.Median) || !std::isfinite(result.High))
-        return std::nullopt;
-    std::optional<double> upper = limits.Upper, lower = CountedLower(limits);
-    std::optional<double> upperSide, lowerSide;
-    if (upper && result.High > result.Median) upperSide = (*upper - result.Median) / (result.High - result.Median);
-    if (lower && result.Median > result.Low) lowerSide = (result.Median - *lower) / (result.Median - result.Low);
-    if (upper && lower && result.High > result.Low) result.Cp = (*upper - *lower) / (result.High - result.Low);
-    if (upperSide && lowerSide)
-        result.Cpk = std::min(*upperSide, *lowerSide);
-    else
-        result.Cpk = upperSide ? upperSide : lowerSide;
-    double outside = 0;
-    if (upper) outside += fit->Above(*upper);
-    if (lower) outside += fit->Below(*lower);
-    result.Ppm = outside * 1e6;  // NaN where the tails could not be computed
-    return result;
 }
 
 double NormalPpm(double mean, double sigma, const ToleranceLimits& limits) {

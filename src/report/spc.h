@@ -108,8 +108,9 @@ inline constexpr size_t kMaxBins = 60;
 // (0.001 of the value wide, at least 0.001). No bins for no values.
 Histogram BinsOf(const std::vector<double>& values);
 
-// The step the values were read to: the largest 10^-d (d from 0 to 8) of
-// which every value is a whole multiple; 0 when they are finer than that.
+// The step the values were read to: the largest 5, 2 or 1 times 10^-d (d
+// from 0 to 8) of which every value is a whole multiple; 0 when they are
+// finer than that.
 double ResolutionOf(const std::vector<double>& values);
 // As BinsOf, but each bin a whole number of reading steps wide and its edges
 // half a step off the values, so that no bin gets one step more than its
@@ -135,32 +136,6 @@ std::optional<Normality> AndersonDarling(const std::vector<double>& values);
 // The Anderson-Darling test rejects normality below this p.
 inline constexpr double kNormalityAlpha = 0.05;
 
-// A Pearson type III distribution with the values' mean, standard deviation
-// and skewness (G1, adjusted for the sample's size, as spreadsheets' SKEW):
-// a gamma distribution, shifted, and mirrored for values skewed to the left;
-// the normal one where the skewness is negligible. Moments are steadier from
-// a few dozen coarse readings than a fit to quantiles, whose reach out to
-// the 0.135 % points swings widely.
-struct SkewedFit {
-    double Mean = 0, Sigma = 0, Skewness = 0;
-    double Quantile(double p) const;  // 0 < p < 1
-    double Below(double x) const;     // P(X < x)
-    double Above(double x) const;     // P(X > x)
-};
-// None for fewer than 8 values or no spread.
-std::optional<SkewedFit> FitPearson3(const std::vector<double>& values);
-
-// Capability by the percentile method (ISO 22514-2, AIAG): the 0.135 %,
-// 50 % and 99.865 % points of the fitted distribution take the place of
-// mean - 3 sigma, mean and mean + 3 sigma; comparable with Pp and Ppk.
-struct PercentileIndices {
-    SkewedFit Fit;
-    double Low = 0, Median = 0, High = 0;  // the 0.135 %, 50 % and 99.865 % points
-    std::optional<double> Cp, Cpk;
-    double Ppm = 0;  // expected outside the counted limits, per million
-};
-std::optional<PercentileIndices> PercentileCapability(const std::vector<double>& values,
-                                                      const ToleranceLimits& limits);
 // Expected share outside the counted limits of a normal distribution, per million.
 double NormalPpm(double mean, double sigma, const ToleranceLimits& limits);
 

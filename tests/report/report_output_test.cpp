@@ -346,7 +346,7 @@ TEST(ReportOutput, CsvReadByPythonKeepsJapaneseAndAwkwardTexts) {
     // Header, point 1 (one value, one NG), point 2 (a text), point 3 (a nominal size only).
     EXPECT_EQ(Count(py.Out, "\n"), 4u) << py.Out;
     std::vector<std::string> header = Fields(py.Out.substr(0, py.Out.find('\n')));
-    ASSERT_EQ(header.size(), 46u) << py.Out;
+    ASSERT_EQ(header.size(), 51u) << py.Out;
     EXPECT_EQ(header[14], "Cp");
     EXPECT_EQ(header[17], "Pp");
     std::vector<std::string> first = Fields(py.Out.substr(py.Out.find("\n1|") + 1));

@@ -157,7 +157,7 @@ TEST(ReportCapability, ChangedLimitsNeverMixInOneFigure) {
     ASSERT_EQ(series->Samples.size(), 7u);
     EXPECT_EQ(builder.LimitSets(1)[series->Samples[0].LimitSet], kTen);
     EXPECT_EQ(builder.LimitSets(1)[series->Samples[6].LimitSet], tight);
-    EXPECT_EQ(CapabilityRowTexts(*after).back(), "規格変更  n<25");
+    EXPECT_EQ(CapabilityRowTexts(*after).back(), "規格変更  n<25  刻み粗い");
 }
 
 // Flatness 0 / +0.01 / 0: the lower limit is a bound no part crosses, so the
@@ -202,8 +202,9 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     EXPECT_EQ(rows[1].Assess(), CapabilityRow::Standing::WantsALook);
 
     CapabilityBuilder stable;
-    const char* noise[] = {"10.001", "9.999", "10.002", "10.000", "9.998", "10.001", "10.000", "9.999",
-                           "10.002", "9.998", "10.000", "10.001", "9.999", "10.000", "10.002", "9.999"};
+    // Read to 0.001 with sigma above two steps: no coarse gauge in the way.
+    const char* noise[] = {"10.003", "9.997", "10.006", "10.000", "9.994", "10.003", "10.000", "9.997",
+                           "10.006", "9.994", "10.000", "10.003", "9.997", "10.000", "10.006", "9.997"};
     for (int d = 0; d < 16; ++d) stable.Add(OneDay(d + 1, 5, wide, {noise[d], "合"}));
     auto capable = stable.Result();
     ASSERT_EQ(capable.size(), 1u);
@@ -212,7 +213,7 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     EXPECT_EQ(capable[0].Assess(), CapabilityRow::Standing::Proven);
     // The same spread from five values: Cpk as large, but not proven.
     CapabilityBuilder few;
-    for (int d = 0; d < 5; ++d) few.Add(OneDay(d + 1, 5, {"10", "0.01", "-0.01"}, {noise[d], "合"}));
+    for (int d = 0; d < 5; ++d) few.Add(OneDay(d + 1, 5, {"10", "0.03", "-0.03"}, {noise[d], "合"}));
     const CapabilityRow fewRow = few.Result()[0];
     EXPECT_GT(*fewRow.Index.Cpk, 1.33);
     EXPECT_LT(*fewRow.Index.CpkLower95, 1.33);
@@ -222,7 +223,7 @@ TEST(ReportCapability, RunRulesAndTheCpkBoundDecideWhatWantsALook) {
     std::vector<std::string> texts = CapabilityRowTexts(capable[0]);
     ASSERT_EQ(texts.size(), kCapabilityColumns.size());
     EXPECT_EQ(texts[8], "10.00");
-    EXPECT_EQ(texts[9], "0.00189");  // MR-bar 0.032 / 15, over 1.128
+    EXPECT_EQ(texts[9], "0.00567");  // MR-bar 0.096 / 15, over 1.128
 }
 
 TEST(ReportCapability, CsvCellsAreExactAndInert) {

@@ -15,6 +15,7 @@
 
 #include "common/numbers.h"
 #include "platform/ui_font_qt.h"
+#include "report/capability_table.h"
 #include "platform/qt_text.h"
 
 namespace ziv::report {
@@ -403,7 +404,10 @@ QChart* NewHistogram(const ChartData& data) {
     if (row.RoundingOnly)
         title += QStringLiteral(" (読み取り %1 の丸めだけで低い)").arg(Q(ExactText(row.Resolution)));
     else if (row.NonNormal() && row.Percentile && row.Percentile->Cpk)
-        title += QStringLiteral(" — Cpk分位 %1").arg(Q(FixedText(IndexAsShown(*row.Percentile->Cpk), 2)));
+        title += QStringLiteral(" — Cpk分位 %1 (%2)")
+                     .arg(Q(FixedText(IndexAsShown(*row.Percentile->Cpk), 2)), Q(FitText(row)));
+    if (row.CoarseStep)
+        title += QStringLiteral(" — 読み取りの刻み %1 が粗すぎます").arg(Q(ExactText(row.Resolution)));
     QChart* chart = NewChart(title);
     if (values.empty()) return chart;
     Histogram bins = BinsOf(values, row.Resolution);
