@@ -113,10 +113,8 @@ void BM_CollectAndCapability(benchmark::State& state) {
 }
 BENCHMARK(BM_CollectAndCapability)->Arg(2)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(ziv::BenchSize(3, 1))->UseRealTime();
 
-// The table alone from the collected values (about 4,800 rows of 208 values):
-// the share of the figures (normality, percentile method, control limits)
-// in the whole, apart from the reading.
-void BM_CapabilityTableOfCollectedValues(benchmark::State& state) {
+// Every book's limits and values, collected as the report collects them.
+ziv::report::CapabilityBuilder CollectedValues() {
     MakeBooks();
     ziv::report::CapabilityBuilder builder;
     ziv::report::ReadOptions options;
@@ -124,6 +122,14 @@ void BM_CapabilityTableOfCollectedValues(benchmark::State& state) {
     ziv::report::ReadDayBooks(
         ziv::report::ListDayBooks(ProductDir(), {}).Books,
         [&](const ziv::report::DayBookData& book) { builder.Add(book); }, options);
+    return builder;
+}
+
+// The table alone from the collected values (about 4,800 rows of 208 values):
+// the share of the figures (normality, percentile method, control limits)
+// in the whole, apart from the reading.
+void BM_CapabilityTableOfCollectedValues(benchmark::State& state) {
+    ziv::report::CapabilityBuilder builder = CollectedValues();
     for (auto _ : state) {
         auto table = builder.Result();
         benchmark::DoNotOptimize(table.data());
@@ -136,13 +142,7 @@ BENCHMARK(BM_CapabilityTableOfCollectedValues)->Unit(benchmark::kMillisecond);
 // values: their part of the table's time. The bootstrap bound runs only on
 // rows that may be green, which these values (Cpk about 0.6) never are.
 void BM_DistributionFitsOfCollectedValues(benchmark::State& state) {
-    MakeBooks();
-    ziv::report::CapabilityBuilder builder;
-    ziv::report::ReadOptions options;
-    options.Needed = ziv::report::Cells::LimitsAndValues;
-    ziv::report::ReadDayBooks(
-        ziv::report::ListDayBooks(ProductDir(), {}).Books,
-        [&](const ziv::report::DayBookData& book) { builder.Add(book); }, options);
+    ziv::report::CapabilityBuilder builder = CollectedValues();
     std::vector<std::pair<std::vector<double>, ziv::report::ToleranceLimits>> rows;
     for (const auto& row : builder.Result(false)) {
         std::vector<double> values;

@@ -84,6 +84,11 @@ struct [[nodiscard]] FileResult {
     explicit operator bool() const { return failure == Failure::None; }
 };
 
+// Of several steps, the first that failed is the one told.
+inline void KeepFirst(FileResult& first, const FileResult& result) {
+    if (first && !result) first = result;
+}
+
 inline FileResult Failed(Failure failure, std::string path, int err = 0) {
     return {failure, std::move(path), err, WriteStep::Open, {}};
 }

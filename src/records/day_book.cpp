@@ -58,10 +58,6 @@ void DayBooks::CloseAll() {
     for (int m = 0; m < kMachineCount; ++m) Close(m);
 }
 
-FileResult DayBooks::Open(int machine, const std::string& path) {
-    return Keep(machine, path, ReadDayBook(path, files_.disk));
-}
-
 namespace {
 // Bytes read from path that are no workbook, said of the file.
 FileResult OfBook(FileResult why, const std::string& path) {
@@ -100,10 +96,10 @@ MeasuredRow DayBooks::Row(int machine, int row) const {
 DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const std::map<int, TimedRow>& pending,
                                      int rows, const MasterOf& master, LockWait wait) {
     std::string folder = path.substr(0, path.find_last_of('/'));
-    if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder), {}};
+    if (!MakeFolder(folder)) return {Failed(Failure::FolderNotMade, folder)};
     SaveResult result;
     result.failure = SaveUnderLock(files_, path, wait, [&](const StampedRead& file, const FileLockHold& lock) {
-        return MergeAndWrite(machine, path, file, pending, rows, master, lock, result.fromDisk);
+        return MergeAndWrite(machine, path, file, pending, rows, master, lock);
     });
     // Another station keeps the workbook: the operator is shown its lock file.
     if (result.failure.failure == Failure::Busy) result.failure.path = LockFilePath(path);
@@ -111,20 +107,14 @@ DayBooks::SaveResult DayBooks::Write(int machine, const std::string& path, const
 }
 
 FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                                   const std::map<int, TimedRow>& pending, int rows, const MasterOf& master, const FileLockHold& lock,
-                                   std::vector<int>& fromDisk) {
+                                   const std::map<int, TimedRow>& pending, int rows, const MasterOf& master,
+                                   const FileLockHold& lock) {
     if (!file.err && !(books_[machine] && file.stamp == stamps_[machine])) {
         // Made or changed by another station (or program) since this one read it.
         FileResult why;
         auto disk = Workbook::OpenFromMemory(file.bytes, &why);
         // Left as it is when unreadable: a later save tries again rather than overwrite it.
         if (!disk) return OfBook(std::move(why), path);
-        // Without an open workbook the grid shows no measured row (the file
-        // was missing or unreadable when the machine was shown).
-        for (int r = 1; r <= rows; ++r) {
-            MeasuredRow shown = books_[machine] ? ReadDayBookRow(*books_[machine], r) : MeasuredRow{};
-            if (!pending.count(r) && !(shown == ReadDayBookRow(*disk, r))) fromDisk.push_back(r);
-        }
         books_[machine] = std::move(*disk);
     } else if (!books_[machine]) {
         books_[machine] = NewDayBook(rows, master);
@@ -136,10 +126,7 @@ FileResult DayBooks::MergeAndWrite(int machine, const std::string& path, const S
     RowTimes times = ReadRowTimes(RowTimesPath(path), files_.disk);
     for (const auto& [r, timed] : pending) {
         const MeasuredAt& when = timed.At;
-        if (auto theirs = times.find(r); theirs != times.end() && theirs->second.NewerThan(when)) {
-            fromDisk.push_back(r);
-            continue;
-        }
+        if (auto theirs = times.find(r); theirs != times.end() && theirs->second.NewerThan(when)) continue;
         stored = WriteDayBookRow(book, r, timed.Measured) && stored;
         if (when.Ns != 0) times[r] = when;
     }
@@ -182,7 +169,6 @@ DayBooks::SaveResult DayBooks::WriteRows(const std::string& path, const std::map
         for (int r = kFirstPoint; r <= kLastPoint; ++r) (*written)[r] = Row(kUnshown, r);
     }
     Close(kUnshown);
-    result.fromDisk.clear();
     return result;
 }
 

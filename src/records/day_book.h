@@ -116,21 +116,15 @@ public:
         // keeps), Unreadable or BookUnreadable (the workbook on disk, left as it
         // is), CellRefused (the workbook), or whatever writing the workbook met.
         FileResult failure;
-        // Rows whose measured cells another station changed: the grid shows them anew.
-        std::vector<int> fromDisk;
         explicit operator bool() const { return static_cast<bool>(failure); }
     };
     using MasterOf = std::function<MasterRow(int row)>;
 
     explicit DayBooks(Files files) : files_(files) {}
 
-    bool IsOpen(int machine) const { return books_[machine].has_value(); }
     // Forgets the machine's workbook.
     void Close(int machine);
     void CloseAll();
-    // Opens the file on disk for the machine; Unreadable or BookUnreadable
-    // when it cannot be read.
-    FileResult Open(int machine, const std::string& path);
     // Keeps for the machine a workbook read elsewhere (ReadDayBook).
     FileResult Keep(int machine, const std::string& path, BookRead read);
     // Measured row r of the machine's open workbook.
@@ -150,10 +144,10 @@ private:
     SaveResult Write(int machine, const std::string& path, const std::map<int, TimedRow>& pending, int rows,
                      const MasterOf& master, LockWait wait);
     // Under the lock: the file as it is now with the rows over it; nothing is
-    // replaced once the lock is no longer this station's. Rows the file
-    // changed under what the grid shows are added to fromDisk.
+    // replaced once the lock is no longer this station's.
     FileResult MergeAndWrite(int machine, const std::string& path, const StampedRead& file,
-                             const std::map<int, TimedRow>& pending, int rows, const MasterOf& master, const FileLockHold& lock, std::vector<int>& fromDisk);
+                             const std::map<int, TimedRow>& pending, int rows, const MasterOf& master,
+                             const FileLockHold& lock);
 
     Files files_;
     std::array<std::optional<Workbook>, kMachineCount + 1> books_{};

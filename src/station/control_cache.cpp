@@ -3,6 +3,7 @@
 #include <charconv>
 #include <vector>
 
+#include "common/tab_fields.h"
 #include "common/text_file.h"
 #include "platform/paths.h"
 
@@ -11,33 +12,6 @@ namespace ziv {
 namespace {
 
 constexpr std::string_view kHeader = "ZIV-ControlWatch\t1";
-
-std::string Escaped(std::string_view field) {
-    std::string out;
-    for (char c : field) {
-        if (c == '\t') out += "\\t";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\\') out += "\\\\";
-        else out += c;
-    }
-    return out;
-}
-
-std::optional<std::string> Unescaped(std::string_view field) {
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] != '\\') {
-            out += field[i];
-            continue;
-        }
-        if (++i == field.size()) return std::nullopt;
-        if (field[i] == 't') out += '\t';
-        else if (field[i] == 'n') out += '\n';
-        else if (field[i] == '\\') out += '\\';
-        else return std::nullopt;
-    }
-    return out;
-}
 
 std::string Hex(std::string_view bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
@@ -80,62 +54,50 @@ std::string Line(std::initializer_list<std::string> fields) {
 }
 
 void WriteFolder(std::string& out, const std::string& folder, const FolderReading& r) {
-    out += Line({"folder", Escaped(folder)});
-    for (const auto& [product, machine] : r.Watched) out += Line({"watch", Escaped(product), Text(machine)});
+    out += Line({"folder", EscapedField(folder)});
+    for (const auto& [product, machine] : r.Watched) out += Line({"watch", EscapedField(product), Text(machine)});
     for (const auto& [name, m] : r.Marks)
-        out += Line({"journal", Escaped(name), Text(m.Device), Text(m.Inode), Text(m.Size), Text(m.ModifiedNs),
+        out += Line({"journal", EscapedField(name), Text(m.Device), Text(m.Inode), Text(m.Size), Text(m.ModifiedNs),
                      Text(m.Taken), Hex(m.Tail)});
     for (const auto& [product, recent] : r.Recent)
         for (const RecentCell& c : recent.Cells())
-            out += Line({"cell", Escaped(product), Text(c.Machine), Text(c.Point), Text(c.Days), Escaped(c.Operator),
+            out += Line({"cell", EscapedField(product), Text(c.Machine), Text(c.Point), Text(c.Days), EscapedField(c.Operator),
                          Text(c.TakenMs), c.Value ? Text(*c.Value) : std::string()});
 }
 
-std::vector<std::string_view> Fields(std::string_view line) {
-    std::vector<std::string_view> fields;
-    for (size_t tab; (tab = line.find('\t')) != std::string_view::npos; line.remove_prefix(tab + 1))
-        fields.push_back(line.substr(0, tab));
-    fields.push_back(line);
-    return fields;
-}
-
-bool TakeJournal(const std::vector<std::string_view>& f, FolderReading& r) {
+bool TakeJournal(const std::vector<std::string>& f, FolderReading& r) {
     JournalMark m;
-    auto name = Unescaped(f[1]);
+    const std::string& name = f[1];
     auto tail = FromHex(f[7]);
-    if (!name || !tail || !Take(f[2], m.Device) || !Take(f[3], m.Inode) || !Take(f[4], m.Size) ||
+    if (!tail || !Take(f[2], m.Device) || !Take(f[3], m.Inode) || !Take(f[4], m.Size) ||
         !Take(f[5], m.ModifiedNs) || !Take(f[6], m.Taken))
         return false;
     m.Tail = *tail;
-    r.Marks[*name] = m;
+    r.Marks[name] = m;
     return true;
 }
 
-bool TakeCell(const std::vector<std::string_view>& f, FolderReading& r) {
+bool TakeCell(const std::vector<std::string>& f, FolderReading& r) {
     RecentCell c;
-    auto product = Unescaped(f[1]);
-    auto op = Unescaped(f[5]);
-    if (!product || !op || !Take(f[2], c.Machine) || !Take(f[3], c.Point) || !Take(f[4], c.Days) ||
+    if (!Take(f[2], c.Machine) || !Take(f[3], c.Point) || !Take(f[4], c.Days) ||
         !Take(f[6], c.TakenMs))
         return false;
     if (!f[7].empty() && !Take(f[7], c.Value.emplace())) return false;
-    c.Operator = *op;
-    r.Recent[*product].Add(c);
+    c.Operator = f[5];
+    r.Recent[f[1]].Add(c);
     return true;
 }
 
 // One line into the folder it belongs to; false when it does not read.
 bool TakeLine(std::string_view line, ControlCache& cache, FolderReading*& current) {
-    const std::vector<std::string_view> f = Fields(line);
-    if (f[0] == "folder" && f.size() == 2) {
-        auto folder = Unescaped(f[1]);
-        return folder && (current = &cache[*folder]);
-    }
+    const std::optional<std::vector<std::string>> fields = FieldsOf(line);
+    if (!fields) return false;
+    const std::vector<std::string>& f = *fields;
+    if (f[0] == "folder" && f.size() == 2) return (current = &cache[f[1]]);
     if (!current) return false;
     if (f[0] == "watch" && f.size() == 3) {
-        auto product = Unescaped(f[1]);
         int machine = 0;
-        return product && Take(f[2], machine) && current->Watched.emplace(*product, machine).second;
+        return Take(f[2], machine) && current->Watched.emplace(f[1], machine).second;
     }
     if (f[0] == "journal" && f.size() == 8) return TakeJournal(f, *current);
     if (f[0] == "cell" && f.size() == 8) return TakeCell(f, *current);

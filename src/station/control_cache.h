@@ -5,9 +5,9 @@
 //
 //   <root>/Config/ControlWatch.dat
 //
-// UTF-8, LF line ends, tab-separated fields; a tab, line end or backslash
-// inside a field is written \t, \n, \\. The first line names the format and
-// its version; then, for each journal folder the watch reads:
+// UTF-8, LF line ends, tab-separated fields written as common/tab_fields.h
+// says. The first line names the format and its version; then, for each
+// journal folder the watch reads:
 //
 //   ZIV-ControlWatch	1
 //   folder	<journal folder>

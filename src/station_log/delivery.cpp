@@ -11,10 +11,6 @@ namespace ziv {
 
 namespace {
 
-void KeepFirst(FileResult& first, const FileResult& result) {
-    if (first && !result) first = result;
-}
-
 // The kinds that fill places of a file go the same way: what waits for the
 // file is written into it as it is now, then marked done (written, or older
 // than what the file holds: done with either way). write(target, waiting)

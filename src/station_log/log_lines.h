@@ -1,24 +1,16 @@
 #pragma once
-// The fields the station's log is written in, and each kind of entry as
-// fields: read and written only here. Operator-typed texts and paths may hold
-// anything: in every field a backslash is written "\\", a tab "\t", a line
-// feed "\n", a carriage return "\r" and any other control character "\xHH";
-// every other byte stands as it is.
+// Each kind of entry of the station's log as fields (common/tab_fields.h):
+// read and written only here.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/tab_fields.h"
 #include "station_log/log_entries.h"
 
 namespace ziv {
-
-std::string EscapedField(const std::string& text);
-std::vector<std::string_view> SplitAt(std::string_view text, char at);
-// The fields of one line, split at tabs and unescaped; nothing when one holds
-// a raw control character or an escape the writer never makes.
-std::optional<std::vector<std::string>> FieldsOf(std::string_view line);
 
 // An entry as "<kind><TAB><ns><TAB><station><TAB>…": its kind's letter, when
 // it was measured (ns on the file server's clock, and the station; 0 and

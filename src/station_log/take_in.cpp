@@ -93,10 +93,6 @@ OldQueue ParseOldQueue(std::string_view text) {
 // The old queue's entries are known by their place in it.
 std::string OldQueueId(std::uint64_t place) { return "StationLog.dat:" + SeqText(place); }
 
-void KeepFirst(FileResult& first, FileResult result) {
-    if (first && !result) first = std::move(result);
-}
-
 // Every identity a log holds, waiting or set aside.
 std::set<std::string> IdsIn(const LogIndex& log) {
     std::set<std::string> ids;
